@@ -1,0 +1,105 @@
+#include "dbaccess/connection.h"
+
+#include "dbaccess/provider_table.h"
+
+namespace dbaccess {
+
+Connection::Connection() = default;
+
+Connection::~Connection() {
+  try {
+    Close();
+  } catch (...) {
+    // A destructor cannot report; the engine drops the connection anyway.
+  }
+}
+
+template <typename Fn>
+auto Connection::Guard(Fn&& fn) -> decltype(fn()) {
+  errors_.clear();
+  try {
+    return fn();
+  } catch (const DbError& error) {
+    errors_.push_back(error);
+    throw;
+  }
+}
+
+void Connection::Open() {
+  Guard([&] {
+    if (backend_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+    std::unique_ptr<Backend> backend = CreateBackend(connection_string_);
+    backend->Open(command_timeout_);
+    backend_ = std::move(backend);
+  });
+}
+
+void Connection::Open(const std::string& connection_string) {
+  if (!connection_string.empty()) connection_string_ = connection_string;
+  Open();
+}
+
+void Connection::OpenWithBackend(std::unique_ptr<Backend> backend) {
+  Guard([&] {
+    if (backend_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+    backend->Open(command_timeout_);
+    backend_ = std::move(backend);
+  });
+}
+
+void Connection::Close() {
+  if (!backend_) return;
+  std::unique_ptr<Backend> backend = std::move(backend_);
+  if (in_transaction_) {
+    in_transaction_ = false;
+    try {
+      backend->RollbackTransaction();
+    } catch (const DbError&) {
+      // Closing ends the transaction on the server side in any case.
+    }
+  }
+  backend->Close();
+}
+
+bool Connection::IsOpen() const { return backend_ && backend_->IsOpen(); }
+
+EngineKind Connection::Kind() const { return backend_ ? backend_->Engine() : EngineKind::kUnknown; }
+
+Backend& Connection::backend() {
+  if (!backend_) throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+  return *backend_;
+}
+
+int64_t Connection::Execute(const std::string& sql) { return Execute(sql, {}); }
+
+int64_t Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
+  return Guard([&] { return backend().Execute(sql, params, command_timeout_); });
+}
+
+void Connection::BeginTrans() {
+  Guard([&] {
+    if (in_transaction_) {
+      throw DbError(kErrCommandFailed, "Only one transaction can be open at a time.");
+    }
+    backend().BeginTransaction();
+    in_transaction_ = true;
+  });
+}
+
+void Connection::CommitTrans() {
+  Guard([&] {
+    if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
+    backend().CommitTransaction();
+    in_transaction_ = false;
+  });
+}
+
+void Connection::RollbackTrans() {
+  Guard([&] {
+    if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
+    in_transaction_ = false;
+    backend().RollbackTransaction();
+  });
+}
+
+}  // namespace dbaccess

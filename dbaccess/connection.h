@@ -1,0 +1,77 @@
+// Connection: one database connection opened from an ADO-style connection
+// string (see provider_table.h for the providers).
+//
+// Shared by std::shared_ptr between the owner, its recordsets and commands, as
+// ADO connections are shared by reference. At most one transaction is open at
+// a time. Failures throw DbError; the failure of the last operation is also
+// kept in Errors(), the connection's error collection, until the next call.
+// Not thread-safe: one thread at a time.
+#ifndef VOLTRANE_DBACCESS_CONNECTION_H_
+#define VOLTRANE_DBACCESS_CONNECTION_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbaccess/backend.h"
+#include "dbaccess/db_error.h"
+
+namespace dbaccess {
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  const std::string& ConnectionString() const { return connection_string_; }
+  void SetConnectionString(std::string text) { connection_string_ = std::move(text); }
+  int CommandTimeout() const { return command_timeout_; }
+  void SetCommandTimeout(int seconds) { command_timeout_ = seconds; }
+
+  // Opens with ConnectionString() (or `connection_string` when given, which
+  // then becomes ConnectionString()). Opening an open connection fails with
+  // kErrInvalidArgument.
+  void Open();
+  void Open(const std::string& connection_string);
+  // Closes; a pending transaction is rolled back. Closing a closed connection does nothing.
+  void Close();
+  bool IsOpen() const;
+  EngineKind Kind() const;
+
+  // Executes a statement that returns no rows; returns the affected-row count.
+  int64_t Execute(const std::string& sql);
+  int64_t Execute(const std::string& sql, const std::vector<Variant>& params);
+
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  bool InTransaction() const { return in_transaction_; }
+
+  // The errors of the last failed operation; the first entry is the provider's own.
+  const std::vector<DbError>& Errors() const { return errors_; }
+
+  // The backend, for Recordset and Command. Throws kErrObjectClosed when closed.
+  Backend& backend();
+
+  // Test seam: opens with an already created backend instead of the provider table.
+  void OpenWithBackend(std::unique_ptr<Backend> backend);
+
+ private:
+  template <typename Fn>
+  auto Guard(Fn&& fn) -> decltype(fn());
+
+  std::string connection_string_;
+  int command_timeout_ = 30;
+  std::unique_ptr<Backend> backend_;  // non-null iff open
+  bool in_transaction_ = false;
+  std::vector<DbError> errors_;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+}  // namespace dbaccess
+
+#endif  // VOLTRANE_DBACCESS_CONNECTION_H_

@@ -1,0 +1,71 @@
+// The public interface of the machine data library, libkorvex7.so.
+//
+// `_CKorvex7Obj` lists the library object's operations in the slot order of
+// its interface; clients create the object through the factory below by
+// ProgID ("Korvex7.CKorvex7Obj") or CLSID, asking for the current interface
+// id or either earlier one, and release it with Korvex7ReleaseObject. An
+// object is used by the thread that created it. Operations with a strError
+// argument report failures as text there and return false; the others let an
+// unexpected failure escape as ComError (see com_error.h).
+#ifndef VOLTRANE_LIBRARY_KORVEX7_H_
+#define VOLTRANE_LIBRARY_KORVEX7_H_
+
+#include <cstdint>
+#include <string>
+
+#include "dbaccess/variant.h"
+
+class _CKorvex7Obj {
+ public:
+  virtual bool IsConnected() = 0;
+  virtual bool ConnectToDatabase(const std::string& strConnectionString, int32_t lDatabaseType,
+                                 std::string& strError) = 0;
+  virtual bool AppendItemToMDCLog(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                  int32_t lMachineID, int32_t lCommandID,
+                                  const std::string& strParam, int32_t lCommandTimeCode,
+                                  std::string& strError) = 0;
+  virtual bool AppendItemToMDCLogDNC(int32_t lDeptVoltraneID, int32_t lLocationVoltraneID,
+                                     int32_t lGroupVoltraneID, int32_t lMachineVoltraneID,
+                                     int32_t lCommandVoltraneID, const std::string& strParam,
+                                     int32_t lCommandTimeCode, std::string& strError) = 0;
+  virtual bool DoNextItemFromMDCLog(std::string& strError) = 0;
+  virtual int32_t GetMDCLogCount() = 0;
+  virtual void CompleteMachineDataRecord(int32_t lMachineDataID) = 0;
+  virtual std::string GetConnectionString() = 0;
+  virtual bool ConnectToDatabaseVBS(const std::string& strConnectionString,
+                                    int32_t lDatabaseType, dbaccess::Variant& strError) = 0;
+  virtual bool AppendItemToMDCLog2VBS(const std::string& strMachineNumber,
+                                      int32_t lCommandTypeCode, const std::string& strParam,
+                                      int32_t lCommandTimeCode, dbaccess::Variant& strError) = 0;
+  virtual bool AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                                   const std::string& strParam, int32_t lCommandTimeCode,
+                                   std::string& strError) = 0;
+  virtual bool AppendItemToMDCLogVBS(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                     int32_t lMachineID, int32_t lCommandID,
+                                     const std::string& strParam, int32_t lCommandTimeCode,
+                                     dbaccess::Variant& strError) = 0;
+  virtual std::string CastToNumeric(std::string& strColExpression) = 0;
+  virtual bool DoPreProcessCustomCommands(std::string& strError, bool& bCleanStart) = 0;
+  virtual void InstallStoredProcedures(std::string& strError) = 0;
+  virtual void CheckAndFixMachines(std::string& strError) = 0;
+  virtual void StartupDatabaseChecksAndUpdates(std::string& strError) = 0;
+
+  virtual ~_CKorvex7Obj() = default;
+};
+
+inline constexpr const char* kKorvex7ProgId = "Korvex7.CKorvex7Obj";
+inline constexpr const char* kKorvex7Clsid = "{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}";
+inline constexpr const char* kKorvex7InterfaceId = "{8C2DA5BA-37FE-4C30-B6C3-4DE2978B3C82}";
+inline constexpr const char* kKorvex7InterfaceIdV0 = "{C94F4CD5-FBDF-439A-A79A-73836F5DA334}";
+inline constexpr const char* kKorvex7InterfaceIdV1 = "{799E3C02-5E1E-414F-97FE-27B330BF6E70}";
+
+extern "C" {
+// 0 on success; 0x80040154 (class not registered) for an unknown ProgID or
+// CLSID; 0x80004002 (no such interface) for an unknown interface id;
+// 0x80070057 for a null argument. Names compare without regard to case.
+int32_t Korvex7CreateObject(const char* prog_id_or_clsid, const char* interface_id,
+                            _CKorvex7Obj** object);
+void Korvex7ReleaseObject(_CKorvex7Obj* object);
+}
+
+#endif  // VOLTRANE_LIBRARY_KORVEX7_H_
