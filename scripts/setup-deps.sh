@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need.
+# Safe to run again; uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libsqlite3-dev unixodbc-dev libtomlplusplus-dev libsystemd-dev libfmt-dev libcli11-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  sqlite3 postgresql odbc-postgresql libsqliteodbc
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+echo "==> installing Debian packages: ${packages[*]}"
+as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}"
