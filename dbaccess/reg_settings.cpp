@@ -219,8 +219,9 @@ class HiveLock {
 // Read-modify-write of a hive under its lock. `edit` returns false to leave the file as it
 // is (nothing to change); a missing file starts empty unless `create` is false.
 bool ModifyHive(RegHive hive, bool create, const std::function<bool(toml::table&)>& edit) {
-  const std::filesystem::path path = HivePath(hive);
   std::error_code error;
+  const std::filesystem::path path = std::filesystem::absolute(HivePath(hive), error);
+  if (error) return false;
   if (create) std::filesystem::create_directories(path.parent_path(), error);
   if (error || !std::filesystem::is_directory(path.parent_path(), error)) return false;
   if (!create && !std::filesystem::exists(path, error)) return false;  // no lock file either
