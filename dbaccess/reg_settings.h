@@ -14,11 +14,18 @@
 // rename); the machine hive is written mode 0600 because it holds connection
 // strings. A writer refuses (returns false) to touch a file it cannot parse, so
 // a damaged store is never overwritten. One object per use; no state.
+//
+// Key and value names match without regard to case, as registry names do; an
+// exact spelling wins. Readers take no lock (a rename replaces the file whole);
+// writers of several processes serialise on an exclusive flock of the file
+// "<hive>.lock" beside the hive around each read-modify-write.
 #ifndef VOLTRANE_DBACCESS_REG_SETTINGS_H_
 #define VOLTRANE_DBACCESS_REG_SETTINGS_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace voltrane {
 
@@ -27,9 +34,46 @@ enum class RegHive { kLocalMachine, kCurrentUser, kClassesRoot };
 // The settings key of the collector, and the key holding the base folder.
 inline constexpr const char* kServiceKey = "Software\\Voltrane\\MDCService";
 inline constexpr const char* kPathsKey = "Software\\Voltrane\\Paths";
+// Base folder of the installation when the store names none.
+inline constexpr const char* kDefaultBaseFolder = "/var/lib/voltrane";
+
+// Results of opening a key, numbered as the registry numbers them.
+inline constexpr int32_t kRegSuccess = 0;
+inline constexpr int32_t kRegFileNotFound = 2;    // no hive file, or no such key
+inline constexpr int32_t kRegAccessDenied = 5;    // the hive file cannot be read
+inline constexpr int32_t kRegBadDatabase = 1009;  // the hive file is not valid TOML
 
 // File of a hive, after the environment overrides.
 std::string HivePath(RegHive hive);
+
+// The base folder of the installation: the default value of `Software\Voltrane\Paths` from
+// the user hive, when missing or empty there from the machine hive, and kDefaultBaseFolder
+// when that is missing or empty too.
+std::string SoftwareBaseFolder();
+
+// The values of one key, read in one go, for callers that must tell a missing
+// value from one of the wrong type (the collector's configuration). Holds a
+// copy: later changes of the store are not seen.
+class CRegKey {
+ public:
+  // kRegSuccess, or kRegFileNotFound / kRegAccessDenied / kRegBadDatabase.
+  int32_t Open(RegHive hive, const std::string& key_path);
+  // Whether the value exists, whatever its type.
+  bool HasValue(const std::string& value_name) const;
+  // The value when it exists with that type (REG_SZ / REG_DWORD).
+  std::optional<std::string> StringValue(const std::string& value_name) const;
+  std::optional<int32_t> DWORDValue(const std::string& value_name) const;
+
+ private:
+  struct Value {
+    std::string name;
+    std::optional<std::string> text;
+    std::optional<int32_t> number;
+  };
+  const Value* Find(const std::string& value_name) const;
+
+  std::vector<Value> values_;
+};
 
 class CRegSettings {
  public:
@@ -51,6 +95,8 @@ class CRegSettings {
   bool SaveUserDWORDValue(const std::string& key_path, const std::string& value_name,
                           int32_t value);
 
+  // Deleting a key fails (false) when it is missing or still has subkeys;
+  // deleting a value fails when it is missing. No file is created by a delete.
   bool DeleteMachineKey(const std::string& parent_key_path, const std::string& subkey);
   bool DeleteUserKey(const std::string& parent_key_path, const std::string& subkey);
   bool DeleteMachineItem(const std::string& key_path, const std::string& value_name);
