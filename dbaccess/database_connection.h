@@ -11,8 +11,10 @@
 #define VOLTRANE_DBACCESS_DATABASE_CONNECTION_H_
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dbaccess/clock.h"
@@ -20,15 +22,27 @@
 
 namespace voltrane {
 
+class AliasAccount;
+
 using TraceSink = std::function<void(const std::string&)>;
 using MessageTextLookup = std::function<std::string(int id)>;
 
 inline constexpr const char* kDefaultSqlProvider = "MSOLEDBSQL;DataTypeCompatibility=80";
 
+// Message ids of the texts this class looks up: the label of each database
+// kind in GetDatabaseDisplayName, and the failed-logon text.
+inline constexpr int kLabelOracle = 830;
+inline constexpr int kLabelAccess = 831;
+inline constexpr int kLabelSqlServer = 832;
+inline constexpr int kLabelSqlite = 833;
+inline constexpr int kLabelPostgreSql = 834;
+inline constexpr int kMessageFailedLogon = 6808;
+
 class CDatabaseConnectionObj {
  public:
   // `trace` receives every trace line (may be empty: no trace); `message_text`
-  // gives the label texts 830-832 (MessageTextForId in the library).
+  // gives the label texts 830-834 and the text 6808 (MessageTextForId in the
+  // library); when empty, DatabaseLabelText and "Failed Logon" are used.
   CDatabaseConnectionObj(TraceSink trace = {}, MessageTextLookup message_text = {},
                          std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock());
   ~CDatabaseConnectionObj();
@@ -63,6 +77,17 @@ class CDatabaseConnectionObj {
   bool Connect3();
   bool Connect2(int32_t& database_type);
   void BuildConnectionString(std::string& provider);
+  void OpenNewConnection();
+  void RunSessionSetup();
+  bool ImpersonateConfiguredUser(AliasAccount& alias);
+  std::optional<bool> TryOldProvider(int32_t& database_type);
+  bool TryNewProvider(int32_t& database_type);
+  bool TryIntegratedSecurity();
+  void StoreFailure(const std::exception* raised);
+  template <typename Fn>
+  bool Guarded(Fn&& fn);
+  void AppendToError(const std::string& text);
+  std::string MessageText(int id) const;
   void Trace(const std::string& line) const;
   void WaitSeconds(int seconds);
 
@@ -81,6 +106,11 @@ class CDatabaseConnectionObj {
 // GetDbTypeString for any kind: "ORACLE", "ACCESS", "SQLSERVER", "SQLITE",
 // "POSTGRESQL"; "" otherwise.
 std::string DbTypeString(int32_t database_type);
+
+// The default label texts of GetDatabaseDisplayName for the ids 830-834 (one
+// per database kind); "" for any other id, so that a host's message table can
+// fall through to its own texts.
+std::string DatabaseLabelText(int id);
 
 }  // namespace voltrane
 

@@ -1,0 +1,31 @@
+// TEMPORARY: removed when the real implementations land (reg_settings.cpp,
+// odbc_backend.cpp, sqlite_backend.cpp). Only lets test executables link
+// while those files are written elsewhere; every backend here reports the
+// provider as not installed, and the settings store returns the default.
+#include "dbaccess/db_error.h"
+#include "dbaccess/odbc_backend.h"
+#include "dbaccess/reg_settings.h"
+#include "dbaccess/sqlite_backend.h"
+
+namespace voltrane {
+
+std::string CRegSettings::GetMachineStringValue(const std::string&, const std::string&,
+                                                const std::string& default_value) {
+  return default_value;
+}
+
+}  // namespace voltrane
+
+namespace dbaccess {
+
+bool OdbcDriverInstalled(const std::string&) { return false; }
+
+std::unique_ptr<Backend> MakeOdbcBackend(const std::string&) {
+  throw DbError(kErrProviderNotFound, kTextProviderNotFound);
+}
+
+std::unique_ptr<Backend> MakeSqliteBackend(const std::vector<ConnectionItem>&) {
+  throw DbError(kErrProviderNotFound, kTextProviderNotFound);
+}
+
+}  // namespace dbaccess
