@@ -97,8 +97,9 @@ void Connection::CommitTrans() {
 void Connection::RollbackTrans() {
   Guard([&] {
     if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
-    in_transaction_ = false;
+    // Stays in the transaction when the rollback fails, so that a retry can roll it back.
     backend().RollbackTransaction();
+    in_transaction_ = false;
   });
 }
 

@@ -4,17 +4,7 @@
 // provider as not installed, and the settings store returns the default.
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_backend.h"
-#include "dbaccess/reg_settings.h"
 #include "dbaccess/sqlite_backend.h"
-
-namespace voltrane {
-
-std::string CRegSettings::GetMachineStringValue(const std::string&, const std::string&,
-                                                const std::string& default_value) {
-  return default_value;
-}
-
-}  // namespace voltrane
 
 namespace dbaccess {
 
