@@ -25,9 +25,8 @@ bool SameName(const std::string& a, const std::string& b) {
 
 // Characters, not bytes: the sizes count what the user sees.
 size_t Utf8Length(const std::string& text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](unsigned char c) {
-    return (c & 0xC0) != 0x80;
-  }));
+  return static_cast<size_t>(
+      std::count_if(text.begin(), text.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
 }
 
 Variant AsParameterType(const Parameter& param) {
@@ -62,8 +61,8 @@ std::vector<Variant> InputValues(const std::vector<Parameter>& params) {
 
 }  // namespace
 
-Parameter& Command::AddParameter(const std::string& name, ParamType type,
-                                 ParamDirection direction, int size, Variant value) {
+Parameter& Command::AddParameter(const std::string& name, ParamType type, ParamDirection direction,
+                                 int size, Variant value) {
   params_.push_back(Parameter{name, type, direction, size, std::move(value)});
   return params_.back();
 }
@@ -74,7 +73,8 @@ Parameter& Command::Param(const std::string& name) {
   }
   throw DbError(kErrItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name or "
-                "ordinal. (" + name + ")");
+                "ordinal. (" +
+                    name + ")");
 }
 
 void Command::Validate() const {
@@ -86,7 +86,8 @@ void Command::Validate() const {
     if (!IsInput(param) || param.type != ParamType::kText || param.size <= 0) continue;
     if (param.value.IsNull() || param.value.IsEmpty()) continue;
     if (Utf8Length(param.value.ToText()) > static_cast<size_t>(param.size)) {
-      throw DbError(kErrInvalidArgument, "Parameter " + param.name + " is longer than its size of " +
+      throw DbError(kErrInvalidArgument, "Parameter " + param.name +
+                                             " is longer than its size of " +
                                              std::to_string(param.size) + " characters.");
     }
   }

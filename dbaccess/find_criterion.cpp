@@ -121,8 +121,8 @@ FindCriterion FindCriterion::Parse(const std::string& text) {
     const Variant number(rest);
     if (!number.IsNumeric()) ThrowMalformed(text);
     const bool integral = rest.find_first_of(".eE") == std::string::npos;
-    criterion.literal_ = integral ? Variant(static_cast<long long>(number.ToInt64()))
-                                  : Variant(number.ToDouble());
+    criterion.literal_ =
+        integral ? Variant(static_cast<long long>(number.ToInt64())) : Variant(number.ToDouble());
   }
   return criterion;
 }

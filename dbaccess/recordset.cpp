@@ -54,8 +54,8 @@ std::vector<std::string> TopLevelTokens(const std::string& sql) {
       i = end + 1;
     } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '$') {
       const size_t start = i;
-      while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) ||
-                                sql[i] == '_' || sql[i] == '.' || sql[i] == '$')) {
+      while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' ||
+                                sql[i] == '.' || sql[i] == '$')) {
         ++i;
       }
       tokens.push_back(Lower(sql.substr(start, i - start)));
@@ -75,8 +75,8 @@ std::string SingleSelectTable(const std::string& sql) {
   auto from = std::find(lower.begin(), lower.end(), "from");
   if (from == lower.end() || from + 1 == lower.end()) return "";
   // Anywhere: what makes the rows something other than one table's rows.
-  static const char* kRefusedAnywhere[] = {"distinct", "group", "union", "having", "intersect",
-                                           "except"};
+  static const char* kRefusedAnywhere[] = {"distinct", "group",     "union",
+                                           "having",   "intersect", "except"};
   for (const std::string& token : lower) {
     for (const char* refused : kRefusedAnywhere) {
       if (token == refused) return "";
@@ -141,7 +141,8 @@ Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
 void Recordset::Open(const std::string& sql, ConnectionPtr connection) {
-  if (open_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+  if (open_)
+    throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
   if (!connection || !connection->IsOpen()) {
     throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
   }
@@ -151,7 +152,8 @@ void Recordset::Open(const std::string& sql, ConnectionPtr connection) {
 
 void Recordset::OpenFromResult(ResultTable result, ConnectionPtr connection,
                                const std::string& sql) {
-  if (open_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+  if (open_)
+    throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
   connection_ = std::move(connection);
   source_ = sql;
   columns_ = std::move(result.columns);
@@ -166,13 +168,15 @@ void Recordset::OpenFromResult(ResultTable result, ConnectionPtr connection,
 
 void Recordset::AppendField(const ColumnInfo& column) {
   if (open_) {
-    throw DbError(kErrInvalidArgument, "Operation is not allowed in this context (recordset open).");
+    throw DbError(kErrInvalidArgument,
+                  "Operation is not allowed in this context (recordset open).");
   }
   columns_.push_back(column);
 }
 
 void Recordset::OpenUnconnected() {
-  if (open_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+  if (open_)
+    throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
   connection_.reset();
   source_.clear();
   rows_.clear();
@@ -215,7 +219,8 @@ void Recordset::DetectBaseTable() {
 // ---- Position ----
 
 void Recordset::RequireOpen() const {
-  if (!open_) throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+  if (!open_)
+    throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
 }
 
 void Recordset::RequireCurrentRow() const {
@@ -312,7 +317,8 @@ size_t Recordset::IndexOf(const std::string& name) const {
   }
   throw DbError(kErrItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name or "
-                "ordinal. (" + name + ")");
+                "ordinal. (" +
+                    name + ")");
 }
 
 Field Recordset::Fields(const std::string& name) {
@@ -325,7 +331,8 @@ Field Recordset::Fields(size_t index) {
   if (index >= columns_.size()) {
     throw DbError(kErrItemNotFound,
                   "Item cannot be found in the collection corresponding to the requested name or "
-                  "ordinal. (" + std::to_string(index) + ")");
+                  "ordinal. (" +
+                      std::to_string(index) + ")");
   }
   return Field(this, index);
 }
@@ -389,8 +396,8 @@ void Recordset::InsertPendingRow() {
       names.push_back(StoredName(columns_[i]));
       values.push_back(edit_buffer_[i]);
     }
-    const ResultTable stored = connection_->backend().InsertRow(base_table_, names, values,
-                                                               connection_->CommandTimeout());
+    const ResultTable stored =
+        connection_->backend().InsertRow(base_table_, names, values, connection_->CommandTimeout());
     if (!stored.rows.empty()) {
       // The stored row carries the generated key and the defaults.
       for (size_t i = 0; i < columns_.size(); ++i) {
@@ -417,7 +424,8 @@ void Recordset::UpdateCurrentRow() {
     if (base_table_.empty() || key == columns_.size()) {
       throw DbError(kErrCommandFailed,
                     "The recordset cannot be updated: its source is not a single-table select "
-                    "that includes the table's key column (" + source_ + ").");
+                    "that includes the table's key column (" +
+                        source_ + ").");
     }
     std::string sets;
     std::vector<Variant> params;

@@ -11,11 +11,11 @@
 // used beyond the busy timeout. One thread at a time per backend.
 #include "dbaccess/sqlite_backend.h"
 
+#include <fmt/format.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
-#include <fmt/format.h>
 #include <string>
 
 #include "dbaccess/db_error.h"
@@ -56,10 +56,10 @@ DbError MakeError(int code, const std::string& message) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       // Callers recognise the lock by this text, whatever the engine said.
-      return DbError(kErrTimeout,
-                     Contains(message, "database is locked") ? message
-                                                              : "database is locked: " + message,
-                     native);
+      return DbError(
+          kErrTimeout,
+          Contains(message, "database is locked") ? message : "database is locked: " + message,
+          native);
     default:
       if (message.rfind("no such table", 0) == 0) {
         return DbError(kErrTableNotFound, message, native);
@@ -223,18 +223,6 @@ Variant ReadValue(sqlite3_stmt* stmt, int index, const ColumnInfo& column) {
   }
 }
 
-// Expression columns take their type from the first value that is not null.
-FieldType TypeOfValue(const Variant& value) {
-  switch (value.Type()) {
-    case VariantType::kInteger:
-      return FieldType::kInteger;
-    case VariantType::kDouble:
-      return FieldType::kDouble;
-    default:
-      return FieldType::kText;
-  }
-}
-
 class SqliteBackend : public Backend {
  public:
   SqliteBackend(std::string path, bool synchronous_full, int busy_timeout_ms)
@@ -249,8 +237,8 @@ class SqliteBackend : public Backend {
     const int rc =
         sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
-      const DbError error =
-          MakeError(rc, fmt::format("{} ({})", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), path_));
+      const DbError error = MakeError(
+          rc, fmt::format("{} ({})", db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), path_));
       sqlite3_close(db);
       throw error;
     }
@@ -309,8 +297,8 @@ class SqliteBackend : public Backend {
   }
 
   std::vector<std::string> PrimaryKeyColumns(const std::string& table) override {
-    return FirstColumnTexts(
-        "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", {Variant(table)});
+    return FirstColumnTexts("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk",
+                            {Variant(table)});
   }
 
   ResultTable InsertRow(const std::string& table, const std::vector<std::string>& columns,
@@ -331,8 +319,7 @@ class SqliteBackend : public Backend {
 
   ResultTable CallProcedure(const std::string& name, std::vector<Parameter>& /*params*/,
                             int /*timeout_seconds*/) override {
-    throw DbError(kErrCommandFailed,
-                  "SQLite has no stored procedures; cannot call " + name + ".");
+    throw DbError(kErrCommandFailed, "SQLite has no stored procedures; cannot call " + name + ".");
   }
 
   std::vector<std::string> TableNames() override {
@@ -379,21 +366,19 @@ class SqliteBackend : public Backend {
     }
   }
 
-  ColumnInfo DescribeColumn(sqlite3_stmt* stmt, int index) {
+  // Sets *typed to false when the type must come from the values.
+  ColumnInfo DescribeColumn(sqlite3_stmt* stmt, int index, bool* typed) {
     ColumnInfo column;
     column.name = TextOf(sqlite3_column_name(stmt, index));
     column.base_table = TextOf(sqlite3_column_table_name(stmt, index));
     column.base_column = TextOf(sqlite3_column_origin_name(stmt, index));
-    if (!ApplyDeclaredType(TextOf(sqlite3_column_decltype(stmt, index)), &column)) {
-      column.type = FieldType::kText;
-      column.defined_size = -1;  // marks "from the values" until the rows are read
-    }
+    *typed = ApplyDeclaredType(TextOf(sqlite3_column_decltype(stmt, index)), &column);
     if (!column.base_table.empty()) {
       int not_null = 0, primary_key = 0, autoincrement = 0;
-      if (sqlite3_table_column_metadata(db_, TextOf(sqlite3_column_database_name(stmt, index)).c_str(),
-                                        column.base_table.c_str(), column.base_column.c_str(),
-                                        nullptr, nullptr, &not_null, &primary_key,
-                                        &autoincrement) == SQLITE_OK) {
+      if (sqlite3_table_column_metadata(
+              db_, TextOf(sqlite3_column_database_name(stmt, index)).c_str(),
+              column.base_table.c_str(), column.base_column.c_str(), nullptr, nullptr, &not_null,
+              &primary_key, &autoincrement) == SQLITE_OK) {
         column.nullable = not_null == 0 && primary_key == 0;
       }
     }
@@ -404,32 +389,42 @@ class SqliteBackend : public Backend {
     sqlite3_stmt* stmt = statement.get();
     ResultTable result;
     const int count = sqlite3_column_count(stmt);
-    for (int i = 0; i < count; ++i) result.columns.push_back(DescribeColumn(stmt, i));
+    std::vector<bool> typed(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      bool declared = false;
+      result.columns.push_back(DescribeColumn(stmt, i, &declared));
+      typed[static_cast<size_t>(i)] = declared;
+    }
+    // Undeclared columns read by storage class: the binary type passes values through.
+    std::vector<ColumnInfo> read_as = result.columns;
+    for (size_t i = 0; i < read_as.size(); ++i) {
+      if (!typed[i]) read_as[i].type = FieldType::kBinary;
+    }
     while (statement.Step()) {
       std::vector<Variant> row;
       row.reserve(static_cast<size_t>(count));
       for (int i = 0; i < count; ++i) {
-        row.push_back(ReadValue(stmt, i, result.columns[static_cast<size_t>(i)]));
+        row.push_back(ReadValue(stmt, i, read_as[static_cast<size_t>(i)]));
       }
       result.rows.push_back(std::move(row));
     }
-    SettleValueTypes(&result);
+    for (size_t i = 0; i < typed.size(); ++i) {
+      if (!typed[i]) TypeFromValues(result, i);
+    }
     return result;
   }
 
-  static void SettleValueTypes(ResultTable* result) {
-    for (size_t i = 0; i < result->columns.size(); ++i) {
-      ColumnInfo& column = result->columns[i];
-      if (column.defined_size != -1) continue;
-      column.defined_size = 0;
-      for (const auto& row : result->rows) {
-        if (!row[i].IsNull()) {
-          column.type = TypeOfValue(row[i]);
-          break;
-        }
-      }
-      if (column.type != FieldType::kText) column.defined_size = 8;
+  // Expression columns take their type from the first value that is not null.
+  static void TypeFromValues(ResultTable& result, size_t index) {
+    ColumnInfo& column = result.columns[index];
+    column.type = FieldType::kText;
+    for (const auto& row : result.rows) {
+      if (row[index].IsNull()) continue;
+      if (row[index].Type() == VariantType::kInteger) column.type = FieldType::kInteger;
+      if (row[index].Type() == VariantType::kDouble) column.type = FieldType::kDouble;
+      break;
     }
+    column.defined_size = column.type == FieldType::kText ? 0 : 8;
   }
 
   std::vector<std::string> FirstColumnTexts(const std::string& sql,

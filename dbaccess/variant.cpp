@@ -9,11 +9,12 @@
 // 6 (overflow). Pure functions; safe from any thread.
 #include "dbaccess/variant.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <fmt/format.h>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -94,7 +95,8 @@ std::string ExpandExponent(const std::string& text) {
   } else if (point >= static_cast<int>(digits.size())) {
     out = digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
   } else {
-    out = digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(static_cast<size_t>(point));
+    out = digits.substr(0, static_cast<size_t>(point)) + "." +
+          digits.substr(static_cast<size_t>(point));
   }
   return negative ? "-" + out : out;
 }
