@@ -16,8 +16,9 @@
 
 namespace dbaccess {
 
-// From "Provider=SQLite;Data Source=<file>;[Synchronous=Full|Normal;]"; a
-// missing data source throws kErrInvalidArgument.
+// From "Provider=SQLite;Data Source=<file>;[Synchronous=Full|Normal;]
+// [Busy Timeout=<ms>;]"; the busy timeout defaults to 5000 ms. A missing data
+// source or a busy timeout that is not a number throws kErrInvalidArgument.
 std::unique_ptr<Backend> MakeSqliteBackend(const std::vector<ConnectionItem>& items);
 
 }  // namespace dbaccess
