@@ -4,17 +4,12 @@
 // provider as not installed, and the settings store returns the default.
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_backend.h"
-#include "dbaccess/sqlite_backend.h"
 
 namespace dbaccess {
 
 bool OdbcDriverInstalled(const std::string&) { return false; }
 
 std::unique_ptr<Backend> MakeOdbcBackend(const std::string&) {
-  throw DbError(kErrProviderNotFound, kTextProviderNotFound);
-}
-
-std::unique_ptr<Backend> MakeSqliteBackend(const std::vector<ConnectionItem>&) {
   throw DbError(kErrProviderNotFound, kTextProviderNotFound);
 }
 
