@@ -1,7 +1,7 @@
 #include "library/string_table.h"
 
-#include <array>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -43,6 +43,16 @@ std::optional<std::string> StringTableText(int32_t id) {
   return found->second;
 }
 
+std::string FillPlaceholders(std::string text, const std::array<std::string, 7>& inserts) {
+  for (size_t k = 0; k < inserts.size(); ++k) {
+    const std::string placeholder = "%" + std::to_string(k + 1);
+    const size_t at = text.find(placeholder);
+    if (inserts[k].empty() || at == std::string::npos) continue;
+    text.replace(at, placeholder.size(), inserts[k]);
+  }
+  return text;
+}
+
 std::string LoadResMessage(int32_t id, const std::string& insert1, const std::string& insert2,
                            const std::string& insert3, const std::string& insert4,
                            const std::string& insert5, const std::string& insert6,
@@ -50,16 +60,8 @@ std::string LoadResMessage(int32_t id, const std::string& insert1, const std::st
   try {
     std::optional<std::string> text = StringTableText(id);
     if (!text) return kStringResourceError;
-    const std::array<const std::string*, 7> inserts = {&insert1, &insert2, &insert3, &insert4,
-                                                       &insert5, &insert6, &insert7};
-    for (size_t k = 0; k < inserts.size(); ++k) {
-      const std::string& insert = *inserts[k];
-      const std::string placeholder = "%" + std::to_string(k + 1);
-      const size_t at = text->find(placeholder);
-      if (insert.empty() || at == std::string::npos) continue;
-      text->replace(at, placeholder.size(), insert);
-    }
-    return *text;
+    return FillPlaceholders(std::move(*text),
+                            {insert1, insert2, insert3, insert4, insert5, insert6, insert7});
   } catch (...) {
     return kStringResourceError;
   }

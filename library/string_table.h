@@ -7,6 +7,7 @@
 #ifndef VOLTRANE_LIBRARY_STRING_TABLE_H_
 #define VOLTRANE_LIBRARY_STRING_TABLE_H_
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,9 @@ inline constexpr const char* kStringResourceError = "###STRING RESOURCE ERROR###
 
 // The text stored under `id`, or nullopt when the table has no such id.
 std::optional<std::string> StringTableText(int32_t id);
+
+// Replaces the first "%k" by inserts[k-1] for k = 1..7, skipping empty inserts.
+std::string FillPlaceholders(std::string text, const std::array<std::string, 7>& inserts);
 
 std::string LoadResMessage(int32_t id, const std::string& insert1 = "",
                            const std::string& insert2 = "", const std::string& insert3 = "",
