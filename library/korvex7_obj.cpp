@@ -95,6 +95,8 @@ bool CKorvex7Obj::ConnectToDatabase(const std::string& strConnectionString, int3
     m_oConnection->SetCommandTimeout(kCommandTimeoutSeconds);
     return true;
   } catch (...) {
+    // Every helper relies on there being a connection object, open or not.
+    if (!m_oConnection) m_oConnection = std::make_shared<dbaccess::Connection>();
     RethrowAsComError("Korvex7.CKorvex7Obj.ConnectToDatabase");
   }
 }

@@ -14,7 +14,9 @@
 #include <thread>
 
 #include "dbaccess/clock.h"
+#include "dbaccess/db_error.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/fake_provider.h"
 #include "tests/support/test_databases.h"
 
 namespace {
@@ -107,6 +109,30 @@ TEST_F(ExtendedErrorLogTest, ALibraryObjectReadsTheSettingAndTracesItsEnd) {
   }
   EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex(".* - Korvex7 Terminate\r\n")))
       << ReadFile(log);
+}
+
+TEST_F(ExtendedErrorLogTest, AFailedConnectIsTracedWithoutItsPassword) {
+  const std::string log = dir_ + "/trace.log";
+  WriteStore("ExtendedErrorLog = \"" + log + "\"");
+  auto script = std::make_shared<testsupport::FakeScript>();
+  script->open_default = {dbaccess::kErrLoginFailed, "Login failed."};
+  testsupport::FakeProviderRegistration registration("FakeDb", script);
+  {
+    CKorvex7Obj object(std::make_shared<dbaccess::ManualClock>());
+    std::string error;
+    EXPECT_FALSE(object.ConnectToDatabase(
+        "Provider=FakeDb;Data Source=srv;User ID=sa;Password=hunter2;", 3, error));
+  }
+  const std::string text = ReadFile(log);
+  EXPECT_NE(text.find(" - ConnectToDatabase\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" - Connection Error # -2147217843 - Login failed.\r\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find(" - tried connection string :Provider=FakeDb;Data Source=srv;User ID=sa;"
+                      "Password=****;\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(" - 0x80040E4D: Login failed.\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("hunter2"), std::string::npos);
 }
 
 }  // namespace

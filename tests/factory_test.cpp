@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "library/korvex7.h"
 #include "library/korvex7_c_api.h"
+#include "library/library_version.h"
 
 namespace {
 
@@ -71,6 +73,13 @@ TEST(CApiTest, CopiesErrorTextsIntoTheCallersBufferTruncated) {
   EXPECT_EQ(korvex7_do_next(handle, nullptr, 0), 0);  // no buffer: nothing written
   korvex7_destroy(handle);
   EXPECT_EQ(korvex7_is_connected(nullptr), 0);
+}
+
+TEST(LibraryVersionTest, ReportsTheCompiledVersionAndTheFileItRunsFrom) {
+  std::string path;
+  EXPECT_EQ(GetLibraryVersion(path), Korvex7CompiledVersion());
+  EXPECT_TRUE(std::filesystem::path(path).is_absolute()) << path;
+  EXPECT_TRUE(std::filesystem::exists(path)) << path;
 }
 
 }  // namespace
