@@ -32,11 +32,11 @@ class _CKorvex7Obj {
   virtual int32_t GetMDCLogCount() = 0;
   virtual void CompleteMachineDataRecord(int32_t lMachineDataID) = 0;
   virtual std::string GetConnectionString() = 0;
-  virtual bool ConnectToDatabaseVBS(const std::string& strConnectionString,
-                                    int32_t lDatabaseType, dbaccess::Variant& strError) = 0;
-  virtual bool AppendItemToMDCLog2VBS(const std::string& strMachineNumber,
-                                      int32_t lCommandTypeCode, const std::string& strParam,
-                                      int32_t lCommandTimeCode, dbaccess::Variant& strError) = 0;
+  virtual bool ConnectToDatabaseVBS(const std::string& strConnectionString, int32_t lDatabaseType,
+                                    dbaccess::Variant& strError) = 0;
+  virtual bool AppendItemToMDCLog2VBS(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                                      const std::string& strParam, int32_t lCommandTimeCode,
+                                      dbaccess::Variant& strError) = 0;
   virtual bool AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
                                    const std::string& strParam, int32_t lCommandTimeCode,
                                    std::string& strError) = 0;

@@ -1,0 +1,40 @@
+/* A plain C interface to the machine data library, for languages that cannot
+ * use the C++ interface of korvex7.h.
+ *
+ * A handle is one library object: create it, connect it, append commands or
+ * process the log, destroy it. Functions returning int give 1 for success and
+ * 0 for failure; on failure the error text is copied into `error` (at most
+ * `error_size` bytes including the terminating NUL; `error` may be NULL when
+ * error_size is 0), and on success `error` holds "". Nothing is thrown across
+ * this interface. A handle is used by the thread that created it. */
+#ifndef VOLTRANE_LIBRARY_KORVEX7_C_API_H_
+#define VOLTRANE_LIBRARY_KORVEX7_C_API_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct korvex7_handle korvex7_handle;
+
+/* NULL when the object cannot be created. */
+korvex7_handle* korvex7_create(void);
+void korvex7_destroy(korvex7_handle* handle);
+
+int korvex7_connect(korvex7_handle* handle, const char* connection_string, int32_t database_type,
+                    char* error, size_t error_size);
+int korvex7_is_connected(korvex7_handle* handle);
+int korvex7_append2(korvex7_handle* handle, const char* machine_number, int32_t command_type_code,
+                    const char* param, int32_t command_time_code, char* error, size_t error_size);
+/* 1 when a log row was processed; 0 with "" in `error` when the log is empty. */
+int korvex7_do_next(korvex7_handle* handle, char* error, size_t error_size);
+/* The number of rows waiting in the log, or -1 with the error text. */
+int32_t korvex7_log_count(korvex7_handle* handle, char* error, size_t error_size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VOLTRANE_LIBRARY_KORVEX7_C_API_H_ */

@@ -1,0 +1,178 @@
+// CKorvex7Obj: the machine data library object. One instance owns one
+// database connection and all state of the log processing loop; outside
+// clients connect it and append commands, the collector service connects it
+// and drives DoNextItemFromMDCLog.
+//
+// The public operations are those of _CKorvex7Obj (korvex7.h). The protected
+// helpers (statement execution, recordsets, transactions, waits) are the
+// shared services every feature of the library builds on; they live in files
+// named after their concept (sql_helpers.cpp, transactions.cpp, ...).
+//
+// Failures: operations with a strError argument return false with a text;
+// ConnectToDatabase, GetConnectionString and the operations without strError
+// let unexpected failures escape as ComError; IsConnected never fails.
+// Threading: an instance is used by the thread that created it. Every wait
+// goes through the injected Clock.
+#ifndef VOLTRANE_LIBRARY_KORVEX7_OBJ_H_
+#define VOLTRANE_LIBRARY_KORVEX7_OBJ_H_
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "dbaccess/clock.h"
+#include "dbaccess/connection.h"
+#include "dbaccess/database_connection.h"
+#include "dbaccess/date_time.h"
+#include "dbaccess/recordset.h"
+#include "dbaccess/variant.h"
+#include "library/heart_beat_info.h"
+#include "library/korvex7.h"
+
+class CKorvex7Obj : public _CKorvex7Obj {
+ public:
+  explicit CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock());
+  ~CKorvex7Obj() override;
+  CKorvex7Obj(const CKorvex7Obj&) = delete;
+  CKorvex7Obj& operator=(const CKorvex7Obj&) = delete;
+
+  bool IsConnected() override;
+  bool ConnectToDatabase(const std::string& strConnectionString, int32_t lDatabaseType,
+                         std::string& strError) override;
+  bool AppendItemToMDCLog(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                          int32_t lCommandTimeCode, std::string& strError) override;
+  bool AppendItemToMDCLogDNC(int32_t lDeptVoltraneID, int32_t lLocationVoltraneID,
+                             int32_t lGroupVoltraneID, int32_t lMachineVoltraneID,
+                             int32_t lCommandVoltraneID, const std::string& strParam,
+                             int32_t lCommandTimeCode, std::string& strError) override;
+  bool DoNextItemFromMDCLog(std::string& strError) override;
+  int32_t GetMDCLogCount() override;
+  void CompleteMachineDataRecord(int32_t lMachineDataID) override;
+  std::string GetConnectionString() override;
+  bool ConnectToDatabaseVBS(const std::string& strConnectionString, int32_t lDatabaseType,
+                            dbaccess::Variant& strError) override;
+  bool AppendItemToMDCLog2VBS(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                              const std::string& strParam, int32_t lCommandTimeCode,
+                              dbaccess::Variant& strError) override;
+  bool AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                           const std::string& strParam, int32_t lCommandTimeCode,
+                           std::string& strError) override;
+  bool AppendItemToMDCLogVBS(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                             int32_t lCommandTimeCode, dbaccess::Variant& strError) override;
+  std::string CastToNumeric(std::string& strColExpression) override;
+  bool DoPreProcessCustomCommands(std::string& strError, bool& bCleanStart) override;
+  void InstallStoredProcedures(std::string& strError) override;
+  void CheckAndFixMachines(std::string& strError) override;
+  void StartupDatabaseChecksAndUpdates(std::string& strError) override;
+
+  // The database kind given to the last ConnectToDatabase.
+  int32_t DatabaseType() const { return m_lDatabaseType; }
+
+ protected:
+  // Connection (open_connection.cpp). Returns the connection, open or not;
+  // lErrNumber is 0 when it opened. Never throws.
+  dbaccess::ConnectionPtr OpenConnection(const std::string& strConnectionString,
+                                         int32_t lDatabaseType, int32_t& lErrNumber,
+                                         std::string& strErrDescription);
+  // The stored-form connection string of the fallback connection's properties.
+  std::string BuildAlteredConnectionString(const voltrane::CDatabaseConnectionObj& oDBConnection);
+
+  // Statements (sql_helpers.cpp). Each writes its SQL to the extended error
+  // log first and reports failure as "Error # <number>:<description>".
+  bool ExecuteSQL(const std::string& strSQL, std::string& strError);
+  bool ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
+                         int32_t& lRecordsAffected);
+  bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
+                        int32_t& lRecordsAffected);
+
+  // Recordsets (sql_helpers.cpp). OpenQuery and OpenRecordset throw DbError;
+  // CloseRecordset and the scalar reads never throw.
+  void PrepareRecordset(dbaccess::Recordset& rs);
+  void OpenRecordset(dbaccess::Recordset& rs, const std::string& strSQL);
+  dbaccess::RecordsetPtr OpenQuery(const std::string& strSQL, bool bServerCursor = false);
+  void CloseRecordset(dbaccess::RecordsetPtr& rs);
+  std::string GetScalarText(const std::string& strSQL, dbaccess::Variant* vSecondColumn = nullptr);
+  dbaccess::Variant GetScalarValue(const std::string& strSQL);
+
+  // Transactions (transactions.cpp): up to 12 attempts, 999 ms apart, when
+  // called with 1. False when every attempt failed.
+  bool BeginTransaction(int32_t lAttempt = 1);
+  bool CommitTransaction(int32_t lAttempt = 1);
+  bool RollbackTransaction(int32_t lAttempt = 1);
+
+  // Waits at least lMilliseconds on the object's clock (one-second resolution).
+  void WaitMilliseconds(int64_t lMilliseconds);
+
+  // Deletes the processed log rows waiting in m_dictDeleteQueue; true when
+  // there was nothing to do or the delete succeeded.
+  bool FlushDeleteQueue(std::string& strError);
+
+  dbaccess::Clock& clock() { return *m_clock; }
+  const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
+
+ private:
+  using HeartBeatTable = std::map<std::string, HeartBeatInfoClass>;
+
+  // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
+  bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);
+
+  std::shared_ptr<dbaccess::Clock> m_clock;
+
+  // Cycle-status locks: options 4 and 5 and every downtime code's lock value.
+  int32_t m_lSetupLock = 0;
+  int32_t m_lTeardownLock = 0;
+  std::optional<std::map<int32_t, int32_t>> m_dictDowntimeLocks;  // none until loaded
+
+  int32_t m_lDatabaseType = 0;
+  dbaccess::ConnectionPtr m_oConnection;  // never null; closed until connected
+  // Set only when a SQL Server string failed to open directly and the
+  // connection class was tried instead.
+  std::unique_ptr<voltrane::CDatabaseConnectionObj> m_oDBConnection;
+  std::string m_strConnectionString;  // credentials still enciphered
+  dbaccess::DateTime m_dtCurrentTime;
+
+  // Heartbeat and downtime-timeout monitor.
+  bool m_bCheckHeartbeats = true;
+  int32_t m_lLateHeartBeatDowntimeCodeID = -1;
+  bool m_bFirstDowntimeTimeoutCheck = true;
+  bool m_bHasDowntimeTimeouts = false;
+  dbaccess::DateTime m_dtLastDowntimeTimeoutCheck;
+  dbaccess::DateTime m_dtLastHeartBeatCheck;
+
+  bool m_bLogDrained = false;
+  double m_sys_date_adjust = 0;  // days: database clock minus local clock
+  bool m_bV12Database = false;
+  std::optional<HeartBeatTable> m_dictHeartBeats;     // none until built
+  std::map<std::string, int32_t> m_dictDeleteQueue;   // "<MDC_LOG_ID>L" -> MDC_LOG_ID
+  std::map<std::string, int32_t> m_dictCommandTypes;  // "<COMMAND_ID>C" -> type code
+  std::array<int32_t, 18> m_alCommandIDs;             // type code -> COMMAND_ID, -1 unknown
+
+  // The log entry being processed.
+  int32_t m_lCommandID = 0;
+  int32_t m_lMachineID = 0;
+  int32_t m_lDeptID = 0;
+  int32_t m_lLocationID = 0;
+  int32_t m_lGroupID = 0;
+  int32_t m_lCommandTimeCode = 0;
+  std::string m_strParam;
+
+  int32_t m_lHistoryDays = -1;  // -1 not yet read, 0 history off
+  std::string m_strComputerName;
+  std::string m_strDesignatedPC;
+  dbaccess::DateTime m_dtLastEntry;
+  dbaccess::RecordsetPtr m_rsLog;  // the batch cache
+
+  // Boolean option 23, read once by the part-count handlers.
+  bool m_bCountPartsOption = false;
+  bool m_bCountPartsOptionRead = false;
+
+  bool m_bStartupChecksPending = true;
+};
+
+#endif  // VOLTRANE_LIBRARY_KORVEX7_OBJ_H_

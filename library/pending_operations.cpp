@@ -1,0 +1,83 @@
+// Operations of the library object whose features this build does not carry
+// yet: intake, the processing loop, custom-command pre-processing, the dialect
+// cast and schema maintenance. Each fails clearly instead of pretending to
+// work: operations with strError put a text naming the operation there and
+// return false (or just return); the others throw ComError (E_NOTIMPL). Each
+// is replaced by its feature.
+#include <string>
+
+#include "library/com_error.h"
+#include "library/korvex7_obj.h"
+
+namespace {
+
+// E_NOTIMPL.
+constexpr int32_t kErrNotImplemented = static_cast<int32_t>(0x80004001u);
+constexpr const char* kSource = "Korvex7.CKorvex7Obj";
+
+std::string NotAvailable(const std::string& operation) {
+  return operation + " is not available in this build of the library.";
+}
+
+[[noreturn]] void ThrowNotAvailable(const std::string& operation) {
+  throw ComError(kErrNotImplemented, std::string(kSource) + "." + operation,
+                 NotAvailable(operation));
+}
+
+}  // namespace
+
+bool CKorvex7Obj::AppendItemToMDCLog(int32_t, int32_t, int32_t, int32_t, int32_t,
+                                     const std::string&, int32_t, std::string& strError) {
+  strError = NotAvailable("AppendItemToMDCLog");
+  return false;
+}
+
+bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t, int32_t, int32_t, int32_t, int32_t,
+                                        const std::string&, int32_t, std::string& strError) {
+  strError = NotAvailable("AppendItemToMDCLogDNC");
+  return false;
+}
+
+bool CKorvex7Obj::AppendItemToMDCLog2(const std::string&, int32_t, const std::string&, int32_t,
+                                      std::string& strError) {
+  strError = NotAvailable("AppendItemToMDCLog2");
+  return false;
+}
+
+bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
+  strError = NotAvailable("DoNextItemFromMDCLog");
+  return false;
+}
+
+int32_t CKorvex7Obj::GetMDCLogCount() { ThrowNotAvailable("GetMDCLogCount"); }
+
+void CKorvex7Obj::CompleteMachineDataRecord(int32_t) {
+  ThrowNotAvailable("CompleteMachineDataRecord");
+}
+
+std::string CKorvex7Obj::CastToNumeric(std::string&) { ThrowNotAvailable("CastToNumeric"); }
+
+bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
+  strError = NotAvailable("DoPreProcessCustomCommands");
+  return false;
+}
+
+void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {
+  strError = NotAvailable("InstallStoredProcedures");
+}
+
+void CKorvex7Obj::CheckAndFixMachines(std::string& strError) {
+  strError = NotAvailable("CheckAndFixMachines");
+}
+
+void CKorvex7Obj::StartupDatabaseChecksAndUpdates(std::string& strError) {
+  strError = NotAvailable("StartupDatabaseChecksAndUpdates");
+}
+
+// The queue fills only once the processing loop exists; until then an empty
+// queue is the only state it can be in, and a filled one is refused.
+bool CKorvex7Obj::FlushDeleteQueue(std::string& strError) {
+  if (m_dictDeleteQueue.empty()) return true;
+  strError = NotAvailable("FlushDeleteQueue");
+  return false;
+}

@@ -1,0 +1,36 @@
+// Transaction control of the library object on its connection. Each
+// operation makes up to 12 attempts, 999 ms apart, so that a database locked
+// by another writer for a moment does not fail a handler. False when every
+// attempt failed; never throws.
+#include "library/korvex7_obj.h"
+
+namespace {
+
+constexpr int32_t kTransactionAttempts = 12;
+constexpr int64_t kTransactionRetryMilliseconds = 999;
+
+}  // namespace
+
+bool CKorvex7Obj::RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step) {
+  for (int32_t attempt = lAttempt;; ++attempt) {
+    try {
+      step();
+      return true;
+    } catch (...) {
+      if (attempt >= kTransactionAttempts) return false;
+    }
+    WaitMilliseconds(kTransactionRetryMilliseconds);
+  }
+}
+
+bool CKorvex7Obj::BeginTransaction(int32_t lAttempt) {
+  return RetryTransactionStep(lAttempt, [this] { m_oConnection->BeginTrans(); });
+}
+
+bool CKorvex7Obj::CommitTransaction(int32_t lAttempt) {
+  return RetryTransactionStep(lAttempt, [this] { m_oConnection->CommitTrans(); });
+}
+
+bool CKorvex7Obj::RollbackTransaction(int32_t lAttempt) {
+  return RetryTransactionStep(lAttempt, [this] { m_oConnection->RollbackTrans(); });
+}

@@ -1,0 +1,27 @@
+// korvex7: the command-line tool of the machine data library. Parses the
+// command line and hands over to the subcommand.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
+
+#include "tools/connect_command.h"
+#include "tools/tool_options.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"korvex7: use the machine data library from the command line"};
+  ToolOptions options;
+  AddGlobalOptions(app, options);
+  app.fallthrough();  // global options may also follow the subcommand
+  CLI::App* connect = AddConnectCommand(app);
+  app.require_subcommand(1);
+  CLI11_PARSE(app, argc, argv);
+
+  DatabaseChoice choice;
+  std::string message;
+  if (!ChooseDatabase(options, choice, message)) {
+    std::cerr << message << "\n";
+    return 1;
+  }
+  if (connect->parsed()) return RunConnect(choice, std::cout, std::cerr);
+  return 1;
+}

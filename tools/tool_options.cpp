@@ -1,0 +1,52 @@
+#include "tools/tool_options.h"
+
+#include <fmt/format.h>
+
+#include "dbaccess/database_configuration.h"
+#include "dbaccess/reg_settings.h"
+
+namespace {
+
+constexpr const char* kKindNames = "Oracle, Access, SQLServer, SQLite or PostgreSQL";
+
+}  // namespace
+
+void AddGlobalOptions(CLI::App& app, ToolOptions& options) {
+  CLI::Option* connection =
+      app.add_option("--connection", options.connection_string,
+                     "Connection string as the settings store holds it (credentials may be "
+                     "enciphered under eUser ID / ePassword)");
+  CLI::Option* dbtype =
+      app.add_option("--dbtype", options.database_type_name,
+                     fmt::format("Database kind: {} (any case)", kKindNames))
+          ->check(CLI::Validator(
+              [](std::string& name) {
+                return voltrane::DatabaseKindFromName(name)
+                           ? std::string()
+                           : fmt::format("unknown database kind '{}' (expected {})", name,
+                                         kKindNames);
+              },
+              "KIND"));
+  connection->needs(dbtype);
+  dbtype->needs(connection);
+}
+
+bool ChooseDatabase(const ToolOptions& options, DatabaseChoice& choice, std::string& message) {
+  if (!options.database_type_name.empty()) {
+    choice.connection_string = options.connection_string;
+    choice.database_type = *voltrane::DatabaseKindFromName(options.database_type_name);
+    return true;
+  }
+  voltrane::DatabaseConfiguration configuration;
+  const int32_t result = voltrane::ReadConfiguration(configuration);
+  if (result != 0) {
+    message = fmt::format(
+        "No usable database configuration in the settings store {} (error {}). Run the "
+        "Collector Service Manager, or pass --connection and --dbtype.",
+        voltrane::HivePath(voltrane::RegHive::kLocalMachine), result);
+    return false;
+  }
+  choice.connection_string = configuration.connection_string;
+  choice.database_type = configuration.database_type;
+  return true;
+}
