@@ -26,7 +26,7 @@ struct ColumnInfo {
   int precision = 0;
   int scale = 0;
   bool nullable = true;
-  std::string base_table;  // "" when not a plain column of one table
+  std::string base_table;   // "" when not a plain column of one table
   std::string base_column;
 };
 

@@ -53,7 +53,7 @@ class DateTime {
   DateTime AddSeconds(int64_t seconds) const;
   DateTime AddMinutes(int64_t minutes) const;
   DateTime AddDays(int64_t days) const;
-  DateTime DatePart() const;  // midnight of the same day
+  DateTime DatePart() const;       // midnight of the same day
   DateTime WithoutMilliseconds() const;
 
   // Whole seconds from this to other, truncated toward zero on each reading's

@@ -90,7 +90,7 @@ class Recordset {
   bool Find(const std::string& criterion);
 
   size_t FieldCount() const;
-  Field Fields(const std::string& name);  // kErrItemNotFound for an unknown name
+  Field Fields(const std::string& name);   // kErrItemNotFound for an unknown name
   Field Fields(size_t index);
   const std::vector<ColumnInfo>& Columns() const { return columns_; }
 
@@ -122,7 +122,7 @@ class Recordset {
   std::vector<ColumnInfo> columns_;
   std::vector<std::vector<Variant>> rows_;
   size_t position_ = 0;
-  bool bof_ = false;  // before the first row
+  bool bof_ = false;   // before the first row
   bool open_ = false;
   bool unconnected_ = false;
   CursorLocation cursor_location_ = CursorLocation::kClient;

@@ -46,10 +46,10 @@ class Variant {
 
   // Conversions; see the file comment for failures.
   std::string ToText() const;
-  int64_t ToInt64() const;  // doubles round half to even, as the records' integer conversion does
-  int32_t ToLong() const;   // ToInt64 range-checked to 32 bits (DbError 6 "Overflow")
+  int64_t ToInt64() const;   // doubles round half to even, as the records' integer conversion does
+  int32_t ToLong() const;    // ToInt64 range-checked to 32 bits (DbError 6 "Overflow")
   double ToDouble() const;
-  bool ToBool() const;          // numbers: not zero; text "true"/"false" or a number
+  bool ToBool() const;       // numbers: not zero; text "true"/"false" or a number
   DateTime ToDateTime() const;  // text through DateTime::Parse; numbers as serial days
 
   // Text for traces: like ToText, but "Null" for null and never raises.
@@ -58,8 +58,7 @@ class Variant {
   bool operator==(const Variant& other) const { return value_ == other.value_; }
 
  private:
-  using Storage =
-      std::variant<std::monostate, NullTag, int64_t, double, bool, std::string, DateTime>;
+  using Storage = std::variant<std::monostate, NullTag, int64_t, double, bool, std::string, DateTime>;
   Storage value_;
 };
 
