@@ -166,14 +166,17 @@ std::string CQueryBuilder::DeRefColQuery(const std::string& table, const std::st
 std::string CQueryBuilder::EscStart() const { return voltrane::EscStart(kind_); }
 std::string CQueryBuilder::EscEnd() const { return voltrane::EscEnd(kind_); }
 std::string CQueryBuilder::Esc(const std::string& text) const {
-  return EscStart() + text + EscEnd();
+  const std::string start = EscStart();
+  return start.empty() ? "" : start + text + EscEnd();
 }
 
 std::string CQueryBuilder::Glue(const std::string& text) const {
+  if (glue_connector_.empty()) return "";
   return glue_connector_ + " " + QuotedStr(text) + " " + glue_connector_;
 }
 
 std::string CQueryBuilder::GlueField(const std::string& field) const {
+  if (glue_connector_.empty()) return "";
   return glue_connector_ + " " + field + " " + glue_connector_;
 }
 
