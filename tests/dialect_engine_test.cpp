@@ -231,7 +231,9 @@ TEST_P(DialectEngineTest, DatabaseClockIsLocalTimeWithMilliseconds) {
     const auto now = DateTime::Now();
     const auto db_time = value.ToDateTime();
     EXPECT_LE(std::llabs(db_time.MillisecondsSinceEpoch() - now.MillisecondsSinceEpoch()), 1000);
-    if (value.Type() == dbaccess::VariantType::kText) EXPECT_EQ(value.ToText().size(), 23u);
+    if (value.Type() == dbaccess::VariantType::kText) {
+      EXPECT_EQ(value.ToText().size(), 23u);  // "YYYY-MM-DD HH:MM:SS.SSS"
+    }
     saw_milliseconds = db_time.Millisecond() != 0;
   }
   EXPECT_TRUE(saw_milliseconds);
