@@ -1,6 +1,6 @@
 // Operations of the library object whose features this build does not carry
-// yet: intake, the processing loop, custom-command pre-processing, the dialect
-// cast and schema maintenance. Each fails clearly instead of pretending to
+// yet: intake, the processing loop, custom-command pre-processing and schema
+// maintenance. Each fails clearly instead of pretending to
 // work: operations with strError put a text naming the operation there and
 // return false (or just return); the others throw ComError (E_NOTIMPL). Each
 // is replaced by its feature.
@@ -54,8 +54,6 @@ int32_t CKorvex7Obj::GetMDCLogCount() { ThrowNotAvailable("GetMDCLogCount"); }
 void CKorvex7Obj::CompleteMachineDataRecord(int32_t) {
   ThrowNotAvailable("CompleteMachineDataRecord");
 }
-
-std::string CKorvex7Obj::CastToNumeric(std::string&) { ThrowNotAvailable("CastToNumeric"); }
 
 bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
   strError = NotAvailable("DoPreProcessCustomCommands");

@@ -280,3 +280,15 @@ TEST(Korvex7ObjSqliteTest, ConnectsAndProbesARealDatabase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Korvex7ObjDialectTest, CastToNumericFollowsTheConnectedKind) {
+  CKorvex7Obj object;
+  std::string column = "QTY";
+  // A fresh object is of kind 0 until a connect names another.
+  EXPECT_EQ(object.CastToNumeric(column), "TO_NUMBER(QTY)");
+  EXPECT_EQ(column, "QTY");
+}
+
+}  // namespace

@@ -1,0 +1,8 @@
+// The library object's public dialect operation: the numeric cast of a column
+// expression for the connected database kind.
+#include "dbaccess/dialect.h"
+#include "library/korvex7_obj.h"
+
+std::string CKorvex7Obj::CastToNumeric(std::string& strColExpression) {
+  return voltrane::CastToNumeric(m_lDatabaseType, strColExpression);
+}
