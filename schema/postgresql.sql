@@ -358,100 +358,100 @@ CREATE TABLE IF NOT EXISTS T_VMES_PTYPE (
 -- Indexes. Every lookup and update of the library by a column other than a
 -- table's key is an index seek.
 
--- intake by machine number
+-- Intake by machine number.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_MA_MANU ON T_SFC_MACHINE (MACHINE_NUMBER);
 
--- intake by outside key
+-- Intake by outside key.
 CREATE INDEX IF NOT EXISTS K_SFC_MA_VOID ON T_SFC_MACHINE (VOLTRANE_ID);
 
--- command by type code
+-- Command by type code.
 CREATE INDEX IF NOT EXISTS K_SFC_CO_COTYCO ON T_SFC_COMMAND (COMMAND_TYPE_CODE);
 
--- command by outside key
+-- Command by outside key.
 CREATE INDEX IF NOT EXISTS K_SFC_CO_VOID ON T_SFC_COMMAND (VOLTRANE_ID);
 
--- log rows of one machine
+-- Log rows of one machine.
 CREATE INDEX IF NOT EXISTS K_SFC_MD_LOMAID ON T_SFC_MDC_LOG (MACHINE_ID, MDC_LOG_ID);
 
--- the library's own history index
+-- The library's own history index.
 CREATE INDEX IF NOT EXISTS K_SFC_MD_LOHIMDLOID ON T_SFC_MDC_LOG_HIST (MDC_LOG_ID, TIME_STAMP);
 
--- history trimmed by time
+-- History trimmed by time.
 CREATE INDEX IF NOT EXISTS K_SFC_MD_LOHITIST ON T_SFC_MDC_LOG_HIST (TIME_STAMP);
 
--- records of one machine (and job)
+-- Records of one machine (and job).
 CREATE INDEX IF NOT EXISTS K_SFC_MA_DAMAID ON T_SFC_MACHINE_DATA (MACHINE_ID, JOB_ID);
 
--- records still without a standard time
+-- Records still without a standard time.
 CREATE INDEX IF NOT EXISTS K_SFC_MA_DASTTI ON T_SFC_MACHINE_DATA (MACHINE_DATA_ID) WHERE STANDARD_TIME IS NULL;
 
--- downtime rows of one record
+-- Downtime rows of one record.
 CREATE INDEX IF NOT EXISTS K_SFC_DT_PEMADAMADAID ON T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, STOP_TIME);
 
--- scrap rows of one record
+-- Scrap rows of one record.
 CREATE INDEX IF NOT EXISTS K_SFC_SC_PEMADAMADAID ON T_SFC_SCRAP_PER_MACHINE_DATA (MACHINE_DATA_ID);
 
--- standard time of a part on a machine
+-- Standard time of a part on a machine.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_MA_PPMAID ON T_SFC_MACHINE_PPH (MACHINE_ID, PART_ID);
 
--- events of a machine and command
+-- Events of a machine and command.
 CREATE INDEX IF NOT EXISTS K_SFC_EV_MAID ON T_SFC_EVENT (MACHINE_ID, COMMAND_ID, STOP_TIME);
 
--- open event of a machine and command
+-- Open event of a machine and command.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_MA_EVMAID ON T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID);
 
--- open events of one command
+-- Open events of one command.
 CREATE INDEX IF NOT EXISTS K_SFC_MA_EVCOID ON T_SFC_MACHINE_EVENT (COMMAND_ID);
 
--- event to its machine
+-- Event to its machine.
 CREATE INDEX IF NOT EXISTS K_SFC_MA_EVEVID ON T_SFC_MACHINE_EVENT (EVENT_ID);
 
--- shifts of a machine
+-- Shifts of a machine.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_MA_SHMAID ON T_SFC_MACHINE_SHIFT (MACHINE_ID, SHIFT_ID);
 
--- user by logon name
+-- User by logon name.
 CREATE INDEX IF NOT EXISTS K_SFC_US_USNA ON T_SFC_USER (USER_NAME);
 
--- job by number
+-- Job by number.
 CREATE INDEX IF NOT EXISTS K_SFC_JO_JONU ON T_SFC_JOB (UPPER(JOB_NUMBER));
 
--- parts of a job in order
+-- Parts of a job in order.
 CREATE INDEX IF NOT EXISTS K_SFC_PA_PEJOJOID ON T_SFC_PART_PER_JOB (JOB_ID, ORDINAL);
 
--- operation by number
+-- Operation by number.
 CREATE INDEX IF NOT EXISTS K_SFC_OP_OPNU ON T_SFC_OP (UPPER(OP_NUMBER));
 
--- part by number
+-- Part by number.
 CREATE INDEX IF NOT EXISTS K_SFC_PA_PANU ON T_SFC_PART (UPPER(PART_NUMBER));
 
--- serial number of a part
+-- Serial number of a part.
 CREATE INDEX IF NOT EXISTS K_SFC_PA_SENOPAID ON T_SFC_PART_SERIAL_NO (PART_ID, UPPER(SERIAL_NO));
 
--- asset of a record
+-- Asset of a record.
 CREATE INDEX IF NOT EXISTS K_SFC_AS_TAID ON T_SFC_ASSET (TARGET_ID, TABLE_CODE);
 
--- downtime code by number
+-- Downtime code by number.
 CREATE INDEX IF NOT EXISTS K_SFC_DO_CODOCONU ON T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_NUMBER);
 
--- scrap code by number
+-- Scrap code by number.
 CREATE INDEX IF NOT EXISTS K_SFC_SC_COSCCONU ON T_SFC_SCRAP_CODE (SCRAP_CODE_NUMBER);
 
--- default scrap code
+-- Default scrap code.
 CREATE INDEX IF NOT EXISTS K_SFC_SC_COSCCOTYCO ON T_SFC_SCRAP_CODE (SCRAP_CODE_TYPE_CODE);
 
--- option rows
+-- Option rows.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_OP_APCO ON T_SFC_OPTION (APP_CODE, OPTION_CODE);
 
--- heartbeat row of a machine
+-- Heartbeat row of a machine.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_MA_HEMAID ON T_SFC_MACHINE_HEARTBEAT (MACHINE_ID);
 
--- history of a record
+-- History of a record.
 CREATE INDEX IF NOT EXISTS K_SFC_HI_TAID ON T_SFC_HISTORY (TARGET_ID, TABLE_CODE);
 
--- history by time
+-- History by time.
 CREATE INDEX IF NOT EXISTS K_SFC_HI_HIDA ON T_SFC_HISTORY (HISTORY_DATE);
 
--- items by code
+-- Items by code.
 CREATE UNIQUE INDEX IF NOT EXISTS K_SFC_DB_ITDBITCO ON T_SFC_DB_ITEM (DB_ITEM_CODE);
 
 -- Schema version item read by the service manager (the highest version any
