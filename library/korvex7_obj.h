@@ -106,6 +106,15 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool CommitTransaction(int32_t lAttempt = 1);
   bool RollbackTransaction(int32_t lAttempt = 1);
 
+  // Processing options, rows of T_SFC_OPTION with application code 2
+  // (options.cpp). GetBoolOption lets a database error or a value that is not
+  // a number escape as DbError; the others report failure by their result.
+  bool GetBoolOption(int32_t lOptionCode);
+  bool GetIntOption(int32_t lOptionCode, int32_t& lValue);
+  bool GetStringOption(int32_t lOptionCode, std::string& strValue);
+  bool GetNumOption(int32_t lOptionCode, int32_t& lValue);
+  bool SetStringOption(int32_t lOptionCode, const std::string& strValue);
+
   // Waits at least lMilliseconds on the object's clock (one-second resolution).
   void WaitMilliseconds(int64_t lMilliseconds);
 
