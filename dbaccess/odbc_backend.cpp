@@ -4,8 +4,8 @@
 // its own statement handle, freed when the call returns or throws. The
 // connection runs in autocommit mode except between BeginTransaction and its
 // commit or rollback. Text crosses the driver boundary in UTF-16 through the
-// wide entry points; data of drivers without wide entry points (sqliteodbc)
-// is read and bound as UTF-8. Used by one thread at a time.
+// wide entry points; statements and data of sqliteodbc, which has none, go as
+// UTF-8. Used by one thread at a time.
 #include "dbaccess/odbc_backend.h"
 
 #include <algorithm>
@@ -110,7 +110,7 @@ class OdbcBackend : public Backend {
   SQLHDBC dbc() const { return connection_.get(); }
   void RequireOpen() const;
   std::string InfoText(SQLUSMALLINT info) const;
-  bool DriverHasWideEntryPoints() const;
+  bool DriverTakesWideText() const;
   OdbcHandle NewStatement(int timeout_seconds) const;
   void Run(const OdbcHandle& statement, const std::string& sql) const;
   ResultTable ReadFirstResultSet(const OdbcHandle& statement) const;
@@ -155,7 +155,7 @@ void OdbcBackend::Open(int timeout_seconds) {
   connected_ = true;
   in_transaction_ = false;
   engine_ = EngineFromDbmsName(InfoText(SQL_DBMS_NAME));
-  wide_text_ = DriverHasWideEntryPoints();
+  wide_text_ = DriverTakesWideText();
 }
 
 void OdbcBackend::Close() {
@@ -178,10 +178,10 @@ std::string OdbcBackend::InfoText(SQLUSMALLINT info) const {
   return SQL_SUCCEEDED(rc) ? FromWideBuffer(buffer.data(), buffer.size()) : "";
 }
 
-// The driver manager converts wide calls for ANSI-only drivers through the
-// process locale, which may not be UTF-8; their data then goes as UTF-8 bytes,
-// which is what such drivers (sqliteodbc) store.
-bool OdbcBackend::DriverHasWideEntryPoints() const { return engine_ != EngineKind::kSqlite; }
+// sqliteodbc has no wide entry points, and the driver manager's conversion
+// for it loses non-ASCII text; its statements and data go as the UTF-8 bytes
+// that SQLite stores.
+bool OdbcBackend::DriverTakesWideText() const { return engine_ != EngineKind::kSqlite; }
 
 OdbcHandle OdbcBackend::NewStatement(int timeout_seconds) const {
   RequireOpen();
@@ -196,6 +196,14 @@ OdbcHandle OdbcBackend::NewStatement(int timeout_seconds) const {
 }
 
 void OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) const {
+  if (!wide_text_) {
+    // The driver manager's conversion would not keep non-ASCII literals intact.
+    std::string text = sql;
+    CheckOdbc(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                            static_cast<SQLINTEGER>(text.size())),
+              statement, dbc());
+    return;
+  }
   WideText text = ToWide(sql);
   CheckOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
             statement, dbc());

@@ -21,28 +21,50 @@ struct Reader {
   void Check(SQLRETURN rc) const { CheckOdbc(rc, statement, connection); }
 
   std::string Attribute(SQLUSMALLINT column, SQLUSMALLINT field) const {
-    std::array<SQLWCHAR, 512> buffer{};
     SQLSMALLINT length = 0;
-    const SQLRETURN rc = SQLColAttributeW(
-        statement.get(), column, field, buffer.data(),
-        static_cast<SQLSMALLINT>(buffer.size() * sizeof(SQLWCHAR)), &length, nullptr);
+    SQLRETURN rc = SQL_ERROR;
+    std::string value;
+    if (wide_text) {
+      std::array<SQLWCHAR, 512> buffer{};
+      rc = SQLColAttributeW(statement.get(), column, field, buffer.data(),
+                            static_cast<SQLSMALLINT>(buffer.size() * sizeof(SQLWCHAR)), &length,
+                            nullptr);
+      value = FromWideBuffer(buffer.data(), buffer.size());
+    } else {
+      std::array<char, 1024> buffer{};
+      rc = SQLColAttribute(statement.get(), column, field, buffer.data(),
+                           static_cast<SQLSMALLINT>(buffer.size() - 1), &length, nullptr);
+      value = buffer.data();
+    }
     // Drivers without base-name metadata leave the attribute empty.
-    if (!SQL_SUCCEEDED(rc)) return "";
-    return FromWideBuffer(buffer.data(), buffer.size());
+    return SQL_SUCCEEDED(rc) ? value : "";
   }
 
-  ColumnInfo Describe(SQLUSMALLINT column, SQLSMALLINT* sql_type) const {
-    std::array<SQLWCHAR, 512> name{};
-    SQLSMALLINT name_length = 0;
+  std::string ColumnName(SQLUSMALLINT column, SQLSMALLINT* sql_type, SQLULEN* size,
+                         SQLSMALLINT* digits, SQLSMALLINT* nullable) const {
+    SQLSMALLINT length = 0;
+    if (wide_text) {
+      std::array<SQLWCHAR, 512> name{};
+      Check(SQLDescribeColW(statement.get(), column, name.data(),
+                            static_cast<SQLSMALLINT>(name.size()), &length, sql_type, size, digits,
+                            nullable));
+      return FromWideBuffer(name.data(), name.size());
+    }
+    std::array<SQLCHAR, 1024> name{};
+    Check(SQLDescribeCol(statement.get(), column, name.data(),
+                         static_cast<SQLSMALLINT>(name.size() - 1), &length, sql_type, size, digits,
+                         nullable));
+    return reinterpret_cast<const char*>(name.data());
+  }
+
+  ColumnInfo Describe(SQLUSMALLINT column) const {
+    SQLSMALLINT sql_type = 0;
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-    Check(SQLDescribeColW(statement.get(), column, name.data(),
-                          static_cast<SQLSMALLINT>(name.size()), &name_length, sql_type, &size,
-                          &digits, &nullable));
     ColumnInfo info;
-    info.name = FromWideBuffer(name.data(), name.size());
-    info.type = FieldTypeForSqlType(*sql_type);
+    info.name = ColumnName(column, &sql_type, &size, &digits, &nullable);
+    info.type = FieldTypeForSqlType(sql_type);
     info.defined_size = static_cast<int64_t>(size);
     info.precision = static_cast<int>(size);
     info.scale = digits;
@@ -177,8 +199,7 @@ ResultTable ReadResultSet(const OdbcHandle& statement, SQLHDBC connection, bool 
   ResultTable table;
   table.columns.reserve(count);
   for (SQLUSMALLINT column = 1; column <= count; ++column) {
-    SQLSMALLINT sql_type = 0;
-    table.columns.push_back(reader.Describe(column, &sql_type));
+    table.columns.push_back(reader.Describe(column));
   }
   for (;;) {
     const SQLRETURN rc = SQLFetch(statement.get());

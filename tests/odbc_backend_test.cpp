@@ -259,6 +259,18 @@ TEST_P(OdbcBackendTest, BindsAndReadsEveryParameterType) {
             1);
 }
 
+// Statements are built as text with quoted literals, so non-ASCII text must
+// survive in the statement itself, and in the names of the result.
+TEST_P(OdbcBackendTest, NonAsciiTextSurvivesInStatementText) {
+  CreateSampleTable();
+  backend_->Execute("INSERT INTO T_SAMPLE (NAME) VALUES ('Grüße € 𝄞')", {}, 30);
+  ResultTable table =
+      backend_->Query("SELECT NAME AS \"Maß\" FROM T_SAMPLE WHERE NAME = 'Grüße € 𝄞'", {}, 30);
+  ASSERT_EQ(table.rows.size(), 1u);
+  EXPECT_EQ(table.columns[0].name, "Maß");
+  EXPECT_EQ(table.rows[0][0], Variant("Grüße € 𝄞"));
+}
+
 TEST_P(OdbcBackendTest, TimestampsKeepTheirMilliseconds) {
   CreateSampleTable();
   const DateTime stamps[] = {DateTime::FromParts(2026, 1, 1, 0, 0, 0, 0),
