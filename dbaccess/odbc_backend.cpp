@@ -12,7 +12,6 @@
 #include <array>
 #include <cctype>
 #include <map>
-#include <set>
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_error.h"
