@@ -6,6 +6,11 @@
 #                               environment as "export NAME=value" lines
 #   pg-cluster.sh stop <dir>    stop the server and remove <dir>
 #
+# Typical use (CI):  dir=$(mktemp -d)
+#                    eval "$(scripts/pg-cluster.sh start "$dir")"
+#                    VOLTRANE_REQUIRE_PG=1 ctest --test-dir build
+#                    scripts/pg-cluster.sh stop "$dir"
+#
 # The cluster belongs to the postgres user (initdb refuses to run as root),
 # listens on 127.0.0.1 only and keeps its socket inside <dir>. TCP logins use
 # scram-sha-256 with a known superuser and password, so tests can also try a
