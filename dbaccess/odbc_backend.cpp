@@ -280,16 +280,10 @@ void OdbcBackend::CommitTransaction() {
 void OdbcBackend::RollbackTransaction() {
   RequireOpen();
   if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
+  // A failed rollback leaves the transaction open, so that it can be retried;
+  // closing the connection ends it in any case.
+  CheckOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc(), SQL_ROLLBACK), connection_, dbc());
   in_transaction_ = false;
-  const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc(), SQL_ROLLBACK);
-  if (!SQL_SUCCEEDED(rc)) {
-    DbError error = ErrorFromDiagnostics(SQL_HANDLE_DBC, dbc(), dbc());
-    // Back to autocommit in any case; the first failure is the one to report.
-    SQLSetConnectAttr(dbc(), SQL_ATTR_AUTOCOMMIT,
-                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
-                      SQL_IS_UINTEGER);
-    throw error;
-  }
   SetAutocommit(true);
 }
 
