@@ -99,6 +99,8 @@ std::unique_ptr<Backend> PostgreSqlBackend(const std::vector<ConnectionItem>& it
   AppendOdbc(odbc, "Database", FindConnectionValue(items, "Initial Catalog"));
   AppendOdbc(odbc, "Uid", FindConnectionValue(items, "User ID"));
   AppendOdbc(odbc, "Pwd", FindConnectionValue(items, "Password"));
+  // psqlODBC otherwise reports boolean columns as text "1"/"0".
+  odbc += "BoolsAsChar=0;";
   return MakeOdbcBackend(odbc);
 }
 

@@ -243,14 +243,15 @@ TEST_P(OdbcBackendTest, BindsAndReadsEveryParameterType) {
   EXPECT_EQ(row[1], Variant(5000000000LL));
   EXPECT_EQ(row[2], Variant(-2.5));
   EXPECT_EQ(row[3], Variant(stamp));
-  EXPECT_TRUE(row[4].ToBool());
+  EXPECT_EQ(found.columns[4].type, FieldType::kBoolean);
+  EXPECT_EQ(row[4], Variant(true));
   EXPECT_TRUE(row[5].IsNull());
 
   ResultTable second = backend_->Query(
       "SELECT NAME, COUNTED, FLAG, STAMP FROM T_SAMPLE WHERE COUNTED = ?", {Variant(-7)}, 30);
   ASSERT_EQ(second.rows.size(), 1u);
   EXPECT_EQ(second.rows[0][0], Variant(""));  // empty text is not null
-  EXPECT_FALSE(second.rows[0][2].ToBool());
+  EXPECT_EQ(second.rows[0][2], Variant(false));
   EXPECT_TRUE(second.rows[0][3].IsNull());
 
   EXPECT_EQ(Count("T_SAMPLE"), 2);
