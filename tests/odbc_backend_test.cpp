@@ -19,21 +19,7 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_error.h"
 #include "dbaccess/provider_table.h"
-#include "dbaccess/reg_settings.h"
-#include "dbaccess/sqlite_backend.h"
 #include "tests/support/test_databases.h"
-
-// Link-time stand-ins: the provider table refers to the settings store and
-// the SQLite backend, which these tests never use. Weak, so the real
-// definitions win wherever they are linked in.
-__attribute__((weak)) std::string voltrane::CRegSettings::GetMachineStringValue(
-    const std::string&, const std::string&, const std::string& default_value) {
-  return default_value;
-}
-__attribute__((weak)) std::unique_ptr<dbaccess::Backend> dbaccess::MakeSqliteBackend(
-    const std::vector<ConnectionItem>&) {
-  throw DbError(kErrProviderNotFound, "SQLite backend not linked into this test");
-}
 
 namespace dbaccess {
 namespace {
