@@ -21,7 +21,7 @@ bool OdbcDriverInstalled(const std::string& driver_name);
 
 // The system's error number for an ODBC SQLSTATE (see error mapping rules):
 // 08xxx -> kErrGenericFailure, 28xxx -> kErrLoginFailed, 42S02/42P01 ->
-// kErrTableNotFound, IM002 -> kErrProviderNotFound, HYT00/HYT01 -> kErrTimeout,
+// kErrTableNotFound, IM002/IM003 -> kErrProviderNotFound, HYT00/HYT01 -> kErrTimeout,
 // anything else kErrCommandFailed.
 int32_t ErrorNumberForSqlState(const std::string& sqlstate);
 

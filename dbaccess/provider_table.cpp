@@ -52,9 +52,18 @@ std::string RequireDriver(const std::string& driver) {
   return driver;
 }
 
-// Appends "key=value;" to an ODBC string, braced so that ";" in values is safe.
+// Appends "key=value;" to an ODBC string. Only a value that needs it is
+// braced (";", braces, blanks at either end): psqlODBC keeps the braces of
+// most keys as part of the value ("{5432}" is no port).
 void AppendOdbc(std::string& out, const std::string& key, const std::string& value) {
   if (value.empty()) return;
+  const bool needs_braces = value.find_first_of(";{}") != std::string::npos ||
+                            std::isspace(static_cast<unsigned char>(value.front())) ||
+                            std::isspace(static_cast<unsigned char>(value.back()));
+  if (!needs_braces) {
+    out += key + "=" + value + ";";
+    return;
+  }
   std::string escaped;
   for (char c : value) {
     escaped += c;
@@ -90,6 +99,8 @@ std::unique_ptr<Backend> PostgreSqlBackend(const std::vector<ConnectionItem>& it
   AppendOdbc(odbc, "Database", FindConnectionValue(items, "Initial Catalog"));
   AppendOdbc(odbc, "Uid", FindConnectionValue(items, "User ID"));
   AppendOdbc(odbc, "Pwd", FindConnectionValue(items, "Password"));
+  // psqlODBC otherwise reports boolean columns as text "1"/"0".
+  odbc += "BoolsAsChar=0;";
   return MakeOdbcBackend(odbc);
 }
 
@@ -115,7 +126,8 @@ std::unique_ptr<Backend> SqlServerBackend(const std::string& provider,
 }
 
 std::unique_ptr<Backend> AccessBackend(const std::vector<ConnectionItem>& items) {
-  std::string odbc = "Driver={" + RequireDriver(DriverAlias("Microsoft.Jet.OLEDB.4.0", "MDBTools")) + "};";
+  std::string odbc =
+      "Driver={" + RequireDriver(DriverAlias("Microsoft.Jet.OLEDB.4.0", "MDBTools")) + "};";
   AppendOdbc(odbc, "DBQ", FindConnectionValue(items, "Data Source"));
   return MakeOdbcBackend(odbc);
 }
