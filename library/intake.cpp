@@ -109,6 +109,8 @@ bool CKorvex7Obj::AppendItemToMDCLog2(const std::string& strMachineNumber, int32
     int32_t lDeptID = 0;
     int32_t lLocationID = 0;
     int32_t lGroupID = 0;
+    // The keys only travel with the call: the insert joins the hierarchy
+    // itself, and inserts nothing for a machine without group or location.
     GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
 
     step = "looking up CommandID";
