@@ -122,6 +122,18 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // there was nothing to do or the delete succeeded.
   bool FlushDeleteQueue(std::string& strError);
 
+  // Log intake: the machine and command lookups shared by the intake and the
+  // handlers (machine_lookups.cpp, command_lookups.cpp). GetMachineHierarchy
+  // and GetCommandIDForType let a database error reach the caller (so does
+  // GetCommandIDForType for a type code without any command); the others
+  // report a failure as their "not found" result.
+  bool GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int32_t& lLocationID,
+                           int32_t& lGroupID);
+  bool CountLogRowsForMachine(int32_t lMachineID);
+  int32_t GetMachineIDForVoltraneID(int32_t lMachineVoltraneID);
+  int32_t GetCommandIDForType(int32_t lCommandTypeCode);
+  int32_t GetCommandTypeCode(int32_t lCommandID);
+
   dbaccess::Clock& clock() { return *m_clock; }
   const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
 

@@ -1,5 +1,5 @@
 // Operations of the library object whose features this build does not carry
-// yet: intake, the processing loop, custom-command pre-processing and schema
+// yet: the processing loop, custom-command pre-processing and schema
 // maintenance. Each fails clearly instead of pretending to
 // work: operations with strError put a text naming the operation there and
 // return false (or just return); the others throw ComError (E_NOTIMPL). Each
@@ -25,24 +25,6 @@ std::string NotAvailable(const std::string& operation) {
 }
 
 }  // namespace
-
-bool CKorvex7Obj::AppendItemToMDCLog(int32_t, int32_t, int32_t, int32_t, int32_t,
-                                     const std::string&, int32_t, std::string& strError) {
-  strError = NotAvailable("AppendItemToMDCLog");
-  return false;
-}
-
-bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t, int32_t, int32_t, int32_t, int32_t,
-                                        const std::string&, int32_t, std::string& strError) {
-  strError = NotAvailable("AppendItemToMDCLogDNC");
-  return false;
-}
-
-bool CKorvex7Obj::AppendItemToMDCLog2(const std::string&, int32_t, const std::string&, int32_t,
-                                      std::string& strError) {
-  strError = NotAvailable("AppendItemToMDCLog2");
-  return false;
-}
 
 bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
   strError = NotAvailable("DoNextItemFromMDCLog");

@@ -4,7 +4,9 @@
 #include <iostream>
 #include <string>
 
+#include "tools/append_command.h"
 #include "tools/connect_command.h"
+#include "tools/schema_init_command.h"
 #include "tools/tool_options.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +15,10 @@ int main(int argc, char** argv) {
   AddGlobalOptions(app, options);
   app.fallthrough();  // global options may also follow the subcommand
   CLI::App* connect = AddConnectCommand(app);
+  SchemaInitOptions schema_init_options;
+  CLI::App* schema_init = AddSchemaInitCommand(app, schema_init_options);
+  AppendOptions append_options;
+  CLI::App* append = AddAppendCommand(app, append_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
 
@@ -23,5 +29,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (connect->parsed()) return RunConnect(choice, std::cout, std::cerr);
+  if (schema_init->parsed()) {
+    return RunSchemaInit(choice, schema_init_options, std::cout, std::cerr);
+  }
+  if (append->parsed()) return RunAppend(choice, append_options, std::cout, std::cerr);
   return 1;
 }

@@ -1,0 +1,154 @@
+// Intake throughput from one client: appends per second through the library
+// object, beside the database's own single-row insert rate on the same
+// database in the same run, on SQLite always and on PostgreSQL when
+// VOLTRANE_TEST_PG names a server (see tests/support/test_databases.h).
+//
+//   AppendItemToMDCLog2  by machine number and type code: machine lookup,
+//                        hierarchy lookup, command lookup, then the insert
+//   AppendItemToMDCLog   by internal keys: the insert alone
+//   JoinedInsert         the intake's insert statement run directly, without
+//                        the library (the cost of the joined select)
+//   PlainInsert          INSERT ... VALUES of the same row: the database's own rate
+//
+// Each statement commits on its own, as the intake's do. The databases are
+// fresh demo plants, dropped at the end.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbaccess/connection.h"
+#include "dbaccess/date_time.h"
+#include "dbaccess/dialect.h"
+#include "dbaccess/recordset.h"
+#include "library/intake_sql.h"
+#include "library/korvex7_obj.h"
+#include "tests/support/shop_floor_db.h"
+
+namespace {
+
+// Demo machine 101 is machine 1; the cycle command (type 9) has key 9.
+constexpr const char* kMachineNumber = "101";
+constexpr int32_t kMachineID = 1;
+constexpr int32_t kCycle = 9;
+
+std::unique_ptr<CKorvex7Obj> ConnectedObject(const testsupport::TestDatabase& database,
+                                             benchmark::State& state) {
+  auto object = std::make_unique<CKorvex7Obj>();
+  std::string error;
+  if (!object->ConnectToDatabase(database.connection_string, database.kind, error)) {
+    state.SkipWithError(("connect: " + error).c_str());
+  }
+  return object;
+}
+
+void Finish(benchmark::State& state) {
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void BM_AppendItemToMDCLog2(benchmark::State& state, const testsupport::TestDatabase& database) {
+  auto object = ConnectedObject(database, state);
+  std::string error;
+  for (auto _ : state) {
+    if (!object->AppendItemToMDCLog2(kMachineNumber, kCycle, "", 0, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+  }
+  Finish(state);
+}
+
+void BM_AppendItemToMDCLog(benchmark::State& state, const testsupport::TestDatabase& database) {
+  auto object = ConnectedObject(database, state);
+  std::string error;
+  for (auto _ : state) {
+    if (!object->AppendItemToMDCLog(0, 0, 0, kMachineID, kCycle, "", 0, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+  }
+  Finish(state);
+}
+
+void RunStatement(benchmark::State& state, const testsupport::TestDatabase& database,
+                  const std::string& sql) {
+  dbaccess::Connection connection;
+  connection.Open(database.connection_string);
+  for (auto _ : state) connection.Execute(sql);
+  Finish(state);
+}
+
+void BM_JoinedInsert(benchmark::State& state, const testsupport::TestDatabase& database) {
+  RunStatement(state, database,
+               LogInsertStatement(database.kind, std::to_string(kCycle), 0, "",
+                                  "m.MACHINE_ID = " + std::to_string(kMachineID)));
+}
+
+void BM_PlainInsert(benchmark::State& state, const testsupport::TestDatabase& database) {
+  RunStatement(state, database,
+               "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
+               "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1) VALUES (9, 1, 1, 1, 1, 0, " +
+                   voltrane::DateTimeLiteral(database.kind, dbaccess::DateTime::Now()) + ", NULL)");
+}
+
+// The machine-number lookup of AppendItemToMDCLog2 as the library reads it:
+// through a recordset, and through the backend's plain query.
+const char* const kMachineLookup =
+    "select MACHINE_ID from T_SFC_MACHINE  where MACHINE_NUMBER = '101'";
+
+void BM_LookupRecordset(benchmark::State& state, const testsupport::TestDatabase& database) {
+  auto connection = std::make_shared<dbaccess::Connection>();
+  connection->Open(database.connection_string);
+  for (auto _ : state) {
+    dbaccess::Recordset rs;
+    rs.Open(kMachineLookup, connection);
+    benchmark::DoNotOptimize(rs.Fields(size_t{0}).Value());
+  }
+  Finish(state);
+}
+
+void BM_LookupQuery(benchmark::State& state, const testsupport::TestDatabase& database) {
+  dbaccess::Connection connection;
+  connection.Open(database.connection_string);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(connection.backend().Query(kMachineLookup, {}, 30));
+  }
+  Finish(state);
+}
+
+using BenchmarkBody = void (*)(benchmark::State&, const testsupport::TestDatabase&);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  const std::vector<std::pair<const char*, BenchmarkBody>> bodies = {
+      {"AppendItemToMDCLog2", BM_AppendItemToMDCLog2},
+      {"AppendItemToMDCLog", BM_AppendItemToMDCLog},
+      {"JoinedInsert", BM_JoinedInsert},
+      {"PlainInsert", BM_PlainInsert},
+      {"LookupRecordset", BM_LookupRecordset},
+      {"LookupQuery", BM_LookupQuery}};
+  std::vector<testsupport::TestDatabase> databases;
+  for (const std::string& kind : testsupport::AvailableKinds()) {
+    databases.push_back(testsupport::CreateShopFloorDatabase(kind, true));
+  }
+  for (const testsupport::TestDatabase& database : databases) {
+    for (const auto& [name, body] : bodies) {
+      benchmark::RegisterBenchmark((std::string(name) + "/" + database.name).c_str(), body,
+                                   database)
+          ->Unit(benchmark::kMicrosecond)
+          ->UseRealTime();  // the client waits on the database: wall time is the rate
+    }
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (const testsupport::TestDatabase& database : databases) {
+    testsupport::DropTestDatabase(database);
+  }
+  return 0;
+}

@@ -1,0 +1,29 @@
+// Statement texts of the log intake, built for a database kind: the one
+// insert that appends a command to T_SFC_MDC_LOG with the machine's
+// hierarchy joined in and the database's clock as its time stamp, and the
+// limits an appended row must keep. Pure functions; thread-safe.
+#ifndef VOLTRANE_LIBRARY_INTAKE_SQL_H_
+#define VOLTRANE_LIBRARY_INTAKE_SQL_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Characters PARAM1 holds on every kind.
+inline constexpr size_t kParam1Characters = 255;
+
+// The table hint that a few lookups add on SQL Server only.
+std::string NoLockHint2(int32_t kind);
+
+// Characters (code points) of a UTF-8 text, as a character column counts them.
+size_t CharacterCount(const std::string& text);
+
+// "INSERT INTO T_SFC_MDC_LOG (...) select <command_expression> as COMMAND_ID,
+// ..." from the machine, its group and its location, for the machine that
+// `machine_condition` names (e.g. "m.MACHINE_ID = 5"). An empty parameter is
+// stored as null; any other text as a quoted literal.
+std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
+                               int32_t lCommandTimeCode, const std::string& strParam,
+                               const std::string& machine_condition);
+
+#endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_

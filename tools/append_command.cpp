@@ -1,0 +1,52 @@
+#include "tools/append_command.h"
+
+#include <fmt/format.h>
+
+#include <memory>
+
+#include "library/com_error.h"
+#include "library/korvex7.h"
+
+CLI::App* AddAppendCommand(CLI::App& app, AppendOptions& options) {
+  CLI::App* append = app.add_subcommand("append", "Queue one command in the MDC log");
+  append->add_option("--machine", options.machine_number, "Machine number (MACHINE_NUMBER)")
+      ->required();
+  append->add_option("--type", options.command_type_code, "Command type code (COMMAND_TYPE_CODE)")
+      ->required();
+  append->add_option("--param", options.param, "Command parameter (PARAM1); none when omitted");
+  append->add_option("--time-code", options.command_time_code, "0 start (default), 1 end, 2 both");
+  return append;
+}
+
+int RunAppend(const DatabaseChoice& choice, const AppendOptions& options, std::ostream& out,
+              std::ostream& err) {
+  _CKorvex7Obj* raw = nullptr;
+  const int32_t created = Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw);
+  if (created != 0) {
+    err << fmt::format("Cannot create the library object {}: error 0x{:X}\n", kKorvex7ProgId,
+                       static_cast<uint32_t>(created));
+    return 1;
+  }
+  std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
+  try {
+    std::string error;
+    if (!object->ConnectToDatabase(choice.connection_string, choice.database_type, error)) {
+      err << fmt::format("Could not connect to the database: {}\n", error);
+      return 1;
+    }
+    if (!object->AppendItemToMDCLog2(options.machine_number, options.command_type_code,
+                                     options.param, options.command_time_code, error)) {
+      // Some of the library's texts begin with a blank.
+      error.erase(0, error.find_first_not_of(' '));
+      err << fmt::format("Could not append the command: {}\n", error);
+      return 1;
+    }
+  } catch (const ComError& error) {
+    err << fmt::format("Could not append the command: Error # {}:{}\n", error.number(),
+                       error.description());
+    return 1;
+  }
+  out << fmt::format("Appended command type {} (time code {}) for machine {}.\n",
+                     options.command_type_code, options.command_time_code, options.machine_number);
+  return 0;
+}
