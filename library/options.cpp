@@ -25,9 +25,10 @@ bool CKorvex7Obj::GetBoolOption(int32_t lOptionCode) {
 
 bool CKorvex7Obj::GetIntOption(int32_t lOptionCode, int32_t& lValue) {
   lValue = 0;
+  // The small enumerations (options 4, 5, 10) are kept in BOOL_VAL.
   const std::string text =
-      GetScalarText("Select NUM_VAL from T_SFC_OPTION " + voltrane::NoLockHint(m_lDatabaseType) +
-                    " where APP_CODE = " + kAppCode + " and OPTION_CODE = " +
+      GetScalarText("Select BOOL_VAL from T_SFC_OPTION " + voltrane::NoLockHint(m_lDatabaseType) +
+                    "where APP_CODE = " + kAppCode + " and OPTION_CODE = " +
                     std::to_string(lOptionCode));
   try {
     const int64_t value = dbaccess::Variant(text).ToInt64();

@@ -71,14 +71,27 @@ TEST_P(OptionsTest, NumbersKeepTheCallersValueWhenMissing) {
   EXPECT_TRUE(object_.GetNumOption(77, value));
   EXPECT_EQ(value, -1);
 
-  EXPECT_TRUE(object_.GetIntOption(15, value));
-  EXPECT_EQ(value, 30);
-  // The integer read is 16 bits wide and starts from 0.
-  EXPECT_FALSE(object_.GetIntOption(16, value));
+}
+
+TEST_P(OptionsTest, IntegersAreSmallEnumerationsKeptInTheBooleanColumn) {
+  AddOption(10, 0, "2", "null", "null");
+  AddOption(15, 1, "null", "30", "null");
+  int32_t value = -1;
+  EXPECT_TRUE(object_.GetIntOption(10, value));
+  EXPECT_EQ(value, 2);
+  // A number option is not an integer option; the read starts from 0.
+  value = 5;
+  EXPECT_FALSE(object_.GetIntOption(15, value));
   EXPECT_EQ(value, 0);
   value = 5;
   EXPECT_FALSE(object_.GetIntOption(77, value));
   EXPECT_EQ(value, 0);
+  // The integer read is 16 bits wide; only SQLite keeps a wider value in the column.
+  if (database_.kind == 3) {
+    AddOption(4, 0, "70000", "null", "null");
+    EXPECT_FALSE(object_.GetIntOption(4, value));
+    EXPECT_EQ(value, 0);
+  }
 }
 
 TEST_P(OptionsTest, TextOptionsAreWrittenOnceAndReadBack) {
