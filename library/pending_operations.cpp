@@ -1,11 +1,12 @@
 // Operations of the library object whose features this build does not carry
-// yet: intake, the processing loop, custom-command pre-processing and schema
-// maintenance. Each fails clearly instead of pretending to
+// yet: intake, the processing loop and custom-command pre-processing. Each
+// fails clearly instead of pretending to
 // work: operations with strError put a text naming the operation there and
 // return false (or just return); the others throw ComError (E_NOTIMPL). Each
 // is replaced by its feature.
 #include <string>
 
+#include "dbaccess/dialect.h"
 #include "library/com_error.h"
 #include "library/korvex7_obj.h"
 
@@ -60,22 +61,22 @@ bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
   return false;
 }
 
-void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {
-  strError = NotAvailable("InstallStoredProcedures");
-}
-
-void CKorvex7Obj::CheckAndFixMachines(std::string& strError) {
-  strError = NotAvailable("CheckAndFixMachines");
-}
-
-void CKorvex7Obj::StartupDatabaseChecksAndUpdates(std::string& strError) {
-  strError = NotAvailable("StartupDatabaseChecksAndUpdates");
-}
-
-// The queue fills only once the processing loop exists; until then an empty
-// queue is the only state it can be in, and a filled one is refused.
-bool CKorvex7Obj::FlushDeleteQueue(std::string& strError) {
-  if (m_dictDeleteQueue.empty()) return true;
-  strError = NotAvailable("FlushDeleteQueue");
-  return false;
+// TEMPORARY stand-in for the log intake's machine hierarchy lookup, which the
+// machine pointer repair needs; removed when the intake's own definition lands.
+bool CKorvex7Obj::GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int32_t& lLocationID,
+                                      int32_t& lGroupID) {
+  const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select m.GROUP_ID, g.LOCATION_ID, l.DEPT_ID from T_SFC_MACHINE m" + hint +
+                ", T_SFC_GROUP g" + hint + ", T_SFC_LOCATION l" + hint +
+                " where m.MACHINE_ID = " + std::to_string(lMachineID) +
+                " and g.GROUP_ID = m.GROUP_ID and l.LOCATION_ID = g.LOCATION_ID");
+  const bool found = !rs->Eof();
+  if (found) {
+    lDeptID = rs->Fields("DEPT_ID").Value().ToLong();
+    lLocationID = rs->Fields("LOCATION_ID").Value().ToLong();
+    lGroupID = rs->Fields("GROUP_ID").Value().ToLong();
+  }
+  CloseRecordset(rs);
+  return found;
 }
