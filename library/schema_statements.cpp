@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "dbaccess/dialect.h"
+#include "dbaccess/dialect.h"  // dbkind
 
 namespace {
 
@@ -55,6 +55,10 @@ const TypeRow* TypesOf(int32_t kind) {
   }
 }
 
+// A catalogue name as a plain text literal: the names are the library's own
+// constants, and a catalogue compares them without the N prefix of texts.
+std::string Quoted(const std::string& name) { return "'" + name + "'"; }
+
 // The Oracle trigger that draws the key from the sequence on insert and keeps
 // it on update, on one line.
 std::string OracleKeyTrigger(const std::string& table) {
@@ -101,7 +105,7 @@ std::string GetTriggerName(const std::string& strTable) {
 }
 
 std::string GetTableExistsSQL(int32_t lDatabaseType, const std::string& strTableName) {
-  const std::string name = voltrane::QuotedStr(lDatabaseType, strTableName);
+  const std::string name = Quoted(strTableName);
   switch (lDatabaseType) {
     case kOracle:
       return "SELECT TABLE_NAME FROM sys.all_tables WHERE TABLE_NAME = " + name;
@@ -123,7 +127,7 @@ std::string GetTableExistsSQL(int32_t lDatabaseType, const std::string& strTable
 
 std::string GetIndexExistsSQL(int32_t lDatabaseType, const std::string& strTable,
                               const std::string& strColumn) {
-  const std::string name = voltrane::QuotedStr(lDatabaseType, GetIndexName(strTable, strColumn));
+  const std::string name = Quoted(GetIndexName(strTable, strColumn));
   switch (lDatabaseType) {
     case kOracle:
       return "SELECT COUNT(*) FROM user_indexes WHERE index_name = " + name;
