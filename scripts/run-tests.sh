@@ -16,14 +16,16 @@ scripts/build.sh build
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVOLTRANE_SANITIZE=ON
 
 work=$(mktemp -d /tmp/voltrane-tests.XXXXXX)
+pgdir=$(mktemp -d /tmp/voltrane-pg.XXXXXX)
 cleanup() {
-  scripts/pg-cluster.sh stop "$work/pg" || true
-  rm -rf "$work"
+  scripts/pg-cluster.sh stop "$pgdir" || true
+  rm -rf "$work" "$pgdir"
 }
 trap cleanup EXIT
 
 echo "==> starting a throwaway PostgreSQL cluster"
-eval "$(scripts/pg-cluster.sh start "$work/pg")"
+env_lines=$(scripts/pg-cluster.sh start "$pgdir") || { echo "PostgreSQL could not be started" >&2; exit 1; }
+eval "$env_lines"
 export VOLTRANE_REQUIRE_PG=1
 # Keep the tests away from this machine's own settings store.
 export VOLTRANE_MACHINE_STORE="$work/machine.toml"
