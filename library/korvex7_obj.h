@@ -115,13 +115,6 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool GetNumOption(int32_t lOptionCode, int32_t& lValue);
   bool SetStringOption(int32_t lOptionCode, const std::string& strValue);
 
-  // Waits at least lMilliseconds on the object's clock (one-second resolution).
-  void WaitMilliseconds(int64_t lMilliseconds);
-
-  // Deletes the processed log rows waiting in m_dictDeleteQueue; true when
-  // there was nothing to do or the delete succeeded.
-  bool FlushDeleteQueue(std::string& strError);
-
   // Schema maintenance, log history, delete queue and diagnostic log
   // (schema_existence.cpp, log_history.cpp, delete_queue.cpp,
   // diagnostic_log.cpp). The existence checks read false on any failure.
@@ -150,6 +143,13 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // TEMPORARY declaration until the intake's own lands (see pending_operations.cpp).
   bool GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int32_t& lLocationID,
                            int32_t& lGroupID);
+
+  // Waits at least lMilliseconds on the object's clock (one-second resolution).
+  void WaitMilliseconds(int64_t lMilliseconds);
+
+  // Deletes the processed log rows waiting in m_dictDeleteQueue; true when
+  // there was nothing to do or the delete succeeded.
+  bool FlushDeleteQueue(std::string& strError);
 
   dbaccess::Clock& clock() { return *m_clock; }
   const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
