@@ -170,6 +170,29 @@ class CKorvex7Obj : public _CKorvex7Obj {
   void WriteAddedHistory(int32_t lTargetID, int32_t lTableCode, const std::string& strWhat,
                          const std::string& strNumber, int32_t lMachineID);
 
+  // Schema maintenance, log history, delete queue and diagnostic log
+  // (schema_existence.cpp, log_history.cpp, delete_queue.cpp,
+  // diagnostic_log.cpp). The existence checks read false on any failure.
+  bool TableExists(const std::string& strTableName);
+  bool IndexExists(const std::string& strTable, const std::string& strColumn);
+  // Whether processed rows are copied to T_SFC_MDC_LOG_HIST (option 15 at
+  // least 1), creating the table and its index on first use. Throws ComError
+  // (-1, "MDCLogHistoryEnabled") when a creation statement fails; history
+  // then stays off for the object's life.
+  bool MDCLogHistoryEnabled(int32_t& lHistoryDays);
+  // Copies log row lMDCLogID once and trims history older than the retention
+  // before dtTimeStamp; "" on success or when history is off.
+  std::string CopyLogEntryToHistory(int32_t lMDCLogID, const dbaccess::DateTime& dtTimeStamp);
+  // Queues a processed (or discarded) log row for the next FlushDeleteQueue.
+  void QueueLogRowForDeletion(int32_t lMDCLogID);
+  size_t DeleteQueueCount() const { return m_dictDeleteQueue.size(); }
+  // Appends a discarded row's replay statement to MDCService.log in the base
+  // folder; true with the file's path, or false with the error text.
+  bool WriteDiagnosticLog(const std::string& strStatement, std::string& strPathOrError);
+  // The software base folder from the settings store; strRegPath receives the
+  // hive and key it came from.
+  std::string GetVoltraneSoftwareBasePath(std::string& strRegPath);
+
   // Waits at least lMilliseconds on the object's clock (one-second resolution).
   void WaitMilliseconds(int64_t lMilliseconds);
 

@@ -1,6 +1,6 @@
 // Operations of the library object whose features this build does not carry
-// yet: the processing loop, custom-command pre-processing and schema
-// maintenance. Each fails clearly instead of pretending to
+// yet: the processing loop and custom-command pre-processing. Each
+// fails clearly instead of pretending to
 // work: operations with strError put a text naming the operation there and
 // return false (or just return); the others throw ComError (E_NOTIMPL). Each
 // is replaced by its feature.
@@ -39,25 +39,5 @@ void CKorvex7Obj::CompleteMachineDataRecord(int32_t) {
 
 bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
   strError = NotAvailable("DoPreProcessCustomCommands");
-  return false;
-}
-
-void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {
-  strError = NotAvailable("InstallStoredProcedures");
-}
-
-void CKorvex7Obj::CheckAndFixMachines(std::string& strError) {
-  strError = NotAvailable("CheckAndFixMachines");
-}
-
-void CKorvex7Obj::StartupDatabaseChecksAndUpdates(std::string& strError) {
-  strError = NotAvailable("StartupDatabaseChecksAndUpdates");
-}
-
-// The queue fills only once the processing loop exists; until then an empty
-// queue is the only state it can be in, and a filled one is refused.
-bool CKorvex7Obj::FlushDeleteQueue(std::string& strError) {
-  if (m_dictDeleteQueue.empty()) return true;
-  strError = NotAvailable("FlushDeleteQueue");
   return false;
 }

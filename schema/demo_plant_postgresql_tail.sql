@@ -23,9 +23,6 @@ SELECT setval(pg_get_serial_sequence('t_sfc_command', 'command_id'),
 SELECT setval(pg_get_serial_sequence('t_sfc_mdc_log', 'mdc_log_id'),
   COALESCE((SELECT MAX(MDC_LOG_ID) FROM T_SFC_MDC_LOG), 0) + 1, false);
 
-SELECT setval(pg_get_serial_sequence('t_sfc_mdc_log_hist', 'mdc_log_hist_id'),
-  COALESCE((SELECT MAX(MDC_LOG_HIST_ID) FROM T_SFC_MDC_LOG_HIST), 0) + 1, false);
-
 SELECT setval(pg_get_serial_sequence('t_sfc_machine_data', 'machine_data_id'),
   COALESCE((SELECT MAX(MACHINE_DATA_ID) FROM T_SFC_MACHINE_DATA), 0) + 1, false);
 

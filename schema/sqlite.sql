@@ -65,21 +65,6 @@ CREATE TABLE IF NOT EXISTS T_SFC_MDC_LOG (
   PARAM1 VARCHAR(255)
 );
 
--- Copies of processed log rows. The library creates this table itself when it is
--- missing, so its types are exactly those of the library's own statement.
-CREATE TABLE IF NOT EXISTS T_SFC_MDC_LOG_HIST (
-  MDC_LOG_HIST_ID INTEGER PRIMARY KEY AUTOINCREMENT,
-  COMMAND_ID INTEGER,
-  DEPT_ID INTEGER,
-  LOCATION_ID INTEGER,
-  GROUP_ID INTEGER,
-  MACHINE_ID INTEGER,
-  COMMAND_TIME_CODE INTEGER,
-  TIME_STAMP DATETIME,
-  PARAM1 VARCHAR(255),
-  MDC_LOG_ID INTEGER
-);
-
 -- Machine data records: one machine, one span of time within one shift. Texts that
 -- hold a command's parameter as received are as wide as PARAM1.
 -- PART_SERIAL_NO_ID, PART_SERIAL_NO, SERIAL_NO_DATA_START_ID and STANDARD_TIME are
@@ -371,12 +356,6 @@ CREATE INDEX IF NOT EXISTS K_SFC_CO_VOID ON T_SFC_COMMAND (VOLTRANE_ID);
 
 -- Log rows of one machine.
 CREATE INDEX IF NOT EXISTS K_SFC_MD_LOMAID ON T_SFC_MDC_LOG (MACHINE_ID, MDC_LOG_ID);
-
--- The library's own history index.
-CREATE INDEX IF NOT EXISTS K_SFC_MD_LOHIMDLOID ON T_SFC_MDC_LOG_HIST (MDC_LOG_ID, TIME_STAMP);
-
--- History trimmed by time.
-CREATE INDEX IF NOT EXISTS K_SFC_MD_LOHITIST ON T_SFC_MDC_LOG_HIST (TIME_STAMP);
 
 -- Records of one machine (and job).
 CREATE INDEX IF NOT EXISTS K_SFC_MA_DAMAID ON T_SFC_MACHINE_DATA (MACHINE_ID, JOB_ID);

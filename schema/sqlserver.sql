@@ -1,12 +1,12 @@
 -- The shop-floor schema on Microsoft SQL Server.
 --
--- Keys are IDENTITY columns. Texts are NVARCHAR, since the library writes N'' literals,
--- except PARAM1 of T_SFC_MDC_LOG_HIST, which keeps the type of the library's own
--- statement for that table. Number lookups compare UPPER(column): each such column has
+-- Keys are IDENTITY columns. Texts are NVARCHAR, since the library writes N'' literals.
+-- Number lookups compare UPPER(column): each such column has
 -- a computed column <name>_UPPER with an index, which the optimizer matches to the
 -- UPPER() expression, so the lookup is an index seek.
 -- Each statement tests for its object first, so running the file again changes nothing.
--- The three stored procedures are not part of this file: the library installs them.
+-- The three stored procedures and the log history table T_SFC_MDC_LOG_HIST with its
+-- index are not part of this file: the library installs and creates them itself.
 --
 -- Statement separation, for programs that run this file: every statement ends with a
 -- semicolon at the end of its last line, and no statement holds a semicolon anywhere
@@ -72,22 +72,6 @@ CREATE TABLE T_SFC_MDC_LOG (
   COMMAND_TIME_CODE INTEGER,
   TIME_STAMP DATETIME,
   PARAM1 NVARCHAR(255)
-);
-
--- Copies of processed log rows. The library creates this table itself when it is
--- missing, so its types are exactly those of the library's own statement.
-IF OBJECT_ID(N'T_SFC_MDC_LOG_HIST', N'U') IS NULL
-CREATE TABLE T_SFC_MDC_LOG_HIST (
-  MDC_LOG_HIST_ID INTEGER IDENTITY(1,1) NOT NULL PRIMARY KEY,
-  COMMAND_ID INTEGER,
-  DEPT_ID INTEGER,
-  LOCATION_ID INTEGER,
-  GROUP_ID INTEGER,
-  MACHINE_ID INTEGER,
-  COMMAND_TIME_CODE INTEGER,
-  TIME_STAMP DATETIME,
-  PARAM1 VARCHAR(255),
-  MDC_LOG_ID INTEGER
 );
 
 -- Machine data records: one machine, one span of time within one shift. Texts that
@@ -414,14 +398,6 @@ CREATE NONCLUSTERED INDEX K_SFC_CO_VOID ON T_SFC_COMMAND (VOLTRANE_ID);
 -- Log rows of one machine.
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'K_SFC_MD_LOMAID')
 CREATE NONCLUSTERED INDEX K_SFC_MD_LOMAID ON T_SFC_MDC_LOG (MACHINE_ID, MDC_LOG_ID);
-
--- The library's own history index.
-IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'K_SFC_MD_LOHIMDLOID')
-CREATE NONCLUSTERED INDEX K_SFC_MD_LOHIMDLOID ON T_SFC_MDC_LOG_HIST (MDC_LOG_ID) INCLUDE (TIME_STAMP);
-
--- History trimmed by time.
-IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'K_SFC_MD_LOHITIST')
-CREATE NONCLUSTERED INDEX K_SFC_MD_LOHITIST ON T_SFC_MDC_LOG_HIST (TIME_STAMP);
 
 -- Records of one machine (and job).
 IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE name = N'K_SFC_MA_DAMAID')

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "library/log_history.h"
+#include "library/schema_statements.h"
 #include "tests/support/test_databases.h"
 
 namespace {
@@ -39,9 +41,6 @@ const std::map<std::string, std::vector<std::string>>& UsedColumns() {
       {"T_SFC_MDC_LOG",
        {"MDC_LOG_ID", "COMMAND_ID", "DEPT_ID", "LOCATION_ID", "GROUP_ID", "MACHINE_ID",
         "COMMAND_TIME_CODE", "TIME_STAMP", "PARAM1"}},
-      {"T_SFC_MDC_LOG_HIST",
-       {"MDC_LOG_HIST_ID", "COMMAND_ID", "DEPT_ID", "LOCATION_ID", "GROUP_ID", "MACHINE_ID",
-        "COMMAND_TIME_CODE", "TIME_STAMP", "PARAM1", "MDC_LOG_ID"}},
       {"T_SFC_MACHINE_DATA",
        {"MACHINE_DATA_ID",
         "START_TIME",
@@ -388,8 +387,6 @@ TEST(SchemaFilesTest, MainLookupsSeekThroughAnIndex) {
       "select COMMAND_ID from T_SFC_COMMAND where VOLTRANE_ID = 2009",
       "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG where MACHINE_ID = 1",
       "delete from T_SFC_MDC_LOG where MDC_LOG_ID in ( 17,18,19)",
-      "select count(*) from T_SFC_MDC_LOG_HIST where MDC_LOG_ID = 5",
-      "delete from T_SFC_MDC_LOG_HIST where TIME_STAMP < '2026-01-01 00:00:00.000'",
       "select md.MACHINE_DATA_ID from T_SFC_MACHINE_DATA md inner join T_SFC_MACHINE m"
       " on md.MACHINE_DATA_ID=m.MACHINE_DATA_ID where m.MACHINE_ID = 1",
       "select sum(GOOD_COUNT) from T_SFC_MACHINE_DATA where MACHINE_ID = 1 and JOB_ID = 2",
@@ -482,31 +479,53 @@ std::string StatementNaming(const std::string& file, const std::string& needle) 
   return "";
 }
 
-// The library creates the history table and its index itself when they are missing:
-// the files must declare them exactly as it would, or it would find a different table.
-TEST(SchemaFilesTest, HistoryTableMatchesTheLibrarysOwnStatements) {
-  const std::string sqlserver = StatementNaming("sqlserver.sql", "CREATE TABLE T_SFC_MDC_LOG_HIST");
-  EXPECT_NE(sqlserver.find("MDC_LOG_HIST_ID INTEGER IDENTITY(1,1) NOT NULL PRIMARY KEY"),
-            std::string::npos);
-  EXPECT_NE(sqlserver.find("TIME_STAMP DATETIME,"), std::string::npos);
-  EXPECT_NE(sqlserver.find("PARAM1 VARCHAR(255),"), std::string::npos);
-  const std::string index = StatementNaming("sqlserver.sql", "INDEX K_SFC_MD_LOHIMDLOID");
-  EXPECT_EQ(index.substr(index.find("CREATE")),
-            "CREATE NONCLUSTERED INDEX K_SFC_MD_LOHIMDLOID ON T_SFC_MDC_LOG_HIST (MDC_LOG_ID)"
-            " INCLUDE (TIME_STAMP)");
+// The log history table is the library's own: it creates the table and its index the
+// first time history is switched on, so no schema file may declare them.
+TEST(SchemaFilesTest, NoFileDeclaresTheLibrarysHistoryTable) {
+  for (const char* file : {"sqlite.sql", "postgresql.sql", "sqlserver.sql", "oracle.sql",
+                           "demo_plant.sql", "demo_plant_postgresql_tail.sql"}) {
+    for (const std::string& statement : FileStatements(file)) {
+      std::string upper = statement;
+      std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+      EXPECT_EQ(upper.find("T_SFC_MDC_LOG_HIST"), std::string::npos) << file << ": " << statement;
+    }
+  }
+}
 
-  const std::string oracle = StatementNaming("oracle.sql", "CREATE TABLE T_SFC_MDC_LOG_HIST");
-  EXPECT_NE(oracle.find("MDC_LOG_HIST_ID NUMBER(10,0) NOT NULL PRIMARY KEY"), std::string::npos);
-  EXPECT_NE(oracle.find("COMMAND_ID NUMBER(10,0),"), std::string::npos);
-  EXPECT_NE(oracle.find("TIME_STAMP DATE,"), std::string::npos);
-  EXPECT_NE(oracle.find("PARAM1 VARCHAR2(255),"), std::string::npos);
-  EXPECT_EQ(StatementNaming("oracle.sql", "CREATE SEQUENCE S_SFC_MDC_LOG_HIST"),
-            "CREATE SEQUENCE S_SFC_MDC_LOG_HIST INCREMENT BY 1 START WITH 1");
-  EXPECT_EQ(StatementNaming("oracle.sql", "CREATE TRIGGER TR_SFC_MDC_LOG_HIST"),
-            "CREATE TRIGGER TR_SFC_MDC_LOG_HIST BEFORE INSERT OR UPDATE ON T_SFC_MDC_LOG_HIST"
-            " FOR EACH ROW BEGIN   IF INSERTING THEN     SELECT S_SFC_MDC_LOG_HIST.NEXTVAL INTO"
-            " :NEW.MDC_LOG_HIST_ID FROM DUAL;  ELSE     :NEW.MDC_LOG_HIST_ID :="
-            " :OLD.MDC_LOG_HIST_ID;  END IF; END;");
+// The library's history table, created by its own statements beside the files' schema,
+// holds exactly the log's columns, its own key and the log key, in the log's types, and its
+// index serves the "already copied?" lookup made for every processed row.
+TEST(SchemaFilesTest, TheLibrarysHistoryTableHoldsEveryColumnOfTheLog) {
+  TempSqlite db;
+  db.ExecFile("sqlite.sql");
+  for (const std::string& statement : LogHistoryCreateStatements(3)) {
+    ASSERT_EQ(db.Exec(statement), "") << statement;
+  }
+  ASSERT_EQ(db.Exec(LogHistoryIndexStatement(3)), "");
+
+  const TableInfo log = ReadTableInfo(db, "T_SFC_MDC_LOG");
+  const TableInfo history = ReadTableInfo(db, "T_SFC_MDC_LOG_HIST");
+  EXPECT_EQ(history.key, std::vector<std::string>{"MDC_LOG_HIST_ID"});
+  std::map<std::string, std::string> expected = log.types;
+  expected["MDC_LOG_HIST_ID"] = "INTEGER";
+  EXPECT_EQ(history.types, expected);
+
+  ASSERT_EQ(db.Exec("insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID,"
+                    " MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (9, 1, 2, 3, 4,"
+                    " 0, '2026-03-01 06:00:00.250', 'O''Brien')"),
+            "");
+  ASSERT_EQ(db.Exec("INSERT INTO T_SFC_MDC_LOG_HIST (COMMAND_ID, DEPT_ID, LOCATION_ID, "
+                    " GROUP_ID, MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1, MDC_LOG_ID) "
+                    " SELECT COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID,"
+                    " COMMAND_TIME_CODE, TIME_STAMP, PARAM1, MDC_LOG_ID FROM T_SFC_MDC_LOG"),
+            "");
+  EXPECT_EQ(db.Rows("select * from T_SFC_MDC_LOG_HIST"),
+            std::vector<std::string>{"1|9|1|2|3|4|0|2026-03-01 06:00:00.250|O'Brien|1"});
+
+  for (const std::string& step :
+       db.Rows("EXPLAIN QUERY PLAN select count(*) from T_SFC_MDC_LOG_HIST where MDC_LOG_ID = 5")) {
+    EXPECT_NE(step.find("USING COVERING INDEX K_SFC_MD_LOHIMDLOID"), std::string::npos) << step;
+  }
 }
 
 TEST(SchemaFilesTest, OracleHasASequenceAndTriggerPerGeneratedKey) {
@@ -514,9 +533,13 @@ TEST(SchemaFilesTest, OracleHasASequenceAndTriggerPerGeneratedKey) {
   for (const auto& [table, columns] : tables) {
     if (!StartsWith(table, "T_SFC_")) continue;
     const std::string stem = table.substr(6);
-    EXPECT_NE(StatementNaming("oracle.sql", "CREATE SEQUENCE S_SFC_" + stem + " "), "") << table;
-    const std::string trigger = ("TR_SFC_" + stem).substr(0, 30);
-    EXPECT_NE(StatementNaming("oracle.sql", "CREATE TRIGGER " + trigger + " "), "") << table;
+    // In exactly the form of the library's own statements for the tables it creates.
+    std::vector<std::string> library;
+    AddCreateTableStatements(0, library, stem, ")");
+    ASSERT_EQ(library.size(), 3u);
+    EXPECT_EQ(StatementNaming("oracle.sql", "CREATE SEQUENCE S_SFC_" + stem + " "), library[1]);
+    EXPECT_EQ(StatementNaming("oracle.sql", "CREATE TRIGGER " + GetTriggerName(stem) + " "),
+              library[2]);
   }
 }
 
