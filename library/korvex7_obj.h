@@ -212,11 +212,94 @@ class CKorvex7Obj : public _CKorvex7Obj {
   int32_t GetCommandIDForType(int32_t lCommandTypeCode);
   int32_t GetCommandTypeCode(int32_t lCommandID);
 
+  // Command dispatch, event records and the processing loop
+  // (command_dispatch.cpp, event_records.cpp, custom_commands.cpp,
+  // processing_loop.cpp). ProcessCommand with rsLog set reads the cache's
+  // current row into the current log entry and releases the cache when the
+  // row cannot go on (history copy, refresh or out-of-order failure); with
+  // rsLog null it runs the handler of the current log entry (a synthetic
+  // command) and returns false. Database errors outside the handlers escape.
+  bool ProcessCommand(dbaccess::RecordsetPtr& rsLog, int32_t& lMDCLogID, std::string& strError);
+  void PostHeartbeatCommand(int32_t lCommandID, int32_t lCommandTimeCode, int32_t lDeptID,
+                            int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                            const std::string& strParam, const dbaccess::DateTime& dtTime,
+                            std::string& strError);
+  // Opens an event (ending the open one of the same command and machine);
+  // returns its key, 0 for a "both" event on SQL Server. Throws ComError
+  // (source "AddEventRecord") naming the step that failed.
+  int32_t AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                         int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                         const dbaccess::DateTime& dtCurrentTime, bool bBoth);
+  // Ends the open event of the command on the machine; retries 12 times, 5 s
+  // apart, then returns false. pbEnded: whether an open event was ended.
+  bool SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
+                        const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
+                        bool* pbEnded = nullptr);
+  bool DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                     int32_t lCommandID, const std::string& strParam,
+                     const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoCustomEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                   int32_t lCommandID, const dbaccess::DateTime& dtCurrentTime,
+                   std::string& strError);
+  bool DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                    int32_t lCommandID, const std::string& strParam,
+                    const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  // The database server's current date-time; throws DbError when it cannot be read.
+  dbaccess::DateTime GetDatabaseTime();
+  bool LogDrained() const { return m_bLogDrained; }
+  double SysDateAdjust() const { return m_sys_date_adjust; }
+  bool IsV12Database() const { return m_bV12Database; }
+  const std::string& DesignatedPC() const { return m_strDesignatedPC; }
+  void SetComputerName(const std::string& strName) { m_strComputerName = strName; }
+  const dbaccess::RecordsetPtr& BatchCache() const { return m_rsLog; }
+  // The current log entry, as ProcessCommand read it.
+  struct CurrentLogEntry {
+    int32_t lCommandID, lCommandTimeCode, lDeptID, lLocationID, lGroupID, lMachineID;
+    std::string strParam;
+    dbaccess::DateTime dtCurrentTime;
+  };
+  CurrentLogEntry GetCurrentLogEntry() const {
+    return {m_lCommandID, m_lCommandTimeCode, m_lDeptID,   m_lLocationID,
+            m_lGroupID,   m_lMachineID,       m_strParam, m_dtCurrentTime};
+  }
+
   dbaccess::Clock& clock() { return *m_clock; }
   const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
 
  private:
   using HeartBeatTable = std::map<std::string, HeartBeatInfoClass>;
+
+  // Processing loop internals (processing_loop.cpp, command_dispatch.cpp).
+  bool AnnounceVersion(std::string& strError);
+  bool DetectV12Database();
+  void FillMissingStandardTimes(std::string& strError);
+  bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
+  bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
+  void HandleOutOfOrderRow(int32_t lMDCLogID, std::string& strError);
+  bool RunCommandHandler(int32_t lCommandTypeCode, std::string& strError);
+  int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, int32_t lCommandID,
+                                    const std::string& strParam,
+                                    const dbaccess::DateTime& dtCurrentTime, bool bBoth);
+  int32_t AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                     int32_t lMachineID, int32_t lCommandID,
+                                     const std::string& strParam,
+                                     const dbaccess::DateTime& dtCurrentTime, bool bBoth);
+  bool SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
+                                   const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
+  void SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
+                                    const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
+
+  // Later features the loop and the dispatcher already call
+  // (pending_operations.cpp); each does nothing and reports success until built.
+  bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                           int32_t& lMachineDataID, bool bOwnTransaction);
+  bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                       std::string& strError);
+  bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                          std::string& strError);
+  bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
+  void LoadCycleStatusLocks();
 
   // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
   bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);

@@ -1,9 +1,9 @@
 // Operations of the library object whose features this build does not carry
-// yet: the processing loop and custom-command pre-processing. Each
-// fails clearly instead of pretending to
-// work: operations with strError put a text naming the operation there and
-// return false (or just return); the others throw ComError (E_NOTIMPL). Each
-// is replaced by its feature.
+// yet: the machine data records, the expired-shift handling, the heartbeat
+// monitor and the cycle status locks. Public operations fail clearly instead
+// of pretending to work (ComError E_NOTIMPL); the internal steps the
+// processing loop already calls do nothing and report success, each saying
+// so. Each is replaced by its feature.
 #include <string>
 
 #include "library/com_error.h"
@@ -26,18 +26,26 @@ std::string NotAvailable(const std::string& operation) {
 
 }  // namespace
 
-bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
-  strError = NotAvailable("DoNextItemFromMDCLog");
-  return false;
-}
-
-int32_t CKorvex7Obj::GetMDCLogCount() { ThrowNotAvailable("GetMDCLogCount"); }
-
 void CKorvex7Obj::CompleteMachineDataRecord(int32_t) {
   ThrowNotAvailable("CompleteMachineDataRecord");
 }
 
-bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
-  strError = NotAvailable("DoPreProcessCustomCommands");
-  return false;
+// Refresh requests: bringing a machine's records up to the row's time comes
+// with the expired-shift handling; until then a refresh has nothing to do.
+bool CKorvex7Obj::HandleExpiredShifts(int32_t, const dbaccess::DateTime&, int32_t&, bool) {
+  return true;
 }
+
+// The heartbeat monitor is not built yet: no sign of life is recorded.
+bool CKorvex7Obj::RecordHeartBeat(int32_t, const dbaccess::DateTime&, std::string&) { return true; }
+
+// The heartbeat monitor is not built yet: no downtime is ended by timeout.
+bool CKorvex7Obj::DoAutoEndDowntimes(int32_t, const dbaccess::DateTime&, std::string&) {
+  return true;
+}
+
+// The heartbeat monitor is not built yet: no machine is found late.
+bool CKorvex7Obj::DoCheckForLateHeartBeats(const dbaccess::DateTime&, std::string&) { return true; }
+
+// The cycle status locks are not built yet: there is nothing to reload.
+void CKorvex7Obj::LoadCycleStatusLocks() {}

@@ -1,0 +1,67 @@
+// The dispatch table: which command handler a log row calls, chosen by the
+// type code of its command and its time code (0 start, 1 end, 2 both). Type
+// codes 4 to 17 are the built-in commands; every other code is a custom
+// command, which is nothing but an event. A pair without a handler (a setup
+// with time code 2, any unknown time code) calls nothing. Pure functions;
+// thread-safe.
+#ifndef VOLTRANE_LIBRARY_COMMAND_DISPATCH_TABLE_H_
+#define VOLTRANE_LIBRARY_COMMAND_DISPATCH_TABLE_H_
+
+#include <cstdint>
+
+enum class CommandHandler {
+  kNone,
+  kLogonStart,
+  kLogonEnd,
+  kJobStart,
+  kJobEnd,
+  kPartStart,
+  kPartEnd,
+  kOpStart,
+  kOpEnd,
+  kSetupStart,
+  kSetupEnd,
+  kCycleStart,
+  kCycleEnd,
+  kTeardownStart,
+  kTeardownEnd,
+  kMachineDowntimeStart,
+  kMachineDowntimeEnd,
+  kUserDowntimeStart,
+  kUserDowntimeEnd,
+  kGoodPartCount,
+  kScrappedPartCount,
+  kHeartbeat,  // the sign of life was recorded before dispatch; only traced
+  kIdleStart,
+  kPartSerialNoStart,
+  kPartSerialNoEnd,
+  kCustomStart,
+  kCustomEnd,
+  kCustomBoth,
+};
+
+// Command type codes of T_SFC_COMMAND.
+namespace commandtype {
+inline constexpr int32_t kLogon = 4;
+inline constexpr int32_t kJob = 5;
+inline constexpr int32_t kPart = 6;
+inline constexpr int32_t kOperation = 7;
+inline constexpr int32_t kSetup = 8;
+inline constexpr int32_t kCycle = 9;
+inline constexpr int32_t kTeardown = 10;
+inline constexpr int32_t kMachineDowntime = 11;
+inline constexpr int32_t kUserDowntime = 12;
+inline constexpr int32_t kGoodPartCount = 13;
+inline constexpr int32_t kScrappedPartCount = 14;
+inline constexpr int32_t kHeartbeat = 15;
+inline constexpr int32_t kIdle = 16;
+inline constexpr int32_t kPartSerialNo = 17;
+}  // namespace commandtype
+
+CommandHandler HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode);
+
+// The handler's name as the trace shows it ("DoCycleStart",
+// "DoProcessHeartBeatCommand"); "" for kNone.
+const char* CommandHandlerName(CommandHandler handler);
+
+#endif  // VOLTRANE_LIBRARY_COMMAND_DISPATCH_TABLE_H_

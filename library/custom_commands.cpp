@@ -1,0 +1,118 @@
+// Custom commands: every command type without a built-in handler is nothing
+// but an event. A start opens the command's event on the machine, an end
+// closes it, "both" records an event that starts and ends at once.
+//
+// Each handler runs in a transaction of its own; on SQL Server a start runs
+// without one, because the stored procedure keeps its own. A transaction
+// that cannot be begun, or committed, gives the handler's "database is
+// currently locked" message; any other failure rolls back and gives the
+// error's description. DoPreProcessCustomCommands turns the custom starts
+// of type code 0 into events in bulk on SQL Server, before a batch is read.
+// Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/error_text.h"
+#include "library/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/string_table.h"
+
+namespace {
+
+constexpr int32_t kMsgCustomStartLocked = 123;
+constexpr int32_t kMsgCustomEndLocked = 124;
+constexpr int32_t kMsgCustomBothLocked = 125;
+
+}  // namespace
+
+bool CKorvex7Obj::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  bool bInTransaction = false;
+  try {
+    if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam,
+                     dtCurrentTime, false);
+      return true;
+    }
+    if (!BeginTransaction()) {
+      strError = LoadResMessage(kMsgCustomStartLocked);
+      return false;
+    }
+    bInTransaction = true;
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
+                   false);
+    bInTransaction = false;
+    if (!CommitTransaction()) {
+      // An event that was not committed must not count as recorded.
+      RollbackTransaction();
+      strError = LoadResMessage(kMsgCustomStartLocked);
+      return false;
+    }
+    return true;
+  } catch (...) {
+    strError = CurrentError().description;
+    if (bInTransaction) RollbackTransaction();
+    return false;
+  }
+}
+
+bool CKorvex7Obj::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int32_t lCommandID,
+                              const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
+  bool bInTransaction = false;
+  try {
+    if (!BeginTransaction()) {
+      strError = LoadResMessage(kMsgCustomEndLocked);
+      return false;
+    }
+    bInTransaction = true;
+    const bool bStopped = SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1);
+    bInTransaction = false;
+    if (bStopped && CommitTransaction()) return true;
+    RollbackTransaction();
+    strError = LoadResMessage(kMsgCustomEndLocked);
+    return false;
+  } catch (...) {
+    strError = CurrentError().description;
+    if (bInTransaction) RollbackTransaction();
+    return false;
+  }
+}
+
+bool CKorvex7Obj::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                               const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
+  bool bInTransaction = false;
+  try {
+    if (!BeginTransaction()) {
+      strError = LoadResMessage(kMsgCustomBothLocked);
+      return false;
+    }
+    bInTransaction = true;
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
+                   true);
+    bInTransaction = false;
+    if (!CommitTransaction()) {
+      RollbackTransaction();
+      strError = LoadResMessage(kMsgCustomBothLocked);
+      return false;
+    }
+    return true;
+  } catch (...) {
+    strError = CurrentError().description;
+    if (bInTransaction) RollbackTransaction();
+    return false;
+  }
+}
+
+bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
+  if (m_lDatabaseType != voltrane::dbkind::kSqlServer) return true;
+  int32_t lRecordsAffected = 0;
+  if (ExecuteWithRetry("EXEC DoAllCustomStartsInLog", strError, lRecordsAffected)) {
+    WriteExtendedErrorLog("DONE with DoAllCustomStartsInLog");
+    WriteExtendedErrorLog("---------------------------------");
+  }
+  return strError.empty();
+}
