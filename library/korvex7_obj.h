@@ -291,15 +291,18 @@ class CKorvex7Obj : public _CKorvex7Obj {
                                     const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
 
   // Later features the loop and the dispatcher already call
-  // (pending_operations.cpp); each does nothing and reports success until built.
-  bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                           int32_t& lMachineDataID, bool bOwnTransaction);
-  bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                       std::string& strError);
-  bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                          std::string& strError);
-  bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
-  void LoadCycleStatusLocks();
+  // (pending_operations.cpp); each does nothing and reports success until
+  // built. Virtual so that tests can stand in for their outcomes (an
+  // out-of-order row, a failed idle-time check).
+  virtual bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                   int32_t& lMachineDataID, bool bOwnTransaction);
+  virtual bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                               std::string& strError);
+  virtual bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                  std::string& strError);
+  virtual bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
+                                        std::string& strError);
+  virtual void LoadCycleStatusLocks();
 
   // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
   bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);

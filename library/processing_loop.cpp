@@ -11,6 +11,8 @@
 // A failed row stays in the log and is read again at the next refill. A
 // connection failure closes the connection (and the cache with it) so the
 // collector service connects again. Processing thread only.
+#include <strings.h>
+
 #include <cmath>
 #include <string>
 
@@ -179,7 +181,11 @@ bool CKorvex7Obj::DetectV12Database() {
   for (const char* column :
        {"PART_SERIAL_NO_ID", "PART_SERIAL_NO", "SERIAL_NO_DATA_START_ID", "STANDARD_TIME"}) {
     bool bFound = false;
-    for (const dbaccess::ColumnInfo& info : rs->Columns()) bFound = bFound || info.name == column;
+    // Field names are matched as the recordset's Fields() matches them:
+    // without regard to case (PostgreSQL reports them in lower case).
+    for (const dbaccess::ColumnInfo& info : rs->Columns()) {
+      bFound = bFound || strcasecmp(info.name.c_str(), column) == 0;
+    }
     if (!bFound) {
       bV12 = false;
       break;

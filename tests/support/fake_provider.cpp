@@ -59,8 +59,18 @@ class FakeBackend : public dbaccess::Backend {
                                   const std::vector<dbaccess::Variant>&, int) override {
     return {};
   }
-  dbaccess::ResultTable CallProcedure(const std::string&, std::vector<dbaccess::Parameter>&,
-                                      int) override {
+  dbaccess::ResultTable CallProcedure(const std::string& name,
+                                      std::vector<dbaccess::Parameter>& params, int) override {
+    script_->procedures.push_back({name, params});
+    if (!script_->fail_sql_containing.empty() &&
+        name.find(script_->fail_sql_containing) != std::string::npos) {
+      ThrowIf(script_->execute_failure);
+    }
+    for (dbaccess::Parameter& param : params) {
+      if (param.direction == dbaccess::ParamDirection::kInput) continue;
+      const auto output = script_->procedure_outputs.find(param.name);
+      if (output != script_->procedure_outputs.end()) param.value = output->second;
+    }
     return {};
   }
   std::vector<std::string> TableNames() override { return {}; }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,11 @@ struct FakeFailure {
   std::string description;
 };
 
+struct FakeProcedureCall {
+  std::string name;
+  std::vector<dbaccess::Parameter> parameters;  // as passed, before outputs are filled
+};
+
 struct FakeScript {
   // Outcome of each Open in turn; when exhausted, `open_default` applies.
   std::deque<FakeFailure> open_outcomes;
@@ -34,12 +40,18 @@ struct FakeScript {
   int refused_transactions = 0;
   FakeFailure transaction_failure{static_cast<int32_t>(0x80040E31u), "database is locked"};
 
+  // Values given to output and return-value parameters of every procedure
+  // call, by parameter name; a procedure whose name contains
+  // `fail_sql_containing` throws `execute_failure` too.
+  std::map<std::string, dbaccess::Variant> procedure_outputs;
+
   // What happened.
   std::vector<std::string> opened_strings;  // connection strings of each Open attempt
   int opens = 0;
   int closes = 0;
   int transaction_calls = 0;
   std::vector<std::string> executed;
+  std::vector<FakeProcedureCall> procedures;
 };
 
 // Registers `provider` to create FakeBackends following `script`; the

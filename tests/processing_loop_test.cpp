@@ -1,0 +1,282 @@
+// The log processing loop against a real shop-floor database of every kind:
+// the first call, the designated computer, the empty log, batches and their
+// refill, failing and out-of-order rows, and the log count.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "dbaccess/clock.h"
+#include "dbaccess/dialect.h"
+#include "dbaccess/recordset.h"
+#include "library/com_error.h"
+#include "library/korvex7_obj.h"
+#include "library/out_of_order.h"
+#include "tests/support/settings_sandbox.h"
+#include "tests/support/shop_floor_db.h"
+
+namespace {
+
+constexpr int kHeartbeatCommand = 15;
+constexpr int kCoolantAlarm = 19;  // a custom command (type code 20)
+constexpr int kSetupCommand = 8;
+
+// Stands in for the shift handling and the monitor, which decide about
+// out-of-order rows and idle-time failures.
+class LoopObj : public CKorvex7Obj {
+ public:
+  using CKorvex7Obj::CKorvex7Obj;
+  using CKorvex7Obj::BatchCache;
+  using CKorvex7Obj::connection;
+  using CKorvex7Obj::DesignatedPC;
+  using CKorvex7Obj::GetCurrentLogEntry;
+  using CKorvex7Obj::GetStringOption;
+  using CKorvex7Obj::IsV12Database;
+  using CKorvex7Obj::LogDrained;
+  using CKorvex7Obj::SetComputerName;
+  using CKorvex7Obj::SetStringOption;
+
+  bool refresh_out_of_order = false;  // refresh requests raise error 10001
+  std::string idle_check_error;       // text of a failing downtime-timeout check
+  int idle_checks = 0;
+
+ private:
+  bool HandleExpiredShifts(int32_t, const dbaccess::DateTime&, int32_t&, bool) override {
+    if (refresh_out_of_order) {
+      throw ComError(kErrOutOfOrder, "HandleExpiredShifts", kOutOfOrderText);
+    }
+    return true;
+  }
+  bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime&,
+                          std::string& strError) override {
+    if (lMachineID != -1) return true;
+    ++idle_checks;
+    strError = idle_check_error;
+    return idle_check_error.empty();
+  }
+};
+
+class ProcessingLoopTest : public testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
+    object_ = NewObject();
+  }
+  void TearDown() override {
+    object_.reset();
+    testsupport::DropTestDatabase(database_);
+  }
+
+  std::unique_ptr<LoopObj> NewObject() {
+    auto object = std::make_unique<LoopObj>(clock_);
+    std::string error;
+    EXPECT_TRUE(object->ConnectToDatabase(database_.connection_string, database_.kind, error))
+        << error;
+    return object;
+  }
+
+  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  int64_t Scalar(const std::string& sql) {
+    dbaccess::Recordset rs;
+    rs.Open(sql, object_->connection());
+    return rs.Fields(size_t{0}).Value().ToInt64();
+  }
+  int64_t LogRows() { return Scalar("select count(*) from T_SFC_MDC_LOG"); }
+  int64_t MinLogKey() { return Scalar("select min(MDC_LOG_ID) from T_SFC_MDC_LOG"); }
+
+  // One log row of machine 1 (group 1, location 1, department 1), `count` times.
+  void AppendRows(const std::string& command, int time_code, int count = 1,
+                  const std::string& param = "") {
+    std::string sql =
+        "insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
+        "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values ";
+    for (int i = 0; i < count; ++i) {
+      stamp_ = stamp_.AddSeconds(1);
+      if (i > 0) sql += ",";
+      sql += "(" + command + ",1,1,1,1," + std::to_string(time_code) + "," +
+             voltrane::DateTimeLiteral(database_.kind, stamp_) + "," +
+             (param.empty() ? "null" : voltrane::QuotedStr(database_.kind, param)) + ")";
+    }
+    Exec(sql);
+  }
+
+  // Runs the first call, which only announces the library.
+  void Announce() {
+    std::string error;
+    ASSERT_FALSE(object_->DoNextItemFromMDCLog(error));
+    ASSERT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
+  }
+
+  int Count(const std::string& message) {
+    int n = 0;
+    for (const std::string& line : sandbox_.Messages()) n += line == message;
+    return n;
+  }
+
+  testsupport::SettingsSandbox sandbox_;
+  std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
+  testsupport::TestDatabase database_;
+  std::unique_ptr<LoopObj> object_;
+  dbaccess::DateTime stamp_ = dbaccess::DateTime::FromParts(2026, 1, 5, 7, 0, 0);
+};
+
+TEST_P(ProcessingLoopTest, TheFirstCallOnlyAnnouncesAndClaimsThisComputer) {
+  AppendRows(std::to_string(kHeartbeatCommand), 0);
+  std::string error = "left from before";
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
+  EXPECT_NE(error.find(" Version "), std::string::npos) << error;
+  EXPECT_EQ(error.find(" Not a v12 Database"), std::string::npos) << error;
+  EXPECT_TRUE(object_->IsV12Database());
+  EXPECT_EQ(LogRows(), 1);
+  EXPECT_EQ(object_->BatchCache(), nullptr);
+  std::string designated;
+  object_->GetStringOption(14, designated);
+  EXPECT_FALSE(designated.empty());
+  EXPECT_EQ(designated, object_->DesignatedPC());
+
+  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  EXPECT_EQ(error, "");
+}
+
+TEST_P(ProcessingLoopTest, AnotherComputerIsRefusedUntilTheOptionNamesIt) {
+  AppendRows(std::to_string(kHeartbeatCommand), 0);
+  Announce();  // this computer claims option 14
+  auto other = NewObject();
+  other->SetComputerName("OTHER-PC");
+  std::string error;
+  const std::string refusal = "Error. This is not the PC designated to run the service, only '" +
+                              object_->DesignatedPC() + "' is allowed to run the service";
+  EXPECT_FALSE(other->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, refusal);
+  EXPECT_FALSE(other->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, refusal);
+  EXPECT_EQ(LogRows(), 1);
+
+  // A change of the option takes effect at the refused computer's next call.
+  ASSERT_TRUE(object_->SetStringOption(14, "OTHER-PC"));
+  EXPECT_TRUE(other->DoNextItemFromMDCLog(error)) << error;
+  EXPECT_EQ(other->DesignatedPC(), "OTHER-PC");
+}
+
+TEST_P(ProcessingLoopTest, AnEmptyLogRunsTheIdleChecksAndReportsNothing) {
+  Announce();
+  std::string error = "stale text";
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(object_->LogDrained());
+  EXPECT_EQ(object_->BatchCache(), nullptr);
+  EXPECT_EQ(object_->idle_checks, 1);
+  EXPECT_TRUE(sandbox_.Traced("Log is empty"));
+
+  object_->idle_check_error = "downtime check failed";
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "downtime check failed");
+  EXPECT_TRUE(sandbox_.Traced("Errored processing DoAutoEndDowntimes: downtime check failed"));
+}
+
+TEST_P(ProcessingLoopTest, ABatchOfAThousandRowsLastsAThousandCalls) {
+  AppendRows(std::to_string(kHeartbeatCommand), 0, 1001);
+  Announce();
+  std::string error;
+  for (int call = 1; call <= 1000; ++call) {
+    ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << "call " << call << ": " << error;
+  }
+  EXPECT_EQ(Count("Found 1000 Entries in Log"), 1);
+  EXPECT_EQ(LogRows(), 1001);  // processed keys wait for the next refill
+  EXPECT_EQ(object_->GetMDCLogCount(), 1001);  // the cache is used up
+
+  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  EXPECT_EQ(Count("Found 1 Entries in Log"), 1);
+  EXPECT_EQ(LogRows(), 1);
+
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(LogRows(), 0);
+}
+
+TEST_P(ProcessingLoopTest, ACountWhileRowsAreCachedAnswersOneWithoutAsking) {
+  AppendRows(std::to_string(kHeartbeatCommand), 0, 3);
+  Announce();
+  EXPECT_EQ(object_->GetMDCLogCount(), 3);
+  std::string error;
+  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  AppendRows(std::to_string(kHeartbeatCommand), 0, 2);
+  EXPECT_EQ(object_->GetMDCLogCount(), 1);
+  EXPECT_TRUE(sandbox_.Traced("GetMDCLogCount speed up"));
+}
+
+TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {
+  AppendRows(std::to_string(kCoolantAlarm), 0);
+  AppendRows(std::to_string(kHeartbeatCommand), 0);
+  const int64_t failing_key = MinLogKey();
+  Announce();
+  Exec("ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
+  std::string error;
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =19, CurrentTime =", 0), 0u)
+      << error;
+  EXPECT_NE(error.find(") updating T_SFC_MACHINE_EVENT, for EventID="), std::string::npos)
+      << error;
+  EXPECT_TRUE(sandbox_.Traced("Unhandled error: " + error));
+  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // the row behind it
+  Exec("ALTER TABLE T_SFC_MACHINE_EVENT_AWAY RENAME TO T_SFC_MACHINE_EVENT");
+
+  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // refill: the failed row again
+  EXPECT_EQ(LogRows(), 1);
+  EXPECT_EQ(MinLogKey(), failing_key);
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(LogRows(), 0);
+  // The failed attempt left no event behind.
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT"), 1);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_MACHINE_EVENT where EVENT_ID is not null"), 1);
+}
+
+TEST_P(ProcessingLoopTest, AHandlerNotBuiltYetKeepsItsRowInTheLog) {
+  AppendRows(std::to_string(kSetupCommand), 0);
+  Announce();
+  std::string error;
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_NE(error.find("DoSetupStart"), std::string::npos) << error;
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));  // refill: read again
+  EXPECT_NE(error.find("DoSetupStart"), std::string::npos) << error;
+  EXPECT_EQ(LogRows(), 1);
+}
+
+TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog) {
+  AppendRows("null", 0, 1, "O'Neil");  // a refresh request
+  AppendRows(std::to_string(kHeartbeatCommand), 0);
+  const int64_t key = MinLogKey();
+  Announce();
+  object_->refresh_out_of_order = true;
+  std::string error;
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  const std::string named = "log entry (" + std::to_string(key) + ")";
+  EXPECT_NE(error.find("Error # 10001:HandleExpiredShifts: Error " + named +
+                       " is older than latest previously processed, throwing it out"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(error.find(", See " + sandbox_.DiagnosticLogPath() + " for details"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(object_->BatchCache(), nullptr);
+  EXPECT_EQ(LogRows(), 1);  // removed at once
+  EXPECT_NE(MinLogKey(), key);
+  const std::string replay = sandbox_.DiagnosticLog();
+  EXPECT_NE(replay.find("INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
+                        "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1 )\r\n VALUES (null,1,1,"
+                        "1,1,0," +
+                        voltrane::DateTimeLiteral(database_.kind, stamp_.AddSeconds(-1)) +
+                        ", 'O''Neil') -- MDC_LOG_ID = " + std::to_string(key)),
+            std::string::npos)
+      << replay;
+
+  object_->refresh_out_of_order = false;
+  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, ProcessingLoopTest,
+                         testing::ValuesIn(testsupport::AvailableKinds()));
+
+}  // namespace
