@@ -18,6 +18,7 @@
 #include "library/korvex7_obj.h"
 #include "library/log_history.h"
 #include "tests/support/fake_provider.h"
+#include "tests/support/row_triggers.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -242,14 +243,14 @@ TEST_P(SchemaMaintenanceTest, StartupChecksPassOnADatabaseWithoutTheLibrarysObje
 }
 
 TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnError) {
-  if (database_.kind != 3) GTEST_SKIP() << "a trigger that silently skips rows is SQLite's";
   const auto machines = MachineIDs();
   int32_t record_of_a = 0;
   int32_t record_of_b = 0;
   CrossTwoMachines(machines[0], machines[1], &record_of_a, &record_of_b);
-  Exec(
-      "create trigger keep_records before update on T_SFC_MACHINE_DATA begin select "
-      "raise(ignore); end");
+  for (const std::string& sql : testsupport::RowTriggerStatements(
+           database_, "keep_records", "T_SFC_MACHINE_DATA", "update", "")) {
+    Exec(sql);
+  }
 
   std::string error;
   object_->CheckAndFixMachines(error);
@@ -261,10 +262,11 @@ TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnErro
                        "MachineID = "),
             std::string::npos);
 
-  Exec("drop trigger keep_records");
-  Exec(
-      "create trigger refuse_records before update on T_SFC_MACHINE_DATA begin select "
-      "raise(abort, 'records are read-only'); end");
+  Exec(testsupport::DropRowTriggerStatement(database_, "keep_records", "T_SFC_MACHINE_DATA"));
+  for (const std::string& sql : testsupport::RowTriggerStatements(
+           database_, "refuse_records", "T_SFC_MACHINE_DATA", "update", "records are read-only")) {
+    Exec(sql);
+  }
   error = "";
   object_->CheckAndFixMachines(error);
   EXPECT_EQ(error, "");  // a failing statement is traced, not reported
