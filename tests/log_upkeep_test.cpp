@@ -6,11 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +18,7 @@
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/row_triggers.h"
+#include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -42,57 +40,8 @@ class UpkeepObj : public CKorvex7Obj {
   using CKorvex7Obj::WriteDiagnosticLog;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// A temporary settings store: both hives in a temp folder, the extended
-// error log switched on into it. Hive contents can be added per test.
-class TempStore {
- public:
-  TempStore() : dir_(testsupport::MakeTempDir()) {
-    setenv("VOLTRANE_MACHINE_STORE", (dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (dir_ + "/user.toml").c_str(), 1);
-    WriteHives("", "");
-  }
-  ~TempStore() {
-    unsetenv("VOLTRANE_MACHINE_STORE");
-    unsetenv("VOLTRANE_USER_STORE");
-    ReadExtendedErrorLogSetting();
-    fs::remove_all(dir_);
-  }
-  const std::string& dir() const { return dir_; }
-  void WriteHives(const std::string& machine_extra, const std::string& user_extra) {
-    std::ofstream(dir_ + "/machine.toml") << "[Software.Voltrane.MDCService]\n"
-                                          << "ExtendedErrorLog = \"" << dir_ << "/trace.log\"\n"
-                                          << machine_extra;
-    std::ofstream(dir_ + "/user.toml") << user_extra;
-  }
-  static std::string BaseFolderKey(const std::string& folder) {
-    return "[Software.Voltrane.Paths]\n\"\" = \"" + folder + "\"\n";
-  }
-  std::vector<std::string> Messages() const {
-    const std::string all = ReadFile(dir_ + "/trace.log");
-    std::vector<std::string> messages;
-    for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos;
-         start = end + 2) {
-      const std::string line = all.substr(start, end - start);
-      messages.push_back(line.substr(line.find(" - ") + 3));
-    }
-    return messages;
-  }
-  size_t CountMessagesStarting(const std::string& prefix) const {
-    const auto messages = Messages();
-    return static_cast<size_t>(std::count_if(messages.begin(), messages.end(),
-                                             [&](auto& m) { return m.rfind(prefix, 0) == 0; }));
-  }
-
- private:
-  std::string dir_;
-};
+using testsupport::ReadWholeFile;
+using TempStore = testsupport::SettingsSandbox;
 
 class LogUpkeepTest : public testing::TestWithParam<std::string> {
  protected:
@@ -353,7 +302,7 @@ TEST_F(DiagnosticLogTest, EachDiscardedRowAddsItsLinesInTheUsersBaseFolder) {
   ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(path, user_base + "/MDCService.log");
   ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
-  EXPECT_EQ(ReadFile(path), entry_ + entry_);
+  EXPECT_EQ(ReadWholeFile(path), entry_ + entry_);
   EXPECT_FALSE(fs::exists(machine_base + "/MDCService.log"));
   EXPECT_EQ(
       store_.CountMessagesStarting("GetVoltraneSoftwareBasePath1B - strPath = " + user_base +
@@ -370,7 +319,7 @@ TEST_F(DiagnosticLogTest, TheMachineHiveServesWhenTheUserHiveHasNoFolder) {
   std::string path;
   ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(path, machine_base + "/MDCService.log");  // no doubled separator
-  EXPECT_EQ(ReadFile(path), entry_);
+  EXPECT_EQ(ReadWholeFile(path), entry_);
   EXPECT_EQ(store_.CountMessagesStarting("GetVoltraneSoftwareBasePath1A - strPath = " +
                                          machine_base + "/, regPath = HKEY_LOCAL_MACHINE"),
             1u);
