@@ -1,5 +1,5 @@
 # Turns a text file into a C++ source holding its bytes, with every line
-# ending converted to CR LF (the form the script resource is specified in).
+# ending converted to CR LF, the line end SQL Server tools expect of a script.
 # Run with: cmake -DINPUT=<file> -DOUTPUT=<source> -DSYMBOL=<name> -P embed_text_resource.cmake
 file(READ "${INPUT}" hex HEX)
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")

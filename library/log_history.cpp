@@ -68,7 +68,10 @@ bool CKorvex7Obj::MDCLogHistoryEnabled(int32_t& lHistoryDays) {
           ThrowCreationFailure(strError);
         }
       }
-      if (!CommitTransaction()) return false;
+      if (!CommitTransaction()) {
+        RollbackTransaction();  // leave no transaction open for the handlers
+        return false;
+      }
     }
     if (!IndexExists(kHistoryStem, "MDC_LOG_ID") &&
         !ExecuteSQL(LogHistoryIndexStatement(m_lDatabaseType), strError)) {

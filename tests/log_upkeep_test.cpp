@@ -6,11 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +17,8 @@
 #include "library/com_error.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/row_triggers.h"
+#include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -41,57 +40,8 @@ class UpkeepObj : public CKorvex7Obj {
   using CKorvex7Obj::WriteDiagnosticLog;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// A temporary settings store: both hives in a temp folder, the extended
-// error log switched on into it. Hive contents can be added per test.
-class TempStore {
- public:
-  TempStore() : dir_(testsupport::MakeTempDir()) {
-    setenv("VOLTRANE_MACHINE_STORE", (dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (dir_ + "/user.toml").c_str(), 1);
-    WriteHives("", "");
-  }
-  ~TempStore() {
-    unsetenv("VOLTRANE_MACHINE_STORE");
-    unsetenv("VOLTRANE_USER_STORE");
-    ReadExtendedErrorLogSetting();
-    fs::remove_all(dir_);
-  }
-  const std::string& dir() const { return dir_; }
-  void WriteHives(const std::string& machine_extra, const std::string& user_extra) {
-    std::ofstream(dir_ + "/machine.toml") << "[Software.Voltrane.MDCService]\n"
-                                          << "ExtendedErrorLog = \"" << dir_ << "/trace.log\"\n"
-                                          << machine_extra;
-    std::ofstream(dir_ + "/user.toml") << user_extra;
-  }
-  static std::string BaseFolderKey(const std::string& folder) {
-    return "[Software.Voltrane.Paths]\n\"\" = \"" + folder + "\"\n";
-  }
-  std::vector<std::string> Messages() const {
-    const std::string all = ReadFile(dir_ + "/trace.log");
-    std::vector<std::string> messages;
-    for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos;
-         start = end + 2) {
-      const std::string line = all.substr(start, end - start);
-      messages.push_back(line.substr(line.find(" - ") + 3));
-    }
-    return messages;
-  }
-  size_t CountMessagesStarting(const std::string& prefix) const {
-    const auto messages = Messages();
-    return static_cast<size_t>(std::count_if(messages.begin(), messages.end(),
-                                             [&](auto& m) { return m.rfind(prefix, 0) == 0; }));
-  }
-
- private:
-  std::string dir_;
-};
+using testsupport::ReadWholeFile;
+using TempStore = testsupport::SettingsSandbox;
 
 class LogUpkeepTest : public testing::TestWithParam<std::string> {
  protected:
@@ -252,23 +202,23 @@ TEST_P(LogUpkeepTest, ACopyThatCannotCheckTheHistoryReportsAnError) {
 }
 
 TEST_P(LogUpkeepTest, TrimmingGivesUpAfterTenShrinkingAttempts) {
-  if (database_.kind != 3) GTEST_SKIP() << "the refusing trigger is written for SQLite";
   SetHistoryDays("30");
   int32_t retention = 0;
   ASSERT_TRUE(object_->MDCLogHistoryEnabled(retention));
   AddHistoryRow(time_stamp_.AddDays(-100), 999);  // old enough for every attempt
-  Exec(
-      "create trigger keep_history before delete on T_SFC_MDC_LOG_HIST begin select "
-      "raise(abort, 'history is archived'); end");
+  for (const std::string& sql : testsupport::RowTriggerStatements(
+           database_, "keep_history", "T_SFC_MDC_LOG_HIST", "delete", "history is archived")) {
+    Exec(sql);
+  }
   const int32_t key = AddLogRow(time_stamp_);
 
   const std::string error = object_->CopyLogEntryToHistory(key, time_stamp_);
   // 30, 31, 33, 36, ... : the tenth attempt keeps 30 + 1 + 2 + ... + 9 = 75 days.
   const std::string last =
       "delete from T_SFC_MDC_LOG_HIST where TIME_STAMP < " + Literal(time_stamp_.AddDays(-75));
-  EXPECT_NE(error.find("history is archived - delete failed 10 tries: (" + last + ")"),
-            std::string::npos)
-      << error;
+  EXPECT_EQ(error.rfind("Error # ", 0), 0u) << error;
+  EXPECT_NE(error.find("history is archived"), std::string::npos) << error;
+  EXPECT_TRUE(error.ends_with(" - delete failed 10 tries: (" + last + ")")) << error;
   EXPECT_EQ(store_.CountMessagesStarting("delete from T_SFC_MDC_LOG_HIST"), 10u);
   EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG_HIST"), "2");
   // Retried, the row is already in the history: no copy, no trimming.
@@ -352,7 +302,7 @@ TEST_F(DiagnosticLogTest, EachDiscardedRowAddsItsLinesInTheUsersBaseFolder) {
   ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(path, user_base + "/MDCService.log");
   ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
-  EXPECT_EQ(ReadFile(path), entry_ + entry_);
+  EXPECT_EQ(ReadWholeFile(path), entry_ + entry_);
   EXPECT_FALSE(fs::exists(machine_base + "/MDCService.log"));
   EXPECT_EQ(
       store_.CountMessagesStarting("GetVoltraneSoftwareBasePath1B - strPath = " + user_base +
@@ -369,7 +319,7 @@ TEST_F(DiagnosticLogTest, TheMachineHiveServesWhenTheUserHiveHasNoFolder) {
   std::string path;
   ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(path, machine_base + "/MDCService.log");  // no doubled separator
-  EXPECT_EQ(ReadFile(path), entry_);
+  EXPECT_EQ(ReadWholeFile(path), entry_);
   EXPECT_EQ(store_.CountMessagesStarting("GetVoltraneSoftwareBasePath1A - strPath = " +
                                          machine_base + "/, regPath = HKEY_LOCAL_MACHINE"),
             1u);

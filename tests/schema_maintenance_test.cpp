@@ -5,24 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "dbaccess/recordset.h"
-#include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "library/log_history.h"
 #include "tests/support/fake_provider.h"
+#include "tests/support/row_triggers.h"
+#include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 class MaintenanceObj : public CKorvex7Obj {
  public:
@@ -31,47 +26,6 @@ class MaintenanceObj : public CKorvex7Obj {
   using CKorvex7Obj::IndexExists;
   using CKorvex7Obj::MDCLogHistoryEnabled;
   using CKorvex7Obj::TableExists;
-};
-
-// Points the settings store at a temporary machine hive that switches the
-// extended error log on, so tests can read what the library traced.
-class TraceStore {
- public:
-  TraceStore() : dir_(testsupport::MakeTempDir()) {
-    setenv("VOLTRANE_MACHINE_STORE", (dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (dir_ + "/user.toml").c_str(), 1);
-    std::ofstream(dir_ + "/machine.toml") << "[Software.Voltrane.MDCService]\n"
-                                          << "ExtendedErrorLog = \"" << TracePath() << "\"\n";
-  }
-  ~TraceStore() {
-    unsetenv("VOLTRANE_MACHINE_STORE");
-    unsetenv("VOLTRANE_USER_STORE");
-    ReadExtendedErrorLogSetting();
-    fs::remove_all(dir_);
-  }
-  std::string TracePath() const { return dir_ + "/trace.log"; }
-  // Traced messages, without their time stamps.
-  std::vector<std::string> Messages() const {
-    std::ifstream in(TracePath(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::vector<std::string> messages;
-    std::string all = text.str();
-    for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos;
-         start = end + 2) {
-      const std::string line = all.substr(start, end - start);
-      const size_t dash = line.find(" - ");
-      messages.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-    }
-    return messages;
-  }
-  bool Traced(const std::string& message) const {
-    const auto messages = Messages();
-    return std::find(messages.begin(), messages.end(), message) != messages.end();
-  }
-
- private:
-  std::string dir_;
 };
 
 class SchemaMaintenanceTest : public testing::TestWithParam<std::string> {
@@ -141,7 +95,7 @@ class SchemaMaintenanceTest : public testing::TestWithParam<std::string> {
            std::to_string(other);
   }
 
-  TraceStore trace_;
+  testsupport::SettingsSandbox trace_;
   testsupport::TestDatabase database_;
   std::unique_ptr<MaintenanceObj> object_;
 };
@@ -242,14 +196,14 @@ TEST_P(SchemaMaintenanceTest, StartupChecksPassOnADatabaseWithoutTheLibrarysObje
 }
 
 TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnError) {
-  if (database_.kind != 3) GTEST_SKIP() << "a trigger that silently skips rows is SQLite's";
   const auto machines = MachineIDs();
   int32_t record_of_a = 0;
   int32_t record_of_b = 0;
   CrossTwoMachines(machines[0], machines[1], &record_of_a, &record_of_b);
-  Exec(
-      "create trigger keep_records before update on T_SFC_MACHINE_DATA begin select "
-      "raise(ignore); end");
+  for (const std::string& sql : testsupport::RowTriggerStatements(
+           database_, "keep_records", "T_SFC_MACHINE_DATA", "update", "")) {
+    Exec(sql);
+  }
 
   std::string error;
   object_->CheckAndFixMachines(error);
@@ -261,10 +215,11 @@ TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnErro
                        "MachineID = "),
             std::string::npos);
 
-  Exec("drop trigger keep_records");
-  Exec(
-      "create trigger refuse_records before update on T_SFC_MACHINE_DATA begin select "
-      "raise(abort, 'records are read-only'); end");
+  Exec(testsupport::DropRowTriggerStatement(database_, "keep_records", "T_SFC_MACHINE_DATA"));
+  for (const std::string& sql : testsupport::RowTriggerStatements(
+           database_, "refuse_records", "T_SFC_MACHINE_DATA", "update", "records are read-only")) {
+    Exec(sql);
+  }
   error = "";
   object_->CheckAndFixMachines(error);
   EXPECT_EQ(error, "");  // a failing statement is traced, not reported
@@ -303,7 +258,7 @@ class StoredProcedureInstallTest : public testing::Test {
     return batches;
   }
 
-  TraceStore trace_;
+  testsupport::SettingsSandbox trace_;
   std::shared_ptr<testsupport::FakeScript> script_ = std::make_shared<testsupport::FakeScript>();
   testsupport::FakeProviderRegistration registration_{"FakeSql", script_};
   MaintenanceObj object_;
