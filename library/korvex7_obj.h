@@ -152,8 +152,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
                     std::string& strError);
   // lPartID -1: the part of the machine's current record is used.
   bool AutoJobCreate(const dbaccess::DateTime& dtTimeStamp, const std::string& strJobNumber,
-                     int32_t& lJobID, int32_t lMachineID, std::string& strError,
-                     int32_t& lPartID);
+                     int32_t& lJobID, int32_t lMachineID, std::string& strError, int32_t& lPartID);
   int32_t CreateAsset(int32_t lTargetID, int32_t lTableCode);
   // Ids of -1 are written as null; lUserID -1 leaves USER_ID unset.
   void WriteHistory(int32_t lTargetID, int32_t lTableCode, int32_t lActionCode,
