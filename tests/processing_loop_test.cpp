@@ -59,6 +59,7 @@ class LoopObj : public CKorvex7Obj {
 class ProcessingLoopTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
+    sandbox_.WriteHives(testsupport::SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
     database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
     object_ = NewObject();
   }
@@ -106,6 +107,8 @@ class ProcessingLoopTest : public testing::TestWithParam<std::string> {
     ASSERT_FALSE(object_->DoNextItemFromMDCLog(error));
     ASSERT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
   }
+
+  std::string DiagnosticLogPath() const { return sandbox_.dir() + "/MDCService.log"; }
 
   int Count(const std::string& message) {
     int n = 0;
@@ -257,13 +260,13 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
                        " is older than latest previously processed, throwing it out"),
             std::string::npos)
       << error;
-  EXPECT_NE(error.find(", See " + sandbox_.DiagnosticLogPath() + " for details"),
+  EXPECT_NE(error.find(", See " + DiagnosticLogPath() + " for details"),
             std::string::npos)
       << error;
   EXPECT_EQ(object_->BatchCache(), nullptr);
   EXPECT_EQ(LogRows(), 1);  // removed at once
   EXPECT_NE(MinLogKey(), key);
-  const std::string replay = sandbox_.DiagnosticLog();
+  const std::string replay = testsupport::ReadWholeFile(DiagnosticLogPath());
   EXPECT_NE(replay.find("INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
                         "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1 )\r\n VALUES (null,1,1,"
                         "1,1,0," +
