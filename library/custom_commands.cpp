@@ -28,6 +28,7 @@ constexpr int32_t kMsgCustomBothLocked = 125;
 bool CKorvex7Obj::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                 int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
                                 const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
   bool bInTransaction = false;
   try {
     if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
