@@ -296,13 +296,17 @@ void CKorvex7Obj::HandleOutOfOrderRow(int32_t lMDCLogID, std::string& strError) 
   WriteExtendedErrorLog(strError);
 }
 
+// Read through OpenQuery rather than the scalar helper, which would turn a
+// lost connection into an empty value: the real error must reach the loop.
 dbaccess::DateTime CKorvex7Obj::GetDatabaseTime() {
-  const dbaccess::Variant value =
-      GetScalarValue("select " + voltrane::SysDateExpr(m_lDatabaseType) +
-                     voltrane::FromDualClause(m_lDatabaseType));
+  dbaccess::RecordsetPtr rs = OpenQuery("select " + voltrane::SysDateExpr(m_lDatabaseType) +
+                                        voltrane::FromDualClause(m_lDatabaseType));
+  dbaccess::Variant value;
+  if (!rs->Eof()) value = rs->Fields(size_t{0}).Value();
+  CloseRecordset(rs);
   if (value.IsNull() || value.IsEmpty()) {
     // A zero date would shift every heartbeat and timeout by a century.
-    throw dbaccess::DbError(dbaccess::kErrGenericFailure, "The database time could not be read.");
+    throw dbaccess::DbError(kErrUnexpected, "The database time could not be read.");
   }
   return value.ToDateTime();
 }

@@ -20,8 +20,8 @@ constexpr int kCoolantAlarm = 19;  // custom, type code 20
 
 class EventObj : public CKorvex7Obj {
  public:
-  using CKorvex7Obj::CKorvex7Obj;
   using CKorvex7Obj::AddEventRecord;
+  using CKorvex7Obj::CKorvex7Obj;
   using CKorvex7Obj::connection;
   using CKorvex7Obj::DoCustomBoth;
   using CKorvex7Obj::DoCustomEnd;
@@ -55,10 +55,12 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
   // Events of one machine and command, oldest first.
   std::vector<Event> Events(int machine, int command) {
     dbaccess::Recordset rs;
-    rs.Open("select EVENT_ID, START_TIME, STOP_TIME, PARAM1, GROUP_ID from T_SFC_EVENT where "
-            "MACHINE_ID = " + std::to_string(machine) + " and COMMAND_ID = " +
-                std::to_string(command) + " order by EVENT_ID",
-            object_.connection());
+    rs.Open(
+        "select EVENT_ID, START_TIME, STOP_TIME, PARAM1, GROUP_ID from T_SFC_EVENT where "
+        "MACHINE_ID = " +
+            std::to_string(machine) + " and COMMAND_ID = " + std::to_string(command) +
+            " order by EVENT_ID",
+        object_.connection());
     std::vector<Event> events;
     for (; !rs.Eof(); rs.MoveNext()) {
       events.push_back({rs.Fields(size_t{0}).Value().ToInt64(), Text(rs.Fields(size_t{1}).Value()),
@@ -93,7 +95,7 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
 
 TEST_P(EventRecordsTest, AStartEndsThePreviousOpenEventOfItsCommandOnly) {
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_, "first"));
-  ASSERT_TRUE(Start(2, kCoolantAlarm, t0_, ""));         // another machine
+  ASSERT_TRUE(Start(2, kCoolantAlarm, t0_, ""));            // another machine
   ASSERT_TRUE(Start(1, kDoorOpen, t0_.AddSeconds(5), ""));  // another command
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_.AddSeconds(60), "second"));
 
@@ -112,8 +114,7 @@ TEST_P(EventRecordsTest, AStartEndsThePreviousOpenEventOfItsCommandOnly) {
 TEST_P(EventRecordsTest, ABothEventStartsAndStopsAtOnceAndEndsTheOpenOne) {
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_, ""));
   std::string error = "stale";
-  ASSERT_TRUE(
-      object_.DoCustomBoth(1, 1, 1, 1, kCoolantAlarm, "blip", t0_.AddSeconds(30), error))
+  ASSERT_TRUE(object_.DoCustomBoth(1, 1, 1, 1, kCoolantAlarm, "blip", t0_.AddSeconds(30), error))
       << error;
   EXPECT_EQ(error, "");
   const auto events = Events(1, kCoolantAlarm);
@@ -156,9 +157,9 @@ TEST_P(EventRecordsTest, AFailedEventNamesItsStepAndLeavesNothingBehind) {
       "ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
   std::string error;
   EXPECT_FALSE(object_.DoCustomStart(1, 1, 1, 1, kCoolantAlarm, "", t0_, error));
-  EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =" +
-                            std::to_string(kCoolantAlarm) + ", CurrentTime =" +
-                            FormatSQLDateTime(t0_) + ") updating T_SFC_MACHINE_EVENT, for EventID=",
+  EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =" + std::to_string(kCoolantAlarm) +
+                            ", CurrentTime =" + FormatSQLDateTime(t0_) +
+                            ") updating T_SFC_MACHINE_EVENT, for EventID=",
                         0),
             0u)
       << error;
@@ -173,8 +174,9 @@ TEST_P(EventRecordsTest, ASyntheticCommandLeavesTheCurrentLogEntryAlone) {
   // The row being processed: a custom start on machine 1 at t0.
   object_.connection()->Execute(
       "insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-      "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (" + std::to_string(kCoolantAlarm) +
-      ",1,1,1,1,0," + voltrane::DateTimeLiteral(database_.kind, t0_) + ",'row')");
+      "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (" +
+      std::to_string(kCoolantAlarm) + ",1,1,1,1,0," +
+      voltrane::DateTimeLiteral(database_.kind, t0_) + ",'row')");
   std::string error;
   ASSERT_FALSE(object_.DoNextItemFromMDCLog(error));  // announcement
   ASSERT_TRUE(object_.DoNextItemFromMDCLog(error)) << error;

@@ -25,8 +25,8 @@ constexpr int kSetupCommand = 8;
 // out-of-order rows and idle-time failures.
 class LoopObj : public CKorvex7Obj {
  public:
-  using CKorvex7Obj::CKorvex7Obj;
   using CKorvex7Obj::BatchCache;
+  using CKorvex7Obj::CKorvex7Obj;
   using CKorvex7Obj::connection;
   using CKorvex7Obj::DesignatedPC;
   using CKorvex7Obj::GetCurrentLogEntry;
@@ -186,7 +186,7 @@ TEST_P(ProcessingLoopTest, ABatchOfAThousandRowsLastsAThousandCalls) {
     ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << "call " << call << ": " << error;
   }
   EXPECT_EQ(Count("Found 1000 Entries in Log"), 1);
-  EXPECT_EQ(LogRows(), 1001);  // processed keys wait for the next refill
+  EXPECT_EQ(LogRows(), 1001);                  // processed keys wait for the next refill
   EXPECT_EQ(object_->GetMDCLogCount(), 1001);  // the cache is used up
 
   EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
@@ -219,8 +219,7 @@ TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {
   EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
   EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =19, CurrentTime =", 0), 0u)
       << error;
-  EXPECT_NE(error.find(") updating T_SFC_MACHINE_EVENT, for EventID="), std::string::npos)
-      << error;
+  EXPECT_NE(error.find(") updating T_SFC_MACHINE_EVENT, for EventID="), std::string::npos) << error;
   EXPECT_TRUE(sandbox_.Traced("Unhandled error: " + error));
   EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // the row behind it
   Exec("ALTER TABLE T_SFC_MACHINE_EVENT_AWAY RENAME TO T_SFC_MACHINE_EVENT");
@@ -260,8 +259,7 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
                        " is older than latest previously processed, throwing it out"),
             std::string::npos)
       << error;
-  EXPECT_NE(error.find(", See " + DiagnosticLogPath() + " for details"),
-            std::string::npos)
+  EXPECT_NE(error.find(", See " + DiagnosticLogPath() + " for details"), std::string::npos)
       << error;
   EXPECT_EQ(object_->BatchCache(), nullptr);
   EXPECT_EQ(LogRows(), 1);  // removed at once
