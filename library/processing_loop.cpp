@@ -211,8 +211,11 @@ void CKorvex7Obj::FillMissingStandardTimes(std::string& strError) {
   }
   // The correlated form: records without a rate of their machine and part
   // keep null in the first statement and get 0 in the second.
+  // SQLite takes a table alias in an update only after AS; Oracle refuses AS.
+  const std::string table =
+      m_lDatabaseType == dbkind::kOracle ? "T_SFC_MACHINE_DATA md1" : "T_SFC_MACHINE_DATA AS md1";
   const std::string first =
-      std::string("UPDATE T_SFC_MACHINE_DATA md1 set STANDARD_TIME =(") +
+      "UPDATE " + table + " set STANDARD_TIME =(" +
       "Select CASE WHEN pph.CYCLE_TIME is NULL THEN 0 ELSE pph.CYCLE_TIME END" +
       " from T_SFC_MACHINE_DATA md" +
       " inner JOIN T_SFC_MACHINE_PPH pph on (md.MACHINE_ID = pph.MACHINE_ID and md.PART_ID = "
@@ -222,8 +225,8 @@ void CKorvex7Obj::FillMissingStandardTimes(std::string& strError) {
     strError += strFailure + " while updating STANDARD_TIME's";
     return;
   }
-  const std::string second = std::string("UPDATE T_SFC_MACHINE_DATA md1 set STANDARD_TIME = 0") +
-                             " where md1.STANDARD_TIME is null";
+  const std::string second =
+      "UPDATE " + table + " set STANDARD_TIME = 0" + " where md1.STANDARD_TIME is null";
   if (!ExecuteSQL(second, strFailure)) {
     strError += strFailure + " while updating STANDARD_TIME's part2";
   }

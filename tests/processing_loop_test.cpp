@@ -142,6 +142,27 @@ TEST_P(ProcessingLoopTest, TheFirstCallOnlyAnnouncesAndClaimsThisComputer) {
   EXPECT_EQ(error, "");
 }
 
+TEST_P(ProcessingLoopTest, TheFirstCallFillsMissingStandardTimesFromTheMachinesRates) {
+  Exec("insert into T_SFC_MACHINE_PPH (MACHINE_ID, PART_ID, CYCLE_TIME) values (1, 2, 2.5)");
+  Exec(
+      "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, PART_ID, STANDARD_TIME) "
+      "values (901, 1, 2, null), (902, 2, 2, null), (903, 1, 2, 7), (904, 1, null, null)");
+  std::string error;
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error.find("STANDARD_TIME"), std::string::npos) << error;
+  auto standard_time = [this](int id) {
+    dbaccess::Recordset rs;
+    rs.Open("select STANDARD_TIME from T_SFC_MACHINE_DATA where MACHINE_DATA_ID = " +
+                std::to_string(id),
+            object_->connection());
+    return rs.Fields(size_t{0}).Value().ToDouble();
+  };
+  EXPECT_DOUBLE_EQ(standard_time(901), 2.5);
+  EXPECT_DOUBLE_EQ(standard_time(902), 0);  // no rate for machine 2
+  EXPECT_DOUBLE_EQ(standard_time(903), 7);  // kept
+  EXPECT_DOUBLE_EQ(standard_time(904), 0);
+}
+
 TEST_P(ProcessingLoopTest, AnotherComputerIsRefusedUntilTheOptionNamesIt) {
   AppendRows(std::to_string(kHeartbeatCommand), 0);
   Announce();  // this computer claims option 14

@@ -1,11 +1,15 @@
 // korvex7: the command-line tool of the machine data library. Parses the
 // command line and hands over to the subcommand.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
 
 #include "tools/append_command.h"
 #include "tools/connect_command.h"
+#include "tools/count_command.h"
+#include "tools/process_command.h"
 #include "tools/schema_init_command.h"
 #include "tools/tool_options.h"
 
@@ -19,6 +23,9 @@ int main(int argc, char** argv) {
   CLI::App* schema_init = AddSchemaInitCommand(app, schema_init_options);
   AppendOptions append_options;
   CLI::App* append = AddAppendCommand(app, append_options);
+  ProcessOptions process_options;
+  CLI::App* process = AddProcessCommand(app, process_options);
+  CLI::App* count = AddCountCommand(app);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
 
@@ -33,5 +40,9 @@ int main(int argc, char** argv) {
     return RunSchemaInit(choice, schema_init_options, std::cout, std::cerr);
   }
   if (append->parsed()) return RunAppend(choice, append_options, std::cout, std::cerr);
+  if (process->parsed()) {
+    return RunProcess(choice, process_options, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  }
+  if (count->parsed()) return RunCount(choice, std::cout, std::cerr);
   return 1;
 }

@@ -1,0 +1,30 @@
+// `korvex7 process [--max-idle-calls N]`: drains the MDC log the way the
+// collector service's worker does, without its idle waits. It calls
+// DoNextItemFromMDCLog until the log is empty (false with an empty text) and
+// exits 0. Like the worker it keeps calling after a false result with a text
+// (the version announcement, startup-check warnings, a failed row), so rows
+// behind a failing row are still processed; every text goes to `err`. It
+// gives up with exit code 2 when N consecutive calls (default 50) processed
+// no row: a row that fails at every refill, or a computer that is not the
+// designated one. A lost connection is connected again once per call; exit
+// code 1 when that fails. On a terminal it shows rows done and rows per
+// second; at the end it prints what it did to `out`.
+#ifndef VOLTRANE_TOOLS_PROCESS_COMMAND_H_
+#define VOLTRANE_TOOLS_PROCESS_COMMAND_H_
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <ostream>
+
+#include "tools/tool_options.h"
+
+struct ProcessOptions {
+  int32_t max_idle_calls = 50;
+};
+
+CLI::App* AddProcessCommand(CLI::App& app, ProcessOptions& options);
+
+int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std::ostream& out,
+               std::ostream& err, bool show_progress);
+
+#endif  // VOLTRANE_TOOLS_PROCESS_COMMAND_H_
