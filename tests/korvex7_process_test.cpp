@@ -1,0 +1,106 @@
+// The built korvex7 program draining the MDC log: `process` works through
+// custom commands behind a failing row and gives up when no row goes
+// through; `count` prints what is left.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dbaccess/connection.h"
+#include "dbaccess/recordset.h"
+#include "tests/support/test_databases.h"
+
+namespace {
+
+struct RunResult {
+  int exit_code = -1;
+  std::string output;  // standard output and standard error
+};
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class ProcessToolTest : public testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    store_dir_ = testsupport::MakeTempDir();
+    setenv("VOLTRANE_MACHINE_STORE", (store_dir_ + "/machine.toml").c_str(), 1);
+    setenv("VOLTRANE_USER_STORE", (store_dir_ + "/user.toml").c_str(), 1);
+    database_ = testsupport::CreateTestDatabase(GetParam());
+    ASSERT_EQ(Run({"schema", "init", "--demo"}).exit_code, 0);
+  }
+  void TearDown() override {
+    testsupport::DropTestDatabase(database_);
+    std::filesystem::remove_all(store_dir_);
+  }
+
+  RunResult Run(const std::vector<std::string>& arguments) {
+    std::string command = ShellQuote(KORVEX7_TOOL_PATH);
+    for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
+    command += " --connection " + ShellQuote(database_.connection_string) + " --dbtype " +
+               ShellQuote(database_.name) + " 2>&1";
+    RunResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
+    const int status = pclose(pipe);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+  }
+  void Append(const std::string& machine, const std::string& type, const std::string& time_code) {
+    const RunResult run =
+        Run({"append", "--machine", machine, "--type", type, "--time-code", time_code});
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+  }
+  int64_t Events() {
+    dbaccess::Connection connection;
+    connection.Open(database_.connection_string);
+    dbaccess::Recordset rs;
+    rs.Open("select count(*) from T_SFC_EVENT", {&connection, [](dbaccess::Connection*) {}});
+    return rs.Fields(size_t{0}).Value().ToInt64();
+  }
+
+  std::string store_dir_;
+  testsupport::TestDatabase database_;
+};
+
+TEST_P(ProcessToolTest, DrainsTheLogAndSaysHowMany) {
+  Append("101", "20", "0");
+  Append("102", "0", "2");
+  Append("101", "20", "1");
+  EXPECT_EQ(Run({"count"}).output, "3\n");
+  const RunResult run = Run({"process"});
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_NE(run.output.find("Note: Using "), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Processed 3 rows in "), std::string::npos) << run.output;
+  EXPECT_EQ(Run({"count"}).output, "0\n");
+  EXPECT_EQ(Events(), 2);
+}
+
+TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
+  Append("101", "8", "0");  // setup: its handler fails for now
+  Append("102", "20", "0");
+  Append("201", "20", "2");
+  const RunResult run = Run({"process", "--max-idle-calls", "4"});
+  EXPECT_EQ(run.exit_code, 2) << run.output;
+  EXPECT_NE(run.output.find("DoSetupStart"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Giving up: 4 calls in a row processed no row (2 rows processed "
+                            "before)."),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(Run({"count"}).output, "1\n");
+  EXPECT_EQ(Events(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, ProcessToolTest,
+                         testing::ValuesIn(testsupport::AvailableKinds()));
+
+}  // namespace
