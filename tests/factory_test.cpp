@@ -67,8 +67,8 @@ TEST(CApiTest, CopiesErrorTextsIntoTheCallersBufferTruncated) {
 
   char error[256] = "stale";
   EXPECT_EQ(korvex7_log_count(handle, error, sizeof error), -1);
-  EXPECT_NE(std::string(error).find("GetMDCLogCount"), std::string::npos) << error;
-  EXPECT_EQ(std::string(error).rfind("Error # ", 0), 0u) << error;
+  // Not connected: the count's query meets a closed connection.
+  EXPECT_EQ(std::string(error).rfind("Error # 3704:", 0), 0u) << error;
 
   EXPECT_EQ(korvex7_do_next(handle, nullptr, 0), 0);  // no buffer: nothing written
   korvex7_destroy(handle);
