@@ -246,7 +246,6 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // The database server's current date-time; throws DbError when it cannot be read.
   dbaccess::DateTime GetDatabaseTime();
   bool LogDrained() const { return m_bLogDrained; }
-  double SysDateAdjust() const { return m_sys_date_adjust; }
   bool IsV12Database() const { return m_bV12Database; }
   const std::string& DesignatedPC() const { return m_strDesignatedPC; }
   void SetComputerName(const std::string& strName) { m_strComputerName = strName; }

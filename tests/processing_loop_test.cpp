@@ -256,6 +256,21 @@ TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {
   EXPECT_EQ(Scalar("select count(*) from T_SFC_MACHINE_EVENT where EVENT_ID is not null"), 1);
 }
 
+TEST_P(ProcessingLoopTest, RowsWithoutAHandlerGoThroughWithoutEvents) {
+  AppendRows(std::to_string(kSetupCommand), 2);  // a setup has no "both"
+  AppendRows("null", 0);                         // a refresh request
+  AppendRows(std::to_string(kCoolantAlarm), 5);  // an unknown time code
+  Announce();
+  std::string error;
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << row << ": " << error;
+  }
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(LogRows(), 0);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT"), 0);
+}
+
 TEST_P(ProcessingLoopTest, AHandlerNotBuiltYetKeepsItsRowInTheLog) {
   AppendRows(std::to_string(kSetupCommand), 0);
   Announce();
