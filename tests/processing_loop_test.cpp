@@ -230,6 +230,25 @@ TEST_P(ProcessingLoopTest, ACountWhileRowsAreCachedAnswersOneWithoutAsking) {
   EXPECT_TRUE(sandbox_.Traced("GetMDCLogCount speed up"));
 }
 
+TEST_P(ProcessingLoopTest, ACacheOlderThanThirtySecondsIsReadAgain) {
+  AppendRows(std::to_string(kHeartbeatCommand), 0, 3);
+  Announce();
+  std::string error;
+  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  clock_->Advance(30'000);
+  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // not yet stale
+  EXPECT_EQ(Count("Found 3 Entries in Log"), 1);
+  EXPECT_EQ(LogRows(), 3);
+
+  clock_->Advance(31'000);  // a pause: the cached row is read again with a fresh batch
+  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  EXPECT_EQ(Count("Found 1 Entries in Log"), 1);
+  // Its key is deleted at once too: the row finished more than 30 s after the last one.
+  EXPECT_EQ(LogRows(), 0);
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+}
+
 TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {
   AppendRows(std::to_string(kCoolantAlarm), 0);
   AppendRows(std::to_string(kHeartbeatCommand), 0);
