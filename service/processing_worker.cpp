@@ -31,12 +31,11 @@ CProcessingWorker::~CProcessingWorker() {
 }
 
 int32_t CProcessingWorker::StartThread() {
-  CServiceContext* context = &context_;
   std::shared_ptr<ManualResetEvent> done = m_hDoneEvent;
-  m_thread = std::thread([this, context, done] {
+  // The thread shares the done event so that signalling it never touches a freed worker.
+  m_thread = std::thread([this, done] {
     ThreadProc();
-    // From here on the worker may be gone; only the context is touched.
-    if (!context->IsStopRequested()) context->PostToRunThread(WM_QUIT);
+    static_cast<void>(done);
   });
   return 0;
 }
@@ -76,6 +75,8 @@ void CProcessingWorker::ThreadProc() {
     }
   }
   ReleaseLibrary();
+  // A thread that ends without being asked to ends the whole run.
+  if (!context_.IsStopRequested()) context_.PostToRunThread(WM_QUIT);
   m_hDoneEvent->Set();
 }
 

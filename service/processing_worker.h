@@ -66,6 +66,7 @@ class CProcessingWorker : public CServiceConfig {
   int32_t ReleaseLibrary();
 
   bool HasLibrary() const { return m_bLibraryCreated; }
+  const ManualResetEvent& DoneEvent() const { return *m_hDoneEvent; }
 
  private:
   int32_t Connect(bool first);
