@@ -22,6 +22,7 @@ bool CServiceContext::Init(const std::string& service_name, bool is_service,
   m_guard.Init(kScopeSystem);
   m_bService = is_service;
   m_runQueue = run_queue;
+  m_bRegistered = false;
   m_bRegistered = m_eventSource.Register(service_name, console);
   m_hStopEvent.Reset();
   m_hPauseEvent.Reset();

@@ -13,6 +13,7 @@
 #ifndef VOLTRANE_SERVICE_SERVICE_CONTEXT_H_
 #define VOLTRANE_SERVICE_SERVICE_CONTEXT_H_
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -67,7 +68,8 @@ class CServiceContext {
   void Report(EventType type, uint32_t id, const std::optional<std::string>& insertion);
 
   CEventLogSource m_eventSource;
-  bool m_bRegistered = false;
+  // Set once the source is registered; publishes the source to the other threads.
+  std::atomic<bool> m_bRegistered{false};
   ThreadMessageQueue* m_runQueue = nullptr;
   bool m_bService = false;
   ManualResetEvent m_hStopEvent;

@@ -11,6 +11,7 @@
 #ifndef VOLTRANE_SERVICE_SERVICE_MODULE_H_
 #define VOLTRANE_SERVICE_SERVICE_MODULE_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -70,9 +71,10 @@ class CServiceModule {
 
   ServiceHostServices m_services;
   std::string m_szServiceName;
-  ServiceState m_status = SERVICE_STOPPED;
+  // Written by the run thread and the control handler's thread.
+  std::atomic<ServiceState> m_status{SERVICE_STOPPED};
   ThreadMessageQueue m_runQueue;
-  bool m_bService = true;
+  std::atomic<bool> m_bService{true};
   bool m_bWorkerAbandoned = false;
   CServiceContext m_context;
 };
