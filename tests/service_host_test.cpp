@@ -187,6 +187,21 @@ TEST_F(HostTest, ApplicationRunsTheWorkerUntilQuit) {
   EXPECT_FALSE(module.WorkerAbandoned());
 }
 
+TEST_F(HostTest, MissingEnableIconIsReportedOnceAndProcessingGoesOn) {
+  ASSERT_TRUE(CRegSettings().DeleteMachineItem(kServiceKey, "EnableIcon"));
+  std::atomic<int> calls{0};
+  factory_->configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string&) { return ++calls < 3; };
+  };
+  CServiceModule module(services_);
+  std::thread run([&] { module.Start(); });
+  ASSERT_TRUE(WaitUntil([&] { return calls >= 3; }));
+  module.RunQueue().Post(WM_QUIT);
+  run.join();
+  EXPECT_EQ(recorder_->Count(MSG_MISSING_CONFIGURATION), 1);
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_INITIALIZED), 1);
+}
+
 TEST_F(HostTest, ServiceReportsItsStatesThroughSdNotify) {
   NotifySocket notify(root_.path());
   services_.started_by_service_manager = [] { return true; };

@@ -262,6 +262,19 @@ TEST_F(WorkerTest, PausedWorkerEndsOnStop) {
   EXPECT_TRUE(worker->DoneEvent().IsSet());
 }
 
+TEST_F(WorkerTest, IdleTimeoutOfZeroChecksAgainAtOnce) {
+  config_.idle_timeout_ms = 0;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string& error) {
+      if (library.do_next_calls == 3) context_.RequestStop();
+      error = "";
+      return false;
+    };
+  };
+  MakeWorker()->ThreadProc();
+  EXPECT_EQ(clock_.sleeps, (std::vector<int64_t>{0, 0}));
+}
+
 TEST_F(WorkerTest, LibraryTextsAreReportedLiterallyAndCut) {
   const std::string long_text(2000, 'x');
   std::vector<std::string> texts = {"Error # 5:bad %s and %d and %1 here", "", long_text};
