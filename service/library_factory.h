@@ -1,0 +1,29 @@
+// LibraryFactory: how the worker obtains and gives back the library object.
+// The service's factory loads libkorvex7.so at run time; tests hand in a fake
+// library. Create and Release are called on the worker thread only.
+#ifndef VOLTRANE_SERVICE_LIBRARY_FACTORY_H_
+#define VOLTRANE_SERVICE_LIBRARY_FACTORY_H_
+
+#include <cstdint>
+
+#include "library/korvex7.h"
+
+namespace voltrane {
+
+struct LibraryCreation {
+  _CKorvex7Obj* object = nullptr;  // owned by the caller until Release; null on failure
+  int32_t error_code = 0;          // the failure's system or factory code, for the report
+};
+
+class LibraryFactory {
+ public:
+  virtual ~LibraryFactory() = default;
+  // Creates a library object by ProgID "Korvex7.CKorvex7Obj" for the interface
+  // {C94F4CD5-FBDF-439A-A79A-73836F5DA334}.
+  virtual LibraryCreation Create() = 0;
+  virtual void Release(_CKorvex7Obj* object) = 0;
+};
+
+}  // namespace voltrane
+
+#endif  // VOLTRANE_SERVICE_LIBRARY_FACTORY_H_

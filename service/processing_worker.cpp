@@ -1,0 +1,188 @@
+// The processing worker: connect phase, processing phase, re-connection.
+#include "service/processing_worker.h"
+
+#include <fmt/format.h>
+
+#include <exception>
+
+#include "library/com_error.h"
+#include "service/exception_text.h"
+#include "service/message_catalogue.h"
+#include "service/service_identity.h"
+
+namespace voltrane {
+namespace {
+
+// The generic failure stands for an exception that carries no status code.
+constexpr uint32_t kGenericFailure = 0x80004005;
+
+}  // namespace
+
+std::string NoErrorText() { return std::string(1, '\0'); }
+
+bool IsNoErrorText(const std::string& text) { return text.size() == 1 && text[0] == '\0'; }
+
+CProcessingWorker::CProcessingWorker(CServiceContext& context, LibraryFactory& factory,
+                                     EventWaiter& waiter, ConfigurationReader reader)
+    : CServiceConfig(std::move(reader)), context_(context), factory_(factory), waiter_(waiter) {}
+
+CProcessingWorker::~CProcessingWorker() {
+  if (m_thread.joinable()) m_thread.join();
+}
+
+int32_t CProcessingWorker::StartThread() {
+  std::shared_ptr<ManualResetEvent> done = m_hDoneEvent;
+  // The thread shares the done event so that signalling it never touches a freed worker.
+  m_thread = std::thread([this, done] {
+    ThreadProc();
+    static_cast<void>(done);
+  });
+  return 0;
+}
+
+bool CProcessingWorker::WaitForEnd() {
+  if (!m_thread.joinable()) return true;
+  if (waiter_.Wait(*m_hDoneEvent, kWaitForEndMs)) {
+    m_thread.join();
+    return true;
+  }
+  m_thread.detach();
+  return false;
+}
+
+void CProcessingWorker::ThreadProc() {
+  m_hDoneEvent->Reset();
+  int32_t result = kConnectNoConfiguration;
+  bool first = true;
+  while (!context_.IsStopRequested()) {
+    result = Connect(first);
+    if (result == kConnectOk) break;
+    if (first) {
+      context_.LogEvent(EventType::kError, MSG_CONNECTION_FAILED_INIT);
+      first = false;
+    }
+    if (waiter_.Wait(context_.StopEvent(), kConnectRetryMs)) break;
+  }
+  if (result == kConnectOk) {
+    context_.LogEvent(EventType::kInformation, MSG_CONNECTION_INITIALIZED);
+    while (!context_.IsStopRequested()) {
+      if (!context_.IsPaused()) {
+        bool more = false;
+        if (ProcessNext(more) != kProcessCompleted) more = false;
+        if (more) continue;
+      }
+      waiter_.Wait(context_.StopEvent(), m_dwTimeout);
+    }
+  }
+  ReleaseLibrary();
+  // A thread that ends without being asked to ends the whole run.
+  if (!context_.IsStopRequested()) context_.PostToRunThread(WM_QUIT);
+  m_hDoneEvent->Set();
+}
+
+int32_t CProcessingWorker::ReleaseLibrary() {
+  if (m_pLibrary) factory_.Release(m_pLibrary);
+  m_pLibrary = nullptr;
+  m_bLibraryCreated = false;
+  return 0;
+}
+
+int32_t CProcessingWorker::Connect(bool first) {
+  if (ReadConfiguration() != 0) {
+    if (first) context_.LogEvent(EventType::kError, MSG_NO_CONNECTION_INFO);
+    return kConnectNoConfiguration;
+  }
+  ReleaseLibrary();
+  const LibraryCreation creation = factory_.Create();
+  if (!creation.object) {
+    context_.LogEvent(EventType::kError, MSG_COM_CREATION_ERROR,
+                      fmt::format("{}", creation.error_code));
+    return kConnectCreateFailed;
+  }
+  m_pLibrary = creation.object;
+  m_bLibraryCreated = true;
+
+  uint32_t code = kGenericFailure;
+  std::string source;
+  std::string description;
+  try {
+    std::string error = NoErrorText();
+    if (m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
+      context_.LogStatus(EventType::kInformation, "Connected to database " + m_strConnectionString);
+      return kConnectOk;
+    }
+    if (IsNoErrorText(error)) {
+      context_.LogEvent(EventType::kError, MSG_CONNECTION_FAILED_NO_TEXT);
+    } else {
+      context_.LogStatus(EventType::kError, error);
+    }
+    return kConnectFailed;
+  } catch (const ComError& e) {
+    code = static_cast<uint32_t>(e.number());
+    source = e.source();
+    description = e.description();
+  } catch (const std::exception& e) {
+    description = e.what();
+  } catch (...) {
+    description = "Unknown exception";
+  }
+  context_.LogEvent(EventType::kError, MSG_INIT_EXCEPTION);
+  ReportException(code, source, description);
+  ReleaseLibrary();
+  return kConnectFailed;
+}
+
+int32_t CProcessingWorker::ProcessNext(bool& more) {
+  if (!m_pLibrary) return kProcessNoLibrary;
+  more = false;
+  bool first_failure = true;
+  uint32_t code = kGenericFailure;
+  std::string source;
+  std::string description;
+  try {
+    std::string error = NoErrorText();
+    while (!m_pLibrary->IsConnected()) {
+      if (m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
+        context_.LogStatus(EventType::kInformation,
+                           "Re-Connected to database " + m_strConnectionString);
+        continue;
+      }
+      if (first_failure) {
+        if (IsNoErrorText(error)) {
+          context_.LogEvent(EventType::kError, MSG_CONNECTION_FAILED_NO_TEXT);
+        } else {
+          context_.LogStatus(EventType::kError, "Korvex7 error:" + error);
+        }
+        first_failure = false;
+      }
+      error = NoErrorText();
+      if (waiter_.Wait(context_.StopEvent(), kConnectRetryMs)) return kProcessStopped;
+    }
+    error = NoErrorText();
+    if (m_pLibrary->DoNextItemFromMDCLog(error)) {
+      more = true;
+      return kProcessCompleted;
+    }
+    if (IsNoErrorText(error) || error.empty()) return kProcessCompleted;
+    context_.LogStatus(EventType::kInformation, "Korvex7 error:" + error);
+    return kProcessReported;
+  } catch (const ComError& e) {
+    code = static_cast<uint32_t>(e.number());
+    source = e.source();
+    description = e.description();
+  } catch (const std::exception& e) {
+    description = e.what();
+  } catch (...) {
+    description = "Unknown exception";
+  }
+  more = false;
+  ReportException(code, source, description);
+  return kProcessReported;
+}
+
+void CProcessingWorker::ReportException(uint32_t code, const std::string& source,
+                                        const std::string& description) {
+  context_.LogStatus(EventType::kError, ExceptionText(code, source, description));
+}
+
+}  // namespace voltrane

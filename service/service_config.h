@@ -1,0 +1,37 @@
+// CServiceConfig: the worker's configuration record (connection string,
+// database kind, idle timeout), filled by ReadConfiguration from the settings
+// store at every connection attempt. The reader is injectable for tests.
+// Used from the worker thread only.
+#ifndef VOLTRANE_SERVICE_SERVICE_CONFIG_H_
+#define VOLTRANE_SERVICE_SERVICE_CONFIG_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "dbaccess/database_configuration.h"
+
+namespace voltrane {
+
+using ConfigurationReader = std::function<int32_t(DatabaseConfiguration&)>;
+
+class CServiceConfig {
+ public:
+  explicit CServiceConfig(ConfigurationReader reader = voltrane::ReadConfiguration)
+      : reader_(std::move(reader)) {}
+
+  // 0, or the reader's error code. The idle timeout keeps its previous value when the store
+  // has none; a failed read may leave the database kind at -1.
+  int32_t ReadConfiguration();
+
+  std::string m_strConnectionString;  // as stored, credentials still enciphered
+  int32_t m_lDatabaseType = -1;
+  uint32_t m_dwTimeout = 3000;  // idle timeout, milliseconds
+
+ private:
+  ConfigurationReader reader_;
+};
+
+}  // namespace voltrane
+
+#endif  // VOLTRANE_SERVICE_SERVICE_CONFIG_H_

@@ -1,0 +1,65 @@
+// Finding and loading the library through its class registration, and the
+// packaged default settings file that carries that registration.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "dbaccess/database_configuration.h"
+#include "dbaccess/reg_settings.h"
+#include "service/dl_library_factory.h"
+#include "tests/service_fakes.h"
+
+namespace voltrane {
+namespace {
+
+constexpr const char* kOtherClsid = "{11111111-2222-3333-4444-555555555555}";
+
+class LibraryLoadingTest : public ::testing::Test {
+ protected:
+  void Register(const std::string& key, const std::string& value) {
+    ASSERT_TRUE(CRegSettings().SaveMachineStringValue("Software\\Classes\\" + key, "", value));
+  }
+  servicetest::TemporaryRoot root_;
+};
+
+TEST_F(LibraryLoadingTest, PathComesFromTheProgIdsClassRegistration) {
+  EXPECT_EQ(std::filesystem::path(RegisteredLibraryPath(kKorvex7ProgId)).filename(),
+            "libkorvex7.so.7");  // nothing registered: the installed library
+
+  Register(std::string("CLSID\\") + kKorvex7Clsid + "\\InprocServer32", "/opt/a/libkorvex7.so");
+  EXPECT_EQ(RegisteredLibraryPath(kKorvex7ProgId), "/opt/a/libkorvex7.so");
+
+  Register(std::string(kKorvex7ProgId) + "\\CLSID", kOtherClsid);
+  Register(std::string("CLSID\\") + kOtherClsid + "\\InprocServer32", "/opt/b/libkorvex7.so");
+  EXPECT_EQ(RegisteredLibraryPath(kKorvex7ProgId), "/opt/b/libkorvex7.so");
+  EXPECT_EQ(RegisteredLibraryPath(kKorvex7Clsid), "/opt/a/libkorvex7.so");
+}
+
+TEST_F(LibraryLoadingTest, CreationFailuresCarryTheirCodes) {
+  Register(std::string("CLSID\\") + kKorvex7Clsid + "\\InprocServer32",
+           root_.path() + "/missing/libkorvex7.so");
+  EXPECT_EQ(DlLibraryFactory().Create().error_code, kErrorModuleNotFound);
+
+  // A loadable library without the factory functions.
+  Register(std::string("CLSID\\") + kKorvex7Clsid + "\\InprocServer32", "libm.so.6");
+  const LibraryCreation creation = DlLibraryFactory().Create();
+  EXPECT_EQ(creation.object, nullptr);
+  EXPECT_EQ(creation.error_code, kErrorProcNotFound);
+}
+
+TEST_F(LibraryLoadingTest, PackagedSettingsConfigureTheCollectorAndRegisterTheLibrary) {
+  const auto packaged =
+      std::filesystem::path(__FILE__).parent_path().parent_path() / "packaging" / "registry.toml";
+  setenv("VOLTRANE_MACHINE_STORE", packaged.c_str(), 1);
+
+  DatabaseConfiguration config;
+  EXPECT_EQ(ReadConfiguration(config), 0);
+  EXPECT_EQ(config.database_type, 3);
+  EXPECT_EQ(config.connection_string, "Provider=SQLite;Data Source=/var/lib/voltrane/mdc.db;");
+  EXPECT_EQ(CRegSettings().GetMachineDWORDValue(kServiceKey, "EnableIcon", -1), 0);
+  EXPECT_EQ(RegisteredLibraryPath(kKorvex7ProgId),
+            "@CMAKE_INSTALL_FULL_LIBDIR@/libkorvex7.so.@PROJECT_VERSION_MAJOR@");
+}
+
+}  // namespace
+}  // namespace voltrane

@@ -1,0 +1,417 @@
+// The processing worker against a fake library, with a scripted clock standing
+// in for every wait: connect retries, the first-attempt reports, literal and
+// cut texts, pause during a backlog, re-connection reported once per outage,
+// failures escaping the library, and the end of the thread.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "dbaccess/reg_settings.h"
+#include "library/com_error.h"
+#include "service/message_catalogue.h"
+#include "service/processing_worker.h"
+#include "service/service_identity.h"
+#include "tests/service_fakes.h"
+
+namespace voltrane {
+namespace {
+
+using servicetest::EventRecorder;
+using servicetest::FakeLibrary;
+using servicetest::FakeLibraryFactory;
+using servicetest::ScriptedClock;
+
+constexpr const char* kConnection = "Provider=SQLite;Data Source=/plant/mdc.db;";
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  WorkerTest() : context_(servicetest::RecordingSinks(recorder_)) {
+    context_.Init(kServiceName, false, &queue_, false);
+    recorder_->Clear();  // the settings check of Init is not the worker's business
+  }
+
+  // A reader that serves `config_` (or fails with `config_error_`).
+  ConfigurationReader Reader() {
+    return [this](DatabaseConfiguration& config) {
+      if (config_error_ != 0) return config_error_;
+      config = config_;
+      return 0;
+    };
+  }
+
+  std::unique_ptr<CProcessingWorker> MakeWorker(ConfigurationReader reader = nullptr) {
+    return std::make_unique<CProcessingWorker>(context_, factory_, waiter_,
+                                               reader ? reader : Reader());
+  }
+
+  servicetest::TemporaryRoot root_;
+  std::shared_ptr<EventRecorder> recorder_ = std::make_shared<EventRecorder>();
+  ThreadMessageQueue queue_;
+  CServiceContext context_;
+  ScriptedClock clock_;
+  ClockEventWaiter waiter_{clock_};
+  FakeLibraryFactory factory_;
+  DatabaseConfiguration config_{3, kConnection, 3000};
+  int32_t config_error_ = 0;
+};
+
+TEST_F(WorkerTest, StopDuringFirstRetryWaitEndsWithoutConnectedReport) {
+  factory_.configure = [](FakeLibrary& library) {
+    library.connect = [](const std::string&, int32_t, std::string& error) {
+      error = "0x80004005: server unreachable";
+      return false;
+    };
+  };
+  clock_.on_sleep = [&](int64_t) { context_.RequestStop(); };
+  auto worker = MakeWorker();
+  worker->ThreadProc();
+
+  EXPECT_EQ(recorder_->Statuses(), std::vector<std::string>{"0x80004005: server unreachable"});
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_FAILED_INIT), 1);
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_INITIALIZED), 0);
+  EXPECT_EQ(clock_.sleeps, std::vector<int64_t>{kConnectRetryMs});
+  EXPECT_FALSE(worker->HasLibrary());
+  EXPECT_EQ(factory_.releases, factory_.creates);
+  EXPECT_TRUE(worker->DoneEvent().IsSet());
+}
+
+TEST_F(WorkerTest, StopDuringRealRetryWaitIsSeenByWaitForEnd) {
+  factory_.configure = [](FakeLibrary& library) {
+    library.connect = [](const std::string&, int32_t, std::string& error) {
+      error = "refused";
+      return false;
+    };
+  };
+  RealTimeEventWaiter real;
+  CProcessingWorker worker(context_, factory_, real, Reader());
+  worker.StartThread();
+  for (int i = 0; i < 500 && recorder_->Count(MSG_CONNECTION_FAILED_INIT) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const auto stop_at = std::chrono::steady_clock::now();
+  context_.RequestStop();
+  EXPECT_TRUE(worker.WaitForEnd());
+  EXPECT_LT(std::chrono::steady_clock::now() - stop_at, std::chrono::seconds(2));
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_INITIALIZED), 0);
+  EXPECT_EQ(factory_.releases, factory_.creates);
+}
+
+TEST_F(WorkerTest, ConfigurationWrittenWhileWaitingIsUsedAtTheNextAttempt) {
+  // The real reader over the temporary settings store, empty at first.
+  std::string connected_with;
+  int32_t connected_kind = -1;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.connect = [&](const std::string& text, int32_t kind, std::string& error) {
+      connected_with = text;
+      connected_kind = kind;
+      error = "";
+      return library.connected = true;
+    };
+    library.do_next = [&](std::string& error) {
+      if (library.do_next_calls == 2) context_.RequestStop();
+      error = "";
+      return false;
+    };
+  };
+  int retry_waits = 0;
+  clock_.on_sleep = [&](int64_t ms) {
+    if (ms != kConnectRetryMs || ++retry_waits != 2) return;
+    CRegSettings settings;
+    settings.SaveMachineStringValue(kServiceKey, "DatabaseType", "sqlite");
+    settings.SaveMachineStringValue(kServiceKey, "SQLiteConnectionString", kConnection);
+    settings.SaveMachineDWORDValue(kServiceKey, "Timeout", 250);
+  };
+  auto worker = MakeWorker(voltrane::ReadConfiguration);
+  worker->ThreadProc();
+
+  EXPECT_EQ(recorder_->Ids(),
+            (std::vector<uint32_t>{MSG_NO_CONNECTION_INFO, MSG_CONNECTION_FAILED_INIT, MSG_STATUS,
+                                   MSG_CONNECTION_INITIALIZED}));
+  EXPECT_EQ(recorder_->Statuses(),
+            std::vector<std::string>{std::string("Connected to database ") + kConnection});
+  EXPECT_EQ(connected_with, kConnection);
+  EXPECT_EQ(connected_kind, 3);
+  EXPECT_EQ(factory_.creates, 1);  // nothing is created while the configuration is missing
+  EXPECT_EQ(clock_.Count(kConnectRetryMs), 2);
+  EXPECT_EQ(clock_.Count(250), 1);  // the stored idle timeout
+}
+
+TEST_F(WorkerTest, ConnectFalseWithEmptyTextIsAnEmptyStatusNotTheNoTextEvent) {
+  factory_.configure = [](FakeLibrary& library) {
+    library.connect = [](const std::string&, int32_t, std::string& error) {
+      error = "";
+      return false;
+    };
+  };
+  clock_.on_sleep = [&](int64_t) { context_.RequestStop(); };
+  MakeWorker()->ThreadProc();
+
+  ASSERT_EQ(recorder_->Statuses(), std::vector<std::string>{""});
+  EXPECT_EQ(recorder_->Records()[0].type, EventType::kError);
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_FAILED_NO_TEXT), 0);
+}
+
+TEST_F(WorkerTest, ConnectFalseWithoutTextReportsTheNoTextEvent) {
+  factory_.configure = [](FakeLibrary& library) {
+    library.connect = [](const std::string&, int32_t, std::string&) { return false; };
+  };
+  clock_.on_sleep = [&](int64_t) { context_.RequestStop(); };
+  MakeWorker()->ThreadProc();
+
+  EXPECT_TRUE(recorder_->Statuses().empty());
+  EXPECT_EQ(recorder_->Ids(),
+            (std::vector<uint32_t>{MSG_CONNECTION_FAILED_NO_TEXT, MSG_CONNECTION_FAILED_INIT}));
+}
+
+TEST_F(WorkerTest, MissingConfigurationIsReportedOnceAndRetriedSilently) {
+  config_error_ = kConfigurationInvalid;
+  clock_.on_sleep = [&](int64_t) {
+    if (clock_.sleeps.size() == 3) context_.RequestStop();
+  };
+  MakeWorker()->ThreadProc();
+
+  EXPECT_EQ(recorder_->Ids(),
+            (std::vector<uint32_t>{MSG_NO_CONNECTION_INFO, MSG_CONNECTION_FAILED_INIT}));
+  EXPECT_EQ(clock_.Count(kConnectRetryMs), 3);
+  EXPECT_EQ(factory_.creates, 0);
+}
+
+TEST_F(WorkerTest, LibraryThatCannotBeCreatedIsReportedAtEveryAttempt) {
+  factory_.fail_with = 126;
+  clock_.on_sleep = [&](int64_t) {
+    if (clock_.sleeps.size() == 2) context_.RequestStop();
+  };
+  MakeWorker()->ThreadProc();
+
+  EXPECT_EQ(recorder_->Ids(),
+            (std::vector<uint32_t>{MSG_COM_CREATION_ERROR, MSG_CONNECTION_FAILED_INIT,
+                                   MSG_COM_CREATION_ERROR}));
+  EXPECT_EQ(recorder_->Records()[0].insertion, std::optional<std::string>("126"));
+  EXPECT_EQ(recorder_->Records()[0].message, "COM creation error 126.");
+}
+
+TEST_F(WorkerTest, FailureEscapingConnectIsReportedAndTheObjectReplaced) {
+  int attempts = 0;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.connect = [&](const std::string&, int32_t, std::string& error) -> bool {
+      if (++attempts == 1) throw ComError(static_cast<int32_t>(0x80004005), "Korvex7", "boom");
+      error = "";
+      return library.connected = true;
+    };
+    library.do_next = [&](std::string& error) {
+      context_.RequestStop();
+      error = "";
+      return false;
+    };
+  };
+  MakeWorker()->ThreadProc();
+
+  EXPECT_EQ(recorder_->Ids(),
+            (std::vector<uint32_t>{MSG_INIT_EXCEPTION, MSG_STATUS, MSG_CONNECTION_FAILED_INIT,
+                                   MSG_STATUS, MSG_CONNECTION_INITIALIZED}));
+  EXPECT_EQ(recorder_->Statuses()[0],
+            "Voltrane Collector Service Exception (80004005) Unspecified error Korvex7 boom");
+  EXPECT_EQ(factory_.creates, 2);
+  EXPECT_EQ(factory_.releases, 2);
+}
+
+TEST_F(WorkerTest, PauseDuringBacklogStopsCallsUntilContinued) {
+  std::vector<bool> paused_at_call;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string& error) {
+      paused_at_call.push_back(context_.IsPaused());
+      error = "";
+      if (paused_at_call.size() == 3) context_.RequestPause();  // the run thread pauses
+      return paused_at_call.size() < 5;                         // a backlog of four items
+    };
+  };
+  int idle_waits = 0;
+  clock_.on_sleep = [&](int64_t ms) {
+    ASSERT_EQ(ms, 3000);
+    if (++idle_waits == 2) context_.RequestContinue();
+    if (idle_waits == 3) context_.RequestStop();
+  };
+  auto worker = MakeWorker();
+  worker->ThreadProc();
+
+  EXPECT_EQ(paused_at_call, (std::vector<bool>{false, false, false, false, false}));
+  // Calls 1-3 back to back, two idle waits while paused, calls 4-5, one idle wait after the
+  // drained log.
+  EXPECT_EQ(idle_waits, 3);
+  EXPECT_EQ(recorder_->Count(MSG_STATUS), 1);  // only "Connected to database"
+}
+
+TEST_F(WorkerTest, PausedWorkerEndsOnStop) {
+  int calls = 0;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string&) {
+      ++calls;
+      context_.RequestPause();
+      return true;
+    };
+  };
+  clock_.on_sleep = [&](int64_t) {
+    if (clock_.sleeps.size() == 4) context_.RequestStop();
+  };
+  auto worker = MakeWorker();
+  worker->ThreadProc();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(clock_.Count(3000), 4);
+  EXPECT_TRUE(worker->DoneEvent().IsSet());
+}
+
+TEST_F(WorkerTest, IdleTimeoutOfZeroChecksAgainAtOnce) {
+  config_.idle_timeout_ms = 0;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string& error) {
+      if (library.do_next_calls == 3) context_.RequestStop();
+      error = "";
+      return false;
+    };
+  };
+  MakeWorker()->ThreadProc();
+  EXPECT_EQ(clock_.sleeps, (std::vector<int64_t>{0, 0}));
+}
+
+TEST_F(WorkerTest, LibraryTextsAreReportedLiterallyAndCut) {
+  const std::string long_text(2000, 'x');
+  std::vector<std::string> texts = {"Error # 5:bad %s and %d and %1 here", "", long_text};
+  size_t call = 0;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string& error) {
+      error = texts[call++];
+      if (call == texts.size()) context_.RequestStop();
+      return false;
+    };
+  };
+  MakeWorker()->ThreadProc();
+
+  const std::vector<EventRecord> records = recorder_->Records();
+  ASSERT_EQ(records.size(), 4u);  // connected status, 0xC0000015, two texts (none for "")
+  EXPECT_EQ(records[2].type, EventType::kInformation);
+  EXPECT_EQ(records[2].message,
+            "Status Message \"Korvex7 error:Error # 5:bad %s and %d and %1 here\"");
+  const std::string cut = *records[3].insertion;
+  EXPECT_EQ(cut.size(), kMaxReportText);
+  EXPECT_EQ(cut, ("Korvex7 error:" + long_text).substr(0, kMaxReportText));
+  // A rest after the failed and the empty call; the last one found stop already requested.
+  EXPECT_EQ(clock_.Count(3000), 2);
+}
+
+TEST_F(WorkerTest, LostConnectionIsReportedOncePerOutage) {
+  // Script: call, outage with three failures (text), call, outage with two failures (no text),
+  // call and stop.
+  std::vector<int> failures_left = {3, 2};
+  int outage = -1;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.connect = [&](const std::string&, int32_t, std::string& error) {
+      if (outage < 0) return library.connected = true;  // the first connection
+      if (failures_left[outage]-- > 0) {
+        if (outage == 0) error = "0x80004005: gone";
+        return false;
+      }
+      error = "";
+      return library.connected = true;
+    };
+    library.do_next = [&](std::string& error) {
+      error = "";
+      if (library.do_next_calls == 3) {
+        context_.RequestStop();
+      } else {
+        ++outage;
+        library.connected = false;  // lost after this call
+      }
+      return true;
+    };
+  };
+  MakeWorker()->ThreadProc();
+
+  const std::string reconnected = std::string("Re-Connected to database ") + kConnection;
+  EXPECT_EQ(recorder_->Statuses(),
+            (std::vector<std::string>{std::string("Connected to database ") + kConnection,
+                                      "Korvex7 error:0x80004005: gone", reconnected, reconnected}));
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_FAILED_NO_TEXT), 1);
+  EXPECT_EQ(clock_.Count(kConnectRetryMs), 5);
+  EXPECT_EQ(clock_.Count(3000), 0);  // the backlog never rested
+}
+
+TEST_F(WorkerTest, StopDuringReconnectWaitEndsTheThread) {
+  factory_.configure = [&](FakeLibrary& library) {
+    library.connect = [&](const std::string&, int32_t, std::string& error) {
+      error = "down";
+      return library.connect_calls == 1 ? (library.connected = true) : false;
+    };
+    library.do_next = [&](std::string&) {
+      library.connected = false;
+      return true;
+    };
+  };
+  clock_.on_sleep = [&](int64_t ms) {
+    EXPECT_EQ(ms, kConnectRetryMs);
+    context_.RequestStop();
+  };
+  auto worker = MakeWorker();
+  worker->ThreadProc();
+  EXPECT_EQ(clock_.sleeps.size(), 1u);
+  EXPECT_EQ(factory_.releases, 1);
+}
+
+TEST_F(WorkerTest, FailuresEscapingProcessingAreReportedAndProcessingGoesOn) {
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string& error) -> bool {
+      switch (library.do_next_calls) {
+        case 1:
+          throw ComError(static_cast<int32_t>(0x80040E4D), "", "");
+        case 2:
+          throw std::runtime_error("disk full");
+        default:
+          context_.RequestStop();
+          error = "";
+          return false;
+      }
+    };
+  };
+  MakeWorker()->ThreadProc();
+
+  const std::vector<std::string> statuses = recorder_->Statuses();
+  ASSERT_EQ(statuses.size(), 3u);
+  EXPECT_EQ(statuses[1],
+            "Voltrane Collector Service Exception (80040e4d) IDispatch error #3149 (null) (null)");
+  EXPECT_EQ(statuses[2],
+            "Voltrane Collector Service Exception (80004005) Unspecified error (null) disk full");
+  EXPECT_EQ(clock_.Count(3000), 2);
+}
+
+TEST_F(WorkerTest, WorkerThatDoesNotEndInTimeIsAbandoned) {
+  ManualResetEvent entered;
+  ManualResetEvent release;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string&) {
+      entered.Set();
+      release.WaitFor(-1);  // a library call that does not return by itself
+      return false;
+    };
+  };
+  auto worker = MakeWorker();
+  worker->StartThread();
+  ASSERT_TRUE(entered.WaitFor(5000));
+  context_.RequestStop();
+  EXPECT_FALSE(worker->WaitForEnd());
+  EXPECT_EQ(clock_.Count(kWaitForEndMs), 1);
+  EXPECT_EQ(factory_.releases, 0);  // the object is left to its own thread
+
+  release.Set();
+  ASSERT_TRUE(worker->DoneEvent().WaitFor(5000));
+  EXPECT_EQ(factory_.releases, 1);
+}
+
+TEST_F(WorkerTest, WaitForEndOfAWorkerNeverStartedReturnsAtOnce) {
+  auto worker = MakeWorker();
+  EXPECT_TRUE(worker->WaitForEnd());
+  EXPECT_TRUE(clock_.sleeps.empty());
+}
+
+}  // namespace
+}  // namespace voltrane
