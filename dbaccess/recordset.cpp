@@ -207,13 +207,20 @@ void Recordset::Close() {
 void Recordset::DetectBaseTable() {
   base_table_ = SingleSelectTable(source_);
   key_column_.clear();
-  if (base_table_.empty() || !connection_ || !connection_->IsOpen()) return;
+  key_column_known_ = false;
+}
+
+const std::string& Recordset::KeyColumn() const {
+  if (key_column_known_) return key_column_;
+  key_column_known_ = true;
+  if (base_table_.empty() || !connection_ || !connection_->IsOpen()) return key_column_;
   try {
     const std::vector<std::string> keys = connection_->backend().PrimaryKeyColumns(base_table_);
     if (!keys.empty()) key_column_ = keys.front();
   } catch (const DbError&) {
     // Without a key the recordset still reads; Update of an edit reports it.
   }
+  return key_column_;
 }
 
 // ---- Position ----
@@ -418,8 +425,9 @@ void Recordset::InsertPendingRow() {
 void Recordset::UpdateCurrentRow() {
   if (!unconnected_) {
     size_t key = columns_.size();
-    for (size_t i = 0; i < columns_.size() && !key_column_.empty(); ++i) {
-      if (SameName(StoredName(columns_[i]), key_column_)) key = i;
+    const std::string& key_column = KeyColumn();
+    for (size_t i = 0; i < columns_.size() && !key_column.empty(); ++i) {
+      if (SameName(StoredName(columns_[i]), key_column)) key = i;
     }
     if (base_table_.empty() || key == columns_.size()) {
       throw DbError(kErrCommandFailed,

@@ -101,7 +101,9 @@ class Recordset {
   bool EditPending() const { return edit_mode_ != EditMode::kNone; }
 
   const std::string& BaseTable() const { return base_table_; }
-  const std::string& KeyColumn() const { return key_column_; }
+  // Looked up from the database the first time it is needed (an edit's
+  // Update), so that read-only recordsets cost one query only.
+  const std::string& KeyColumn() const;
   const std::string& Source() const { return source_; }
 
  private:
@@ -130,7 +132,8 @@ class Recordset {
   std::vector<Variant> edit_buffer_;
   std::vector<bool> edit_changed_;
   std::string base_table_;
-  std::string key_column_;
+  mutable std::string key_column_;
+  mutable bool key_column_known_ = false;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;
