@@ -109,6 +109,14 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool BeginTransaction(int32_t lAttempt = 1);
   bool CommitTransaction(int32_t lAttempt = 1);
   bool RollbackTransaction(int32_t lAttempt = 1);
+  // Runs one handler's work (handler_transaction.cpp). With bOwnTransaction
+  // it begins a transaction first (failing that: message lLockedMessageID)
+  // and commits after a body that returned true (failing that: rolled back,
+  // same message); a body that returned false (strError set by it) or threw
+  // is rolled back, a thrown error's description becoming strError. Without
+  // bOwnTransaction the caller's transaction is left to the caller.
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
+                             std::string& strError, const std::function<bool()>& body);
 
   // Processing options, rows of T_SFC_OPTION with application code 2
   // (options.cpp). GetBoolOption lets a database error or a value that is not
@@ -345,9 +353,38 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
                          const dbaccess::DateTime& dtCurrentTime, std::string& strError,
                          bool bTransactionOpen);
+  // Begins a transaction unless bTransactionOpen (and sets it); a failure,
+  // the begin's included, escapes as an exception for the caller to report.
   bool FindSerialOnOtherMachine(const std::string& strSerialNo, int32_t lMachineID,
                                 const dbaccess::DateTime& dtCurrentTime, bool& bTransactionOpen,
                                 int32_t& lOtherMachineID);
+  // Steps shared by these handlers, in the files of the handlers they serve.
+  // Closes only the first open user downtime of the record.
+  void CloseFirstOpenUserDowntime(int32_t lMachineDataID, const dbaccess::DateTime& dtTime);
+  // SHIFT_ID, SHIFT_END and CHART_DATE of the shift the user works at dtTime.
+  void WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
+                         const dbaccess::DateTime& dtTime, const std::string& strUserName);
+  // The part columns of a found part (lPartID not -1) or an unresolved number.
+  void WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
+                        const dbaccess::Variant& vPartTypeID, const std::string& strPartNumber);
+  // Creates the job whose number was entered unresolved in this very record
+  // before its part was known, and links the record to it.
+  void CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
+                         const dbaccess::DateTime& dtTime, std::string& strError);
+  // Writes this machine's good and scrapped totals of the job into the job's
+  // part list rows; false with the failing statement's error text.
+  bool BookJobQuantities(int32_t lMachineID, int32_t lJobID, std::string& strError);
+  // Ends the serial number held by the current record lCurrentID: stops the
+  // serial event and, only when the record holds a serial number, counts a
+  // running cycle as unfinished in the closing record and splits it
+  // (lCurrentID then names the new record; bCutCycle tells whether a cycle
+  // was counted). bRestartCycleEvent also restarts the cycle event at the
+  // cut; the part handlers restart it once themselves. False when an event
+  // could not be ended.
+  bool EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                              int32_t lMachineID, int32_t& lCurrentID,
+                              const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
+                              bool& bCutCycle);
 
   // Setup, teardown, cycle, downtime, idle and part-count handlers and the
   // cycle status lock (activity_handlers.cpp, downtime_handlers.cpp,

@@ -1,0 +1,37 @@
+// The one error path of the machine state handlers: a handler's work runs in
+// its own transaction, or in the transaction of a handler that called it.
+// Whatever fails inside is rolled back as a whole, so a failed command never
+// leaves half a record split behind; the caller gets the failure as a text
+// (the locked-database message when the transaction cannot be begun or
+// committed). Processing thread only.
+#include <string>
+
+#include "library/error_text.h"
+#include "library/korvex7_obj.h"
+#include "library/string_table.h"
+
+bool CKorvex7Obj::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
+                                        std::string& strError, const std::function<bool()>& body) {
+  if (bOwnTransaction && !BeginTransaction()) {
+    strError = LoadResMessage(lLockedMessageID);
+    return false;
+  }
+  bool bDone = false;
+  try {
+    bDone = body();
+  } catch (...) {
+    strError = CurrentError().description;
+  }
+  if (!bOwnTransaction) return bDone;
+  if (!bDone) {
+    RollbackTransaction();
+    return false;
+  }
+  if (!CommitTransaction()) {
+    // Work that was not committed must not count as done.
+    RollbackTransaction();
+    strError = LoadResMessage(lLockedMessageID);
+    return false;
+  }
+  return true;
+}
