@@ -115,8 +115,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // same message); a body that returned false (strError set by it) or threw
   // is rolled back, a thrown error's description becoming strError. Without
   // bOwnTransaction the caller's transaction is left to the caller.
-  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
-                             std::string& strError, const std::function<bool()>& body);
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<bool()>& body);
 
   // Processing options, rows of T_SFC_OPTION with application code 2
   // (options.cpp). GetBoolOption lets a database error or a value that is not
