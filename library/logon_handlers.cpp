@@ -8,7 +8,7 @@
 
 #include "dbaccess/dialect.h"
 #include "library/korvex7_obj.h"
-#include "library/reference_triple.h"
+#include "library/record_fields.h"
 #include "library/string_table.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "library/korvex7_obj.h"
-#include "library/reference_triple.h"
+#include "library/record_fields.h"
 #include "library/string_table.h"
 #include "library/upper_case.h"
 

@@ -13,7 +13,7 @@
 
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
-#include "library/reference_triple.h"
+#include "library/record_fields.h"
 #include "library/string_table.h"
 #include "library/upper_case.h"
 
@@ -106,7 +106,7 @@ bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
     // A serial end on the way has counted it already.
     if (!bCutCycle && HasValue(rs->Fields("CYCLE_START_TIME").Value())) {
       rs->Fields("UNFINISHED_CYCLES") =
-          dbaccess::Variant(IdOrNone(rs->Fields("UNFINISHED_CYCLES").Value()) + 1);
+          dbaccess::Variant(CountOrZero(rs->Fields("UNFINISHED_CYCLES").Value()) + 1);
     }
     if (HoldsReference(*rs, kPartColumns)) {
       if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {

@@ -16,7 +16,7 @@
 #include "library/com_error.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
-#include "library/reference_triple.h"
+#include "library/record_fields.h"
 #include "library/string_table.h"
 #include "library/upper_case.h"
 
@@ -131,7 +131,7 @@ bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, i
   // The cycle goes on in the next record; the piece it was making is cut.
   if (HasValue(rs->Fields("CYCLE_START_TIME").Value())) {
     rs->Fields("UNFINISHED_CYCLES") =
-        dbaccess::Variant(IdOrNone(rs->Fields("UNFINISHED_CYCLES").Value()) + 1);
+        dbaccess::Variant(CountOrZero(rs->Fields("UNFINISHED_CYCLES").Value()) + 1);
     bCutCycle = true;
   }
   if (rs->Fields("START_TIME").Value().ToDateTime() == dtTime) WriteExtendedErrorLog("What?");

@@ -1,10 +1,12 @@
-#include "library/reference_triple.h"
+#include "library/record_fields.h"
 
 #include "library/upper_case.h"
 
 bool HasValue(const dbaccess::Variant& value) { return !value.IsNull() && !value.IsEmpty(); }
 
 int32_t IdOrNone(const dbaccess::Variant& value) { return HasValue(value) ? value.ToLong() : -1; }
+
+int32_t CountOrZero(const dbaccess::Variant& value) { return HasValue(value) ? value.ToLong() : 0; }
 
 bool HoldsReference(dbaccess::Recordset& rs, const ReferenceColumns& columns) {
   return HasValue(rs.Fields(columns.strID).Value()) ||

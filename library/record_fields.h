@@ -1,11 +1,11 @@
-// Reference triples of a machine data record: each reference (user, job,
-// operation, part, serial number) is an id column, a text column and a
-// data-start column. A found reference has only its id; an unresolved one
-// has its text and the id of the record where it first appeared; no
-// reference leaves all three empty. These helpers read and write them on an
-// open record; they throw DbError like the recordset itself.
-#ifndef VOLTRANE_LIBRARY_REFERENCE_TRIPLE_H_
-#define VOLTRANE_LIBRARY_REFERENCE_TRIPLE_H_
+// Columns of a machine data record as the handlers read and write them.
+// Reference triples: each reference (user, job, operation, part, serial
+// number) is an id column, a text column and a data-start column. A found
+// reference has only its id; an unresolved one has its text and the id of
+// the record where it first appeared; no reference leaves all three empty.
+// These helpers work on an open record and throw DbError like the recordset.
+#ifndef VOLTRANE_LIBRARY_RECORD_FIELDS_H_
+#define VOLTRANE_LIBRARY_RECORD_FIELDS_H_
 
 #include <cstdint>
 #include <string>
@@ -30,6 +30,8 @@ inline constexpr ReferenceColumns kSerialColumns{"PART_SERIAL_NO_ID", "PART_SERI
 bool HasValue(const dbaccess::Variant& value);
 // The value as an id, -1 when it is empty or null.
 int32_t IdOrNone(const dbaccess::Variant& value);
+// A counter column's value, 0 when it is empty or null.
+int32_t CountOrZero(const dbaccess::Variant& value);
 
 // Whether the record holds the reference at all (its id or its data start).
 bool HoldsReference(dbaccess::Recordset& rs, const ReferenceColumns& columns);
@@ -48,4 +50,4 @@ void WriteReference(dbaccess::Recordset& rs, const ReferenceColumns& columns, in
 // Empties all three columns.
 void ClearReference(dbaccess::Recordset& rs, const ReferenceColumns& columns);
 
-#endif  // VOLTRANE_LIBRARY_REFERENCE_TRIPLE_H_
+#endif  // VOLTRANE_LIBRARY_RECORD_FIELDS_H_
