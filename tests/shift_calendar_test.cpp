@@ -129,9 +129,6 @@ TEST_P(ShiftCalendarTest, AMachineWithoutAnyShiftHasMidnightBoundaries) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ShiftCalendarTest,
-                         testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
-                         });
+                         testing::ValuesIn(testsupport::AvailableKinds()));
 
 }  // namespace
