@@ -185,7 +185,9 @@ int32_t CKorvex7Obj::StoreMachineDataRecord(
 
 void CKorvex7Obj::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
                                      const DateTime& dtTime) {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+  const std::string strHint = m_lDatabaseType == voltrane::dbkind::kSqlServer
+                                  ? voltrane::NoLockHint(m_lDatabaseType) + " "
+                                  : "";
   dbaccess::RecordsetPtr rsOpen =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint + " where MACHINE_DATA_ID = " +
                 std::to_string(lPrevMachineDataID) + " and STOP_TIME IS NULL");

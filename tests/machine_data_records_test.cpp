@@ -163,6 +163,22 @@ TEST_P(MachineDataRecordsTest, StatusAndOpenDowntimeAreReadTogether) {
   EXPECT_EQ(code, 3);
 }
 
+TEST_P(MachineDataRecordsTest, TheNewRecordKeepsThePreviousPartsStandardTimeAndSerial) {
+  std::string announce;
+  object_->DoNextItemFromMDCLog(announce);  // learns that serial numbers exist
+  const int64_t old_id = InsertCurrentRecord(At(7, 10), ", CHART_DATE, PART_ID, PART_SERIAL_NO_ID",
+                                             ", " + Literal(At(7, 0)) + ", 1, 1");
+  const int64_t by_part =
+      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::Part, At(7, 11));
+  EXPECT_NEAR(Number(by_part, "STANDARD_TIME"), 2.5, 1e-6);  // machine 1, part 1
+  EXPECT_TRUE(IsNull(by_part, "PART_ID"));
+  EXPECT_EQ(Number(by_part, "PART_SERIAL_NO_ID"), 1);
+  const int64_t by_serial =
+      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::SerialNo, At(7, 11));
+  EXPECT_TRUE(IsNull(by_serial, "PART_SERIAL_NO_ID"));
+  EXPECT_EQ(Number(by_serial, "PART_ID"), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllKinds, MachineDataRecordsTest,
                          testing::ValuesIn(testsupport::AvailableKinds()));
 
