@@ -113,6 +113,35 @@ TEST_P(LogonJobHandlersTest, ALogonSplitClosesTheUserDowntimeInsteadOfCarryingIt
   EXPECT_EQ(Records(1).at(1).Long("USER_ID"), 2);
 }
 
+TEST_P(LogonJobHandlersTest, ALogonOlderThanTheRecordsLeavesNothingBehind) {
+  Ok(1, kLogon, kStart, "jsmith", t(0));
+  Ok(1, kLogon, kStart, "kobrien", t(120));
+  const std::string error = Run(1, kLogon, kStart, "mgarcia", t(60));
+  EXPECT_EQ(error.rfind("HandleExpiredShifts: Error log entry (", 0), 0u) << error;
+
+  const auto records = Records(1);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].Long("USER_ID"), 3);
+  EXPECT_EQ(records[1].Text("STOP_TIME"), "null");
+  EXPECT_EQ(Events(1, kLogon).size(), 2u);
+}
+
+TEST_P(LogonJobHandlersTest, AFailureAfterTheSplitRollsTheWholeCommandBack) {
+  SetBoolOption(kOptJobStartsPart, true);
+  Ok(1, kLogon, kStart, "jsmith", t(0));
+  const int64_t current = CurrentRecordID(1);
+  Exec("ALTER TABLE T_SFC_PART RENAME TO T_SFC_PART_AWAY");  // the first part cannot be read
+  EXPECT_NE(Run(1, kJob, kStart, "J1001", t(60)), "");
+  Exec("ALTER TABLE T_SFC_PART_AWAY RENAME TO T_SFC_PART");
+
+  const auto records = Records(1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].Text("STOP_TIME"), "null");
+  EXPECT_TRUE(records[0].IsNull("JOB_ID"));
+  EXPECT_EQ(CurrentRecordID(1), current);
+  EXPECT_TRUE(Events(1, kJob).empty());
+}
+
 TEST_P(LogonJobHandlersTest, AnUnknownLowerCaseJobWithoutAPartStaysUnresolved) {
   SetBoolOption(kOptCreateJobs, true);
   Ok(1, kLogon, kStart, "jsmith", t(0));
