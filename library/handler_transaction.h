@@ -1,0 +1,16 @@
+// The transaction every machine state handler runs its steps in: begin,
+// run, commit. A begin or commit that fails even after its retries gives
+// the handler's "database is currently locked" message; any exception from
+// the steps rolls back and gives the error's description, which is how an
+// out-of-order row reaches the dispatcher. Processing thread only.
+#ifndef VOLTRANE_LIBRARY_HANDLER_TRANSACTION_H_
+#define VOLTRANE_LIBRARY_HANDLER_TRANSACTION_H_
+
+// What a handler's steps ended with.
+enum class HandlerOutcome {
+  kDone,     // commit; the handler succeeds
+  kIgnored,  // commit; the handler returns false with an empty error (a locked command)
+  kFailed,   // roll back; the steps have put the error text in place
+};
+
+#endif  // VOLTRANE_LIBRARY_HANDLER_TRANSACTION_H_
