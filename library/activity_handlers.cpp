@@ -11,7 +11,7 @@
 
 #include "library/cycle_status_lock_rules.h"
 #include "library/error_text.h"
-#include "library/handler_transaction.h"
+#include "library/handler_outcome.h"
 #include "library/korvex7_obj.h"
 #include "library/record_periods.h"
 #include "library/string_table.h"

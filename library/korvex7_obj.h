@@ -38,7 +38,7 @@
 #include "library/korvex7.h"
 #include "library/machine_data_kinds.h"
 
-enum class HandlerOutcome;  // handler_transaction.h
+enum class HandlerOutcome;  // handler_outcome.h
 
 class CKorvex7Obj : public _CKorvex7Obj {
  public:
@@ -428,10 +428,10 @@ class CKorvex7Obj : public _CKorvex7Obj {
   std::string CurrentDowntimeQueryText();
   bool IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind, int32_t lDowntimeCodeID,
                        const std::string& strEndName);
-  // Shared steps of those handlers (handler_transaction.cpp,
+  // Shared steps of those handlers (activity_transaction.cpp,
   // activity_handlers.cpp, activity_rows.cpp, part_count_handlers.cpp).
   // RunInHandlerTransaction begins, runs `steps` and commits or rolls back
-  // (see handler_transaction.h); lLockedMessage is the string id of the
+  // (see handler_outcome.h); lLockedMessage is the string id of the
   // handler's "database is currently locked" text.
   bool RunInHandlerTransaction(int32_t lLockedMessage, std::string& strError,
                                const std::function<HandlerOutcome(std::string&)>& steps);

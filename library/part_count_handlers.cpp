@@ -13,7 +13,7 @@
 
 #include "dbaccess/dialect.h"
 #include "library/error_text.h"
-#include "library/handler_transaction.h"
+#include "library/handler_outcome.h"
 #include "library/korvex7_obj.h"
 #include "library/part_count_parameters.h"
 #include "library/string_table.h"

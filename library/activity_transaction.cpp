@@ -1,10 +1,9 @@
-// RunInHandlerTransaction: the single error path of the machine state
-// handlers (see handler_transaction.h).
-#include "library/handler_transaction.h"
-
+// RunInHandlerTransaction: the single error path of the setup, teardown,
+// cycle, downtime, idle and part-count handlers (see handler_outcome.h).
 #include <string>
 
 #include "library/error_text.h"
+#include "library/handler_outcome.h"
 #include "library/korvex7_obj.h"
 #include "library/string_table.h"
 
