@@ -21,12 +21,17 @@ std::string MonthDayYearLiteral(const dbaccess::DateTime& dtValue) {
                      dtValue.Year(), dtValue.Hour(), dtValue.Minute(), dtValue.Second());
 }
 
+// The table hint as these statements place it, between two blanks.
+std::string SpacedNoLockHint(int32_t lDatabaseType) {
+  return lDatabaseType == voltrane::dbkind::kSqlServer ? " with (NOLOCK) " : "";
+}
+
 }  // namespace
 
 void CKorvex7Obj::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
                                     const dbaccess::DateTime& dtCurrentTime) {
   dbaccess::RecordsetPtr rs = OpenQuery(
-      "select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+      "select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(m_lDatabaseType) +
       " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL " +
       " and DOWNTIME_TYPE_CODE = " + std::to_string(lDowntimeTypeCode));
   CloseFirstOpenDowntime(*rs, dtCurrentTime);
@@ -61,7 +66,7 @@ int32_t CKorvex7Obj::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTyp
   }
 
   dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(m_lDatabaseType) +
                 " where DT_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
   if (lCodeID != -1) {
     rs->Fields("DOWNTIME_CODE_ID") = lCodeID;
@@ -98,7 +103,7 @@ void CKorvex7Obj::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t
     }
     if (lCodeID != -1) return;
     dbaccess::RecordsetPtr rs = OpenQuery(
-        "select * from T_SFC_SCRAP_PER_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+        "select * from T_SFC_SCRAP_PER_MACHINE_DATA " + SpacedNoLockHint(m_lDatabaseType) +
         " where SCRAP_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
     rs->Fields("SCRAP_DATA_START_ID") = lRowID;
     rs->Update();

@@ -31,9 +31,8 @@ const char* PeriodStartColumn(int32_t lActivity) {
 }  // namespace
 
 void CKorvex7Obj::StopCurrentActivity(int32_t lMachineDataID,
-                                      const dbaccess::DateTime& dtCurrentTime, int32_t lMachineID,
-                                      int32_t lNewActivity) {
-  (void)lMachineID;
+                                      const dbaccess::DateTime& dtCurrentTime,
+                                      int32_t /*lMachineID*/, int32_t lNewActivity) {
   // A user downtime looks for downtime rows of type 100, of which there are
   // none: it closes nothing here.
   CloseOpenDowntime(
