@@ -19,6 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,8 @@
 #include "library/heart_beat_info.h"
 #include "library/korvex7.h"
 #include "library/machine_data_kinds.h"
+
+enum class HandlerOutcome;  // handler_outcome.h
 
 class CKorvex7Obj : public _CKorvex7Obj {
  public:
@@ -462,6 +465,50 @@ class CKorvex7Obj : public _CKorvex7Obj {
   std::string CurrentDowntimeQueryText();
   bool IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind, int32_t lDowntimeCodeID,
                        const std::string& strEndName);
+  // Shared steps of those handlers (activity_transaction.cpp,
+  // activity_handlers.cpp, activity_rows.cpp, part_count_handlers.cpp).
+  // RunInHandlerTransaction begins, runs `steps` and commits or rolls back
+  // (see handler_outcome.h); lLockedMessage is the string id of the
+  // handler's "database is currently locked" text.
+  bool RunInHandlerTransaction(int32_t lLockedMessage, std::string& strError,
+                               const std::function<HandlerOutcome(std::string&)>& steps);
+  // Ends the open events of the commands of these type codes, in order;
+  // false at the first that cannot be ended.
+  bool StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
+                         const dbaccess::DateTime& dtCurrentTime);
+  // Closes the first open downtime row of the record with that
+  // DOWNTIME_TYPE_CODE at the time.
+  void CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
+                         const dbaccess::DateTime& dtCurrentTime);
+  // Opens a downtime row of the record with the code triple (lCodeID -1: the
+  // number is kept and the row is its own data start); returns its key.
+  int32_t AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode, int32_t lCodeID,
+                         const std::string& strCodeNumber, const dbaccess::DateTime& dtCurrentTime);
+  // Adds a scrap row of the record, with the same rule for its code triple.
+  void AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lCodeID,
+                   const std::string& strCodeNumber, const dbaccess::DateTime& dtCurrentTime);
+  // Starts a part with an empty number when the machine's current record has
+  // no part, so that cycles and counts belong to a part record.
+  bool EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                  int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                  std::string& strError);
+  HandlerOutcome StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, int32_t lMachineDataID,
+                               const dbaccess::DateTime& dtCurrentTime,
+                               int32_t lLockedMessage, std::initializer_list<int32_t> alStopTypes,
+                               int32_t lActivity, std::string& strError);
+  bool EndActivity(int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                   int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
+                   std::string& strError);
+  // With option 23 a count ends the open cycle event and starts the next;
+  // false when the open one cannot be ended.
+  bool MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                              int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime);
+  // Runs a count's steps on the current record, after the part check.
+  bool CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                  const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+                  const std::function<HandlerOutcome(int32_t, std::string&)>& count,
+                  std::string& strError);
 
   // Heartbeat and downtime-timeout monitor (heart_beat_monitor.cpp,
   // downtime_timeouts.cpp); RecordHeartBeat, DoCheckForLateHeartBeats and

@@ -3,6 +3,7 @@
 // monitor, which must leave the current log entry as it was.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,12 @@ namespace {
 
 constexpr int kDoorOpen = 18;      // custom, type code 0
 constexpr int kCoolantAlarm = 19;  // custom, type code 20
+
+// Error texts name tables as the database spells them (PostgreSQL in lower case).
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 class EventObj : public CKorvex7Obj {
  public:
@@ -205,8 +212,9 @@ TEST_P(EventRecordsTest, ASyntheticCommandLeavesTheCurrentLogEntryAlone) {
 
   // A synthetic command whose handler fails hands its text over, and still
   // leaves the entry alone.
-  object_.PostHeartbeatCommand(8, 0, 2, 2, 3, 4, "", t0_, error);  // setup: not built yet
-  EXPECT_NE(error.find("DoSetupStart"), std::string::npos) << error;
+  object_.connection()->Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
+  object_.PostHeartbeatCommand(8, 0, 2, 2, 3, 4, "", t0_, error);  // a setup start, failing
+  EXPECT_NE(Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_EQ(object_.GetCurrentLogEntry().lCommandID, before.lCommandID);
   EXPECT_EQ(object_.GetCurrentLogEntry().strParam, "row");
 }

@@ -1,0 +1,17 @@
+// What the steps of an activity handler ended with. RunInHandlerTransaction
+// (activity_transaction.cpp) runs them in the handler's transaction: begin,
+// run, commit. A begin or commit that fails even after its retries gives
+// the handler's "database is currently locked" message; any exception from
+// the steps rolls back and gives the error's description, which is how an
+// out-of-order row reaches the dispatcher. Processing thread only.
+#ifndef VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
+#define VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
+
+// What a handler's steps ended with.
+enum class HandlerOutcome {
+  kDone,     // commit; the handler succeeds
+  kIgnored,  // commit; the handler returns false with an empty error (a locked command)
+  kFailed,   // roll back; the steps have put the error text in place
+};
+
+#endif  // VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
