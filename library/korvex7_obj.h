@@ -92,6 +92,9 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool ExecuteSQL(const std::string& strSQL, std::string& strError);
   bool ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
                          int32_t& lRecordsAffected);
+  // Traces and executes, letting a database error reach the caller (DbError):
+  // for statements inside a handler's transaction.
+  void ExecuteStatement(const std::string& strSQL);
   bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
                         int32_t& lRecordsAffected);
 
@@ -301,6 +304,36 @@ class CKorvex7Obj : public _CKorvex7Obj {
                                const std::string& strValues, int32_t& lNewID,
                                std::string& strError);
 
+  // Parts of the record operations above.
+  int32_t StoreMachineDataRecord(const std::vector<std::pair<std::string, dbaccess::Variant>>& row);
+  void CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
+                          const dbaccess::DateTime& dtTime);
+  std::string FirstValidationFailure(int32_t lMachineDataID);  // "" when valid
+  bool AnyUnresolvedRow(const std::string& strSQL, const char* strID, const char* strDataStart);
+
+  // Expired shifts (expired_shifts.cpp): one pass closes the current record
+  // at its boundary and opens the next.
+  struct ShiftPass {
+    int32_t lRecordID = -1;  // the current record, -1 when none
+    dbaccess::DateTime dtRecordStart;
+    dbaccess::DateTime dtLatest;  // the record's latest start of anything
+    dbaccess::DateTime dtBoundary;
+    int32_t lShiftID = -1;
+    std::string strUserName;
+    std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
+  };
+  bool BringRecordsUpTo(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                        int32_t& lMachineDataID, bool bOwnTransaction);
+  ShiftPass ReadCurrentShiftRecord(int32_t lMachineID, const dbaccess::DateTime& dtTime);
+  void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
+  void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);
+  int32_t CloseRecordAtBoundary(int32_t lMachineID, ShiftPass& pass);
+  dbaccess::DateTime WriteShiftOfNextRecord(int32_t lMachineID, int32_t lNextID, ShiftPass& pass,
+                                            int32_t lNewShiftID, bool bIsSwing,
+                                            const dbaccess::DateTime& dtBoundary,
+                                            const dbaccess::DateTime& dtShiftStop,
+                                            const dbaccess::DateTime& dtChartDate);
+
   // Shift calendar (shift_calendar.cpp). Interval times live on 1970-01-01
   // (swing stops on 1970-01-02). A machine without any shift has a midnight
   // boundary with shift key -1 each day.
@@ -444,10 +477,9 @@ class CKorvex7Obj : public _CKorvex7Obj {
   void SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
                                     const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
 
-  // Later features the loop and the dispatcher already call
-  // (pending_operations.cpp); each does nothing and reports success until
-  // built. Virtual so that tests can stand in for their outcomes (an
-  // out-of-order row).
+  // Steps the loop and the dispatcher call around each row (expired_shifts.cpp,
+  // the cycle status lock; the monitor's are declared with its block above).
+  // Virtual so that tests can stand in for their outcomes (an out-of-order row).
   virtual bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                    int32_t& lMachineDataID, bool bOwnTransaction);
   virtual void LoadCycleStatusLocks();
