@@ -10,6 +10,7 @@
 // the commands, never the clock. State changes go through the downtime
 // handlers and PostHeartbeatCommand, exactly as if a command had arrived.
 // Processing thread only.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -197,4 +198,23 @@ bool CKorvex7Obj::PostPreviousActivity(int32_t lMachineID, const dbaccess::DateT
   PostHeartbeatCommand(previous.lCommandID, kTimeCodeStart, previous.lDeptID, previous.lLocationID,
                        previous.lGroupID, lMachineID, previous.strParam, dtTime, strError);
   return true;
+}
+
+void CKorvex7Obj::RunAsMachineCommand(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, const std::function<void()>& call) {
+  struct Saved {
+    CKorvex7Obj& obj;
+    int32_t d, l, g, m;
+    ~Saved() {
+      obj.m_lDeptID = d;
+      obj.m_lLocationID = l;
+      obj.m_lGroupID = g;
+      obj.m_lMachineID = m;
+    }
+  } saved{*this, m_lDeptID, m_lLocationID, m_lGroupID, m_lMachineID};
+  m_lDeptID = lDeptID;
+  m_lLocationID = lLocationID;
+  m_lGroupID = lGroupID;
+  m_lMachineID = lMachineID;
+  call();
 }

@@ -499,6 +499,11 @@ class CKorvex7Obj : public _CKorvex7Obj {
                             std::string& strError);
   bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
                                   std::string& strStep, std::string& strError);
+  // Runs a handler call for a machine other than the log entry's as if its
+  // own command were being processed: the machine's first record takes its
+  // keys from the log entry. The log entry is restored afterwards.
+  void RunAsMachineCommand(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const std::function<void()>& call);
   void CountDowntimeTimeouts(const dbaccess::DateTime& dtTime);
   bool EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
                           const dbaccess::DateTime& dtTime, std::string& strError);

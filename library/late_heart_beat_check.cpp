@@ -98,7 +98,9 @@ bool CKorvex7Obj::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   strStep = "generating automatic start of machine downtime for late HEARTBEAT, MACHINE_ID=" +
             strMachineID;
-  DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow, strError,
-                         true);
+  RunAsMachineCommand(lDeptID, lLocationID, lGroupID, lMachineID, [&] {
+    DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow,
+                           strError, true);
+  });
   return strError.empty();
 }
