@@ -17,7 +17,6 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/sql_builder.h"
 #include "library/error_text.h"
-#include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 
 namespace {
