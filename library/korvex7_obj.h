@@ -511,9 +511,26 @@ class CKorvex7Obj : public _CKorvex7Obj {
                   std::string& strError);
 
   // Heartbeat and downtime-timeout monitor (heart_beat_monitor.cpp,
-  // downtime_timeouts.cpp); RecordHeartBeat, DoCheckForLateHeartBeats and
-  // DoAutoEndDowntimes are declared with the loop internals below.
+  // late_heart_beat_check.cpp, downtime_timeouts.cpp). The monitor changes
+  // machine state only through the downtime handlers and synthetic commands;
+  // every time comes from the caller (a row's time or the database clock).
+  // Virtual so that loop tests can stand in for their outcomes.
+  //
+  // RecordHeartBeat reports every error itself as "Error processing
+  // heartbeat for Machine_id=..."; DoCheckForLateHeartBeats gives the failing
+  // step after the error text; DoAutoEndDowntimes lets database errors escape.
+  virtual bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                               std::string& strError);
+  virtual bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                  std::string& strError);
+  virtual bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
+                                        std::string& strError);
+  // Builds the heartbeat table cache once per object; every supervised
+  // machine starts with a full timeout from dtTime. A read error escapes and
+  // leaves the cache empty.
   void LoadHeartBeatTable(const dbaccess::DateTime& dtTime);
+  // The COMMAND_IDs of the type codes joined by ","; a type code without a
+  // command escapes as an error.
   std::string GetCommandIDList(const std::vector<int32_t>& alCommandTypeCodes);
 
   dbaccess::Clock& clock() { return *m_clock; }
@@ -545,18 +562,35 @@ class CKorvex7Obj : public _CKorvex7Obj {
                                     const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
 
   // Steps the loop and the dispatcher call around each row (expired_shifts.cpp,
-  // the heartbeat monitor, the cycle status lock). Virtual so that tests can
-  // stand in for their outcomes (an out-of-order row, a failed idle-time
-  // check).
+  // the cycle status lock; the monitor's are declared with its block above).
+  // Virtual so that tests can stand in for their outcomes (an out-of-order row).
   virtual bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                    int32_t& lMachineDataID, bool bOwnTransaction);
-  virtual bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                               std::string& strError);
-  virtual bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                                  std::string& strError);
-  virtual bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
-                                        std::string& strError);
   virtual void LoadCycleStatusLocks();
+
+  // Monitor internals (heart_beat_monitor.cpp, late_heart_beat_check.cpp,
+  // downtime_timeouts.cpp). Database errors escape to the public steps above.
+  // Rows of the machine's current downtime of the late-heartbeat code, with
+  // the first row's code and the machine's STATUS_DATE.
+  int32_t FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
+                                    dbaccess::DateTime& dtStatusDate);
+  // A late machine spoke again while in its late-heartbeat downtime.
+  bool LeaveLateHeartBeatDowntime(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                  const dbaccess::DateTime& dtStatusDate, std::string& strError);
+  // Posts the start of the activity the late-heartbeat downtime ended; false
+  // when the machine's latest events do not show such an activity.
+  bool PostPreviousActivity(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                            std::string& strError);
+  bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
+                                  std::string& strStep, std::string& strError);
+  // Runs a handler call for a machine other than the log entry's as if its
+  // own command were being processed: the machine's first record takes its
+  // keys from the log entry. The log entry is restored afterwards.
+  void RunAsMachineCommand(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const std::function<void()>& call);
+  void CountDowntimeTimeouts(const dbaccess::DateTime& dtTime);
+  bool EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
+                          const dbaccess::DateTime& dtTime, std::string& strError);
 
   // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
   bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);

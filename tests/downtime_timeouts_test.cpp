@@ -1,0 +1,89 @@
+// Downtime timeouts through the processing loop: a downtime whose code has a
+// maximum is ended by the first check after it ran out, at the check's time;
+// checks run at most once a minute; until the log has been found empty only
+// the processed machine's downtimes end, afterwards every machine's; an
+// object that started without any maximum never checks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/machine_monitor_fixture.h"
+
+namespace {
+
+using testsupport::kHeartbeatCommand;
+using testsupport::kMachineDowntimeCommand;
+using testsupport::kToolChangeCode;
+
+class DowntimeTimeoutsTest : public testsupport::MachineMonitorTest {
+ protected:
+  dbaccess::DateTime DowntimeStop(int machine) {
+    const auto events = Events(machine, kMachineDowntimeCommand);
+    EXPECT_EQ(events.size(), 1u);
+    return events.empty() || events[0].stop.IsNull() ? dbaccess::DateTime()
+                                                     : events[0].stop.ToDateTime();
+  }
+  bool DowntimeOpen(int machine) {
+    const auto events = Events(machine, kMachineDowntimeCommand);
+    return events.size() == 1 && events[0].stop.IsNull();
+  }
+};
+
+TEST_P(DowntimeTimeoutsTest, AnOverdueDowntimeEndsAtTheFirstCheckAfterItsMaximum) {
+  SetCodeLock(kToolChangeCode, 41);  // locks cycles, at most 10 minutes
+  ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 9, 50));
+  EXPECT_TRUE(DowntimeOpen(1));
+  // Overdue, but within a minute of the last check.
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
+  EXPECT_TRUE(DowntimeOpen(1));
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 11, 0));
+  EXPECT_EQ(DowntimeStop(1), At(8, 11, 0));
+  EXPECT_EQ(OpenDowntimeRows(1, kToolChangeCode), 0);
+  EXPECT_NE(MachineStatus(1), 3);
+}
+
+// Near the database clock, because the drained log's check runs at its time.
+TEST_P(DowntimeTimeoutsTest, OnceTheLogIsDrainedEveryMachinesDowntimesEnd) {
+  const dbaccess::DateTime base = DatabaseNow().AddMinutes(-40);
+  AppendRow(1, kMachineDowntimeCommand, 0, base, "110");
+  AppendRow(2, kMachineDowntimeCommand, 0, base, "110");
+  AppendRow(3, kMachineDowntimeCommand, 0, base.AddMinutes(20), "110");
+  ProcessRows(3);
+
+  ProcessRow(1, kHeartbeatCommand, 0, base.AddMinutes(31));
+  EXPECT_EQ(DowntimeStop(1), base.AddMinutes(31));
+  EXPECT_TRUE(DowntimeOpen(2));  // overdue, but another machine's
+  EXPECT_TRUE(DowntimeOpen(3));
+
+  std::string error;
+  const dbaccess::DateTime before_drain = DatabaseNow();
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+  ASSERT_TRUE(object_->LogDrained());
+  EXPECT_GE(DowntimeStop(2), before_drain);  // at the database time of the drain
+  EXPECT_TRUE(DowntimeOpen(3));              // due at base + 50 minutes
+
+  ProcessRow(1, kHeartbeatCommand, 0, base.AddMinutes(52));
+  EXPECT_EQ(DowntimeStop(3), base.AddMinutes(52));
+}
+
+TEST_P(DowntimeTimeoutsTest, AnObjectStartedWithoutMaximumsNeverChecks) {
+  SetCodeLock(kToolChangeCode, 1);
+  ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  SetCodeLock(kToolChangeCode, 121);
+  ProcessRow(1, kHeartbeatCommand, 0, At(9, 0));
+  EXPECT_TRUE(DowntimeOpen(1));
+  EXPECT_FALSE(sandbox_.Traced("there are downtime timeouts to check"));
+
+  Exec("delete from T_SFC_MDC_LOG");  // processed; the first object has not flushed them yet
+  auto next = NewObject();
+  AppendRow(1, kHeartbeatCommand, 0, At(9, 1));
+  ProcessRows(*next, 1);
+  EXPECT_EQ(DowntimeStop(1), At(9, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, DowntimeTimeoutsTest,
+                         testing::ValuesIn(testsupport::AvailableKinds()));
+
+}  // namespace
