@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -42,6 +43,7 @@ using testsupport::WaitFor;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kOutageSeconds = 60;
+constexpr int kBacklog = 200;
 const std::vector<std::string> kDemoMachines = {"101", "102", "201", "202", "301"};
 
 std::string TomlText(const std::string& text) {
@@ -83,6 +85,7 @@ class CollectorTest : public testing::TestWithParam<std::string> {
   }
 
   void TearDown() override {
+    if (lock_holder_ != nullptr) EndOutage();
     collector_.reset();
     object_.reset();
     reader_.reset();
@@ -108,11 +111,18 @@ class CollectorTest : public testing::TestWithParam<std::string> {
   }
 
   void StartPrivateCluster() {
-    cluster_dir_ = testsupport::MakeTempDir();
+    // A port range of its own: the port must stay free while the server is stopped.
+    setenv("PG_FIRST_PORT", std::to_string(56432 + getpid() % 300).c_str(), 1);
     std::string output;
-    if (!RunClusterScript("start", cluster_dir_, output)) {
+    for (int attempt = 0; attempt < 3 && cluster_dir_.empty(); ++attempt) {
+      cluster_dir_ = testsupport::MakeTempDir();
+      output.clear();
+      if (RunClusterScript("start", cluster_dir_, output)) break;
       std::filesystem::remove_all(cluster_dir_);
       cluster_dir_.clear();
+    }
+    unsetenv("PG_FIRST_PORT");
+    if (cluster_dir_.empty()) {
       const char* require = std::getenv("VOLTRANE_REQUIRE_PG");
       if (require != nullptr && std::string(require) == "1") {
         FAIL() << "no private PostgreSQL cluster: " << output;
@@ -223,32 +233,36 @@ class CollectorTest : public testing::TestWithParam<std::string> {
     }
   }
 
-  // Holds the SQLite database's write lock, or stops the private server, for
-  // the outage; true when the database was back afterwards.
-  bool Outage() {
+  // Takes the SQLite database's write lock, or stops the private server.
+  bool BeginOutage() {
     if (GetParam() == "PostgreSQL") {
       std::string output;
-      if (!RunClusterScript("halt", cluster_dir_, output)) {
-        ADD_FAILURE() << output;
-        return false;
-      }
-      std::this_thread::sleep_for(std::chrono::seconds(kOutageSeconds));
+      const bool halted = RunClusterScript("halt", cluster_dir_, output);
+      EXPECT_TRUE(halted) << output;
+      return halted;
+    }
+    const auto start = database_->connection_string.find("Data Source=") + 12;
+    const std::string file = database_->connection_string.substr(
+        start, database_->connection_string.find(';', start) - start);
+    if (sqlite3_open(file.c_str(), &lock_holder_) != SQLITE_OK) return false;
+    sqlite3_busy_timeout(lock_holder_, 10000);
+    const bool locked =
+        sqlite3_exec(lock_holder_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    EXPECT_TRUE(locked) << sqlite3_errmsg(lock_holder_);
+    return locked;
+  }
+
+  bool EndOutage() {
+    if (GetParam() == "PostgreSQL") {
+      std::string output;
       const bool resumed = RunClusterScript("resume", cluster_dir_, output);
       EXPECT_TRUE(resumed) << output;
       return resumed;
     }
-    sqlite3* db = nullptr;
-    const auto start = database_->connection_string.find("Data Source=") + 12;
-    const std::string file = database_->connection_string.substr(
-        start, database_->connection_string.find(';', start) - start);
-    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) return false;
-    sqlite3_busy_timeout(db, 10000);
-    const bool locked = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    EXPECT_TRUE(locked) << sqlite3_errmsg(db);
-    std::this_thread::sleep_for(std::chrono::seconds(kOutageSeconds));
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return locked;
+    sqlite3_exec(lock_holder_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(lock_holder_);
+    lock_holder_ = nullptr;
+    return true;
   }
 
   std::string dir_;
@@ -258,6 +272,7 @@ class CollectorTest : public testing::TestWithParam<std::string> {
   std::unique_ptr<ChildProcess> collector_;
   std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object_{nullptr, Korvex7ReleaseObject};
   std::shared_ptr<dbaccess::Connection> reader_;
+  sqlite3* lock_holder_ = nullptr;  // holds the write lock during a SQLite outage
 };
 
 TEST_P(CollectorTest, ProcessesAppendedCommandsWithinASecondAndEndsOnSigterm) {
@@ -303,9 +318,28 @@ TEST_P(CollectorTest, SurvivesASixtySecondOutageLosingAndDoublingNothing) {
   ASSERT_NO_FATAL_FAILURE(CreateDatabase(true));
   ASSERT_NO_FATAL_FAILURE(StartCollector());
 
-  // Rows still being worked through when the database goes away.
-  ASSERT_NO_FATAL_FAILURE(AppendBatch("before ", 60));
-  ASSERT_TRUE(Outage());
+  // The outage begins while the collector works through a backlog: paused
+  // (SIGUSR1) while the batch is appended, continued (SIGUSR2), and cut off
+  // once it has recorded the first few commands, with rows in its batch
+  // cache and keys in its delete queue.
+  collector_->Signal(SIGUSR1);
+  ASSERT_NO_FATAL_FAILURE(AppendBatch("before ", kBacklog));
+  collector_->Signal(SIGUSR2);
+  const auto processed_before = [&] {
+    return Count("select count(*) from T_SFC_EVENT where PARAM1 like 'before %'");
+  };
+  ASSERT_TRUE(WaitFor([&] { return processed_before() >= 5; }, 30000)) << Output();
+  const int64_t at_outage = processed_before();
+  ASSERT_TRUE(BeginOutage());
+  // Readers still read SQLite while the write lock is held: nothing is
+  // recorded during the outage, and the backlog is not done.
+  const int64_t locked_at = GetParam() == "SQLite" ? processed_before() : -1;
+  std::this_thread::sleep_for(std::chrono::seconds(kOutageSeconds));
+  if (GetParam() == "SQLite") {
+    EXPECT_EQ(processed_before(), locked_at);
+    EXPECT_LT(locked_at, kBacklog) << "the outage began after the backlog was done";
+  }
+  ASSERT_TRUE(EndOutage());
   ASSERT_TRUE(collector_->Running()) << Output();
   ASSERT_NO_FATAL_FAILURE(AppendBatch("after ", 20));
 
@@ -318,9 +352,9 @@ TEST_P(CollectorTest, SurvivesASixtySecondOutageLosingAndDoublingNothing) {
       << "log rows left: " << LogRows() << "\n"
       << Output();
   // Each command made exactly one event.
-  EXPECT_EQ(Count("select count(*) from T_SFC_EVENT"), 1 + 60 + 20);
-  EXPECT_EQ(Count("select count(distinct PARAM1) from T_SFC_EVENT"), 1 + 60 + 20);
-  EXPECT_EQ(Count("select count(*) from T_SFC_EVENT where PARAM1 like 'before %'"), 60);
+  EXPECT_EQ(Count("select count(*) from T_SFC_EVENT"), 1 + kBacklog + 20);
+  EXPECT_EQ(Count("select count(distinct PARAM1) from T_SFC_EVENT"), 1 + kBacklog + 20);
+  EXPECT_EQ(processed_before(), kBacklog) << at_outage << " were recorded when the outage began";
   if (GetParam() == "PostgreSQL") {
     // Connected again once, for the one outage.
     EXPECT_EQ(Occurrences(Output(), "Re-Connected to database"), 1u) << Output();
