@@ -9,7 +9,7 @@
 # The demo database, its settings store, the collector's lock and its report
 # (collector.log) live in build/demo/ (override with VOLTRANE_DEMO_DIR), away
 # from this computer's own settings. VOLTRANE_DEMO_SECONDS (default 20) and
-# VOLTRANE_DEMO_SPEED (default 60: a plant minute per real second) shape the
+# VOLTRANE_DEMO_SPEED (default 120: two plant minutes per real second) shape the
 # run; VOLTRANE_DEMO_SEED repeats a run. Run it again for another round.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +21,7 @@ echo "==> building"
 scripts/build.sh build
 
 seconds=${VOLTRANE_DEMO_SECONDS:-20}
-speed=${VOLTRANE_DEMO_SPEED:-60}
+speed=${VOLTRANE_DEMO_SPEED:-120}
 demo=${VOLTRANE_DEMO_DIR:-$PWD/build/demo}
 mkdir -p "$demo"
 demo=$(cd "$demo" && pwd)
