@@ -2,8 +2,8 @@
 // standard input not a terminal, its settings store and lock in a temp
 // folder) working through commands that this test appends with the library:
 // custom commands are processed within a second, a database outage of 60
-// seconds is survived without losing or doubling a command, and SIGTERM ends
-// the program within 5 seconds.
+// seconds that begins in the middle of a backlog is survived without losing
+// or doubling a command, and SIGTERM ends the program within 5 seconds.
 //
 // The outage: PostgreSQL runs in a private cluster of the test, whose server
 // is stopped for 60 seconds and started again; the collector loses its

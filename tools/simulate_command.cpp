@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cmath>
 #include <random>
 
 #include "dbaccess/clock.h"
