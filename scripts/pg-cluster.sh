@@ -5,6 +5,9 @@
 #                               start on a free private port, print the test
 #                               environment as "export NAME=value" lines
 #   pg-cluster.sh stop <dir>    stop the server and remove <dir>
+#   pg-cluster.sh halt <dir>    stop the server but keep the cluster (a
+#                               database outage, for the collector's tests)
+#   pg-cluster.sh resume <dir>  start a halted server again on its port
 #
 # Typical use (CI):  dir=$(mktemp -d)
 #                    eval "$(scripts/pg-cluster.sh start "$dir")"
@@ -106,9 +109,27 @@ stop() {
   rm -rf "$dir"
 }
 
-[ $# -eq 2 ] || die "usage: $0 start|stop <dir>"
+halt() {
+  local dir=$1
+  [ -f "$dir/data/postmaster.pid" ] || die "no server runs in $dir"
+  as_owner "$PG_BIN/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null || die "the server did not stop"
+}
+
+resume() {
+  local dir=$1
+  [ -d "$dir/data" ] || die "$dir is not a cluster folder"
+  if ! as_owner "$PG_BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null; then
+    tail -n 20 "$dir/server.log" >&2 || true
+    die "the server did not start again"
+  fi
+}
+
+usage="usage: $0 start|stop|halt|resume <dir>"
+[ $# -eq 2 ] || die "$usage"
 case "$1" in
   start) start "$2" ;;
   stop) stop "$2" ;;
-  *) die "usage: $0 start|stop <dir>" ;;
+  halt) halt "$2" ;;
+  resume) resume "$2" ;;
+  *) die "$usage" ;;
 esac

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # The main job on the embedded SQLite default: installs the packages, builds,
-# creates the demo plant database when it is missing, appends a short scripted
-# run of commands for the demo machines, drains the log with
-# `korvex7 process` as the collector service would, and prints what happened.
+# creates the demo plant database and the collector's settings for it when
+# they are missing, starts the collector (voltrane-collector as a console
+# program, without key watcher since standard input is not a terminal) and
+# the plant simulator (`korvex7 simulate`) beside it for a short run, stops
+# both and prints what was recorded per machine.
 #
-# The demo database and its settings store live in build/demo/ (override with
-# VOLTRANE_DEMO_DIR), away from this computer's own settings. Run it again to
-# append and process another round.
+# The demo database, its settings store, the collector's lock and its report
+# (collector.log) live in build/demo/ (override with VOLTRANE_DEMO_DIR), away
+# from this computer's own settings. VOLTRANE_DEMO_SECONDS (default 20) and
+# VOLTRANE_DEMO_SPEED (default 120: two plant minutes per real second) shape the
+# run; VOLTRANE_DEMO_SEED repeats a run. Run it again for another round.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,59 +20,135 @@ fi
 echo "==> building"
 scripts/build.sh build
 
+seconds=${VOLTRANE_DEMO_SECONDS:-20}
+speed=${VOLTRANE_DEMO_SPEED:-120}
 demo=${VOLTRANE_DEMO_DIR:-$PWD/build/demo}
 mkdir -p "$demo"
 demo=$(cd "$demo" && pwd)
 db="$demo/mdc.db"
-# A settings store of its own: the diagnostic log (MDCService.log) goes to the demo folder.
 export VOLTRANE_MACHINE_STORE="$demo/machine.toml"
 export VOLTRANE_USER_STORE="$demo/user.toml"
-printf '[Software.Voltrane.Paths]\n"" = "%s"\n' "$demo" >"$VOLTRANE_MACHINE_STORE"
+export VOLTRANE_LOCK_DIR="$demo"
 
 korvex7() {
   build/tools/korvex7 --connection "Provider=SQLite;Data Source=$db;" --dbtype SQLite "$@"
 }
+query() { sqlite3 -header -column "$db" "$1"; }
 
 if [ ! -f "$db" ]; then
   echo "==> creating the demo plant in $db"
   korvex7 schema init --demo
 fi
 
-# Commands with handlers in this build: custom commands (type 0 "Door Open",
-# type 20 "Coolant Alarm") and heartbeats (type 15). Time codes: 0 start,
-# 1 end, 2 both.
-echo "==> appending a scripted run for the demo machines"
-appended=0
-append() {
-  korvex7 append --machine "$1" --type "$2" --time-code "$3" ${4:+--param "$4"} >/dev/null
-  appended=$((appended + 1))
+# The collector's settings: this database, a short idle timeout (it looks for
+# new rows ten times a second), the diagnostic log (MDCService.log) in the
+# demo folder, and the class registration of the library built here.
+if ! grep -qs '^\[Software\.Voltrane\.MDCService\]' "$VOLTRANE_MACHINE_STORE"; then
+  echo "==> writing the collector's settings to $VOLTRANE_MACHINE_STORE"
+  clsid="{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}"
+  cat >"$VOLTRANE_MACHINE_STORE" <<TOML
+[Software.Voltrane.MDCService]
+DatabaseType = "SQLite"
+SQLiteConnectionString = "Provider=SQLite;Data Source=$db;"
+Timeout = 100
+EnableIcon = 0
+
+[Software.Voltrane.Paths]
+"" = "$demo"
+
+[Software.Classes."Korvex7.CKorvex7Obj".CLSID]
+"" = "$clsid"
+
+[Software.Classes.CLSID."$clsid".InprocServer32]
+"" = "$PWD/build/library/libkorvex7.so"
+TOML
+  chmod 600 "$VOLTRANE_MACHINE_STORE"
+fi
+
+# Rows per machine waiting in the log, as SQL VALUES rows ('101', 3), ...
+waiting_values() {
+  sqlite3 "$db" "select '(''' || m.MACHINE_NUMBER || ''', ' ||
+      (select count(*) from T_SFC_MDC_LOG l where l.MACHINE_ID = m.MACHINE_ID) || ')'
+    from T_SFC_MACHINE m order by m.MACHINE_NUMBER;" | paste -sd, -
 }
-for machine in 101 102 201 202 301; do
-  append "$machine" 15 0
-  append "$machine" 0 0 "door opened by operator"
-  append "$machine" 20 2 "coolant low"
-  append "$machine" 0 1
-  append "$machine" 20 0 "coolant pressure"
+waiting_before=$(waiting_values)
+
+echo "==> starting the collector (report in $demo/collector.log)"
+build/service/voltrane-collector </dev/null >"$demo/collector.log" 2>&1 &
+collector=$!
+trap 'kill -TERM "$collector" 2>/dev/null || true' EXIT
+for _ in $(seq 300); do
+  grep -q "Database connection successfully initialized." "$demo/collector.log" && break
+  kill -0 "$collector" 2>/dev/null || break
+  sleep 0.1
 done
-append 101 20 1
-append 201 20 1
-echo "appended $appended commands; waiting in the log: $(korvex7 count)"
+if ! grep -q "Database connection successfully initialized." "$demo/collector.log"; then
+  cat "$demo/collector.log" >&2
+  echo "The collector did not connect to $db." >&2
+  exit 1
+fi
 
-echo "==> processing the log"
-korvex7 process
+echo "==> simulating the demo plant for $seconds s at $speed times plant speed"
+korvex7 simulate --speed "$speed" --duration "$seconds" ${VOLTRANE_DEMO_SEED:+--seed "$VOLTRANE_DEMO_SEED"} \
+  | tee "$demo/simulate.out"
 
-echo "==> what the log left behind"
-echo "waiting in the log: $(korvex7 count)"
-sqlite3 -header -column "$db" "
+# The collector rests for its idle timeout after a row that fails, so a pass
+# over rows it cannot process takes a while; it has done what it can once the
+# log stops shrinking for a whole pass.
+echo "==> letting the collector work through the log"
+previous=-1
+unchanged=0
+for _ in $(seq 90); do
+  rows=$(korvex7 count)
+  if [ "$rows" -eq 0 ]; then break; fi
+  if [ "$rows" -eq "$previous" ]; then unchanged=$((unchanged + 1)); else unchanged=0; fi
+  if [ $((unchanged * 10)) -ge $((rows + 20)) ]; then break; fi
+  previous=$rows
+  sleep 1
+done
+
+echo "==> stopping the collector"
+kill -TERM "$collector"
+wait "$collector" || echo "the collector ended with status $?" >&2
+trap - EXIT
+
+appended_values=$(sed -n 's/^  machine \([^:]*\): \([0-9]*\) commands$/('"'"'\1'"'"', \2)/p' \
+  "$demo/simulate.out" | paste -sd, -)
+echo
+echo "what was recorded per machine (processed = rows that left the log during this run):"
+query "
+  with appended(machine, n) as (values ${appended_values:-('', 0)}),
+    before(machine, n) as (values ${waiting_before:-('', 0)}),
+    now(machine, n) as (select m.MACHINE_NUMBER,
+      (select count(*) from T_SFC_MDC_LOG l where l.MACHINE_ID = m.MACHINE_ID)
+      from T_SFC_MACHINE m)
   select m.MACHINE_NUMBER as machine, m.MACHINE_NAME as name,
+    coalesce(a.n, 0) as appended,
+    coalesce(b.n, 0) + coalesce(a.n, 0) - w.n as processed,
+    w.n as waiting,
     (select count(*) from T_SFC_EVENT e where e.MACHINE_ID = m.MACHINE_ID) as events,
     (select count(*) from T_SFC_EVENT e where e.MACHINE_ID = m.MACHINE_ID
        and e.STOP_TIME is null) as open_events,
-    (select count(*) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID) as records
-  from T_SFC_MACHINE m order by m.MACHINE_NUMBER;"
+    (select count(*) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID) as records,
+    coalesce(m.STATUS_CODE, 0) as status
+  from T_SFC_MACHINE m join now w on w.machine = m.MACHINE_NUMBER
+    left join appended a on a.machine = m.MACHINE_NUMBER
+    left join before b on b.machine = m.MACHINE_NUMBER
+  order by m.MACHINE_NUMBER;"
+echo
+echo "waiting in the log, by command (rows the collector could not process):"
+query "
+  select c.COMMAND_NAME as command,
+    case l.COMMAND_TIME_CODE when 0 then 'start' when 1 then 'end' else 'both' end as time_code,
+    count(*) as rows
+  from T_SFC_MDC_LOG l left join T_SFC_COMMAND c on c.COMMAND_ID = l.COMMAND_ID
+  group by c.COMMAND_NAME, l.COMMAND_TIME_CODE order by count(*) desc;"
+echo
+echo "the collector's reports, most frequent first:"
+sed -n 's/^\[\([a-z]*\) 0x[0-9A-F]*\] //p' "$demo/collector.log" | sort | uniq -c | sort -rn | head -8
 echo
 echo "latest events:"
-sqlite3 -header -column "$db" "
+query "
   select m.MACHINE_NUMBER as machine, c.COMMAND_NAME as command, e.START_TIME as start,
     coalesce(e.STOP_TIME, '(open)') as stop, coalesce(e.PARAM1, '') as param
   from T_SFC_EVENT e join T_SFC_MACHINE m on m.MACHINE_ID = e.MACHINE_ID

@@ -11,6 +11,7 @@
 #include "tools/count_command.h"
 #include "tools/process_command.h"
 #include "tools/schema_init_command.h"
+#include "tools/simulate_command.h"
 #include "tools/tool_options.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
   ProcessOptions process_options;
   CLI::App* process = AddProcessCommand(app, process_options);
   CLI::App* count = AddCountCommand(app);
+  SimulateOptions simulate_options;
+  CLI::App* simulate = AddSimulateCommand(app, simulate_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
 
@@ -44,5 +47,6 @@ int main(int argc, char** argv) {
     return RunProcess(choice, process_options, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
   }
   if (count->parsed()) return RunCount(choice, std::cout, std::cerr);
+  if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
   return 1;
 }

@@ -1,0 +1,177 @@
+#include "tools/simulate_command.h"
+
+#include <fmt/format.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cmath>
+#include <random>
+
+#include "dbaccess/clock.h"
+#include "library/com_error.h"
+#include "tools/library_object.h"
+#include "tools/simulation_run.h"
+
+namespace {
+
+std::atomic<bool> g_stop_requested{false};
+
+extern "C" void RequestStop(int) { g_stop_requested = true; }
+
+// The first SIGINT or SIGTERM ends the run after the command in hand; the
+// handler then falls back to the default, so a second one ends the program.
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// The names of the demo plant's commands, by type code.
+std::string CommandName(int32_t type_code) {
+  switch (type_code) {
+    case 0:
+      return "Door Open";
+    case 4:
+      return "Logon";
+    case 5:
+      return "Job";
+    case 6:
+      return "Part";
+    case 7:
+      return "Operation";
+    case 8:
+      return "Setup";
+    case 9:
+      return "Cycle";
+    case 10:
+      return "Teardown";
+    case 11:
+      return "Machine Downtime";
+    case 12:
+      return "User Downtime";
+    case 13:
+      return "Good Part Count";
+    case 14:
+      return "Scrapped Part Count";
+    case 15:
+      return "Heartbeat";
+    case 16:
+      return "Idle";
+    case 17:
+      return "Part Serial Number";
+    case 20:
+      return "Coolant Alarm";
+    default:
+      return fmt::format("Command type {}", type_code);
+  }
+}
+
+std::string PlantTime(int64_t ms) {
+  const int64_t seconds = ms / 1000;
+  return fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+PlantProfile ProfileFor(const std::vector<std::string>& machine_numbers) {
+  PlantProfile profile = DemoPlantProfile();
+  if (machine_numbers.empty()) return profile;
+  std::vector<SimulatedMachine> machines;
+  for (const std::string& number : machine_numbers) {
+    SimulatedMachine machine{number, 5.0};
+    for (const SimulatedMachine& demo : profile.machines) {
+      if (demo.number == number) machine = demo;
+    }
+    machines.push_back(machine);
+  }
+  profile.machines = std::move(machines);
+  return profile;
+}
+
+// Some of the library's texts begin with a blank.
+std::string Trimmed(std::string text) {
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
+
+}  // namespace
+
+CLI::App* AddSimulateCommand(CLI::App& app, SimulateOptions& options) {
+  CLI::App* simulate = app.add_subcommand(
+      "simulate", "Append a live command stream for the demo plant's machines until stopped");
+  simulate->add_option("--speed", options.speed, "Plant time runs this many times faster")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
+  simulate->add_option("--seed", options.seed, "Seed of the stream: the same seed, the same run");
+  simulate->add_option("--duration", options.duration_seconds, "Stop after this many seconds")
+      ->check(CLI::NonNegativeNumber);
+  simulate->add_option("--count", options.count, "Stop after this many commands")
+      ->check(CLI::NonNegativeNumber);
+  simulate->add_option("--machine", options.machines,
+                       "Machine number to simulate (repeatable; default the demo plant's five)");
+  simulate->add_flag("--quiet", options.quiet, "Do not print each command");
+  return simulate;
+}
+
+std::string DescribeCommand(const SimulatedCommand& command) {
+  static const char* const kTimeCodes[] = {"start", "end", "both"};
+  const char* time_code = command.command_time_code >= 0 && command.command_time_code <= 2
+                              ? kTimeCodes[command.command_time_code]
+                              : "?";
+  std::string text =
+      fmt::format("+{} machine {}: {} {}", PlantTime(command.at_ms), command.machine_number,
+                  CommandName(command.command_type_code), time_code);
+  if (!command.param.empty()) text += fmt::format(" ({})", command.param);
+  return text;
+}
+
+int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, std::ostream& out,
+                std::ostream& err) {
+  LibraryObject object = CreateConnectedObject(choice, err);
+  if (!object) return 1;
+  const uint32_t seed = options.seed ? *options.seed : std::random_device()();
+  PlantSimulator simulator(ProfileFor(options.machines), seed);
+  SimulationLimits limits;
+  limits.speed = options.speed;
+  if (options.duration_seconds) limits.duration_ms = std::llround(*options.duration_seconds * 1000);
+  if (options.count) limits.max_commands = *options.count;
+
+  const auto append = [&](const SimulatedCommand& command, std::string& error) {
+    try {
+      if (!object->IsConnected() &&
+          !object->ConnectToDatabase(choice.connection_string, choice.database_type, error)) {
+        return false;
+      }
+      return object->AppendItemToMDCLog2(command.machine_number, command.command_type_code,
+                                         command.param, command.command_time_code, error);
+    } catch (const ComError& failure) {
+      error = fmt::format("Error # {}:{}", failure.number(), failure.description());
+      return false;
+    }
+  };
+  const auto appended = [&](const SimulatedCommand& command) {
+    if (!options.quiet) out << DescribeCommand(command) << "\n" << std::flush;
+  };
+
+  g_stop_requested = false;
+  CatchStopSignals();
+  dbaccess::SystemClock clock;
+  const SimulationResult result =
+      SimulationRun(simulator, clock, g_stop_requested).Run(limits, append, appended);
+
+  out << fmt::format("Appended {} commands in {:.1f} s, {} of plant time (speed {}, seed {}).\n",
+                     result.appended, result.elapsed_ms / 1000.0, PlantTime(result.plant_ms),
+                     options.speed, seed);
+  for (const SimulatedMachine& machine : simulator.Profile().machines) {
+    const auto found = result.appended_per_machine.find(machine.number);
+    const int64_t count = found == result.appended_per_machine.end() ? 0 : found->second;
+    out << fmt::format("  machine {}: {} commands\n", machine.number, count);
+  }
+  if (result.failed) {
+    err << fmt::format("Gave up: a command could not be appended three times: {}\n",
+                       Trimmed(result.error));
+    return 1;
+  }
+  return 0;
+}
