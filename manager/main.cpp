@@ -2,6 +2,7 @@
 // service, or with --no-gui its terminal walk. Hands over at once to the
 // wizard application or to RunNoGui.
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -67,7 +68,9 @@ int main(int argc, char** argv) {
       std::cerr << "Administrator priveleges required\n";
       return 1;
     }
-    SystemctlServiceControl service;
+    // VOLTRANE_SYSTEMCTL names another program in systemctl's place (tests, containers).
+    const char* systemctl = std::getenv("VOLTRANE_SYSTEMCTL");
+    SystemctlServiceControl service(kCollectorUnit, systemctl ? systemctl : "systemctl");
     return RunNoGui(values, options, service, std::cout);
   }
 #ifdef VOLTRANE_MANAGER_GUI

@@ -40,12 +40,13 @@ class NoGuiRun {
       : out_(out),
         prompts_(out, options.take_over_designation),
         rules_(connection_, prompts_, service, std::move(host)),
-        options_(options) {}
+        options_(options),
+        service_(service) {}
 
   int Run(const CommandLineValues& values) {
     rules_.Load(values);
-    Step("Collector service stopped for the configuration",
-         rules_.service_was_running() ? "it was running" : "it was not running");
+    Step("Collector service",
+         rules_.service_was_running() ? "stopped for the configuration" : "not running");
     if (!Step("Database type " + std::string(KindName(rules_.connection.selected_kind)),
               rules_.Buttons().next ? "" : "not a known kind", rules_.Buttons().next))
       return Fail();
@@ -56,17 +57,21 @@ class NoGuiRun {
     }
     if (!Step("Connection test, version and designation checks", "", rules_.Next())) return Fail();
     for (int page = 4; page <= 6; ++page) {
-      if (!Step(rules_.WindowTitle(), "", rules_.Next())) return Fail();
+      const std::string title = rules_.WindowTitle();
+      if (!Step(title, "", rules_.Next())) return Fail();
     }
-    rules_.heartbeats.start_service = options_.start_service;
-    const bool done = rules_.Finish() == FinishResult::kDone;
-    Step(rules_.WindowTitle() +
-             ": Finish (locks, automatic creation, heartbeats, settings, "
-             "options" +
-             (options_.start_service ? ", service start)" : ")"),
-         "", done);
-    if (!done) return Fail();
+    // The start is reported as a step of its own: a failed start leaves the
+    // configuration written.
+    rules_.heartbeats.start_service = false;
+    if (!Step(rules_.WindowTitle() + ": Finish (locks, automatic creation, heartbeats, settings, "
+                                     "options)",
+              "", rules_.Finish() == FinishResult::kDone))
+      return Fail();
     out_ << "The MDC Service is configured.\n";
+    if (options_.start_service && !Step("Start MDC Service", "", service_.Start())) {
+      out_ << "    Error, the MDC Service Failed to start\n";
+      return 1;
+    }
     return 0;
   }
 
@@ -87,6 +92,7 @@ class NoGuiRun {
   CDatabaseConnectionObj connection_;
   CAdminWizardRules rules_;
   NoGuiOptions options_;
+  ServiceControl& service_;
 };
 
 }  // namespace
