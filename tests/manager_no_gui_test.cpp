@@ -2,6 +2,7 @@
 // the command line, as an installation script would, and its refusals.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -21,9 +22,11 @@ struct RunResult {
   std::string output;
 };
 
-RunResult RunManager(const std::string& arguments) {
+// Runs the manager (behind `launcher`, when given) and collects its output.
+RunResult RunManager(const std::string& arguments, const std::string& launcher = "") {
   RunResult result;
-  FILE* pipe = popen((std::string(MANAGER_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+  FILE* pipe =
+      popen((launcher + std::string(MANAGER_PATH) + " " + arguments + " 2>&1").c_str(), "r");
   if (!pipe) return result;
   char buffer[512];
   while (fgets(buffer, sizeof buffer, pipe)) result.output += buffer;
@@ -118,6 +121,16 @@ TEST_F(ManagerNoGuiTest, AMissingDatabaseFileFailsWithoutWritingSettings) {
   EXPECT_NE(run.output.find("The file " + path_ + ".missing does not exist."), std::string::npos)
       << run.output;
   EXPECT_FALSE(std::filesystem::exists(sandbox_.dir() + "/machine.toml"));
+}
+
+TEST_F(ManagerNoGuiTest, AnyoneButRootIsRefused) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and setpriv";
+  const RunResult as_nobody =
+      RunManager("--no-gui -DBTYPE 3 -DATABASE " + path_,
+                 "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ");
+  EXPECT_EQ(as_nobody.status, 1);
+  EXPECT_EQ(as_nobody.output, "Administrator priveleges required\n");
 }
 
 TEST_F(ManagerNoGuiTest, HelpNamesTheKeywords) {

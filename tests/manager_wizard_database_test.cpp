@@ -3,6 +3,7 @@
 // and heartbeat pages, and the Finish order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -333,7 +334,39 @@ TEST_P(ManagerDatabaseTest, OptionHelpersRoundTripAndReportMissingRows) {
   EXPECT_EQ(connected.ReadDBOptionInt(27), -1);
   EXPECT_EQ(connected.ReadDBOptionStr(8), "");
   EXPECT_TRUE(connected.UpdateDB("DOWNTIME_CODE", 3, "CYCLE_STATUS_LOCK", "7"));
+
+  // A lost connection is opened again with the same settings, without a question.
+  const size_t questions = prompts_.questions.size();
+  connection_.Disconnect();
+  EXPECT_EQ(connected.ReadDBOptionNum(15), 14);
+  EXPECT_EQ(prompts_.questions.size(), questions);
   EXPECT_FALSE(connected.UpdateDB("NO_SUCH_TABLE", 3, "X", "7"));
+}
+
+TEST_P(ManagerDatabaseTest, TheServerPageListsTheServersDatabases) {
+  if (database_.kind != 4) GTEST_SKIP() << "a file database has no list";
+  rules_->Load({});
+  rules_->Next();
+  ASSERT_EQ(rules_->CurrentPage(), 3);
+  const std::string own = rules_->Server().database;
+  rules_->DatabaseListFocused();
+  ASSERT_TRUE(rules_->connection.database_list_loaded);
+  const auto& list = rules_->connection.database_list;
+  EXPECT_NE(std::find(list.begin(), list.end(), own), list.end());
+  EXPECT_EQ(std::find(list.begin(), list.end(), "template0"), list.end());
+
+  // A changed server clears the list; a failing server is tried once per two focuses.
+  rules_->Server().server = "127.0.0.1:1";
+  rules_->ServerFieldsChanged();
+  rules_->DatabaseListFocused();
+  EXPECT_TRUE(rules_->connection.database_list_failed);
+  rules_->DatabaseListFocused();
+  EXPECT_FALSE(rules_->connection.database_list_failed);
+  EXPECT_FALSE(rules_->connection.database_list_loaded);
+  // The failed test shows the provider's own text and asks for a retry of the list.
+  EXPECT_FALSE(rules_->Next());
+  EXPECT_TRUE(rules_->connection.database_list_retry_requested);
+  EXPECT_FALSE(prompts_.Shown("The supplied connection information is not valid."));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ManagerDatabaseTest,
