@@ -1,5 +1,6 @@
 // The eight pages of the wizard window: their widgets, captions and the
 // forwarding of every edit into the rules' state.
+#include <QApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,6 +37,10 @@ QComboBox* NewList() {
   auto* list = new QComboBox;
   list->setEditable(true);
   list->setInsertPolicy(QComboBox::NoInsert);
+  // Leaving a list whose text matches no item empties it.
+  QObject::connect(list->lineEdit(), &QLineEdit::editingFinished, list, [list] {
+    if (list->findText(list->currentText()) < 0) list->setEditText("");
+  });
   return list;
 }
 
@@ -45,6 +50,7 @@ QLineEdit* frmAdminWizard::NewField(bool password) {
   auto* field = new QLineEdit;
   // An apostrophe would end the quoted text of a statement: it is refused as typed.
   field->setValidator(new QRegularExpressionValidator(QRegularExpression("[^']*"), field));
+  connect(field, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
   if (password) field->setEchoMode(QLineEdit::Password);
   connect(field, &QLineEdit::textEdited, this, [this] { RefreshButtons(); });
   return field;
@@ -113,7 +119,10 @@ QWidget* frmAdminWizard::BuildServerPage() {
   server_user_ = NewField();
   server_password_ = NewField(true);
   server_ = NewField();
-  database_list_ = NewList();
+  // The database may be typed as well as chosen: no emptying on leaving.
+  database_list_ = new QComboBox;
+  database_list_->setEditable(true);
+  database_list_->setInsertPolicy(QComboBox::NoInsert);
   database_list_->lineEdit()->setValidator(
       new QRegularExpressionValidator(QRegularExpression("[^']*"), database_list_));
   database_list_->installEventFilter(this);
