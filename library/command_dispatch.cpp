@@ -98,10 +98,63 @@ bool CKorvex7Obj::RunCommandHandler(int32_t lCommandTypeCode, std::string& strEr
       return DoCustomBoth(m_lDeptID, m_lLocationID, m_lGroupID, m_lMachineID, m_lCommandID,
                           m_strParam, m_dtCurrentTime, strError);
     default:
-      // The machine state handlers come with their own features; until then
-      // their rows stay in the log rather than be dropped unprocessed.
-      strError = strName + " is not available in this build of the library.";
-      return false;
+      return RunMachineStateHandler(handler, strError);
+  }
+}
+
+bool CKorvex7Obj::RunMachineStateHandler(CommandHandler handler, std::string& strError) {
+  const int32_t d = m_lDeptID, l = m_lLocationID, g = m_lGroupID, m = m_lMachineID;
+  const dbaccess::DateTime& t = m_dtCurrentTime;
+  bool bTransactionOpen = false;
+  switch (handler) {
+    case CommandHandler::kLogonStart:
+      return DoLogonStart(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kLogonEnd:
+      return DoLogonEnd(d, l, g, m, t, strError);
+    case CommandHandler::kJobStart:
+      return DoJobStart(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kJobEnd:
+      return DoJobEnd(d, l, g, m, t, strError);
+    case CommandHandler::kPartStart:
+      return DoPartStart(d, l, g, m, m_strParam, t, strError, bTransactionOpen);
+    case CommandHandler::kPartEnd:
+      return DoPartEnd(d, l, g, m, t, strError);
+    case CommandHandler::kOpStart:
+      return DoOpStart(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kOpEnd:
+      return DoOpEnd(d, l, g, m, t, strError);
+    case CommandHandler::kSetupStart:
+      return DoSetupStart(d, l, g, m, t, strError);
+    case CommandHandler::kSetupEnd:
+      return DoSetupEnd(d, l, g, m, t, strError);
+    case CommandHandler::kCycleStart:
+      return DoCycleStart(d, l, g, m, t, strError);
+    case CommandHandler::kCycleEnd:
+      return DoCycleEnd(d, l, g, m, t, strError);
+    case CommandHandler::kTeardownStart:
+      return DoTeardownStart(d, l, g, m, t, strError);
+    case CommandHandler::kTeardownEnd:
+      return DoTeardownEnd(d, l, g, m, t, strError);
+    case CommandHandler::kMachineDowntimeStart:
+      return DoMachineDowntimeStart(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kMachineDowntimeEnd:
+      return DoMachineDowntimeEnd(d, l, g, m, t, strError);
+    case CommandHandler::kUserDowntimeStart:
+      return DoUserDowntimeStart(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kUserDowntimeEnd:
+      return DoUserDowntimeEnd(d, l, g, m, t, strError);
+    case CommandHandler::kGoodPartCount:
+      return DoGoodPartCount(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kScrappedPartCount:
+      return DoScrappedPartCount(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kIdleStart:
+      return DoIdleStart(d, l, g, m, t, strError);
+    case CommandHandler::kPartSerialNoStart:
+      return DoPartSerialNoStart(d, l, g, m, m_strParam, t, strError);
+    case CommandHandler::kPartSerialNoEnd:
+      return DoPartSerialNoEnd(d, l, g, m, t, strError, false);
+    default:
+      return true;
   }
 }
 

@@ -32,8 +32,10 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
+#include "library/command_dispatch_table.h"
 #include "library/heart_beat_info.h"
 #include "library/korvex7.h"
+#include "library/machine_data_kinds.h"
 
 class CKorvex7Obj : public _CKorvex7Obj {
  public:
@@ -90,6 +92,9 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool ExecuteSQL(const std::string& strSQL, std::string& strError);
   bool ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
                          int32_t& lRecordsAffected);
+  // Traces and executes, letting a database error reach the caller (DbError):
+  // for statements inside a handler's transaction.
+  void ExecuteStatement(const std::string& strSQL);
   bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
                         int32_t& lRecordsAffected);
 
@@ -226,8 +231,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // Opens an event (ending the open one of the same command and machine);
   // returns its key, 0 for a "both" event on SQL Server. Throws ComError
   // (source "AddEventRecord") naming the step that failed.
-  int32_t AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                         int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+  int32_t AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                         int32_t lCommandID, const std::string& strParam,
                          const dbaccess::DateTime& dtCurrentTime, bool bBoth);
   // Ends the open event of the command on the machine; retries 12 times, 5 s
   // apart, then returns false. pbEnded: whether an open event was ended.
@@ -257,9 +262,175 @@ class CKorvex7Obj : public _CKorvex7Obj {
     dbaccess::DateTime dtCurrentTime;
   };
   CurrentLogEntry GetCurrentLogEntry() const {
-    return {m_lCommandID, m_lCommandTimeCode, m_lDeptID,   m_lLocationID,
+    return {m_lCommandID, m_lCommandTimeCode, m_lDeptID,  m_lLocationID,
             m_lGroupID,   m_lMachineID,       m_strParam, m_dtCurrentTime};
   }
+
+  // Machine data records (machine_data_records.cpp, machine_data_validation.cpp,
+  // machine_status.cpp). They run inside the calling handler's transaction
+  // and let database errors reach it (DbError or ComError).
+  // lShiftID and dtShiftEnd are passed by the expired-shift handling only and
+  // never reach the new record, whose caller writes the shift columns itself.
+  int32_t CreateNextMachineDataRecord(int32_t lPrevMachineDataID, MachineDataSplitKind eKind,
+                                      const dbaccess::DateTime& dtTime,
+                                      std::optional<int32_t> lShiftID = std::nullopt,
+                                      std::optional<dbaccess::DateTime> dtShiftEnd = std::nullopt);
+  void PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
+                                             const dbaccess::DateTime& dtStopTime);
+  // True when the record is invalid; the first failing check is traced.
+  bool ValidateMachineDataRecord(int32_t lMachineDataID);
+  // The record split of the reference handlers: rsCurrent is the handler's
+  // open current record (any changes it made are saved with STOP_TIME);
+  // writeNew receives the new record, open and positioned, and the split
+  // saves it afterwards. Returns the new record's id.
+  int32_t SplitMachineDataRecord(int32_t lMachineID, dbaccess::Recordset& rsCurrent,
+                                 MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
+                                 const std::function<void(dbaccess::Recordset&)>& writeNew);
+  // Brings the machine's records up to dtTime (inside the caller's
+  // transaction) and returns the id of the record current afterwards.
+  int32_t GetCurrentMachineDataID(int32_t lMachineID, const dbaccess::DateTime& dtTime);
+  // Opens "select * from T_SFC_MACHINE_DATA ... where MACHINE_DATA_ID = id".
+  dbaccess::RecordsetPtr OpenMachineDataRecord(int32_t lMachineDataID);
+  void SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID);
+  void SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
+                        const dbaccess::DateTime& dtStatusDate);
+  int32_t GetMachineStatus(int32_t lMachineID);
+  // -1 when the machine has no row; lDowntimeCodeID is left unchanged when no
+  // downtime of the current record is open.
+  int32_t GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID);
+  double GetStandardCycleTime(int32_t lMachineID, int32_t lPartID);
+  // SQL Server only: one batch inserting the row and reading SCOPE_IDENTITY().
+  bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,
+                               const std::string& strValues, int32_t& lNewID,
+                               std::string& strError);
+
+  // Parts of the record operations above.
+  int32_t StoreMachineDataRecord(const std::vector<std::pair<std::string, dbaccess::Variant>>& row);
+  void CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
+                          const dbaccess::DateTime& dtTime);
+  std::string FirstValidationFailure(int32_t lMachineDataID);  // "" when valid
+  bool AnyUnresolvedRow(const std::string& strSQL, const char* strID, const char* strDataStart);
+
+  // Expired shifts (expired_shifts.cpp): one pass closes the current record
+  // at its boundary and opens the next.
+  struct ShiftPass {
+    int32_t lRecordID = -1;  // the current record, -1 when none
+    dbaccess::DateTime dtRecordStart;
+    dbaccess::DateTime dtLatest;  // the record's latest start of anything
+    dbaccess::DateTime dtBoundary;
+    int32_t lShiftID = -1;
+    std::string strUserName;
+    std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
+  };
+  bool BringRecordsUpTo(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                        int32_t& lMachineDataID, bool bOwnTransaction);
+  ShiftPass ReadCurrentShiftRecord(int32_t lMachineID, const dbaccess::DateTime& dtTime);
+  void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
+  void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);
+  int32_t CloseRecordAtBoundary(int32_t lMachineID, ShiftPass& pass);
+  dbaccess::DateTime WriteShiftOfNextRecord(int32_t lMachineID, int32_t lNextID, ShiftPass& pass,
+                                            int32_t lNewShiftID, bool bIsSwing,
+                                            const dbaccess::DateTime& dtBoundary,
+                                            const dbaccess::DateTime& dtShiftStop,
+                                            const dbaccess::DateTime& dtChartDate);
+
+  // Shift calendar (shift_calendar.cpp). Interval times live on 1970-01-01
+  // (swing stops on 1970-01-02). A machine without any shift has a midnight
+  // boundary with shift key -1 each day.
+  void DetermineChartDateAndShiftInfo(const dbaccess::DateTime& dtTime, int32_t lMachineID,
+                                      const std::string& strUserName, bool bInclusive,
+                                      dbaccess::DateTime& dtChartDate, int32_t& lShiftID,
+                                      bool& bIsSwing, dbaccess::DateTime& dtShiftStart,
+                                      dbaccess::DateTime& dtShiftStop);
+  dbaccess::DateTime GetNextShiftStart(const dbaccess::DateTime& dtTime, int32_t lMachineID,
+                                       int32_t& lShiftID, bool& bIsSwing);
+  std::string FilterShiftsForMachine(const std::string& strQuery, int32_t lMachineID);
+
+  // Logon, job, operation, part and serial-number handlers
+  // (logon_handlers.cpp, job_handlers.cpp, operation_handlers.cpp,
+  // part_handlers.cpp, serial_number_handlers.cpp). Each returns true on
+  // success and fills strError on failure.
+  bool DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                    const std::string& strUserName, const dbaccess::DateTime& dtCurrentTime,
+                    std::string& strError, bool bNoTransaction = false);
+  bool DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                  const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                  const std::string& strJobNumber, const dbaccess::DateTime& dtCurrentTime,
+                  std::string& strError);
+  bool DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                 const std::string& strOpNumber, const dbaccess::DateTime& dtCurrentTime,
+                 std::string& strError);
+  bool DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+               const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  // bTransactionOpen: false on entry makes the handler begin and commit its
+  // own transaction; true runs it inside the caller's.
+  bool DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                   const std::string& strPartNumber, const dbaccess::DateTime& dtCurrentTime,
+                   std::string& strError, bool& bTransactionOpen);
+  bool DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                 const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const std::string& strSerialNo,
+                           const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                         const dbaccess::DateTime& dtCurrentTime, std::string& strError,
+                         bool bTransactionOpen);
+  bool FindSerialOnOtherMachine(const std::string& strSerialNo, int32_t lMachineID,
+                                const dbaccess::DateTime& dtCurrentTime, bool& bTransactionOpen,
+                                int32_t& lOtherMachineID);
+
+  // Setup, teardown, cycle, downtime, idle and part-count handlers and the
+  // cycle status lock (activity_handlers.cpp, downtime_handlers.cpp,
+  // part_count_handlers.cpp, cycle_status_lock.cpp). A command the lock
+  // filters returns false with an empty strError.
+  void StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateTime& dtCurrentTime,
+                           int32_t lMachineID, int32_t lNewActivity);
+  bool DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                    const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                  const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                       const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                     const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                    const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                  const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                              int32_t lMachineID, const std::string& strCodeNumber,
+                              const dbaccess::DateTime& dtCurrentTime, std::string& strError,
+                              bool bLateHeartBeat = false);
+  bool DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                            std::string& strError);
+  bool DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const std::string& strCodeNumber,
+                           const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                         const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                       const std::string& strCount, const dbaccess::DateTime& dtCurrentTime,
+                       std::string& strError);
+  bool DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const std::string& strParam,
+                           const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                   const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  // The parameterised query (@MachineID, @DowntimeCodeID) that finds a
+  // machine's current downtime of a code with the machine's STATUS_DATE.
+  std::string CurrentDowntimeQueryText();
+  bool IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind, int32_t lDowntimeCodeID,
+                       const std::string& strEndName);
+
+  // Heartbeat and downtime-timeout monitor (heart_beat_monitor.cpp,
+  // downtime_timeouts.cpp); RecordHeartBeat, DoCheckForLateHeartBeats and
+  // DoAutoEndDowntimes are declared with the loop internals below.
+  void LoadHeartBeatTable(const dbaccess::DateTime& dtTime);
+  std::string GetCommandIDList(const std::vector<int32_t>& alCommandTypeCodes);
 
   dbaccess::Clock& clock() { return *m_clock; }
   const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
@@ -275,6 +446,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   void HandleOutOfOrderRow(int32_t lMDCLogID, std::string& strError);
   bool RunCommandHandler(int32_t lCommandTypeCode, std::string& strError);
+  bool RunMachineStateHandler(CommandHandler handler, std::string& strError);
   int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                     int32_t lMachineID, int32_t lCommandID,
                                     const std::string& strParam,
@@ -288,10 +460,10 @@ class CKorvex7Obj : public _CKorvex7Obj {
   void SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
                                     const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
 
-  // Later features the loop and the dispatcher already call
-  // (pending_operations.cpp); each does nothing and reports success until
-  // built. Virtual so that tests can stand in for their outcomes (an
-  // out-of-order row, a failed idle-time check).
+  // Steps the loop and the dispatcher call around each row (expired_shifts.cpp,
+  // the heartbeat monitor, the cycle status lock). Virtual so that tests can
+  // stand in for their outcomes (an out-of-order row, a failed idle-time
+  // check).
   virtual bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                    int32_t& lMachineDataID, bool bOwnTransaction);
   virtual bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,

@@ -7,3 +7,8 @@ std::string FormatSQLDateTime(const dbaccess::DateTime& dtValue) {
                      dtValue.Day(), dtValue.Hour(), dtValue.Minute(), dtValue.Second(),
                      dtValue.Millisecond());
 }
+
+std::string QuotedInsertDateTime(const dbaccess::DateTime& dtValue) {
+  return fmt::format("'{:02}/{:02}/{:04} {:02}:{:02}:{:02}'", dtValue.Month(), dtValue.Day(),
+                     dtValue.Year(), dtValue.Hour(), dtValue.Minute(), dtValue.Second());
+}

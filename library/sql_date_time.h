@@ -1,6 +1,8 @@
 // FormatSQLDateTime: a date-time as "yyyy-mm-dd HH:mm:ss.000", the form the
 // library traces times in and writes into the SQL Server stop-time
-// statement. Pure function; thread-safe.
+// statement. QuotedInsertDateTime: "'mm/dd/yyyy HH:mm:ss'", the literal of
+// the SQL Server inserts that return their identity (their batch sets the
+// month-first date format). Pure functions; thread-safe.
 #ifndef VOLTRANE_LIBRARY_SQL_DATE_TIME_H_
 #define VOLTRANE_LIBRARY_SQL_DATE_TIME_H_
 
@@ -9,5 +11,6 @@
 #include "dbaccess/date_time.h"
 
 std::string FormatSQLDateTime(const dbaccess::DateTime& dtValue);
+std::string QuotedInsertDateTime(const dbaccess::DateTime& dtValue);
 
 #endif  // VOLTRANE_LIBRARY_SQL_DATE_TIME_H_

@@ -41,6 +41,11 @@ bool CKorvex7Obj::ExecuteSQL(const std::string& strSQL, std::string& strError) {
   }
 }
 
+void CKorvex7Obj::ExecuteStatement(const std::string& strSQL) {
+  WriteExtendedErrorLog(strSQL);
+  m_oConnection->Execute(strSQL);
+}
+
 bool CKorvex7Obj::ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
                                     int32_t& lRecordsAffected) {
   WriteExtendedErrorLog(strSQL);

@@ -49,6 +49,9 @@ class FakeBackend : public dbaccess::Backend {
   dbaccess::ResultTable Query(const std::string& sql, const std::vector<dbaccess::Variant>& params,
                               int timeout) override {
     Execute(sql, params, timeout);
+    for (const auto& [key, result] : script_->query_results) {
+      if (sql.find(key) != std::string::npos) return result;
+    }
     return {};
   }
   void BeginTransaction() override { Transaction(); }

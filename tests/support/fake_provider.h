@@ -44,6 +44,9 @@ struct FakeScript {
   // call, by parameter name; a procedure whose name contains
   // `fail_sql_containing` throws `execute_failure` too.
   std::map<std::string, dbaccess::Variant> procedure_outputs;
+  // The rows a query answers with: the first entry whose key the query's
+  // text contains; no entry answers with no rows.
+  std::map<std::string, dbaccess::ResultTable> query_results;
 
   // What happened.
   std::vector<std::string> opened_strings;  // connection strings of each Open attempt
