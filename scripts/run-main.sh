@@ -136,6 +136,33 @@ query "
     left join before b on b.machine = m.MACHINE_NUMBER
   order by m.MACHINE_NUMBER;"
 echo
+echo "each machine now: status, who and what runs (current record), totals over all its records:"
+query "
+  select m.MACHINE_NUMBER as machine,
+    case m.STATUS_CODE when 1 then 'setup' when 2 then 'cycle' when 3 then 'downtime'
+      when 4 then 'teardown' else 'idle' end as status,
+    substr(coalesce(m.STATUS_DATE, ''), 12, 8) as since,
+    coalesce(u.USER_NAME, cur.USER_NAME, '') as operator,
+    coalesce(j.JOB_NUMBER, cur.JOB_NUMBER, '') as job,
+    coalesce(p.PART_NUMBER, cur.PART_NUMBER, '') as part,
+    coalesce(o.OP_NUMBER, cur.OP_NUMBER, '') as op,
+    printf('%.2f', (select sum(SETUP_TIME) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID)) as setup_h,
+    printf('%.1f', (select sum(CYCLE_TIME) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID)) as cycle_min,
+    printf('%.2f', (select sum(IDLE_TIME) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID)) as idle_h,
+    (select sum(FINISHED_CYCLES) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID) as cycles,
+    (select sum(UNFINISHED_CYCLES) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID) as cut,
+    (select sum(GOOD_COUNT) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID) as good,
+    (select sum(SCRAPPED_COUNT) from T_SFC_MACHINE_DATA d where d.MACHINE_ID = m.MACHINE_ID) as scrap,
+    (select count(*) from T_SFC_DT_PER_MACHINE_DATA dt join T_SFC_MACHINE_DATA d
+       on d.MACHINE_DATA_ID = dt.MACHINE_DATA_ID where d.MACHINE_ID = m.MACHINE_ID) as downtimes
+  from T_SFC_MACHINE m
+    left join T_SFC_MACHINE_DATA cur on cur.MACHINE_DATA_ID = m.MACHINE_DATA_ID
+    left join T_SFC_USER u on u.USER_ID = cur.USER_ID
+    left join T_SFC_JOB j on j.JOB_ID = cur.JOB_ID
+    left join T_SFC_PART p on p.PART_ID = cur.PART_ID
+    left join T_SFC_OP o on o.OP_ID = cur.OP_ID
+  order by m.MACHINE_NUMBER;"
+echo
 echo "waiting in the log, by command (rows the collector could not process):"
 query "
   select c.COMMAND_NAME as command,
