@@ -212,14 +212,12 @@ void Recordset::DetectBaseTable() {
 
 const std::string& Recordset::KeyColumn() const {
   if (key_column_known_) return key_column_;
-  key_column_known_ = true;
   if (base_table_.empty() || !connection_ || !connection_->IsOpen()) return key_column_;
-  try {
-    const std::vector<std::string> keys = connection_->backend().PrimaryKeyColumns(base_table_);
-    if (!keys.empty()) key_column_ = keys.front();
-  } catch (const DbError&) {
-    // Without a key the recordset still reads; Update of an edit reports it.
-  }
+  // Asked only when an edit is saved: a failure here (a connection lost
+  // since the read) is that save's failure, reported as itself.
+  const std::vector<std::string> keys = connection_->backend().PrimaryKeyColumns(base_table_);
+  if (!keys.empty()) key_column_ = keys.front();
+  key_column_known_ = true;
   return key_column_;
 }
 

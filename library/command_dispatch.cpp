@@ -73,6 +73,7 @@ bool CKorvex7Obj::ProcessCommand(dbaccess::RecordsetPtr& rsLog, int32_t& lMDCLog
   }
 
   if (strError.empty()) DoAutoEndDowntimes(m_lMachineID, m_dtCurrentTime, strError);
+  m_bLastRowFailed = !strError.empty();
   if (strError == kOutOfOrderText) {
     CloseRecordset(rsLog);
     return false;

@@ -63,7 +63,9 @@ bool CKorvex7Obj::IsConnected() {
     if (!m_oConnection || !m_oConnection->IsOpen()) return false;
     // A cached batch with rows left proves the connection recently worked;
     // the service asks before every processing call, so spare the database.
-    if (m_rsLog && m_rsLog->IsOpen() && !m_rsLog->Eof()) return true;
+    // After a failed row it proves nothing: a connection lost inside a
+    // handler must be noticed before every cached row fails on it in turn.
+    if (!m_bLastRowFailed && m_rsLog && m_rsLog->IsOpen() && !m_rsLog->Eof()) return true;
     m_oConnection->Execute(kProbeSql);
     return m_oConnection->IsOpen();
   } catch (...) {

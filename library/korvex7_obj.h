@@ -619,6 +619,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   dbaccess::DateTime m_dtLastHeartBeatCheck;
 
   bool m_bLogDrained = false;
+  bool m_bLastRowFailed = false;  // the last processed row left an error text
   double m_sys_date_adjust = 0;  // days: database clock minus local clock
   bool m_bV12Database = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;     // none until built

@@ -310,6 +310,21 @@ TEST_P(ProcessingLoopTest, AFailingHandlerKeepsItsRowInTheLog) {
   EXPECT_EQ(LogRows(), 1);
 }
 
+TEST_P(ProcessingLoopTest, AfterAFailedRowTheConnectionIsProbedDespiteTheCachedBatch) {
+  AppendRows(std::to_string(kCoolantAlarm), 0, 3);
+  Announce();
+  std::string error;
+  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // fills the batch cache
+  Exec("ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
+  Exec("ALTER TABLE T_VMES_PTYPE RENAME TO T_VMES_PTYPE_AWAY");  // the probe fails from now on
+  EXPECT_TRUE(object_->IsConnected());  // the cached batch answers
+  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_NE(error, "");
+  EXPECT_FALSE(object_->IsConnected());  // a failed row sends the question to the database
+  Exec("ALTER TABLE T_VMES_PTYPE_AWAY RENAME TO T_VMES_PTYPE");
+  EXPECT_TRUE(object_->IsConnected());
+}
+
 TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog) {
   AppendRows("null", 0, 1, "O'Neil");  // a refresh request
   AppendRows(std::to_string(kHeartbeatCommand), 0);
