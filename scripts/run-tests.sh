@@ -37,4 +37,6 @@ echo "==> tests"
 ctest --test-dir build --output-on-failure -j 2
 echo "==> tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build-asan --output-on-failure -j 2
+echo "==> fuzz targets, ${VOLTRANE_FUZZ_SECONDS:-30} s each"
+scripts/run-fuzz.sh "${VOLTRANE_FUZZ_SECONDS:-30}"
 echo "==> all tests passed"

@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   sqlite3 postgresql odbc-postgresql libsqliteodbc
   qt6-base-dev
+  clang libclang-rt-14-dev
 )
 
 as_root() {

@@ -1,0 +1,6 @@
+create trigger X
+begin
+  null;
+end;
+/
+select 1 from dual;

@@ -1,0 +1,3 @@
+create table T (A int);
+-- a comment
+insert into T values (1);
