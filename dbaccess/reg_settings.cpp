@@ -10,6 +10,7 @@
 #include "dbaccess/reg_settings.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,6 +30,7 @@ namespace {
 constexpr const char* kClassesRootKey = "Software\\Classes";
 constexpr const char* kMimeContentTypeKey = "MIME\\Database\\Content Type";
 constexpr mode_t kHiveMode = 0600;
+constexpr mode_t kSharedMachineHiveMode = 0640;
 
 std::string EnvOrEmpty(const char* name) {
   const char* value = std::getenv(name);
@@ -177,12 +179,25 @@ void SyncFolder(const std::filesystem::path& folder) {
   close(fd);
 }
 
-bool ReplaceFileAtomically(const std::filesystem::path& path, const std::string& text) {
+// The machine hive is shared with the service account's group where this writer may hand
+// it over (root, or a member of the group); every other hive file stays its owner's.
+bool SetHiveAccess(int fd, RegHive hive) {
+  if (hive != RegHive::kCurrentUser) {
+    const group* service_group = getgrnam(kServiceAccountName);
+    if (service_group && fchown(fd, static_cast<uid_t>(-1), service_group->gr_gid) == 0) {
+      return fchmod(fd, kSharedMachineHiveMode) == 0;
+    }
+  }
+  return fchmod(fd, kHiveMode) == 0;
+}
+
+bool ReplaceFileAtomically(const std::filesystem::path& path, RegHive hive,
+                           const std::string& text) {
   const std::filesystem::path folder = path.parent_path();
   std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  const bool written = fchmod(fd, kHiveMode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+  const bool written = SetHiveAccess(fd, hive) && WriteAll(fd, text) && fsync(fd) == 0;
   const bool closed = close(fd) == 0;
   if (!written || !closed || rename(temp.c_str(), path.c_str()) != 0) {
     unlink(temp.c_str());
@@ -240,7 +255,7 @@ bool ModifyHive(RegHive hive, bool create, const std::function<bool(toml::table&
   } catch (const toml::parse_error&) {
     return false;
   }
-  return ReplaceFileAtomically(path, text.str());
+  return ReplaceFileAtomically(path, hive, text.str());
 }
 
 // --- Operations shared by both hives ------------------------------------------------------
@@ -325,6 +340,14 @@ std::string HivePath(RegHive hive) {
   }
   const std::string store = EnvOrEmpty("VOLTRANE_MACHINE_STORE");
   return store.empty() ? "/etc/voltrane/registry.toml" : store;
+}
+
+bool SecureMachineHiveFile() {
+  const int fd = open(HivePath(RegHive::kLocalMachine).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool secured = SetHiveAccess(fd, RegHive::kLocalMachine);
+  close(fd);
+  return secured;
 }
 
 std::string SoftwareBaseFolder() {

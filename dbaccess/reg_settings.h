@@ -11,8 +11,11 @@
 // Readers never fail: a missing file, key or value, a value of the wrong type
 // or a file that is not valid TOML gives the caller's default. Writers create
 // the file and keys as needed and replace the file atomically (temp file and
-// rename); the machine hive is written mode 0600 because it holds connection
-// strings. A writer refuses (returns false) to touch a file it cannot parse, so
+// rename). Both hives hold connection strings: the user hive is written mode
+// 0600; the machine hive is written mode 0640 with the group of the service
+// account (kServiceAccountName) when that group exists and the writer may give
+// it, so the collector, running as that account, reads it and no one else
+// does, and mode 0600 otherwise. A writer refuses (returns false) to touch a file it cannot parse, so
 // a damaged store is never overwritten. One object per use; no state.
 //
 // Key and value names match without regard to case, as registry names do; an
@@ -43,8 +46,15 @@ inline constexpr int32_t kRegFileNotFound = 2;    // no hive file, or no such ke
 inline constexpr int32_t kRegAccessDenied = 5;    // the hive file cannot be read
 inline constexpr int32_t kRegBadDatabase = 1009;  // the hive file is not valid TOML
 
+// The unprivileged account and group the collector service runs as.
+inline constexpr const char* kServiceAccountName = "voltrane";
+
 // File of a hive, after the environment overrides.
 std::string HivePath(RegHive hive);
+
+// Gives an existing machine hive file the access its writers give it (see above), for an
+// installation step that finds the file written by other means. False when it cannot.
+bool SecureMachineHiveFile();
 
 // The base folder of the installation: the default value of `Software\Voltrane\Paths` from
 // the user hive, when missing or empty there from the machine hive, and kDefaultBaseFolder

@@ -4,8 +4,11 @@
 #include <dlfcn.h>
 #include <fmt/format.h>
 
+#include <filesystem>
+
 #include "dbaccess/reg_settings.h"
 #include "service/diagnostic_trace.h"
+#include "service/library_trust.h"
 
 #ifndef VOLTRANE_INSTALLED_LIBRARY
 #define VOLTRANE_INSTALLED_LIBRARY "libkorvex7.so.7"
@@ -26,34 +29,63 @@ std::string ClassIdOf(const std::string& prog_id_or_clsid) {
   return clsid.empty() ? kKorvex7Clsid : clsid;
 }
 
+// The library file the class registration names, "" when there is none.
+std::string RegistrationPath(const std::string& prog_id_or_clsid) {
+  return DefaultValue("CLSID\\" + ClassIdOf(prog_id_or_clsid) + "\\InprocServer32");
+}
+
+// "" when the library at `path` may be loaded, else why not. A bare file name is found by
+// the loader in the system's folders; a file that does not exist fails in the loader.
+std::string LoadRefusal(const std::string& path, bool registered) {
+  if (registered) {
+    const std::string store = UntrustedFileReason(HivePath(RegHive::kClassesRoot), "settings store");
+    if (!store.empty()) {
+      return fmt::format("The class registration of {} is not honoured: {}.", kKorvex7ProgId,
+                         store);
+    }
+  }
+  std::error_code error;
+  if (path.find('/') == std::string::npos || !std::filesystem::exists(path, error)) return "";
+  const std::string library = UntrustedFileReason(path, "library file");
+  return library.empty() ? "" : fmt::format("The library is not loaded: {}.", library);
+}
+
 }  // namespace
 
 std::string RegisteredLibraryPath(const std::string& prog_id_or_clsid) {
-  const std::string path =
-      DefaultValue("CLSID\\" + ClassIdOf(prog_id_or_clsid) + "\\InprocServer32");
+  const std::string path = RegistrationPath(prog_id_or_clsid);
   return path.empty() ? VOLTRANE_INSTALLED_LIBRARY : path;
+}
+
+bool DlLibraryFactory::Load(LibraryCreation& creation) {
+  const std::string registered = RegistrationPath(kKorvex7ProgId);
+  const std::string path = registered.empty() ? VOLTRANE_INSTALLED_LIBRARY : registered;
+  creation.refusal = LoadRefusal(path, !registered.empty());
+  if (!creation.refusal.empty()) {
+    creation.error_code = kErrorAccessDenied;
+    return false;
+  }
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    VOLTRANE_TRACE(fmt::format("dlopen {} failed: {}\n", path, dlerror()));
+    creation.error_code = kErrorModuleNotFound;
+    return false;
+  }
+  create_ = reinterpret_cast<CreateFunction>(dlsym(handle, "Korvex7CreateObject"));
+  release_ = reinterpret_cast<ReleaseFunction>(dlsym(handle, "Korvex7ReleaseObject"));
+  if (!create_ || !release_) {
+    VOLTRANE_TRACE(fmt::format("{} lacks the factory functions\n", path));
+    dlclose(handle);
+    creation.error_code = kErrorProcNotFound;
+    return false;
+  }
+  handle_ = handle;
+  return true;
 }
 
 LibraryCreation DlLibraryFactory::Create() {
   LibraryCreation creation;
-  if (!handle_) {
-    const std::string path = RegisteredLibraryPath(kKorvex7ProgId);
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-      VOLTRANE_TRACE(fmt::format("dlopen {} failed: {}\n", path, dlerror()));
-      creation.error_code = kErrorModuleNotFound;
-      return creation;
-    }
-    create_ = reinterpret_cast<CreateFunction>(dlsym(handle, "Korvex7CreateObject"));
-    release_ = reinterpret_cast<ReleaseFunction>(dlsym(handle, "Korvex7ReleaseObject"));
-    if (!create_ || !release_) {
-      VOLTRANE_TRACE(fmt::format("{} lacks the factory functions\n", path));
-      dlclose(handle);
-      creation.error_code = kErrorProcNotFound;
-      return creation;
-    }
-    handle_ = handle;
-  }
+  if (!handle_ && !Load(creation)) return creation;
   const int32_t status = create_(kKorvex7ProgId, kKorvex7InterfaceIdV0, &creation.object);
   if (status != 0 || !creation.object) {
     creation.object = nullptr;

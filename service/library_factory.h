@@ -5,6 +5,7 @@
 #define VOLTRANE_SERVICE_LIBRARY_FACTORY_H_
 
 #include <cstdint>
+#include <string>
 
 #include "library/korvex7.h"
 
@@ -13,6 +14,8 @@ namespace voltrane {
 struct LibraryCreation {
   _CKorvex7Obj* object = nullptr;  // owned by the caller until Release; null on failure
   int32_t error_code = 0;          // the failure's system or factory code, for the report
+  // Why the library was not loaded when its registration was refused as unsafe; else "".
+  std::string refusal;
 };
 
 class LibraryFactory {

@@ -95,6 +95,7 @@ int32_t CProcessingWorker::Connect(bool first) {
   ReleaseLibrary();
   const LibraryCreation creation = factory_.Create();
   if (!creation.object) {
+    if (!creation.refusal.empty()) context_.LogStatus(EventType::kError, creation.refusal);
     context_.LogEvent(EventType::kError, MSG_COM_CREATION_ERROR,
                       fmt::format("{}", creation.error_code));
     return kConnectCreateFailed;

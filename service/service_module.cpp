@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,7 @@
 #include "service/message_catalogue.h"
 #include "service/processing_worker.h"
 #include "service/registration_data.h"
+#include "service/service_account.h"
 #include "service/service_identity.h"
 #include "service/signal_watcher.h"
 #include "service/systemd_unit.h"
@@ -29,11 +31,31 @@ constexpr uint32_t kEventTypesSupported = 7;  // error, warning, information
 
 std::string Decimal(long long number) { return fmt::format("{}", number); }
 
+// Files the collector creates (the SQLite database and its journals, MDCService.log) are
+// readable by its group at most, however it is started.
+constexpr mode_t kCollectorUmask = 0027;
+
 // The machine store the installed service must read: the one this process uses, named in the
 // unit only when it is not the default.
 std::string MachineStoreForUnit() {
   const char* store = std::getenv("VOLTRANE_MACHINE_STORE");
   return store && *store ? HivePath(RegHive::kLocalMachine) : "";
+}
+
+// The base folder of the machine settings, which the service writes to.
+std::string MachineBaseFolder() {
+  const std::string folder =
+      CRegSettings().GetMachineStringValue(kPathsKey, "", kDefaultBaseFolder);
+  return folder.empty() ? kDefaultBaseFolder : folder;
+}
+
+// A base folder the unit's own state folder does not cover, or "".
+std::string BaseFolderForUnit() {
+  const std::string folder = MachineBaseFolder();
+  return std::filesystem::path(folder).lexically_normal() ==
+                 std::filesystem::path(kDefaultBaseFolder).lexically_normal()
+             ? ""
+             : folder;
 }
 
 }  // namespace
@@ -81,6 +103,13 @@ bool CServiceModule::IsInstalled() {
 bool CServiceModule::Install() {
   if (IsInstalled()) return true;
   const std::string program_path = ProgramPath();
+  // The unit runs the service as this account: without it the service cannot start.
+  if (const int status = PrepareServiceAccount(*m_services.runner, m_services.account_exists,
+                                               MachineBaseFolder());
+      status != 0) {
+    m_context.LogEvent(EventType::kError, MSG_CREATE_SERVICE_FAILED, Decimal(status));
+    return false;
+  }
   if (!CEventLogSource::Install(m_szServiceName, program_path, kEventTypesSupported,
                                 *m_services.runner)) {
     VOLTRANE_TRACE(fmt::format("Failed to install event log source, GetLastError:{}\n", errno));
@@ -105,7 +134,7 @@ bool CServiceModule::WriteUnitFile(const std::string& program_path) {
   const std::string temp = path + ".tmp";
   {
     std::ofstream out(temp, std::ios::trunc);
-    out << SystemdUnitText(program_path, MachineStoreForUnit());
+    out << SystemdUnitText(program_path, MachineStoreForUnit(), BaseFolderForUnit());
     if (!out.flush()) return false;
   }
   std::error_code error;
@@ -135,6 +164,7 @@ bool CServiceModule::Uninstall() {
 // --- Dispatch and control -----------------------------------------------------------------
 
 void CServiceModule::Start() {
+  umask(kCollectorUmask);
   if (m_bService) {
     if (m_services.started_by_service_manager()) {
       RunServiceDispatcher();

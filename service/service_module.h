@@ -34,7 +34,9 @@ class CServiceModule {
   int32_t UnregisterServer();
 
   bool IsInstalled();
-  // Installs the journal catalog, writes the unit and reloads systemd; true when installed.
+  // Creates the service account when missing (and hands it the base folder and the settings
+  // store), installs the journal catalog, writes the unit and reloads systemd; true when
+  // installed.
   bool Install();
   // Stops (without waiting) and removes the unit, then the journal catalog; true when the
   // unit file was removed.

@@ -1,4 +1,4 @@
-// The systemd unit text.
+// The systemd unit text: the packaged template with this program's path.
 #include "service/systemd_unit.h"
 
 #include <fmt/format.h>
@@ -6,9 +6,12 @@
 #include <cstdlib>
 
 #include "service/service_identity.h"
+#include "service/systemd_unit_template.h"
 
 namespace voltrane {
 namespace {
+
+constexpr const char* kProgramPlaceholder = "\"@VOLTRANE_COLLECTOR_PROGRAM@\"";
 
 // A double-quoted unit-file word: "%" would start a specifier, "\" and '"' an escape.
 std::string QuotedUnitWord(const std::string& text) {
@@ -26,6 +29,12 @@ std::string QuotedUnitWord(const std::string& text) {
   return quoted + "\"";
 }
 
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
 }  // namespace
 
 std::string SystemdUnitDir() {
@@ -35,35 +44,25 @@ std::string SystemdUnitDir() {
 
 std::string SystemdUnitPath() { return SystemdUnitDir() + "/" + kUnitName; }
 
-std::string SystemdUnitText(const std::string& program_path, const std::string& machine_store) {
-  std::string environment;
+std::string SystemdUnitText(const std::string& program_path, const std::string& machine_store,
+                            const std::string& base_folder) {
+  std::string text = kSystemdUnitTemplate;
+  ReplaceAll(text, kProgramPlaceholder, QuotedUnitWord(program_path));
+  std::string settings;
   if (!machine_store.empty()) {
-    environment =
-        fmt::format("Environment={}\n", QuotedUnitWord("VOLTRANE_MACHINE_STORE=" + machine_store));
+    settings += fmt::format("Environment={}\n",
+                            QuotedUnitWord("VOLTRANE_MACHINE_STORE=" + machine_store));
   }
-  return fmt::format(
-      "# Written by \"voltrane-collector -Service\"; removed by \"voltrane-collector "
-      "-UnregServer\".\n"
-      "[Unit]\n"
-      "Description={}\n"
-      "After=network-online.target\n"
-      "Wants=network-online.target\n"
-      "\n"
-      "[Service]\n"
-      "Type=notify\n"
-      "NotifyAccess=main\n"
-      "ExecStart={}\n"
-      "Restart=on-failure\n"
-      "RestartSec=5\n"
-      "# The worker is allowed 5 seconds to end after SIGTERM.\n"
-      "TimeoutStopSec=15\n"
-      "# The machine settings store is readable by root only.\n"
-      "User=root\n"
-      "{}"
-      "\n"
-      "[Install]\n"
-      "WantedBy=multi-user.target\n",
-      kServiceName, QuotedUnitWord(program_path), environment);
+  if (!base_folder.empty()) {
+    settings += fmt::format("# The base folder the settings name.\nReadWritePaths={}\n",
+                            QuotedUnitWord(base_folder));
+  }
+  // The additions belong to [Service], the section before [Install].
+  const size_t install = text.find("\n[Install]");
+  text.insert(install == std::string::npos ? text.size() : install, settings.empty() ? "" : "\n" + settings);
+  return "# Written by \"voltrane-collector -Service\"; removed by \"voltrane-collector "
+         "-UnregServer\".\n" +
+         text;
 }
 
 }  // namespace voltrane

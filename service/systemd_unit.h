@@ -1,8 +1,9 @@
 // The systemd unit that stands for the installed service: its folder
 // ($VOLTRANE_SYSTEMD_UNIT_DIR, default /etc/systemd/system), its path and its
-// text (Type=notify, the program's full path, restart on failure, run as root
-// so that the machine settings store, mode 0600, is readable, and the store's
-// path when it is not the default). Pure functions of the environment.
+// text: the packaged unit (packaging/voltrane-collector.service.in, built in:
+// Type=notify, run as the account "voltrane" in systemd's sandbox) with the
+// program's full path, the settings store's path and a writable base folder
+// when these are not the defaults. Pure functions of the environment.
 #ifndef VOLTRANE_SERVICE_SYSTEMD_UNIT_H_
 #define VOLTRANE_SERVICE_SYSTEMD_UNIT_H_
 
@@ -13,8 +14,10 @@ namespace voltrane {
 std::string SystemdUnitDir();
 std::string SystemdUnitPath();
 
-// machine_store: the hive the service must read, or "" for the default one.
-std::string SystemdUnitText(const std::string& program_path, const std::string& machine_store);
+// machine_store: the hive the service must read, or "" for the default one; base_folder: a
+// base folder outside the unit's own state folder, which the sandbox must let it write, or "".
+std::string SystemdUnitText(const std::string& program_path, const std::string& machine_store,
+                            const std::string& base_folder);
 
 }  // namespace voltrane
 

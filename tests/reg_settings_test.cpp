@@ -1,8 +1,10 @@
 #include "dbaccess/reg_settings.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <toml++/toml.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -142,19 +144,34 @@ TEST_F(RegSettingsTest, TextTomlCannotHoldIsRefusedAndTheFileKept) {
   EXPECT_EQ(settings_.GetMachineStringValue(kKey, "Path", ""), "/ok");
 }
 
+// The machine hive holds connection strings: its owner writes it, the service account's
+// group may read it (when that group exists and the writer may give the file to it), no one
+// else sees it.
+void ExpectMachineHiveAccess(const fs::path& path) {
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  const group* service_group = getgrnam(kServiceAccountName);
+  const bool shared = service_group != nullptr && info.st_gid == service_group->gr_gid;
+  EXPECT_EQ(info.st_mode & 0777, shared ? 0640u : 0600u);
+  if (service_group != nullptr && geteuid() == 0) {
+    EXPECT_TRUE(shared) << "root hands it to the service account's group";
+  }
+}
+
 TEST_F(RegSettingsTest, MachineHiveIsPrivateAndReplacedWithoutLeftovers) {
   for (int i = 0; i < 5; ++i) {
     ASSERT_TRUE(settings_.SaveMachineDWORDValue(kKey, "Value" + std::to_string(i), i));
   }
-  struct stat info {};
-  ASSERT_EQ(stat(machine_.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ExpectMachineHiveAccess(machine_);
 
   // An existing file with a looser mode is replaced by a private one.
-  chmod(machine_.c_str(), 0644);
+  chmod(machine_.c_str(), 0666);
   ASSERT_TRUE(settings_.SaveMachineDWORDValue(kKey, "Value0", 9));
-  ASSERT_EQ(stat(machine_.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ExpectMachineHiveAccess(machine_);
+  // So is one that an installation step finds.
+  chmod(machine_.c_str(), 0666);
+  EXPECT_TRUE(SecureMachineHiveFile());
+  ExpectMachineHiveAccess(machine_);
 
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(machine_.parent_path())) {

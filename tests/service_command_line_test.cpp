@@ -70,6 +70,7 @@ class SwitchTest : public ::testing::Test {
     services_.sinks = servicetest::RecordingSinks(recorder_);
     services_.program_path = kProgram;
     services_.started_by_service_manager = [] { return false; };
+    services_.account_exists = [](const std::string&) { return true; };
   }
 
   int RunWith(std::vector<const char*> args) {
@@ -122,6 +123,37 @@ TEST_F(SwitchTest, ServiceInstallsUnitCatalogAndRegistration) {
   EXPECT_NE(catalog.find(JournalCatalogText()), std::string::npos);
   EXPECT_EQ(runner_->commands,
             (std::vector<std::string>{"journalctl --update-catalog", "systemctl daemon-reload"}));
+}
+
+// The unit runs the service as the account "voltrane"; a missing one is created first.
+TEST_F(SwitchTest, ServiceCreatesAMissingServiceAccountBeforeTheUnit) {
+  services_.account_exists = [](const std::string&) { return false; };
+  EXPECT_EQ(RunWith({"-Service"}), 0);
+  ASSERT_EQ(runner_->commands.size(), 3u);
+  const std::string& useradd = runner_->commands.front();
+  EXPECT_EQ(useradd.rfind("useradd --system ", 0), 0u) << useradd;
+  EXPECT_NE(useradd.find(" --home-dir /var/lib/voltrane --no-create-home --shell "
+                         "/usr/sbin/nologin "),
+            std::string::npos)
+      << useradd;
+  EXPECT_EQ(useradd.substr(useradd.size() - 9), " voltrane");
+  const std::string unit = ReadFile(root_.UnitPath());
+  EXPECT_NE(unit.find("\nUser=voltrane\n"), std::string::npos);
+  EXPECT_NE(unit.find("\nProtectSystem=strict\n"), std::string::npos);
+}
+
+TEST_F(SwitchTest, ServiceAccountThatCannotBeCreatedLeavesNoUnit) {
+  struct RefusingRunner : servicetest::RecordingRunner {
+    int Run(const std::vector<std::string>& argv) override {
+      RecordingRunner::Run(argv);
+      return argv.front() == "useradd" ? 9 : 0;
+    }
+  };
+  services_.runner = std::make_shared<RefusingRunner>();
+  services_.account_exists = [](const std::string&) { return false; };
+  EXPECT_EQ(RunWith({"-Service"}), 0);  // the installation's result is not the exit code
+  EXPECT_FALSE(std::filesystem::exists(root_.UnitPath()));
+  EXPECT_EQ(Classes(AppIdKeyPath(), "LocalService"), kServiceName);
 }
 
 TEST_F(SwitchTest, ServiceTwiceLeavesOneInstallationOfTheLastRun) {

@@ -1,8 +1,11 @@
 // Finding and loading the library through its class registration, and the
 // packaged default settings file that carries that registration.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "dbaccess/database_configuration.h"
 #include "dbaccess/reg_settings.h"
@@ -45,6 +48,46 @@ TEST_F(LibraryLoadingTest, CreationFailuresCarryTheirCodes) {
   const LibraryCreation creation = DlLibraryFactory().Create();
   EXPECT_EQ(creation.object, nullptr);
   EXPECT_EQ(creation.error_code, kErrorProcNotFound);
+}
+
+// What the registration names runs with the collector's rights: a library or a settings store
+// that others could change is refused, saying what is wrong with which file.
+TEST_F(LibraryLoadingTest, RegistrationsThatOthersCouldChangeAreRefused) {
+  const std::string folder = root_.path() + "/lib";
+  const std::string library = folder + "/libkorvex7.so";
+  std::filesystem::create_directories(folder);
+  std::ofstream(library) << "not a library";
+  Register(std::string("CLSID\\") + kKorvex7Clsid + "\\InprocServer32", library);
+  const auto refusal = [] {
+    const LibraryCreation creation = DlLibraryFactory().Create();
+    EXPECT_EQ(creation.object, nullptr);
+    return creation.error_code == kErrorAccessDenied ? creation.refusal : "not refused";
+  };
+
+  chmod(library.c_str(), 0666);
+  EXPECT_EQ(refusal(), "The library is not loaded: The library file " + library +
+                           " is writable by others (mode 0666).");
+  chmod(library.c_str(), 0644);
+  chmod(folder.c_str(), 0777);
+  EXPECT_EQ(refusal(), "The library is not loaded: The folder " + folder +
+                           " of the library file is writable by others (mode 0777).");
+  // A shared folder with the sticky bit (/tmp) keeps others from replacing the file.
+  chmod(folder.c_str(), 01777);
+  EXPECT_EQ(DlLibraryFactory().Create().error_code, kErrorModuleNotFound);
+  chmod(folder.c_str(), 0755);
+
+  const std::string store = HivePath(RegHive::kLocalMachine);
+  chmod(store.c_str(), 0662);
+  EXPECT_EQ(refusal(), std::string("The class registration of ") + kKorvex7ProgId +
+                           " is not honoured: The settings store " + store +
+                           " is writable by others (mode 0662).");
+  chmod(store.c_str(), 0600);
+
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(library.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(refusal(), "The library is not loaded: The library file " + library +
+                             " belongs to user id 65534, not to root.");
+  }
 }
 
 TEST_F(LibraryLoadingTest, PackagedSettingsConfigureTheCollectorAndRegisterTheLibrary) {
