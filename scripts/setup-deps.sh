@@ -10,6 +10,7 @@ packages=(
   sqlite3 postgresql odbc-postgresql libsqliteodbc
   qt6-base-dev
   clang libclang-rt-14-dev
+  systemd passwd util-linux
 )
 
 as_root() {
