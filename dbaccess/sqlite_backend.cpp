@@ -1,6 +1,8 @@
 // SqliteBackend: the Backend over libsqlite3, for the embedded database file.
 //
-// Connections open the file read-write (creating it), switch it to WAL and set
+// Connections open the file read-write (creating it, readable by its owner's
+// group at most: it holds the plant's records, and SQLite gives its -wal and
+// -shm files the database's mode), switch it to WAL and set
 // a busy timeout, so several processes share the file: readers never block
 // the writer and a writer waits up to the busy timeout before it reports the
 // database as locked (kErrTimeout). Transactions begin IMMEDIATE so that a
@@ -11,8 +13,10 @@
 // used beyond the busy timeout. One thread at a time per backend.
 #include "dbaccess/sqlite_backend.h"
 
+#include <fcntl.h>
 #include <fmt/format.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +26,8 @@
 
 namespace dbaccess {
 namespace {
+
+constexpr mode_t kNewFileMode = 0640;
 
 constexpr int kDefaultBusyTimeoutMs = 5000;
 
@@ -233,6 +239,7 @@ class SqliteBackend : public Backend {
 
   void Open(int /*timeout_seconds*/) override {
     Close();
+    CreateMissingFile();
     sqlite3* db = nullptr;
     const int rc =
         sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -251,6 +258,14 @@ class SqliteBackend : public Backend {
       Close();
       throw;
     }
+  }
+
+  // An empty file is an empty database; made here because SQLite would create it 0644.
+  // An existing file, an in-memory database or a URI is left to SQLite.
+  void CreateMissingFile() const {
+    if (path_ == ":memory:" || path_.rfind("file:", 0) == 0) return;
+    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    if (fd >= 0) close(fd);
   }
 
   void Close() override {

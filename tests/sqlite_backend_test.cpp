@@ -4,6 +4,7 @@
 #include "dbaccess/sqlite_backend.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -142,6 +143,16 @@ TEST_F(SqliteBackendTest, OpensInWalModeWithTheChosenSynchronousLevel) {
   auto full = Open("Synchronous=Full;");
   EXPECT_EQ(Query(full, "PRAGMA synchronous").rows[0][0].ToInt64(), 2);
   EXPECT_EQ(connection_->Kind(), EngineKind::kSqlite);
+}
+
+// The file holds the plant's records: a new one, and the journals SQLite gives its mode,
+// are closed to other users whatever the process's umask.
+TEST_F(SqliteBackendTest, NewDatabaseFilesAreHiddenFromOtherUsers) {
+  for (const std::string suffix : {"", "-wal", "-shm"}) {
+    struct stat info {};
+    ASSERT_EQ(stat((path_ + suffix).c_str(), &info), 0) << suffix;
+    EXPECT_EQ(info.st_mode & 0007, 0u) << suffix;
+  }
 }
 
 TEST_F(SqliteBackendTest, AFileThatCannotBeOpenedIsAGenericFailure) {
