@@ -2,7 +2,8 @@
 //
 // Connections open the file read-write (creating it, readable by its owner's
 // group at most: it holds the plant's records, and SQLite gives its -wal and
-// -shm files the database's mode), switch it to WAL and set
+// -shm files the database's mode; root creates it for the folder's owner),
+// switch it to WAL and set
 // a busy timeout, so several processes share the file: readers never block
 // the writer and a writer waits up to the busy timeout before it reports the
 // database as locked (kErrTimeout). Transactions begin IMMEDIATE so that a
@@ -16,10 +17,12 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <string>
 
 #include "dbaccess/db_error.h"
@@ -28,6 +31,15 @@ namespace dbaccess {
 namespace {
 
 constexpr mode_t kNewFileMode = 0640;
+
+// Gives the open file `fd` at `path` to the owner of its folder unless that is root; false
+// when it stays root's (the account then finds it cannot write it, and says so).
+bool GiveToFolderOwner(int fd, const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  struct stat info {};
+  if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || info.st_uid == 0) return false;
+  return fchown(fd, info.st_uid, info.st_gid) == 0;
+}
 
 constexpr int kDefaultBusyTimeoutMs = 5000;
 
@@ -261,11 +273,15 @@ class SqliteBackend : public Backend {
   }
 
   // An empty file is an empty database; made here because SQLite would create it 0644.
-  // An existing file, an in-memory database or a URI is left to SQLite.
+  // Made by root in a folder of another account (the collector's base folder), it belongs
+  // to that account, which must write it; SQLite gives its journals the same owner. An
+  // existing file, an in-memory database or a URI is left to SQLite.
   void CreateMissingFile() const {
     if (path_ == ":memory:" || path_.rfind("file:", 0) == 0) return;
     const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
-    if (fd >= 0) close(fd);
+    if (fd < 0) return;
+    if (geteuid() == 0) GiveToFolderOwner(fd, path_);
+    close(fd);
   }
 
   void Close() override {

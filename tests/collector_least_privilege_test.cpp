@@ -90,8 +90,8 @@ class LeastPrivilegeTest : public testing::Test {
     account_gid_ = account->pw_gid;
   }
 
-  // The demo plant: a SQLite file in the base folder, handed to the account as installing
-  // the service hands it over, or a database on the test PostgreSQL server.
+  // The demo plant: a SQLite file that root creates in the base folder (it belongs to the
+  // folder's owner), or a database on the test PostgreSQL server.
   void CreateDatabase(const std::string& kind) {
     if (kind == "PostgreSQL") {
       database_ = testsupport::CreateShopFloorDatabase(kind, true);
@@ -99,14 +99,9 @@ class LeastPrivilegeTest : public testing::Test {
     }
     database_ = testsupport::TestDatabase{"SQLite", 3,
                                           "Provider=SQLite;Data Source=" + base_ + "/mdc.db;"};
-    {
-      dbaccess::Connection connection;
-      connection.Open(database_->connection_string);
-      testsupport::LoadShopFloorSchema(connection, 3, true);
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(base_)) {
-      ASSERT_EQ(chown(entry.path().c_str(), account_uid_, account_gid_), 0);
-    }
+    dbaccess::Connection connection;
+    connection.Open(database_->connection_string);
+    testsupport::LoadShopFloorSchema(connection, 3, true);
   }
 
   // The settings as the manager writes them (root), with the class registration naming
@@ -211,8 +206,8 @@ TEST_P(LeastPrivilegeKindTest, ProcessesRowsAndRefusesASecondInstance) {
   EXPECT_FALSE(collector.Running());
   EXPECT_NE(collector.Output().find("Service successfully stopped."), std::string::npos)
       << collector.Output();
-  // What the collector and the installation left in the base folder is the account's and
-  // hidden from other users.
+  // What root and the collector left in the base folder is the account's and hidden from
+  // other users.
   for (const auto& entry : std::filesystem::directory_iterator(base_)) {
     struct stat info {};
     ASSERT_EQ(stat(entry.path().c_str(), &info), 0);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -153,6 +154,24 @@ TEST_F(SqliteBackendTest, NewDatabaseFilesAreHiddenFromOtherUsers) {
     ASSERT_EQ(stat((path_ + suffix).c_str(), &info), 0) << suffix;
     EXPECT_EQ(info.st_mode & 0007, 0u) << suffix;
   }
+}
+
+// Root creating the database in the collector's base folder gives it to the folder's owner,
+// the account that must write it.
+TEST_F(SqliteBackendTest, RootCreatesADatabaseForTheOwnerOfItsFolder) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can create files for another account";
+  const std::string folder = dir_ + "/account";
+  std::filesystem::create_directory(folder);
+  ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+  Connection connection;
+  connection.Open("Provider=SQLite;Data Source=" + folder + "/mdc.db;");
+  connection.Execute("CREATE TABLE T_ONE (ID INTEGER PRIMARY KEY)");
+  for (const std::string suffix : {"", "-wal", "-shm"}) {
+    struct stat info {};
+    ASSERT_EQ(stat((folder + "/mdc.db" + suffix).c_str(), &info), 0) << suffix;
+    EXPECT_EQ(info.st_uid, 65534u) << suffix;
+  }
+  connection.Close();
 }
 
 TEST_F(SqliteBackendTest, AFileThatCannotBeOpenedIsAGenericFailure) {
