@@ -1,5 +1,6 @@
 // The manager's program without a display: configuring a fresh machine from
 // the command line, as an installation script would, and its refusals.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/database_configuration.h"
 #include "dbaccess/recordset.h"
+#include "dbaccess/reg_settings.h"
 #include "manager/host_checks.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
@@ -86,9 +88,15 @@ TEST_F(ManagerNoGuiTest, ConfiguresAFreshMachineForSQLiteAndStartsTheService) {
   EXPECT_EQ(config.database_type, 3);
   EXPECT_EQ(config.connection_string, "Provider=SQLite;Data Source=" + path_ + ";");
   EXPECT_EQ(config.idle_timeout_ms, 3000);
+  // Root writes the store for itself and, where it exists, the service account's group.
   struct stat info {};
   ASSERT_EQ(stat((sandbox_.dir() + "/machine.toml").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600);
+  const group* service_group = getgrnam(voltrane::kServiceAccountName);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 0777, service_group ? 0640 : 0600);
+  if (service_group) {
+    EXPECT_EQ(info.st_gid, service_group->gr_gid);
+  }
   EXPECT_EQ(DesignatedPc(), voltrane::manager::RetrieveComputerName());
   EXPECT_EQ(testsupport::ReadWholeFile(sandbox_.dir() + "/systemctl.log"),
             "is-active --quiet voltrane-collector.service\nstart voltrane-collector.service\n");
