@@ -32,7 +32,7 @@ runnable_copy() {
     program=${program#\"}
     program=${program%%[\" ]*}
     if [ ! -x "$program" ]; then
-      sed -i "s|$program|/bin/true|" "$copy"
+      sed -i "/^ExecStart/s|$program|/bin/true|" "$copy"
     fi
   done
 }
