@@ -46,8 +46,14 @@ std::string UntrustedFileReason(const std::string& path, const std::string& role
   if (std::string reason = Reason(target.string(), file_subject, false); !reason.empty()) {
     return reason;
   }
-  const std::string folder = target.parent_path().string();
-  return Reason(folder, fmt::format("The folder {} of the {}", folder, role), true);
+  // Whoever may rename a folder on the way may put another file in its place.
+  for (std::filesystem::path folder = target.parent_path();; folder = folder.parent_path()) {
+    const std::string subject = fmt::format("The folder {} of the {}", folder.string(), role);
+    if (std::string reason = Reason(folder.string(), subject, true); !reason.empty()) {
+      return reason;
+    }
+    if (folder == folder.root_path() || !folder.has_relative_path()) return "";
+  }
 }
 
 }  // namespace voltrane

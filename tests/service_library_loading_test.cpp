@@ -53,7 +53,8 @@ TEST_F(LibraryLoadingTest, CreationFailuresCarryTheirCodes) {
 // What the registration names runs with the collector's rights: a library or a settings store
 // that others could change is refused, saying what is wrong with which file.
 TEST_F(LibraryLoadingTest, RegistrationsThatOthersCouldChangeAreRefused) {
-  const std::string folder = root_.path() + "/lib";
+  const std::string libraries = root_.path() + "/lib";
+  const std::string folder = libraries + "/x86_64";
   const std::string library = folder + "/libkorvex7.so";
   std::filesystem::create_directories(folder);
   std::ofstream(library) << "not a library";
@@ -75,6 +76,11 @@ TEST_F(LibraryLoadingTest, RegistrationsThatOthersCouldChangeAreRefused) {
   chmod(folder.c_str(), 01777);
   EXPECT_EQ(DlLibraryFactory().Create().error_code, kErrorModuleNotFound);
   chmod(folder.c_str(), 0755);
+  // Whoever may rename a folder further up may replace the whole tree.
+  chmod(libraries.c_str(), 0770);
+  EXPECT_EQ(refusal(), "The library is not loaded: The folder " + libraries +
+                           " of the library file is writable by others (mode 0770).");
+  chmod(libraries.c_str(), 0755);
 
   const std::string store = HivePath(RegHive::kLocalMachine);
   chmod(store.c_str(), 0662);
