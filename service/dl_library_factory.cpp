@@ -38,7 +38,8 @@ std::string RegistrationPath(const std::string& prog_id_or_clsid) {
 // the loader in the system's folders; a file that does not exist fails in the loader.
 std::string LoadRefusal(const std::string& path, bool registered) {
   if (registered) {
-    const std::string store = UntrustedFileReason(HivePath(RegHive::kClassesRoot), "settings store");
+    const std::string store =
+        UntrustedFileReason(HivePath(RegHive::kClassesRoot), "settings store");
     if (!store.empty()) {
       return fmt::format("The class registration of {} is not honoured: {}.", kKorvex7ProgId,
                          store);

@@ -54,10 +54,9 @@ std::vector<std::string> CreateServiceAccountCommand() {
   } else {
     command.push_back("--user-group");
   }
-  command.insert(command.end(),
-                 {"--home-dir", kDefaultBaseFolder, "--no-create-home", "--shell",
-                  "/usr/sbin/nologin", "--comment", "Voltrane Collector Service",
-                  kServiceAccountName});
+  command.insert(command.end(), {"--home-dir", kDefaultBaseFolder, "--no-create-home", "--shell",
+                                 "/usr/sbin/nologin", "--comment", "Voltrane Collector Service",
+                                 kServiceAccountName});
   return command;
 }
 

@@ -104,8 +104,8 @@ bool CServiceModule::Install() {
   if (IsInstalled()) return true;
   const std::string program_path = ProgramPath();
   // The unit runs the service as this account: without it the service cannot start.
-  if (const int status = PrepareServiceAccount(*m_services.runner, m_services.account_exists,
-                                               MachineBaseFolder());
+  if (const int status =
+          PrepareServiceAccount(*m_services.runner, m_services.account_exists, MachineBaseFolder());
       status != 0) {
     m_context.LogEvent(EventType::kError, MSG_CREATE_SERVICE_FAILED, Decimal(status));
     return false;

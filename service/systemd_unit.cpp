@@ -50,8 +50,8 @@ std::string SystemdUnitText(const std::string& program_path, const std::string& 
   ReplaceAll(text, kProgramPlaceholder, QuotedUnitWord(program_path));
   std::string settings;
   if (!machine_store.empty()) {
-    settings += fmt::format("Environment={}\n",
-                            QuotedUnitWord("VOLTRANE_MACHINE_STORE=" + machine_store));
+    settings +=
+        fmt::format("Environment={}\n", QuotedUnitWord("VOLTRANE_MACHINE_STORE=" + machine_store));
   }
   if (!base_folder.empty()) {
     settings += fmt::format("# The base folder the settings name.\nReadWritePaths={}\n",
@@ -59,7 +59,8 @@ std::string SystemdUnitText(const std::string& program_path, const std::string& 
   }
   // The additions belong to [Service], the section before [Install].
   const size_t install = text.find("\n[Install]");
-  text.insert(install == std::string::npos ? text.size() : install, settings.empty() ? "" : "\n" + settings);
+  text.insert(install == std::string::npos ? text.size() : install,
+              settings.empty() ? "" : "\n" + settings);
   return "# Written by \"voltrane-collector -Service\"; removed by \"voltrane-collector "
          "-UnregServer\".\n" +
          text;

@@ -97,8 +97,8 @@ class LeastPrivilegeTest : public testing::Test {
       database_ = testsupport::CreateShopFloorDatabase(kind, true);
       return;
     }
-    database_ = testsupport::TestDatabase{"SQLite", 3,
-                                          "Provider=SQLite;Data Source=" + base_ + "/mdc.db;"};
+    database_ =
+        testsupport::TestDatabase{"SQLite", 3, "Provider=SQLite;Data Source=" + base_ + "/mdc.db;"};
     dbaccess::Connection connection;
     connection.Open(database_->connection_string);
     testsupport::LoadShopFloorSchema(connection, 3, true);
@@ -127,8 +127,7 @@ class LeastPrivilegeTest : public testing::Test {
     std::vector<std::string> command{kRunuser, "-u", kServiceAccountName, "--", COLLECTOR_PATH};
     if (as_root) command = {COLLECTOR_PATH};
     collectors_.push_back(std::make_unique<ChildProcess>(
-        command,
-        std::map<std::string, std::string>{{"VOLTRANE_LOCK_DIR", lock_dir_}},
+        command, std::map<std::string, std::string>{{"VOLTRANE_LOCK_DIR", lock_dir_}},
         dir_ + "/" + name + ".log"));
     return *collectors_.back();
   }
@@ -185,8 +184,8 @@ TEST_P(LeastPrivilegeKindTest, ProcessesRowsAndRefusesASecondInstance) {
   ASSERT_NO_FATAL_FAILURE(CreateDatabase(GetParam()));
   ASSERT_NO_FATAL_FAILURE(WriteSettings(KORVEX7_LIBRARY_PATH));
   ChildProcess& collector = Start("collector");
-  ASSERT_TRUE(WaitFor([&] { return collector.Output().find(kConnected) != std::string::npos; },
-                      30000))
+  ASSERT_TRUE(
+      WaitFor([&] { return collector.Output().find(kConnected) != std::string::npos; }, 30000))
       << collector.Output();
   for (int i = 0; i < 5; ++i) ASSERT_NO_FATAL_FAILURE(Append("101", "row " + std::to_string(i)));
   EXPECT_TRUE(WaitFor([&] { return Events() == 5; }, 30000)) << collector.Output();
@@ -228,8 +227,7 @@ TEST_F(LeastPrivilegeTest, RegistrationNamingALibraryWritableByOthersIsRefused) 
   const std::string report = "The library is not loaded: The library file " + library +
                              " is writable by others (mode 0666).";
   EXPECT_TRUE(WaitFor(
-      [&] { return collector.Output().find("COM creation error 5.") != std::string::npos; },
-      30000))
+      [&] { return collector.Output().find("COM creation error 5.") != std::string::npos; }, 30000))
       << collector.Output();
   EXPECT_NE(collector.Output().find(report), std::string::npos) << collector.Output();
   EXPECT_EQ(collector.Output().find(kConnected), std::string::npos) << collector.Output();

@@ -1,7 +1,7 @@
 #include "dbaccess/reg_settings.h"
 
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <toml++/toml.h>
 #include <unistd.h>
