@@ -142,6 +142,17 @@ TEST_F(SwitchTest, ServiceCreatesAMissingServiceAccountBeforeTheUnit) {
   EXPECT_NE(unit.find("\nProtectSystem=strict\n"), std::string::npos);
 }
 
+// The sandbox lets the service write the state folder it names; a base folder set elsewhere
+// is added.
+TEST_F(SwitchTest, ServiceOpensAConfiguredBaseFolderInTheSandbox) {
+  ASSERT_EQ(RunWith({"-Service"}), 0);
+  EXPECT_EQ(ReadFile(root_.UnitPath()).find("ReadWritePaths=\"/"), std::string::npos);
+  ASSERT_TRUE(CRegSettings().SaveMachineStringValue(kPathsKey, "", "/srv/mdc 100%"));
+  ASSERT_EQ(RunWith({"-Service"}), 0);
+  EXPECT_NE(ReadFile(root_.UnitPath()).find("\nReadWritePaths=\"/srv/mdc 100%%\"\n"),
+            std::string::npos);
+}
+
 TEST_F(SwitchTest, ServiceAccountThatCannotBeCreatedLeavesNoUnit) {
   struct RefusingRunner : servicetest::RecordingRunner {
     int Run(const std::vector<std::string>& argv) override {
