@@ -71,7 +71,13 @@ int PrepareServiceAccount(CommandRunner& runner,
   std::error_code error;
   std::filesystem::path folder = std::filesystem::path(base_folder).lexically_normal();
   if (!folder.has_filename()) folder = folder.parent_path();  // a trailing "/"
-  if (IsOwnFolder(folder) && std::filesystem::is_directory(folder, error)) {
+  // A link is not followed: it could name any folder of the system.
+  if (!std::filesystem::is_directory(std::filesystem::symlink_status(folder, error))) {
+    VOLTRANE_TRACE(fmt::format("The base folder {} is not a folder\n", folder.string()));
+  } else if (!IsOwnFolder(folder)) {
+    VOLTRANE_TRACE(fmt::format("The base folder {} is left as it is: open it to {}\n",
+                               folder.string(), kServiceAccountName));
+  } else {
     GiveFolderToAccount(folder, account->pw_uid, account->pw_gid);
   }
   if (!SecureMachineHiveFile()) {
