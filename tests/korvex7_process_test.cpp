@@ -141,6 +141,33 @@ TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
   EXPECT_EQ(Events(), 2);
 }
 
+TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
+  EXPECT_EQ(Run({"count", "--failing"}).output, "No row of the MDC log has failed.\n");
+  {
+    dbaccess::Connection connection;
+    connection.Open(database_.connection_string);
+    connection.Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
+  }
+  Append("101", "8", "0");
+  Append("102", "20", "0");
+  const RunResult run = Run({"process", "--max-idle-calls", "5"});
+  EXPECT_EQ(run.exit_code, 2) << run.output;
+  const std::string output = Lower(run.output);
+  const size_t first = output.find("t_sfc_dt_per_machine_data");
+  ASSERT_NE(first, std::string::npos) << run.output;
+  EXPECT_EQ(output.find("t_sfc_dt_per_machine_data", first + 1), std::string::npos) << run.output;
+  EXPECT_NE(output.find(", machine 101, command "), std::string::npos) << run.output;
+
+  const RunResult listed = Run({"count", "--failing"});
+  EXPECT_EQ(listed.exit_code, 0) << listed.output;
+  const std::string list = Lower(listed.output);
+  EXPECT_NE(list.find("attempts"), std::string::npos) << listed.output;
+  EXPECT_NE(list.find("t_sfc_dt_per_machine_data"), std::string::npos) << listed.output;
+  EXPECT_NE(list.find("101"), std::string::npos) << listed.output;
+  // The first attempt, then once in each of the five calls that made no progress.
+  EXPECT_NE(list.find("       6  "), std::string::npos) << listed.output;
+}
+
 TEST_P(ProcessToolTest, SigtermStopsBetweenRowsWithEveryProcessedRowOutOfTheLog) {
   constexpr int kRows = 4000;
   // A custom command with time code 2 makes one event per row.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "library/com_error.h"
@@ -74,6 +75,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
   auto last_progress = start;
   ProcessTally tally;
   int32_t idle_calls = 0;
+  std::set<std::string> reported;
   bool showed_progress = false;
   const auto end_progress_line = [&] {
     if (showed_progress) err << "\n";
@@ -102,7 +104,8 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     } else {
       idle_calls = 0;
     }
-    if (!error.empty()) {
+    // A row failing at every retry says the same text each time, its key in it.
+    if (!error.empty() && reported.insert(error).second) {
       end_progress_line();
       err << Trimmed(error) << "\n";
     }

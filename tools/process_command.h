@@ -3,7 +3,8 @@
 // DoNextItemFromMDCLog until the log is empty (false with an empty text) and
 // exits 0. Like the worker it keeps calling after a false result with a text
 // (the version announcement, startup-check warnings, a failed row), so rows
-// behind a failing row are still processed; every text goes to `err`. It
+// behind a failing row are still processed; each text goes to `err` once (a
+// row failing at every retry says the same text, its key in it). It
 // gives up with exit code 2 when N consecutive calls (default 50) made no
 // progress: a row that fails at every refill, or a computer that is not the
 // designated one. A row removed from the log as out of order is progress. A
