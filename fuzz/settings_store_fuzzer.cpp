@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   voltrane::CRegSettings settings;
   settings.GetMachineStringValue(voltrane::kServiceKey, "", "default");
   settings.GetMachineDWORDValue(voltrane::kServiceKey, "IdleTimeout", 7);
-  settings.GetRegStringValue(voltrane::RegHive::kClassesRoot, "Korvex7.CKorvex7Obj\\CLSID", "",
-                             "");
+  settings.GetRegStringValue(voltrane::RegHive::kClassesRoot, "Korvex7.CKorvex7Obj\\CLSID", "", "");
   voltrane::SoftwareBaseFolder();
 
   if (settings.SaveMachineStringValue(voltrane::kServiceKey, "Fuzzed", value) &&

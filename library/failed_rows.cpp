@@ -65,8 +65,9 @@ bool CKorvex7Obj::FailedRowsTableReady() {
 }
 
 void CKorvex7Obj::RecordFailedRow(int32_t lMDCLogID, std::string& strError) {
-  const std::string strMachine = GetScalarText(
-      "select MACHINE_NUMBER from T_SFC_MACHINE where MACHINE_ID = " + std::to_string(m_lMachineID));
+  const std::string strMachine =
+      GetScalarText("select MACHINE_NUMBER from T_SFC_MACHINE where MACHINE_ID = " +
+                    std::to_string(m_lMachineID));
   const std::string strCommand = GetScalarText(
       "select COMMAND_NAME from T_SFC_COMMAND where COMMAND_ID = " + std::to_string(m_lCommandID));
   const std::string strText = strError;
@@ -78,8 +79,8 @@ void CKorvex7Obj::RecordFailedRow(int32_t lMDCLogID, std::string& strError) {
     const std::string quoted = voltrane::QuotedStr(m_lDatabaseType, strText);
     std::string strIgnored;
     int32_t lUpdated = 0;
-    if (!ExecuteSQLCounted(std::string("update ") + kFailedRowsTable + " set ERROR_TEXT = " +
-                               quoted + ", LAST_ATTEMPT = " + now +
+    if (!ExecuteSQLCounted(std::string("update ") + kFailedRowsTable +
+                               " set ERROR_TEXT = " + quoted + ", LAST_ATTEMPT = " + now +
                                ", ATTEMPTS = ATTEMPTS + 1 where MDC_LOG_ID = " + key,
                            strIgnored, lUpdated)) {
       return;
@@ -88,9 +89,8 @@ void CKorvex7Obj::RecordFailedRow(int32_t lMDCLogID, std::string& strError) {
     ExecuteSQL(std::string("insert into ") + kFailedRowsTable +
                    " (MDC_LOG_ID, MACHINE_ID, COMMAND_ID, COMMAND_TIME_CODE, ERROR_TEXT, "
                    "LAST_ATTEMPT, ATTEMPTS) values (" +
-                   key + ", " + std::to_string(m_lMachineID) + ", " +
-                   std::to_string(m_lCommandID) + ", " + std::to_string(m_lCommandTimeCode) +
-                   ", " + quoted + ", " + now + ", 1)",
+                   key + ", " + std::to_string(m_lMachineID) + ", " + std::to_string(m_lCommandID) +
+                   ", " + std::to_string(m_lCommandTimeCode) + ", " + quoted + ", " + now + ", 1)",
                strIgnored);
     // Records of rows that have left the log since tell nothing any more.
     ExecuteSQL(std::string("delete from ") + kFailedRowsTable +

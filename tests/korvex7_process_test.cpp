@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <csignal>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -99,7 +99,8 @@ class ProcessToolTest : public testing::TestWithParam<std::string> {
   std::vector<std::string> ToolArguments(const std::vector<std::string>& arguments) {
     std::vector<std::string> all{KORVEX7_TOOL_PATH};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    all.insert(all.end(), {"--connection", database_.connection_string, "--dbtype", database_.name});
+    all.insert(all.end(),
+               {"--connection", database_.connection_string, "--dbtype", database_.name});
     return all;
   }
 

@@ -193,10 +193,9 @@ TEST(ToolConnect, AnUnreachableDatabaseIsGivenUpAfterAShortWaitWithTheLibrarysTe
   setenv("VOLTRANE_USER_STORE", (store_dir + "/user.toml").c_str(), 1);
   const std::string database = store_dir + "/no such folder/mdc.db";
   for (const char* subcommand : {"connect", "count"}) {
-    const std::string command = ShellQuote(KORVEX7_TOOL_PATH) + " " + subcommand +
-                                " --dbtype SQLite --connection " +
-                                ShellQuote("Provider=SQLite;Data Source=" + database + ";") +
-                                " 2>&1";
+    const std::string command =
+        ShellQuote(KORVEX7_TOOL_PATH) + " " + subcommand + " --dbtype SQLite --connection " +
+        ShellQuote("Provider=SQLite;Data Source=" + database + ";") + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;
@@ -207,8 +206,7 @@ TEST(ToolConnect, AnUnreachableDatabaseIsGivenUpAfterAShortWaitWithTheLibrarysTe
     EXPECT_NE(output.find("Waiting for the SQLITE database " + database + " to answer"),
               std::string::npos)
         << output;
-    EXPECT_NE(output.find("0x80004005: unable to open database file"), std::string::npos)
-        << output;
+    EXPECT_NE(output.find("0x80004005: unable to open database file"), std::string::npos) << output;
   }
   std::filesystem::remove_all(store_dir);
 }

@@ -316,7 +316,8 @@ TEST_F(WorkerTest, ARowFailingAtEveryRetryIsReportedOnceUntilTheLogIsFoundEmpty)
 
   std::vector<std::string> reported;
   for (const EventRecord& record : recorder_->Records()) {
-    if (record.message.find("Korvex7 error:") != std::string::npos) reported.push_back(record.message);
+    if (record.message.find("Korvex7 error:") != std::string::npos)
+      reported.push_back(record.message);
   }
   ASSERT_EQ(reported.size(), 3u);
   EXPECT_NE(reported[0].find(row_a), std::string::npos);

@@ -45,12 +45,12 @@ void ConnectWaitClock::SleepMilliseconds(int64_t ms) {
 
 void ConnectWaitClock::SayWhatWeWaitFor(int64_t waited_ms) {
   if (waited_ms == 0) {
-    err_ << fmt::format(
-        "Waiting for {} to answer ({}; the library retries every 5 s)...\n", what_,
-        patience_ms_ ? fmt::format("giving up after {} s, --wait-as-service waits up to 5 "
-                                   "minutes as the collector service does",
-                                   *patience_ms_ / 1000)
-                     : std::string("up to 5 minutes, as the collector service does"));
+    err_ << fmt::format("Waiting for {} to answer ({}; the library retries every 5 s)...\n", what_,
+                        patience_ms_
+                            ? fmt::format("giving up after {} s, --wait-as-service waits up to 5 "
+                                          "minutes as the collector service does",
+                                          *patience_ms_ / 1000)
+                            : std::string("up to 5 minutes, as the collector service does"));
   } else {
     err_ << fmt::format("Still waiting for {} ({} s so far)...\n", what_, waited_ms / 1000);
   }

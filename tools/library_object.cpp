@@ -15,9 +15,9 @@ namespace {
 class ConnectScope {
  public:
   ConnectScope(ConnectWaitClock& clock, const DatabaseChoice& choice) : clock_(clock) {
-    clock_.BeginConnect(DescribeDatabase(choice),
-                        choice.wait_as_service ? std::nullopt
-                                               : std::optional<int64_t>(kInteractiveConnectWaitMs));
+    clock_.BeginConnect(
+        DescribeDatabase(choice),
+        choice.wait_as_service ? std::nullopt : std::optional<int64_t>(kInteractiveConnectWaitMs));
   }
   ~ConnectScope() { clock_.EndConnect(); }
   ConnectScope(const ConnectScope&) = delete;
@@ -43,8 +43,7 @@ LibraryObject CreateLibraryObject(std::ostream& err) {
     auto clock = std::make_shared<ConnectWaitClock>(err);
     return LibraryObject(std::make_unique<CKorvex7Obj>(clock), clock);
   } catch (const std::exception& failure) {
-    err << fmt::format("Cannot create the library object {}: {}\n", kKorvex7ProgId,
-                       failure.what());
+    err << fmt::format("Cannot create the library object {}: {}\n", kKorvex7ProgId, failure.what());
     return LibraryObject();
   }
 }

@@ -38,16 +38,15 @@ struct ProcessTally {
 
 std::string Summary(const ProcessTally& tally, int stop_signal) {
   std::string text = fmt::format("{} {} rows in {:.2f} s ({:.0f} rows per second)",
-                                 stop_signal ? "Stopped after processing" : "Processed",
-                                 tally.rows, tally.seconds,
-                                 RowsPerSecond(tally.rows, tally.seconds));
+                                 stop_signal ? "Stopped after processing" : "Processed", tally.rows,
+                                 tally.seconds, RowsPerSecond(tally.rows, tally.seconds));
   if (tally.removed_out_of_order > 0) {
     text += fmt::format("; {} rows removed as out of order", tally.removed_out_of_order);
   }
   if (stop_signal) {
-    return text + fmt::format(
-                      "; stopped by {}: every processed row is committed and out of the log.\n",
-                      strsignal(stop_signal));
+    return text +
+           fmt::format("; stopped by {}: every processed row is committed and out of the log.\n",
+                       strsignal(stop_signal));
   }
   return text + "; the log is empty.\n";
 }
@@ -111,8 +110,8 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     }
     if (idle_calls >= options.max_idle_calls) {
       err << fmt::format(
-          "Giving up: {} calls in a row processed no row ({} rows processed before).\n",
-          idle_calls, tally.rows);
+          "Giving up: {} calls in a row processed no row ({} rows processed before).\n", idle_calls,
+          tally.rows);
       return 2;
     }
     if (show_progress && SteadyClock::now() - last_progress >= kProgressInterval) {

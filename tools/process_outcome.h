@@ -9,10 +9,10 @@
 #include <string>
 
 enum class ProcessOutcome {
-  kProcessed,      // a row went through and left the log
+  kProcessed,          // a row went through and left the log
   kRemovedOutOfOrder,  // a row older than its machine's records was removed from the log
-  kLogEmpty,       // nothing left to do
-  kNoProgress,     // a note, a warning or a failed row: no row left the log
+  kLogEmpty,           // nothing left to do
+  kNoProgress,         // a note, a warning or a failed row: no row left the log
 };
 
 ProcessOutcome ClassifyProcessResult(bool result, const std::string& error);
