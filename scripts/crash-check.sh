@@ -10,8 +10,11 @@
 #   killed  - with SIGKILL at KILLS random moments, then to the end.
 # Every column of the machine data records, events, downtime and scrap rows,
 # machine status, jobs and history rows is compared (each table's own
-# generated key left out, the rows sorted by every other column). Exit code 0
-# when the killed drain matches the clean one, 1 when it does not.
+# generated key left out, the rows sorted by every other column). Rows that
+# carry today's date are left out of the comparison: the checks that run when
+# the log is found empty end overlong downtimes at the time of the drain
+# itself, which differs between any two drains. Exit code 0 when the killed
+# drain matches the clean one, 1 when it does not.
 #
 # postgresql uses the cluster named by VOLTRANE_TEST_PG, VOLTRANE_TEST_PG_USER
 # and VOLTRANE_TEST_PG_PASSWORD (scripts/pg-cluster.sh start prints them).
@@ -27,6 +30,7 @@ rows=${1:?usage: crash-check.sh ROWS KILLS [sqlite|postgresql]}
 kills=${2:?usage: crash-check.sh ROWS KILLS [sqlite|postgresql]}
 kind=${3:-sqlite}
 seed=20260105
+today=$(date +%Y-%m-%d)
 tool=build/tools/korvex7
 work=build/crash-check
 tables="T_SFC_MACHINE_DATA T_SFC_EVENT T_SFC_DT_PER_MACHINE_DATA T_SFC_SCRAP_PER_MACHINE_DATA
@@ -149,7 +153,8 @@ compare() {
     local clean_rows other_rows changed
     clean_rows=$(wc -l <"$work/clean.$table.txt")
     other_rows=$(wc -l <"$work/$against.$table.txt")
-    changed=$(diff "$work/clean.$table.txt" "$work/$against.$table.txt" | grep -c '^[<>]' || true)
+    changed=$(diff <(grep -v "$today" "$work/clean.$table.txt") \
+      <(grep -v "$today" "$work/$against.$table.txt") | grep -c '^[<>]' || true)
     printf '    %-30s rows %7d vs %7d, lines differing %d\n' "$table" "$clean_rows" "$other_rows" "$changed"
     [ "$changed" -eq 0 ] || differing=1
   done
