@@ -546,6 +546,10 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   void HandleOutOfOrderRow(int32_t lMDCLogID, std::string& strError);
+  // Failed rows (failed_rows.cpp): records the failure of the current log
+  // entry and appends the row's identity to its error text. Never throws.
+  void RecordFailedRow(int32_t lMDCLogID, std::string& strError);
+  bool FailedRowsTableReady();
   bool RunCommandHandler(int32_t lCommandTypeCode, std::string& strError);
   bool RunMachineStateHandler(CommandHandler handler, std::string& strError);
   int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
@@ -637,6 +641,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   std::string m_strParam;
 
   int32_t m_lHistoryDays = -1;  // -1 not yet read, 0 history off
+  bool m_bFailedRowsTableReady = false;  // T_SFC_MDC_LOG_FAILURE seen to exist
   std::string m_strComputerName;
   std::string m_strDesignatedPC;
   dbaccess::DateTime m_dtLastEntry;

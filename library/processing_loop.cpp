@@ -123,6 +123,7 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
       HandleOutOfOrderRow(lMDCLogID, strError);
       return false;
     } else {
+      RecordFailedRow(lMDCLogID, strError);
       WriteExtendedErrorLog("Unhandled error: " + strError);
     }
     if (m_rsLog) {
@@ -146,7 +147,11 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
         // Unusable either way; IsConnected reports it.
       }
     }
-    if (error.number == kErrOutOfOrder && lMDCLogID >= 0) HandleOutOfOrderRow(lMDCLogID, strError);
+    if (error.number == kErrOutOfOrder && lMDCLogID >= 0) {
+      HandleOutOfOrderRow(lMDCLogID, strError);
+    } else if (lMDCLogID >= 0 && error.number != dbaccess::kErrGenericFailure) {
+      RecordFailedRow(lMDCLogID, strError);
+    }
     return false;
   }
 }

@@ -164,8 +164,11 @@ int32_t CProcessingWorker::ProcessNext(bool& more) {
       more = true;
       return kProcessCompleted;
     }
+    if (error.empty()) m_reported.Forget();  // the log is empty
     if (IsNoErrorText(error) || error.empty()) return kProcessCompleted;
-    context_.LogStatus(EventType::kInformation, "Korvex7 error:" + error);
+    if (m_reported.FirstTime(error)) {
+      context_.LogStatus(EventType::kInformation, "Korvex7 error:" + error);
+    }
     return kProcessReported;
   } catch (const ComError& e) {
     code = static_cast<uint32_t>(e.number());

@@ -2,8 +2,10 @@
 // whole run, connects it to the configured database (retrying every 30
 // seconds), then calls DoNextItemFromMDCLog back to back while it reports work
 // done and rests for the idle timeout otherwise, re-connecting when the
-// library has lost its connection. It obeys the context's stop and pause
-// events and reports through the context; it never ends because of an error.
+// library has lost its connection. A failure text that comes again (a row
+// failing at every retry) is reported once (repeated_report_filter.h). It
+// obeys the context's stop and pause events and reports through the context;
+// it never ends because of an error.
 //
 // The library object is created, called and released on the worker thread
 // only. Every wait is a wait on the stop event through the injected
@@ -26,6 +28,7 @@
 #include "service/event_waiter.h"
 #include "service/library_factory.h"
 #include "service/manual_reset_event.h"
+#include "service/repeated_report_filter.h"
 #include "service/service_config.h"
 #include "service/service_context.h"
 
@@ -77,6 +80,7 @@ class CProcessingWorker : public CServiceConfig {
   LibraryFactory& factory_;
   EventWaiter& waiter_;
   _CKorvex7Obj* m_pLibrary = nullptr;
+  RepeatedReportFilter m_reported;  // texts of failed calls reported so far
   bool m_bLibraryCreated = false;
   std::thread m_thread;
   std::shared_ptr<ManualResetEvent> m_hDoneEvent = std::make_shared<ManualResetEvent>();

@@ -185,4 +185,30 @@ TEST(ToolSchemaInit, OtherKindsAreReferredToTheSchemaFiles) {
   EXPECT_NE(output.find("schema/sqlserver.sql"), std::string::npos) << output;
 }
 
+// A person at a terminal is told what the tool waits for and gets the
+// library's error after a short wait, instead of five silent minutes.
+TEST(ToolConnect, AnUnreachableDatabaseIsGivenUpAfterAShortWaitWithTheLibrarysText) {
+  const std::string store_dir = testsupport::MakeTempDir();
+  setenv("VOLTRANE_MACHINE_STORE", (store_dir + "/machine.toml").c_str(), 1);
+  setenv("VOLTRANE_USER_STORE", (store_dir + "/user.toml").c_str(), 1);
+  const std::string database = store_dir + "/no such folder/mdc.db";
+  for (const char* subcommand : {"connect", "count"}) {
+    const std::string command =
+        ShellQuote(KORVEX7_TOOL_PATH) + " " + subcommand + " --dbtype SQLite --connection " +
+        ShellQuote("Provider=SQLite;Data Source=" + database + ";") + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = pclose(pipe);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << output;
+    EXPECT_NE(output.find("Waiting for the SQLITE database " + database + " to answer"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("0x80004005: unable to open database file"), std::string::npos) << output;
+  }
+  std::filesystem::remove_all(store_dir);
+}
+
 }  // namespace

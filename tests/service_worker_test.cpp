@@ -300,6 +300,31 @@ TEST_F(WorkerTest, LibraryTextsAreReportedLiterallyAndCut) {
   EXPECT_EQ(clock_.Count(3000), 2);
 }
 
+TEST_F(WorkerTest, ARowFailingAtEveryRetryIsReportedOnceUntilTheLogIsFoundEmpty) {
+  const std::string row_a = "Setup Start failed (log entry 7, machine 101, command Setup start)";
+  const std::string row_b = "Cycle Start failed (log entry 9, machine 102, command Cycle start)";
+  std::vector<std::string> texts = {row_a, row_b, row_a, row_a, row_b, "", row_a};
+  size_t call = 0;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string& error) {
+      error = texts[call++];
+      if (call == texts.size()) context_.RequestStop();
+      return false;
+    };
+  };
+  MakeWorker()->ThreadProc();
+
+  std::vector<std::string> reported;
+  for (const EventRecord& record : recorder_->Records()) {
+    if (record.message.find("Korvex7 error:") != std::string::npos)
+      reported.push_back(record.message);
+  }
+  ASSERT_EQ(reported.size(), 3u);
+  EXPECT_NE(reported[0].find(row_a), std::string::npos);
+  EXPECT_NE(reported[1].find(row_b), std::string::npos);
+  EXPECT_NE(reported[2].find(row_a), std::string::npos);  // after the log was found empty
+}
+
 TEST_F(WorkerTest, LostConnectionIsReportedOncePerOutage) {
   // Script: call, outage with three failures (text), call, outage with two failures (no text),
   // call and stop.

@@ -2,10 +2,8 @@
 
 #include <fmt/format.h>
 
-#include <memory>
-
 #include "library/com_error.h"
-#include "library/korvex7.h"
+#include "tools/library_object.h"
 
 CLI::App* AddAppendCommand(CLI::App& app, AppendOptions& options) {
   CLI::App* append = app.add_subcommand("append", "Queue one command in the MDC log");
@@ -20,17 +18,11 @@ CLI::App* AddAppendCommand(CLI::App& app, AppendOptions& options) {
 
 int RunAppend(const DatabaseChoice& choice, const AppendOptions& options, std::ostream& out,
               std::ostream& err) {
-  _CKorvex7Obj* raw = nullptr;
-  const int32_t created = Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw);
-  if (created != 0) {
-    err << fmt::format("Cannot create the library object {}: error 0x{:X}\n", kKorvex7ProgId,
-                       static_cast<uint32_t>(created));
-    return 1;
-  }
-  std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
+  LibraryObject object = CreateLibraryObject(err);
+  if (!object) return 1;
   try {
     std::string error;
-    if (!object->ConnectToDatabase(choice.connection_string, choice.database_type, error)) {
+    if (!object.Connect(choice, error)) {
       err << fmt::format("Could not connect to the database: {}\n", error);
       return 1;
     }

@@ -2,12 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <memory>
 #include <string>
 
 #include "dbaccess/database_connection.h"
 #include "library/com_error.h"
-#include "library/korvex7.h"
+#include "tools/library_object.h"
 
 namespace {
 
@@ -24,18 +23,12 @@ CLI::App* AddConnectCommand(CLI::App& app) {
 }
 
 int RunConnect(const DatabaseChoice& choice, std::ostream& out, std::ostream& err) {
-  _CKorvex7Obj* raw = nullptr;
-  const int32_t created = Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw);
-  if (created != 0) {
-    err << fmt::format("Cannot create the library object {}: error 0x{:X}\n", kKorvex7ProgId,
-                       static_cast<uint32_t>(created));
-    return 1;
-  }
-  std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
+  LibraryObject object = CreateLibraryObject(err);
+  if (!object) return 1;
   const std::string kind = KindText(choice.database_type);
   try {
     std::string error;
-    if (!object->ConnectToDatabase(choice.connection_string, choice.database_type, error)) {
+    if (!object.Connect(choice, error)) {
       err << fmt::format("Could not connect to the {} database: {}\n", kind, error);
       return 1;
     }

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   CLI::App* append = AddAppendCommand(app, append_options);
   ProcessOptions process_options;
   CLI::App* process = AddProcessCommand(app, process_options);
-  CLI::App* count = AddCountCommand(app);
+  CountOptions count_options;
+  CLI::App* count = AddCountCommand(app, count_options);
   SimulateOptions simulate_options;
   CLI::App* simulate = AddSimulateCommand(app, simulate_options);
   app.require_subcommand(1);
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
   if (process->parsed()) {
     return RunProcess(choice, process_options, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
   }
-  if (count->parsed()) return RunCount(choice, std::cout, std::cerr);
+  if (count->parsed()) return RunCount(choice, count_options, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
   return 1;
 }

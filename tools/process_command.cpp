@@ -3,10 +3,14 @@
 #include <fmt/format.h>
 
 #include <chrono>
+#include <cstring>
+#include <set>
 #include <string>
 
 #include "library/com_error.h"
 #include "tools/library_object.h"
+#include "tools/process_outcome.h"
+#include "tools/stop_signals.h"
 
 namespace {
 
@@ -26,6 +30,27 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
+struct ProcessTally {
+  int64_t rows = 0;
+  int64_t removed_out_of_order = 0;
+  double seconds = 0;
+};
+
+std::string Summary(const ProcessTally& tally, int stop_signal) {
+  std::string text = fmt::format("{} {} rows in {:.2f} s ({:.0f} rows per second)",
+                                 stop_signal ? "Stopped after processing" : "Processed", tally.rows,
+                                 tally.seconds, RowsPerSecond(tally.rows, tally.seconds));
+  if (tally.removed_out_of_order > 0) {
+    text += fmt::format("; {} rows removed as out of order", tally.removed_out_of_order);
+  }
+  if (stop_signal) {
+    return text +
+           fmt::format("; stopped by {}: every processed row is committed and out of the log.\n",
+                       strsignal(stop_signal));
+  }
+  return text + "; the log is empty.\n";
+}
+
 }  // namespace
 
 CLI::App* AddProcessCommand(CLI::App& app, ProcessOptions& options) {
@@ -41,53 +66,67 @@ CLI::App* AddProcessCommand(CLI::App& app, ProcessOptions& options) {
 
 int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std::ostream& out,
                std::ostream& err, bool show_progress) {
+  // A stop signal is taken between two calls of the library, never inside a row.
+  CatchStopSignals();
   LibraryObject object = CreateConnectedObject(choice, err);
-  if (!object) return 1;
+  if (!object) return StopSignalNumber() ? ExitStatusForSignal(StopSignalNumber()) : 1;
   const auto start = SteadyClock::now();
   auto last_progress = start;
-  int64_t rows = 0;
+  ProcessTally tally;
   int32_t idle_calls = 0;
+  std::set<std::string> reported;
   bool showed_progress = false;
-  while (true) {
+  const auto end_progress_line = [&] {
+    if (showed_progress) err << "\n";
+    showed_progress = false;
+  };
+  while (!StopRequested()) {
     std::string error;
-    bool processed = false;
+    bool result = false;
     try {
-      if (!object->IsConnected() &&
-          !object->ConnectToDatabase(choice.connection_string, choice.database_type, error)) {
+      if (!object.EnsureConnected(choice, error)) {
+        if (StopRequested()) break;
+        end_progress_line();
         err << fmt::format("Could not connect to the database again: {}\n", error);
         return 1;
       }
-      processed = object->DoNextItemFromMDCLog(error);
+      result = object->DoNextItemFromMDCLog(error);
     } catch (const ComError& failure) {
       error = fmt::format("Error # {}:{}", failure.number(), failure.description());
     }
-    if (processed) {
-      ++rows;
-      idle_calls = 0;
-    } else if (error.empty()) {
-      break;  // the log is empty
+    const ProcessOutcome outcome = ClassifyProcessResult(result, error);
+    if (outcome == ProcessOutcome::kLogEmpty) break;
+    if (outcome == ProcessOutcome::kProcessed) ++tally.rows;
+    if (outcome == ProcessOutcome::kRemovedOutOfOrder) ++tally.removed_out_of_order;
+    if (outcome == ProcessOutcome::kNoProgress) {
+      ++idle_calls;
     } else {
-      if (showed_progress) err << "\n";
-      showed_progress = false;
+      idle_calls = 0;
+    }
+    // A row failing at every retry says the same text each time, its key in it.
+    if (!error.empty() && reported.insert(error).second) {
+      end_progress_line();
       err << Trimmed(error) << "\n";
-      if (++idle_calls >= options.max_idle_calls) {
-        err << fmt::format(
-            "Giving up: {} calls in a row processed no row ({} rows processed before).\n",
-            idle_calls, rows);
-        return 2;
-      }
+    }
+    if (idle_calls >= options.max_idle_calls) {
+      err << fmt::format(
+          "Giving up: {} calls in a row processed no row ({} rows processed before).\n", idle_calls,
+          tally.rows);
+      return 2;
     }
     if (show_progress && SteadyClock::now() - last_progress >= kProgressInterval) {
       last_progress = SteadyClock::now();
-      err << fmt::format("\r{} rows done, {:.0f} rows per second", rows,
-                         RowsPerSecond(rows, SecondsSince(start)));
+      err << fmt::format("\r{} rows done, {:.0f} rows per second", tally.rows,
+                         RowsPerSecond(tally.rows, SecondsSince(start)));
       err.flush();
       showed_progress = true;
     }
   }
-  if (showed_progress) err << "\n";
-  const double seconds = SecondsSince(start);
-  out << fmt::format("Processed {} rows in {:.2f} s ({:.0f} rows per second); the log is empty.\n",
-                     rows, seconds, RowsPerSecond(rows, seconds));
-  return 0;
+  end_progress_line();
+  // Rows already processed leave the log when the object is released, as
+  // when the collector service stops.
+  object.Release();
+  tally.seconds = SecondsSince(start);
+  out << Summary(tally, StopSignalNumber());
+  return StopSignalNumber() ? ExitStatusForSignal(StopSignalNumber()) : 0;
 }

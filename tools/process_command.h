@@ -3,12 +3,16 @@
 // DoNextItemFromMDCLog until the log is empty (false with an empty text) and
 // exits 0. Like the worker it keeps calling after a false result with a text
 // (the version announcement, startup-check warnings, a failed row), so rows
-// behind a failing row are still processed; every text goes to `err`. It
-// gives up with exit code 2 when N consecutive calls (default 50) processed
-// no row: a row that fails at every refill, or a computer that is not the
-// designated one. A lost connection is connected again once per call; exit
-// code 1 when that fails. On a terminal it shows rows done and rows per
-// second; at the end it prints what it did to `out`.
+// behind a failing row are still processed; each text goes to `err` once (a
+// row failing at every retry says the same text, its key in it). It
+// gives up with exit code 2 when N consecutive calls (default 50) made no
+// progress: a row that fails at every refill, or a computer that is not the
+// designated one. A row removed from the log as out of order is progress. A
+// lost connection is connected again once per call; exit code 1 when that
+// fails. SIGTERM or SIGINT stops it between two calls: the rows processed so
+// far leave the log as the object is released, it says what it did and exits
+// 143 or 130. On a terminal it shows rows done and rows per second; at the
+// end it prints what it did to `out`.
 #ifndef VOLTRANE_TOOLS_PROCESS_COMMAND_H_
 #define VOLTRANE_TOOLS_PROCESS_COMMAND_H_
 

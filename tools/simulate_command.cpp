@@ -1,9 +1,7 @@
 #include "tools/simulate_command.h"
 
 #include <fmt/format.h>
-#include <signal.h>
 
-#include <atomic>
 #include <cmath>
 #include <random>
 
@@ -11,23 +9,9 @@
 #include "library/com_error.h"
 #include "tools/library_object.h"
 #include "tools/simulation_run.h"
+#include "tools/stop_signals.h"
 
 namespace {
-
-std::atomic<bool> g_stop_requested{false};
-
-extern "C" void RequestStop(int) { g_stop_requested = true; }
-
-// The first SIGINT or SIGTERM ends the run after the command in hand; the
-// handler then falls back to the default, so a second one ends the program.
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 // The names of the demo plant's commands, by type code.
 std::string CommandName(int32_t type_code) {
@@ -139,10 +123,7 @@ int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, st
 
   const auto append = [&](const SimulatedCommand& command, std::string& error) {
     try {
-      if (!object->IsConnected() &&
-          !object->ConnectToDatabase(choice.connection_string, choice.database_type, error)) {
-        return false;
-      }
+      if (!object.EnsureConnected(choice, error)) return false;
       return object->AppendItemToMDCLog2(command.machine_number, command.command_type_code,
                                          command.param, command.command_time_code, error);
     } catch (const ComError& failure) {
@@ -154,11 +135,11 @@ int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, st
     if (!options.quiet) out << DescribeCommand(command) << "\n" << std::flush;
   };
 
-  g_stop_requested = false;
+  // The first SIGINT or SIGTERM ends the run after the command in hand.
   CatchStopSignals();
   dbaccess::SystemClock clock;
   const SimulationResult result =
-      SimulationRun(simulator, clock, g_stop_requested).Run(limits, append, appended);
+      SimulationRun(simulator, clock, StopRequested()).Run(limits, append, appended);
 
   out << fmt::format("Appended {} commands in {:.1f} s, {} of plant time (speed {}, seed {}).\n",
                      result.appended, result.elapsed_ms / 1000.0, PlantTime(result.plant_ms),

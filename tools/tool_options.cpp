@@ -27,11 +27,15 @@ void AddGlobalOptions(CLI::App& app, ToolOptions& options) {
                                          kKindNames);
               },
               "KIND"));
+  app.add_flag("--wait-as-service", options.wait_as_service,
+               "Wait for an unreachable database as long as the collector service does (up to 5 "
+               "minutes of retries) instead of a few seconds");
   connection->needs(dbtype);
   dbtype->needs(connection);
 }
 
 bool ChooseDatabase(const ToolOptions& options, DatabaseChoice& choice, std::string& message) {
+  choice.wait_as_service = options.wait_as_service;
   if (!options.database_type_name.empty()) {
     choice.connection_string = options.connection_string;
     choice.database_type = *voltrane::DatabaseKindFromName(options.database_type_name);

@@ -1,6 +1,8 @@
 // The korvex7 tool's global options: which database to use. Either both
 // --connection and --dbtype are given, or neither, and the database is then
 // the one the collector service is configured for in the settings store.
+// Subcommands that connect give up after a few seconds unless
+// --wait-as-service asks them to wait as long as the collector service does.
 #ifndef VOLTRANE_TOOLS_TOOL_OPTIONS_H_
 #define VOLTRANE_TOOLS_TOOL_OPTIONS_H_
 
@@ -11,11 +13,13 @@
 struct ToolOptions {
   std::string connection_string;
   std::string database_type_name;
+  bool wait_as_service = false;
 };
 
 struct DatabaseChoice {
   std::string connection_string;  // stored form: credentials may be enciphered
   int32_t database_type = -1;
+  bool wait_as_service = false;  // wait for the database as long as the service does
 };
 
 void AddGlobalOptions(CLI::App& app, ToolOptions& options);

@@ -1,0 +1,27 @@
+// The record of log rows whose processing failed: one row of
+// T_SFC_MDC_LOG_FAILURE per failing log row, with its machine, command, last
+// error text, the database time of the last attempt and the number of
+// attempts. A failing row stays in the log and is retried at every refill, so
+// without this record its text would reach the caller's reports once per
+// retry with nothing to say which row it is. The table is created on the
+// first failure, on every kind, with the schema helpers; `korvex7 count
+// --failing` reads it.
+#ifndef VOLTRANE_LIBRARY_FAILED_ROWS_H_
+#define VOLTRANE_LIBRARY_FAILED_ROWS_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr const char* kFailedRowsTable = "T_SFC_MDC_LOG_FAILURE";
+
+// The statements that create the table on a database kind (one, or three on Oracle).
+std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType);
+
+// " (log entry 17, machine 101, command Setup start)": what names a failing
+// row in its error text, so that a reporter can tell one row's repeated
+// failure from another row's.
+std::string FailedRowIdentity(int32_t lMDCLogID, const std::string& strMachineNumber,
+                              const std::string& strCommandName, int32_t lCommandTimeCode);
+
+#endif  // VOLTRANE_LIBRARY_FAILED_ROWS_H_
