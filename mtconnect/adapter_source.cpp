@@ -1,6 +1,7 @@
 #include "mtconnect/adapter_source.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,8 +11,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "mtconnect/line_buffer.h"
 #include "mtconnect/shdr_reader.h"
@@ -120,7 +119,11 @@ class Session {
  public:
   Session(const AdapterOptions& options, MachineBridge& bridge, const StopSignal& stop,
           ShdrReader& reader)
-      : options_(options), bridge_(bridge), stop_(stop), reader_(reader), lines_(options.max_line) {}
+      : options_(options),
+        bridge_(bridge),
+        stop_(stop),
+        reader_(reader),
+        lines_(options.max_line) {}
 
   bool Run(int fd) {
     silence_limit_ = options_.silence_limit;

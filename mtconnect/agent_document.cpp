@@ -75,9 +75,8 @@ AgentDocument ReadAgentDocument(std::string_view xml, std::string_view device) {
       ReadCategory(component.child("Events"), document, found);
     }
   }
-  std::stable_sort(found.begin(), found.end(), [](const Sequenced& a, const Sequenced& b) {
-    return a.sequence < b.sequence;
-  });
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Sequenced& a, const Sequenced& b) { return a.sequence < b.sequence; });
   for (Sequenced& entry : found) document.observations.push_back(std::move(entry.observation));
   return document;
 }

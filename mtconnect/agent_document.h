@@ -17,9 +17,9 @@
 namespace mtconnect {
 
 struct AgentDocument {
-  std::string error;  // "" for a readable streams document; else what is wrong
+  std::string error;          // "" for a readable streams document; else what is wrong
   bool out_of_range = false;  // the agent no longer holds the sequence asked for
-  bool device_seen = false;  // the answer holds a stream of the device
+  bool device_seen = false;   // the answer holds a stream of the device
   uint64_t first_sequence = 0;
   uint64_t next_sequence = 0;
   std::vector<Observation> observations;

@@ -18,8 +18,8 @@ class AgentClient {
  public:
   AgentClient(const std::string& origin, const AgentOptions& options) : client_(origin) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(options.timeout);
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(options.timeout -
-                                                                              seconds);
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(options.timeout - seconds);
     client_.set_connection_timeout(seconds.count(), micros.count());
     client_.set_read_timeout(seconds.count(), micros.count());
   }

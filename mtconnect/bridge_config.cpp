@@ -1,9 +1,9 @@
 #include "mtconnect/bridge_config.h"
 
 #include <fmt/format.h>
+#include <toml++/toml.h>
 
 #include <set>
-#include <toml++/toml.h>
 
 namespace mtconnect {
 
@@ -72,10 +72,9 @@ class MachineReader {
 
  private:
   static inline const std::set<std::string> kKeys = {
-      "number",        "adapter",        "replay",          "speed",
-      "agent",         "device",         "items",           "program_starts",
-      "downtime_code", "estop_downtime_code", "silence_timeout", "retry_max",
-      "poll_interval"};
+      "number",          "adapter",   "replay",         "speed",         "agent",
+      "device",          "items",     "program_starts", "downtime_code", "estop_downtime_code",
+      "silence_timeout", "retry_max", "poll_interval"};
 
   // Two source keys in one machine make it invalid; CheckMachines says so.
   static SourceKind Another(SourceKind before, SourceKind now) {
@@ -144,8 +143,8 @@ bool LoadBridgeConfig(const std::string& path, std::vector<MachineConfig>& machi
   }
   for (const auto& [key, node] : root) {
     if (key.str() != "machine") {
-      message = fmt::format("{}: unknown key \"{}\" (machines are [[machine]] tables)", path,
-                            key.str());
+      message =
+          fmt::format("{}: unknown key \"{}\" (machines are [[machine]] tables)", path, key.str());
       return false;
     }
   }

@@ -43,8 +43,8 @@ bool LibraryLogWriter::EnsureOpen(std::string& error) {
     return true;
   } catch (const dbaccess::DbError& failure) {
     connection_.reset();
-    error = fmt::format("cannot open the database to set the row's time: {}",
-                        failure.description());
+    error =
+        fmt::format("cannot open the database to set the row's time: {}", failure.description());
     return false;
   }
 }

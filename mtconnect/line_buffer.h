@@ -24,8 +24,8 @@ class LineBuffer {
 
  private:
   const size_t max_line_;
-  std::string pending_;  // bytes after the last complete line
-  size_t scanned_ = 0;   // bytes of pending_ known to hold no "\n"
+  std::string pending_;    // bytes after the last complete line
+  size_t scanned_ = 0;     // bytes of pending_ known to hold no "\n"
   bool dropping_ = false;  // inside an overlong line: its bytes are thrown away
 };
 

@@ -6,8 +6,8 @@
 
 namespace mtconnect {
 
-MachineBridge::MachineBridge(std::string machine_number, MappingOptions options,
-                             CommandSink& sink, Reporter& reporter)
+MachineBridge::MachineBridge(std::string machine_number, MappingOptions options, CommandSink& sink,
+                             Reporter& reporter)
     : machine_number_(std::move(machine_number)),
       mapper_(std::move(options)),
       sink_(sink),

@@ -28,8 +28,7 @@ constexpr const char* kUnavailable = "UNAVAILABLE";
 
 }  // namespace
 
-std::vector<LogCommand> ObservationMapper::Observe(const Observation& observation,
-                                                   bool* unknown) {
+std::vector<LogCommand> ObservationMapper::Observe(const Observation& observation, bool* unknown) {
   ItemRole role = options_.items.RoleOf(observation.item);
   if (role == ItemRole::kNone) role = options_.items.RoleOf(observation.name);
   if (unknown != nullptr) *unknown = role == ItemRole::kNone;

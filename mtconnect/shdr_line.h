@@ -35,7 +35,7 @@ enum class ShdrLineKind {
 
 struct ShdrLine {
   ShdrLineKind kind = ShdrLineKind::kBlank;
-  int64_t utc_ms = 0;  // kData and kAsset
+  int64_t utc_ms = 0;                                      // kData and kAsset
   std::vector<std::pair<std::string, std::string>> items;  // kData, in line order
   std::string text;
   // Non-empty when the line opens a multi-line block: the line that ends it.

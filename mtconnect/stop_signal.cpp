@@ -24,8 +24,8 @@ void StopSignal::Stop() {
 bool StopSignal::WaitFor(std::chrono::milliseconds duration) const {
   const auto end = std::chrono::steady_clock::now() + duration;
   while (!Stopped()) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
     pollfd watch{fd_, POLLIN, 0};
     poll(&watch, 1, static_cast<int>(std::min<int64_t>(left.count(), 60000)));

@@ -18,7 +18,9 @@ bool ReadNumber(std::string_view text, size_t pos, size_t digits, int& value) {
   return true;
 }
 
-bool Expect(std::string_view text, size_t pos, char c) { return pos < text.size() && text[pos] == c; }
+bool Expect(std::string_view text, size_t pos, char c) {
+  return pos < text.size() && text[pos] == c;
+}
 
 }  // namespace
 
@@ -46,7 +48,8 @@ std::optional<int64_t> ParseUtcTimestamp(std::string_view text) {
     }
   }
   using namespace std::chrono;
-  const year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+  const year_month_day date{std::chrono::year{year},
+                            std::chrono::month{static_cast<unsigned>(month)},
                             std::chrono::day{static_cast<unsigned>(day)}};
   // A leap second (60) is taken as the next second's start.
   if (!date.ok() || hour > 23 || minute > 59 || second > 60) return std::nullopt;

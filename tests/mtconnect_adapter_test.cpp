@@ -13,13 +13,13 @@
 #include <thread>
 
 #include "mtconnect/adapter_source.h"
+#include "tests/support/child_process.h"
 #include "tests/support/mtconnect_recording.h"
 
 namespace mtconnect {
 namespace {
 
 using std::chrono::milliseconds;
-using testsupport::WaitUntil;
 
 // One listening socket on 127.0.0.1; the test plays the adapter on the
 // connections it accepts.
@@ -106,14 +106,13 @@ TEST_F(AdapterSourceTest, AnswersHeartbeatsAndPingsAtTheAdaptersPace) {
   ASSERT_GE(connection, 0);
   EXPECT_EQ(LoopbackAdapter::ReadLine(connection), "* PING");
   LoopbackAdapter::Send(connection, "* PONG 200\n2022-08-08T13:51:36.771Z|exec|ACTIVE\n");
-  ASSERT_TRUE(WaitUntil([&] { return Commands() == 1; }));
+  ASSERT_TRUE(testsupport::WaitFor([&] { return Commands() == 1; }, 10000));
   // Pinged again every 200 ms; each answer keeps the connection alive.
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(LoopbackAdapter::ReadLine(connection, milliseconds(1000)), "* PING");
     LoopbackAdapter::Send(connection, "* PONG 200\n");
   }
-  EXPECT_EQ(reporter_.Count("the adapter answers heartbeats every 200 ms"), 1u)
-      << reporter_.All();
+  EXPECT_EQ(reporter_.Count("the adapter answers heartbeats every 200 ms"), 1u) << reporter_.All();
   EXPECT_EQ(reporter_.Count("silent"), 0u) << reporter_.All();
   Stop();
   close(connection);
@@ -125,20 +124,21 @@ TEST_F(AdapterSourceTest, ReconnectsAfterADropAndValuesSentAgainChangeNothing) {
   ASSERT_GE(connection, 0);
   EXPECT_EQ(LoopbackAdapter::ReadLine(connection), "* PING");
   // A long line (as real adapters send for their properties) before the data.
-  LoopbackAdapter::Send(connection, "2022-08-08T13:51:34Z|OperatingSystemAll|" +
-                                        std::string(300000, 'x') + "\n");
+  LoopbackAdapter::Send(
+      connection, "2022-08-08T13:51:34Z|OperatingSystemAll|" + std::string(300000, 'x') + "\n");
   LoopbackAdapter::Send(connection,
                         "2022-08-08T13:51:36Z|exec|ACTIVE|count|7\nno time stamp here\n");
-  ASSERT_TRUE(WaitUntil([&] { return Commands() == 1; }));
+  ASSERT_TRUE(testsupport::WaitFor([&] { return Commands() == 1; }, 10000));
   close(connection);  // the adapter goes away
 
   connection = adapter_.Accept();
   ASSERT_GE(connection, 0);
   EXPECT_EQ(LoopbackAdapter::ReadLine(connection), "* PING");
   // An adapter sends all its values again after a reconnect.
-  LoopbackAdapter::Send(connection, "2022-08-08T13:52:00Z|exec|ACTIVE|count|7\n"
-                                    "2022-08-08T13:54:43Z|exec|READY|count|8\n");
-  ASSERT_TRUE(WaitUntil([&] { return Commands() == 3; }));
+  LoopbackAdapter::Send(connection,
+                        "2022-08-08T13:52:00Z|exec|ACTIVE|count|7\n"
+                        "2022-08-08T13:54:43Z|exec|READY|count|8\n");
+  ASSERT_TRUE(testsupport::WaitFor([&] { return Commands() == 3; }, 10000));
   Stop();
   close(connection);
   const std::vector<LogCommand> expected = {
@@ -198,7 +198,8 @@ TEST(AdapterSource, BacksOffWhileNobodyListensAndStopsAtOnce) {
     MachineBridge bridge("101", mapping, sink, reporter);
     RunAdapter(options, bridge, stop);
   });
-  ASSERT_TRUE(WaitUntil([&] { return reporter.Count("reconnecting in 40 ms") >= 2; }))
+  ASSERT_TRUE(
+      testsupport::WaitFor([&] { return reporter.Count("reconnecting in 40 ms") >= 2; }, 10000))
       << reporter.All();
   EXPECT_EQ(reporter.Count("reconnecting in 10 ms"), 1u);
   EXPECT_EQ(reporter.Count("reconnecting in 20 ms"), 1u);

@@ -10,20 +10,21 @@
 
 #include "mtconnect/agent_document.h"
 #include "mtconnect/agent_source.h"
+#include "tests/support/child_process.h"
 #include "tests/support/mtconnect_recording.h"
 
 namespace mtconnect {
 namespace {
 
 using std::chrono::milliseconds;
-using testsupport::WaitUntil;
 
 std::string Streams(uint64_t next, const std::string& device_streams) {
-  return "<?xml version=\"1.0\"?>\n<MTConnectStreams xmlns=\"urn:mtconnect.org:MTConnectStreams:1.3\">"
+  return "<?xml version=\"1.0\"?>\n<MTConnectStreams "
+         "xmlns=\"urn:mtconnect.org:MTConnectStreams:1.3\">"
          "<Header creationTime=\"2022-08-08T14:00:00Z\" instanceId=\"1\" bufferSize=\"131072\" "
          "firstSequence=\"1\" lastSequence=\"" +
-         std::to_string(next - 1) + "\" nextSequence=\"" + std::to_string(next) +
-         "\"/><Streams>" + device_streams + "</Streams></MTConnectStreams>";
+         std::to_string(next - 1) + "\" nextSequence=\"" + std::to_string(next) + "\"/><Streams>" +
+         device_streams + "</Streams></MTConnectStreams>";
 }
 
 std::string Device(const std::string& name, const std::string& components) {
@@ -40,8 +41,7 @@ std::string Component(const std::string& events) {
 std::string Event(const std::string& element, const std::string& id, const std::string& name,
                   uint64_t sequence, const std::string& time, const std::string& value) {
   return "<" + element + " dataItemId=\"" + id + "\" name=\"" + name + "\" sequence=\"" +
-         std::to_string(sequence) + "\" timestamp=\"" + time + "\">" + value + "</" + element +
-         ">";
+         std::to_string(sequence) + "\" timestamp=\"" + time + "\">" + value + "</" + element + ">";
 }
 
 const std::string kOutOfRange =
@@ -62,34 +62,34 @@ class LoopbackAgent {
                                                      "2022-08-08T13:51:31Z", "5") +
                                                Event("Program", "prog", "program", 3,
                                                      "2022-08-08T13:51:32.250Z", "O1234"))) +
-                     Device("OTHER", Component(Event("Execution", "exec2", "execution", 9,
-                                                     "2022-08-08T13:51:30Z", "ACTIVE")))),
+                         Device("OTHER", Component(Event("Execution", "exec2", "execution", 9,
+                                                         "2022-08-08T13:51:30Z", "ACTIVE")))),
           "text/xml");
     });
-    server_.Get("/OKUMA/sample", [this](const httplib::Request& request,
-                                        httplib::Response& response) {
-      const std::string from = request.get_param_value("from");
-      if (from == "4" && !forgot_once_.exchange(true)) {
-        response.status = 404;
-        response.set_content(kOutOfRange, "text/xml");
-      } else if (from == "4") {
-        response.set_content(
-            Streams(5, Device("OKUMA", Component(Event("Execution", "exec", "execution", 4,
-                                                       "2022-08-08T13:51:36Z", "ACTIVE")))),
-            "text/xml");
-      } else if (from == "5") {
-        // Grouped by component, not in sequence order.
-        response.set_content(
-            Streams(7, Device("OKUMA", Component(Event("PartCount", "pc", "part_count", 6,
-                                                       "2022-08-08T13:54:44Z", "6")) +
-                                           Component(Event("Execution", "exec", "execution", 5,
-                                                           "2022-08-08T13:54:43Z", "READY")))),
-            "text/xml");
-      } else {
-        ++idle_samples_;
-        response.set_content(Streams(7, Device("OKUMA", "")), "text/xml");
-      }
-    });
+    server_.Get(
+        "/OKUMA/sample", [this](const httplib::Request& request, httplib::Response& response) {
+          const std::string from = request.get_param_value("from");
+          if (from == "4" && !forgot_once_.exchange(true)) {
+            response.status = 404;
+            response.set_content(kOutOfRange, "text/xml");
+          } else if (from == "4") {
+            response.set_content(
+                Streams(5, Device("OKUMA", Component(Event("Execution", "exec", "execution", 4,
+                                                           "2022-08-08T13:51:36Z", "ACTIVE")))),
+                "text/xml");
+          } else if (from == "5") {
+            // Grouped by component, not in sequence order.
+            response.set_content(
+                Streams(7, Device("OKUMA", Component(Event("PartCount", "pc", "part_count", 6,
+                                                           "2022-08-08T13:54:44Z", "6")) +
+                                               Component(Event("Execution", "exec", "execution", 5,
+                                                               "2022-08-08T13:54:43Z", "READY")))),
+                "text/xml");
+          } else {
+            ++idle_samples_;
+            response.set_content(Streams(7, Device("OKUMA", "")), "text/xml");
+          }
+        });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     // Bound and listening already: requests wait in the backlog until the loop runs.
@@ -124,7 +124,8 @@ TEST(AgentSource, FollowsTheDeviceFromCurrentThroughSamplesInSequenceOrder) {
     MachineBridge bridge("101", MappingOptions{}, sink, reporter);
     RunAgent(options, bridge, stop);
   });
-  ASSERT_TRUE(WaitUntil([&] { return agent.idle_samples_ >= 2; })) << reporter.All();
+  ASSERT_TRUE(testsupport::WaitFor([&] { return agent.idle_samples_ >= 2; }, 10000))
+      << reporter.All();
   stop.Stop();
   runner.join();
   const std::vector<LogCommand> expected = {
@@ -152,10 +153,12 @@ TEST(AgentSource, KeepsTryingAnAgentThatIsNotThere) {
     MachineBridge bridge("101", MappingOptions{}, sink, reporter);
     RunAgent(options, bridge, stop);
   });
-  EXPECT_TRUE(WaitUntil([&] { return reporter.Count("again in 20 ms") >= 2; })) << reporter.All();
+  EXPECT_TRUE(testsupport::WaitFor([&] { return reporter.Count("again in 20 ms") >= 2; }, 10000))
+      << reporter.All();
   stop.Stop();
   runner.join();
-  EXPECT_EQ(reporter.Count("cannot read the agent http://127.0.0.1:1: "), reporter.Count("again in"));
+  EXPECT_EQ(reporter.Count("cannot read the agent http://127.0.0.1:1: "),
+            reporter.Count("again in"));
 }
 
 TEST(AgentDocument, SaysWhatIsWrongWithAnAnswer) {
@@ -167,18 +170,18 @@ TEST(AgentDocument, SaysWhatIsWrongWithAnAnswer) {
   EXPECT_TRUE(gone.out_of_range);
   EXPECT_EQ(gone.error, "OUT_OF_RANGE: 'from' must be greater than 3");
   const AgentDocument other = ReadAgentDocument(
-      Streams(2, Device("OTHER", Component(Event("Execution", "e", "execution", 1,
-                                                 "2022-08-08T13:51:30Z", "ACTIVE") +
-                                           Event("Execution", "e", "execution", 2, "yesterday",
-                                                 "READY")))),
+      Streams(2, Device("OTHER",
+                        Component(Event("Execution", "e", "execution", 1, "2022-08-08T13:51:30Z",
+                                        "ACTIVE") +
+                                  Event("Execution", "e", "execution", 2, "yesterday", "READY")))),
       "OKUMA");
   EXPECT_FALSE(other.device_seen);
   EXPECT_TRUE(other.observations.empty());
   const AgentDocument own = ReadAgentDocument(
-      Streams(3, Device("OKUMA", Component(Event("Execution", "e", "execution", 1,
-                                                 "2022-08-08T13:51:30Z", "ACTIVE") +
-                                           Event("Execution", "e", "execution", 2, "yesterday",
-                                                 "READY")))),
+      Streams(3, Device("OKUMA",
+                        Component(Event("Execution", "e", "execution", 1, "2022-08-08T13:51:30Z",
+                                        "ACTIVE") +
+                                  Event("Execution", "e", "execution", 2, "yesterday", "READY")))),
       "OKUMA");
   EXPECT_TRUE(own.device_seen);
   EXPECT_EQ(own.next_sequence, 3u);

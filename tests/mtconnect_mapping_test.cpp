@@ -106,8 +106,8 @@ TEST_F(MappingTest, ItemsAreFoundByTheirOwnOrTheirSecondNameAndOthersAreUnknown)
 TEST(ItemList, SetsNamedRolesAndRefusesWhatItDoesNotKnow) {
   ItemNames names;
   std::string message;
-  EXPECT_TRUE(ApplyItemList("execution=pexecution,part_count=ppartcount,estop=estop", names,
-                            message));
+  EXPECT_TRUE(
+      ApplyItemList("execution=pexecution,part_count=ppartcount,estop=estop", names, message));
   EXPECT_EQ(names.execution, "pexecution");
   EXPECT_EQ(names.part_count, "ppartcount");
   EXPECT_EQ(names.estop, "estop");

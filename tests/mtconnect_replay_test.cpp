@@ -4,6 +4,7 @@
 // status) with the second recording's older rows thrown out; and the tool's
 // refusals of what it cannot run.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
 #include "library/korvex7.h"
+#include "tests/support/child_process.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -126,7 +128,9 @@ TEST_P(MtconnectReplayTest, TheRecordedLatheBecomesItsCommandsAndRecords) {
   const std::string config = WriteConfig(
       "[[machine]]\n"
       "number = 101\n"
-      "replay = \"" + kRecording + "\"\n"
+      "replay = \"" +
+      kRecording +
+      "\"\n"
       "speed = 0\n"
       "items = { execution = \"pexecution\", part_count = \"ppartcount\", program = \"pprogram\","
       " operator = \"MachineOperator\", availability = \"avail\", estop = \"estop\" }\n"
@@ -157,9 +161,10 @@ TEST_P(MtconnectReplayTest, TheRecordedLatheBecomesItsCommandsAndRecords) {
             }));
 
   ProcessLog();
-  EXPECT_EQ(Rows("select FINISHED_CYCLES, UNFINISHED_CYCLES, GOOD_COUNT, SCRAPPED_COUNT, "
-                 "PART_NUMBER, round(CYCLE_TIME * 60) from T_SFC_MACHINE_DATA where MACHINE_ID = 1"),
-            std::vector<std::string>{"1|0|1|0|IMTS-2022-2-HOB.MIN|187"});
+  EXPECT_EQ(
+      Rows("select FINISHED_CYCLES, UNFINISHED_CYCLES, GOOD_COUNT, SCRAPPED_COUNT, "
+           "PART_NUMBER, round(CYCLE_TIME * 60) from T_SFC_MACHINE_DATA where MACHINE_ID = 1"),
+      std::vector<std::string>{"1|0|1|0|IMTS-2022-2-HOB.MIN|187"});
   EXPECT_EQ(Rows("select STATUS_CODE, STATUS_DATE from T_SFC_MACHINE where MACHINE_ID = 1"),
             std::vector<std::string>{"0|2022-08-08 15:54:43.500"});
   // The four rows of the second recording were older than what the machine
@@ -168,12 +173,47 @@ TEST_P(MtconnectReplayTest, TheRecordedLatheBecomesItsCommandsAndRecords) {
   std::stringstream text;
   text << diagnostic.rdbuf();
   size_t refused = 0;
-  for (size_t at = 0; (at = text.str().find("prior to a previously recorded entry", at)) !=
-                      std::string::npos;
+  for (size_t at = 0;
+       (at = text.str().find("prior to a previously recorded entry", at)) != std::string::npos;
        ++at) {
     ++refused;
   }
   EXPECT_EQ(refused, 4u) << text.str();
+}
+
+TEST_P(MtconnectReplayTest, MachinesOfOneConfigurationRunSideBySide) {
+  std::string config;
+  for (const char* number : {"101", "102", "201"}) {
+    config += std::string("[[machine]]\nnumber = \"") + number + "\"\nreplay = \"" + kRecording +
+              "\"\nspeed = 0\nitems = { execution = \"pexecution\", part_count = \"ppartcount\" "
+              "}\n";
+  }
+  const RunResult run = Bridge({"--config", WriteConfig(config)});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  // Each machine's rows carry their own observations' times, however the
+  // three writers interleaved.
+  for (const char* number : {"101", "102", "201"}) {
+    EXPECT_EQ(Rows(std::string("select l.TIME_STAMP from T_SFC_MDC_LOG l, T_SFC_MACHINE m "
+                               "where m.MACHINE_ID = l.MACHINE_ID and m.MACHINE_NUMBER = '") +
+                   number + "' order by l.MDC_LOG_ID"),
+              (std::vector<std::string>{"2022-08-08 15:51:36.771", "2022-08-08 15:54:43.500",
+                                        "2022-08-08 15:54:43.828", "2022-08-08 15:37:22.795",
+                                        "2022-08-08 15:47:27.758", "2022-08-08 15:47:27.836"}))
+        << number;
+  }
+}
+
+TEST_P(MtconnectReplayTest, SigtermEndsALiveBridge) {
+  testsupport::ChildProcess bridge(
+      {KORVEX7_TOOL_PATH, "--connection", database_.connection_string, "--dbtype", database_.name,
+       "mtconnect", "--machine", "101", "--adapter", "127.0.0.1:1"},
+      {}, sandbox_.dir() + "/bridge.out");
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] { return bridge.Output().find("reconnecting in") != std::string::npos; }, 20000))
+      << bridge.Output();
+  bridge.Signal(SIGTERM);
+  EXPECT_EQ(bridge.WaitForExit(10000), 0) << bridge.Output();
+  EXPECT_NE(bridge.Output().find("Stopping on signal 15"), std::string::npos) << bridge.Output();
 }
 
 TEST_P(MtconnectReplayTest, RefusesWhatItCannotRunWithAClearMessage) {

@@ -23,9 +23,9 @@ TEST(UtcTimestamp, ReadsTheFormsAdaptersWrite) {
   EXPECT_EQ(ParseUtcTimestamp("2022-08-08T13:51:34.5"), 1659966694500);
   EXPECT_EQ(ParseUtcTimestamp("2022-08-08T13:51:34.123Z@12.5"), 1659966694123);
   EXPECT_EQ(ParseUtcTimestamp("1969-12-31T23:59:59.250Z"), -750);
-  for (const char* bad : {"", "2022-08-08", "2022-02-30T00:00:00Z", "2022-08-08 13:51:34Z",
-                          "2022-08-08T24:00:00Z", "2022-08-08T13:51:34.Z", "2022-08-08T13:51:34.1x",
-                          "-022-08-08T13:51:34Z", "1659966694"}) {
+  for (const char* bad :
+       {"", "2022-08-08", "2022-02-30T00:00:00Z", "2022-08-08 13:51:34Z", "2022-08-08T24:00:00Z",
+        "2022-08-08T13:51:34.Z", "2022-08-08T13:51:34.1x", "-022-08-08T13:51:34Z", "1659966694"}) {
     EXPECT_FALSE(ParseUtcTimestamp(bad).has_value()) << bad;
   }
 }
@@ -48,7 +48,8 @@ TEST(UtcTimestamp, LocalWallClockFollowsTheZoneAndItsSummerTime) {
 }
 
 TEST(ShdrLine, PairsItemsAndValuesInOrder) {
-  const ShdrLine line = ParseShdrLine("2022-08-08T13:51:34Z|avail|AVAILABLE|p1block||estop|ARMED\r");
+  const ShdrLine line =
+      ParseShdrLine("2022-08-08T13:51:34Z|avail|AVAILABLE|p1block||estop|ARMED\r");
   ASSERT_EQ(line.kind, ShdrLineKind::kData);
   EXPECT_EQ(line.utc_ms, 1659966694000);
   EXPECT_EQ(line.items, (Items{{"avail", "AVAILABLE"}, {"p1block", ""}, {"estop", "ARMED"}}));
@@ -62,7 +63,8 @@ TEST(ShdrLine, TellsProtocolAssetBlankAndMalformedLinesApart) {
   EXPECT_EQ(ParseShdrLine("* PONG 10000").kind, ShdrLineKind::kProtocol);
   EXPECT_EQ(ParseShdrLine("* PONG 10000").text, "PONG 10000");
   EXPECT_EQ(ParseShdrLine("  \r").kind, ShdrLineKind::kBlank);
-  const ShdrLine asset = ParseShdrLine("2022-08-08T13:43:36Z|@ASSET@|1.2|CuttingTool|--multiline--AB");
+  const ShdrLine asset =
+      ParseShdrLine("2022-08-08T13:43:36Z|@ASSET@|1.2|CuttingTool|--multiline--AB");
   EXPECT_EQ(asset.kind, ShdrLineKind::kAsset);
   EXPECT_EQ(asset.block_end, "--multiline--AB");
   EXPECT_EQ(ParseShdrLine("2022-08-08T13:43:36Z|@REMOVE_ALL_ASSETS@|CuttingTool").kind,

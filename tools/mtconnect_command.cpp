@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -26,7 +27,8 @@ CLI::App* AddMachineOptions(CLI::App* command, MtconnectOptions& options) {
   command->add_option("--machine", options.machine_number, "Machine number (MACHINE_NUMBER)")
       ->group(group);
   CLI::Option* adapter =
-      command->add_option("--adapter", options.adapter, "Live SHDR adapter HOST:PORT")->group(group);
+      command->add_option("--adapter", options.adapter, "Live SHDR adapter HOST:PORT")
+          ->group(group);
   CLI::Option* replay =
       command->add_option("--replay", options.replay, "Recorded SHDR file to replay")->group(group);
   CLI::Option* agent =
@@ -38,20 +40,24 @@ CLI::App* AddMachineOptions(CLI::App* command, MtconnectOptions& options) {
       ->check(CLI::NonNegativeNumber)
       ->group(group);
   command->add_option("--device", options.device, "Device name at the agent")->group(group);
-  command->add_option("--items", options.items,
-                      "Data items: execution=...,part_count=...,program=...,operator=...,"
-                      "availability=...,estop=...")
+  command
+      ->add_option("--items", options.items,
+                   "Data items: execution=...,part_count=...,program=...,operator=...,"
+                   "availability=...,estop=...")
       ->group(group);
   command->add_flag("--job", options.job, "A new program starts a job instead of a part")
       ->group(group);
-  command->add_option("--downtime-code", options.downtime_code,
-                      "Downtime code number while the machine is unavailable")
+  command
+      ->add_option("--downtime-code", options.downtime_code,
+                   "Downtime code number while the machine is unavailable")
       ->group(group);
-  command->add_option("--estop-downtime-code", options.estop_downtime_code,
-                      "Downtime code number of an emergency stop (default: --downtime-code)")
+  command
+      ->add_option("--estop-downtime-code", options.estop_downtime_code,
+                   "Downtime code number of an emergency stop (default: --downtime-code)")
       ->group(group);
-  command->add_option("--silence-timeout", options.silence_timeout,
-                      "Seconds an adapter without heartbeats may stay silent (600)")
+  command
+      ->add_option("--silence-timeout", options.silence_timeout,
+                   "Seconds an adapter without heartbeats may stay silent (600)")
       ->check(CLI::PositiveNumber)
       ->group(group);
   command->add_option("--retry-max", options.retry_max, "Longest wait between reconnects (60 s)")
@@ -98,7 +104,12 @@ void RunMachineThread(const DatabaseChoice& choice, const MachineConfig& machine
                       mtconnect::Reporter& reporter, const mtconnect::StopSignal& stop,
                       std::atomic<bool>& failed) {
   std::ostringstream errors;
+  // The machines' objects are created one at a time: the library reads its
+  // settings while it connects.
+  static std::mutex creating;
+  std::unique_lock<std::mutex> lock(creating);
   LibraryObject object = CreateConnectedObject(choice, errors);
+  lock.unlock();
   if (!object) {
     std::string text = errors.str();
     while (!text.empty() && text.back() == '\n') text.pop_back();
@@ -135,8 +146,9 @@ CLI::App* AddMtconnectCommand(CLI::App& app, MtconnectOptions& options) {
       "mtconnect",
       "Feed the MDC log from MTConnect machines: a live SHDR adapter, a recorded SHDR file or an "
       "MTConnect agent");
-  command->add_option("--config", options.config_path,
-                      "TOML file with one [[machine]] table per machine")
+  command
+      ->add_option("--config", options.config_path,
+                   "TOML file with one [[machine]] table per machine")
       ->check(CLI::ExistingFile);
   AddMachineOptions(command, options);
   command->footer(
@@ -146,8 +158,7 @@ CLI::App* AddMtconnectCommand(CLI::App& app, MtconnectOptions& options) {
   return command;
 }
 
-int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options,
-                 std::ostream& err) {
+int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, std::ostream& err) {
   std::vector<MachineConfig> machines;
   std::string message;
   if (!options.config_path.empty()) {

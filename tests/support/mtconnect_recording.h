@@ -1,15 +1,11 @@
 // Stand-ins for the MTConnect bridge's outside world in tests: a sink that
-// keeps the commands it is given, a reporter that keeps the messages, and a
-// wait for a condition that another thread makes true. Thread-safe: the
-// bridge runs on its own thread while the test looks.
+// keeps the commands it is given and a reporter that keeps the messages.
+// Thread-safe: the bridge runs on its own thread while the test looks.
 #ifndef VOLTRANE_TESTS_SUPPORT_MTCONNECT_RECORDING_H_
 #define VOLTRANE_TESTS_SUPPORT_MTCONNECT_RECORDING_H_
 
-#include <chrono>
-#include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "mtconnect/command_sink.h"
@@ -58,17 +54,6 @@ class RecordingReporter : public mtconnect::Reporter {
   mutable std::mutex mutex_;
   std::vector<std::string> messages_;
 };
-
-// True as soon as `condition` holds, false when it still does not after `limit`.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 }  // namespace testsupport
 
