@@ -96,7 +96,9 @@ bool MachineFromOptions(const MtconnectOptions& options, MachineConfig& machine,
 
 bool SingleMachineOptionsGiven(const MtconnectOptions& options) {
   return !options.machine_number.empty() || !options.adapter.empty() || !options.replay.empty() ||
-         !options.agent.empty() || !options.items.empty();
+         !options.agent.empty() || !options.device.empty() || !options.items.empty() ||
+         options.job || !options.downtime_code.empty() || !options.estop_downtime_code.empty() ||
+         options.silence_timeout > 0 || options.retry_max > 0;
 }
 
 // One machine's thread: its own library object, its writer, its source.
