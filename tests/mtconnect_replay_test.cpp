@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -31,6 +32,13 @@ std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
+}
+
+// Date-time columns read as text on some kinds; these are shown in the stored form.
+bool IsTimeColumn(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name == "TIME_STAMP" || name == "STATUS_DATE" || name == "START_TIME" ||
+         name == "STOP_TIME";
 }
 
 struct RunResult {
@@ -93,8 +101,7 @@ class MtconnectReplayTest : public testing::TestWithParam<std::string> {
         row += i == 0 ? "" : "|";
         if (value.IsNull() || value.IsEmpty()) {
           row += "null";
-        } else if (name == "TIME_STAMP" || name == "time_stamp" || name == "STATUS_DATE" ||
-                   name == "status_date") {
+        } else if (value.Type() == dbaccess::VariantType::kDateTime || IsTimeColumn(name)) {
           row += value.ToDateTime().ToText();
         } else {
           row += value.ToText();
@@ -179,6 +186,53 @@ TEST_P(MtconnectReplayTest, TheRecordedLatheBecomesItsCommandsAndRecords) {
     ++refused;
   }
   EXPECT_EQ(refused, 4u) << text.str();
+}
+
+TEST_P(MtconnectReplayTest, AnOperatorAProgramAndAnOutageReachTheRecords) {
+  // A Monday morning in winter: UTC + 1 in Berlin, inside the day shift.
+  const std::string recording = sandbox_.dir() + "/shift.shdr";
+  std::ofstream(recording)
+      << "2026-01-05T07:00:00Z|avail|AVAILABLE|estop|ARMED|operator|Ann|program|SHAFT-100|"
+         "execution|READY|part_count|10\n"
+         "2026-01-05T07:01:00Z|execution|ACTIVE\n"
+         "2026-01-05T07:03:00Z|execution|READY|part_count|12\n"
+         "this line is no SHDR\n"
+         "2026-01-05T07:04:00Z|avail|UNAVAILABLE\n"
+         "2026-01-05T07:10:00Z|avail|AVAILABLE\n";
+  const RunResult run =
+      Bridge({"--machine", "102", "--replay", recording, "--speed", "0", "--items",
+              "availability=avail,estop=estop", "--downtime-code", "100"});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_NE(run.output.find("Machine 102: malformed SHDR line 4 skipped: no UTC time stamp"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(Rows("select c.COMMAND_TYPE_CODE, l.COMMAND_TIME_CODE, l.TIME_STAMP, l.PARAM1 "
+                 "from T_SFC_MDC_LOG l, T_SFC_COMMAND c "
+                 "where c.COMMAND_ID = l.COMMAND_ID order by l.MDC_LOG_ID"),
+            (std::vector<std::string>{
+                "4|0|2026-01-05 08:00:00.000|Ann",
+                "6|0|2026-01-05 08:00:00.000|SHAFT-100",
+                "9|0|2026-01-05 08:01:00.000|null",
+                "9|1|2026-01-05 08:03:00.000|null",
+                "13|2|2026-01-05 08:03:00.000|2",
+                "11|0|2026-01-05 08:04:00.000|100",
+                "11|1|2026-01-05 08:10:00.000|null",
+            }));
+  ProcessLog();
+  EXPECT_EQ(Rows("select d.USER_NAME, d.PART_ID from T_SFC_MACHINE m, "
+                 "T_SFC_MACHINE_DATA d where d.MACHINE_DATA_ID = m.MACHINE_DATA_ID and "
+                 "m.MACHINE_ID = 2"),
+            std::vector<std::string>{"Ann|1"});
+  EXPECT_EQ(Rows("select sum(FINISHED_CYCLES), sum(GOOD_COUNT) from T_SFC_MACHINE_DATA "
+                 "where MACHINE_ID = 2"),
+            std::vector<std::string>{"1|2"});
+  EXPECT_EQ(
+      Rows("select t.DOWNTIME_CODE_ID, t.START_TIME, t.STOP_TIME from T_SFC_DT_PER_MACHINE_DATA t, "
+           "T_SFC_MACHINE_DATA d where d.MACHINE_DATA_ID = t.MACHINE_DATA_ID and "
+           "d.MACHINE_ID = 2"),
+      std::vector<std::string>{"1|2026-01-05 08:04:00.000|2026-01-05 08:10:00.000"});
+  EXPECT_EQ(Rows("select STATUS_CODE, STATUS_DATE from T_SFC_MACHINE where MACHINE_ID = 2"),
+            std::vector<std::string>{"0|2026-01-05 08:10:00.000"});
 }
 
 TEST_P(MtconnectReplayTest, MachinesOfOneConfigurationRunSideBySide) {
