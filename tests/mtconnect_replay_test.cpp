@@ -226,6 +226,7 @@ TEST_P(MtconnectReplayTest, AnOperatorAProgramAndAnOutageReachTheRecords) {
   EXPECT_EQ(Rows("select sum(FINISHED_CYCLES), sum(GOOD_COUNT) from T_SFC_MACHINE_DATA "
                  "where MACHINE_ID = 2"),
             std::vector<std::string>{"1|2"});
+  // Downtime code "100" is the demo plant's code 1.
   EXPECT_EQ(
       Rows("select t.DOWNTIME_CODE_ID, t.START_TIME, t.STOP_TIME from T_SFC_DT_PER_MACHINE_DATA t, "
            "T_SFC_MACHINE_DATA d where d.MACHINE_DATA_ID = t.MACHINE_DATA_ID and "
