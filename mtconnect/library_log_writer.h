@@ -7,10 +7,11 @@
 // The intake stamps a row with the database's clock. An MTConnect machine
 // reports with its own clock, so the writer sets TIME_STAMP of the row it has
 // just appended (the machine's first row above the highest key before the
-// append) through its own connection to the same database. A row the
-// collector takes between the two statements keeps the database's time: the
-// writer then says so in its error text. One machine per writer; the object
-// and the connection belong to the machine's thread.
+// append) through its own connection to the same database. A collector that
+// reads the log between the two statements processes the row with the
+// database's time: the writer says so when the row is gone by then, but
+// cannot see a row the collector only read. One machine per writer; the
+// object and the connection belong to the machine's thread.
 #ifndef VOLTRANE_MTCONNECT_LIBRARY_LOG_WRITER_H_
 #define VOLTRANE_MTCONNECT_LIBRARY_LOG_WRITER_H_
 
