@@ -1,5 +1,5 @@
-// Where a machine's log commands go: the library's intake in the program, a
-// list in tests. Called from the machine's bridge thread only.
+// Where a machine's log commands go: the MDC log in the program, a list in
+// tests. Called from the machine's bridge thread only.
 #ifndef VOLTRANE_MTCONNECT_COMMAND_SINK_H_
 #define VOLTRANE_MTCONNECT_COMMAND_SINK_H_
 

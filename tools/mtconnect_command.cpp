@@ -6,17 +6,17 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "mtconnect/bridge_config.h"
 #include "mtconnect/bridge_run.h"
-#include "mtconnect/library_log_writer.h"
+#include "dbaccess/connection.h"
+#include "dbaccess/db_error.h"
+#include "dbaccess/mod_crypto.h"
+#include "mtconnect/log_row_writer.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
-#include "tools/library_object.h"
 
 namespace {
 
@@ -101,28 +101,26 @@ bool SingleMachineOptionsGiven(const MtconnectOptions& options) {
          options.silence_timeout > 0 || options.retry_max > 0;
 }
 
-// One machine's thread: its own library object, its writer, its source.
+// One machine's thread: its own writer (and connection), its source.
 void RunMachineThread(const DatabaseChoice& choice, const MachineConfig& machine,
                       mtconnect::Reporter& reporter, const mtconnect::StopSignal& stop,
                       std::atomic<bool>& failed) {
-  std::ostringstream errors;
-  // The machines' objects are created one at a time: the library reads its
-  // settings while it connects.
-  static std::mutex creating;
-  std::unique_lock<std::mutex> lock(creating);
-  LibraryObject object = CreateConnectedObject(choice, errors);
-  lock.unlock();
-  if (!object) {
-    std::string text = errors.str();
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    reporter.Report(mtconnect::Severity::kError,
-                    fmt::format("Machine {}: {}", machine.machine_number, text));
-    failed = true;
-    return;
-  }
-  mtconnect::LibraryLogWriter writer(*object, choice.connection_string, choice.database_type,
-                                     machine.machine_number);
+  mtconnect::LogRowWriter writer(choice.connection_string, choice.database_type,
+                                 machine.machine_number, reporter, stop);
   if (!mtconnect::RunMachine(machine, writer, reporter, stop)) failed = true;
+}
+
+// A database named wrongly is told at once; one lost later is waited for.
+bool CheckDatabase(const DatabaseChoice& choice, std::ostream& err) {
+  try {
+    dbaccess::Connection connection;
+    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
+    return true;
+  } catch (const dbaccess::DbError& failure) {
+    err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure.number(),
+                       failure.description());
+    return false;
+  }
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread) until every machine
@@ -184,6 +182,7 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
     err << message << "\n";
     return 1;
   }
+  if (!CheckDatabase(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
   mtconnect::StopSignal stop;

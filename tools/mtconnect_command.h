@@ -1,14 +1,14 @@
 // `korvex7 mtconnect`: the MTConnect bridge. Each machine's stream (a live
 // SHDR adapter, a recorded file or an MTConnect agent) becomes commands in
-// the MDC log, appended through the library's AppendItemToMDCLog2 with the
-// observations' times. One machine from the command line, or several from a
-// TOML file (--config); each runs on its own thread with its own library
-// object. Runs until SIGINT or SIGTERM, or until every replayed file is done.
+// the MDC log, each inserted as one row with its observation's time. One
+// machine from the command line, or several from a TOML file (--config);
+// each runs on its own thread with its own connection. Runs until SIGINT or
+// SIGTERM, or until every replayed file is done.
 //
 // Reports go to standard error, one line each (with journal priorities under
 // systemd). Exit code 0 after a clean run, 1 when the options or the
-// configuration are wrong, the database cannot be reached or a replay file
-// cannot be read.
+// configuration are wrong, the database cannot be reached at the start or a
+// replay file cannot be read (a database lost later is waited for).
 #ifndef VOLTRANE_TOOLS_MTCONNECT_COMMAND_H_
 #define VOLTRANE_TOOLS_MTCONNECT_COMMAND_H_
 
