@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev unixodbc-dev libtomlplusplus-dev libsystemd-dev libfmt-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   sqlite3 postgresql odbc-postgresql libsqliteodbc
+  libpugixml-dev libcpp-httplib-dev
   qt6-base-dev
   clang libclang-rt-14-dev
   systemd passwd util-linux

@@ -9,6 +9,7 @@
 #include "tools/append_command.h"
 #include "tools/connect_command.h"
 #include "tools/count_command.h"
+#include "tools/mtconnect_command.h"
 #include "tools/process_command.h"
 #include "tools/schema_init_command.h"
 #include "tools/simulate_command.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
   CLI::App* count = AddCountCommand(app, count_options);
   SimulateOptions simulate_options;
   CLI::App* simulate = AddSimulateCommand(app, simulate_options);
+  MtconnectOptions mtconnect_options;
+  CLI::App* mtconnect = AddMtconnectCommand(app, mtconnect_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
 
@@ -49,5 +52,6 @@ int main(int argc, char** argv) {
   }
   if (count->parsed()) return RunCount(choice, count_options, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
+  if (mtconnect->parsed()) return RunMtconnect(choice, mtconnect_options, std::cerr);
   return 1;
 }

@@ -1,0 +1,26 @@
+#include "mtconnect/bridge_run.h"
+
+#include "mtconnect/machine_bridge.h"
+
+namespace mtconnect {
+
+bool RunMachine(const MachineConfig& machine, CommandSink& sink, Reporter& reporter,
+                const StopSignal& stop) {
+  MachineBridge bridge(machine.machine_number, machine.mapping, sink, reporter);
+  switch (machine.source) {
+    case SourceKind::kReplay:
+      return RunReplay(machine.replay, bridge, stop);
+    case SourceKind::kAdapter:
+      RunAdapter(machine.adapter, bridge, stop);
+      return true;
+    case SourceKind::kAgent:
+      RunAgent(machine.agent, bridge, stop);
+      return true;
+    case SourceKind::kNone:
+      break;
+  }
+  bridge.Error("no source");
+  return false;
+}
+
+}  // namespace mtconnect

@@ -1,0 +1,39 @@
+// A command for the MDC log as the mapping decides it: command type code,
+// time code, parameter and the moment it happened (UTC). The log writer turns
+// it into a row of the machine's log. A plain value.
+#ifndef VOLTRANE_MTCONNECT_LOG_COMMAND_H_
+#define VOLTRANE_MTCONNECT_LOG_COMMAND_H_
+
+#include <cstdint>
+#include <string>
+
+namespace mtconnect {
+
+// The command type codes the mapping uses.
+inline constexpr int32_t kLogonCommand = 4;
+inline constexpr int32_t kJobCommand = 5;
+inline constexpr int32_t kPartCommand = 6;
+inline constexpr int32_t kCycleCommand = 9;
+inline constexpr int32_t kMachineDowntimeCommand = 11;
+inline constexpr int32_t kGoodCountCommand = 13;
+
+// Time codes: start, end, both.
+inline constexpr int32_t kStartCode = 0;
+inline constexpr int32_t kEndCode = 1;
+inline constexpr int32_t kBothCode = 2;
+
+struct LogCommand {
+  int32_t type_code = 0;
+  int32_t time_code = kStartCode;
+  std::string param;
+  int64_t utc_ms = 0;
+
+  bool operator==(const LogCommand&) const = default;
+};
+
+// "cycle start", "good part count", ...: for reports.
+std::string DescribeCommand(const LogCommand& command);
+
+}  // namespace mtconnect
+
+#endif  // VOLTRANE_MTCONNECT_LOG_COMMAND_H_
