@@ -11,6 +11,7 @@
 #include "tools/count_command.h"
 #include "tools/mtconnect_command.h"
 #include "tools/process_command.h"
+#include "tools/report_command.h"
 #include "tools/schema_init_command.h"
 #include "tools/simulate_command.h"
 #include "tools/tool_options.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
   CLI::App* simulate = AddSimulateCommand(app, simulate_options);
   MtconnectOptions mtconnect_options;
   CLI::App* mtconnect = AddMtconnectCommand(app, mtconnect_options);
+  ReportOptions report_options;
+  const ReportCommands report = AddReportCommands(app, report_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
 
@@ -53,5 +56,9 @@ int main(int argc, char** argv) {
   if (count->parsed()) return RunCount(choice, count_options, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
   if (mtconnect->parsed()) return RunMtconnect(choice, mtconnect_options, std::cerr);
+  if (report.oee->parsed() || report.downtimes->parsed() || report.timeline->parsed() ||
+      report.html->parsed()) {
+    return RunReport(choice, report, report_options, std::cout, std::cerr);
+  }
   return 1;
 }
