@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   sqlite3 postgresql odbc-postgresql libsqliteodbc
-  libpugixml-dev libcpp-httplib-dev
+  libcpp-httplib-dev
   qt6-base-dev
   clang libclang-rt-14-dev
   systemd passwd util-linux
