@@ -11,7 +11,9 @@
 #include "tools/count_command.h"
 #include "tools/process_command.h"
 #include "tools/schema_init_command.h"
+#include "tools/serve_command.h"
 #include "tools/simulate_command.h"
+#include "tools/token_command.h"
 #include "tools/tool_options.h"
 
 int main(int argc, char** argv) {
@@ -29,8 +31,15 @@ int main(int argc, char** argv) {
   CLI::App* count = AddCountCommand(app);
   SimulateOptions simulate_options;
   CLI::App* simulate = AddSimulateCommand(app, simulate_options);
+  ServeOptions serve_options;
+  CLI::App* serve = AddServeCommand(app, serve_options);
+  TokenOptions token_options;
+  CLI::App* token = AddTokenCommand(app, token_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
+
+  // Tokens live in the settings store alone: no database needed.
+  if (token->parsed()) return RunToken(*token, token_options, std::cout, std::cerr);
 
   DatabaseChoice choice;
   std::string message;
@@ -48,5 +57,6 @@ int main(int argc, char** argv) {
   }
   if (count->parsed()) return RunCount(choice, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
+  if (serve->parsed()) return RunServe(choice, serve_options, std::cout, std::cerr);
   return 1;
 }

@@ -1,0 +1,67 @@
+#include "web/connection_limit.h"
+
+namespace web {
+namespace {
+
+// Set while the accepting thread runs a connection it has no room for.
+thread_local bool t_refusing = false;
+
+}  // namespace
+
+ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting) : max_waiting_(max_waiting) {
+  for (size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+ConnectionQueue::~ConnectionQueue() { shutdown(); }
+
+void ConnectionQueue::enqueue(std::function<void()> fn) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (waiting_.size() < max_waiting_) {
+      waiting_.push_back(std::move(fn));
+      wake_.notify_one();
+      return;
+    }
+  }
+  // No room: the connection is answered here, with a refusal.
+  t_refusing = true;
+  fn();
+  t_refusing = false;
+}
+
+void ConnectionQueue::shutdown() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (shutting_down_ && threads_.empty()) return;
+    shutting_down_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& thread : threads_) {
+    if (thread.joinable()) thread.join();
+  }
+  threads_.clear();
+}
+
+void ConnectionQueue::Work() {
+  for (;;) {
+    std::function<void()> fn;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return shutting_down_ || !waiting_.empty(); });
+      if (waiting_.empty()) return;
+      fn = std::move(waiting_.front());
+      waiting_.pop_front();
+    }
+    fn();
+  }
+}
+
+LimitedHttpServer::LimitedHttpServer(size_t max_connections, size_t max_waiting) {
+  new_task_queue = [max_connections, max_waiting] {
+    return new ConnectionQueue(max_connections, max_waiting);
+  };
+}
+
+bool RefusingConnection() { return t_refusing; }
+
+}  // namespace web
