@@ -8,7 +8,8 @@ thread_local bool t_refusing = false;
 
 }  // namespace
 
-ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting) : max_waiting_(max_waiting) {
+ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting)
+    : capacity_(threads + max_waiting) {
   for (size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
 }
 
@@ -17,7 +18,7 @@ ConnectionQueue::~ConnectionQueue() { shutdown(); }
 void ConnectionQueue::enqueue(std::function<void()> fn) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (waiting_.size() < max_waiting_) {
+    if (busy_ + waiting_.size() < capacity_) {
       waiting_.push_back(std::move(fn));
       wake_.notify_one();
       return;
@@ -51,8 +52,11 @@ void ConnectionQueue::Work() {
       if (waiting_.empty()) return;
       fn = std::move(waiting_.front());
       waiting_.pop_front();
+      ++busy_;
     }
     fn();
+    std::lock_guard<std::mutex> lock(mutex_);
+    --busy_;
   }
 }
 
