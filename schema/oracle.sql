@@ -463,6 +463,15 @@ CREATE UNIQUE INDEX K_SFC_MA_PPMAID ON T_SFC_MACHINE_PPH (MACHINE_ID, PART_ID);
 -- Events of a machine and command.
 CREATE INDEX K_SFC_EV_MAID ON T_SFC_EVENT (MACHINE_ID, COMMAND_ID, STOP_TIME);
 
+-- Records by chart date, for the reports.
+CREATE INDEX K_SFC_MA_DACHDA ON T_SFC_MACHINE_DATA (CHART_DATE, MACHINE_ID);
+
+-- Records of a machine by time, for the timelines.
+CREATE INDEX K_SFC_MA_DAMAIDSTTI ON T_SFC_MACHINE_DATA (MACHINE_ID, START_TIME);
+
+-- Events of a machine and command by time, for the timelines.
+CREATE INDEX K_SFC_EV_MACOST ON T_SFC_EVENT (MACHINE_ID, COMMAND_ID, START_TIME);
+
 -- Open event of a machine and command.
 CREATE UNIQUE INDEX K_SFC_MA_EVMAID ON T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID);
 

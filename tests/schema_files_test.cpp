@@ -414,6 +414,15 @@ TEST(SchemaFilesTest, MainLookupsSeekThroughAnIndex) {
       "update T_SFC_MACHINE_HEARTBEAT set LAST_HEARTBEAT = '2026-01-01 00:00:00.000'"
       " where MACHINE_ID = 1",
       "select * from T_SFC_HISTORY where HISTORY_DATE < '2026-01-01 00:00:00.000'",
+      // The reports' ranges: records by chart date and by machine and time, events by time.
+      "select MACHINE_ID from T_SFC_MACHINE_DATA where CHART_DATE >= '2026-03-02 00:00:00.000'"
+      " and CHART_DATE < '2026-03-03 00:00:00.000'",
+      "select * from T_SFC_MACHINE_DATA where MACHINE_ID in (1, 2)"
+      " and START_TIME >= '2026-03-02 00:00:00.000' and START_TIME < '2026-03-03 00:00:00.000'",
+      "select * from T_SFC_EVENT where MACHINE_ID in (1, 2) and COMMAND_ID in (8, 9)"
+      " and START_TIME >= '2026-03-02 00:00:00.000' and START_TIME < '2026-03-03 00:00:00.000'",
+      "select max(START_TIME) from T_SFC_EVENT where MACHINE_ID = 1 and COMMAND_ID = 9"
+      " and START_TIME < '2026-03-02 00:00:00.000'",
   };
   for (const std::string& sql : lookups) {
     for (const std::string& step : db.Rows("EXPLAIN QUERY PLAN " + sql)) {

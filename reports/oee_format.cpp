@@ -1,0 +1,99 @@
+#include "reports/oee_format.h"
+
+#include <fmt/format.h>
+
+#include <nlohmann/json.hpp>
+
+#include "reports/text_table.h"
+
+namespace reports {
+
+namespace {
+
+constexpr int kHourDecimals = 3;
+constexpr int kRatioDecimals = 4;
+
+nlohmann::json OptionalNumber(std::optional<double> value, int decimals) {
+  if (!value) return nullptr;
+  return Rounded(*value, decimals);
+}
+
+std::vector<std::string> CsvFields(const OeeRow& row) {
+  return {row.machine,
+          DateText(row.chart_date),
+          row.shift_id ? std::to_string(*row.shift_id) : "",
+          row.shift_name,
+          Fixed(row.scheduled_h, kHourDecimals),
+          Fixed(row.planned_downtime_h, kHourDecimals),
+          Fixed(row.unplanned_downtime_h, kHourDecimals),
+          Fixed(row.run_h, kHourDecimals),
+          std::to_string(row.good),
+          std::to_string(row.scrap),
+          Fixed(row.availability, kRatioDecimals),
+          Fixed(row.performance, kRatioDecimals),
+          Fixed(row.quality, kRatioDecimals),
+          Fixed(row.oee, kRatioDecimals)};
+}
+
+}  // namespace
+
+std::string DateText(const std::optional<dbaccess::DateTime>& date) {
+  if (!date) return "";
+  return fmt::format("{:04}-{:02}-{:02}", date->Year(), date->Month(), date->Day());
+}
+
+const std::vector<std::string>& OeeColumns() {
+  static const std::vector<std::string> columns = {
+      "machine",  "chart_date", "shift_id",     "shift_name",  "scheduled_h",
+      "planned_downtime_h",     "unplanned_downtime_h",        "run_h",
+      "good",     "scrap",      "availability", "performance", "quality",
+      "oee"};
+  return columns;
+}
+
+void WriteOeeCsv(std::ostream& out, const std::vector<OeeRow>& rows) {
+  WriteCsvLine(out, OeeColumns());
+  for (const OeeRow& row : rows) WriteCsvLine(out, CsvFields(row));
+}
+
+void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows) {
+  nlohmann::json array = nlohmann::json::array();
+  for (const OeeRow& row : rows) {
+    nlohmann::json object;
+    object["machine"] = row.machine;
+    object["chart_date"] = row.chart_date ? nlohmann::json(DateText(row.chart_date)) : nullptr;
+    object["shift_id"] = row.shift_id ? nlohmann::json(*row.shift_id) : nullptr;
+    object["shift_name"] = row.shift_id ? nlohmann::json(row.shift_name) : nullptr;
+    object["scheduled_h"] = Rounded(row.scheduled_h, kHourDecimals);
+    object["planned_downtime_h"] = Rounded(row.planned_downtime_h, kHourDecimals);
+    object["unplanned_downtime_h"] = Rounded(row.unplanned_downtime_h, kHourDecimals);
+    object["run_h"] = Rounded(row.run_h, kHourDecimals);
+    object["good"] = row.good;
+    object["scrap"] = row.scrap;
+    object["availability"] = OptionalNumber(row.availability, kRatioDecimals);
+    object["performance"] = OptionalNumber(row.performance, kRatioDecimals);
+    object["quality"] = OptionalNumber(row.quality, kRatioDecimals);
+    object["oee"] = OptionalNumber(row.oee, kRatioDecimals);
+    array.push_back(std::move(object));
+  }
+  out << array.dump(2) << "\n";
+}
+
+void WriteOeeTable(std::ostream& out, const std::vector<OeeRow>& rows) {
+  const std::vector<std::string> header = {"machine", "date",  "shift", "sched h", "plan dt h",
+                                           "unpl dt h", "run h", "good",  "scrap",   "avail",
+                                           "perf",    "qual",  "OEE"};
+  std::vector<std::vector<std::string>> cells;
+  for (const OeeRow& row : rows) {
+    cells.push_back({row.machine, DateText(row.chart_date),
+                     row.shift_id ? row.shift_name : (row.chart_date ? "-" : ""),
+                     Fixed(row.scheduled_h, 2), Fixed(row.planned_downtime_h, 2),
+                     Fixed(row.unplanned_downtime_h, 2), Fixed(row.run_h, 2),
+                     std::to_string(row.good), std::to_string(row.scrap),
+                     Percent(row.availability), Percent(row.performance), Percent(row.quality),
+                     Percent(row.oee)});
+  }
+  WriteTextTable(out, header, cells, {0, 1, 2});
+}
+
+}  // namespace reports

@@ -1,0 +1,31 @@
+// The OEE rows as the `korvex7 report oee` formats print them: csv (the
+// column order below, hours with 3 decimals, ratios with 4, empty cells for
+// empty values), json (an array of objects with the same keys, null for
+// empty values, numbers rounded alike) and a text table (percentages with
+// one decimal). Pure functions; thread-safe.
+#ifndef VOLTRANE_REPORTS_OEE_FORMAT_H_
+#define VOLTRANE_REPORTS_OEE_FORMAT_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "reports/oee.h"
+
+namespace reports {
+
+// machine, chart_date, shift_id, shift_name, scheduled_h, planned_downtime_h,
+// unplanned_downtime_h, run_h, good, scrap, availability, performance,
+// quality, oee.
+const std::vector<std::string>& OeeColumns();
+
+void WriteOeeCsv(std::ostream& out, const std::vector<OeeRow>& rows);
+void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows);
+void WriteOeeTable(std::ostream& out, const std::vector<OeeRow>& rows);
+
+// "YYYY-MM-DD", or "" for none.
+std::string DateText(const std::optional<dbaccess::DateTime>& date);
+
+}  // namespace reports
+
+#endif  // VOLTRANE_REPORTS_OEE_FORMAT_H_
