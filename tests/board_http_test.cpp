@@ -221,11 +221,12 @@ TEST_P(BoardServerTest, ConnectionsBeyondTheLimitAre503AtOnce) {
 
 TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   StartServer();
-  const std::string batch = "[" + Command("101", 9, "") + "," + Command("101", 13, "4") + "," +
+  const std::string batch = "[" + Command("101", 6, "SHAFT-100") + "," + Command("101", 9, "") +
+                            "," + Command("101", 13, "4") + "," +
                             Command("101", 14, "1") + "," + Command("202", 11, "") + "," +
                             Command("301", 20, "coolant") + "]";
   ASSERT_EQ(Post(batch, token_)->status, 201);
-  EXPECT_EQ(json::parse(Client("")->Get("/api/v1/log/count")->body)["count"], 5);
+  EXPECT_EQ(json::parse(Client("")->Get("/api/v1/log/count")->body)["count"], 6);
   ProcessLog();
 
   const auto machines = Client("")->Get("/api/v1/machines");
@@ -245,6 +246,11 @@ TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   EXPECT_FALSE(tiles[0]["since"].is_null());
   EXPECT_EQ(tiles[0]["good"], 4);
   EXPECT_EQ(tiles[0]["scrap"], 1);
+  EXPECT_EQ(tiles[0]["part"], "SHAFT-100");
+  // A part with a standard time and counted parts give the shift an OEE.
+  ASSERT_TRUE(tiles[0]["oee"].is_number()) << tiles[0];
+  EXPECT_GT(tiles[0]["oee"].get<double>(), 0.0);
+  EXPECT_TRUE(tiles[1]["oee"].is_null());  // 102 never sent a command
   EXPECT_EQ(tiles[3]["machine"], "202");
   EXPECT_EQ(tiles[3]["status"], "downtime");
   EXPECT_EQ(tiles[1]["status"], "idle");
@@ -256,11 +262,23 @@ TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   EXPECT_EQ(grinder["events"][0]["command"], "Coolant Alarm");
   EXPECT_EQ(grinder["events"][0]["param"], "coolant");
 
+  const std::string today = machines->get_header_value("X-Database-Time").substr(0, 10);
+  const auto oee = Client("")->Get(("/api/v1/oee?from=" + today + "&to=" + today).c_str());
+  ASSERT_EQ(oee->status, 200);
+  const json rows = json::parse(oee->body);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0]["machine"], "101");
+  EXPECT_EQ(rows[0]["good"], 4);
+  const auto bad_range = Client("")->Get("/api/v1/oee?from=yesterday&to=2026-01-01");
+  EXPECT_EQ(bad_range->status, 400);
+  EXPECT_EQ(json::parse(bad_range->body)["field"], "from");
+
   EXPECT_EQ(Client("")->Get("/api/v1/machines/999")->status, 404);
   EXPECT_EQ(Client("")->Get("/machines/999")->status, 404);
   const auto page = Client("")->Get("/machines/101");
   ASSERT_EQ(page->status, 200);
   EXPECT_NE(page->body.find("data-status=\"cycle\""), std::string::npos);
+  EXPECT_NE(page->body.find("<svg"), std::string::npos);  // the day's timeline
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, BoardServerTest,

@@ -9,12 +9,12 @@
 #include "dbaccess/db_error.h"
 #include "web/board_json.h"
 #include "web/board_page.h"
+#include "web/board_reports.h"
 #include "web/command_check.h"
 #include "web/command_intake.h"
 #include "web/connection_limit.h"
 #include "web/machine_board.h"
 #include "web/reference_cache.h"
-#include "web/shift_oee.h"
 #include "web/token_store.h"
 
 namespace web {
@@ -177,20 +177,26 @@ class BoardServer::Impl {
 
   // --- reads ---------------------------------------------------------------------------
 
-  std::vector<MachineTile> Tiles(Session& session, const std::optional<std::string>& number) {
+  std::vector<MachineTile> Tiles(Session& session, const std::optional<std::string>& number,
+                                 const dbaccess::DateTime& now) {
     std::vector<MachineTile> tiles = ReadMachineTiles(session.Reads(), session.database_type(), number);
-    FillShiftOee(session.Reads(), session.database_type(), tiles);
+    FillShiftOee(session.Reads(), session.database_type(), now, tiles);
     return tiles;
   }
 
+  dbaccess::DateTime Now(Session& session) {
+    return ReadDatabaseNow(session.Reads(), session.database_type());
+  }
+
   void BoardPage(Session& session, httplib::Response& res) {
-    const std::vector<MachineTile> tiles = Tiles(session, std::nullopt);
-    const dbaccess::DateTime now = ReadDatabaseNow(session.Reads(), session.database_type());
+    const dbaccess::DateTime now = Now(session);
+    const std::vector<MachineTile> tiles = Tiles(session, std::nullopt, now);
     res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds), "text/html; charset=utf-8");
   }
 
   void MachinePage(Session& session, const std::string& number, httplib::Response& res) {
-    const std::vector<MachineTile> tiles = Tiles(session, number);
+    const dbaccess::DateTime now = Now(session);
+    const std::vector<MachineTile> tiles = Tiles(session, number, now);
     if (tiles.empty()) {
       res.status = 404;
       res.set_content("<!DOCTYPE html><title>Not found</title><p>No such machine: " +
@@ -198,7 +204,6 @@ class BoardServer::Impl {
                       "text/html; charset=utf-8");
       return;
     }
-    const dbaccess::DateTime now = ReadDatabaseNow(session.Reads(), session.database_type());
     const std::vector<MachineEvent> events =
         ReadRecentEvents(session.Reads(), session.database_type(), tiles[0].machine_id, kRecentEvents);
     const std::string timeline =
@@ -207,14 +212,14 @@ class BoardServer::Impl {
   }
 
   void MachinesJson(Session& session, httplib::Response& res) {
-    const std::vector<MachineTile> tiles = Tiles(session, std::nullopt);
-    const dbaccess::DateTime now = ReadDatabaseNow(session.Reads(), session.database_type());
+    const dbaccess::DateTime now = Now(session);
+    const std::vector<MachineTile> tiles = Tiles(session, std::nullopt, now);
     res.set_header("X-Database-Time", TimeJson(now).get<std::string>());
     SendJson(res, 200, TilesJson(tiles));
   }
 
   void MachineJson(Session& session, const std::string& number, httplib::Response& res) {
-    const std::vector<MachineTile> tiles = Tiles(session, number);
+    const std::vector<MachineTile> tiles = Tiles(session, number, Now(session));
     if (tiles.empty()) {
       SendError(res, 404, NoSuchMachineText(number));
       return;

@@ -28,10 +28,14 @@ std::optional<dbaccess::DateTime> Time(dbaccess::Recordset& rows, const char* co
 // One statement for the whole board: the current record by the machine's
 // pointer, the shift totals summed over the records that share its machine,
 // chart date and shift (a record without a shift counts with the others
-// without one).
+// without one). A record names a known operator, job, operation or part by
+// key only and keeps the text just for one it could not resolve.
 constexpr const char* kTilesStatement =
     "select m.MACHINE_ID, m.MACHINE_NUMBER, m.MACHINE_NAME, m.STATUS_CODE, m.STATUS_DATE, "
-    "md.USER_NAME, md.JOB_NUMBER, md.OP_NUMBER, md.PART_NUMBER, md.SHIFT_ID, md.CHART_DATE, "
+    "coalesce(u.USER_NAME, md.USER_NAME) as USER_NAME, "
+    "coalesce(j.JOB_NUMBER, md.JOB_NUMBER) as JOB_NUMBER, "
+    "coalesce(o.OP_NUMBER, md.OP_NUMBER) as OP_NUMBER, "
+    "coalesce(p.PART_NUMBER, md.PART_NUMBER) as PART_NUMBER, md.SHIFT_ID, md.CHART_DATE, "
     "s.SHIFT_NAME, "
     "(select sum(t.GOOD_COUNT) from T_SFC_MACHINE_DATA t where t.MACHINE_ID = m.MACHINE_ID "
     "and t.CHART_DATE = md.CHART_DATE and (t.SHIFT_ID = md.SHIFT_ID or "
@@ -41,7 +45,11 @@ constexpr const char* kTilesStatement =
     "(t.SHIFT_ID is null and md.SHIFT_ID is null))) as SCRAP "
     "from T_SFC_MACHINE m "
     "left join T_SFC_MACHINE_DATA md on md.MACHINE_DATA_ID = m.MACHINE_DATA_ID "
-    "left join T_SFC_SHIFT s on s.SHIFT_ID = md.SHIFT_ID";
+    "left join T_SFC_SHIFT s on s.SHIFT_ID = md.SHIFT_ID "
+    "left join T_SFC_USER u on u.USER_ID = md.USER_ID "
+    "left join T_SFC_JOB j on j.JOB_ID = md.JOB_ID "
+    "left join T_SFC_OP o on o.OP_ID = md.OP_ID "
+    "left join T_SFC_PART p on p.PART_ID = md.PART_ID";
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // What the plant board shows of each machine, read with plain queries on a
 // read connection: the machine's status and since when (T_SFC_MACHINE), the
-// operator, job, operation and part of its current machine data record, and
+// operator, job, operation and part of its current machine data record (by
+// key from the master data, else the unresolved text the record keeps), and
 // the good and scrapped parts of the records of the current shift (same
 // machine, chart date and shift as the current record). Reads only.
 //
