@@ -79,6 +79,8 @@ class BoardServer::Impl {
     server_.set_write_timeout(options_.request_timeout_seconds, 0);
     server_.set_keep_alive_timeout(5);
     server_.set_keep_alive_max_count(1000);
+    // Small answers must not wait for the peer's delayed acknowledgement.
+    server_.set_tcp_nodelay(true);
     server_.set_pre_routing_handler([](const httplib::Request&, httplib::Response& res) {
       t_context.start = Clock::now();
       if (!RefusingConnection()) return httplib::Server::HandlerResponse::Unhandled;
