@@ -10,6 +10,7 @@
 #include "tools/connect_command.h"
 #include "tools/count_command.h"
 #include "tools/process_command.h"
+#include "tools/report_command.h"
 #include "tools/schema_init_command.h"
 #include "tools/serve_command.h"
 #include "tools/simulate_command.h"
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
   CLI::App* count = AddCountCommand(app);
   SimulateOptions simulate_options;
   CLI::App* simulate = AddSimulateCommand(app, simulate_options);
+  ReportOptions report_options;
+  const ReportCommands report = AddReportCommands(app, report_options);
   ServeOptions serve_options;
   CLI::App* serve = AddServeCommand(app, serve_options);
   TokenOptions token_options;
@@ -57,6 +60,10 @@ int main(int argc, char** argv) {
   }
   if (count->parsed()) return RunCount(choice, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
+  if (report.oee->parsed() || report.downtimes->parsed() || report.timeline->parsed() ||
+      report.html->parsed()) {
+    return RunReport(choice, report, report_options, std::cout, std::cerr);
+  }
   if (serve->parsed()) return RunServe(choice, serve_options, std::cout, std::cerr);
   return 1;
 }

@@ -8,7 +8,10 @@
 #include <random>
 
 #include "dbaccess/clock.h"
+#include "dbaccess/db_error.h"
+#include "dbaccess/mod_crypto.h"
 #include "library/com_error.h"
+#include "tools/plant_day_writer.h"
 #include "tools/library_object.h"
 #include "tools/simulation_run.h"
 
@@ -100,17 +103,38 @@ std::string Trimmed(std::string text) {
 CLI::App* AddSimulateCommand(CLI::App& app, SimulateOptions& options) {
   CLI::App* simulate = app.add_subcommand(
       "simulate", "Append a live command stream for the demo plant's machines until stopped");
-  simulate->add_option("--speed", options.speed, "Plant time runs this many times faster")
-      ->check(CLI::PositiveNumber)
-      ->capture_default_str();
+  CLI::Option* speed =
+      simulate->add_option("--speed", options.speed, "Plant time runs this many times faster")
+          ->check(CLI::PositiveNumber)
+          ->capture_default_str();
   simulate->add_option("--seed", options.seed, "Seed of the stream: the same seed, the same run");
-  simulate->add_option("--duration", options.duration_seconds, "Stop after this many seconds")
-      ->check(CLI::NonNegativeNumber);
+  CLI::Option* duration =
+      simulate
+          ->add_option("--duration", options.duration_seconds, "Stop after this many seconds")
+          ->check(CLI::NonNegativeNumber);
   simulate->add_option("--count", options.count, "Stop after this many commands")
       ->check(CLI::NonNegativeNumber);
   simulate->add_option("--machine", options.machines,
                        "Machine number to simulate (repeatable; default the demo plant's five)");
   simulate->add_flag("--quiet", options.quiet, "Do not print each command");
+  CLI::Option* day =
+      simulate
+          ->add_option("--day", options.day,
+                       "Write whole plant days from this day (YYYY-MM-DD) at once, each row "
+                       "with its plant time, as a machine monitor with its own clock")
+          ->check(CLI::Validator(
+              [](std::string& text) {
+                const auto date = dbaccess::DateTime::Parse(text);
+                return text.size() == 10 && date && date->ToText().substr(0, 10) == text
+                           ? std::string()
+                           : "'" + text + "' is not a date of the form YYYY-MM-DD";
+              },
+              "YYYY-MM-DD"))
+          ->excludes(speed)
+          ->excludes(duration);
+  simulate->add_option("--days", options.days, "Number of plant days with --day (default 1)")
+      ->check(CLI::Range(1, 366))
+      ->needs(day);
   return simulate;
 }
 
@@ -126,8 +150,52 @@ std::string DescribeCommand(const SimulatedCommand& command) {
   return text;
 }
 
+namespace {
+
+void PrintPerMachine(const PlantProfile& profile, const std::map<std::string, int64_t>& counts,
+                     std::ostream& out) {
+  for (const SimulatedMachine& machine : profile.machines) {
+    const auto found = counts.find(machine.number);
+    const int64_t count = found == counts.end() ? 0 : found->second;
+    out << fmt::format("  machine {}: {} commands\n", machine.number, count);
+  }
+}
+
+int RunPlantDays(const DatabaseChoice& choice, const SimulateOptions& options, std::ostream& out,
+                 std::ostream& err) {
+  auto connection = std::make_shared<dbaccess::Connection>();
+  const uint32_t seed = options.seed ? *options.seed : std::random_device()();
+  PlantSimulator simulator(ProfileFor(options.machines), seed);
+  try {
+    connection->Open(voltrane::DecipherConnectionString(choice.connection_string));
+    PlantDayWriter writer(connection, choice.database_type);
+    const auto first_day = *dbaccess::DateTime::Parse(options.day);
+    const PlantDayResult result =
+        writer.Write(simulator, first_day, options.days, options.count ? *options.count : -1,
+                     [&](int64_t rows) {
+                       if (!options.quiet) out << fmt::format("  {} rows written\n", rows) << std::flush;
+                     });
+    if (!result.written) {
+      err << result.refusal << "\n";
+      return 1;
+    }
+    out << fmt::format("Wrote {} commands of {} plant day(s) from {} with plant time stamps "
+                       "(seed {}).\n",
+                       result.rows, options.days, options.day, seed);
+    PrintPerMachine(simulator.Profile(), result.rows_per_machine, out);
+    return 0;
+  } catch (const dbaccess::DbError& error) {
+    err << fmt::format("Could not write the plant day: Error # {}:{}\n", error.number(),
+                       error.description());
+    return 1;
+  }
+}
+
+}  // namespace
+
 int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, std::ostream& out,
                 std::ostream& err) {
+  if (!options.day.empty()) return RunPlantDays(choice, options, out, err);
   LibraryObject object = CreateConnectedObject(choice, err);
   if (!object) return 1;
   const uint32_t seed = options.seed ? *options.seed : std::random_device()();
@@ -163,11 +231,7 @@ int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, st
   out << fmt::format("Appended {} commands in {:.1f} s, {} of plant time (speed {}, seed {}).\n",
                      result.appended, result.elapsed_ms / 1000.0, PlantTime(result.plant_ms),
                      options.speed, seed);
-  for (const SimulatedMachine& machine : simulator.Profile().machines) {
-    const auto found = result.appended_per_machine.find(machine.number);
-    const int64_t count = found == result.appended_per_machine.end() ? 0 : found->second;
-    out << fmt::format("  machine {}: {} commands\n", machine.number, count);
-  }
+  PrintPerMachine(simulator.Profile(), result.appended_per_machine, out);
   if (result.failed) {
     err << fmt::format("Gave up: a command could not be appended three times: {}\n",
                        Trimmed(result.error));

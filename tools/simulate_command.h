@@ -10,6 +10,11 @@
 //
 // Each appended command is printed (unless --quiet), and at the end the
 // number appended per machine. A second SIGINT ends the program at once.
+// With --day YYYY-MM-DD [--days N] the stream of N whole plant days from that
+// day's midnight is written at once, each row stamped with its plant time
+// (PlantDayWriter), as a machine monitor with its own clock writes them;
+// --speed and --duration do not apply.
+//
 // Exit code 0 when the run ended as asked, 1 when the database could not be
 // reached or a command was refused three times (its text goes to `err`).
 #ifndef VOLTRANE_TOOLS_SIMULATE_COMMAND_H_
@@ -32,6 +37,8 @@ struct SimulateOptions {
   std::optional<int64_t> count;
   std::vector<std::string> machines;  // empty: the demo plant's
   bool quiet = false;
+  std::string day;  // plant-day mode from this day (YYYY-MM-DD); "" for the live stream
+  int days = 1;
 };
 
 CLI::App* AddSimulateCommand(CLI::App& app, SimulateOptions& options);
