@@ -28,8 +28,9 @@ main { display: grid; grid-template-columns: repeat(auto-fill, minmax(300px, 1fr
 .tile .number { font-size: 34px; font-weight: 700; }
 .tile .name { font-size: 17px; color: #adbac7; text-align: right; }
 .tile .status { padding: 8px 14px; font-size: 26px; font-weight: 700; text-transform: uppercase;
-                color: #111418; display: flex; justify-content: space-between; align-items: baseline; }
-.tile .since { font-size: 16px; font-weight: 600; text-transform: none; }
+                color: #111418; display: flex; flex-wrap: wrap; column-gap: 12px;
+                justify-content: space-between; align-items: baseline; }
+.tile .since { font-size: 16px; font-weight: 600; text-transform: none; white-space: nowrap; }
 .status-cycle { background: #3fb950; }
 .status-setup { background: #58a6ff; }
 .status-teardown { background: #bc8cff; }
@@ -69,7 +70,9 @@ constexpr const char* kScript = R"js(
     var minutes = Math.max(0, Math.floor((to - from) / 60000));
     var clock = value.substr(11, 5);
     if (value.substr(0, 10) !== (now || "").substr(0, 10)) clock = value.substr(0, 10) + " " + clock;
-    var span = minutes < 60 ? minutes + " min" : Math.floor(minutes / 60) + " h " + (minutes % 60) + " min";
+    var span = minutes < 60 ? minutes + " min"
+             : minutes < 1440 ? Math.floor(minutes / 60) + " h " + (minutes % 60) + " min"
+             : Math.floor(minutes / 1440) + " d " + Math.floor(minutes % 1440 / 60) + " h";
     return "since " + clock + " (" + span + ")";
   }
   function percent(ratio) { return ratio === null ? "\u2013" : (ratio * 100).toFixed(1) + " %"; }
@@ -131,8 +134,10 @@ std::string SinceText(const std::optional<dbaccess::DateTime>& since,
     clock = text.substr(0, 10) + " " + clock;
   }
   const int64_t minutes = std::max<int64_t>(0, since->SecondsUntil(now) / 60);
-  const std::string span = minutes < 60 ? fmt::format("{} min", minutes)
-                                        : fmt::format("{} h {} min", minutes / 60, minutes % 60);
+  const std::string span =
+      minutes < 60     ? fmt::format("{} min", minutes)
+      : minutes < 1440 ? fmt::format("{} h {} min", minutes / 60, minutes % 60)
+                       : fmt::format("{} d {} h", minutes / 1440, minutes % 1440 / 60);
   return fmt::format("since {} ({})", clock, span);
 }
 
