@@ -126,6 +126,19 @@ TEST_P(BoardServerTest, RefusedCommandsAre422WithTheLibrarysTextAndNothingOfTheB
   EXPECT_EQ(result->status, 201) << result->body;
 }
 
+TEST_P(BoardServerTest, AMachineAddedWhileServingIsAcceptedAtOnce) {
+  StartServer();
+  ASSERT_EQ(Post(Command("101", 9, ""), token_)->status, 201);  // the known machines are read
+  ASSERT_EQ(Post(Command("401", 9, ""), token_)->status, 422);
+  reads_->Execute(
+      "INSERT INTO T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME, GROUP_ID, "
+      "STATUS_CODE, VOLTRANE_ID) VALUES (6, '401', 'Saw', 3, 0, 1401)");
+  const auto result = Post(Command("401", 9, "new"), token_);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->status, 201) << result->body;
+  EXPECT_EQ(LoggedParams(), (std::vector<std::string>{"<null>", "new"}));
+}
+
 TEST_P(BoardServerTest, WithoutAValidTokenWritingIs401AndReadingAsConfigured) {
   StartServer();
   for (const std::string& token : {std::string(), std::string("not-a-token"), token_ + "0"}) {
@@ -279,6 +292,24 @@ TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   ASSERT_EQ(page->status, 200);
   EXPECT_NE(page->body.find("data-status=\"cycle\""), std::string::npos);
   EXPECT_NE(page->body.find("<svg"), std::string::npos);  // the day's timeline
+}
+
+TEST(BoardServerWithoutDatabaseTest, ADatabaseThatCannotBeReachedIs503) {
+  testsupport::SettingsSandbox sandbox;
+  const std::string token = web::AddToken("terminal").text;
+  web::BoardOptions options;
+  options.port = 0;
+  web::BoardServer server({"Provider=SQLite;Data Source=/nonexistent/folder/mdc.db;", 3}, options,
+                          {});
+  std::string error;
+  ASSERT_TRUE(server.Start(error)) << error;
+  httplib::Client client("127.0.0.1", server.port());
+  client.set_bearer_token_auth(token.c_str());
+  EXPECT_EQ(client.Get("/api/v1/machines")->status, 503);
+  const auto result = client.Post("/api/v1/commands", Command("101", 9, ""), "application/json");
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->status, 503);
+  EXPECT_EQ(json::parse(result->body)["appended"], 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, BoardServerTest,
