@@ -147,6 +147,11 @@ TEST_P(BoardServerTest, WithoutAValidTokenWritingIs401AndReadingAsConfigured) {
     EXPECT_EQ(result->status, 401);
     EXPECT_EQ(result->get_header_value("WWW-Authenticate"), "Bearer realm=\"voltrane-board\"");
   }
+  // A scheme without a token is no token either.
+  const auto blank = Client("")->Post("/api/v1/commands", {{"Authorization", "Bearer    "}},
+                                      Command("101", 9, ""), "application/json");
+  ASSERT_TRUE(blank);
+  EXPECT_EQ(blank->status, 401);
   EXPECT_TRUE(LoggedParams().empty());
   const auto open_read = Client("")->Get("/api/v1/machines");
   ASSERT_TRUE(open_read);

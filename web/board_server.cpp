@@ -1,6 +1,7 @@
 #include "web/board_server.h"
 
 #include <fmt/format.h>
+#include <strings.h>
 
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -51,7 +52,8 @@ std::string BearerToken(const httplib::Request& req, bool allow_query) {
   const std::string header = req.get_header_value("Authorization");
   constexpr const char* kScheme = "bearer ";
   if (header.size() > 7 && strncasecmp(header.c_str(), kScheme, 7) == 0) {
-    return header.substr(header.find_first_not_of(' ', 7));
+    const size_t start = header.find_first_not_of(' ', 7);
+    return start == std::string::npos ? std::string() : header.substr(start);
   }
   if (allow_query && req.has_param("token")) return req.get_param_value("token");
   return "";
