@@ -119,6 +119,23 @@ TEST(ListenAddressTest, HostAndPortIPv6InBracketsAndLoopbackForAnEmptyHost) {
   }
 }
 
+TEST(BoardOptionsTest, TheSettingsStoreOverridesTheDefaultsWhereItsValuesAreUsable) {
+  testsupport::SettingsSandbox sandbox;
+  EXPECT_EQ(web::ReadBoardOptions().host, "127.0.0.1");  // loopback unless told otherwise
+  EXPECT_EQ(web::ReadBoardOptions().port, 8080);
+  sandbox.WriteHives(
+      "[Software.Voltrane.Board]\nListen = \"0.0.0.0:9090\"\nReadRequiresToken = 1\n"
+      "MaxBodyBytes = 5000\nMaxConnections = 0\nMaxJsonDepth = \"deep\"\n",
+      "");
+  const web::BoardOptions options = web::ReadBoardOptions();
+  EXPECT_EQ(options.host, "0.0.0.0");
+  EXPECT_EQ(options.port, 9090);
+  EXPECT_TRUE(options.read_requires_token);
+  EXPECT_EQ(options.max_body_bytes, 5000u);
+  EXPECT_EQ(options.max_connections, 16u);       // 0 is no limit to use
+  EXPECT_EQ(options.body_limits.max_depth, 4u);  // not a number
+}
+
 TEST(TokenStoreTest, OnlyTheHashIsStoredInAPrivateFileAndRemovedTokensNoLongerVerify) {
   testsupport::SettingsSandbox sandbox;
   const web::TokenResult first = web::AddToken("terminal-1");
