@@ -5,6 +5,7 @@
 
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "reports/machine_directory.h"
 #include "reports/oee.h"
 #include "reports/report_sql.h"
 #include "reports/text_table.h"
@@ -64,6 +65,8 @@ std::string BeginsHere(const std::string& hint) {
 std::vector<DowntimeParetoRow> QueryDowntimePareto(const dbaccess::ConnectionPtr& connection,
                                                    int32_t kind, const DowntimeParetoQuery& query) {
   const dbaccess::DateTime now = query.now ? *query.now : DatabaseNow(connection, kind);
+  const std::map<int64_t, MachineEntry> machines = ReadMachines(connection, kind, query.machines);
+  if (machines.empty()) return {};
   const std::string hint = voltrane::NoLockHint(kind);
   const std::string hours =
       "(case when dt.STOP_TIME is null then " +
@@ -77,13 +80,12 @@ std::vector<DowntimeParetoRow> QueryDowntimePareto(const dbaccess::ConnectionPtr
       "select " + planned + " as PLANNED, " + user + " as IS_USER, " + code +
       " as CODE, max(dc.DOWNTIME_CODE_NAME) as NAME, sum(" + hours +
       ") as HOURS, sum(" + BeginsHere(hint) + ") as N "
-      "from T_SFC_MACHINE_DATA md " + hint + " inner join T_SFC_MACHINE m " + hint +
-      " on m.MACHINE_ID = md.MACHINE_ID inner join T_SFC_DT_PER_MACHINE_DATA dt " + hint +
+      "from T_SFC_MACHINE_DATA md " + hint + " inner join T_SFC_DT_PER_MACHINE_DATA dt " + hint +
       " on dt.MACHINE_DATA_ID = md.MACHINE_DATA_ID left join T_SFC_DOWNTIME_CODE dc " + hint +
       " on dc.DOWNTIME_CODE_ID = dt.DOWNTIME_CODE_ID where md.CHART_DATE >= " +
       voltrane::DateTimeLiteral(kind, query.from.DatePart()) + " and md.CHART_DATE < " +
       voltrane::DateTimeLiteral(kind, query.to.DatePart().AddDays(1)) +
-      MachineFilter(kind, "m.MACHINE_NUMBER", query.machines) + " group by " + planned + ", " +
+      MachineIdFilter("md.MACHINE_ID", machines, query.machines) + " group by " + planned + ", " +
       user + ", " + code;
   dbaccess::Recordset rs;
   rs.Open(sql, connection);

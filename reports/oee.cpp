@@ -9,6 +9,7 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "reports/machine_directory.h"
 #include "reports/report_sql.h"
 
 namespace reports {
@@ -79,15 +80,29 @@ OeeRow ToRow(const GroupKey& key, const OeeSums& sums, OeeGrouping grouping) {
   return row;
 }
 
-GroupKey KeyOf(dbaccess::Recordset& rs) {
-  const Variant& shift = rs.Fields("SHIFT_ID").Value();
-  return {rs.Fields("MACHINE_NUMBER").Value().ToText(),
-          rs.Fields("CHART_DATE").Value().ToDateTime().DatePart().MillisecondsSinceEpoch(),
-          shift.IsNull() || shift.IsEmpty() ? kNoShiftSortKey : shift.ToInt64()};
-}
+// The machines and shift names of one report.
+struct Directory {
+  std::map<int64_t, MachineEntry> machines;
+  std::map<int64_t, std::string> shifts;
+};
 
-std::string TextOrEmpty(const Variant& value) {
-  return value.IsNull() || value.IsEmpty() ? std::string() : value.ToText();
+// The group of the current row; false for a record of a machine that is not
+// (or no longer) in T_SFC_MACHINE.
+bool KeyOf(dbaccess::Recordset& rs, const Directory& directory, GroupKey& key,
+           OeeSums& names) {
+  const auto machine = directory.machines.find(rs.Fields("MACHINE_ID").Value().ToInt64());
+  if (machine == directory.machines.end()) return false;
+  const Variant& shift = rs.Fields("SHIFT_ID").Value();
+  const bool has_shift = !shift.IsNull() && !shift.IsEmpty();
+  key = {machine->second.number,
+         rs.Fields("CHART_DATE").Value().ToDateTime().DatePart().MillisecondsSinceEpoch(),
+         has_shift ? shift.ToInt64() : kNoShiftSortKey};
+  names.machine_name = machine->second.name;
+  if (has_shift) {
+    const auto name = directory.shifts.find(shift.ToInt64());
+    if (name != directory.shifts.end()) names.shift_name = name->second;
+  }
+  return true;
 }
 
 double NumberOrZero(const Variant& value) {
@@ -95,19 +110,18 @@ double NumberOrZero(const Variant& value) {
 }
 
 // "where" clause shared by both statements: the chart dates and machines.
-std::string RecordSelection(int32_t kind, const OeeQuery& query) {
+std::string RecordSelection(int32_t kind, const OeeQuery& query, const Directory& directory) {
   return " where md.CHART_DATE >= " + voltrane::DateTimeLiteral(kind, query.from.DatePart()) +
          " and md.CHART_DATE < " + voltrane::DateTimeLiteral(kind, query.to.DatePart().AddDays(1)) +
-         MachineFilter(kind, "m.MACHINE_NUMBER", query.machines);
+         MachineIdFilter("md.MACHINE_ID", directory.machines, query.machines);
 }
 
 void ReadRecordSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
-                    const OeeQuery& query, const std::string& now,
+                    const OeeQuery& query, const std::string& now, const Directory& directory,
                     std::map<GroupKey, OeeSums>& groups) {
   const std::string parts = "(coalesce(md.GOOD_COUNT, 0) + coalesce(md.SCRAPPED_COUNT, 0))";
   const std::string sql =
-      "select m.MACHINE_NUMBER, max(m.MACHINE_NAME) as MACHINE_NAME, md.CHART_DATE, md.SHIFT_ID, "
-      "max(s.SHIFT_NAME) as SHIFT_NAME, "
+      "select md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID, "
       "sum(" + PositiveHoursExpr(kind, "md.START_TIME", RecordEndExpr(kind, "md", now)) +
       ") as SCHEDULED_H, "
       "sum(coalesce(md.GOOD_COUNT, 0)) as GOOD, sum(coalesce(md.SCRAPPED_COUNT, 0)) as SCRAP, "
@@ -115,22 +129,20 @@ void ReadRecordSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
       " else 0 end) as STANDARD_MINUTES, "
       "max(case when md.STANDARD_TIME > 0 then 1 else 0 end) as HAS_STANDARD "
       "from T_SFC_MACHINE_DATA md " + voltrane::NoLockHint(kind) +
-      " inner join T_SFC_MACHINE m " + voltrane::NoLockHint(kind) +
-      " on m.MACHINE_ID = md.MACHINE_ID"
-      " left join T_SFC_SHIFT s " + voltrane::NoLockHint(kind) + " on s.SHIFT_ID = md.SHIFT_ID" +
-      RecordSelection(kind, query) + " group by m.MACHINE_NUMBER, md.CHART_DATE, md.SHIFT_ID";
+      RecordSelection(kind, query, directory) +
+      " group by md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID";
   dbaccess::Recordset rs;
   rs.Open(sql, connection);
   for (; !rs.Eof(); rs.MoveNext()) {
+    GroupKey key;
     OeeSums sums;
-    sums.machine_name = TextOrEmpty(rs.Fields("MACHINE_NAME").Value());
-    sums.shift_name = TextOrEmpty(rs.Fields("SHIFT_NAME").Value());
+    if (!KeyOf(rs, directory, key, sums)) continue;
     sums.scheduled_h = NumberOrZero(rs.Fields("SCHEDULED_H").Value());
     sums.good = rs.Fields("GOOD").Value().ToInt64();
     sums.scrap = rs.Fields("SCRAP").Value().ToInt64();
     sums.standard_minutes = NumberOrZero(rs.Fields("STANDARD_MINUTES").Value());
     sums.has_standard = rs.Fields("HAS_STANDARD").Value().ToInt64() > 0;
-    OeeSums& group = groups[KeyOf(rs)];
+    OeeSums& group = groups[key];
     group.Add(sums);
     group.machine_name = sums.machine_name;
     group.shift_name = sums.shift_name;
@@ -138,7 +150,7 @@ void ReadRecordSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
 }
 
 void ReadDowntimeSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
-                      const OeeQuery& query, const std::string& now,
+                      const OeeQuery& query, const std::string& now, const Directory& directory,
                       std::map<GroupKey, OeeSums>& groups) {
   // A row still open counts up to the end of its record, itself capped for
   // an open record.
@@ -147,21 +159,23 @@ void ReadDowntimeSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
       PositiveHoursExpr(kind, "dt.START_TIME", RecordEndExpr(kind, "md", now)) +
       " else coalesce(dt.DURATION, 0) end)";
   const std::string sql =
-      "select m.MACHINE_NUMBER, md.CHART_DATE, md.SHIFT_ID, "
+      "select md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID, "
       "sum(case when dc.PLANNED = 1 then " + hours + " else 0 end) as PLANNED_H, "
       "sum(case when dc.PLANNED = 1 then 0 else " + hours + " end) as UNPLANNED_H "
       "from T_SFC_MACHINE_DATA md " + voltrane::NoLockHint(kind) +
-      " inner join T_SFC_MACHINE m " + voltrane::NoLockHint(kind) +
-      " on m.MACHINE_ID = md.MACHINE_ID"
       " inner join T_SFC_DT_PER_MACHINE_DATA dt " + voltrane::NoLockHint(kind) +
       " on dt.MACHINE_DATA_ID = md.MACHINE_DATA_ID"
       " left join T_SFC_DOWNTIME_CODE dc " + voltrane::NoLockHint(kind) +
       " on dc.DOWNTIME_CODE_ID = dt.DOWNTIME_CODE_ID" +
-      RecordSelection(kind, query) + " group by m.MACHINE_NUMBER, md.CHART_DATE, md.SHIFT_ID";
+      RecordSelection(kind, query, directory) +
+      " group by md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID";
   dbaccess::Recordset rs;
   rs.Open(sql, connection);
   for (; !rs.Eof(); rs.MoveNext()) {
-    OeeSums& group = groups[KeyOf(rs)];
+    GroupKey key;
+    OeeSums names;
+    if (!KeyOf(rs, directory, key, names)) continue;
+    OeeSums& group = groups[key];
     group.planned_h += NumberOrZero(rs.Fields("PLANNED_H").Value());
     group.unplanned_h += NumberOrZero(rs.Fields("UNPLANNED_H").Value());
   }
@@ -186,9 +200,13 @@ std::vector<OeeRow> QueryOee(const dbaccess::ConnectionPtr& connection, int32_t 
                              const OeeQuery& query) {
   const DateTime now = query.now ? *query.now : DatabaseNow(connection, kind);
   const std::string now_literal = voltrane::DateTimeLiteral(kind, now);
+  Directory directory;
+  directory.machines = ReadMachines(connection, kind, query.machines);
+  if (directory.machines.empty()) return {};
+  directory.shifts = ReadShiftNames(connection, kind);
   std::map<GroupKey, OeeSums> by_shift;
-  ReadRecordSums(connection, kind, query, now_literal, by_shift);
-  ReadDowntimeSums(connection, kind, query, now_literal, by_shift);
+  ReadRecordSums(connection, kind, query, now_literal, directory, by_shift);
+  ReadDowntimeSums(connection, kind, query, now_literal, directory, by_shift);
 
   std::map<GroupKey, OeeSums> groups;
   for (const auto& [key, sums] : by_shift) {

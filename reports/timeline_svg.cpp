@@ -80,10 +80,11 @@ void WriteAxis(std::string& svg, double grid_bottom) {
         "stroke=\"#e3e6ea\" stroke-width=\"{3}\"/>\n",
         x, kAxisHeight - 6, grid_bottom, hour % 6 == 0 ? 1.2 : 0.6);
     if (hour % 2 == 0) {
+      // The last label ends at the plot's edge so that it stays inside the picture.
       svg += fmt::format(
-          "<text x=\"{:.2f}\" y=\"14\" font-size=\"11\" text-anchor=\"middle\" "
+          "<text x=\"{:.2f}\" y=\"14\" font-size=\"11\" text-anchor=\"{}\" "
           "fill=\"#444\">{:02}:00</text>\n",
-          x, hour);
+          x, hour == 24 ? "end" : "middle", hour);
     }
   }
 }

@@ -2,15 +2,19 @@
 # The main job on the embedded SQLite default: installs the packages, builds,
 # creates the demo plant database and the collector's settings for it when
 # they are missing, starts the collector (voltrane-collector as a console
-# program, without key watcher since standard input is not a terminal) and
-# the plant simulator (`korvex7 simulate`) beside it for a short run, stops
-# both and prints what was recorded per machine.
+# program, without key watcher since standard input is not a terminal), lets
+# the plant simulator write whole plant days with plant time stamps
+# (`korvex7 simulate --day`), waits until the collector has worked through
+# them, stops it, prints what was recorded per machine and ends with the OEE
+# of the first plant day per machine and shift and the HTML report.
 #
 # The demo database, its settings store, the collector's lock and its report
 # (collector.log) live in build/demo/ (override with VOLTRANE_DEMO_DIR), away
-# from this computer's own settings. VOLTRANE_DEMO_SECONDS (default 20) and
-# VOLTRANE_DEMO_SPEED (default 120: two plant minutes per real second) shape the
-# run; VOLTRANE_DEMO_SEED repeats a run. Run it again for another round.
+# from this computer's own settings. VOLTRANE_DEMO_DAY (YYYY-MM-DD; default
+# the day after what the database already holds, or two days ago on a new
+# one) and VOLTRANE_DEMO_DAYS (default 2, so that the first day's swing shift
+# ends within the run) shape the run; VOLTRANE_DEMO_SEED repeats one. Run it
+# again for another round: it goes on with the following days.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,8 +24,7 @@ fi
 echo "==> building"
 scripts/build.sh build
 
-seconds=${VOLTRANE_DEMO_SECONDS:-20}
-speed=${VOLTRANE_DEMO_SPEED:-120}
+days=${VOLTRANE_DEMO_DAYS:-2}
 demo=${VOLTRANE_DEMO_DIR:-$PWD/build/demo}
 mkdir -p "$demo"
 demo=$(cd "$demo" && pwd)
@@ -73,6 +76,13 @@ waiting_values() {
 }
 waiting_before=$(waiting_values)
 
+# The first plant day: the day after the last record or waiting row (a
+# machine refuses rows older than what it has recorded), or two days ago.
+day=${VOLTRANE_DEMO_DAY:-$(sqlite3 "$db" "select date(max(t), '-0.001 seconds', '+1 day') from (
+    select max(START_TIME) as t from T_SFC_MACHINE_DATA
+    union all select max(TIME_STAMP) from T_SFC_MDC_LOG)")}
+day=${day:-$(date -d '2 days ago' +%F)}
+
 echo "==> starting the collector (report in $demo/collector.log)"
 build/service/voltrane-collector </dev/null >"$demo/collector.log" 2>&1 &
 collector=$!
@@ -88,8 +98,8 @@ if ! grep -q "Database connection successfully initialized." "$demo/collector.lo
   exit 1
 fi
 
-echo "==> simulating the demo plant for $seconds s at $speed times plant speed"
-korvex7 simulate --speed "$speed" --duration "$seconds" ${VOLTRANE_DEMO_SEED:+--seed "$VOLTRANE_DEMO_SEED"} \
+echo "==> simulating $days plant day(s) from $day, rows stamped with plant time"
+korvex7 simulate --day "$day" --days "$days" --quiet ${VOLTRANE_DEMO_SEED:+--seed "$VOLTRANE_DEMO_SEED"} \
   | tee "$demo/simulate.out"
 
 # The collector rests for its idle timeout after a row that fails, so a pass
@@ -98,11 +108,12 @@ korvex7 simulate --speed "$speed" --duration "$seconds" ${VOLTRANE_DEMO_SEED:+--
 echo "==> letting the collector work through the log"
 previous=-1
 unchanged=0
-for _ in $(seq 90); do
+for _ in $(seq 600); do
   rows=$(korvex7 count)
   if [ "$rows" -eq 0 ]; then break; fi
   if [ "$rows" -eq "$previous" ]; then unchanged=$((unchanged + 1)); else unchanged=0; fi
   if [ $((unchanged * 10)) -ge $((rows + 20)) ]; then break; fi
+  if [ "$rows" -ne "$previous" ]; then echo "  $rows rows waiting"; fi
   previous=$rows
   sleep 1
 done
@@ -181,3 +192,12 @@ query "
   from T_SFC_EVENT e join T_SFC_MACHINE m on m.MACHINE_ID = e.MACHINE_ID
     join T_SFC_COMMAND c on c.COMMAND_ID = e.COMMAND_ID
   order by e.EVENT_ID desc limit 12;"
+echo
+echo "OEE of $day per machine and shift (korvex7 report oee):"
+korvex7 report oee --from "$day" --to "$day"
+echo
+echo "downtimes of $day, largest first (korvex7 report downtimes):"
+korvex7 report downtimes --from "$day" --to "$day"
+korvex7 report html --from "$day" --to "$day" --output "$demo/report.html" >/dev/null
+echo
+echo "HTML report (OEE, downtime Pareto, machine timelines of $day): $demo/report.html"
