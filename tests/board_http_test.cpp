@@ -12,6 +12,7 @@
 
 #include "library/korvex7.h"
 #include "tests/support/board_server_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ TEST_P(BoardServerTest, OneCommandIsAppendedWith201) {
   EXPECT_EQ(result->status, 201);
   EXPECT_EQ(json::parse(result->body), (json{{"appended", 1}}));
   EXPECT_EQ(LoggedParams(), std::vector<std::string>{"spindle 1"});
+  // The line is written once the answer has gone out.
+  testsupport::WaitFor([this] { return !LogLines().empty(); }, 5000);
   const std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("POST /api/v1/commands 201"), std::string::npos) << lines[0];
