@@ -3,7 +3,7 @@
 namespace web {
 namespace {
 
-// Set while the accepting thread runs a connection it has no room for.
+// Set on the thread that answers a connection there is no room for.
 thread_local bool t_refusing = false;
 
 }  // namespace
@@ -11,6 +11,7 @@ thread_local bool t_refusing = false;
 ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting)
     : capacity_(threads + max_waiting) {
   for (size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  threads_.emplace_back([this] { Refuse(); });
 }
 
 ConnectionQueue::~ConnectionQueue() { shutdown(); }
@@ -20,11 +21,16 @@ void ConnectionQueue::enqueue(std::function<void()> fn) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (busy_ + waiting_.size() < capacity_) {
       waiting_.push_back(std::move(fn));
-      wake_.notify_one();
+      wake_.notify_all();
+      return;
+    }
+    if (refusals_.size() < kMaxRefusalsWaiting) {
+      refusals_.push_back(std::move(fn));
+      wake_.notify_all();
       return;
     }
   }
-  // No room: the connection is answered here, with a refusal.
+  // Not even room to refuse elsewhere: the connection is refused right here.
   t_refusing = true;
   fn();
   t_refusing = false;
@@ -57,6 +63,21 @@ void ConnectionQueue::Work() {
     fn();
     std::lock_guard<std::mutex> lock(mutex_);
     --busy_;
+  }
+}
+
+void ConnectionQueue::Refuse() {
+  t_refusing = true;
+  for (;;) {
+    std::function<void()> fn;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return shutting_down_ || !refusals_.empty(); });
+      if (refusals_.empty()) return;
+      fn = std::move(refusals_.front());
+      refusals_.pop_front();
+    }
+    fn();
   }
 }
 
