@@ -5,7 +5,11 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <sys/stat.h>
+
 #include <array>
+#include <mutex>
+#include <tuple>
 
 #include "dbaccess/reg_settings.h"
 
@@ -20,6 +24,43 @@ std::string Hex(const unsigned char* bytes, size_t size) {
   text.reserve(size * 2);
   for (size_t i = 0; i < size; ++i) text += fmt::format("{:02x}", bytes[i]);
   return text;
+}
+
+struct StoredToken {
+  std::string name;
+  std::string hash;  // "sha256:" and hex
+};
+
+// The stored tokens, read again only when the hive file changed: every
+// writer replaces the file (a new inode), so a token removed by another
+// process is seen at the next request, at the cost of one stat().
+std::vector<StoredToken> StoredTokens() {
+  static std::mutex mutex;
+  static std::optional<std::tuple<ino_t, int64_t, int64_t, off_t>> read_version;
+  static std::vector<StoredToken> tokens;
+
+  struct stat info {};
+  const std::string path = voltrane::HivePath(voltrane::RegHive::kLocalMachine);
+  std::optional<std::tuple<ino_t, int64_t, int64_t, off_t>> version;
+  if (stat(path.c_str(), &info) == 0) {
+    version = std::make_tuple(info.st_ino, static_cast<int64_t>(info.st_mtim.tv_sec),
+                              static_cast<int64_t>(info.st_mtim.tv_nsec), info.st_size);
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  if (version && version == read_version) return tokens;
+  tokens.clear();
+  read_version.reset();
+  voltrane::CRegKey key;
+  if (version && key.Open(voltrane::RegHive::kLocalMachine, kTokensKey) == voltrane::kRegSuccess) {
+    for (const std::string& name : key.ValueNames()) {
+      if (const std::optional<std::string> hash = key.StringValue(name)) {
+        tokens.push_back(StoredToken{name, *hash});
+      }
+    }
+  }
+  // A path that changed between stat and read is read again next time.
+  read_version = version;
+  return tokens;
 }
 
 }  // namespace
@@ -87,19 +128,15 @@ std::vector<std::string> TokenNames() {
 
 std::optional<std::string> VerifyToken(const std::string& token) {
   if (token.empty()) return std::nullopt;
-  voltrane::CRegKey key;
-  if (key.Open(voltrane::RegHive::kLocalMachine, kTokensKey) != voltrane::kRegSuccess) {
-    return std::nullopt;
-  }
+  const std::vector<StoredToken> tokens = StoredTokens();
   const std::string presented = kHashPrefix + Sha256Hex(token);
   std::optional<std::string> match;
   // Every stored hash is compared in constant time, so the answer's timing
   // does not tell how much of a guess was right.
-  for (const std::string& name : key.ValueNames()) {
-    const std::optional<std::string> stored = key.StringValue(name);
-    if (stored && stored->size() == presented.size() &&
-        CRYPTO_memcmp(stored->data(), presented.data(), presented.size()) == 0) {
-      match = name;
+  for (const StoredToken& stored : tokens) {
+    if (stored.hash.size() == presented.size() &&
+        CRYPTO_memcmp(stored.hash.data(), presented.data(), presented.size()) == 0) {
+      match = stored.name;
     }
   }
   return match;

@@ -3,9 +3,10 @@
 // the token's name and its text "sha256:" and the hex SHA-256 of the token.
 // The token itself is shown once, when it is made, and stored nowhere.
 //
-// The machine hive is written mode 0600 by the settings store. Verify reads
-// the store at every call, so a token removed while a client uses it is
-// refused from the next request on. Thread-safe (no state).
+// The machine hive is written mode 0600 by the settings store. VerifyToken
+// looks at the store's file at every call and reads it again whenever it was
+// replaced, so a token removed while a client uses it is refused from the
+// next request on. Thread-safe.
 #ifndef VOLTRANE_WEB_TOKEN_STORE_H_
 #define VOLTRANE_WEB_TOKEN_STORE_H_
 
