@@ -72,22 +72,27 @@ std::string DayStart(int32_t kind) {
 
 void LoadPlant(dbaccess::Connection& connection, int32_t kind) {
   connection.BeginTrans();
-  connection.Execute("insert into T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME) "
-                     "select n + 1, 'M' || (n + 101), 'Machine ' || (n + 101) from " +
-                     Numbers(kind, kMachines));
-  connection.Execute("insert into T_SFC_SHIFT (SHIFT_ID, SHIFT_NAME) values (1, 'Night'), "
-                     "(2, 'Day'), (3, 'Late')");
-  connection.Execute("insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_TYPE_CODE) values (8, 8), "
-                     "(9, 9), (11, 11), (12, 12)");
-  connection.Execute("insert into T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER, "
-                     "DOWNTIME_CODE_NAME, DOWNTIME_TYPE_CODE, PLANNED) values (1, 'MAINT', "
-                     "'Maintenance', 0, 1), (2, 'JAM', 'Jam', 0, 0), (3, 'TOOL', 'Tool', 0, 0)");
+  connection.Execute(
+      "insert into T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME) "
+      "select n + 1, 'M' || (n + 101), 'Machine ' || (n + 101) from " +
+      Numbers(kind, kMachines));
+  connection.Execute(
+      "insert into T_SFC_SHIFT (SHIFT_ID, SHIFT_NAME) values (1, 'Night'), "
+      "(2, 'Day'), (3, 'Late')");
+  connection.Execute(
+      "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_TYPE_CODE) values (8, 8), "
+      "(9, 9), (11, 11), (12, 12)");
+  connection.Execute(
+      "insert into T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER, "
+      "DOWNTIME_CODE_NAME, DOWNTIME_TYPE_CODE, PLANNED) values (1, 'MAINT', "
+      "'Maintenance', 0, 1), (2, 'JAM', 'Jam', 0, 0), (3, 'TOOL', 'Tool', 0, 0)");
   connection.Execute(
       "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, START_TIME, STOP_TIME, "
       "CHART_DATE, SHIFT_ID, SHIFT_END, STANDARD_TIME, GOOD_COUNT, SCRAPPED_COUNT, "
-      "FINISHED_CYCLES, STATUS_CODE) select n + 1, n % 50 + 1, " + HourStart(kind, "0") + ", " +
-      HourStart(kind, "60") + ", " + DayStart(kind) + ", (n / 50) % 24 / 8 + 1, " +
-      HourStart(kind, "60") + ", 2.5, (n * 7) % 20, n % 3, 1, 2 from " + Numbers(kind, kRecords));
+      "FINISHED_CYCLES, STATUS_CODE) select n + 1, n % 50 + 1, " +
+      HourStart(kind, "0") + ", " + HourStart(kind, "60") + ", " + DayStart(kind) +
+      ", (n / 50) % 24 / 8 + 1, " + HourStart(kind, "60") +
+      ", 2.5, (n * 7) % 20, n % 3, 1, 2 from " + Numbers(kind, kRecords));
   connection.Execute(
       "insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, "
       "DOWNTIME_TYPE_CODE, START_TIME, STOP_TIME, DURATION) select n + 1, (n / 4) % 3 + 1, 0, " +
@@ -95,13 +100,16 @@ void LoadPlant(dbaccess::Connection& connection, int32_t kind) {
       Numbers(kind, kRecords) + " where n % 4 = 0");
   for (const auto& [command, from, to] :
        {std::tuple{"9", "0", "50"}, std::tuple{"8", "50", "60"}}) {
-    connection.Execute("insert into T_SFC_EVENT (MACHINE_ID, COMMAND_ID, START_TIME, STOP_TIME) "
-                       "select n % 50 + 1, " + std::string(command) + ", " +
-                       HourStart(kind, from) + ", " + HourStart(kind, to) + " from " +
-                       Numbers(kind, kRecords));
+    connection.Execute(
+        "insert into T_SFC_EVENT (MACHINE_ID, COMMAND_ID, START_TIME, STOP_TIME) "
+        "select n % 50 + 1, " +
+        std::string(command) + ", " + HourStart(kind, from) + ", " + HourStart(kind, to) +
+        " from " + Numbers(kind, kRecords));
   }
-  connection.Execute("insert into T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID) select n % 50 + 1, "
-                     "8 + n / 50 from " + Numbers(kind, 2 * kMachines));
+  connection.Execute(
+      "insert into T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID) select n % 50 + 1, "
+      "8 + n / 50 from " +
+      Numbers(kind, 2 * kMachines));
   connection.CommitTrans();
   if (kind == voltrane::dbkind::kPostgreSql) connection.Execute("analyze");
   if (kind == voltrane::dbkind::kSqlite) connection.Execute("analyze");
@@ -165,8 +173,8 @@ void BM_ParetoMonth(benchmark::State& state, Plant* plant) {
 
 void BM_TimelinesDay(benchmark::State& state, Plant* plant) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(reports::QueryTimelines(plant->connection, plant->database.kind,
-                                                     kReportDay, {}, kNow));
+    benchmark::DoNotOptimize(
+        reports::QueryTimelines(plant->connection, plant->database.kind, kReportDay, {}, kNow));
   }
   Finish(state, 24 * kMachines);
 }
@@ -176,9 +184,9 @@ void Scan(benchmark::State& state, Plant* plant, const DateTime& from, const Dat
   const int32_t kind = plant->database.kind;
   const std::string sql =
       "select MACHINE_ID, CHART_DATE, SHIFT_ID, sum(GOOD_COUNT), sum(SCRAPPED_COUNT) from "
-      "T_SFC_MACHINE_DATA where CHART_DATE >= " + voltrane::DateTimeLiteral(kind, from) +
-      " and CHART_DATE < " + voltrane::DateTimeLiteral(kind, to) +
-      " group by MACHINE_ID, CHART_DATE, SHIFT_ID";
+      "T_SFC_MACHINE_DATA where CHART_DATE >= " +
+      voltrane::DateTimeLiteral(kind, from) + " and CHART_DATE < " +
+      voltrane::DateTimeLiteral(kind, to) + " group by MACHINE_ID, CHART_DATE, SHIFT_ID";
   for (auto _ : state) {
     dbaccess::Recordset rs;
     rs.Open(sql, plant->connection);
@@ -204,9 +212,12 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
   const std::vector<std::pair<const char*, BenchmarkBody>> bodies = {
-      {"OeeByShiftDay", BM_OeeByShiftDay},   {"OeeByShiftMonth", BM_OeeByShiftMonth},
-      {"ScanMonth", BM_ScanMonth},           {"OeeByMachineAll", BM_OeeByMachineAll},
-      {"ScanAll", BM_ScanAll},               {"ParetoMonth", BM_ParetoMonth},
+      {"OeeByShiftDay", BM_OeeByShiftDay},
+      {"OeeByShiftMonth", BM_OeeByShiftMonth},
+      {"ScanMonth", BM_ScanMonth},
+      {"OeeByMachineAll", BM_OeeByMachineAll},
+      {"ScanAll", BM_ScanAll},
+      {"ParetoMonth", BM_ParetoMonth},
       {"TimelinesDay", BM_TimelinesDay}};
   std::vector<std::unique_ptr<Plant>> plants;
   for (const std::string& kind : testsupport::AvailableKinds()) {

@@ -52,9 +52,11 @@ void FillShares(std::vector<DowntimeParetoRow>& rows, ParetoOrder order) {
 // index seek for the previous record and one for its downtime rows.
 std::string BeginsHere(const std::string& hint) {
   return "case when dt.START_TIME > md.START_TIME then 1 when exists (select 1 from "
-         "T_SFC_MACHINE_DATA pm " + hint + " inner join T_SFC_DT_PER_MACHINE_DATA pd " + hint +
+         "T_SFC_MACHINE_DATA pm " +
+         hint + " inner join T_SFC_DT_PER_MACHINE_DATA pd " + hint +
          " on pd.MACHINE_DATA_ID = pm.MACHINE_DATA_ID where pm.MACHINE_ID = md.MACHINE_ID and "
-         "pm.START_TIME = (select max(x.START_TIME) from T_SFC_MACHINE_DATA x " + hint +
+         "pm.START_TIME = (select max(x.START_TIME) from T_SFC_MACHINE_DATA x " +
+         hint +
          " where x.MACHINE_ID = md.MACHINE_ID and x.START_TIME < md.START_TIME) and "
          "pd.STOP_TIME = dt.START_TIME and pd.DOWNTIME_TYPE_CODE = dt.DOWNTIME_TYPE_CODE) "
          "then 0 else 1 end";
@@ -78,9 +80,11 @@ std::vector<DowntimeParetoRow> QueryDowntimePareto(const dbaccess::ConnectionPtr
   const std::string user = "(case when dt.DOWNTIME_TYPE_CODE = 1 then 1 else 0 end)";
   const std::string sql =
       "select " + planned + " as PLANNED, " + user + " as IS_USER, " + code +
-      " as CODE, max(dc.DOWNTIME_CODE_NAME) as NAME, sum(" + hours +
-      ") as HOURS, sum(" + BeginsHere(hint) + ") as N "
-      "from T_SFC_MACHINE_DATA md " + hint + " inner join T_SFC_DT_PER_MACHINE_DATA dt " + hint +
+      " as CODE, max(dc.DOWNTIME_CODE_NAME) as NAME, sum(" + hours + ") as HOURS, sum(" +
+      BeginsHere(hint) +
+      ") as N "
+      "from T_SFC_MACHINE_DATA md " +
+      hint + " inner join T_SFC_DT_PER_MACHINE_DATA dt " + hint +
       " on dt.MACHINE_DATA_ID = md.MACHINE_DATA_ID left join T_SFC_DOWNTIME_CODE dc " + hint +
       " on dc.DOWNTIME_CODE_ID = dt.DOWNTIME_CODE_ID where md.CHART_DATE >= " +
       voltrane::DateTimeLiteral(kind, query.from.DatePart()) + " and md.CHART_DATE < " +
@@ -104,7 +108,8 @@ std::vector<DowntimeParetoRow> QueryDowntimePareto(const dbaccess::ConnectionPtr
   const ParetoOrder order = query.order;
   std::sort(rows.begin(), rows.end(), [order](const auto& a, const auto& b) {
     if (a.planned != b.planned) return !a.planned;
-    const ParetoOrder other = order == ParetoOrder::kHours ? ParetoOrder::kCount : ParetoOrder::kHours;
+    const ParetoOrder other =
+        order == ParetoOrder::kHours ? ParetoOrder::kCount : ParetoOrder::kHours;
     if (Measure(a, order) != Measure(b, order)) return Measure(a, order) > Measure(b, order);
     if (Measure(a, other) != Measure(b, other)) return Measure(a, other) > Measure(b, other);
     if (a.code != b.code) return a.code < b.code;
@@ -145,11 +150,11 @@ void WriteParetoTable(std::ostream& out, const std::vector<DowntimeParetoRow>& r
   for (const auto& row : rows) {
     cells.push_back({row.planned ? "planned" : "unplanned", row.user ? "user" : "machine",
                      row.code.empty() ? "(none)" : row.code, row.name, Fixed(row.hours, 2),
-                     std::to_string(row.count), Percent(row.hours_share),
-                     Percent(row.count_share), Percent(row.cumulative_share)});
+                     std::to_string(row.count), Percent(row.hours_share), Percent(row.count_share),
+                     Percent(row.cumulative_share)});
   }
-  WriteTextTable(out, {"kind", "type", "code", "name", "hours", "count", "% hours", "% count",
-                       "cum %"},
+  WriteTextTable(out,
+                 {"kind", "type", "code", "name", "hours", "count", "% hours", "% count", "cum %"},
                  cells, {0, 1, 2, 3});
 }
 

@@ -37,9 +37,9 @@ struct DowntimeParetoQuery {
 
 struct DowntimeParetoRow {
   bool planned = false;
-  bool user = false;     // a user downtime (DOWNTIME_TYPE_CODE 1), else a machine downtime
-  std::string code;      // DOWNTIME_CODE_NUMBER, or the number sent for an unknown code
-  std::string name;      // DOWNTIME_CODE_NAME, "" for an unknown code
+  bool user = false;  // a user downtime (DOWNTIME_TYPE_CODE 1), else a machine downtime
+  std::string code;   // DOWNTIME_CODE_NUMBER, or the number sent for an unknown code
+  std::string name;   // DOWNTIME_CODE_NAME, "" for an unknown code
   double hours = 0;
   int64_t count = 0;
   double hours_share = 0;       // of the hours of its part (planned or unplanned)

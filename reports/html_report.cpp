@@ -68,7 +68,8 @@ std::string OeeTable(const std::vector<OeeRow>& rows, bool by_shift) {
             Cell(Percent(row.quality)) + Cell(Percent(row.oee), OeeClass(row.oee));
     html += "</tr>\n";
   }
-  if (rows.empty()) html += "<tr><td class=\"text\" colspan=\"15\">No records in the period.</td></tr>\n";
+  if (rows.empty())
+    html += "<tr><td class=\"text\" colspan=\"15\">No records in the period.</td></tr>\n";
   return html + "</table>\n";
 }
 

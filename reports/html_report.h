@@ -20,7 +20,7 @@ namespace reports {
 struct HtmlReportData {
   dbaccess::DateTime from;  // chart dates
   dbaccess::DateTime to;
-  dbaccess::DateTime generated_at;   // the database's time the figures were taken at
+  dbaccess::DateTime generated_at;    // the database's time the figures were taken at
   std::vector<std::string> machines;  // the selection, empty for all
   std::vector<OeeRow> oee_by_shift;
   std::vector<OeeRow> oee_by_machine;

@@ -88,8 +88,7 @@ struct Directory {
 
 // The group of the current row; false for a record of a machine that is not
 // (or no longer) in T_SFC_MACHINE.
-bool KeyOf(dbaccess::Recordset& rs, const Directory& directory, GroupKey& key,
-           OeeSums& names) {
+bool KeyOf(dbaccess::Recordset& rs, const Directory& directory, GroupKey& key, OeeSums& names) {
   const auto machine = directory.machines.find(rs.Fields("MACHINE_ID").Value().ToInt64());
   if (machine == directory.machines.end()) return false;
   const Variant& shift = rs.Fields("SHIFT_ID").Value();
@@ -116,20 +115,22 @@ std::string RecordSelection(int32_t kind, const OeeQuery& query, const Directory
          MachineIdFilter("md.MACHINE_ID", directory.machines, query.machines);
 }
 
-void ReadRecordSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
-                    const OeeQuery& query, const std::string& now, const Directory& directory,
+void ReadRecordSums(const dbaccess::ConnectionPtr& connection, int32_t kind, const OeeQuery& query,
+                    const std::string& now, const Directory& directory,
                     std::map<GroupKey, OeeSums>& groups) {
   const std::string parts = "(coalesce(md.GOOD_COUNT, 0) + coalesce(md.SCRAPPED_COUNT, 0))";
   const std::string sql =
       "select md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID, "
-      "sum(" + PositiveHoursExpr(kind, "md.START_TIME", RecordEndExpr(kind, "md", now)) +
+      "sum(" +
+      PositiveHoursExpr(kind, "md.START_TIME", RecordEndExpr(kind, "md", now)) +
       ") as SCHEDULED_H, "
       "sum(coalesce(md.GOOD_COUNT, 0)) as GOOD, sum(coalesce(md.SCRAPPED_COUNT, 0)) as SCRAP, "
-      "sum(case when md.STANDARD_TIME > 0 then md.STANDARD_TIME * " + parts +
+      "sum(case when md.STANDARD_TIME > 0 then md.STANDARD_TIME * " +
+      parts +
       " else 0 end) as STANDARD_MINUTES, "
       "max(case when md.STANDARD_TIME > 0 then 1 else 0 end) as HAS_STANDARD "
-      "from T_SFC_MACHINE_DATA md " + voltrane::NoLockHint(kind) +
-      RecordSelection(kind, query, directory) +
+      "from T_SFC_MACHINE_DATA md " +
+      voltrane::NoLockHint(kind) + RecordSelection(kind, query, directory) +
       " group by md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID";
   dbaccess::Recordset rs;
   rs.Open(sql, connection);
@@ -160,13 +161,18 @@ void ReadDowntimeSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
       " else coalesce(dt.DURATION, 0) end)";
   const std::string sql =
       "select md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID, "
-      "sum(case when dc.PLANNED = 1 then " + hours + " else 0 end) as PLANNED_H, "
-      "sum(case when dc.PLANNED = 1 then 0 else " + hours + " end) as UNPLANNED_H "
-      "from T_SFC_MACHINE_DATA md " + voltrane::NoLockHint(kind) +
-      " inner join T_SFC_DT_PER_MACHINE_DATA dt " + voltrane::NoLockHint(kind) +
+      "sum(case when dc.PLANNED = 1 then " +
+      hours +
+      " else 0 end) as PLANNED_H, "
+      "sum(case when dc.PLANNED = 1 then 0 else " +
+      hours +
+      " end) as UNPLANNED_H "
+      "from T_SFC_MACHINE_DATA md " +
+      voltrane::NoLockHint(kind) + " inner join T_SFC_DT_PER_MACHINE_DATA dt " +
+      voltrane::NoLockHint(kind) +
       " on dt.MACHINE_DATA_ID = md.MACHINE_DATA_ID"
-      " left join T_SFC_DOWNTIME_CODE dc " + voltrane::NoLockHint(kind) +
-      " on dc.DOWNTIME_CODE_ID = dt.DOWNTIME_CODE_ID" +
+      " left join T_SFC_DOWNTIME_CODE dc " +
+      voltrane::NoLockHint(kind) + " on dc.DOWNTIME_CODE_ID = dt.DOWNTIME_CODE_ID" +
       RecordSelection(kind, query, directory) +
       " group by md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID";
   dbaccess::Recordset rs;
@@ -191,8 +197,9 @@ GroupKey Coarser(const GroupKey& key, OeeGrouping grouping) {
 
 DateTime DatabaseNow(const dbaccess::ConnectionPtr& connection, int32_t kind) {
   const std::optional<DateTime> now = voltrane::GetDatabaseDateTime(kind, connection);
-  if (!now) throw dbaccess::DbError(5, "The database kind " + std::to_string(kind) +
-                                           " has no clock query.");
+  if (!now)
+    throw dbaccess::DbError(5,
+                            "The database kind " + std::to_string(kind) + " has no clock query.");
   return *now;
 }
 

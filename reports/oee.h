@@ -52,10 +52,10 @@ struct OeeQuery {
 };
 
 struct OeeRow {
-  std::string machine;                          // MACHINE_NUMBER
-  std::string machine_name;                     // MACHINE_NAME, "" when none
+  std::string machine;                           // MACHINE_NUMBER
+  std::string machine_name;                      // MACHINE_NAME, "" when none
   std::optional<dbaccess::DateTime> chart_date;  // empty when grouped by machine
-  std::optional<int64_t> shift_id;              // empty: no shift, or not grouped by shift
+  std::optional<int64_t> shift_id;               // empty: no shift, or not grouped by shift
   std::string shift_name;
   double scheduled_h = 0;
   double planned_downtime_h = 0;

@@ -43,11 +43,20 @@ std::string DateText(const std::optional<dbaccess::DateTime>& date) {
 }
 
 const std::vector<std::string>& OeeColumns() {
-  static const std::vector<std::string> columns = {
-      "machine",  "chart_date", "shift_id",     "shift_name",  "scheduled_h",
-      "planned_downtime_h",     "unplanned_downtime_h",        "run_h",
-      "good",     "scrap",      "availability", "performance", "quality",
-      "oee"};
+  static const std::vector<std::string> columns = {"machine",
+                                                   "chart_date",
+                                                   "shift_id",
+                                                   "shift_name",
+                                                   "scheduled_h",
+                                                   "planned_downtime_h",
+                                                   "unplanned_downtime_h",
+                                                   "run_h",
+                                                   "good",
+                                                   "scrap",
+                                                   "availability",
+                                                   "performance",
+                                                   "quality",
+                                                   "oee"};
   return columns;
 }
 
@@ -80,18 +89,17 @@ void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows) {
 }
 
 void WriteOeeTable(std::ostream& out, const std::vector<OeeRow>& rows) {
-  const std::vector<std::string> header = {"machine", "date",  "shift", "sched h", "plan dt h",
+  const std::vector<std::string> header = {"machine",   "date",  "shift", "sched h", "plan dt h",
                                            "unpl dt h", "run h", "good",  "scrap",   "avail",
-                                           "perf",    "qual",  "OEE"};
+                                           "perf",      "qual",  "OEE"};
   std::vector<std::vector<std::string>> cells;
   for (const OeeRow& row : rows) {
     cells.push_back({row.machine, DateText(row.chart_date),
                      row.shift_id ? row.shift_name : (row.chart_date ? "-" : ""),
                      Fixed(row.scheduled_h, 2), Fixed(row.planned_downtime_h, 2),
                      Fixed(row.unplanned_downtime_h, 2), Fixed(row.run_h, 2),
-                     std::to_string(row.good), std::to_string(row.scrap),
-                     Percent(row.availability), Percent(row.performance), Percent(row.quality),
-                     Percent(row.oee)});
+                     std::to_string(row.good), std::to_string(row.scrap), Percent(row.availability),
+                     Percent(row.performance), Percent(row.quality), Percent(row.oee)});
   }
   WriteTextTable(out, header, cells, {0, 1, 2});
 }

@@ -44,7 +44,8 @@ std::string RenderParetoSvg(const std::vector<DowntimeParetoRow>& all_rows, bool
   for (const auto& row : rows) total += row.hours;
   if (rows.size() > kMaxBars) rows.resize(kMaxBars);
 
-  const char* colour = SpanColour(planned ? SpanKind::kPlannedDowntime : SpanKind::kMachineDowntime);
+  const char* colour =
+      SpanColour(planned ? SpanKind::kPlannedDowntime : SpanKind::kMachineDowntime);
   std::string svg = fmt::format(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"pareto\" viewBox=\"0 0 {0} {1}\" "
       "width=\"{0}\" height=\"{1}\" font-family=\"DejaVu Sans, Arial, sans-serif\">\n"
@@ -59,7 +60,9 @@ std::string RenderParetoSvg(const std::vector<DowntimeParetoRow>& all_rows, bool
     return svg;
   }
   const double maximum = AxisMaximum(rows.front().hours);
-  const auto y_of_hours = [&](double hours) { return kBottom - (kBottom - kTop) * hours / maximum; };
+  const auto y_of_hours = [&](double hours) {
+    return kBottom - (kBottom - kTop) * hours / maximum;
+  };
   for (int tick = 0; tick <= 4; ++tick) {
     const double hours = maximum * tick / 4;
     const double y = y_of_hours(hours);

@@ -59,7 +59,8 @@ void WriteTextTable(std::ostream& out, const std::vector<std::string>& header,
       const bool left =
           std::find(left_aligned.begin(), left_aligned.end(), i) != left_aligned.end();
       if (i > 0) line += "  ";
-      line += left ? fmt::format("{:<{}}", cell, widths[i]) : fmt::format("{:>{}}", cell, widths[i]);
+      line +=
+          left ? fmt::format("{:<{}}", cell, widths[i]) : fmt::format("{:>{}}", cell, widths[i]);
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out << line << "\n";

@@ -67,8 +67,8 @@ std::string IdList(const std::vector<int64_t>& ids) {
 }
 
 // PLANNED of each downtime code, by upper-case number and downtime type.
-std::set<std::pair<std::string, int32_t>> ReadPlannedCodes(const dbaccess::ConnectionPtr& connection,
-                                                           int32_t kind) {
+std::set<std::pair<std::string, int32_t>> ReadPlannedCodes(
+    const dbaccess::ConnectionPtr& connection, int32_t kind) {
   dbaccess::Recordset rs;
   rs.Open("select DOWNTIME_CODE_NUMBER, DOWNTIME_TYPE_CODE from T_SFC_DOWNTIME_CODE " +
               voltrane::NoLockHint(kind) + " where PLANNED = 1",
@@ -111,7 +111,8 @@ void ReadEvents(const dbaccess::ConnectionPtr& connection, int32_t kind,
                 std::map<int64_t, MachineRows>& rows) {
   const std::string hint = voltrane::NoLockHint(kind);
   const std::string start = voltrane::DateTimeLiteral(kind, day_start);
-  const std::string columns = "select e.MACHINE_ID, e.COMMAND_ID, e.START_TIME, e.STOP_TIME, e.PARAM1 ";
+  const std::string columns =
+      "select e.MACHINE_ID, e.COMMAND_ID, e.START_TIME, e.STOP_TIME, e.PARAM1 ";
   // The day's events, and of each status command the last event begun before
   // the day, when it is still running at its start.
   const std::string sql =
@@ -120,10 +121,13 @@ void ReadEvents(const dbaccess::ConnectionPtr& connection, int32_t kind,
       " and e.START_TIME < " + voltrane::DateTimeLiteral(kind, day_end) + " union all " + columns +
       "from T_SFC_EVENT e " + hint +
       " inner join (select me.MACHINE_ID, me.COMMAND_ID, (select max(x.START_TIME) from "
-      "T_SFC_EVENT x " + hint + " where x.MACHINE_ID = me.MACHINE_ID and x.COMMAND_ID = "
-      "me.COMMAND_ID and x.START_TIME < " + start + ") as LAST_START from T_SFC_MACHINE_EVENT me " +
-      hint + " where me.MACHINE_ID in (" + machine_ids + ") and me.COMMAND_ID in (" +
-      CommandIds(types, true) + ")) l on l.MACHINE_ID = e.MACHINE_ID and l.COMMAND_ID = "
+      "T_SFC_EVENT x " +
+      hint +
+      " where x.MACHINE_ID = me.MACHINE_ID and x.COMMAND_ID = "
+      "me.COMMAND_ID and x.START_TIME < " +
+      start + ") as LAST_START from T_SFC_MACHINE_EVENT me " + hint + " where me.MACHINE_ID in (" +
+      machine_ids + ") and me.COMMAND_ID in (" + CommandIds(types, true) +
+      ")) l on l.MACHINE_ID = e.MACHINE_ID and l.COMMAND_ID = "
       "e.COMMAND_ID and l.LAST_START = e.START_TIME where e.STOP_TIME is null or e.STOP_TIME > " +
       start;
   dbaccess::Recordset rs;
@@ -144,17 +148,17 @@ void ReadEvents(const dbaccess::ConnectionPtr& connection, int32_t kind,
 // The records begun in the day (records never span midnight: the collector
 // splits them there) with their counts added to the timeline.
 void ReadRecords(const dbaccess::ConnectionPtr& connection, int32_t kind,
-                 const std::string& machine_ids, const DateTime& day_start,
-                 const DateTime& day_end, const std::string& now,
-                 std::map<int64_t, MachineRows>& rows,
+                 const std::string& machine_ids, const DateTime& day_start, const DateTime& day_end,
+                 const std::string& now, std::map<int64_t, MachineRows>& rows,
                  std::map<int64_t, MachineTimeline*>& timelines) {
   const std::string hint = voltrane::NoLockHint(kind);
   const std::string sql =
       "select md.MACHINE_ID, md.START_TIME, " + RecordEndExpr(kind, "md", now) +
       " as END_TIME, md.SHIFT_ID, s.SHIFT_NAME, md.FINISHED_CYCLES, md.UNFINISHED_CYCLES, "
-      "md.GOOD_COUNT, md.SCRAPPED_COUNT from T_SFC_MACHINE_DATA md " + hint +
-      " left join T_SFC_SHIFT s " + hint + " on s.SHIFT_ID = md.SHIFT_ID where md.MACHINE_ID in (" +
-      machine_ids + ") and md.START_TIME >= " + voltrane::DateTimeLiteral(kind, day_start) +
+      "md.GOOD_COUNT, md.SCRAPPED_COUNT from T_SFC_MACHINE_DATA md " +
+      hint + " left join T_SFC_SHIFT s " + hint +
+      " on s.SHIFT_ID = md.SHIFT_ID where md.MACHINE_ID in (" + machine_ids +
+      ") and md.START_TIME >= " + voltrane::DateTimeLiteral(kind, day_start) +
       " and md.START_TIME < " + voltrane::DateTimeLiteral(kind, day_end);
   dbaccess::Recordset rs;
   rs.Open(sql, connection);
@@ -188,8 +192,7 @@ SpanKind DowntimeKind(const Event& event,
   return user ? SpanKind::kUserDowntime : SpanKind::kMachineDowntime;
 }
 
-SpanKind StatusKind(const Event& event,
-                    const std::set<std::pair<std::string, int32_t>>& planned) {
+SpanKind StatusKind(const Event& event, const std::set<std::pair<std::string, int32_t>>& planned) {
   switch (event.type) {
     case kTypeSetup:
       return SpanKind::kSetup;
@@ -329,8 +332,8 @@ const char* SpanKindName(SpanKind kind) {
   return "idle";
 }
 
-std::vector<MachineTimeline> QueryTimelines(const dbaccess::ConnectionPtr& connection,
-                                            int32_t kind, const DateTime& day,
+std::vector<MachineTimeline> QueryTimelines(const dbaccess::ConnectionPtr& connection, int32_t kind,
+                                            const DateTime& day,
                                             const std::vector<std::string>& machines,
                                             std::optional<DateTime> now) {
   const DateTime clock = now ? *now : DatabaseNow(connection, kind);
@@ -367,7 +370,8 @@ std::vector<MachineTimeline> QueryTimelines(const dbaccess::ConnectionPtr& conne
   ReadEvents(connection, kind, types, ids, day_start, day_end, open_end, rows);
   ReadRecords(connection, kind, ids, day_start, day_end, voltrane::DateTimeLiteral(kind, clock),
               rows, by_id);
-  for (auto& [machine, machine_rows] : rows) BuildTimeline(*by_id.at(machine), machine_rows, planned);
+  for (auto& [machine, machine_rows] : rows)
+    BuildTimeline(*by_id.at(machine), machine_rows, planned);
   return timelines;
 }
 

@@ -76,8 +76,8 @@ struct MachineTimeline {
 
 // The timelines of `day` for the machines named (every machine when empty),
 // in machine number order; a named machine that does not exist is left out.
-std::vector<MachineTimeline> QueryTimelines(const dbaccess::ConnectionPtr& connection,
-                                            int32_t kind, const dbaccess::DateTime& day,
+std::vector<MachineTimeline> QueryTimelines(const dbaccess::ConnectionPtr& connection, int32_t kind,
+                                            const dbaccess::DateTime& day,
                                             const std::vector<std::string>& machines,
                                             std::optional<dbaccess::DateTime> now = std::nullopt);
 

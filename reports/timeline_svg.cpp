@@ -18,17 +18,16 @@ constexpr double kPlotLeft = 130;
 constexpr double kPlotRight = 990;
 constexpr double kAxisHeight = 26;
 constexpr double kBandHeight = 70;
-constexpr double kMarkTop = 4;        // within a band
+constexpr double kMarkTop = 4;  // within a band
 constexpr double kBarTop = 18;
 constexpr double kBarHeight = 24;
 constexpr double kUserTop = 45;
 constexpr double kUserHeight = 7;
 constexpr double kLegendHeight = 44;
 
-const SpanKind kLegendKinds[] = {SpanKind::kCycle,           SpanKind::kSetup,
-                                 SpanKind::kTeardown,        SpanKind::kIdle,
-                                 SpanKind::kMachineDowntime, SpanKind::kUserDowntime,
-                                 SpanKind::kPlannedDowntime};
+const SpanKind kLegendKinds[] = {
+    SpanKind::kCycle,           SpanKind::kSetup,        SpanKind::kTeardown,       SpanKind::kIdle,
+    SpanKind::kMachineDowntime, SpanKind::kUserDowntime, SpanKind::kPlannedDowntime};
 
 std::string Clock(const DateTime& at, const DateTime& day_start) {
   if (at >= day_start.AddDays(1)) return "24:00:00";
@@ -93,9 +92,9 @@ void WriteSpan(std::string& svg, const MachineTimeline& timeline, const Timeline
                double top, double height) {
   const double x = TimelineX(timeline, span.start);
   const double width = TimelineX(timeline, span.stop) - x;
-  std::string title = fmt::format("{} {}-{}", LegendText(span.kind),
-                                  Clock(span.start, timeline.day_start),
-                                  Clock(span.stop, timeline.day_start));
+  std::string title =
+      fmt::format("{} {}-{}", LegendText(span.kind), Clock(span.start, timeline.day_start),
+                  Clock(span.stop, timeline.day_start));
   if (!span.code.empty()) title += " code " + span.code;
   svg += fmt::format(
       "<rect class=\"span {}\" x=\"{:.2f}\" y=\"{:.2f}\" width=\"{:.2f}\" height=\"{:.2f}\" "
@@ -194,9 +193,9 @@ const char* SpanColour(SpanKind kind) {
 double TimelineX(const MachineTimeline& timeline, const DateTime& at) {
   const double day_ms = static_cast<double>(timeline.day_end.MillisecondsSinceEpoch() -
                                             timeline.day_start.MillisecondsSinceEpoch());
-  double share =
-      static_cast<double>(at.MillisecondsSinceEpoch() - timeline.day_start.MillisecondsSinceEpoch()) /
-      day_ms;
+  double share = static_cast<double>(at.MillisecondsSinceEpoch() -
+                                     timeline.day_start.MillisecondsSinceEpoch()) /
+                 day_ms;
   share = share < 0 ? 0 : share > 1 ? 1 : share;
   return kPlotLeft + (kPlotRight - kPlotLeft) * share;
 }

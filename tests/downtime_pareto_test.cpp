@@ -5,12 +5,13 @@
 //              code) 0.25 h once; 6 h in all.
 //   planned:   MAINT 0.5 h (begun at the record's start, counted), BREAK
 //              (user) 0.25 h.
+#include "reports/downtime_pareto.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "reports/downtime_pareto.h"
 #include "tests/support/report_plant_fixture.h"
 
 namespace {

@@ -47,9 +47,8 @@ class ReportToolTest : public testsupport::ReportPlantTest {
   }
   RunResult Run(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "report");
-    for (const std::string& argument :
-         {std::string("--connection"), database_.connection_string, std::string("--dbtype"),
-          database_.name}) {
+    for (const std::string& argument : {std::string("--connection"), database_.connection_string,
+                                        std::string("--dbtype"), database_.name}) {
       arguments.push_back(argument);
     }
     std::string command = ShellQuote(KORVEX7_TOOL_PATH);
@@ -93,7 +92,8 @@ TEST_P(ReportToolTest, TimelineAndHtmlAreSelfContainedFiles) {
   ASSERT_EQ(timeline.exit_code, 0) << timeline.output;
   EXPECT_EQ(ReadFile(svg).rfind("<svg xmlns=", 0), 0u);
   const std::string page = dir_ + "/report.html";
-  const RunResult html = Run({"html", "--from", "2026-03-01", "--to", "2026-03-02", "--output", page});
+  const RunResult html =
+      Run({"html", "--from", "2026-03-01", "--to", "2026-03-02", "--output", page});
   ASSERT_EQ(html.exit_code, 0) << html.output;
   EXPECT_NE(html.output.find(page), std::string::npos);
   const std::string text = ReadFile(page);
@@ -113,7 +113,8 @@ TEST_P(ReportToolTest, RefusesBadDatesAndOptions) {
   const std::vector<Case> cases = {
       {{"oee", "--from", "2026-3-2", "--to", "2026-03-02"}, "is not a date of the form YYYY-MM-DD"},
       {{"oee", "--from", "2026-02-30", "--to", "2026-03-02"}, "is not a date"},
-      {{"oee", "--from", "2026-03-03", "--to", "2026-03-02"}, "2026-03-03 is after --to 2026-03-02"},
+      {{"oee", "--from", "2026-03-03", "--to", "2026-03-02"},
+       "2026-03-03 is after --to 2026-03-02"},
       {{"oee", "--from", "2026-03-02", "--to", "2026-03-02", "--by", "week"}, "--by"},
       {{"downtimes", "--from", "2026-03-02", "--to", "2026-03-02", "--format", "xml"}, "--format"},
       {{"timeline", "--day", "2026-03-02", "--output", dir_ + "/x.png"}, ".svg or .html"},

@@ -13,8 +13,8 @@
 //   103 Day 03-02:  open since 06:00, at 10:00: 4 h, the open JAM 1 h.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "reports/oee.h"
@@ -128,9 +128,10 @@ TEST_P(OeeReportTest, OpenRecordCountsUpToNowButNotPastItsShiftEnd) {
 
 TEST_P(OeeReportTest, WithoutGivenTimeUsesTheDatabaseClock) {
   const dbaccess::DateTime now = reports::DatabaseNow(connection_, kind());
-  Exec("insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, START_TIME, CHART_DATE, "
-       "SHIFT_END) values (20, 4, " + Lit(now.AddMinutes(-90)) + ", " + Lit(now.DatePart()) +
-       ", " + Lit(now.AddDays(1)) + ")");
+  Exec(
+      "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, START_TIME, CHART_DATE, "
+      "SHIFT_END) values (20, 4, " +
+      Lit(now.AddMinutes(-90)) + ", " + Lit(now.DatePart()) + ", " + Lit(now.AddDays(1)) + ")");
   OeeQuery query;
   query.from = query.to = now.AddMinutes(-90);
   query.machines = {"104"};

@@ -85,8 +85,8 @@ TEST_P(PlantDayReportTest, ReportsAddUpWithTheSimulatedDay) {
   EXPECT_EQ(counted_good, good);
   EXPECT_EQ(counted_scrap, scrap);
 
-  const auto timelines = reports::QueryTimelines(object_.connection(), database_.kind, kDay,
-                                                 {"101"}, kDay.AddDays(2));
+  const auto timelines =
+      reports::QueryTimelines(object_.connection(), database_.kind, kDay, {"101"}, kDay.AddDays(2));
   ASSERT_EQ(timelines.size(), 1u);
   int64_t covered_ms = 0;
   for (const auto& span : timelines[0].status) {

@@ -38,8 +38,9 @@ class TimelineReportTest : public testsupport::ReportPlantTest {
     AddEvent(4, 12, PlantAt(2, 10), PlantAt(2, 10, 10), "SMOKE");
     AddEvent(4, 9, PlantAt(2, 15), std::nullopt);
     // The machine event rows the collector keeps per machine and command.
-    Exec("insert into T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID) values (4, 4), (4, 5), (4, 6), "
-         "(4, 8), (4, 9), (4, 11), (4, 12)");
+    Exec(
+        "insert into T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID) values (4, 4), (4, 5), (4, 6), "
+        "(4, 8), (4, 9), (4, 11), (4, 12)");
   }
   reports::MachineTimeline Saw() {
     const auto timelines =
@@ -56,12 +57,9 @@ struct ExpectedSpan {
 };
 
 const std::vector<ExpectedSpan> kStatus = {
-    {0, 6 * 60, SpanKind::kMachineDowntime},
-    {6 * 60, 6 * 60 + 30, SpanKind::kSetup},
-    {6 * 60 + 30, 8 * 60, SpanKind::kCycle},
-    {8 * 60, 8 * 60 + 30, SpanKind::kPlannedDowntime},
-    {8 * 60 + 30, 9 * 60 + 30, SpanKind::kCycle},
-    {9 * 60 + 30, 15 * 60, SpanKind::kIdle},
+    {0, 6 * 60, SpanKind::kMachineDowntime},      {6 * 60, 6 * 60 + 30, SpanKind::kSetup},
+    {6 * 60 + 30, 8 * 60, SpanKind::kCycle},      {8 * 60, 8 * 60 + 30, SpanKind::kPlannedDowntime},
+    {8 * 60 + 30, 9 * 60 + 30, SpanKind::kCycle}, {9 * 60 + 30, 15 * 60, SpanKind::kIdle},
     {15 * 60, 16 * 60, SpanKind::kCycle}};
 const std::vector<ExpectedSpan> kUser = {{9 * 60, 9 * 60 + 15, SpanKind::kPlannedDowntime},
                                          {10 * 60, 10 * 60 + 10, SpanKind::kUserDowntime}};
@@ -90,8 +88,8 @@ TEST_P(TimelineReportTest, SpansMarksBoundariesAndCountsComeFromEventsAndRecords
 
 // Three days later only the cycle begun on 03-02 15:00, still open, shows.
 TEST_P(TimelineReportTest, LaterDayShowsOnlyWhatIsStillOpen) {
-  const auto timelines = reports::QueryTimelines(connection_, kind(), PlantAt(5, 0), {},
-                                                 PlantAt(5, 12));
+  const auto timelines =
+      reports::QueryTimelines(connection_, kind(), PlantAt(5, 0), {}, PlantAt(5, 12));
   ASSERT_EQ(timelines.size(), 4u);
   for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(timelines[i].status.empty()) << timelines[i].machine;
   ASSERT_EQ(timelines[3].status.size(), 1u);
@@ -109,7 +107,8 @@ TEST_P(TimelineReportTest, SvgHasOneRectPerSpanWithItsExtentAndColour) {
   pugi::xml_document document;
   ASSERT_TRUE(document.load_string(svg.c_str())) << svg;
   std::vector<pugi::xml_node> rects;
-  for (const pugi::xpath_node& node : document.select_nodes("//rect[starts-with(@class, 'span ')]")) {
+  for (const pugi::xpath_node& node :
+       document.select_nodes("//rect[starts-with(@class, 'span ')]")) {
     rects.push_back(node.node());
   }
   ASSERT_EQ(rects.size(), kStatus.size() + kUser.size());

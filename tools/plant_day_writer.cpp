@@ -23,13 +23,15 @@ std::string PlantDayWriter::CheckMachines(const std::vector<SimulatedMachine>& m
                                           const DateTime& start) {
   for (const SimulatedMachine& simulated : machines) {
     dbaccess::Recordset rs;
-    rs.Open("select m.MACHINE_ID, m.GROUP_ID, g.LOCATION_ID, l.DEPT_ID, "
-            "(select max(md.START_TIME) from T_SFC_MACHINE_DATA md where md.MACHINE_ID = "
-            "m.MACHINE_ID) as LAST_RECORD, (select max(lg.TIME_STAMP) from T_SFC_MDC_LOG lg "
-            "where lg.MACHINE_ID = m.MACHINE_ID) as LAST_ROW from T_SFC_MACHINE m, T_SFC_GROUP g, "
-            "T_SFC_LOCATION l where g.GROUP_ID = m.GROUP_ID and l.LOCATION_ID = g.LOCATION_ID "
-            "and m.MACHINE_NUMBER = " + voltrane::QuotedStr(kind_, simulated.number),
-            connection_);
+    rs.Open(
+        "select m.MACHINE_ID, m.GROUP_ID, g.LOCATION_ID, l.DEPT_ID, "
+        "(select max(md.START_TIME) from T_SFC_MACHINE_DATA md where md.MACHINE_ID = "
+        "m.MACHINE_ID) as LAST_RECORD, (select max(lg.TIME_STAMP) from T_SFC_MDC_LOG lg "
+        "where lg.MACHINE_ID = m.MACHINE_ID) as LAST_ROW from T_SFC_MACHINE m, T_SFC_GROUP g, "
+        "T_SFC_LOCATION l where g.GROUP_ID = m.GROUP_ID and l.LOCATION_ID = g.LOCATION_ID "
+        "and m.MACHINE_NUMBER = " +
+            voltrane::QuotedStr(kind_, simulated.number),
+        connection_);
     if (rs.Eof()) return "No such machine (or it has no group and location): " + simulated.number;
     for (const char* column : {"LAST_RECORD", "LAST_ROW"}) {
       const dbaccess::Variant& last = rs.Fields(column).Value();
@@ -41,15 +43,15 @@ std::string PlantDayWriter::CheckMachines(const std::vector<SimulatedMachine>& m
             last.ToDateTime().ToTextSeconds());
       }
     }
-    machines_[simulated.number] = {rs.Fields("MACHINE_ID").Value().ToInt64(),
-                                   rs.Fields("GROUP_ID").Value().ToInt64(),
-                                   rs.Fields("LOCATION_ID").Value().ToInt64(),
-                                   rs.Fields("DEPT_ID").Value().ToInt64()};
+    machines_[simulated.number] = {
+        rs.Fields("MACHINE_ID").Value().ToInt64(), rs.Fields("GROUP_ID").Value().ToInt64(),
+        rs.Fields("LOCATION_ID").Value().ToInt64(), rs.Fields("DEPT_ID").Value().ToInt64()};
   }
   dbaccess::Recordset rs;
-  rs.Open("select COMMAND_TYPE_CODE, min(COMMAND_ID) as COMMAND_ID from T_SFC_COMMAND "
-          "group by COMMAND_TYPE_CODE",
-          connection_);
+  rs.Open(
+      "select COMMAND_TYPE_CODE, min(COMMAND_ID) as COMMAND_ID from T_SFC_COMMAND "
+      "group by COMMAND_TYPE_CODE",
+      connection_);
   for (; !rs.Eof(); rs.MoveNext()) {
     if (Text(rs.Fields("COMMAND_TYPE_CODE").Value()).empty()) continue;
     commands_[static_cast<int32_t>(rs.Fields("COMMAND_TYPE_CODE").Value().ToInt64())] =
@@ -85,8 +87,8 @@ void PlantDayWriter::InsertRows(const std::vector<std::string>& values) {
   }
 }
 
-PlantDayResult PlantDayWriter::Write(PlantSimulator& simulator, const DateTime& first_day,
-                                     int days, int64_t max_commands,
+PlantDayResult PlantDayWriter::Write(PlantSimulator& simulator, const DateTime& first_day, int days,
+                                     int64_t max_commands,
                                      const std::function<void(int64_t)>& progress) {
   PlantDayResult result;
   const DateTime start = first_day.DatePart();

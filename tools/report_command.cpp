@@ -104,7 +104,8 @@ int RunDowntimes(const dbaccess::ConnectionPtr& connection, int32_t kind,
   query.from = *ParseDate(options.from);
   query.to = *ParseDate(options.to);
   query.machines = options.machines;
-  query.order = options.order == "count" ? reports::ParetoOrder::kCount : reports::ParetoOrder::kHours;
+  query.order =
+      options.order == "count" ? reports::ParetoOrder::kCount : reports::ParetoOrder::kHours;
   const auto rows = reports::QueryDowntimePareto(connection, kind, query);
   if (options.format == "csv") {
     reports::WriteParetoCsv(out, rows);
@@ -140,7 +141,8 @@ int RunHtml(const dbaccess::ConnectionPtr& connection, int32_t kind, const Repor
 }  // namespace
 
 ReportCommands AddReportCommands(CLI::App& app, ReportOptions& options) {
-  CLI::App* report = app.add_subcommand("report", "Reports from the shop-floor records (read only)");
+  CLI::App* report =
+      app.add_subcommand("report", "Reports from the shop-floor records (read only)");
   report->require_subcommand(1);
   ReportCommands commands;
 
@@ -184,8 +186,8 @@ ReportCommands AddReportCommands(CLI::App& app, ReportOptions& options) {
   for (CLI::App* command : {commands.oee, commands.downtimes, commands.html}) {
     command->callback([&options]() {
       if (*ParseDate(options.from) > *ParseDate(options.to)) {
-        throw CLI::ValidationError("--from", fmt::format("{} is after --to {}", options.from,
-                                                         options.to));
+        throw CLI::ValidationError("--from",
+                                   fmt::format("{} is after --to {}", options.from, options.to));
       }
     });
   }

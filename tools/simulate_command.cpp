@@ -11,8 +11,8 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/mod_crypto.h"
 #include "library/com_error.h"
-#include "tools/plant_day_writer.h"
 #include "tools/library_object.h"
+#include "tools/plant_day_writer.h"
 #include "tools/simulation_run.h"
 
 namespace {
@@ -109,8 +109,7 @@ CLI::App* AddSimulateCommand(CLI::App& app, SimulateOptions& options) {
           ->capture_default_str();
   simulate->add_option("--seed", options.seed, "Seed of the stream: the same seed, the same run");
   CLI::Option* duration =
-      simulate
-          ->add_option("--duration", options.duration_seconds, "Stop after this many seconds")
+      simulate->add_option("--duration", options.duration_seconds, "Stop after this many seconds")
           ->check(CLI::NonNegativeNumber);
   simulate->add_option("--count", options.count, "Stop after this many commands")
       ->check(CLI::NonNegativeNumber);
@@ -170,18 +169,18 @@ int RunPlantDays(const DatabaseChoice& choice, const SimulateOptions& options, s
     connection->Open(voltrane::DecipherConnectionString(choice.connection_string));
     PlantDayWriter writer(connection, choice.database_type);
     const auto first_day = *dbaccess::DateTime::Parse(options.day);
-    const PlantDayResult result =
-        writer.Write(simulator, first_day, options.days, options.count ? *options.count : -1,
-                     [&](int64_t rows) {
-                       if (!options.quiet) out << fmt::format("  {} rows written\n", rows) << std::flush;
-                     });
+    const PlantDayResult result = writer.Write(
+        simulator, first_day, options.days, options.count ? *options.count : -1, [&](int64_t rows) {
+          if (!options.quiet) out << fmt::format("  {} rows written\n", rows) << std::flush;
+        });
     if (!result.written) {
       err << result.refusal << "\n";
       return 1;
     }
-    out << fmt::format("Wrote {} commands of {} plant day(s) from {} with plant time stamps "
-                       "(seed {}).\n",
-                       result.rows, options.days, options.day, seed);
+    out << fmt::format(
+        "Wrote {} commands of {} plant day(s) from {} with plant time stamps "
+        "(seed {}).\n",
+        result.rows, options.days, options.day, seed);
     PrintPerMachine(simulator.Profile(), result.rows_per_machine, out);
     return 0;
   } catch (const dbaccess::DbError& error) {

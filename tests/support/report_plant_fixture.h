@@ -68,42 +68,48 @@ class ReportPlantTest : public testing::TestWithParam<std::string> {
     int finished_cycles = 0;
   };
   void AddRecord(const RecordRow& r) {
-    Exec("insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, START_TIME, STOP_TIME, "
-         "CHART_DATE, SHIFT_ID, SHIFT_END, STANDARD_TIME, GOOD_COUNT, SCRAPPED_COUNT, "
-         "FINISHED_CYCLES, STATUS_CODE) values (" +
-         std::to_string(r.id) + ", " + std::to_string(r.machine) + ", " + Lit(r.start) + ", " +
-         LitOrNull(r.stop) + ", " + Lit(PlantAt(r.chart_day, 0)) + ", " +
-         (r.shift ? std::to_string(*r.shift) : "null") + ", " + LitOrNull(r.shift_end) + ", " +
-         r.standard_time + ", " + std::to_string(r.good) + ", " + std::to_string(r.scrap) + ", " +
-         std::to_string(r.finished_cycles) + ", " + (r.stop ? "2" : "0") + ")");
+    Exec(
+        "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, START_TIME, STOP_TIME, "
+        "CHART_DATE, SHIFT_ID, SHIFT_END, STANDARD_TIME, GOOD_COUNT, SCRAPPED_COUNT, "
+        "FINISHED_CYCLES, STATUS_CODE) values (" +
+        std::to_string(r.id) + ", " + std::to_string(r.machine) + ", " + Lit(r.start) + ", " +
+        LitOrNull(r.stop) + ", " + Lit(PlantAt(r.chart_day, 0)) + ", " +
+        (r.shift ? std::to_string(*r.shift) : "null") + ", " + LitOrNull(r.shift_end) + ", " +
+        r.standard_time + ", " + std::to_string(r.good) + ", " + std::to_string(r.scrap) + ", " +
+        std::to_string(r.finished_cycles) + ", " + (r.stop ? "2" : "0") + ")");
   }
   // code: DOWNTIME_CODE_ID or "null"; type 0 machine, 1 user.
   void AddDowntime(int record, const std::string& code, const std::string& number, int type,
                    const dbaccess::DateTime& start, std::optional<dbaccess::DateTime> stop,
                    const std::string& duration) {
-    Exec("insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, DT_NUMBER, "
-         "DOWNTIME_TYPE_CODE, START_TIME, STOP_TIME, DURATION) values (" +
-         std::to_string(record) + ", " + code + ", '" + number + "', " + std::to_string(type) +
-         ", " + Lit(start) + ", " + LitOrNull(stop) + ", " + duration + ")");
+    Exec(
+        "insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, DT_NUMBER, "
+        "DOWNTIME_TYPE_CODE, START_TIME, STOP_TIME, DURATION) values (" +
+        std::to_string(record) + ", " + code + ", '" + number + "', " + std::to_string(type) +
+        ", " + Lit(start) + ", " + LitOrNull(stop) + ", " + duration + ")");
   }
   // An event of command `type` (COMMAND_ID = type code here).
   void AddEvent(int machine, int type, const dbaccess::DateTime& start,
                 std::optional<dbaccess::DateTime> stop, const std::string& param = "") {
-    Exec("insert into T_SFC_EVENT (MACHINE_ID, COMMAND_ID, START_TIME, STOP_TIME, PARAM1) values (" +
-         std::to_string(machine) + ", " + std::to_string(type) + ", " + Lit(start) + ", " +
-         LitOrNull(stop) + ", " + (param.empty() ? "null" : "'" + param + "'") + ")");
+    Exec(
+        "insert into T_SFC_EVENT (MACHINE_ID, COMMAND_ID, START_TIME, STOP_TIME, PARAM1) values (" +
+        std::to_string(machine) + ", " + std::to_string(type) + ", " + Lit(start) + ", " +
+        LitOrNull(stop) + ", " + (param.empty() ? "null" : "'" + param + "'") + ")");
   }
 
   void LoadPlant() {
-    Exec("insert into T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME) values "
-         "(1, '101', 'Lathe'), (2, '102', 'Mill'), (3, '103', 'Drill'), (4, '104', 'Saw')");
+    Exec(
+        "insert into T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME) values "
+        "(1, '101', 'Lathe'), (2, '102', 'Mill'), (3, '103', 'Drill'), (4, '104', 'Saw')");
     Exec("insert into T_SFC_SHIFT (SHIFT_ID, SHIFT_NAME) values (1, 'Day'), (2, 'Swing')");
-    Exec("insert into T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER, "
-         "DOWNTIME_CODE_NAME, DOWNTIME_TYPE_CODE, CYCLE_STATUS_LOCK, PLANNED) values "
-         "(1, 'MAINT', 'Maintenance', 0, 0, 1), (2, 'JAM', 'Jam', 0, 0, 0), "
-         "(3, 'BREAK', 'Break', 1, 0, 1)");
-    Exec("insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_TYPE_CODE) values (4, 4), (5, 5), "
-         "(6, 6), (8, 8), (9, 9), (10, 10), (11, 11), (12, 12), (13, 13)");
+    Exec(
+        "insert into T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER, "
+        "DOWNTIME_CODE_NAME, DOWNTIME_TYPE_CODE, CYCLE_STATUS_LOCK, PLANNED) values "
+        "(1, 'MAINT', 'Maintenance', 0, 0, 1), (2, 'JAM', 'Jam', 0, 0, 0), "
+        "(3, 'BREAK', 'Break', 1, 0, 1)");
+    Exec(
+        "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_TYPE_CODE) values (4, 4), (5, 5), "
+        "(6, 6), (8, 8), (9, 9), (10, 10), (11, 11), (12, 12), (13, 13)");
     const auto at = [](int day, int hour, int minute = 0) { return PlantAt(day, hour, minute); };
     // 101
     AddRecord({1, 1, at(2, 6), at(2, 14), 2, 1, at(2, 14), "5", 60, 4});
