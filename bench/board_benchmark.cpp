@@ -130,13 +130,25 @@ int main(int argc, char** argv) {
   for (const auto& plant : plants) {
     const std::string kind = "/" + plant->database.name;
     benchmark::RegisterBenchmark(("DirectAppend" + kind).c_str(), BM_DirectAppend, plant.get())
-        ->Threads(1)->Iterations(kDirectCommands)->Unit(benchmark::kMicrosecond)->UseRealTime();
+        ->Threads(1)
+        ->Iterations(kDirectCommands)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark(("DirectAppend" + kind).c_str(), BM_DirectAppend, plant.get())
-        ->Threads(8)->Iterations(kDirectCommands / 8)->Unit(benchmark::kMicrosecond)->UseRealTime();
+        ->Threads(8)
+        ->Iterations(kDirectCommands / 8)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark(("HttpAppend" + kind).c_str(), BM_HttpAppend, plant.get())
-        ->Threads(8)->Iterations(kHttpCommandsPerClient)->Unit(benchmark::kMicrosecond)->UseRealTime();
+        ->Threads(8)
+        ->Iterations(kHttpCommandsPerClient)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark(("HttpBatch100" + kind).c_str(), BM_HttpBatch, plant.get())
-        ->Threads(8)->Iterations(kBatchesPerClient)->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Threads(8)
+        ->Iterations(kBatchesPerClient)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

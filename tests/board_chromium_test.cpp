@@ -34,14 +34,15 @@ std::string RunChromium(const std::string& chromium, const std::string& switches
       "timeout 60 " + chromium +
       " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
       " --disable-background-networking --disable-component-update --disable-sync"
-      " --user-data-dir=" + profile + " --window-size=1280,900 " + switches + " '" + url +
-      "' 2>/dev/null";
+      " --user-data-dir=" +
+      profile + " --window-size=1280,900 " + switches + " '" + url + "' 2>/dev/null";
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return output;
   std::array<char, 4096> buffer{};
   size_t read = 0;
-  while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), read);
+  while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    output.append(buffer.data(), read);
   pclose(pipe);
   return output;
 }
@@ -50,7 +51,8 @@ using BoardChromiumTest = testsupport::BoardServerTest;
 
 TEST_P(BoardChromiumTest, EveryMachinesTileShowsItsStatus) {
   const std::string chromium = FindChromium();
-  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed: the board page is not checked in a browser";
+  if (chromium.empty())
+    GTEST_SKIP() << "chromium is not installed: the board page is not checked in a browser";
   StartServer();
   // A plant in every state: cycle with operator, part and counts, setup,
   // a downtime, a teardown, and one machine that never reported.
@@ -85,7 +87,8 @@ TEST_P(BoardChromiumTest, EveryMachinesTileShowsItsStatus) {
   ASSERT_NE(dom.find("<main id=\"board\">"), std::string::npos) << dom.substr(0, 2000);
   std::map<std::string, std::string> shown;
   const std::regex tile("class=\"tile\" data-machine=\"([^\"]+)\" data-status=\"([^\"]+)\"");
-  for (auto it = std::sregex_iterator(dom.begin(), dom.end(), tile); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(dom.begin(), dom.end(), tile); it != std::sregex_iterator();
+       ++it) {
     shown[(*it)[1]] = (*it)[2];
   }
   EXPECT_EQ(shown, expected);

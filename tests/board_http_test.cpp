@@ -115,8 +115,8 @@ TEST_P(BoardServerTest, RefusedCommandsAre422WithTheLibrarysTextAndNothingOfTheB
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, 422) << body;
     const json answer = json::parse(result->body);
-    EXPECT_EQ(answer["error"], LibraryText(database_, bad.machine, bad.type, bad.param,
-                                           bad.time_code));
+    EXPECT_EQ(answer["error"],
+              LibraryText(database_, bad.machine, bad.type, bad.param, bad.time_code));
     EXPECT_EQ(answer["index"], 1);
     EXPECT_EQ(answer["appended"], 0);
   }
@@ -218,8 +218,8 @@ TEST_P(BoardServerTest, ATokenRemovedWhileInUseIsRefusedFromTheNextRequestOn) {
     if (i == 3) {
       ASSERT_TRUE(web::RemoveToken("terminal").ok);
     }
-    const auto result = client->Post("/api/v1/commands", Command("101", 15, std::to_string(i)),
-                                     "application/json");
+    const auto result =
+        client->Post("/api/v1/commands", Command("101", 15, std::to_string(i)), "application/json");
     ASSERT_TRUE(result);
     statuses.push_back(result->status);
   }
@@ -243,9 +243,8 @@ TEST_P(BoardServerTest, ConnectionsBeyondTheLimitAre503AtOnce) {
 TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   StartServer();
   const std::string batch = "[" + Command("101", 6, "SHAFT-100") + "," + Command("101", 9, "") +
-                            "," + Command("101", 13, "4") + "," +
-                            Command("101", 14, "1") + "," + Command("202", 11, "") + "," +
-                            Command("301", 20, "coolant") + "]";
+                            "," + Command("101", 13, "4") + "," + Command("101", 14, "1") + "," +
+                            Command("202", 11, "") + "," + Command("301", 20, "coolant") + "]";
   ASSERT_EQ(Post(batch, token_)->status, 201);
   EXPECT_EQ(json::parse(Client("")->Get("/api/v1/log/count")->body)["count"], 6);
   ProcessLog();

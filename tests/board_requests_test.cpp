@@ -39,12 +39,12 @@ TEST(CommandBodyTest, AnObjectOrAnArrayGivesTheCommandsInOrderWithDefaults) {
 
 TEST(CommandBodyTest, ABodyOfTheWrongShapeNamesTheField) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", ""},                                                    // no JSON at all
-      {"[]", ""},                                                  // no command
-      {"42", ""},                                                  // not an object
+      {"", ""},    // no JSON at all
+      {"[]", ""},  // no command
+      {"42", ""},  // not an object
       {R"([{"machine": "1", "type": 9}, 7])", "[1]"},
       {R"({"machine": "1"})", "type"},
-      {R"({"machine": "1", "type": 4294967296})", "type"},         // beyond 32 bits
+      {R"({"machine": "1", "type": 4294967296})", "type"},  // beyond 32 bits
       {R"({"machine": "1", "type": 9.5})", "type"},
       {R"({"machine": "1", "type": 9, "param": 12})", "param"},
       {R"({"machine": "1", "type": 9, "time_code": "0"})", "time_code"},
@@ -86,7 +86,8 @@ TEST(CommandCheckTest, TheFirstCommandTheLibraryWouldRefuseWinsWithItsText) {
   const auto command = [](std::string machine, int type, std::string param, int time_code) {
     return web::CommandRequest{std::move(machine), type, std::move(param), time_code};
   };
-  EXPECT_FALSE(web::FirstRefusedCommand({command("101", 9, "", 0), command("101", 9, "x", 2)}, plant));
+  EXPECT_FALSE(
+      web::FirstRefusedCommand({command("101", 9, "", 0), command("101", 9, "x", 2)}, plant));
   const auto refused = web::FirstRefusedCommand(
       {command("101", 9, "", 0), command("102", 9, "", 0), command("101", 8, "", 0)}, plant);
   ASSERT_TRUE(refused);
@@ -171,7 +172,8 @@ TEST(BoardPageTest, TextsFromTheDatabaseAreEscaped) {
   tile.number = "<b>1";
   tile.name = "Lathe \"A\" & 'B'";
   tile.status = 2;
-  const std::string page = web::RenderBoardPage({tile}, dbaccess::DateTime::FromParts(2026, 3, 2), 5);
+  const std::string page =
+      web::RenderBoardPage({tile}, dbaccess::DateTime::FromParts(2026, 3, 2), 5);
   EXPECT_EQ(page.find("<b>1"), std::string::npos);
   EXPECT_NE(page.find("&lt;b&gt;1"), std::string::npos);
   EXPECT_NE(page.find("Lathe &quot;A&quot; &amp; &#39;B&#39;"), std::string::npos);

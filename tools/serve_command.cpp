@@ -1,10 +1,9 @@
 #include "tools/serve_command.h"
 
+#include <fmt/format.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <fmt/format.h>
 
 #include <atomic>
 #include <mutex>
@@ -24,8 +23,7 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
 int RunServe(const DatabaseChoice& choice, const ServeOptions& options, std::ostream& out,
              std::ostream& err) {
   web::BoardOptions board = web::ReadBoardOptions();
-  if (!options.listen.empty() &&
-      !web::ParseListenAddress(options.listen, board.host, board.port)) {
+  if (!options.listen.empty() && !web::ParseListenAddress(options.listen, board.host, board.port)) {
     err << fmt::format("--listen {}: expected ADDRESS:PORT\n", options.listen);
     return 1;
   }

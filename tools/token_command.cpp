@@ -3,12 +3,14 @@
 #include "web/token_store.h"
 
 CLI::App* AddTokenCommand(CLI::App& app, TokenOptions& options) {
-  CLI::App* token = app.add_subcommand("token", "Manage the bearer tokens of the board's HTTP interface");
+  CLI::App* token =
+      app.add_subcommand("token", "Manage the bearer tokens of the board's HTTP interface");
   CLI::App* add = token->add_subcommand(
       "add", "Create a token, print it once and store only its hash in the machine settings store");
   add->add_option("NAME", options.name, "Name of the token (letters, digits, . _ -)")->required();
   token->add_subcommand("list", "Print the names of the stored tokens");
-  CLI::App* remove = token->add_subcommand("remove", "Remove a token; clients using it are refused at once");
+  CLI::App* remove =
+      token->add_subcommand("remove", "Remove a token; clients using it are refused at once");
   remove->add_option("NAME", options.name, "Name of the token")->required();
   token->require_subcommand(1);
   return token;

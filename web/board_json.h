@@ -4,11 +4,10 @@
 #ifndef VOLTRANE_WEB_BOARD_JSON_H_
 #define VOLTRANE_WEB_BOARD_JSON_H_
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "dbaccess/date_time.h"
 #include "web/machine_board.h"

@@ -125,6 +125,13 @@ std::string UrlPathSegment(const std::string& text) {
   return encoded;
 }
 
+// "12 min", "3 h 5 min", "2 d 4 h".
+std::string SpanText(int64_t minutes) {
+  if (minutes < 60) return fmt::format("{} min", minutes);
+  if (minutes < 1440) return fmt::format("{} h {} min", minutes / 60, minutes % 60);
+  return fmt::format("{} d {} h", minutes / 1440, minutes % 1440 / 60);
+}
+
 std::string SinceText(const std::optional<dbaccess::DateTime>& since,
                       const dbaccess::DateTime& now) {
   if (!since) return "";
@@ -134,11 +141,7 @@ std::string SinceText(const std::optional<dbaccess::DateTime>& since,
     clock = text.substr(0, 10) + " " + clock;
   }
   const int64_t minutes = std::max<int64_t>(0, since->SecondsUntil(now) / 60);
-  const std::string span =
-      minutes < 60     ? fmt::format("{} min", minutes)
-      : minutes < 1440 ? fmt::format("{} h {} min", minutes / 60, minutes % 60)
-                       : fmt::format("{} d {} h", minutes / 1440, minutes % 1440 / 60);
-  return fmt::format("since {} ({})", clock, span);
+  return fmt::format("since {} ({})", clock, SpanText(minutes));
 }
 
 std::string Percent(const std::optional<double>& ratio) {
@@ -161,13 +164,13 @@ std::string TileHtml(const MachineTile& tile, const dbaccess::DateTime& now, boo
       "<dt>Good / scrap</dt><dd data-field=\"counts\">{good} / {scrap}</dd>"
       "<dt>OEE shift</dt><dd class=\"oee\" data-field=\"oee\">{oee}</dd></dl>\n"
       "</{tag}>\n",
-      fmt::arg("tag", link ? "a" : "div"), fmt::arg("number", number),
-      fmt::arg("status", status),
-      fmt::arg("href", link ? " href=\"/machines/" + UrlPathSegment(tile.number) + "\"" : std::string()),
+      fmt::arg("tag", link ? "a" : "div"), fmt::arg("number", number), fmt::arg("status", status),
+      fmt::arg("href",
+               link ? " href=\"/machines/" + UrlPathSegment(tile.number) + "\"" : std::string()),
       fmt::arg("name", HtmlEscape(tile.name)), fmt::arg("since", SinceText(tile.since, now)),
       fmt::arg("operator_name", Dash(tile.operator_name)), fmt::arg("job", Dash(tile.job)),
-      fmt::arg("part", Dash(tile.part)), fmt::arg("good", tile.good),
-      fmt::arg("scrap", tile.scrap), fmt::arg("oee", Percent(tile.oee)));
+      fmt::arg("part", Dash(tile.part)), fmt::arg("good", tile.good), fmt::arg("scrap", tile.scrap),
+      fmt::arg("oee", Percent(tile.oee)));
 }
 
 std::string Legend() {
@@ -193,12 +196,23 @@ std::string HtmlEscape(const std::string& text) {
   escaped.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&#39;"; break;
-      default: escaped += c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&#39;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;
@@ -247,8 +261,9 @@ std::string RenderMachinePage(const MachineTile& tile, const std::string& timeli
     }
     page += "</table>\n";
   }
-  page += "</section>\n<p style=\"padding: 0 24px\"><a href=\"/\">&#8592; Plant board</a></p>\n"
-          "</body></html>\n";
+  page +=
+      "</section>\n<p style=\"padding: 0 24px\"><a href=\"/\">&#8592; Plant board</a></p>\n"
+      "</body></html>\n";
   return page;
 }
 

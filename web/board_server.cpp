@@ -103,9 +103,12 @@ class BoardServer::Impl {
         });
     server_.set_error_handler([](const httplib::Request&, httplib::Response& res) {
       if (!res.body.empty()) return;
-      if (res.status == 413) SendError(res, 413, "request body too large");
-      else if (res.status == 404) SendError(res, 404, "not found");
-      else SendError(res, res.status, fmt::format("HTTP status {}", res.status));
+      if (res.status == 413)
+        SendError(res, 413, "request body too large");
+      else if (res.status == 404)
+        SendError(res, 404, "not found");
+      else
+        SendError(res, res.status, fmt::format("HTTP status {}", res.status));
     });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
       LogRequest(req, res);
@@ -117,19 +120,20 @@ class BoardServer::Impl {
       if (!MayRead(req, res, true)) return;
       Reading(res, [&](Session& session) { BoardPage(session, res); });
     });
-    server_.Get(R"(/machines/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
-      if (!MayRead(req, res, true)) return;
-      Reading(res, [&](Session& session) { MachinePage(session, req.matches[1], res); });
-    });
+    server_.Get(
+        R"(/machines/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+          if (!MayRead(req, res, true)) return;
+          Reading(res, [&](Session& session) { MachinePage(session, req.matches[1], res); });
+        });
     server_.Get("/api/v1/machines", [this](const httplib::Request& req, httplib::Response& res) {
       if (!MayRead(req, res, false)) return;
       Reading(res, [&](Session& session) { MachinesJson(session, res); });
     });
-    server_.Get(R"(/api/v1/machines/([^/]+))",
-                [this](const httplib::Request& req, httplib::Response& res) {
-                  if (!MayRead(req, res, false)) return;
-                  Reading(res, [&](Session& session) { MachineJson(session, req.matches[1], res); });
-                });
+    server_.Get(
+        R"(/api/v1/machines/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+          if (!MayRead(req, res, false)) return;
+          Reading(res, [&](Session& session) { MachineJson(session, req.matches[1], res); });
+        });
     server_.Get("/api/v1/oee", [this](const httplib::Request& req, httplib::Response& res) {
       if (!MayRead(req, res, false)) return;
       Reading(res, [&](Session& session) { OeeJson(session, req, res); });
@@ -183,7 +187,8 @@ class BoardServer::Impl {
 
   std::vector<MachineTile> Tiles(Session& session, const std::optional<std::string>& number,
                                  const dbaccess::DateTime& now) {
-    std::vector<MachineTile> tiles = ReadMachineTiles(session.Reads(), session.database_type(), number);
+    std::vector<MachineTile> tiles =
+        ReadMachineTiles(session.Reads(), session.database_type(), number);
     FillShiftOee(session.Reads(), session.database_type(), now, tiles);
     return tiles;
   }
@@ -195,7 +200,8 @@ class BoardServer::Impl {
   void BoardPage(Session& session, httplib::Response& res) {
     const dbaccess::DateTime now = Now(session);
     const std::vector<MachineTile> tiles = Tiles(session, std::nullopt, now);
-    res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds), "text/html; charset=utf-8");
+    res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds),
+                    "text/html; charset=utf-8");
   }
 
   void MachinePage(Session& session, const std::string& number, httplib::Response& res) {
@@ -208,8 +214,8 @@ class BoardServer::Impl {
                       "text/html; charset=utf-8");
       return;
     }
-    const std::vector<MachineEvent> events =
-        ReadRecentEvents(session.Reads(), session.database_type(), tiles[0].machine_id, kRecentEvents);
+    const std::vector<MachineEvent> events = ReadRecentEvents(
+        session.Reads(), session.database_type(), tiles[0].machine_id, kRecentEvents);
     const std::string timeline =
         MachineDayTimeline(session.Reads(), session.database_type(), tiles[0], now);
     res.set_content(RenderMachinePage(tiles[0], timeline, events, now), "text/html; charset=utf-8");
@@ -230,8 +236,8 @@ class BoardServer::Impl {
     }
     json body = TileJson(tiles[0]);
     json events = json::array();
-    for (const MachineEvent& event :
-         ReadRecentEvents(session.Reads(), session.database_type(), tiles[0].machine_id, kRecentEvents)) {
+    for (const MachineEvent& event : ReadRecentEvents(session.Reads(), session.database_type(),
+                                                      tiles[0].machine_id, kRecentEvents)) {
       events.push_back(EventJson(event));
     }
     body["events"] = std::move(events);
@@ -244,11 +250,13 @@ class BoardServer::Impl {
     const std::optional<dbaccess::DateTime> from_day = dbaccess::DateTime::Parse(from);
     const std::optional<dbaccess::DateTime> to_day = dbaccess::DateTime::Parse(to);
     if (from.size() != 10 || !from_day) {
-      SendJson(res, 400, json{{"error", "parameter \"from\" must be a date YYYY-MM-DD"}, {"field", "from"}});
+      SendJson(res, 400,
+               json{{"error", "parameter \"from\" must be a date YYYY-MM-DD"}, {"field", "from"}});
       return;
     }
     if (to.size() != 10 || !to_day) {
-      SendJson(res, 400, json{{"error", "parameter \"to\" must be a date YYYY-MM-DD"}, {"field", "to"}});
+      SendJson(res, 400,
+               json{{"error", "parameter \"to\" must be a date YYYY-MM-DD"}, {"field", "to"}});
       return;
     }
     SendJson(res, 200, OeeRowsJson(session.Reads(), session.database_type(), *from_day, *to_day));
@@ -268,14 +276,16 @@ class BoardServer::Impl {
       CachedReferences references(references_, session->Reads());
       if (const std::optional<RefusedCommand> refused =
               FirstRefusedCommand(parsed.commands, references)) {
-        SendJson(res, 422, json{{"error", refused->text}, {"index", refused->index}, {"appended", 0}});
+        SendJson(res, 422,
+                 json{{"error", refused->text}, {"index", refused->index}, {"appended", 0}});
         return;
       }
       const IntakeOutcome outcome = AppendCommands(session->Intake(), parsed.commands);
       if (outcome.failure) {
-        SendJson(res, 503, json{{"error", *outcome.failure},
-                                {"index", outcome.appended},
-                                {"appended", outcome.appended}});
+        SendJson(res, 503,
+                 json{{"error", *outcome.failure},
+                      {"index", outcome.appended},
+                      {"appended", outcome.appended}});
         return;
       }
       SendJson(res, 201, json{{"appended", outcome.appended}});
@@ -283,7 +293,8 @@ class BoardServer::Impl {
       SendJson(res, 503, json{{"error", error.what()}, {"appended", 0}});
     } catch (const dbaccess::DbError& error) {
       if (session != nullptr) session->DropReads();
-      SendJson(res, 503, json{{"error", std::string("database error: ") + error.what()}, {"appended", 0}});
+      SendJson(res, 503,
+               json{{"error", std::string("database error: ") + error.what()}, {"appended", 0}});
     }
   }
 
@@ -323,10 +334,9 @@ BoardServer::~BoardServer() {
 
 bool BoardServer::Start(std::string& error) {
   httplib::Server& server = impl_->server();
-  const int bound = options_.port == 0 ? server.bind_to_any_port(options_.host)
-                                       : (server.bind_to_port(options_.host, options_.port)
-                                              ? options_.port
-                                              : -1);
+  const int bound = options_.port == 0
+                        ? server.bind_to_any_port(options_.host)
+                        : (server.bind_to_port(options_.host, options_.port) ? options_.port : -1);
   if (bound < 0) {
     error = fmt::format("cannot listen on {}:{}", options_.host, options_.port);
     return false;

@@ -32,14 +32,14 @@ std::optional<BodyError> ReadInteger(const json& object, const char* field,
     return BodyError{FieldName(index, field),
                      fmt::format("missing field \"{}\"{}", field, Position(index))};
   }
-  const bool fits = (found->is_number_integer() &&
-                     found->get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
-                     found->get<int64_t>() <= std::numeric_limits<int32_t>::max()) ||
-                    (found->is_number_unsigned() &&
-                     found->get<uint64_t>() <= std::numeric_limits<int32_t>::max());
+  const bool fits =
+      (found->is_number_integer() && found->get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
+       found->get<int64_t>() <= std::numeric_limits<int32_t>::max()) ||
+      (found->is_number_unsigned() &&
+       found->get<uint64_t>() <= std::numeric_limits<int32_t>::max());
   if (!fits) {
-    return BodyError{FieldName(index, field),
-                     fmt::format("field \"{}\"{} must be a 32-bit integer", field, Position(index))};
+    return BodyError{FieldName(index, field), fmt::format("field \"{}\"{} must be a 32-bit integer",
+                                                          field, Position(index))};
   }
   out = found->get<int32_t>();
   return std::nullopt;
@@ -86,8 +86,7 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
   ParsedBody parsed;
   json document;
   const auto depth_guard = [&limits](int depth, json::parse_event_t event, json&) {
-    if ((event == json::parse_event_t::object_start ||
-         event == json::parse_event_t::array_start) &&
+    if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
         static_cast<size_t>(depth) >= limits.max_depth) {
       throw TooDeep{};
     }
@@ -96,7 +95,8 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
   try {
     document = json::parse(body.begin(), body.end(), depth_guard);
   } catch (const TooDeep&) {
-    parsed.error = BodyError{"", fmt::format("JSON nested deeper than {} levels", limits.max_depth)};
+    parsed.error =
+        BodyError{"", fmt::format("JSON nested deeper than {} levels", limits.max_depth)};
     return parsed;
   } catch (const json::exception& error) {
     parsed.error = BodyError{"", fmt::format("malformed JSON: {}", error.what())};
@@ -116,8 +116,8 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
     return parsed;
   }
   if (document.size() > limits.max_commands) {
-    parsed.error = BodyError{"", fmt::format("more than {} commands in one request",
-                                             limits.max_commands)};
+    parsed.error =
+        BodyError{"", fmt::format("more than {} commands in one request", limits.max_commands)};
     return parsed;
   }
   parsed.commands.reserve(document.size());

@@ -19,15 +19,15 @@
 namespace web {
 
 struct CommandRequest {
-  std::string machine;   // MACHINE_NUMBER, as sent
-  int32_t type = 0;      // COMMAND_TYPE_CODE
-  std::string param;     // "" when none
+  std::string machine;    // MACHINE_NUMBER, as sent
+  int32_t type = 0;       // COMMAND_TYPE_CODE
+  std::string param;      // "" when none
   int32_t time_code = 0;  // 0 start, 1 end, 2 both
 };
 
 struct BodyLimits {
-  size_t max_depth = 4;          // an array of objects is depth 2
-  size_t max_commands = 10000;   // per request
+  size_t max_depth = 4;         // an array of objects is depth 2
+  size_t max_commands = 10000;  // per request
 };
 
 struct BodyError {

@@ -41,11 +41,11 @@ class ConnectionQueue : public httplib::TaskQueue {
   const size_t capacity_;  // threads + the most that may wait
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::function<void()>> waiting_;  // guarded by mutex_
-  size_t busy_ = 0;                            // guarded by mutex_
+  std::deque<std::function<void()>> waiting_;   // guarded by mutex_
+  size_t busy_ = 0;                             // guarded by mutex_
   std::deque<std::function<void()>> refusals_;  // guarded by mutex_
-  bool shutting_down_ = false;                 // guarded by mutex_
-  std::vector<std::thread> threads_;  // the serving threads and the refusing one
+  bool shutting_down_ = false;                  // guarded by mutex_
+  std::vector<std::thread> threads_;            // the serving threads and the refusing one
 };
 
 // httplib::Server serving its connections through a ConnectionQueue.

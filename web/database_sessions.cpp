@@ -30,8 +30,8 @@ _CKorvex7Obj& Session::Intake() {
       throw SessionError("cannot connect to the database: " + error);
     }
   } catch (const ComError& error) {
-    throw SessionError(fmt::format("cannot connect to the database: Error # {}:{}",
-                                   error.number(), error.description()));
+    throw SessionError(fmt::format("cannot connect to the database: Error # {}:{}", error.number(),
+                                   error.description()));
   }
   return *intake_;
 }

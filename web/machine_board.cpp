@@ -56,19 +56,26 @@ constexpr const char* kTilesStatement =
 std::string StatusName(std::optional<int32_t> status) {
   if (!status) return "unknown";
   switch (*status) {
-    case 0: return "idle";
-    case 1: return "setup";
-    case 2: return "cycle";
-    case 3: return "downtime";
-    case 4: return "teardown";
-    default: return "unknown";
+    case 0:
+      return "idle";
+    case 1:
+      return "setup";
+    case 2:
+      return "cycle";
+    case 3:
+      return "downtime";
+    case 4:
+      return "teardown";
+    default:
+      return "unknown";
   }
 }
 
 std::vector<MachineTile> ReadMachineTiles(const dbaccess::ConnectionPtr& reads, int32_t kind,
                                           const std::optional<std::string>& machine_number) {
   std::string sql = kTilesStatement;
-  if (machine_number) sql += " where m.MACHINE_NUMBER = " + voltrane::QuotedStr(kind, *machine_number);
+  if (machine_number)
+    sql += " where m.MACHINE_NUMBER = " + voltrane::QuotedStr(kind, *machine_number);
   sql += " order by m.MACHINE_NUMBER";
   dbaccess::Recordset rows;
   rows.Open(sql, reads);
@@ -100,8 +107,8 @@ std::vector<MachineEvent> ReadRecentEvents(const dbaccess::ConnectionPtr& reads,
       kind, count,
       "select e.START_TIME, e.STOP_TIME, e.PARAM1, c.COMMAND_NAME, c.COMMAND_TYPE_CODE "
       "from T_SFC_EVENT e left join T_SFC_COMMAND c on c.COMMAND_ID = e.COMMAND_ID "
-      "where e.MACHINE_ID = " + std::to_string(machine_id) +
-          " order by e.START_TIME desc, e.EVENT_ID desc");
+      "where e.MACHINE_ID = " +
+          std::to_string(machine_id) + " order by e.START_TIME desc, e.EVENT_ID desc");
   dbaccess::Recordset rows;
   rows.Open(sql, reads);
   std::vector<MachineEvent> events;

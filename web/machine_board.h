@@ -21,9 +21,9 @@ namespace web {
 
 struct MachineTile {
   int32_t machine_id = 0;
-  std::string number;                      // MACHINE_NUMBER
-  std::string name;                        // MACHINE_NAME
-  std::optional<int32_t> status;           // 0 idle ... 4 teardown; none before any command
+  std::string number;                       // MACHINE_NUMBER
+  std::string name;                         // MACHINE_NAME
+  std::optional<int32_t> status;            // 0 idle ... 4 teardown; none before any command
   std::optional<dbaccess::DateTime> since;  // STATUS_DATE
   std::string operator_name, job, operation, part;
   std::optional<int32_t> shift_id;

@@ -27,9 +27,9 @@ class ReferenceCache {
   void Reload(const dbaccess::ConnectionPtr& reads);  // requires mutex_ held
 
   std::mutex mutex_;
-  bool loaded_ = false;                 // guarded by mutex_
-  std::set<std::string> machines_;      // guarded by mutex_
-  std::set<int32_t> command_types_;     // guarded by mutex_
+  bool loaded_ = false;              // guarded by mutex_
+  std::set<std::string> machines_;   // guarded by mutex_
+  std::set<int32_t> command_types_;  // guarded by mutex_
 };
 
 // The cache seen through one thread's read connection.

@@ -4,7 +4,6 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
-
 #include <sys/stat.h>
 
 #include <array>
@@ -85,7 +84,8 @@ std::string Sha256Hex(const std::string& text) {
 TokenResult AddToken(const std::string& name) {
   if (!IsValidTokenName(name)) {
     return {false, fmt::format("invalid token name \"{}\": use 1 to 64 letters, digits, "
-                               "'.', '_' or '-'", name)};
+                               "'.', '_' or '-'",
+                               name)};
   }
   voltrane::CRegKey key;
   if (key.Open(voltrane::RegHive::kLocalMachine, kTokensKey) == voltrane::kRegSuccess &&
