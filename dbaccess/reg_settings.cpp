@@ -395,6 +395,12 @@ std::optional<int32_t> CRegKey::DWORDValue(const std::string& value_name) const 
   return value ? value->number : std::nullopt;
 }
 
+std::vector<std::string> CRegKey::ValueNames() const {
+  std::vector<std::string> names;
+  for (const auto& value : values_) names.push_back(value.name);
+  return names;
+}
+
 // --- CRegSettings -------------------------------------------------------------------------
 
 std::string CRegSettings::GetMachineStringValue(const std::string& key_path,

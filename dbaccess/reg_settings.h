@@ -73,6 +73,8 @@ class CRegKey {
   // The value when it exists with that type (REG_SZ / REG_DWORD).
   std::optional<std::string> StringValue(const std::string& value_name) const;
   std::optional<int32_t> DWORDValue(const std::string& value_name) const;
+  // The names of the key's values, sorted by name.
+  std::vector<std::string> ValueNames() const;
 
  private:
   struct Value {

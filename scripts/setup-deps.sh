@@ -6,13 +6,14 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libsqlite3-dev unixodbc-dev libtomlplusplus-dev libsystemd-dev libfmt-dev libcli11-dev
-  nlohmann-json3-dev libpugixml-dev
+  nlohmann-json3-dev libpugixml-dev libcpp-httplib-dev libssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   sqlite3 postgresql odbc-postgresql libsqliteodbc
   libcpp-httplib-dev
   qt6-base-dev
   clang libclang-rt-14-dev
   systemd passwd util-linux
+  chromium
 )
 
 as_root() {

@@ -13,7 +13,9 @@
 #include "tools/process_command.h"
 #include "tools/report_command.h"
 #include "tools/schema_init_command.h"
+#include "tools/serve_command.h"
 #include "tools/simulate_command.h"
+#include "tools/token_command.h"
 #include "tools/tool_options.h"
 
 int main(int argc, char** argv) {
@@ -36,8 +38,15 @@ int main(int argc, char** argv) {
   CLI::App* mtconnect = AddMtconnectCommand(app, mtconnect_options);
   ReportOptions report_options;
   const ReportCommands report = AddReportCommands(app, report_options);
+  ServeOptions serve_options;
+  CLI::App* serve = AddServeCommand(app, serve_options);
+  TokenOptions token_options;
+  CLI::App* token = AddTokenCommand(app, token_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
+
+  // Tokens live in the settings store alone: no database needed.
+  if (token->parsed()) return RunToken(*token, token_options, std::cout, std::cerr);
 
   DatabaseChoice choice;
   std::string message;
@@ -60,5 +69,6 @@ int main(int argc, char** argv) {
       report.html->parsed()) {
     return RunReport(choice, report, report_options, std::cout, std::cerr);
   }
+  if (serve->parsed()) return RunServe(choice, serve_options, std::cout, std::cerr);
   return 1;
 }

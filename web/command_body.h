@@ -1,0 +1,47 @@
+// The body of POST /api/v1/commands: one command object or an array of them,
+// each {"machine": "101", "type": 9, "param": "...", "time_code": 0}.
+//
+// ParseCommandBody checks only the shape (JSON syntax, nesting depth, the
+// number of commands, each field's presence and type) and names the field
+// that is wrong; whether the machine and command exist is the intake's
+// business. "param" may be omitted (no parameter) and "time_code" too (0,
+// start). Pure function of its input; thread-safe. Never throws.
+#ifndef VOLTRANE_WEB_COMMAND_BODY_H_
+#define VOLTRANE_WEB_COMMAND_BODY_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace web {
+
+struct CommandRequest {
+  std::string machine;    // MACHINE_NUMBER, as sent
+  int32_t type = 0;       // COMMAND_TYPE_CODE
+  std::string param;      // "" when none
+  int32_t time_code = 0;  // 0 start, 1 end, 2 both
+};
+
+struct BodyLimits {
+  size_t max_depth = 4;         // an array of objects is depth 2
+  size_t max_commands = 10000;  // per request
+};
+
+struct BodyError {
+  std::string field;    // "machine", "[3].type", or "" for the body as a whole
+  std::string message;  // for the client, names the field
+};
+
+struct ParsedBody {
+  std::vector<CommandRequest> commands;  // in the order sent
+  std::optional<BodyError> error;        // set when the body is refused
+};
+
+ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits);
+
+}  // namespace web
+
+#endif  // VOLTRANE_WEB_COMMAND_BODY_H_
