@@ -15,19 +15,6 @@ namespace {
 
 constexpr const char* kFailedRowsStem = "MDC_LOG_FAILURE";
 
-std::string TimeCodeName(int32_t lCommandTimeCode) {
-  switch (lCommandTimeCode) {
-    case 0:
-      return "start";
-    case 1:
-      return "end";
-    case 2:
-      return "start and end";
-    default:
-      return fmt::format("time code {}", lCommandTimeCode);
-  }
-}
-
 }  // namespace
 
 std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType) {
@@ -40,14 +27,6 @@ std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType) {
   std::vector<std::string> statements;
   AddCreateTableStatements(lDatabaseType, statements, kFailedRowsStem, columns);
   return statements;
-}
-
-std::string FailedRowIdentity(int32_t lMDCLogID, const std::string& strMachineNumber,
-                              const std::string& strCommandName, int32_t lCommandTimeCode) {
-  const std::string machine = strMachineNumber.empty() ? "unknown" : strMachineNumber;
-  const std::string command =
-      strCommandName.empty() ? "refresh" : strCommandName + " " + TimeCodeName(lCommandTimeCode);
-  return fmt::format(" (log entry {}, machine {}, command {})", lMDCLogID, machine, command);
 }
 
 bool CKorvex7Obj::FailedRowsTableReady() {
@@ -65,13 +44,10 @@ bool CKorvex7Obj::FailedRowsTableReady() {
 }
 
 void CKorvex7Obj::RecordFailedRow(int32_t lMDCLogID, std::string& strError) {
-  const std::string strMachine =
-      GetScalarText("select MACHINE_NUMBER from T_SFC_MACHINE where MACHINE_ID = " +
-                    std::to_string(m_lMachineID));
-  const std::string strCommand = GetScalarText(
-      "select COMMAND_NAME from T_SFC_COMMAND where COMMAND_ID = " + std::to_string(m_lCommandID));
+  // The caller's text stays the handler's own: callers compare it. Which row
+  // failed is kept in the table, where `korvex7 process` and `count --failing`
+  // read it.
   const std::string strText = strError;
-  strError += FailedRowIdentity(lMDCLogID, strMachine, strCommand, m_lCommandTimeCode);
   try {
     if (!FailedRowsTableReady()) return;
     const std::string key = std::to_string(lMDCLogID);

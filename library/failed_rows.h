@@ -18,10 +18,4 @@ inline constexpr const char* kFailedRowsTable = "T_SFC_MDC_LOG_FAILURE";
 // The statements that create the table on a database kind (one, or three on Oracle).
 std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType);
 
-// " (log entry 17, machine 101, command Setup start)": what names a failing
-// row in its error text, so that a reporter can tell one row's repeated
-// failure from another row's.
-std::string FailedRowIdentity(int32_t lMDCLogID, const std::string& strMachineNumber,
-                              const std::string& strCommandName, int32_t lCommandTimeCode);
-
 #endif  // VOLTRANE_LIBRARY_FAILED_ROWS_H_

@@ -155,7 +155,8 @@ TEST(TokenStoreTest, OnlyTheHashIsStoredInAPrivateFileAndRemovedTokensNoLongerVe
   EXPECT_NE(stored.find("sha256:" + web::Sha256Hex(first.text)), std::string::npos);
   struct stat info {};
   ASSERT_EQ(stat(hive.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // Owner only, or with the service account's group reading (never writing).
+  EXPECT_EQ(info.st_mode & 0037, 0u);
 
   EXPECT_EQ(web::VerifyToken(first.text), "terminal-1");
   EXPECT_EQ(web::VerifyToken(second.text), "monitor.7");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "library/com_error.h"
+#include "tools/failing_rows.h"
 #include "tools/library_object.h"
 #include "tools/process_outcome.h"
 #include "tools/stop_signals.h"
@@ -49,6 +50,15 @@ std::string Summary(const ProcessTally& tally, int stop_signal) {
                        strsignal(stop_signal));
   }
   return text + "; the log is empty.\n";
+}
+
+// A failing row's text is reported once; which rows they were (key, machine,
+// command, attempts) the library keeps in its table of failed rows.
+void ListFailedRows(const DatabaseChoice& choice, const std::set<std::string>& reported,
+                    std::ostream& err) {
+  if (reported.empty()) return;
+  err << "Rows that failed:\n";
+  RunListFailingRows(choice, err, err);
 }
 
 }  // namespace
@@ -112,6 +122,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
       err << fmt::format(
           "Giving up: {} calls in a row processed no row ({} rows processed before).\n", idle_calls,
           tally.rows);
+      ListFailedRows(choice, reported, err);
       return 2;
     }
     if (show_progress && SteadyClock::now() - last_progress >= kProgressInterval) {
@@ -123,6 +134,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     }
   }
   end_progress_line();
+  ListFailedRows(choice, reported, err);
   // Rows already processed leave the log when the object is released, as
   // when the collector service stops.
   object.Release();

@@ -4,7 +4,8 @@
 // exits 0. Like the worker it keeps calling after a false result with a text
 // (the version announcement, startup-check warnings, a failed row), so rows
 // behind a failing row are still processed; each text goes to `err` once (a
-// row failing at every retry says the same text, its key in it). It
+// row failing at every retry says the same text) and the rows that failed are
+// listed at the end with key, machine, command and attempts. It
 // gives up with exit code 2 when N consecutive calls (default 50) made no
 // progress: a row that fails at every refill, or a computer that is not the
 // designated one. A row removed from the log as out of order is progress. A
