@@ -174,11 +174,14 @@ std::unique_ptr<Backend> CreateBackend(const std::string& connection_string) {
   const std::vector<ConnectionItem> items = ParseConnectionString(connection_string);
   const std::string provider = Trim(FindConnectionValue(items, "Provider"));
   const std::string key = Lower(provider);
+  BackendFactory extra;
   {
     std::lock_guard<std::mutex> lock(RegistryMutex());
     auto found = ExtraProviders().find(key);
-    if (found != ExtraProviders().end()) return found->second(items);
+    if (found != ExtraProviders().end()) extra = found->second;
   }
+  // Called outside the lock: a provider may wrap another one's backend.
+  if (extra) return extra(items);
   if (key == "sqlite") return MakeSqliteBackend(items);
   if (key == "postgresql") return PostgreSqlBackend(items);
   if (key == "msoledbsql" || key == "sqloledb") return SqlServerBackend(provider, items);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libsqlite3-dev unixodbc-dev libtomlplusplus-dev libsystemd-dev libfmt-dev libcli11-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   sqlite3 postgresql odbc-postgresql libsqliteodbc
   qt6-base-dev
   clang libclang-rt-14-dev
