@@ -27,7 +27,6 @@
 // drained rows by kind and prints them per row instead of benchmarking) must
 // come before the benchmark library's own flags. The databases are dropped at the end.
 #include <benchmark/benchmark.h>
-#include <fmt/format.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -47,92 +46,13 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/provider_table.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/machine_mix.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
 
-constexpr int kMachines = 20;
-constexpr int kRowsPerInsert = 500;
 constexpr int kMixRows = 2000;
-
-struct LogRow {
-  int command, time_code;
-  std::string param;
-};
-
-// The rows one machine sends in its n-th round of work.
-std::vector<LogRow> Round(int machine, int64_t n) {
-  std::vector<LogRow> rows;
-  if (n % 97 == 0) rows.push_back({4, 0, n % 2 ? "jsmith" : "kobrien"});
-  if (n % 151 == 0) rows.push_back({5, 0, n % 2 ? "J1001" : "J1002"});
-  if (n % 53 == 0) rows.push_back({6, 0, (n + machine) % 2 ? "SHAFT-100" : "FLANGE-200"});
-  if (n % 41 == 0) {
-    rows.push_back({8, 0, ""});
-    rows.push_back({8, 1, ""});
-  }
-  if (n % 29 == 0) {
-    rows.push_back({11, 0, n % 3 ? "100" : "120"});
-    rows.push_back({11, 1, ""});
-  }
-  rows.push_back({9, 0, ""});
-  rows.push_back({9, 1, ""});
-  rows.push_back({13, 2, "1"});
-  if (n % 17 == 0) rows.push_back({14, 2, "1.S2"});
-  return rows;
-}
-
-// The machines beyond the demo's five: numbers 401 to 415 in group 3.
-void AddMachines(dbaccess::Connection& connection) {
-  for (int machine = 6; machine <= kMachines; ++machine) {
-    connection.Execute(
-        "INSERT INTO T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME, GROUP_ID, "
-        "STATUS_CODE) VALUES (" +
-        std::to_string(machine) + ", '" + std::to_string(395 + machine) + "', 'Bench', 3, 0)");
-  }
-}
-
-// Appends about `rows` rows, the machines' rounds interleaved, one second
-// apart. Its clock runs on from call to call: a database keeps one writer.
-class MixWriter {
- public:
-  explicit MixWriter(int32_t kind) : kind_(kind) {}
-  void Append(dbaccess::Connection& connection, int rows) {
-    std::string sql;
-    int pending = 0;
-    for (int written = 0; written < rows;) {
-      for (int machine = 1; machine <= kMachines && written < rows; ++machine) {
-        for (const LogRow& row : Round(machine, round_)) {
-          stamp_ = stamp_.AddSeconds(1);
-          sql += (pending == 0 ? Header() : ",") + Values(machine, row);
-          ++written;
-          if (++pending == kRowsPerInsert) {
-            connection.Execute(sql);
-            sql.clear();
-            pending = 0;
-          }
-        }
-      }
-      ++round_;
-    }
-    if (pending > 0) connection.Execute(sql);
-  }
-
- private:
-  static std::string Header() {
-    return "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-           "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) VALUES ";
-  }
-  std::string Values(int machine, const LogRow& row) const {
-    const int group = machine <= 2 ? 1 : machine <= 4 ? 2 : 3;
-    const int location = machine <= 4 ? 1 : 2;
-    return fmt::format("({},1,{},{},{},{},{},'{}')", row.command, location, group, machine,
-                       row.time_code, voltrane::DateTimeLiteral(kind_, stamp_), row.param);
-  }
-
-  int32_t kind_;
-  int64_t round_ = 1;
-  dbaccess::DateTime stamp_ = dbaccess::DateTime::FromParts(2026, 1, 5, 6, 0, 0);
-};
+using testsupport::MixWriter;
 
 // A benchmark database with the one writer that appends its log rows.
 struct MixTarget {
@@ -150,7 +70,7 @@ void Preload(dbaccess::Connection& connection, int32_t kind, int64_t rows) {
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
       "WHERE i < " +
       std::to_string(rows) + ") ";
-  const std::string machine = "(i % " + std::to_string(kMachines) + ") + 1";
+  const std::string machine = "(i % " + std::to_string(testsupport::kMixMachines) + ") + 1";
   connection.Execute(
       numbers +
       "INSERT INTO T_SFC_MACHINE_DATA (DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, START_TIME, "
@@ -293,7 +213,7 @@ MixTarget MakeMixTarget(const std::string& kind, int64_t preload_rows) {
   target.writer = std::make_shared<MixWriter>(target.database.kind);
   dbaccess::Connection connection;
   connection.Open(target.database.connection_string);
-  AddMachines(connection);
+  testsupport::AddMixMachines(connection);
   if (preload_rows > 0) Preload(connection, target.database.kind, preload_rows);
   return target;
 }

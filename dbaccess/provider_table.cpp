@@ -101,6 +101,11 @@ std::unique_ptr<Backend> PostgreSqlBackend(const std::vector<ConnectionItem>& it
   AppendOdbc(odbc, "Pwd", FindConnectionValue(items, "Password"));
   // psqlODBC otherwise reports boolean columns as text "1"/"0".
   odbc += "BoolsAsChar=0;";
+  // Statements with parameters go as one simple query with the values written
+  // in, so the driver's per-statement savepoint (which keeps a failed
+  // statement from aborting the transaction, as the library expects) travels
+  // in the same round trip instead of one of its own.
+  odbc += "UseServerSidePrepare=0;";
   return MakeOdbcBackend(odbc);
 }
 

@@ -215,7 +215,7 @@ const std::string& Recordset::KeyColumn() const {
   if (base_table_.empty() || !connection_ || !connection_->IsOpen()) return key_column_;
   // Asked only when an edit is saved: a failure here (a connection lost
   // since the read) is that save's failure, reported as itself.
-  const std::vector<std::string> keys = connection_->backend().PrimaryKeyColumns(base_table_);
+  const std::vector<std::string> keys = connection_->PrimaryKeyColumns(base_table_);
   if (!keys.empty()) key_column_ = keys.front();
   key_column_known_ = true;
   return key_column_;

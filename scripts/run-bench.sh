@@ -10,10 +10,14 @@
 #
 #   scripts/run-bench.sh [--preload-rows N] [--long-rows N] [--profile N]
 #                        [--profile-only] [--min-time S] [--keep-logs DIR]
+#                        [--build-dir DIR] [--no-build]
 #
 # Defaults: 1000000 preloaded rows per table, a long drain of 20000 rows,
-# no profile, --benchmark_min_time=2; --profile-only skips the table. The
-# cluster and the databases are removed at the end, also on failure.
+# no profile, --benchmark_min_time=2; --profile-only skips the table;
+# --no-build runs the programs already in the build folder (default
+# build-release; DIR/bench/ holds them), for instance to measure an earlier
+# build beside this one. The cluster and the databases are removed at the end,
+# also on failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,13 +27,17 @@ profile_rows=0
 min_time=2
 keep_logs=""
 table=1
-usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; }
+build=build-release
+do_build=1
+usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --preload-rows) preload_rows=$2; shift 2 ;;
     --long-rows) long_rows=$2; shift 2 ;;
     --profile) profile_rows=$2; shift 2 ;;
     --profile-only) table=0; shift ;;
+    --build-dir) build=$2; shift 2 ;;
+    --no-build) do_build=0; shift ;;
     --min-time) min_time=$2; shift 2 ;;
     --keep-logs) keep_logs=$2; shift 2 ;;
     -h|--help) usage; exit 0 ;;
@@ -37,15 +45,16 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-build=build-release
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+if [ "$do_build" = 1 ]; then
+  launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  fi
+  echo "==> building the Release configuration in $build" >&2
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
+  nice cmake --build "$build" -j 2 --target machine_state_benchmark intake_benchmark bench_table \
+    >"$build/bench-build.log" 2>&1 || { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
 fi
-echo "==> building the Release configuration in $build" >&2
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
-nice cmake --build "$build" -j 2 --target machine_state_benchmark intake_benchmark bench_table \
-  >"$build/bench-build.log" || { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/voltrane-bench.XXXXXX)
 pgdir=$(mktemp -d /tmp/voltrane-bench-pg.XXXXXX)
@@ -106,10 +115,12 @@ if [ "$profile_rows" -gt 0 ]; then
     /profile end/ { on = 0 }
     on && /LOG:  (statement|execute [^:]*):/ {
       text = $0; sub(/.*LOG:  (statement|execute [^:]*): /, "", text)
+      # The driver puts its savepoint (and BEGIN) before the statement, in the same round trip.
+      sub(/^(BEGIN;)?(RELEASE [^;]*;)?(SAVEPOINT [^;]*;?)?/, "", text)
       split(text, word, /[ ;(]+/); verb = toupper(word[1])
       kind = verb
-      if (text ~ /pg_catalog|pg_class|pg_attribute|pg_index|pg_namespace/) kind = "catalog query"
-      else if (verb == "RELEASE" || verb == "SAVEPOINT") kind = "savepoint (driver)"
+      if (text == "") kind = "savepoint alone (driver)"
+      else if (text ~ /pg_catalog|pg_class|pg_attribute|pg_index|pg_namespace/) kind = "catalog query"
       else if (verb == "SET") kind = "SET (driver)"
       else if (verb == "SELECT" || verb == "INSERT" || verb == "UPDATE" || verb == "DELETE") {
         t = text
