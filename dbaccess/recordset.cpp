@@ -25,7 +25,15 @@ std::string Lower(std::string text) {
   return text;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Field names compare without regard to case. Called for every field read by
+// name, so it compares in place rather than building lower-case copies.
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
+}
 
 // Splits a statement into lower-case words and single punctuation marks,
 // skipping quoted texts and whatever stands in parentheses, so that only the
