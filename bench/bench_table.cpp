@@ -3,7 +3,7 @@
 // --benchmark_out_format=json), with PostgreSQL's own single-row transaction
 // rate measured beside them by pgbench.
 //
-//   bench_table STATE.json INTAKE.json [PG_RAW_RATE]
+//   bench_table [--pg-raw RATE] RESULT.json...
 //
 // Each rate is set beside the database's own single-row rate of the same run
 // (RawInsert for SQLite, the pgbench rate for PostgreSQL), with the goal it is
@@ -89,14 +89,20 @@ void PrintKind(const std::map<std::string, Run>& runs, const std::string& kind,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: bench_table STATE.json INTAKE.json [PG_RAW_RATE]\n");
-    return 2;
-  }
+  std::optional<double> pg_raw;
   std::map<std::string, Run> runs;
   try {
-    ReadRuns(argv[1], runs);
-    ReadRuns(argv[2], runs);
+    for (int i = 1; i < argc; ++i) {
+      if (std::string(argv[i]) == "--pg-raw" && i + 1 < argc) {
+        pg_raw = std::stod(argv[++i]);
+      } else {
+        ReadRuns(argv[i], runs);
+      }
+    }
+    if (runs.empty()) {
+      std::fprintf(stderr, "usage: bench_table [--pg-raw RATE] RESULT.json...\n");
+      return 2;
+    }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench_table: %s\n", error.what());
     return 1;
@@ -104,10 +110,6 @@ int main(int argc, char** argv) {
   fmt::print("| Database | Measure | Rate | Beside (raw rate) | Ratio | Goal |\n");
   fmt::print("|---|---|---|---|---|---|\n");
   PrintKind(runs, "SQLite", RateOf(Find(runs, "RawInsert/SQLite/")));
-  if (Find(runs, "MachineStateMix/PostgreSQL/")) {
-    std::optional<double> raw;
-    if (argc == 4) raw = std::atof(argv[3]);
-    PrintKind(runs, "PostgreSQL", raw);
-  }
+  if (Find(runs, "MachineStateMix/PostgreSQL/")) PrintKind(runs, "PostgreSQL", pg_raw);
   return 0;
 }

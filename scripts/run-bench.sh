@@ -12,7 +12,7 @@
 #                        [--profile-only] [--min-time S] [--keep-logs DIR]
 #                        [--build-dir DIR] [--no-build]
 #
-# Defaults: 1000000 preloaded rows per table, a long drain of 20000 rows,
+# Defaults: 1000000 preloaded rows per table, a long drain of 10000 rows,
 # no profile, --benchmark_min_time=2; --profile-only skips the table;
 # --no-build runs the programs already in the build folder (default
 # build-release; DIR/bench/ holds them), for instance to measure an earlier
@@ -22,7 +22,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 preload_rows=1000000
-long_rows=20000
+long_rows=10000
 profile_rows=0
 min_time=2
 keep_logs=""
@@ -90,15 +90,27 @@ SQL
   psql -q -d postgres -c "DROP DATABASE bench_raw" >/dev/null
 
   echo "==> machine state benchmark (preloaded tables: $preload_rows rows, long drain: $long_rows rows)" >&2
-  "$build/bench/machine_state_benchmark" --preload_rows="$preload_rows" --long_rows="$long_rows" \
+  "$build/bench/machine_state_benchmark" --preload_rows="$preload_rows" --long_rows=0 \
     --benchmark_min_time="$min_time" --benchmark_out="$work/state.json" \
     --benchmark_out_format=json >"$work/state.log" 2>&1 || { cat "$work/state.log" >&2; exit 1; }
+  # The long drains each in a process of its own, so that the resident set is
+  # the processor's alone (no other benchmark's memory kept by the allocator).
+  results=("$work/state.json")
+  if [ "$long_rows" -gt 0 ]; then
+    for kind in SQLite PostgreSQL; do
+      "$build/bench/machine_state_benchmark" --preload_rows=0 --long_rows="$long_rows" \
+        --benchmark_filter="^MachineStateMix/$kind/long/" --benchmark_out="$work/long-$kind.json" \
+        --benchmark_out_format=json >"$work/long-$kind.log" 2>&1 \
+        || { cat "$work/long-$kind.log" >&2; exit 1; }
+      results+=("$work/long-$kind.json")
+    done
+  fi
   echo "==> intake benchmark" >&2
   "$build/bench/intake_benchmark" --benchmark_filter='AppendItemToMDCLog2|PlainInsert' \
     --benchmark_min_time="$min_time" --benchmark_out="$work/intake.json" \
     --benchmark_out_format=json >"$work/intake.log" 2>&1 || { cat "$work/intake.log" >&2; exit 1; }
 
-  "$build/bench/bench_table" "$work/state.json" "$work/intake.json" "$pg_raw"
+  "$build/bench/bench_table" --pg-raw "$pg_raw" "${results[@]}" "$work/intake.json"
 fi
 
 if [ "$profile_rows" -gt 0 ]; then
