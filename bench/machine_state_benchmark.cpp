@@ -8,111 +8,59 @@
 //       ends each followed by a good count, with setups, machine downtimes,
 //       scrap, part and job changes and logons now and then. <tables> is
 //       "empty" (a fresh demo plant) or "preloaded" (T_SFC_MACHINE_DATA,
-//       T_SFC_EVENT and T_SFC_HISTORY already holding --preload_rows rows).
+//       T_SFC_DT_PER_MACHINE_DATA, T_SFC_EVENT and T_SFC_HISTORY already
+//       holding --preload_rows rows). Each database has one writer whose
+//       clock runs on across the benchmark's repeated runs, so no row is
+//       older than what was drained before. The drain reports the process's
+//       largest resident set seen while it ran (rss_mb).
+//   MachineStateMix/<kind>/long/<N>   one drain of --long_rows rows: the
+//       resident memory of a long drain.
 //   SingleRowTransaction/<kind>   one insert of an event row in its own
-//       transaction, straight on a connection: the database's own rate.
+//       transaction through the platform layer.
+//   RawInsert/SQLite   the same insert as a plain C loop on the same file
+//       (a prepared statement in autocommit, WAL, synchronous=NORMAL): SQLite's
+//       own single-row transaction rate. PostgreSQL's is measured beside this
+//       program with pgbench (scripts/run-bench.sh).
 //
-// --preload_rows=N (default 1000000; 0 skips the preloaded runs) must come
-// before the benchmark library's own flags. The databases are dropped at the end.
+// --preload_rows=N (default 1000000; 0 skips the preloaded runs), --long_rows=N
+// (default 20000; 0 skips) and --profile_rows=N (counts the statements of N
+// drained rows by kind and prints them per row instead of benchmarking) must
+// come before the benchmark library's own flags. The databases are dropped at the end.
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bench/counting_backend.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/provider_table.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/machine_mix.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
 
-constexpr int kMachines = 20;
-constexpr int kRowsPerInsert = 500;
+constexpr int kMixRows = 2000;
+using testsupport::MixWriter;
 
-struct LogRow {
-  int command, time_code;
-  std::string param;
+// A benchmark database with the one writer that appends its log rows.
+struct MixTarget {
+  testsupport::TestDatabase database;
+  std::shared_ptr<MixWriter> writer;
 };
 
-// The rows one machine sends in its n-th round of work.
-std::vector<LogRow> Round(int machine, int64_t n) {
-  std::vector<LogRow> rows;
-  if (n % 97 == 0) rows.push_back({4, 0, n % 2 ? "jsmith" : "kobrien"});
-  if (n % 151 == 0) rows.push_back({5, 0, n % 2 ? "J1001" : "J1002"});
-  if (n % 53 == 0) rows.push_back({6, 0, (n + machine) % 2 ? "SHAFT-100" : "FLANGE-200"});
-  if (n % 41 == 0) {
-    rows.push_back({8, 0, ""});
-    rows.push_back({8, 1, ""});
-  }
-  if (n % 29 == 0) {
-    rows.push_back({11, 0, n % 3 ? "100" : "120"});
-    rows.push_back({11, 1, ""});
-  }
-  rows.push_back({9, 0, ""});
-  rows.push_back({9, 1, ""});
-  rows.push_back({13, 2, "1"});
-  if (n % 17 == 0) rows.push_back({14, 2, "1.S2"});
-  return rows;
-}
-
-// The machines beyond the demo's five: numbers 401 to 415 in group 3.
-void AddMachines(dbaccess::Connection& connection) {
-  for (int machine = 6; machine <= kMachines; ++machine) {
-    connection.Execute(
-        "INSERT INTO T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME, GROUP_ID, "
-        "STATUS_CODE) VALUES (" +
-        std::to_string(machine) + ", '" + std::to_string(395 + machine) + "', 'Bench', 3, 0)");
-  }
-}
-
-// Appends about `rows` rows, the machines' rounds interleaved, one second apart.
-class MixWriter {
- public:
-  explicit MixWriter(int32_t kind) : kind_(kind) {}
-  void Append(dbaccess::Connection& connection, int rows) {
-    std::string sql;
-    int pending = 0;
-    for (int written = 0; written < rows;) {
-      for (int machine = 1; machine <= kMachines && written < rows; ++machine) {
-        for (const LogRow& row : Round(machine, round_)) {
-          stamp_ = stamp_.AddSeconds(1);
-          sql += (pending == 0 ? Header() : ",") + Values(machine, row);
-          ++written;
-          if (++pending == kRowsPerInsert) {
-            connection.Execute(sql);
-            sql.clear();
-            pending = 0;
-          }
-        }
-      }
-      ++round_;
-    }
-    if (pending > 0) connection.Execute(sql);
-  }
-
- private:
-  static std::string Header() {
-    return "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-           "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) VALUES ";
-  }
-  std::string Values(int machine, const LogRow& row) const {
-    const int group = machine <= 2 ? 1 : machine <= 4 ? 2 : 3;
-    return "(" + std::to_string(row.command) + ",1," + (machine <= 4 ? "1," : "2,") +
-           std::to_string(group) + "," + std::to_string(machine) + "," +
-           std::to_string(row.time_code) + "," + voltrane::DateTimeLiteral(kind_, stamp_) + ",'" +
-           row.param + "')";
-  }
-
-  int32_t kind_;
-  int64_t round_ = 1;
-  dbaccess::DateTime stamp_ = dbaccess::DateTime::FromParts(2026, 1, 5, 6, 0, 0);
-};
-
-// Fills the record, event and history tables with `rows` old rows each.
+// Fills the record, downtime, event and history tables with `rows` old rows each.
 void Preload(dbaccess::Connection& connection, int32_t kind, int64_t rows) {
   const std::string start =
       voltrane::DateTimeLiteral(kind, dbaccess::DateTime::FromParts(2025, 6, 2, 6, 0, 0));
@@ -122,7 +70,7 @@ void Preload(dbaccess::Connection& connection, int32_t kind, int64_t rows) {
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
       "WHERE i < " +
       std::to_string(rows) + ") ";
-  const std::string machine = "(i % " + std::to_string(kMachines) + ") + 1";
+  const std::string machine = "(i % " + std::to_string(testsupport::kMixMachines) + ") + 1";
   connection.Execute(
       numbers +
       "INSERT INTO T_SFC_MACHINE_DATA (DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, START_TIME, "
@@ -131,6 +79,11 @@ void Preload(dbaccess::Connection& connection, int32_t kind, int64_t rows) {
       "PART_ID, STANDARD_TIME) SELECT 1, 1, 3, " +
       machine + ", " + start + ", " + stop + ", 2, 0, 0.5, 0.25, 300, 1.5, 120, 2, 118, 2, 1, " +
       start + ", 1, 2.5 FROM n");
+  connection.Execute(numbers +
+                     "INSERT INTO T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, "
+                     "DT_NUMBER, DT_DATA_START_ID, DOWNTIME_TYPE_CODE, START_TIME, STOP_TIME, "
+                     "DURATION) SELECT i, 1, '100', i, 0, " +
+                     start + ", " + stop + ", 8 FROM n");
   connection.Execute(numbers +
                      "INSERT INTO T_SFC_EVENT (START_TIME, STOP_TIME, COMMAND_ID, DEPT_ID, "
                      "LOCATION_ID, GROUP_ID, MACHINE_ID, PARAM1) SELECT " +
@@ -142,41 +95,56 @@ void Preload(dbaccess::Connection& connection, int32_t kind, int64_t rows) {
   if (kind == voltrane::dbkind::kPostgreSql) connection.Execute("ANALYZE");
 }
 
+// This process's resident set in megabytes.
+double ResidentMegabytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
 // A connected object past its announcement and startup checks, on an empty log.
-std::unique_ptr<CKorvex7Obj> ReadyObject(const testsupport::TestDatabase& database,
-                                         benchmark::State& state) {
+// Reports through `fail` and returns null when it cannot get there.
+template <typename Fail>
+std::unique_ptr<CKorvex7Obj> ReadyObject(const std::string& connection_string, int32_t kind,
+                                         Fail&& fail) {
   auto object = std::make_unique<CKorvex7Obj>();
   std::string error;
-  if (!object->ConnectToDatabase(database.connection_string, database.kind, error)) {
-    state.SkipWithError(("connect: " + error).c_str());
-    return object;
+  if (!object->ConnectToDatabase(connection_string, kind, error)) {
+    fail("connect: " + error);
+    return nullptr;
   }
   for (int call = 0; call < 10; ++call) {
     if (!object->DoNextItemFromMDCLog(error) && error.empty()) return object;
   }
-  state.SkipWithError(("not ready: " + error).c_str());
-  return object;
+  fail("not ready: " + error);
+  return nullptr;
 }
 
-void BM_MachineStateMix(benchmark::State& state, const testsupport::TestDatabase& database) {
+void BM_MachineStateMix(benchmark::State& state, const MixTarget& target) {
   const int rows = static_cast<int>(state.range(0));
-  auto object = ReadyObject(database, state);
+  auto object = ReadyObject(target.database.connection_string, target.database.kind,
+                            [&](const std::string& error) { state.SkipWithError(error.c_str()); });
+  if (!object) return;
   dbaccess::Connection connection;
-  connection.Open(database.connection_string);
-  MixWriter writer(database.kind);
+  connection.Open(target.database.connection_string);
   int64_t processed = 0;
+  double peak_rss = ResidentMegabytes();
   std::string error;
   for (auto _ : state) {
     state.PauseTiming();
-    writer.Append(connection, rows);
+    target.writer->Append(connection, rows);
     state.ResumeTiming();
-    while (object->DoNextItemFromMDCLog(error)) ++processed;
+    while (object->DoNextItemFromMDCLog(error)) {
+      if (++processed % 500 == 0) peak_rss = std::max(peak_rss, ResidentMegabytes());
+    }
     if (!error.empty()) {
       state.SkipWithError(error.c_str());
       break;
     }
   }
   state.SetItemsProcessed(processed);
+  state.counters["rss_mb"] = std::max(peak_rss, ResidentMegabytes());
 }
 
 void BM_SingleRowTransaction(benchmark::State& state, const testsupport::TestDatabase& database) {
@@ -195,64 +163,179 @@ void BM_SingleRowTransaction(benchmark::State& state, const testsupport::TestDat
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 
-// Removes --preload_rows=N from the arguments; 1000000 when absent.
-int64_t TakePreloadFlag(int& argc, char** argv) {
-  int64_t rows = 1000000;
-  constexpr const char* kFlag = "--preload_rows=";
+// SQLite's own rate: the same insert from a plain C loop on the same file.
+void BM_RawInsert(benchmark::State& state, const testsupport::TestDatabase& database) {
+  const std::string path = dbaccess::FindConnectionValue(
+      dbaccess::ParseConnectionString(database.connection_string), "Data Source");
+  sqlite3* db = nullptr;
+  sqlite3_stmt* insert = nullptr;
+  const char* sql =
+      "INSERT INTO T_SFC_EVENT (START_TIME, COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
+      "MACHINE_ID) VALUES ('2026-01-05 06:00:00.000', 9, 1, 1, 1, 1)";
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr,
+                   nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db, sql, -1, &insert, nullptr) != SQLITE_OK) {
+    state.SkipWithError(sqlite3_errmsg(db));
+  } else {
+    for (auto _ : state) {
+      if (sqlite3_step(insert) != SQLITE_DONE) {
+        state.SkipWithError(sqlite3_errmsg(db));
+        break;
+      }
+      sqlite3_reset(insert);
+    }
+  }
+  sqlite3_finalize(insert);
+  sqlite3_close(db);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+// Removes --<name>=N from the arguments and returns N; `fallback` when absent.
+int64_t TakeFlag(int& argc, char** argv, const std::string& name, int64_t fallback) {
+  const std::string flag = "--" + name + "=";
+  int64_t value = fallback;
   int kept = 0;
   for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], kFlag, std::strlen(kFlag)) == 0) {
-      rows = std::atoll(argv[i] + std::strlen(kFlag));
+    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0) {
+      value = std::atoll(argv[i] + flag.size());
     } else {
       argv[kept++] = argv[i];
     }
   }
   argc = kept;
-  return rows;
+  return value;
 }
 
-testsupport::TestDatabase MixDatabase(const std::string& kind, int64_t preload_rows) {
-  testsupport::TestDatabase database = testsupport::CreateShopFloorDatabase(kind, true);
+MixTarget MakeMixTarget(const std::string& kind, int64_t preload_rows) {
+  MixTarget target;
+  target.database = testsupport::CreateShopFloorDatabase(kind, true);
+  target.writer = std::make_shared<MixWriter>(target.database.kind);
   dbaccess::Connection connection;
-  connection.Open(database.connection_string);
-  AddMachines(connection);
-  if (preload_rows > 0) Preload(connection, database.kind, preload_rows);
-  return database;
+  connection.Open(target.database.connection_string);
+  testsupport::AddMixMachines(connection);
+  if (preload_rows > 0) Preload(connection, target.database.kind, preload_rows);
+  return target;
+}
+
+// The connection string with another provider named.
+std::string WithProvider(const std::string& connection_string, const std::string& provider) {
+  std::string text = "Provider=" + provider + ";";
+  for (const dbaccess::ConnectionItem& item :
+       dbaccess::ParseConnectionString(connection_string)) {
+    if (item.key == "Provider") continue;
+    text += item.key + (item.has_equals ? "=" + item.value : "") + ";";
+  }
+  return text;
+}
+
+// Drains `rows` rows of the mix through a counting provider and prints the
+// statements per row by kind, most frequent first.
+bool ProfileDrain(const std::string& kind, int rows) {
+  MixTarget target = MakeMixTarget(kind, 0);
+  auto counts = std::make_shared<bench::StatementCounts>();
+  const std::string provider = dbaccess::FindConnectionValue(
+      dbaccess::ParseConnectionString(target.database.connection_string), "Provider");
+  bench::RegisterCountingProvider("Counted", provider, counts);
+  bool ok = false;
+  {
+    auto object = ReadyObject(WithProvider(target.database.connection_string, "Counted"),
+                              target.database.kind, [](const std::string& error) {
+                                std::fprintf(stderr, "profile: %s\n", error.c_str());
+                              });
+    if (object) {
+      dbaccess::Connection connection;
+      connection.Open(target.database.connection_string);
+      target.writer->Append(connection, rows);
+      counts->clear();
+      // Marks the drain in a server's statement log (scripts/run-bench.sh counts between them).
+      connection.Execute("SELECT 'profile start' FROM T_SFC_DEPT WHERE 1 = 0");
+      std::string error;
+      int processed = 0;
+      while (object->DoNextItemFromMDCLog(error)) ++processed;
+      connection.Execute("SELECT 'profile end' FROM T_SFC_DEPT WHERE 1 = 0");
+      ok = error.empty() && processed >= rows;
+      if (!ok) std::fprintf(stderr, "profile: %d of %d rows: %s\n", processed, rows, error.c_str());
+      rows = processed;  // the writer ends on a whole round
+    }
+  }
+  dbaccess::UnregisterProvider("Counted");
+  std::vector<std::pair<int64_t, std::string>> sorted;
+  int64_t total = 0;
+  for (const auto& [what, count] : *counts) {
+    sorted.emplace_back(count, what);
+    total += count;
+  }
+  std::sort(sorted.rbegin(), sorted.rend());
+  if (rows == 0) return false;
+  std::printf("Calls of the platform layer per processed row, %s, %d rows of the mix:\n",
+              target.database.name.c_str(), rows);
+  std::printf("%8.2f  all\n", static_cast<double>(total) / rows);
+  for (const auto& [count, what] : sorted) {
+    std::printf("%8.2f  %s\n", static_cast<double>(count) / rows, what.c_str());
+  }
+  testsupport::DropTestDatabase(target.database);
+  return ok;
+}
+
+void RegisterMix(const MixTarget& target, const std::string& tables, int rows) {
+  benchmark::RegisterBenchmark(
+      ("MachineStateMix/" + target.database.name + "/" + tables).c_str(), BM_MachineStateMix,
+      target)
+      ->Arg(rows)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();  // the client waits on the database: wall time is the rate
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int64_t preload_rows = TakePreloadFlag(argc, argv);
+  const int64_t preload_rows = TakeFlag(argc, argv, "preload_rows", 1000000);
+  const int64_t long_rows = TakeFlag(argc, argv, "long_rows", 20000);
+  const int64_t profile_rows = TakeFlag(argc, argv, "profile_rows", 0);
+  if (profile_rows > 0) {
+    bool ok = true;
+    for (const std::string& kind : testsupport::AvailableKinds()) {
+      ok = ProfileDrain(kind, static_cast<int>(profile_rows)) && ok;
+    }
+    return ok ? 0 : 1;
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-  std::vector<testsupport::TestDatabase> databases;
+  std::vector<MixTarget> targets;
   for (const std::string& kind : testsupport::AvailableKinds()) {
-    const testsupport::TestDatabase empty = MixDatabase(kind, 0);
-    databases.push_back(empty);
-    benchmark::RegisterBenchmark(("MachineStateMix/" + empty.name + "/empty").c_str(),
-                                 BM_MachineStateMix, empty)
-        ->Arg(2000)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();  // the client waits on the database: wall time is the rate
-    benchmark::RegisterBenchmark(("SingleRowTransaction/" + empty.name).c_str(),
-                                 BM_SingleRowTransaction, empty)
+    const MixTarget empty = MakeMixTarget(kind, 0);
+    targets.push_back(empty);
+    RegisterMix(empty, "empty", kMixRows);
+    benchmark::RegisterBenchmark(("SingleRowTransaction/" + empty.database.name).c_str(),
+                                 BM_SingleRowTransaction, empty.database)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
-    if (preload_rows <= 0) continue;
-    const testsupport::TestDatabase preloaded = MixDatabase(kind, preload_rows);
-    databases.push_back(preloaded);
-    benchmark::RegisterBenchmark(("MachineStateMix/" + preloaded.name + "/preloaded").c_str(),
-                                 BM_MachineStateMix, preloaded)
-        ->Arg(2000)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+    if (empty.database.kind == voltrane::dbkind::kSqlite) {
+      benchmark::RegisterBenchmark(("RawInsert/" + empty.database.name).c_str(), BM_RawInsert,
+                                   empty.database)
+          ->Unit(benchmark::kMicrosecond)
+          ->UseRealTime();
+    }
+    if (preload_rows > 0) {
+      const MixTarget preloaded = MakeMixTarget(kind, preload_rows);
+      targets.push_back(preloaded);
+      RegisterMix(preloaded, "preloaded", kMixRows);
+    }
+    if (long_rows > 0) {
+      const MixTarget long_drain = MakeMixTarget(kind, 0);
+      targets.push_back(long_drain);
+      benchmark::RegisterBenchmark(("MachineStateMix/" + long_drain.database.name + "/long").c_str(),
+                                   BM_MachineStateMix, long_drain)
+          ->Arg(long_rows)
+          ->Iterations(1)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  for (const testsupport::TestDatabase& database : databases) {
-    testsupport::DropTestDatabase(database);
-  }
+  for (const MixTarget& target : targets) testsupport::DropTestDatabase(target.database);
   return 0;
 }

@@ -1,5 +1,9 @@
 #include "dbaccess/connection.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "dbaccess/metadata_caching.h"
 #include "dbaccess/provider_table.h"
 
 namespace dbaccess {
@@ -31,6 +35,7 @@ void Connection::Open() {
     std::unique_ptr<Backend> backend = CreateBackend(connection_string_);
     backend->Open(command_timeout_);
     backend_ = std::move(backend);
+    cache_keys_ = MetadataCaching();
   });
 }
 
@@ -44,10 +49,13 @@ void Connection::OpenWithBackend(std::unique_ptr<Backend> backend) {
     if (backend_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
     backend->Open(command_timeout_);
     backend_ = std::move(backend);
+    cache_keys_ = MetadataCaching();
   });
 }
 
 void Connection::Close() {
+  // Another database may be opened next, or this one changed meanwhile.
+  primary_keys_.clear();
   if (!backend_) return;
   std::unique_ptr<Backend> backend = std::move(backend_);
   if (in_transaction_) {
@@ -74,6 +82,20 @@ int64_t Connection::Execute(const std::string& sql) { return Execute(sql, {}); }
 
 int64_t Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
   return Guard([&] { return backend().Execute(sql, params, command_timeout_); });
+}
+
+std::vector<std::string> Connection::PrimaryKeyColumns(const std::string& table) {
+  return Guard([&] {
+    if (!cache_keys_) return backend().PrimaryKeyColumns(table);
+    std::string name = table;
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    auto found = primary_keys_.find(name);
+    if (found == primary_keys_.end()) {
+      found = primary_keys_.emplace(name, backend().PrimaryKeyColumns(table)).first;
+    }
+    return found->second;
+  });
 }
 
 void Connection::BeginTrans() {

@@ -10,6 +10,7 @@
 #define VOLTRANE_DBACCESS_CONNECTION_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,11 @@ class Connection {
   void RollbackTrans();
   bool InTransaction() const { return in_transaction_; }
 
+  // The primary key columns of `table`, in key order (empty when it has none).
+  // Asked of the database once per table while the connection stays open
+  // (every time when metadata caching is off); Close forgets them.
+  std::vector<std::string> PrimaryKeyColumns(const std::string& table);
+
   // The errors of the last failed operation; the first entry is the provider's own.
   const std::vector<DbError>& Errors() const { return errors_; }
 
@@ -68,6 +74,8 @@ class Connection {
   std::unique_ptr<Backend> backend_;  // non-null iff open
   bool in_transaction_ = false;
   std::vector<DbError> errors_;
+  bool cache_keys_ = true;  // metadata caching as it was when the connection opened
+  std::map<std::string, std::vector<std::string>> primary_keys_;  // by upper-case table name
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;

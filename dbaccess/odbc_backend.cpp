@@ -125,6 +125,7 @@ class OdbcBackend : public Backend {
   bool in_transaction_ = false;
   bool wide_text_ = true;
   EngineKind engine_ = EngineKind::kUnknown;
+  mutable int last_timeout_seconds_ = 0;  // of the last statement; catalog calls reuse it
 };
 
 void OdbcBackend::RequireOpen() const {
@@ -184,6 +185,7 @@ bool OdbcBackend::DriverTakesWideText() const { return engine_ != EngineKind::kS
 
 OdbcHandle OdbcBackend::NewStatement(int timeout_seconds) const {
   RequireOpen();
+  last_timeout_seconds_ = timeout_seconds;
   OdbcHandle statement(SQL_HANDLE_STMT, dbc());
   if (timeout_seconds > 0) {
     // Drivers that cannot time out a statement answer with a warning; the
@@ -287,19 +289,23 @@ void OdbcBackend::RollbackTransaction() {
   SetAutocommit(true);
 }
 
-// Runs one catalog function on a fresh statement and reads its result.
+// Runs one catalog function on a fresh statement and reads its result. It
+// runs with the timeout of the statements around it: psqlODBC sends a
+// "SET statement_timeout" round trip whenever the timeout changes.
 template <typename Call>
 ResultTable OdbcBackend::CatalogQuery(Call call) const {
-  OdbcHandle statement = NewStatement(0);
+  OdbcHandle statement = NewStatement(last_timeout_seconds_);
   CheckOdbc(call(statement.get()), statement, dbc());
   return ReadResultSet(statement, dbc(), wide_text_);
 }
 
 // Catalog functions compare names exactly; PostgreSQL folds unquoted names
-// to lower case and Oracle to upper case, so those spellings are tried next.
-std::vector<std::string> NameSpellings(const std::string& name) {
-  std::vector<std::string> spellings{name};
-  for (const std::string& other : {Lower(name), Upper(name)}) {
+// to lower case and Oracle to upper case. On PostgreSQL the lower-case
+// spelling is asked first, since the library writes names in upper case and
+// each miss is a catalog query; elsewhere the name as written comes first.
+std::vector<std::string> NameSpellings(const std::string& name, EngineKind engine) {
+  std::vector<std::string> spellings{engine == EngineKind::kPostgreSql ? Lower(name) : name};
+  for (const std::string& other : {name, Lower(name), Upper(name)}) {
     if (std::find(spellings.begin(), spellings.end(), other) == spellings.end()) {
       spellings.push_back(other);
     }
@@ -308,7 +314,7 @@ std::vector<std::string> NameSpellings(const std::string& name) {
 }
 
 std::vector<std::string> OdbcBackend::PrimaryKeyColumns(const std::string& table) {
-  for (const std::string& spelling : NameSpellings(table)) {
+  for (const std::string& spelling : NameSpellings(table, engine_)) {
     WideText name = ToWide(spelling);
     const ResultTable keys = CatalogQuery([&](SQLHSTMT statement) {
       return SQLPrimaryKeysW(statement, nullptr, 0, nullptr, 0, name.data(),
@@ -411,7 +417,7 @@ std::vector<std::string> OdbcBackend::IndexNames(const std::string& table) {
     }
     return all;
   }
-  for (const std::string& spelling : NameSpellings(table)) {
+  for (const std::string& spelling : NameSpellings(table, engine_)) {
     WideText name = ToWide(spelling);
     const ResultTable statistics = CatalogQuery([&](SQLHSTMT statement) {
       return SQLStatisticsW(statement, nullptr, 0, nullptr, 0, name.data(),

@@ -101,6 +101,11 @@ std::unique_ptr<Backend> PostgreSqlBackend(const std::vector<ConnectionItem>& it
   AppendOdbc(odbc, "Pwd", FindConnectionValue(items, "Password"));
   // psqlODBC otherwise reports boolean columns as text "1"/"0".
   odbc += "BoolsAsChar=0;";
+  // Statements with parameters go as one simple query with the values written
+  // in, so the driver's per-statement savepoint (which keeps a failed
+  // statement from aborting the transaction, as the library expects) travels
+  // in the same round trip instead of one of its own.
+  odbc += "UseServerSidePrepare=0;";
   return MakeOdbcBackend(odbc);
 }
 
@@ -174,11 +179,14 @@ std::unique_ptr<Backend> CreateBackend(const std::string& connection_string) {
   const std::vector<ConnectionItem> items = ParseConnectionString(connection_string);
   const std::string provider = Trim(FindConnectionValue(items, "Provider"));
   const std::string key = Lower(provider);
+  BackendFactory extra;
   {
     std::lock_guard<std::mutex> lock(RegistryMutex());
     auto found = ExtraProviders().find(key);
-    if (found != ExtraProviders().end()) return found->second(items);
+    if (found != ExtraProviders().end()) extra = found->second;
   }
+  // Called outside the lock: a provider may wrap another one's backend.
+  if (extra) return extra(items);
   if (key == "sqlite") return MakeSqliteBackend(items);
   if (key == "postgresql") return PostgreSqlBackend(items);
   if (key == "msoledbsql" || key == "sqloledb") return SqlServerBackend(provider, items);

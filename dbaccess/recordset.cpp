@@ -25,7 +25,15 @@ std::string Lower(std::string text) {
   return text;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Field names compare without regard to case. Called for every field read by
+// name, so it compares in place rather than building lower-case copies.
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
+}
 
 // Splits a statement into lower-case words and single punctuation marks,
 // skipping quoted texts and whatever stands in parentheses, so that only the
@@ -215,7 +223,7 @@ const std::string& Recordset::KeyColumn() const {
   if (base_table_.empty() || !connection_ || !connection_->IsOpen()) return key_column_;
   // Asked only when an edit is saved: a failure here (a connection lost
   // since the read) is that save's failure, reported as itself.
-  const std::vector<std::string> keys = connection_->backend().PrimaryKeyColumns(base_table_);
+  const std::vector<std::string> keys = connection_->PrimaryKeyColumns(base_table_);
   if (!keys.empty()) key_column_ = keys.front();
   key_column_known_ = true;
   return key_column_;

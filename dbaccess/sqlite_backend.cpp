@@ -23,9 +23,12 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "dbaccess/db_error.h"
+#include "dbaccess/metadata_caching.h"
+#include "dbaccess/sqlite_statement_cache.h"
 
 namespace dbaccess {
 namespace {
@@ -42,6 +45,9 @@ bool GiveToFolderOwner(int fd, const std::string& path) {
 }
 
 constexpr int kDefaultBusyTimeoutMs = 5000;
+// Prepared statements kept per connection. A drain of the 20-machine mix
+// repeats a few hundred texts; each kept statement costs a few kilobytes.
+constexpr size_t kCachedStatements = 500;
 
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -149,16 +155,32 @@ bool ApplyDeclaredType(const std::string& declared_text, ColumnInfo* column) {
   return true;
 }
 
-// Owns one prepared statement.
+// One prepared statement in use: either owned (finalized at the end) or
+// borrowed from the statement cache (reset and unbound at the end, so that it
+// holds no read snapshot and no values between uses).
 class Statement {
  public:
   Statement(sqlite3* db, const char** tail, const char* end) : db_(db) {
     const int rc = sqlite3_prepare_v2(db, *tail, static_cast<int>(end - *tail), &stmt_, tail);
     if (rc != SQLITE_OK) ThrowFor(db, rc);
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(sqlite3* db, sqlite3_stmt* cached) : db_(db), stmt_(cached), owned_(false) {}
+  ~Statement() {
+    if (owned_) {
+      sqlite3_finalize(stmt_);
+    } else {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
+
+  // Hands an owned statement over to the cache: it is then only reset at the end.
+  sqlite3_stmt* Lend() {
+    owned_ = false;
+    return stmt_;
+  }
 
   // Null for text that holds only blanks or comments.
   sqlite3_stmt* get() const { return stmt_; }
@@ -212,9 +234,35 @@ class Statement {
 
   sqlite3* db_;
   sqlite3_stmt* stmt_ = nullptr;
+  bool owned_ = true;
 };
 
 std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
+
+bool OnlyBlanks(const char* from, const char* end) {
+  return std::all_of(from, end, [](unsigned char c) { return std::isspace(c); });
+}
+
+std::string FirstWord(const std::string& sql) {
+  const auto start = sql.find_first_not_of(" \t\r\n(");
+  if (start == std::string::npos) return "";
+  auto stop = start;
+  while (stop < sql.size() && std::isalpha(static_cast<unsigned char>(sql[stop]))) ++stop;
+  return Upper(sql.substr(start, stop - start));
+}
+
+// Statements worth keeping prepared: reads, writes and transaction control.
+bool IsDataStatement(const std::string& sql) {
+  const std::string word = FirstWord(sql);
+  return word == "SELECT" || word == "INSERT" || word == "UPDATE" || word == "DELETE" ||
+         word == "WITH" || word == "BEGIN" || word == "COMMIT" || word == "ROLLBACK";
+}
+
+// Statements after which kept column descriptions may no longer hold.
+bool ChangesSchema(const std::string& sql) {
+  const std::string word = FirstWord(sql);
+  return word == "CREATE" || word == "ALTER" || word == "DROP";
+}
 
 Variant ReadValue(sqlite3_stmt* stmt, int index, const ColumnInfo& column) {
   switch (sqlite3_column_type(stmt, index)) {
@@ -262,6 +310,7 @@ class SqliteBackend : public Backend {
       throw error;
     }
     db_ = db;
+    if (MetadataCaching()) cache_ = std::make_unique<SqliteStatementCache>(kCachedStatements);
     try {
       sqlite3_busy_timeout(db_, busy_timeout_ms_);
       RunPlain("PRAGMA journal_mode=WAL");
@@ -285,6 +334,7 @@ class SqliteBackend : public Backend {
   }
 
   void Close() override {
+    cache_.reset();  // its statements are finalized before the connection closes
     if (db_ == nullptr) return;
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -296,7 +346,7 @@ class SqliteBackend : public Backend {
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params,
                   int /*timeout_seconds*/) override {
     int64_t affected = 0;
-    RunAll(sql, params, [&](Statement& statement) {
+    RunAll(sql, params, [&](Statement& statement, SqliteStatementCache::Entry*) {
       const int64_t before = sqlite3_total_changes64(db_);
       while (statement.Step()) {
       }
@@ -309,13 +359,13 @@ class SqliteBackend : public Backend {
   ResultTable Query(const std::string& sql, const std::vector<Variant>& params,
                     int /*timeout_seconds*/) override {
     ResultTable result;
-    RunAll(sql, params, [&](Statement& statement) {
+    RunAll(sql, params, [&](Statement& statement, SqliteStatementCache::Entry* cached) {
       if (sqlite3_column_count(statement.get()) == 0) {
         while (statement.Step()) {
         }
         return;
       }
-      result = ReadAll(statement);  // a batch yields its last result set
+      result = ReadAll(statement, cached);  // a batch yields its last result set
     });
     return result;
   }
@@ -379,18 +429,33 @@ class SqliteBackend : public Backend {
   void RunPlain(const char* sql) { Execute(sql, {}, 0); }
 
   // Prepares and runs each statement of `sql` in turn, binding the markers of
-  // all statements from `params` in order.
+  // all statements from `params` in order; `run` gets the statement and its
+  // cache entry (null when not cached). A text of one data statement is
+  // taken from the statement cache or kept there; a schema change empties it.
   template <typename Fn>
   void RunAll(const std::string& sql, const std::vector<Variant>& params, Fn&& run) {
     RequireOpen();
-    const char* tail = sql.c_str();
-    const char* end = tail + sql.size();
     size_t next = 0;
-    while (tail < end) {
-      Statement statement(db_, &tail, end);
-      if (statement.get() == nullptr) continue;  // blanks or comments only
+    if (SqliteStatementCache::Entry* cached = cache_ ? cache_->Find(sql) : nullptr) {
+      Statement statement(db_, cached->statement);
       statement.Bind(params, &next);
-      run(statement);
+      run(statement, cached);
+    } else {
+      if (cache_ && ChangesSchema(sql)) cache_->Clear();
+      const char* tail = sql.c_str();
+      const char* end = tail + sql.size();
+      bool first = true;
+      while (tail < end) {
+        Statement statement(db_, &tail, end);
+        if (statement.get() == nullptr) continue;  // blanks or comments only
+        SqliteStatementCache::Entry* entry = nullptr;
+        if (first && cache_ && OnlyBlanks(tail, end) && IsDataStatement(sql)) {
+          entry = cache_->Add(sql, statement.Lend());
+        }
+        first = false;
+        statement.Bind(params, &next);
+        run(statement, entry);
+      }
     }
     if (next != params.size()) {
       throw DbError(kErrCommandFailed, "More parameter values were given than the statement uses.");
@@ -416,15 +481,27 @@ class SqliteBackend : public Backend {
     return column;
   }
 
-  ResultTable ReadAll(Statement& statement) {
+  // Reads every row; the column descriptions come from `cached` when it has
+  // them for this many columns, and are kept there otherwise.
+  ResultTable ReadAll(Statement& statement, SqliteStatementCache::Entry* cached) {
     sqlite3_stmt* stmt = statement.get();
     ResultTable result;
     const int count = sqlite3_column_count(stmt);
     std::vector<bool> typed(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-      bool declared = false;
-      result.columns.push_back(DescribeColumn(stmt, i, &declared));
-      typed[static_cast<size_t>(i)] = declared;
+    if (cached && cached->described && cached->columns.size() == static_cast<size_t>(count)) {
+      result.columns = cached->columns;
+      typed = cached->typed;
+    } else {
+      for (int i = 0; i < count; ++i) {
+        bool declared = false;
+        result.columns.push_back(DescribeColumn(stmt, i, &declared));
+        typed[static_cast<size_t>(i)] = declared;
+      }
+      if (cached) {
+        cached->columns = result.columns;
+        cached->typed = typed;
+        cached->described = true;
+      }
     }
     // Undeclared columns read by storage class: the binary type passes values through.
     std::vector<ColumnInfo> read_as = result.columns;
@@ -469,6 +546,7 @@ class SqliteBackend : public Backend {
   const bool synchronous_full_;
   const int busy_timeout_ms_;
   sqlite3* db_ = nullptr;  // non-null iff open
+  std::unique_ptr<SqliteStatementCache> cache_;  // null when closed or caching is off
 };
 
 int BusyTimeoutFrom(const std::vector<ConnectionItem>& items) {

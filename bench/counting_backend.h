@@ -1,0 +1,30 @@
+// CountingBackend: a Backend that forwards every call to another one and
+// counts the calls by kind ("select T_SFC_MACHINE", "update T_SFC_EVENT",
+// "primary key", "begin", ...), so that a benchmark can show what one
+// processed log row costs in statements. The counts are shared by every
+// backend the registered provider opens. Not thread-safe.
+#ifndef VOLTRANE_BENCH_COUNTING_BACKEND_H_
+#define VOLTRANE_BENCH_COUNTING_BACKEND_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "dbaccess/backend.h"
+
+namespace bench {
+
+using StatementCounts = std::map<std::string, int64_t>;
+
+// The kind of a statement: its verb and first table, e.g. "select T_SFC_EVENT".
+std::string StatementKind(const std::string& sql);
+
+// Registers the provider `provider`: a connection string naming it opens the
+// backend that `inner_provider` would open, wrapped so that it adds to `counts`.
+void RegisterCountingProvider(const std::string& provider, const std::string& inner_provider,
+                              std::shared_ptr<StatementCounts> counts);
+
+}  // namespace bench
+
+#endif  // VOLTRANE_BENCH_COUNTING_BACKEND_H_
