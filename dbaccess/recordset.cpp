@@ -13,17 +13,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/find_criterion.h"
 
 namespace dbaccess {
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 

@@ -18,18 +18,13 @@
 #include <cctype>
 #include <string>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 
 namespace dbaccess {
 namespace {
 
 constexpr int kDefaultBusyTimeoutMs = 5000;
-
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -260,7 +255,7 @@ class SqliteBackend : public Backend {
   }
 
   bool IsOpen() const override { return db_ != nullptr; }
-  EngineKind Engine() const override { return EngineKind::kSqlite; }
+  voltrane::dbkind::Kind Engine() const override { return voltrane::dbkind::kSqlite; }
 
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params,
                   int /*timeout_seconds*/) override {

@@ -16,6 +16,7 @@
 
 #include "dbaccess/dialect.h"
 #include "dbaccess/sql_builder.h"
+#include "library/command_types.h"
 #include "library/error_text.h"
 #include "library/korvex7_obj.h"
 
@@ -23,12 +24,6 @@ namespace {
 
 constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
 constexpr int32_t kOptionReturnToPreviousStateSeconds = 19;
-
-constexpr int32_t kTypeSetup = 8;
-constexpr int32_t kTypeCycle = 9;
-constexpr int32_t kTypeTeardown = 10;
-constexpr int32_t kTypeMachineDowntime = 11;
-constexpr int32_t kTypeIdle = 16;
 
 constexpr int32_t kTimeCodeStart = 0;
 
@@ -174,8 +169,9 @@ bool CKorvex7Obj::LeaveLateHeartBeatDowntime(int32_t lMachineID, const dbaccess:
 
 bool CKorvex7Obj::PostPreviousActivity(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                        std::string& strError) {
-  const int32_t lDowntimeCommandID = GetCommandIDForType(kTypeMachineDowntime);
-  const std::string strList = GetCommandIDList({kTypeSetup, kTypeCycle, kTypeTeardown, kTypeIdle}) +
+  const int32_t lDowntimeCommandID = GetCommandIDForType(commandtype::kMachineDowntime);
+  const std::string strList = GetCommandIDList({commandtype::kSetup, commandtype::kCycle,
+                                                commandtype::kTeardown, commandtype::kIdle}) +
                               "," + std::to_string(lDowntimeCommandID);
   dbaccess::RecordsetPtr rs = OpenQuery(
       voltrane::GetTop(m_lDatabaseType, 2,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/command_types.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
 #include "library/string_table.h"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr int32_t kMsgJobStartLocked = 105;
 constexpr int32_t kMsgJobEndLocked = 106;
-constexpr int32_t kJobType = 5;
 constexpr int32_t kOptJobStartsPart = 1;
 constexpr int32_t kOptJobEndFinishes = 24;
 constexpr int32_t kOptJobStartReleases = 26;
@@ -39,8 +39,8 @@ bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
     const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kJobType),
-                   strJobNumber, dtCurrentTime, false);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime, false);
     int32_t lJobID = GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
@@ -111,7 +111,7 @@ bool CKorvex7Obj::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
     const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kJobType), dtCurrentTime, 1)) {
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kJob), dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgJobEndLocked);
       return false;
     }

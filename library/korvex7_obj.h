@@ -115,12 +115,17 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool BeginTransaction(int32_t lAttempt = 1);
   bool CommitTransaction(int32_t lAttempt = 1);
   bool RollbackTransaction(int32_t lAttempt = 1);
-  // Runs one handler's work (handler_transaction.cpp). With bOwnTransaction
-  // it begins a transaction first (failing that: message lLockedMessageID)
-  // and commits after a body that returned true (failing that: rolled back,
-  // same message); a body that returned false (strError set by it) or threw
-  // is rolled back, a thrown error's description becoming strError. Without
-  // bOwnTransaction the caller's transaction is left to the caller.
+  // Runs one handler's work (handler_transaction.cpp), the one error path
+  // of every handler. With bOwnTransaction it begins a transaction first
+  // (failing that: message lLockedMessageID) and commits after a body that
+  // ended kDone or kIgnored (failing that: rolled back, same message); a body
+  // that ended kFailed (strError set by it) or threw is rolled back, a thrown
+  // error's description becoming strError. Without bOwnTransaction the
+  // caller's transaction is left to the caller. True only for kDone; an
+  // ignored command (see handler_outcome.h) returns false with an empty text.
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<HandlerOutcome()>& body);
+  // The same for a body that either succeeds (true) or fails (false).
   bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
                              const std::function<bool()>& body);
 
@@ -467,11 +472,6 @@ class CKorvex7Obj : public _CKorvex7Obj {
                        const std::string& strEndName);
   // Shared steps of those handlers (activity_transaction.cpp,
   // activity_handlers.cpp, activity_rows.cpp, part_count_handlers.cpp).
-  // RunInHandlerTransaction begins, runs `steps` and commits or rolls back
-  // (see handler_outcome.h); lLockedMessage is the string id of the
-  // handler's "database is currently locked" text.
-  bool RunInHandlerTransaction(int32_t lLockedMessage, std::string& strError,
-                               const std::function<HandlerOutcome(std::string&)>& steps);
   // Ends the open events of the commands of these type codes, in order;
   // false at the first that cannot be ended.
   bool StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
@@ -507,7 +507,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // Runs a count's steps on the current record, after the part check.
   bool CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
                   const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
-                  const std::function<HandlerOutcome(int32_t, std::string&)>& count,
+                  const std::function<HandlerOutcome(int32_t)>& count,
                   std::string& strError);
 
   // Heartbeat and downtime-timeout monitor (heart_beat_monitor.cpp,

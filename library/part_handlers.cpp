@@ -11,6 +11,7 @@
 // counts nothing. Processing thread only.
 #include <string>
 
+#include "library/command_types.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
@@ -21,8 +22,6 @@ namespace {
 
 constexpr int32_t kMsgPartStartLocked = 109;
 constexpr int32_t kMsgPartEndLocked = 110;
-constexpr int32_t kPartType = 6;
-constexpr int32_t kCycleType = 9;
 
 }  // namespace
 
@@ -42,17 +41,17 @@ bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
       return false;
     }
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kCycleType), dtCurrentTime, 1,
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
                           &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kPartType),
-                   strPartNumber, dtCurrentTime, false);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kPart), strPartNumber, dtCurrentTime, false);
     // The running cycle goes on as an event of the new part.
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kCycleType),
-                     "", dtCurrentTime, false);
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
     dbaccess::Variant vPartTypeID;
     int32_t lPartID = GetPartIDByNumber(strPartNumber, vPartTypeID);
@@ -91,15 +90,15 @@ bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
     bool bCycleStopped = false;
     if ((m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
                                                    lCurrentID, dtCurrentTime, false, bCutCycle)) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(kPartType), dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(kCycleType), dtCurrentTime, 1,
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPart), dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
                           &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kCycleType),
-                     "", dtCurrentTime, false);
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
     // The cycle goes on in the next record; the piece it was making is cut.

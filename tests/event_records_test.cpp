@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
@@ -20,11 +21,6 @@ constexpr int kDoorOpen = 18;      // custom, type code 0
 constexpr int kCoolantAlarm = 19;  // custom, type code 20
 
 // Error texts name tables as the database spells them (PostgreSQL in lower case).
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 class EventObj : public CKorvex7Obj {
  public:
   using CKorvex7Obj::AddEventRecord;
@@ -214,7 +210,7 @@ TEST_P(EventRecordsTest, ASyntheticCommandLeavesTheCurrentLogEntryAlone) {
   // leaves the entry alone.
   object_.connection()->Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
   object_.PostHeartbeatCommand(8, 0, 2, 2, 3, 4, "", t0_, error);  // a setup start, failing
-  EXPECT_NE(Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
+  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_EQ(object_.GetCurrentLogEntry().lCommandID, before.lCommandID);
   EXPECT_EQ(object_.GetCurrentLogEntry().strParam, "row");
 }

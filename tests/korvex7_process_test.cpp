@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
 #include "tests/support/test_databases.h"
@@ -18,11 +19,6 @@
 namespace {
 
 // Error texts name tables as the database spells them (PostgreSQL in lower case).
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 struct RunResult {
   int exit_code = -1;
   std::string output;  // standard output and standard error
@@ -104,7 +100,8 @@ TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
   Append("201", "20", "2");
   const RunResult run = Run({"process", "--max-idle-calls", "4"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
-  EXPECT_NE(Lower(run.output).find("t_sfc_dt_per_machine_data"), std::string::npos) << run.output;
+  EXPECT_NE(dbaccess::Lower(run.output).find("t_sfc_dt_per_machine_data"), std::string::npos)
+      << run.output;
   EXPECT_NE(run.output.find("Giving up: 4 calls in a row processed no row (2 rows processed "
                             "before)."),
             std::string::npos)

@@ -166,8 +166,8 @@ TEST_P(ToolTest, SchemaInitWithoutTheDemoLeavesThePlantEmptyAndRepairsAMissingIn
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ToolTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& test_info) {
+                           return test_info.param;
                          });
 
 TEST(ToolSchemaInit, OtherKindsAreReferredToTheSchemaFiles) {
