@@ -73,7 +73,8 @@ bool CKorvex7Obj::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   strError.clear();
   return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -90,7 +91,8 @@ bool CKorvex7Obj::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t 
                                   std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -118,7 +120,8 @@ bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     return StartActivity(
         lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
         kMsgCycleStartLocked,
@@ -127,12 +130,13 @@ bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   });
 }
 
-bool CKorvex7Obj::EndActivity(int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+bool CKorvex7Obj::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
                               int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
                               std::string& strError) {
+  const int32_t lMachineID = machine.lMachineID;
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID = GetCurrentMachineDataID(machine, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -167,20 +171,23 @@ bool CKorvex7Obj::EndActivity(int32_t lMachineID, const dbaccess::DateTime& dtCu
   });
 }
 
-bool CKorvex7Obj::DoSetupEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  return EndActivity(lMachineID, dtCurrentTime, kMsgSetupEndLocked, commandtype::kSetup,
-                     kSetupEndName, strError);
+bool CKorvex7Obj::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgSetupEndLocked, commandtype::kSetup, kSetupEndName, strError);
 }
 
-bool CKorvex7Obj::DoTeardownEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  return EndActivity(lMachineID, dtCurrentTime, kMsgTeardownEndLocked, commandtype::kTeardown,
-                     kTeardownEndName, strError);
+bool CKorvex7Obj::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgTeardownEndLocked, commandtype::kTeardown, kTeardownEndName, strError);
 }
 
-bool CKorvex7Obj::DoCycleEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  return EndActivity(lMachineID, dtCurrentTime, kMsgCycleEndLocked, commandtype::kCycle,
-                     kCycleEndName, strError);
+bool CKorvex7Obj::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgCycleEndLocked, commandtype::kCycle, kCycleEndName, strError);
 }

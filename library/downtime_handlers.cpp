@@ -62,7 +62,8 @@ bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, i
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeStartLocked, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!StopEventsOfTypes(lMachineID,
                            {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
                            dtCurrentTime)) {
@@ -81,12 +82,13 @@ bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, i
   });
 }
 
-bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                                       const dbaccess::DateTime& dtCurrentTime,
+bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                       int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                                        std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeEndLocked, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -124,7 +126,8 @@ bool CKorvex7Obj::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int3
                                     strError, true)) {
       return HandlerOutcome::kFailed;
     }
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
                    GetCommandIDForType(commandtype::kUserDowntime), strCodeNumber, dtCurrentTime,
                    false);
@@ -136,12 +139,13 @@ bool CKorvex7Obj::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int3
   });
 }
 
-bool CKorvex7Obj::DoUserDowntimeEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                                    const dbaccess::DateTime& dtCurrentTime,
+bool CKorvex7Obj::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                                     std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgUserDowntimeEndLocked, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
       strError = LoadResMessage(kMsgUserDowntimeEndLocked);
       return HandlerOutcome::kFailed;

@@ -94,12 +94,10 @@ bool CKorvex7Obj::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
   GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
   // An end the cycle status lock drops is no failure: it has no error text.
-  RunAsMachineCommand(lDeptID, lLocationID, lGroupID, lMachineID, [&] {
-    if (bMachineDowntime) {
-      DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
-    } else {
-      DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
-    }
-  });
+  if (bMachineDowntime) {
+    DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  } else {
+    DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  }
   return strError.empty();
 }

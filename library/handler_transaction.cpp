@@ -9,6 +9,7 @@
 #include "library/error_text.h"
 #include "library/handler_outcome.h"
 #include "library/korvex7_obj.h"
+#include "library/out_of_order.h"
 #include "library/string_table.h"
 
 bool CKorvex7Obj::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
@@ -23,6 +24,7 @@ bool CKorvex7Obj::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMes
     outcome = body();
   } catch (...) {
     strError = CurrentError().description;
+    if (CaughtOutOfOrderRow()) m_bOutOfOrderRefused = true;
   }
   if (!bOwnTransaction) return outcome == HandlerOutcome::kDone;
   if (outcome == HandlerOutcome::kFailed) {

@@ -24,7 +24,6 @@ constexpr int32_t kOptJobStartReleases = 26;
 constexpr int32_t kTableJob = 50;
 constexpr int32_t kActionJobFinished = 40;
 constexpr int32_t kActionJobReleased = 56;
-constexpr const char* kNoCurrentPart = "AutoJobCreate: No currently selected part for this machine";
 
 // A sum that reads null (no count at all) is no quantity.
 std::string QuantityText(const dbaccess::Variant& value) {
@@ -38,16 +37,19 @@ bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
                              const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
                    GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime, false);
     int32_t lJobID = GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
-      if (!AutoJobCreate(dtCurrentTime, strJobNumber, lJobID, lMachineID, strError, lPartID)) {
-        // Without a part the job stays an unresolved number; any other
-        // outcome (option 9 off included) stores nothing.
-        if (strError != kNoCurrentPart) return false;
+      const JobCreation created =
+          AutoJobCreate(dtCurrentTime, strJobNumber, lJobID, lMachineID, strError, lPartID);
+      // Without a part the job stays an unresolved number; any other
+      // outcome (option 9 off included) stores nothing.
+      if (created == JobCreation::kNotCreated) return false;
+      if (created == JobCreation::kNoCurrentPart) {
         strError.clear();
         lJobID = -1;
       }
@@ -110,7 +112,8 @@ bool CKorvex7Obj::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
     return false;
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kJob), dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgJobEndLocked);
       return false;

@@ -26,7 +26,8 @@ bool CKorvex7Obj::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
                                bool bNoTransaction) {
   strError.clear();
   return RunHandlerTransaction(!bNoTransaction, kMsgLogonStartLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kUserDowntime),
                           dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonStartLocked);
@@ -55,11 +56,13 @@ bool CKorvex7Obj::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   });
 }
 
-bool CKorvex7Obj::DoLogonEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool CKorvex7Obj::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgLogonEndLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kLogon), dtCurrentTime, 1) ||
         !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kUserDowntime),
                           dtCurrentTime, 1)) {

@@ -24,7 +24,8 @@ bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
                    GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime, false);
     int32_t lOpID = GetOpIDByNumber(strOpNumber);
@@ -47,11 +48,13 @@ bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   });
 }
 
-bool CKorvex7Obj::DoOpEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                          const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool CKorvex7Obj::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kOperation), dtCurrentTime,
                           1)) {
       strError = LoadResMessage(kMsgOpEndLocked);

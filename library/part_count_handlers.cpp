@@ -75,7 +75,8 @@ bool CKorvex7Obj::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
   }
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     return count(lMachineDataID);
   });
 }

@@ -33,7 +33,8 @@ bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
   const bool bOwnTransaction = !bTransactionOpen;
   bTransactionOpen = true;
   const bool bDone = RunHandlerTransaction(bOwnTransaction, kMsgPartStartLocked, strError, [&] {
-    int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     if (m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
                                                   lCurrentID, dtCurrentTime, false, bCutCycle)) {
@@ -85,7 +86,8 @@ bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
                             std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgPartEndLocked, strError, [&] {
-    int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     bool bCycleStopped = false;
     if ((m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
@@ -152,7 +154,8 @@ void CKorvex7Obj::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID,
   }
   int32_t lJobID = -1;
   int32_t lJobPartID = lPartID;
-  if (!AutoJobCreate(dtTime, vJobNumber.ToText(), lJobID, lMachineID, strError, lJobPartID)) {
+  if (AutoJobCreate(dtTime, vJobNumber.ToText(), lJobID, lMachineID, strError, lJobPartID) !=
+      JobCreation::kCreated) {
     return;
   }
   rs.Fields("JOB_ID") = dbaccess::Variant(lJobID);

@@ -42,8 +42,8 @@ bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int3
   return RunHandlerTransaction(true, kMsgSerialStartLocked, strError, [&] {
     bool bTransactionOpen = true;
     int32_t lOtherMachineID = -1;
-    if (FindSerialOnOtherMachine(strSerialNo, lMachineID, dtCurrentTime, bTransactionOpen,
-                                 lOtherMachineID)) {
+    if (FindSerialOnOtherMachine(strSerialNo, {lDeptID, lLocationID, lGroupID, lMachineID},
+                                 dtCurrentTime, bTransactionOpen, lOtherMachineID)) {
       int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
       GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
       if (!DoPartSerialNoEnd(lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID,
@@ -51,7 +51,8 @@ bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int3
         return false;
       }
     }
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCycleStopped = false;
     if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo),
                           dtCurrentTime, 1) ||
@@ -95,7 +96,8 @@ bool CKorvex7Obj::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_
     return false;
   }
   return RunHandlerTransaction(!bTransactionOpen, kMsgSerialEndLocked, strError, [&] {
-    int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     if (!EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID, lCurrentID,
                                 dtCurrentTime, true, bCutCycle)) {
@@ -144,9 +146,11 @@ bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, i
   return true;
 }
 
-bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo, int32_t lMachineID,
+bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo,
+                                           const MachineKeys& machine,
                                            const dbaccess::DateTime& dtCurrentTime,
                                            bool& bTransactionOpen, int32_t& lOtherMachineID) {
+  const int32_t lMachineID = machine.lMachineID;
   if (!bTransactionOpen) {
     if (!BeginTransaction()) {
       throw ComError(kErrSerialCheck, "FindSerialOnOtherMachine",
@@ -156,7 +160,7 @@ bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo, int32
   }
   const int32_t lKind = m_lDatabaseType;
   const std::string strHint = voltrane::NoLockHint(lKind);
-  const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+  const int32_t lCurrentID = GetCurrentMachineDataID(machine, dtCurrentTime);
   const std::string strPartNumber = GetScalarText(
       "SELECT " +
       voltrane::IIF(lKind, "not md.PART_ID is NULL", "pt.PART_NUMBER", "md.PART_NUMBER") +

@@ -32,7 +32,6 @@ class LoopObj : public CKorvex7Obj {
   using CKorvex7Obj::CKorvex7Obj;
   using CKorvex7Obj::connection;
   using CKorvex7Obj::DesignatedPC;
-  using CKorvex7Obj::GetCurrentLogEntry;
   using CKorvex7Obj::GetStringOption;
   using CKorvex7Obj::IsV12Database;
   using CKorvex7Obj::LogDrained;
@@ -44,9 +43,9 @@ class LoopObj : public CKorvex7Obj {
   int idle_checks = 0;
 
  private:
-  bool HandleExpiredShifts(int32_t, const dbaccess::DateTime&, int32_t&, bool) override {
+  bool HandleExpiredShifts(const MachineKeys&, const dbaccess::DateTime&, int32_t&, bool) override {
     if (refresh_out_of_order) {
-      throw ComError(kErrOutOfOrder, "HandleExpiredShifts", kOutOfOrderText);
+      throw OutOfOrderRow();
     }
     return true;
   }
