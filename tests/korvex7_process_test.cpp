@@ -15,49 +15,19 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
 #include "tests/support/test_databases.h"
+#include "tests/support/tool_fixture.h"
 
 namespace {
 
-// Error texts name tables as the database spells them (PostgreSQL in lower case).
-struct RunResult {
-  int exit_code = -1;
-  std::string output;  // standard output and standard error
-};
+using testsupport::RunResult;
 
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-class ProcessToolTest : public testing::TestWithParam<std::string> {
+class ProcessToolTest : public testsupport::ToolFixture {
  protected:
   void SetUp() override {
-    store_dir_ = testsupport::MakeTempDir();
-    setenv("VOLTRANE_MACHINE_STORE", (store_dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (store_dir_ + "/user.toml").c_str(), 1);
-    database_ = testsupport::CreateTestDatabase(GetParam());
-    ASSERT_EQ(Run({"schema", "init", "--demo"}).exit_code, 0);
-  }
-  void TearDown() override {
-    testsupport::DropTestDatabase(database_);
-    std::filesystem::remove_all(store_dir_);
+    ToolFixture::SetUp();
+    InitDemoPlant();
   }
 
-  RunResult Run(const std::vector<std::string>& arguments) {
-    std::string command = ShellQuote(KORVEX7_TOOL_PATH);
-    for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-    command += " --connection " + ShellQuote(database_.connection_string) + " --dbtype " +
-               ShellQuote(database_.name) + " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-    const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-  }
   void Append(const std::string& machine, const std::string& type, const std::string& time_code) {
     const RunResult run =
         Run({"append", "--machine", machine, "--type", type, "--time-code", time_code});
@@ -70,9 +40,6 @@ class ProcessToolTest : public testing::TestWithParam<std::string> {
     rs.Open("select count(*) from T_SFC_EVENT", {&connection, [](dbaccess::Connection*) {}});
     return rs.Fields(size_t{0}).Value().ToInt64();
   }
-
-  std::string store_dir_;
-  testsupport::TestDatabase database_;
 };
 
 TEST_P(ProcessToolTest, DrainsTheLogAndSaysHowMany) {
