@@ -473,8 +473,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
   std::string CurrentDowntimeQueryText();
   bool IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind, int32_t lDowntimeCodeID,
                        const std::string& strEndName);
-  // Shared steps of those handlers (activity_transaction.cpp,
-  // activity_handlers.cpp, activity_rows.cpp, part_count_handlers.cpp).
+  // Shared steps of those handlers (activity_handlers.cpp,
+  // activity_rows.cpp, part_count_handlers.cpp).
   // Ends the open events of the commands of these type codes, in order;
   // false at the first that cannot be ended.
   bool StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,

@@ -1,6 +1,6 @@
 // Event records and the custom command handlers against a real shop-floor
 // database of every kind, and the synthetic commands of the heartbeat
-// monitor, which must leave the current log entry as it was.
+// monitor, which run their handler with the values they carry.
 #include <gtest/gtest.h>
 
 #include <cctype>
