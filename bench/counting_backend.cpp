@@ -31,7 +31,7 @@ class CountingBackend : public dbaccess::Backend {
   void Open(int timeout_seconds) override { inner_->Open(timeout_seconds); }
   void Close() override { inner_->Close(); }
   bool IsOpen() const override { return inner_->IsOpen(); }
-  dbaccess::EngineKind Engine() const override { return inner_->Engine(); }
+  voltrane::dbkind::Kind Engine() const override { return inner_->Engine(); }
 
   int64_t Execute(const std::string& sql, const std::vector<dbaccess::Variant>& params,
                   int timeout_seconds) override {

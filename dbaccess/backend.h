@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dbaccess/database_kind.h"
 #include "dbaccess/variant.h"
 
 namespace dbaccess {
@@ -46,9 +47,6 @@ struct Parameter {
   Variant value;
 };
 
-// Which SQL engine sits behind the backend; Connection::Kind() reports it.
-enum class EngineKind { kUnknown, kSqlite, kPostgreSql, kSqlServer, kOracle, kAccess };
-
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -58,7 +56,9 @@ class Backend {
   virtual void Open(int timeout_seconds) = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
-  virtual EngineKind Engine() const = 0;
+  // Which SQL engine sits behind the backend (dbkind::kNone when unknown);
+  // Connection::Kind() reports it.
+  virtual voltrane::dbkind::Kind Engine() const = 0;
 
   // Runs one statement with positional "?" parameters; returns affected rows
   // (0 for statements that change nothing, -1 when the engine cannot tell).

@@ -71,7 +71,9 @@ void Connection::Close() {
 
 bool Connection::IsOpen() const { return backend_ && backend_->IsOpen(); }
 
-EngineKind Connection::Kind() const { return backend_ ? backend_->Engine() : EngineKind::kUnknown; }
+voltrane::dbkind::Kind Connection::Kind() const {
+  return backend_ ? backend_->Engine() : voltrane::dbkind::kNone;
+}
 
 Backend& Connection::backend() {
   if (!backend_) throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");

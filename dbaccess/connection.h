@@ -40,7 +40,7 @@ class Connection {
   // Closes; a pending transaction is rolled back. Closing a closed connection does nothing.
   void Close();
   bool IsOpen() const;
-  EngineKind Kind() const;
+  voltrane::dbkind::Kind Kind() const;
 
   // Executes a statement that returns no rows; returns the affected-row count.
   int64_t Execute(const std::string& sql);

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "dbaccess/ascii_case.h"
+#include "dbaccess/database_kind.h"
 #include "dbaccess/reg_settings.h"
 
 namespace voltrane {
@@ -14,28 +16,17 @@ struct KindEntry {
   const char* connection_string_value;
 };
 
-constexpr std::array<KindEntry, 5> kKinds{{
-    {"Oracle", 0, "OracleConnectionString"},
-    {"Access", 1, "AccessConnectionString"},
-    {"SQLServer", 2, "SQLServerConnectionString"},
-    {"SQLite", 3, "SQLiteConnectionString"},
-    {"PostgreSQL", 4, "PostgreSQLConnectionString"},
+constexpr std::array<KindEntry, dbkind::kCount> kKinds{{
+    {"Oracle", dbkind::kOracle, "OracleConnectionString"},
+    {"Access", dbkind::kAccess, "AccessConnectionString"},
+    {"SQLServer", dbkind::kSqlServer, "SQLServerConnectionString"},
+    {"SQLite", dbkind::kSqlite, "SQLiteConnectionString"},
+    {"PostgreSQL", dbkind::kPostgreSql, "PostgreSQLConnectionString"},
 }};
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 const KindEntry* FindKind(const std::string& name) {
   for (const auto& entry : kKinds) {
-    if (EqualsIgnoreCase(entry.name, name)) return &entry;
+    if (dbaccess::EqualsIgnoreCase(entry.name, name)) return &entry;
   }
   return nullptr;
 }

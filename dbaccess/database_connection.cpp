@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "dbaccess/alias_account.h"
+#include "dbaccess/database_kind.h"
 #include "dbaccess/db_error.h"
 
 namespace voltrane {
@@ -18,7 +19,6 @@ namespace {
 constexpr int kCommandTimeoutSeconds = 900;
 constexpr int kTransactionAttempts = 30;
 constexpr int64_t kWaitPollMilliseconds = 300;
-constexpr int32_t kSqlServer = 2;
 constexpr const char* kOldSqlProvider = "SQLOLEDB";
 constexpr const char* kProbeStatement = "select * from T_VMES_PTYPE";
 
@@ -197,7 +197,7 @@ bool CDatabaseConnectionObj::Connect2(int32_t& database_type) {
     BuildConnectionString(SQLProvider);
     Trace("Connect2: Trying Provider = [" + SQLProvider + "]");
     OpenNewConnection();
-    if (database_type_ == kSqlServer) RunSessionSetup();
+    if (database_type_ == dbkind::kSqlServer) RunSessionSetup();
   });
   if (!bConnected) {
     Trace("CDatabaseConnectionObj:Connect2 - failed to connect Error: #" + errNumber() + " - " +
@@ -250,7 +250,7 @@ bool CDatabaseConnectionObj::Connect3() {
   connection_string_ += ";Trusted_Connection=yes";
   const bool bConnected = Guarded([&] {
     OpenNewConnection();
-    if (database_type_ == kSqlServer) RunSessionSetup();
+    if (database_type_ == dbkind::kSqlServer) RunSessionSetup();
   });
   alias.EndImpersonation();
   if (!bConnected) {
@@ -289,7 +289,7 @@ bool CDatabaseConnectionObj::Connect4(int32_t& database_type) {
       return true;
     }
     Trace("CDatabaseConnectionObj1:Connection Error: # " + errNumber() + " - " + err_description_);
-    if (database_type_ != kSqlServer) return false;
+    if (database_type_ != dbkind::kSqlServer) return false;
     AppendToError(" (" + SQLProvider + ")");
 
     switch (err_number_) {

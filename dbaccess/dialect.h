@@ -16,18 +16,10 @@
 #include <optional>
 #include <string>
 
+#include "dbaccess/database_kind.h"
 #include "dbaccess/date_time.h"
 
 namespace voltrane {
-
-// The database kinds as the settings store and every dialect choice number them.
-namespace dbkind {
-inline constexpr int32_t kOracle = 0;
-inline constexpr int32_t kAccess = 1;
-inline constexpr int32_t kSqlServer = 2;
-inline constexpr int32_t kSqlite = 3;
-inline constexpr int32_t kPostgreSql = 4;
-}  // namespace dbkind
 
 // Date texts of the original kinds' literals: "3/7/2024", " 07:05:09", " 7:5:9".
 std::string DatePartText(const dbaccess::DateTime& value);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <optional>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 
 namespace dbaccess {
@@ -18,12 +19,6 @@ namespace {
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 int Sign(double difference) { return difference < 0 ? -1 : (difference > 0 ? 1 : 0); }
 

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <map>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_error.h"
 #include "dbaccess/odbc_handle.h"
@@ -23,18 +24,6 @@
 namespace dbaccess {
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 OdbcHandle NewEnvironment() {
   OdbcHandle environment(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
   CheckOdbc(SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION,
@@ -43,16 +32,16 @@ OdbcHandle NewEnvironment() {
   return environment;
 }
 
-EngineKind EngineFromDbmsName(const std::string& dbms_name) {
+voltrane::dbkind::Kind EngineFromDbmsName(const std::string& dbms_name) {
   const std::string name = Lower(dbms_name);
-  if (name.find("postgres") != std::string::npos) return EngineKind::kPostgreSql;
-  if (name.find("sqlite") != std::string::npos) return EngineKind::kSqlite;
-  if (name.find("sql server") != std::string::npos) return EngineKind::kSqlServer;
-  if (name.find("oracle") != std::string::npos) return EngineKind::kOracle;
+  if (name.find("postgres") != std::string::npos) return voltrane::dbkind::kPostgreSql;
+  if (name.find("sqlite") != std::string::npos) return voltrane::dbkind::kSqlite;
+  if (name.find("sql server") != std::string::npos) return voltrane::dbkind::kSqlServer;
+  if (name.find("oracle") != std::string::npos) return voltrane::dbkind::kOracle;
   if (name.find("access") != std::string::npos || name.find("jet") != std::string::npos) {
-    return EngineKind::kAccess;
+    return voltrane::dbkind::kAccess;
   }
-  return EngineKind::kUnknown;
+  return voltrane::dbkind::kNone;
 }
 
 std::string JoinColumns(const std::vector<std::string>& columns, const std::string& prefix = "") {
@@ -86,7 +75,7 @@ class OdbcBackend : public Backend {
   void Open(int timeout_seconds) override;
   void Close() override;
   bool IsOpen() const override { return connected_; }
-  EngineKind Engine() const override { return engine_; }
+  voltrane::dbkind::Kind Engine() const override { return engine_; }
 
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params,
                   int timeout_seconds) override;
@@ -124,7 +113,7 @@ class OdbcBackend : public Backend {
   bool connected_ = false;  // SQLDriverConnect succeeded and Close has not run
   bool in_transaction_ = false;
   bool wide_text_ = true;
-  EngineKind engine_ = EngineKind::kUnknown;
+  voltrane::dbkind::Kind engine_ = voltrane::dbkind::kNone;
   mutable int last_timeout_seconds_ = 0;  // of the last statement; catalog calls reuse it
 };
 
@@ -181,7 +170,7 @@ std::string OdbcBackend::InfoText(SQLUSMALLINT info) const {
 // sqliteodbc has no wide entry points, and the driver manager's conversion
 // for it loses non-ASCII text; its statements and data go as the UTF-8 bytes
 // that SQLite stores.
-bool OdbcBackend::DriverTakesWideText() const { return engine_ != EngineKind::kSqlite; }
+bool OdbcBackend::DriverTakesWideText() const { return engine_ != voltrane::dbkind::kSqlite; }
 
 OdbcHandle OdbcBackend::NewStatement(int timeout_seconds) const {
   RequireOpen();
@@ -303,8 +292,8 @@ ResultTable OdbcBackend::CatalogQuery(Call call) const {
 // to lower case and Oracle to upper case. On PostgreSQL the lower-case
 // spelling is asked first, since the library writes names in upper case and
 // each miss is a catalog query; elsewhere the name as written comes first.
-std::vector<std::string> NameSpellings(const std::string& name, EngineKind engine) {
-  std::vector<std::string> spellings{engine == EngineKind::kPostgreSql ? Lower(name) : name};
+std::vector<std::string> NameSpellings(const std::string& name, voltrane::dbkind::Kind engine) {
+  std::vector<std::string> spellings{engine == voltrane::dbkind::kPostgreSql ? Lower(name) : name};
   for (const std::string& other : {name, Lower(name), Upper(name)}) {
     if (std::find(spellings.begin(), spellings.end(), other) == spellings.end()) {
       spellings.push_back(other);
@@ -343,17 +332,17 @@ ResultTable OdbcBackend::InsertRow(const std::string& table,
   const std::string columns_part = columns.empty() ? "" : " (" + JoinColumns(columns) + ")";
   std::string sql;
   switch (engine_) {
-    case EngineKind::kPostgreSql:
+    case voltrane::dbkind::kPostgreSql:
       sql = "INSERT INTO " + table + columns_part + values_part + " RETURNING *";
       break;
-    case EngineKind::kSqlite: {
+    case voltrane::dbkind::kSqlite: {
       // sqliteodbc runs "INSERT ... RETURNING" but hands back no rows; the row
       // just inserted is the one with the connection's last rowid.
       Execute("INSERT INTO " + table + columns_part + values_part, values, timeout_seconds);
       sql = "SELECT * FROM " + table + " WHERE rowid = last_insert_rowid()";
       return RequireOneRow(Query(sql, {}, timeout_seconds));
     }
-    case EngineKind::kSqlServer:
+    case voltrane::dbkind::kSqlServer:
       sql = "INSERT INTO " + table + columns_part + " OUTPUT INSERTED.*" + values_part;
       break;
     default:
@@ -403,7 +392,7 @@ std::vector<std::string> OdbcBackend::TableNames() {
   for (const auto& row : tables.rows) {
     // Result column 3: TABLE_NAME. SQLite keeps its own bookkeeping tables beside the user's.
     std::string name = row[2].ToText();
-    if (engine_ == EngineKind::kSqlite && Lower(name).rfind("sqlite_", 0) == 0) continue;
+    if (engine_ == voltrane::dbkind::kSqlite && Lower(name).rfind("sqlite_", 0) == 0) continue;
     names.push_back(std::move(name));
   }
   return names;

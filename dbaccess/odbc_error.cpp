@@ -6,17 +6,12 @@
 #include <cctype>
 #include <optional>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/odbc_backend.h"
 #include "dbaccess/odbc_text.h"
 
 namespace dbaccess {
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool Contains(const std::string& lower_text, const char* part) {
   return lower_text.find(part) != std::string::npos;

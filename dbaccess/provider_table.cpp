@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_backend.h"
 #include "dbaccess/reg_settings.h"
@@ -18,12 +19,6 @@ std::string Trim(const std::string& text) {
   if (first == std::string::npos) return "";
   const auto last = text.find_last_not_of(" \t\r\n");
   return text.substr(first, last - first + 1);
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 std::mutex& RegistryMutex() {

@@ -13,27 +13,16 @@
 #include <algorithm>
 #include <cctype>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/find_criterion.h"
 
 namespace dbaccess {
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Field names compare without regard to case. Called for every field read by
 // name, so it compares in place rather than building lower-case copies.
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiLower(x) == AsciiLower(y);
-         });
-}
+bool SameName(const std::string& a, const std::string& b) { return EqualsIgnoreCase(a, b); }
 
 // Splits a statement into lower-case words and single punctuation marks,
 // skipping quoted texts and whatever stands in parentheses, so that only the

@@ -24,6 +24,8 @@
 #include <limits>
 #include <sstream>
 
+#include "dbaccess/ascii_case.h"
+
 namespace voltrane {
 namespace {
 
@@ -60,24 +62,13 @@ std::vector<std::string> HiveKeyPath(RegHive hive, const std::string& key_path) 
   return SplitKeyPath(std::string(kClassesRootKey) + "\\" + key_path);
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The entry named `name`: the exact spelling first, else any spelling.
 template <typename Table>
 auto FindEntry(Table& table, const std::string& name) {
   auto exact = table.find(name);
   if (exact != table.end()) return exact;
   for (auto it = table.begin(); it != table.end(); ++it) {
-    if (EqualsIgnoreCase(it->first.str(), name)) return it;
+    if (dbaccess::EqualsIgnoreCase(it->first.str(), name)) return it;
   }
   return table.end();
 }
@@ -378,7 +369,7 @@ const CRegKey::Value* CRegKey::Find(const std::string& value_name) const {
   const Value* match = nullptr;
   for (const auto& value : values_) {
     if (value.name == value_name) return &value;
-    if (!match && EqualsIgnoreCase(value.name, value_name)) match = &value;
+    if (!match && dbaccess::EqualsIgnoreCase(value.name, value_name)) match = &value;
   }
   return match;
 }
@@ -484,7 +475,7 @@ bool CRegSettings::IsValidMimeExtension(const std::string& extension) {
     const auto entry = FindEntry(*node.as_table(), "Extension");
     if (entry == node.as_table()->end()) continue;
     const auto value = AsString(entry->second);
-    if (value && EqualsIgnoreCase(*value, extension)) return true;
+    if (value && dbaccess::EqualsIgnoreCase(*value, extension)) return true;
   }
   return false;
 }

@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/metadata_caching.h"
 #include "dbaccess/sqlite_statement_cache.h"
@@ -48,12 +49,6 @@ constexpr int kDefaultBusyTimeoutMs = 5000;
 // Prepared statements kept per connection. A drain of the 20-machine mix
 // repeats a few hundred texts; each kept statement costs a few kilobytes.
 constexpr size_t kCachedStatements = 500;
-
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -341,7 +336,7 @@ class SqliteBackend : public Backend {
   }
 
   bool IsOpen() const override { return db_ != nullptr; }
-  EngineKind Engine() const override { return EngineKind::kSqlite; }
+  voltrane::dbkind::Kind Engine() const override { return voltrane::dbkind::kSqlite; }
 
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params,
                   int /*timeout_seconds*/) override {

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string_view>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
 
 namespace dbaccess {
@@ -106,13 +107,6 @@ std::string DoubleText(double value) {
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
   if (value == 0) return "0";  // also for -0.0
   return ExpandExponent(fmt::format("{}", value));
-}
-
-std::string LowerCase(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
 }
 
 }  // namespace
@@ -231,7 +225,7 @@ bool Variant::ToBool() const {
     case VariantType::kBool:
       return std::get<bool>(value_);
     case VariantType::kText: {
-      const std::string lower = LowerCase(TrimBlanks(std::get<std::string>(value_)));
+      const std::string lower = Lower(TrimBlanks(std::get<std::string>(value_)));
       if (lower == "true") return true;
       if (lower == "false") return false;
       if (auto number = ParseDouble(lower)) return *number != 0;

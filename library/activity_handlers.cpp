@@ -6,9 +6,10 @@
 // machine idle. Ends do not check that their own activity is the one
 // running. The cycle status lock may make a machine ignore any of them: the
 // handler then returns false with an empty error text. Each handler runs in
-// its own transaction (RunInHandlerTransaction). Processing thread only.
+// its own transaction (RunHandlerTransaction). Processing thread only.
 #include <string>
 
+#include "library/command_types.h"
 #include "library/cycle_status_lock_rules.h"
 #include "library/error_text.h"
 #include "library/handler_outcome.h"
@@ -24,12 +25,6 @@ constexpr int32_t kMsgTeardownStartLocked = 113;
 constexpr int32_t kMsgTeardownEndLocked = 114;
 constexpr int32_t kMsgCycleStartLocked = 119;
 constexpr int32_t kMsgCycleEndLocked = 120;
-
-constexpr int32_t kTypeSetup = 8;
-constexpr int32_t kTypeCycle = 9;
-constexpr int32_t kTypeTeardown = 10;
-constexpr int32_t kTypeMachineDowntime = 11;
-constexpr int32_t kTypeUserDowntime = 12;
 
 constexpr int32_t kActivitySetup = 1;
 constexpr int32_t kActivityCycle = 2;
@@ -62,9 +57,9 @@ HandlerOutcome CKorvex7Obj::StartActivity(int32_t lDeptID, int32_t lLocationID, 
   }
   // The activity codes 1, 2 and 4 are the type codes 8, 9 and 10 in order of
   // their commands: setup, cycle, teardown.
-  const int32_t lEventType = lActivity == kActivitySetup   ? kTypeSetup
-                             : lActivity == kActivityCycle ? kTypeCycle
-                                                           : kTypeTeardown;
+  const int32_t lEventType = lActivity == kActivitySetup   ? commandtype::kSetup
+                             : lActivity == kActivityCycle ? commandtype::kCycle
+                                                           : commandtype::kTeardown;
   AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(lEventType), "",
                  dtCurrentTime, false);
   StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity);
@@ -75,31 +70,37 @@ HandlerOutcome CKorvex7Obj::StartActivity(int32_t lDeptID, int32_t lLocationID, 
 bool CKorvex7Obj::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                                std::string& strError) {
-  return RunInHandlerTransaction(kMsgSetupStartLocked, strError, [&](std::string& strStepError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
     return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
                          kMsgSetupStartLocked,
-                         {kTypeMachineDowntime, kTypeUserDowntime, kTypeCycle, kTypeTeardown},
-                         kActivitySetup, strStepError);
+                         {commandtype::kMachineDowntime, commandtype::kUserDowntime,
+                          commandtype::kCycle, commandtype::kTeardown},
+                         kActivitySetup, strError);
   });
 }
 
 bool CKorvex7Obj::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                   int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                                   std::string& strError) {
-  return RunInHandlerTransaction(kMsgTeardownStartLocked, strError, [&](std::string& strStepError) {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
     return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
                          kMsgTeardownStartLocked,
-                         {kTypeSetup, kTypeMachineDowntime, kTypeUserDowntime, kTypeCycle},
-                         kActivityTeardown, strStepError);
+                         {commandtype::kSetup, commandtype::kMachineDowntime,
+                          commandtype::kUserDowntime, commandtype::kCycle},
+                         kActivityTeardown, strError);
   });
 }
 
@@ -117,33 +118,39 @@ bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
                                   strError)) {
     return false;
   }
-  return RunInHandlerTransaction(kMsgCycleStartLocked, strError, [&](std::string& strStepError) {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
-                         kMsgCycleStartLocked, {kTypeSetup, kTypeMachineDowntime, kTypeTeardown},
-                         kActivityCycle, strStepError);
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    return StartActivity(
+        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
+        kMsgCycleStartLocked,
+        {commandtype::kSetup, commandtype::kMachineDowntime, commandtype::kTeardown},
+        kActivityCycle, strError);
   });
 }
 
-bool CKorvex7Obj::EndActivity(int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+bool CKorvex7Obj::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
                               int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
                               std::string& strError) {
-  return RunInHandlerTransaction(lLockedMessage, strError, [&](std::string& strStepError) {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+  const int32_t lMachineID = machine.lMachineID;
+  strError.clear();
+  return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
+    const int32_t lMachineDataID = GetCurrentMachineDataID(machine, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
     if (!StopEventsOfTypes(lMachineID, {lEventType}, dtCurrentTime)) {
-      strStepError = LoadResMessage(lLockedMessage);
+      strError = LoadResMessage(lLockedMessage);
       return HandlerOutcome::kFailed;
     }
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       switch (lEventType) {
-        case kTypeSetup:
+        case commandtype::kSetup:
           EndRunningPeriod(*rs, "SETUP_START_TIME", "SETUP_TIME", kSecondsPerHour, dtCurrentTime);
           break;
-        case kTypeTeardown:
+        case commandtype::kTeardown:
           EndRunningPeriod(*rs, "TEARDOWN_START_TIME", "TEARDOWN_TIME", kSecondsPerHour,
                            dtCurrentTime);
           break;
@@ -164,20 +171,23 @@ bool CKorvex7Obj::EndActivity(int32_t lMachineID, const dbaccess::DateTime& dtCu
   });
 }
 
-bool CKorvex7Obj::DoSetupEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  return EndActivity(lMachineID, dtCurrentTime, kMsgSetupEndLocked, kTypeSetup, kSetupEndName,
-                     strError);
+bool CKorvex7Obj::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgSetupEndLocked, commandtype::kSetup, kSetupEndName, strError);
 }
 
-bool CKorvex7Obj::DoTeardownEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  return EndActivity(lMachineID, dtCurrentTime, kMsgTeardownEndLocked, kTypeTeardown,
-                     kTeardownEndName, strError);
+bool CKorvex7Obj::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgTeardownEndLocked, commandtype::kTeardown, kTeardownEndName, strError);
 }
 
-bool CKorvex7Obj::DoCycleEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  return EndActivity(lMachineID, dtCurrentTime, kMsgCycleEndLocked, kTypeCycle, kCycleEndName,
-                     strError);
+bool CKorvex7Obj::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgCycleEndLocked, commandtype::kCycle, kCycleEndName, strError);
 }

@@ -141,20 +141,20 @@ bool CKorvex7Obj::AutoOpCreate(const std::string& strOpNumber, int32_t& lOpID, i
   }
 }
 
-bool CKorvex7Obj::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
-                                const std::string& strJobNumber, int32_t& lJobID,
-                                int32_t lMachineID, std::string& strError, int32_t& lPartID) {
+JobCreation CKorvex7Obj::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
+                                       const std::string& strJobNumber, int32_t& lJobID,
+                                       int32_t lMachineID, std::string& strError,
+                                       int32_t& lPartID) {
   try {
-    if (!GetBoolOption(kOptCreateJobs)) return false;
+    if (!GetBoolOption(kOptCreateJobs)) return JobCreation::kNotCreated;
     if (lPartID == -1) {
       const std::string strPartID =
           GetScalarText(MachineCurrentPartQuery(m_lDatabaseType, lMachineID));
       lPartID = strPartID.empty() ? -1 : dbaccess::Variant(strPartID).ToLong();
     }
-    // The job handler takes exactly this text for "no job", not for a failure.
     if (lPartID < 1) {
       strError = kNoCurrentPart;
-      return false;
+      return JobCreation::kNoCurrentPart;
     }
     int32_t lStatus = 0;
     GetIntOption(kOptJobStatus, lStatus);
@@ -177,9 +177,9 @@ bool CKorvex7Obj::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
     CloseRecordset(rs);
 
     WriteAddedHistory(lJobID, kTableJob, "Job", strNumber, lMachineID);
-    return true;
+    return JobCreation::kCreated;
   } catch (...) {
     ReportCaughtError(strError);
-    return false;
+    return JobCreation::kNotCreated;
   }
 }

@@ -8,7 +8,10 @@
 #include <stdexcept>
 #include <string>
 
-class ComError : public std::runtime_error {
+#include "library/export.h"
+
+// Exported: clients catch it from the shared library.
+class VOLTRANE_EXPORT ComError : public std::runtime_error {
  public:
   ComError(int32_t number, std::string source, std::string description)
       : std::runtime_error(description),

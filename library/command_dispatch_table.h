@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "library/command_types.h"
+
 enum class CommandHandler {
   kNone,
   kLogonStart,
@@ -39,24 +41,6 @@ enum class CommandHandler {
   kCustomEnd,
   kCustomBoth,
 };
-
-// Command type codes of T_SFC_COMMAND.
-namespace commandtype {
-inline constexpr int32_t kLogon = 4;
-inline constexpr int32_t kJob = 5;
-inline constexpr int32_t kPart = 6;
-inline constexpr int32_t kOperation = 7;
-inline constexpr int32_t kSetup = 8;
-inline constexpr int32_t kCycle = 9;
-inline constexpr int32_t kTeardown = 10;
-inline constexpr int32_t kMachineDowntime = 11;
-inline constexpr int32_t kUserDowntime = 12;
-inline constexpr int32_t kGoodPartCount = 13;
-inline constexpr int32_t kScrappedPartCount = 14;
-inline constexpr int32_t kHeartbeat = 15;
-inline constexpr int32_t kIdle = 16;
-inline constexpr int32_t kPartSerialNo = 17;
-}  // namespace commandtype
 
 CommandHandler HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode);
 

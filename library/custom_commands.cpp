@@ -12,7 +12,6 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
-#include "library/error_text.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "library/string_table.h"
@@ -29,83 +28,33 @@ bool CKorvex7Obj::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lG
                                 int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
                                 const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
-  bool bInTransaction = false;
-  try {
-    if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam,
-                     dtCurrentTime, false);
-      return true;
-    }
-    if (!BeginTransaction()) {
-      strError = LoadResMessage(kMsgCustomStartLocked);
-      return false;
-    }
-    bInTransaction = true;
+  const bool bOwnTransaction = m_lDatabaseType != voltrane::dbkind::kSqlServer;
+  return RunHandlerTransaction(bOwnTransaction, kMsgCustomStartLocked, strError, [&] {
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
                    false);
-    bInTransaction = false;
-    if (!CommitTransaction()) {
-      // An event that was not committed must not count as recorded.
-      RollbackTransaction();
-      strError = LoadResMessage(kMsgCustomStartLocked);
-      return false;
-    }
     return true;
-  } catch (...) {
-    strError = CurrentError().description;
-    if (bInTransaction) RollbackTransaction();
-    return false;
-  }
+  });
 }
 
 bool CKorvex7Obj::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int32_t lCommandID,
                               const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
-  bool bInTransaction = false;
-  try {
-    if (!BeginTransaction()) {
-      strError = LoadResMessage(kMsgCustomEndLocked);
-      return false;
-    }
-    bInTransaction = true;
-    const bool bStopped = SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1);
-    bInTransaction = false;
-    if (bStopped && CommitTransaction()) return true;
-    RollbackTransaction();
+  return RunHandlerTransaction(true, kMsgCustomEndLocked, strError, [&] {
+    if (SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return true;
     strError = LoadResMessage(kMsgCustomEndLocked);
     return false;
-  } catch (...) {
-    strError = CurrentError().description;
-    if (bInTransaction) RollbackTransaction();
-    return false;
-  }
+  });
 }
 
 bool CKorvex7Obj::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
-  bool bInTransaction = false;
-  try {
-    if (!BeginTransaction()) {
-      strError = LoadResMessage(kMsgCustomBothLocked);
-      return false;
-    }
-    bInTransaction = true;
+  return RunHandlerTransaction(true, kMsgCustomBothLocked, strError, [&] {
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
                    true);
-    bInTransaction = false;
-    if (!CommitTransaction()) {
-      RollbackTransaction();
-      strError = LoadResMessage(kMsgCustomBothLocked);
-      return false;
-    }
     return true;
-  } catch (...) {
-    strError = CurrentError().description;
-    if (bInTransaction) RollbackTransaction();
-    return false;
-  }
+  });
 }
 
 bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {

@@ -8,11 +8,12 @@
 // status; on a machine that never had a logon event it first logs on an
 // anonymous user, so the downtime has someone to belong to. The idle command
 // runs the end handler of the running activity. Each handler runs in its own
-// transaction (RunInHandlerTransaction); a command the cycle status lock
+// transaction (RunHandlerTransaction); a command the cycle status lock
 // filters returns false with an empty error text. Processing thread only.
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/command_types.h"
 #include "library/cycle_status_lock_rules.h"
 #include "library/error_text.h"
 #include "library/extended_error_log.h"
@@ -27,13 +28,6 @@ constexpr int32_t kMsgMachineDowntimeStartLocked = 115;
 constexpr int32_t kMsgMachineDowntimeEndLocked = 116;
 constexpr int32_t kMsgUserDowntimeStartLocked = 117;
 constexpr int32_t kMsgUserDowntimeEndLocked = 118;
-
-constexpr int32_t kTypeLogon = 4;
-constexpr int32_t kTypeSetup = 8;
-constexpr int32_t kTypeCycle = 9;
-constexpr int32_t kTypeTeardown = 10;
-constexpr int32_t kTypeMachineDowntime = 11;
-constexpr int32_t kTypeUserDowntime = 12;
 
 constexpr int32_t kMachineDowntime = 0;
 constexpr int32_t kUserDowntime = 1;
@@ -66,94 +60,99 @@ bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, i
     strError = CurrentError().description;
     return false;
   }
-  return RunInHandlerTransaction(
-      kMsgMachineDowntimeStartLocked, strError, [&](std::string& strStepError) {
-        const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-        if (!StopEventsOfTypes(lMachineID, {kTypeSetup, kTypeCycle, kTypeTeardown},
-                               dtCurrentTime)) {
-          strStepError = LoadResMessage(kMsgMachineDowntimeStartLocked);
-          return HandlerOutcome::kFailed;
-        }
-        AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                       GetCommandIDForType(kTypeMachineDowntime), strCodeNumber, dtCurrentTime,
-                       false);
-        // The previous machine downtime ends where the new one begins.
-        CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
-        StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime);
-        AddDowntimeRow(lMachineDataID, kMachineDowntime, lCodeID, strCodeNumber, dtCurrentTime);
-        SetMachineStatus(lMachineID, kStatusDowntime, dtCurrentTime);
-        return HandlerOutcome::kDone;
-      });
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgMachineDowntimeStartLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!StopEventsOfTypes(lMachineID,
+                           {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
+                           dtCurrentTime)) {
+      strError = LoadResMessage(kMsgMachineDowntimeStartLocked);
+      return HandlerOutcome::kFailed;
+    }
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kMachineDowntime), strCodeNumber, dtCurrentTime,
+                   false);
+    // The previous machine downtime ends where the new one begins.
+    CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
+    StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime);
+    AddDowntimeRow(lMachineDataID, kMachineDowntime, lCodeID, strCodeNumber, dtCurrentTime);
+    SetMachineStatus(lMachineID, kStatusDowntime, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
 }
 
-bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                                       const dbaccess::DateTime& dtCurrentTime,
+bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                       int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                                        std::string& strError) {
-  return RunInHandlerTransaction(
-      kMsgMachineDowntimeEndLocked, strError, [&](std::string& strStepError) {
-        const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-        if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
-          return HandlerOutcome::kIgnored;
-        }
-        if (!StopEventsOfTypes(lMachineID, {kTypeMachineDowntime}, dtCurrentTime)) {
-          strStepError = LoadResMessage(kMsgMachineDowntimeEndLocked);
-          return HandlerOutcome::kFailed;
-        }
-        CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
-        dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
-        if (!rs->Eof()) {
-          StartIdleIfNotRunning(*rs, dtCurrentTime);
-          if (rs->EditPending()) rs->Update();
-        }
-        CloseRecordset(rs);
-        SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
-        return HandlerOutcome::kDone;
-      });
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgMachineDowntimeEndLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
+      return HandlerOutcome::kIgnored;
+    }
+    if (!StopEventsOfTypes(lMachineID, {commandtype::kMachineDowntime}, dtCurrentTime)) {
+      strError = LoadResMessage(kMsgMachineDowntimeEndLocked);
+      return HandlerOutcome::kFailed;
+    }
+    CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    if (!rs->Eof()) {
+      StartIdleIfNotRunning(*rs, dtCurrentTime);
+      if (rs->EditPending()) rs->Update();
+    }
+    CloseRecordset(rs);
+    SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
 }
 
 bool CKorvex7Obj::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                       int32_t lMachineID, const std::string& strCodeNumber,
                                       const dbaccess::DateTime& dtCurrentTime,
                                       std::string& strError) {
-  return RunInHandlerTransaction(
-      kMsgUserDowntimeStartLocked, strError, [&](std::string& strStepError) {
-        // A machine event row of the logon command stays after its event has
-        // ended, so only a machine that never had a logon gets the anonymous one.
-        dbaccess::RecordsetPtr rsLogon =
-            OpenQuery("select * from T_SFC_MACHINE_EVENT " + voltrane::NoLockHint(m_lDatabaseType) +
-                      " where MACHINE_ID = " + std::to_string(lMachineID) +
-                      " and COMMAND_ID = " + std::to_string(GetCommandIDForType(kTypeLogon)));
-        const bool bHadLogon = !rsLogon->Eof();
-        CloseRecordset(rsLogon);
-        if (!bHadLogon && !DoLogonStart(lDeptID, lLocationID, lGroupID, lMachineID, "",
-                                        dtCurrentTime, strStepError, true)) {
-          return HandlerOutcome::kFailed;
-        }
-        const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-        AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                       GetCommandIDForType(kTypeUserDowntime), strCodeNumber, dtCurrentTime, false);
-        CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
-        StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityUserDowntime);
-        AddDowntimeRow(lMachineDataID, kUserDowntime,
-                       GetDowntimeCodeID(strCodeNumber, kUserDowntime), strCodeNumber,
-                       dtCurrentTime);
-        return HandlerOutcome::kDone;
-      });
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgUserDowntimeStartLocked, strError, [&] {
+    // A machine event row of the logon command stays after its event has
+    // ended, so only a machine that never had a logon gets the anonymous one.
+    dbaccess::RecordsetPtr rsLogon =
+        OpenQuery("select * from T_SFC_MACHINE_EVENT " + voltrane::NoLockHint(m_lDatabaseType) +
+                  " where MACHINE_ID = " + std::to_string(lMachineID) +
+                  " and COMMAND_ID = " + std::to_string(GetCommandIDForType(commandtype::kLogon)));
+    const bool bHadLogon = !rsLogon->Eof();
+    CloseRecordset(rsLogon);
+    if (!bHadLogon && !DoLogonStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
+                                    strError, true)) {
+      return HandlerOutcome::kFailed;
+    }
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kUserDowntime), strCodeNumber, dtCurrentTime,
+                   false);
+    CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
+    StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityUserDowntime);
+    AddDowntimeRow(lMachineDataID, kUserDowntime, GetDowntimeCodeID(strCodeNumber, kUserDowntime),
+                   strCodeNumber, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
 }
 
-bool CKorvex7Obj::DoUserDowntimeEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                                    const dbaccess::DateTime& dtCurrentTime,
+bool CKorvex7Obj::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                                     std::string& strError) {
-  return RunInHandlerTransaction(
-      kMsgUserDowntimeEndLocked, strError, [&](std::string& strStepError) {
-        const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-        if (!StopEventsOfTypes(lMachineID, {kTypeUserDowntime}, dtCurrentTime)) {
-          strStepError = LoadResMessage(kMsgUserDowntimeEndLocked);
-          return HandlerOutcome::kFailed;
-        }
-        CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
-        return HandlerOutcome::kDone;
-      });
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgUserDowntimeEndLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
+      strError = LoadResMessage(kMsgUserDowntimeEndLocked);
+      return HandlerOutcome::kFailed;
+    }
+    CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
 }
 
 bool CKorvex7Obj::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,

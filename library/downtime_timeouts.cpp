@@ -14,13 +14,12 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/command_types.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 
 namespace {
 
-constexpr int32_t kTypeMachineDowntime = 11;
-constexpr int32_t kTypeUserDowntime = 12;
 // The first check of an object runs at once.
 constexpr int64_t kFirstCheckBackdateMinutes = 1000;
 constexpr int64_t kMinutesBetweenChecks = 1;
@@ -54,8 +53,8 @@ bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTim
     return true;
   }
   const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
-  const int32_t lMachineDowntimeID = GetCommandIDForType(kTypeMachineDowntime);
-  const int32_t lUserDowntimeID = GetCommandIDForType(kTypeUserDowntime);
+  const int32_t lMachineDowntimeID = GetCommandIDForType(commandtype::kMachineDowntime);
+  const int32_t lUserDowntimeID = GetCommandIDForType(commandtype::kUserDowntime);
   dbaccess::RecordsetPtr rs =
       OpenQuery("select START_TIME, DT_MAX, ev.MACHINE_ID, ev.COMMAND_ID from T_SFC_EVENT ev " +
                 hint + "," + " T_SFC_MACHINE_EVENT me " + hint + ", " +
@@ -95,12 +94,10 @@ bool CKorvex7Obj::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
   GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
   // An end the cycle status lock drops is no failure: it has no error text.
-  RunAsMachineCommand(lDeptID, lLocationID, lGroupID, lMachineID, [&] {
-    if (bMachineDowntime) {
-      DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
-    } else {
-      DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
-    }
-  });
+  if (bMachineDowntime) {
+    DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  } else {
+    DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  }
   return strError.empty();
 }

@@ -37,14 +37,17 @@ std::string Text(const DateTime& dtValue) { return FormatSQLDateTime(dtValue); }
 
 }  // namespace
 
-bool CKorvex7Obj::HandleExpiredShifts(int32_t lMachineID, const DateTime& dtTime,
+bool CKorvex7Obj::HandleExpiredShifts(const MachineKeys& machine, const DateTime& dtTime,
                                       int32_t& lMachineDataID, bool bOwnTransaction) {
-  if (!bOwnTransaction) return BringRecordsUpTo(lMachineID, dtTime, lMachineDataID, false);
+  if (!bOwnTransaction) return BringRecordsUpTo(machine, dtTime, lMachineDataID, false);
   if (!BeginTransaction()) return false;
   try {
-    if (!BringRecordsUpTo(lMachineID, dtTime, lMachineDataID, true)) return false;
+    if (!BringRecordsUpTo(machine, dtTime, lMachineDataID, true)) return false;
     CommitTransaction();
     return true;
+  } catch (const OutOfOrderRow&) {
+    RollbackTransaction();
+    throw;
   } catch (...) {
     const ErrorInfo error = CurrentError();
     RollbackTransaction();
@@ -52,8 +55,9 @@ bool CKorvex7Obj::HandleExpiredShifts(int32_t lMachineID, const DateTime& dtTime
   }
 }
 
-bool CKorvex7Obj::BringRecordsUpTo(int32_t lMachineID, const DateTime& dtTime,
+bool CKorvex7Obj::BringRecordsUpTo(const MachineKeys& machine, const DateTime& dtTime,
                                    int32_t& lMachineDataID, bool bOwnTransaction) {
+  const int32_t lMachineID = machine.lMachineID;
   WriteExtendedErrorLog("HandleExpiredShifts(lMachineID=" + std::to_string(lMachineID) + ", dt " +
                         Text(dtTime) + "):");
   ShiftPass pass = ReadCurrentShiftRecord(lMachineID, dtTime);
@@ -72,7 +76,7 @@ bool CKorvex7Obj::BringRecordsUpTo(int32_t lMachineID, const DateTime& dtTime,
       }
     }
     bComputeFirst = true;
-    lMachineDataID = CloseRecordAtBoundary(lMachineID, pass);
+    lMachineDataID = CloseRecordAtBoundary(machine, pass);
     if (bOwnTransaction) {
       CommitTransaction();
       if (!BeginTransaction()) return false;
@@ -134,7 +138,7 @@ CKorvex7Obj::ShiftPass CKorvex7Obj::ReadCurrentShiftRecord(int32_t lMachineID,
 
 void CKorvex7Obj::RefuseOutOfOrder(const ShiftPass& pass, const DateTime& dtTime) {
   if (TruncateToSeconds(dtTime) < TruncateToSeconds(pass.dtLatest)) {
-    throw ComError(kErrOutOfOrder, kSource, kOutOfOrderText);
+    throw OutOfOrderRow();
   }
 }
 
@@ -156,7 +160,8 @@ void CKorvex7Obj::ComputeBoundary(int32_t lMachineID, ShiftPass& pass) {
   WriteExtendedErrorLog("Next Shift Start = " + Text(pass.dtBoundary));
 }
 
-int32_t CKorvex7Obj::CloseRecordAtBoundary(int32_t lMachineID, ShiftPass& pass) {
+int32_t CKorvex7Obj::CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass) {
+  const int32_t lMachineID = machine.lMachineID;
   const DateTime dtBoundary = pass.dtBoundary;
   DateTime dtChartDate, dtShiftStart, dtShiftStop;
   int32_t lNewShiftID = -1;
@@ -188,8 +193,8 @@ int32_t CKorvex7Obj::CloseRecordAtBoundary(int32_t lMachineID, ShiftPass& pass) 
     lCurrentID = -1;
   }
   if (lNextID == -1) {
-    lNextID = CreateNextMachineDataRecord(lCurrentID, MachineDataSplitKind::Shift, dtBoundary,
-                                          lNewShiftID, dtShiftStop);
+    lNextID = CreateNextMachineDataRecord(machine, lCurrentID, MachineDataSplitKind::Shift,
+                                          dtBoundary, lNewShiftID, dtShiftStop);
   }
   const DateTime dtNextBoundary = WriteShiftOfNextRecord(
       lMachineID, lNextID, pass, lNewShiftID, bIsSwing, dtBoundary, dtShiftStop, dtChartDate);

@@ -43,7 +43,8 @@ bool CKorvex7Obj::FailedRowsTableReady() {
   return m_bFailedRowsTableReady;
 }
 
-void CKorvex7Obj::RecordFailedRow(int32_t lMDCLogID, std::string& strError) {
+void CKorvex7Obj::RecordFailedRow(const LogEntry& entry, const std::string& strError) {
+  const int32_t lMDCLogID = entry.lMDCLogID;
   // The caller's text stays the handler's own: callers compare it. Which row
   // failed is kept in the table, where `korvex7 process` and `count --failing`
   // read it.
@@ -65,8 +66,8 @@ void CKorvex7Obj::RecordFailedRow(int32_t lMDCLogID, std::string& strError) {
     ExecuteSQL(std::string("insert into ") + kFailedRowsTable +
                    " (MDC_LOG_ID, MACHINE_ID, COMMAND_ID, COMMAND_TIME_CODE, ERROR_TEXT, "
                    "LAST_ATTEMPT, ATTEMPTS) values (" +
-                   key + ", " + std::to_string(m_lMachineID) + ", " + std::to_string(m_lCommandID) +
-                   ", " + std::to_string(m_lCommandTimeCode) + ", " + quoted + ", " + now + ", 1)",
+                   key + ", " + std::to_string(entry.machine.lMachineID) + ", " + std::to_string(entry.lCommandID) +
+                   ", " + std::to_string(entry.lCommandTimeCode) + ", " + quoted + ", " + now + ", 1)",
                strIgnored);
     // Records of rows that have left the log since tell nothing any more.
     ExecuteSQL(std::string("delete from ") + kFailedRowsTable +

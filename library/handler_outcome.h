@@ -1,9 +1,10 @@
-// What the steps of an activity handler ended with. RunInHandlerTransaction
-// (activity_transaction.cpp) runs them in the handler's transaction: begin,
+// What the steps of a handler ended with. RunHandlerTransaction
+// (handler_transaction.cpp) runs them in the handler's transaction: begin,
 // run, commit. A begin or commit that fails even after its retries gives
 // the handler's "database is currently locked" message; any exception from
-// the steps rolls back and gives the error's description, which is how an
-// out-of-order row reaches the dispatcher. Processing thread only.
+// the steps rolls back and gives the error's description (an out-of-order
+// refusal is also noted by its type for the dispatcher). Processing thread
+// only.
 #ifndef VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
 #define VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
 

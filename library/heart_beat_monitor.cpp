@@ -16,6 +16,7 @@
 
 #include "dbaccess/dialect.h"
 #include "dbaccess/sql_builder.h"
+#include "library/command_types.h"
 #include "library/error_text.h"
 #include "library/korvex7_obj.h"
 
@@ -23,12 +24,6 @@ namespace {
 
 constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
 constexpr int32_t kOptionReturnToPreviousStateSeconds = 19;
-
-constexpr int32_t kTypeSetup = 8;
-constexpr int32_t kTypeCycle = 9;
-constexpr int32_t kTypeTeardown = 10;
-constexpr int32_t kTypeMachineDowntime = 11;
-constexpr int32_t kTypeIdle = 16;
 
 constexpr int32_t kTimeCodeStart = 0;
 
@@ -105,8 +100,9 @@ std::string CKorvex7Obj::GetCommandIDList(const std::vector<int32_t>& alCommandT
   return strList;
 }
 
-bool CKorvex7Obj::RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                                  std::string& strError) {
+bool CKorvex7Obj::RecordHeartBeat(const LogEntry& row, std::string& strError) {
+  const int32_t lMachineID = row.machine.lMachineID;
+  const dbaccess::DateTime& dtTime = row.dtTime;
   strError.clear();
   try {
     if (m_lLateHeartBeatDowntimeCodeID == -1) {
@@ -125,7 +121,7 @@ bool CKorvex7Obj::RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& 
       dbaccess::DateTime dtStatusDate;
       if (FindLateHeartBeatDowntime(lMachineID, lCodeID, dtStatusDate) > 0 &&
           lCodeID == m_lLateHeartBeatDowntimeCodeID &&
-          !LeaveLateHeartBeatDowntime(lMachineID, dtTime, dtStatusDate, strError)) {
+          !LeaveLateHeartBeatDowntime(row, dtStatusDate, strError)) {
         return false;
       }
     }
@@ -158,13 +154,15 @@ int32_t CKorvex7Obj::FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCod
   return lRows;
 }
 
-bool CKorvex7Obj::LeaveLateHeartBeatDowntime(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+bool CKorvex7Obj::LeaveLateHeartBeatDowntime(const LogEntry& row,
                                              const dbaccess::DateTime& dtStatusDate,
                                              std::string& strError) {
+  const int32_t lMachineID = row.machine.lMachineID;
+  const dbaccess::DateTime& dtTime = row.dtTime;
   int32_t lReturnSeconds = 0;
   GetNumOption(kOptionReturnToPreviousStateSeconds, lReturnSeconds);
   if (lReturnSeconds != 0 && !(dtStatusDate.AddSeconds(lReturnSeconds) < dtTime)) {
-    if (PostPreviousActivity(lMachineID, dtTime, strError)) return strError.empty();
+    if (PostPreviousActivity(row, strError)) return strError.empty();
   }
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
   GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
@@ -172,10 +170,11 @@ bool CKorvex7Obj::LeaveLateHeartBeatDowntime(int32_t lMachineID, const dbaccess:
   return strError.empty();
 }
 
-bool CKorvex7Obj::PostPreviousActivity(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                                       std::string& strError) {
-  const int32_t lDowntimeCommandID = GetCommandIDForType(kTypeMachineDowntime);
-  const std::string strList = GetCommandIDList({kTypeSetup, kTypeCycle, kTypeTeardown, kTypeIdle}) +
+bool CKorvex7Obj::PostPreviousActivity(const LogEntry& row, std::string& strError) {
+  const int32_t lMachineID = row.machine.lMachineID;
+  const int32_t lDowntimeCommandID = GetCommandIDForType(commandtype::kMachineDowntime);
+  const std::string strList = GetCommandIDList({commandtype::kSetup, commandtype::kCycle,
+                                                commandtype::kTeardown, commandtype::kIdle}) +
                               "," + std::to_string(lDowntimeCommandID);
   dbaccess::RecordsetPtr rs = OpenQuery(
       voltrane::GetTop(m_lDatabaseType, 2,
@@ -193,27 +192,16 @@ bool CKorvex7Obj::PostPreviousActivity(int32_t lMachineID, const dbaccess::DateT
       rows[1].vStopTime.ToDateTime() != rows[0].vStartTime.ToDateTime()) {
     return false;
   }
+  // The activity's start again, for the row's machine; it keeps the row's
+  // group and time stamp.
   const EventRow& previous = rows[1];
-  PostHeartbeatCommand(previous.lCommandID, kTimeCodeStart, previous.lDeptID, previous.lLocationID,
-                       previous.lGroupID, lMachineID, previous.strParam, dtTime, strError);
+  LogEntry command = row;
+  command.lMDCLogID = -1;
+  command.lCommandID = previous.lCommandID;
+  command.lCommandTimeCode = kTimeCodeStart;
+  command.machine.lDeptID = previous.lDeptID;
+  command.machine.lLocationID = previous.lLocationID;
+  command.strParam = previous.strParam;
+  PostHeartbeatCommand(command, strError);
   return true;
-}
-
-void CKorvex7Obj::RunAsMachineCommand(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, const std::function<void()>& call) {
-  struct Saved {
-    CKorvex7Obj& obj;
-    int32_t d, l, g, m;
-    ~Saved() {
-      obj.m_lDeptID = d;
-      obj.m_lLocationID = l;
-      obj.m_lGroupID = g;
-      obj.m_lMachineID = m;
-    }
-  } saved{*this, m_lDeptID, m_lLocationID, m_lGroupID, m_lMachineID};
-  m_lDeptID = lDeptID;
-  m_lLocationID = lLocationID;
-  m_lGroupID = lGroupID;
-  m_lMachineID = lMachineID;
-  call();
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/command_types.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
 #include "library/string_table.h"
@@ -17,14 +18,12 @@ namespace {
 
 constexpr int32_t kMsgJobStartLocked = 105;
 constexpr int32_t kMsgJobEndLocked = 106;
-constexpr int32_t kJobType = 5;
 constexpr int32_t kOptJobStartsPart = 1;
 constexpr int32_t kOptJobEndFinishes = 24;
 constexpr int32_t kOptJobStartReleases = 26;
 constexpr int32_t kTableJob = 50;
 constexpr int32_t kActionJobFinished = 40;
 constexpr int32_t kActionJobReleased = 56;
-constexpr const char* kNoCurrentPart = "AutoJobCreate: No currently selected part for this machine";
 
 // A sum that reads null (no count at all) is no quantity.
 std::string QuantityText(const dbaccess::Variant& value) {
@@ -38,16 +37,19 @@ bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
                              const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kJobType),
-                   strJobNumber, dtCurrentTime, false);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime, false);
     int32_t lJobID = GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
-      if (!AutoJobCreate(dtCurrentTime, strJobNumber, lJobID, lMachineID, strError, lPartID)) {
-        // Without a part the job stays an unresolved number; any other
-        // outcome (option 9 off included) stores nothing.
-        if (strError != kNoCurrentPart) return false;
+      const JobCreation created =
+          AutoJobCreate(dtCurrentTime, strJobNumber, lJobID, lMachineID, strError, lPartID);
+      // Without a part the job stays an unresolved number; any other
+      // outcome (option 9 off included) stores nothing.
+      if (created == JobCreation::kNotCreated) return false;
+      if (created == JobCreation::kNoCurrentPart) {
         strError.clear();
         lJobID = -1;
       }
@@ -110,8 +112,9 @@ bool CKorvex7Obj::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
     return false;
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kJobType), dtCurrentTime, 1)) {
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kJob), dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgJobEndLocked);
       return false;
     }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dbaccess/variant.h"
+#include "library/export.h"
 
 class _CKorvex7Obj {
  public:
@@ -63,9 +64,9 @@ extern "C" {
 // 0 on success; 0x80040154 (class not registered) for an unknown ProgID or
 // CLSID; 0x80004002 (no such interface) for an unknown interface id;
 // 0x80070057 for a null argument. Names compare without regard to case.
-int32_t Korvex7CreateObject(const char* prog_id_or_clsid, const char* interface_id,
-                            _CKorvex7Obj** object);
-void Korvex7ReleaseObject(_CKorvex7Obj* object);
+VOLTRANE_EXPORT int32_t Korvex7CreateObject(const char* prog_id_or_clsid, const char* interface_id,
+                                            _CKorvex7Obj** object);
+VOLTRANE_EXPORT void Korvex7ReleaseObject(_CKorvex7Obj* object);
 }
 
 #endif  // VOLTRANE_LIBRARY_KORVEX7_H_

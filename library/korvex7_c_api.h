@@ -13,6 +13,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "library/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -20,18 +22,18 @@ extern "C" {
 typedef struct korvex7_handle korvex7_handle;
 
 /* NULL when the object cannot be created. */
-korvex7_handle* korvex7_create(void);
-void korvex7_destroy(korvex7_handle* handle);
+VOLTRANE_EXPORT korvex7_handle* korvex7_create(void);
+VOLTRANE_EXPORT void korvex7_destroy(korvex7_handle* handle);
 
-int korvex7_connect(korvex7_handle* handle, const char* connection_string, int32_t database_type,
+VOLTRANE_EXPORT int korvex7_connect(korvex7_handle* handle, const char* connection_string, int32_t database_type,
                     char* error, size_t error_size);
-int korvex7_is_connected(korvex7_handle* handle);
-int korvex7_append2(korvex7_handle* handle, const char* machine_number, int32_t command_type_code,
+VOLTRANE_EXPORT int korvex7_is_connected(korvex7_handle* handle);
+VOLTRANE_EXPORT int korvex7_append2(korvex7_handle* handle, const char* machine_number, int32_t command_type_code,
                     const char* param, int32_t command_time_code, char* error, size_t error_size);
 /* 1 when a log row was processed; 0 with "" in `error` when the log is empty. */
-int korvex7_do_next(korvex7_handle* handle, char* error, size_t error_size);
+VOLTRANE_EXPORT int korvex7_do_next(korvex7_handle* handle, char* error, size_t error_size);
 /* The number of rows waiting in the log, or -1 with the error text. */
-int32_t korvex7_log_count(korvex7_handle* handle, char* error, size_t error_size);
+VOLTRANE_EXPORT int32_t korvex7_log_count(korvex7_handle* handle, char* error, size_t error_size);
 
 #ifdef __cplusplus
 }

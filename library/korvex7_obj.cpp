@@ -6,6 +6,7 @@
 // object's clock. One thread at a time.
 #include "library/korvex7_obj.h"
 
+#include "dbaccess/database_kind.h"
 #include "dbaccess/db_error.h"
 #include "library/error_text.h"
 #include "library/extended_error_log.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr int64_t kConnectRetryMilliseconds = 5000;
 constexpr int64_t kConnectDeadlineMinutes = 5;
 constexpr int kCommandTimeoutSeconds = 120;
-constexpr int32_t kSqlServer = 2;
 constexpr const char* kProbeSql = "select PTYPE_ID from T_VMES_PTYPE where PTYPE_ID = 0";
 
 }  // namespace
@@ -104,7 +104,9 @@ bool CKorvex7Obj::ConnectToDatabase(const std::string& strConnectionString, int3
 }
 
 std::string CKorvex7Obj::GetConnectionString() {
-  if (m_oDBConnection && m_lDatabaseType == kSqlServer) return m_oDBConnection->ConnectionString();
+  if (m_oDBConnection && m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+    return m_oDBConnection->ConnectionString();
+  }
   return m_strConnectionString;
 }
 

@@ -8,6 +8,12 @@
 // shared services every feature of the library builds on; they live in files
 // named after their concept (sql_helpers.cpp, transactions.cpp, ...).
 //
+// The row being processed is a value (LogEntry, log_entry.h): the loop reads
+// it, ProcessCommand hands its parts to the handler, and nothing of it is
+// kept after the row; the loop acts on ProcessCommand's RowOutcome. Every
+// handler runs in RunHandlerTransaction, their one error path. The README's
+// layout section maps the files to the way of one row.
+//
 // Failures: operations with a strError argument return false with a text;
 // ConnectToDatabase, GetConnectionString and the operations without strError
 // let unexpected failures escape as ComError; IsConnected never fails.
@@ -36,9 +42,16 @@
 #include "library/command_dispatch_table.h"
 #include "library/heart_beat_info.h"
 #include "library/korvex7.h"
+#include "library/log_entry.h"
 #include "library/machine_data_kinds.h"
+#include "library/row_outcome.h"
 
 enum class HandlerOutcome;  // handler_outcome.h
+
+// What AutoJobCreate did. Without any part to give the job the result is
+// kNoCurrentPart (its text in strError), which the job handler takes as "the
+// job stays a number", not as a failure.
+enum class JobCreation { kCreated, kNotCreated, kNoCurrentPart };
 
 class CKorvex7Obj : public _CKorvex7Obj {
  public:
@@ -115,12 +128,17 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool BeginTransaction(int32_t lAttempt = 1);
   bool CommitTransaction(int32_t lAttempt = 1);
   bool RollbackTransaction(int32_t lAttempt = 1);
-  // Runs one handler's work (handler_transaction.cpp). With bOwnTransaction
-  // it begins a transaction first (failing that: message lLockedMessageID)
-  // and commits after a body that returned true (failing that: rolled back,
-  // same message); a body that returned false (strError set by it) or threw
-  // is rolled back, a thrown error's description becoming strError. Without
-  // bOwnTransaction the caller's transaction is left to the caller.
+  // Runs one handler's work (handler_transaction.cpp), the one error path
+  // of every handler. With bOwnTransaction it begins a transaction first
+  // (failing that: message lLockedMessageID) and commits after a body that
+  // ended kDone or kIgnored (failing that: rolled back, same message); a body
+  // that ended kFailed (strError set by it) or threw is rolled back, a thrown
+  // error's description becoming strError. Without bOwnTransaction the
+  // caller's transaction is left to the caller. True only for kDone; an
+  // ignored command (see handler_outcome.h) returns false with an empty text.
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<HandlerOutcome()>& body);
+  // The same for a body that either succeeds (true) or fails (false).
   bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
                              const std::function<bool()>& body);
 
@@ -167,8 +185,9 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool AutoOpCreate(const std::string& strOpNumber, int32_t& lOpID, int32_t lMachineID,
                     std::string& strError);
   // lPartID -1: the part of the machine's current record is used.
-  bool AutoJobCreate(const dbaccess::DateTime& dtTimeStamp, const std::string& strJobNumber,
-                     int32_t& lJobID, int32_t lMachineID, std::string& strError, int32_t& lPartID);
+  JobCreation AutoJobCreate(const dbaccess::DateTime& dtTimeStamp, const std::string& strJobNumber,
+                            int32_t& lJobID, int32_t lMachineID, std::string& strError,
+                            int32_t& lPartID);
   int32_t CreateAsset(int32_t lTargetID, int32_t lTableCode);
   // Ids of -1 are written as null; lUserID -1 leaves USER_ID unset.
   void WriteHistory(int32_t lTargetID, int32_t lTableCode, int32_t lActionCode,
@@ -229,16 +248,13 @@ class CKorvex7Obj : public _CKorvex7Obj {
 
   // Command dispatch, event records and the processing loop
   // (command_dispatch.cpp, event_records.cpp, custom_commands.cpp,
-  // processing_loop.cpp). ProcessCommand with rsLog set reads the cache's
-  // current row into the current log entry and releases the cache when the
-  // row cannot go on (history copy, refresh or out-of-order failure); with
-  // rsLog null it runs the handler of the current log entry (a synthetic
-  // command) and returns false. Database errors outside the handlers escape.
-  bool ProcessCommand(dbaccess::RecordsetPtr& rsLog, int32_t& lMDCLogID, std::string& strError);
-  void PostHeartbeatCommand(int32_t lCommandID, int32_t lCommandTimeCode, int32_t lDeptID,
-                            int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                            const std::string& strParam, const dbaccess::DateTime& dtTime,
-                            std::string& strError);
+  // processing_loop.cpp). ProcessCommand runs one log row, read by the loop;
+  // what the loop does with the row is its result (see row_outcome.h).
+  // PostHeartbeatCommand runs the handler of a synthetic command; a failure
+  // is traced, the handler's text handed over. Database errors outside the
+  // handlers escape.
+  RowOutcome ProcessCommand(const LogEntry& entry, std::string& strError);
+  void PostHeartbeatCommand(const LogEntry& command, std::string& strError);
   // Opens an event (ending the open one of the same command and machine);
   // returns its key, 0 for a "both" event on SQL Server. Throws ComError
   // (source "AddEventRecord") naming the step that failed.
@@ -266,24 +282,15 @@ class CKorvex7Obj : public _CKorvex7Obj {
   const std::string& DesignatedPC() const { return m_strDesignatedPC; }
   void SetComputerName(const std::string& strName) { m_strComputerName = strName; }
   const dbaccess::RecordsetPtr& BatchCache() const { return m_rsLog; }
-  // The current log entry, as ProcessCommand read it.
-  struct CurrentLogEntry {
-    int32_t lCommandID, lCommandTimeCode, lDeptID, lLocationID, lGroupID, lMachineID;
-    std::string strParam;
-    dbaccess::DateTime dtCurrentTime;
-  };
-  CurrentLogEntry GetCurrentLogEntry() const {
-    return {m_lCommandID, m_lCommandTimeCode, m_lDeptID,  m_lLocationID,
-            m_lGroupID,   m_lMachineID,       m_strParam, m_dtCurrentTime};
-  }
 
   // Machine data records (machine_data_records.cpp, machine_data_validation.cpp,
   // machine_status.cpp). They run inside the calling handler's transaction
   // and let database errors reach it (DbError or ComError).
   // lShiftID and dtShiftEnd are passed by the expired-shift handling only and
   // never reach the new record, whose caller writes the shift columns itself.
-  int32_t CreateNextMachineDataRecord(int32_t lPrevMachineDataID, MachineDataSplitKind eKind,
-                                      const dbaccess::DateTime& dtTime,
+  // A machine's first record (no previous one) takes the keys of `machine`.
+  int32_t CreateNextMachineDataRecord(const MachineKeys& machine, int32_t lPrevMachineDataID,
+                                      MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
                                       std::optional<int32_t> lShiftID = std::nullopt,
                                       std::optional<dbaccess::DateTime> dtShiftEnd = std::nullopt);
   void PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
@@ -299,7 +306,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
                                  const std::function<void(dbaccess::Recordset&)>& writeNew);
   // Brings the machine's records up to dtTime (inside the caller's
   // transaction) and returns the id of the record current afterwards.
-  int32_t GetCurrentMachineDataID(int32_t lMachineID, const dbaccess::DateTime& dtTime);
+  // Throws OutOfOrderRow for a time older than the machine has recorded.
+  int32_t GetCurrentMachineDataID(const MachineKeys& machine, const dbaccess::DateTime& dtTime);
   // Opens "select * from T_SFC_MACHINE_DATA ... where MACHINE_DATA_ID = id".
   dbaccess::RecordsetPtr OpenMachineDataRecord(int32_t lMachineDataID);
   void SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID);
@@ -333,12 +341,12 @@ class CKorvex7Obj : public _CKorvex7Obj {
     std::string strUserName;
     std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
   };
-  bool BringRecordsUpTo(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+  bool BringRecordsUpTo(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
                         int32_t& lMachineDataID, bool bOwnTransaction);
   ShiftPass ReadCurrentShiftRecord(int32_t lMachineID, const dbaccess::DateTime& dtTime);
   void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
   void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);
-  int32_t CloseRecordAtBoundary(int32_t lMachineID, ShiftPass& pass);
+  int32_t CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass);
   dbaccess::DateTime WriteShiftOfNextRecord(int32_t lMachineID, int32_t lNextID, ShiftPass& pass,
                                             int32_t lNewShiftID, bool bIsSwing,
                                             const dbaccess::DateTime& dtBoundary,
@@ -391,7 +399,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
                          bool bTransactionOpen);
   // Begins a transaction unless bTransactionOpen (and sets it); a failure,
   // the begin's included, escapes as an exception for the caller to report.
-  bool FindSerialOnOtherMachine(const std::string& strSerialNo, int32_t lMachineID,
+  bool FindSerialOnOtherMachine(const std::string& strSerialNo, const MachineKeys& machine,
                                 const dbaccess::DateTime& dtCurrentTime, bool& bTransactionOpen,
                                 int32_t& lOtherMachineID);
   // Steps shared by these handlers, in the files of the handlers they serve.
@@ -465,13 +473,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
   std::string CurrentDowntimeQueryText();
   bool IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind, int32_t lDowntimeCodeID,
                        const std::string& strEndName);
-  // Shared steps of those handlers (activity_transaction.cpp,
-  // activity_handlers.cpp, activity_rows.cpp, part_count_handlers.cpp).
-  // RunInHandlerTransaction begins, runs `steps` and commits or rolls back
-  // (see handler_outcome.h); lLockedMessage is the string id of the
-  // handler's "database is currently locked" text.
-  bool RunInHandlerTransaction(int32_t lLockedMessage, std::string& strError,
-                               const std::function<HandlerOutcome(std::string&)>& steps);
+  // Shared steps of those handlers (activity_handlers.cpp,
+  // activity_rows.cpp, part_count_handlers.cpp).
   // Ends the open events of the commands of these type codes, in order;
   // false at the first that cannot be ended.
   bool StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
@@ -494,10 +497,10 @@ class CKorvex7Obj : public _CKorvex7Obj {
                                   std::string& strError);
   HandlerOutcome StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                int32_t lMachineID, int32_t lMachineDataID,
-                               const dbaccess::DateTime& dtCurrentTime,
-                               int32_t lLockedMessage, std::initializer_list<int32_t> alStopTypes,
-                               int32_t lActivity, std::string& strError);
-  bool EndActivity(int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                               const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+                               std::initializer_list<int32_t> alStopTypes, int32_t lActivity,
+                               std::string& strError);
+  bool EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
                    int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
                    std::string& strError);
   // With option 23 a count ends the open cycle event and starts the next;
@@ -507,8 +510,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // Runs a count's steps on the current record, after the part check.
   bool CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
                   const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
-                  const std::function<HandlerOutcome(int32_t, std::string&)>& count,
-                  std::string& strError);
+                  const std::function<HandlerOutcome(int32_t)>& count, std::string& strError);
 
   // Heartbeat and downtime-timeout monitor (heart_beat_monitor.cpp,
   // late_heart_beat_check.cpp, downtime_timeouts.cpp). The monitor changes
@@ -519,8 +521,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // RecordHeartBeat reports every error itself as "Error processing
   // heartbeat for Machine_id=..."; DoCheckForLateHeartBeats gives the failing
   // step after the error text; DoAutoEndDowntimes lets database errors escape.
-  virtual bool RecordHeartBeat(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                               std::string& strError);
+  virtual bool RecordHeartBeat(const LogEntry& row, std::string& strError);
   virtual bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                   std::string& strError);
   virtual bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
@@ -545,13 +546,13 @@ class CKorvex7Obj : public _CKorvex7Obj {
   void FillMissingStandardTimes(std::string& strError);
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
-  void HandleOutOfOrderRow(int32_t lMDCLogID, std::string& strError);
-  // Failed rows (failed_rows.cpp): records the failure of the current log
-  // entry and appends the row's identity to its error text. Never throws.
-  void RecordFailedRow(int32_t lMDCLogID, std::string& strError);
+  void HandleOutOfOrderRow(const LogEntry& entry, std::string& strError);
+  // Failed rows (failed_rows.cpp): records the failure of a log entry in the
+  // table of failed rows. Never throws.
+  void RecordFailedRow(const LogEntry& entry, const std::string& strError);
   bool FailedRowsTableReady();
-  bool RunCommandHandler(int32_t lCommandTypeCode, std::string& strError);
-  bool RunMachineStateHandler(CommandHandler handler, std::string& strError);
+  bool RunCommandHandler(const LogEntry& entry, std::string& strError);
+  bool RunMachineStateHandler(CommandHandler handler, const LogEntry& entry, std::string& strError);
   int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                     int32_t lMachineID, int32_t lCommandID,
                                     const std::string& strParam,
@@ -568,7 +569,7 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // Steps the loop and the dispatcher call around each row (expired_shifts.cpp,
   // the cycle status lock; the monitor's are declared with its block above).
   // Virtual so that tests can stand in for their outcomes (an out-of-order row).
-  virtual bool HandleExpiredShifts(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+  virtual bool HandleExpiredShifts(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
                                    int32_t& lMachineDataID, bool bOwnTransaction);
   virtual void LoadCycleStatusLocks();
 
@@ -579,19 +580,13 @@ class CKorvex7Obj : public _CKorvex7Obj {
   int32_t FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
                                     dbaccess::DateTime& dtStatusDate);
   // A late machine spoke again while in its late-heartbeat downtime.
-  bool LeaveLateHeartBeatDowntime(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                                  const dbaccess::DateTime& dtStatusDate, std::string& strError);
+  bool LeaveLateHeartBeatDowntime(const LogEntry& row, const dbaccess::DateTime& dtStatusDate,
+                                  std::string& strError);
   // Posts the start of the activity the late-heartbeat downtime ended; false
   // when the machine's latest events do not show such an activity.
-  bool PostPreviousActivity(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                            std::string& strError);
+  bool PostPreviousActivity(const LogEntry& row, std::string& strError);
   bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
                                   std::string& strStep, std::string& strError);
-  // Runs a handler call for a machine other than the log entry's as if its
-  // own command were being processed: the machine's first record takes its
-  // keys from the log entry. The log entry is restored afterwards.
-  void RunAsMachineCommand(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const std::function<void()>& call);
   void CountDowntimeTimeouts(const dbaccess::DateTime& dtTime);
   bool EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
                           const dbaccess::DateTime& dtTime, std::string& strError);
@@ -612,7 +607,6 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // connection class was tried instead.
   std::unique_ptr<voltrane::CDatabaseConnectionObj> m_oDBConnection;
   std::string m_strConnectionString;  // credentials still enciphered
-  dbaccess::DateTime m_dtCurrentTime;
 
   // Heartbeat and downtime-timeout monitor.
   bool m_bCheckHeartbeats = true;
@@ -624,21 +618,16 @@ class CKorvex7Obj : public _CKorvex7Obj {
 
   bool m_bLogDrained = false;
   bool m_bLastRowFailed = false;  // the last processed row left an error text
-  double m_sys_date_adjust = 0;  // days: database clock minus local clock
+  double m_sys_date_adjust = 0;   // days: database clock minus local clock
   bool m_bV12Database = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;     // none until built
   std::map<std::string, int32_t> m_dictDeleteQueue;   // "<MDC_LOG_ID>L" -> MDC_LOG_ID
   std::map<std::string, int32_t> m_dictCommandTypes;  // "<COMMAND_ID>C" -> type code
   std::array<int32_t, 18> m_alCommandIDs;             // type code -> COMMAND_ID, -1 unknown
 
-  // The log entry being processed.
-  int32_t m_lCommandID = 0;
-  int32_t m_lMachineID = 0;
-  int32_t m_lDeptID = 0;
-  int32_t m_lLocationID = 0;
-  int32_t m_lGroupID = 0;
-  int32_t m_lCommandTimeCode = 0;
-  std::string m_strParam;
+  // Set when a handler of the row was refused as out of order (the shift
+  // handling threw OutOfOrderRow); read by ProcessCommand for its result.
+  bool m_bOutOfOrderRefused = false;
 
   int32_t m_lHistoryDays = -1;  // -1 not yet read, 0 history off
   bool m_bFailedRowsTableReady = false;  // T_SFC_MDC_LOG_FAILURE seen to exist

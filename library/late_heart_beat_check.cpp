@@ -98,9 +98,7 @@ bool CKorvex7Obj::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   strStep = "generating automatic start of machine downtime for late HEARTBEAT, MACHINE_ID=" +
             strMachineID;
-  RunAsMachineCommand(lDeptID, lLocationID, lGroupID, lMachineID, [&] {
-    DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow,
-                           strError, true);
-  });
+  DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow, strError,
+                         true);
   return strError.empty();
 }

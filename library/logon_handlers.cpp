@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/command_types.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
 #include "library/string_table.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr int32_t kMsgLogonStartLocked = 103;
 constexpr int32_t kMsgLogonEndLocked = 104;
-constexpr int32_t kLogonType = 4;
-constexpr int32_t kUserDowntimeType = 12;
 constexpr const char* kUserDowntimeCode = "1";
 
 }  // namespace
@@ -27,13 +26,15 @@ bool CKorvex7Obj::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
                                bool bNoTransaction) {
   strError.clear();
   return RunHandlerTransaction(!bNoTransaction, kMsgLogonStartLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kUserDowntimeType), dtCurrentTime, 1)) {
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kUserDowntime),
+                          dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kLogonType),
-                   strUserName, dtCurrentTime, false);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kLogon), strUserName, dtCurrentTime, false);
     const int32_t lUserID = GetUserIDByName(strUserName);
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
     const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
@@ -55,13 +56,16 @@ bool CKorvex7Obj::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   });
 }
 
-bool CKorvex7Obj::DoLogonEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool CKorvex7Obj::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgLogonEndLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kLogonType), dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(kUserDowntimeType), dtCurrentTime, 1)) {
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kLogon), dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kUserDowntime),
+                          dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonEndLocked);
       return false;
     }

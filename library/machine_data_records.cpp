@@ -81,7 +81,8 @@ dbaccess::RecordsetPtr CKorvex7Obj::OpenMachineDataRecord(int32_t lMachineDataID
                    " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID));
 }
 
-int32_t CKorvex7Obj::CreateNextMachineDataRecord(int32_t lPrevMachineDataID,
+int32_t CKorvex7Obj::CreateNextMachineDataRecord(const MachineKeys& machine,
+                                                 int32_t lPrevMachineDataID,
                                                  MachineDataSplitKind eKind, const DateTime& dtTime,
                                                  std::optional<int32_t>, std::optional<DateTime>) {
   WriteExtendedErrorLog("CreateNextMachineDataRecord");
@@ -107,10 +108,11 @@ int32_t CKorvex7Obj::CreateNextMachineDataRecord(int32_t lPrevMachineDataID,
     row.emplace_back(c, bPrevious ? rsPrev->Fields(c).Value() : Variant::Null());
   }
   if (!bPrevious) {
-    row[1].second = m_lDeptID;
-    row[2].second = m_lLocationID;
-    row[3].second = m_lGroupID;
-    row[4].second = m_lMachineID;
+    // The machine's first record: its keys are those of the command.
+    row[1].second = machine.lDeptID;
+    row[2].second = machine.lLocationID;
+    row[3].second = machine.lGroupID;
+    row[4].second = machine.lMachineID;
   }
   row.emplace_back("STATUS_CODE", static_cast<int32_t>(MachineDataStatus::Open));
   row.emplace_back("IS_MANUAL", 0);
@@ -245,7 +247,8 @@ int32_t CKorvex7Obj::SplitMachineDataRecord(
   const int32_t lCurrentID = rsCurrent.Fields("MACHINE_DATA_ID").Value().ToLong();
   rsCurrent.Fields("STOP_TIME") = dtTime;
   rsCurrent.Update();
-  const int32_t lNewID = CreateNextMachineDataRecord(lCurrentID, eKind, dtTime);
+  // A split always has the current record to take the keys from.
+  const int32_t lNewID = CreateNextMachineDataRecord({}, lCurrentID, eKind, dtTime);
   dbaccess::RecordsetPtr rsNew = OpenMachineDataRecord(lNewID);
   writeNew(*rsNew);
   if (rsNew->EditPending()) rsNew->Update();
@@ -256,8 +259,8 @@ int32_t CKorvex7Obj::SplitMachineDataRecord(
   return lNewID;
 }
 
-int32_t CKorvex7Obj::GetCurrentMachineDataID(int32_t lMachineID, const DateTime& dtTime) {
+int32_t CKorvex7Obj::GetCurrentMachineDataID(const MachineKeys& machine, const DateTime& dtTime) {
   int32_t lMachineDataID = -1;
-  HandleExpiredShifts(lMachineID, dtTime, lMachineDataID, false);
+  HandleExpiredShifts(machine, dtTime, lMachineDataID, false);
   return lMachineDataID;
 }

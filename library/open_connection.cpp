@@ -7,6 +7,7 @@
 // diagnostic log on does not write credentials to disk.
 #include <string>
 
+#include "dbaccess/database_kind.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/mod_crypto.h"
 #include "dbaccess/provider_table.h"
@@ -16,8 +17,6 @@
 #include "library/message_text.h"
 
 namespace {
-
-constexpr int32_t kSqlServer = 2;
 
 // The connection string with the values of its password items replaced.
 std::string MaskPasswords(const std::string& connection_string) {
@@ -100,7 +99,7 @@ dbaccess::ConnectionPtr CKorvex7Obj::OpenConnection(const std::string& strConnec
                           strErrDescription);
     WriteExtendedErrorLog("tried connection string :" + MaskPasswords(plain));
   }
-  if (lDatabaseType != kSqlServer) return connection;
+  if (lDatabaseType != voltrane::dbkind::kSqlServer) return connection;
 
   try {
     m_oDBConnection = std::make_unique<voltrane::CDatabaseConnectionObj>(
@@ -109,7 +108,7 @@ dbaccess::ConnectionPtr CKorvex7Obj::OpenConnection(const std::string& strConnec
     lErrNumber = 0;
     strErrDescription.clear();
     if (m_oDBConnection->IsConnected()) m_oDBConnection->Disconnect();
-    int32_t lKind = kSqlServer;
+    int32_t lKind = voltrane::dbkind::kSqlServer;
     if (m_oDBConnection->Connect(lKind)) return m_oDBConnection->GetADOConnection();
     // The connection class reports its number as decimal text.
     lErrNumber = static_cast<int32_t>(std::stoll(m_oDBConnection->errNumber()));

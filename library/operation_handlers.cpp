@@ -6,6 +6,7 @@
 // error text, though the command itself succeeds. Processing thread only.
 #include <string>
 
+#include "library/command_types.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
 #include "library/string_table.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr int32_t kMsgOpStartLocked = 107;
 constexpr int32_t kMsgOpEndLocked = 108;
-constexpr int32_t kOpType = 7;
 
 }  // namespace
 
@@ -24,9 +24,10 @@ bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kOpType),
-                   strOpNumber, dtCurrentTime, false);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime, false);
     int32_t lOpID = GetOpIDByNumber(strOpNumber);
     if (lOpID == -1 && !AutoOpCreate(strOpNumber, lOpID, lMachineID, strError)) lOpID = -1;
     const std::string strNumber = UpperCaseText(strOpNumber);
@@ -47,12 +48,15 @@ bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   });
 }
 
-bool CKorvex7Obj::DoOpEnd(int32_t, int32_t, int32_t, int32_t lMachineID,
-                          const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool CKorvex7Obj::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kOpType), dtCurrentTime, 1)) {
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kOperation), dtCurrentTime,
+                          1)) {
       strError = LoadResMessage(kMsgOpEndLocked);
       return false;
     }

@@ -8,10 +8,11 @@
 // Good counts never take GOOD_COUNT below 0; a negative scrap quantity books
 // parts already counted good as scrap (GOOD_COUNT falls, SCRAPPED_COUNT
 // rises, the scrap row holds the positive quantity). Each handler runs in
-// its own transaction (RunInHandlerTransaction). Processing thread only.
+// its own transaction (RunHandlerTransaction). Processing thread only.
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/command_types.h"
 #include "library/error_text.h"
 #include "library/handler_outcome.h"
 #include "library/korvex7_obj.h"
@@ -23,10 +24,6 @@ namespace {
 constexpr int32_t kMsgPartStartLocked = 109;
 constexpr int32_t kMsgGoodPartCountLocked = 121;
 constexpr int32_t kMsgScrappedPartCountLocked = 122;
-
-constexpr int32_t kTypeCycle = 9;
-constexpr int32_t kTypeGoodPartCount = 13;
-constexpr int32_t kTypeScrappedPartCount = 14;
 
 constexpr int32_t kCountsMarkCyclesOption = 23;
 
@@ -69,29 +66,31 @@ bool CKorvex7Obj::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationI
 bool CKorvex7Obj::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                              int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                              int32_t lLockedMessage,
-                             const std::function<HandlerOutcome(int32_t, std::string&)>& count,
+                             const std::function<HandlerOutcome(int32_t)>& count,
                              std::string& strError) {
   strError.clear();
   if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
                                   strError)) {
     return false;
   }
-  return RunInHandlerTransaction(lLockedMessage, strError, [&](std::string& strStepError) {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
-    return count(lMachineDataID, strStepError);
+  strError.clear();
+  return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    return count(lMachineDataID);
   });
 }
 
 bool CKorvex7Obj::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                   int32_t lMachineID, const std::string& strCount,
                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  const auto count = [&](int32_t lMachineDataID, std::string& strStepError) {
+  const auto count = [&](int32_t lMachineDataID) {
     const int32_t lCount = NormalizePartCount(strCount);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(kTypeGoodPartCount), std::to_string(lCount), dtCurrentTime,
-                   true);
+                   GetCommandIDForType(commandtype::kGoodPartCount), std::to_string(lCount),
+                   dtCurrentTime, true);
     if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
-      strStepError = LoadResMessage(kMsgPartStartLocked);
+      strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
@@ -111,14 +110,15 @@ bool CKorvex7Obj::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int3
                                       int32_t lMachineID, const std::string& strParam,
                                       const dbaccess::DateTime& dtCurrentTime,
                                       std::string& strError) {
-  const auto count = [&](int32_t lMachineDataID, std::string& strStepError) {
+  const auto count = [&](int32_t lMachineDataID) {
     ScrapCountParameter scrap = ParseScrapCountParameter(strParam);
     if (scrap.strCode.empty()) scrap.strCode = GetDefaultScrapCodeNumber();
     const int32_t lCodeID = GetScrapCodeID(scrap.strCode);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(kTypeScrappedPartCount), strParam, dtCurrentTime, true);
+                   GetCommandIDForType(commandtype::kScrappedPartCount), strParam, dtCurrentTime,
+                   true);
     if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
-      strStepError = LoadResMessage(kMsgPartStartLocked);
+      strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
@@ -147,7 +147,7 @@ bool CKorvex7Obj::MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, i
     m_bCountPartsOptionRead = true;
   }
   if (!m_bCountPartsOption) return true;
-  const int32_t lCycleCommandID = GetCommandIDForType(kTypeCycle);
+  const int32_t lCycleCommandID = GetCommandIDForType(commandtype::kCycle);
   bool bEnded = false;
   if (!SetEventStopTime(lMachineID, lCycleCommandID, dtCurrentTime, 1, &bEnded)) return false;
   if (bEnded) {

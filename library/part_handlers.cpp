@@ -11,6 +11,7 @@
 // counts nothing. Processing thread only.
 #include <string>
 
+#include "library/command_types.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
@@ -21,8 +22,6 @@ namespace {
 
 constexpr int32_t kMsgPartStartLocked = 109;
 constexpr int32_t kMsgPartEndLocked = 110;
-constexpr int32_t kPartType = 6;
-constexpr int32_t kCycleType = 9;
 
 }  // namespace
 
@@ -34,7 +33,8 @@ bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
   const bool bOwnTransaction = !bTransactionOpen;
   bTransactionOpen = true;
   const bool bDone = RunHandlerTransaction(bOwnTransaction, kMsgPartStartLocked, strError, [&] {
-    int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     if (m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
                                                   lCurrentID, dtCurrentTime, false, bCutCycle)) {
@@ -42,17 +42,17 @@ bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
       return false;
     }
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kCycleType), dtCurrentTime, 1,
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
                           &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kPartType),
-                   strPartNumber, dtCurrentTime, false);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kPart), strPartNumber, dtCurrentTime, false);
     // The running cycle goes on as an event of the new part.
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kCycleType),
-                     "", dtCurrentTime, false);
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
     dbaccess::Variant vPartTypeID;
     int32_t lPartID = GetPartIDByNumber(strPartNumber, vPartTypeID);
@@ -86,20 +86,21 @@ bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
                             std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgPartEndLocked, strError, [&] {
-    int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     bool bCycleStopped = false;
     if ((m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
                                                    lCurrentID, dtCurrentTime, false, bCutCycle)) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(kPartType), dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(kCycleType), dtCurrentTime, 1,
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPart), dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
                           &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kCycleType),
-                     "", dtCurrentTime, false);
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
     // The cycle goes on in the next record; the piece it was making is cut.
@@ -153,7 +154,8 @@ void CKorvex7Obj::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID,
   }
   int32_t lJobID = -1;
   int32_t lJobPartID = lPartID;
-  if (!AutoJobCreate(dtTime, vJobNumber.ToText(), lJobID, lMachineID, strError, lJobPartID)) {
+  if (AutoJobCreate(dtTime, vJobNumber.ToText(), lJobID, lMachineID, strError, lJobPartID) !=
+      JobCreation::kCreated) {
     return;
   }
   rs.Fields("JOB_ID") = dbaccess::Variant(lJobID);

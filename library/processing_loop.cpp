@@ -14,6 +14,7 @@
 #include <strings.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "dbaccess/db_error.h"
@@ -73,7 +74,7 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
   WriteExtendedErrorLog("DoNextItemFromMDCLog");
   // A text left from the caller's previous call must not read as a failure.
   strError.clear();
-  int32_t lMDCLogID = -1;
+  std::optional<LogEntry> entry;  // the row being processed, once read
   try {
     bool bFirstCall = false;
     if (m_strDesignatedPC.empty()) {
@@ -110,21 +111,30 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
 
+    entry = ReadLogEntry(*m_rsLog);
     bool bResult = false;
-    ProcessCommand(m_rsLog, lMDCLogID, strError);
-    if (strError.empty()) {
-      QueueLogRowForDeletion(lMDCLogID);
-      if (m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds &&
-          !FlushDeleteQueue(strError)) {
+    switch (ProcessCommand(*entry, strError)) {
+      case RowOutcome::kDone:
+        QueueLogRowForDeletion(entry->lMDCLogID);
+        if (m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds &&
+            !FlushDeleteQueue(strError)) {
+          return false;
+        }
+        bResult = true;
+        break;
+      case RowOutcome::kOutOfOrder:
+        CloseRecordset(m_rsLog);
+        HandleOutOfOrderRow(*entry, strError);
         return false;
-      }
-      bResult = true;
-    } else if (strError == kOutOfOrderText) {
-      HandleOutOfOrderRow(lMDCLogID, strError);
-      return false;
-    } else {
-      RecordFailedRow(lMDCLogID, strError);
-      WriteExtendedErrorLog("Unhandled error: " + strError);
+      case RowOutcome::kReread:
+        CloseRecordset(m_rsLog);
+        RecordFailedRow(*entry, strError);
+        WriteExtendedErrorLog("Unhandled error: " + strError);
+        break;
+      case RowOutcome::kFailed:
+        RecordFailedRow(*entry, strError);
+        WriteExtendedErrorLog("Unhandled error: " + strError);
+        break;
     }
     if (m_rsLog) {
       m_dtLastEntry = clock().Now();
@@ -147,10 +157,10 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
         // Unusable either way; IsConnected reports it.
       }
     }
-    if (error.number == kErrOutOfOrder && lMDCLogID >= 0) {
-      HandleOutOfOrderRow(lMDCLogID, strError);
-    } else if (lMDCLogID >= 0 && error.number != dbaccess::kErrGenericFailure) {
-      RecordFailedRow(lMDCLogID, strError);
+    if (CaughtOutOfOrderRow() && entry) {
+      HandleOutOfOrderRow(*entry, strError);
+    } else if (entry && error.number != dbaccess::kErrGenericFailure) {
+      RecordFailedRow(*entry, strError);
     }
     return false;
   }
@@ -274,18 +284,20 @@ bool CKorvex7Obj::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std:
   return false;
 }
 
-void CKorvex7Obj::HandleOutOfOrderRow(int32_t lMDCLogID, std::string& strError) {
+void CKorvex7Obj::HandleOutOfOrderRow(const LogEntry& entry, std::string& strError) {
   using namespace voltrane;
+  const int32_t lMDCLogID = entry.lMDCLogID;
   const std::string strKey = std::to_string(lMDCLogID);
   const std::string strStatement =
       std::string(
           "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
           "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1 )") +
-      "\r\n" + " VALUES (" + KeyOrNull(m_lCommandID) + "," + std::to_string(m_lDeptID) + "," +
-      std::to_string(m_lLocationID) + "," + std::to_string(m_lGroupID) + "," +
-      std::to_string(m_lMachineID) + "," + KeyOrNull(m_lCommandTimeCode) + "," +
-      DateTimeLiteral(m_lDatabaseType, m_dtCurrentTime) + ", " +
-      QuotedStr(m_lDatabaseType, m_strParam) + ")" + " -- MDC_LOG_ID = " + strKey;
+      "\r\n" + " VALUES (" + KeyOrNull(entry.lCommandID) + "," +
+      std::to_string(entry.machine.lDeptID) + "," + std::to_string(entry.machine.lLocationID) +
+      "," + std::to_string(entry.machine.lGroupID) + "," +
+      std::to_string(entry.machine.lMachineID) + "," + KeyOrNull(entry.lCommandTimeCode) + "," +
+      DateTimeLiteral(m_lDatabaseType, entry.dtTime) + ", " +
+      QuotedStr(m_lDatabaseType, entry.strParam) + ")" + " -- MDC_LOG_ID = " + strKey;
   QueueLogRowForDeletion(lMDCLogID);
   WriteExtendedErrorLog("scheduled log MDC_LOG_ID =" + strKey + " for deletion");
   std::string strPathOrError;

@@ -13,6 +13,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
+#include "library/command_types.h"
 #include "library/korvex7_obj.h"
 #include "library/reference_queries.h"
 #include "library/upper_case.h"
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr int32_t kNotFound = -1;
-constexpr int32_t kPartCommandType = 6;
 
 // The named column of the first row (empty when there is none); closes the
 // recordset either way.
@@ -115,7 +115,7 @@ bool CKorvex7Obj::HasPartEventRow(int32_t lMachineID) {
   // which no event row carries.
   const std::string strPartCommandID = GetScalarText(
       "select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(m_lDatabaseType) +
-      " where COMMAND_TYPE_CODE = " + std::to_string(kPartCommandType));
+      " where COMMAND_TYPE_CODE = " + std::to_string(commandtype::kPart));
   const int32_t lPartCommandID =
       strPartCommandID.empty() ? kNotFound : dbaccess::Variant(strPartCommandID).ToLong();
 

@@ -14,6 +14,7 @@
 
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
+#include "library/command_types.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "library/record_fields.h"
@@ -24,9 +25,6 @@ namespace {
 
 constexpr int32_t kMsgSerialStartLocked = 109;
 constexpr int32_t kMsgSerialEndLocked = 110;
-constexpr int32_t kPartType = 6;
-constexpr int32_t kCycleType = 9;
-constexpr int32_t kSerialType = 17;
 constexpr int32_t kErrSerialCheck = -1;
 constexpr const char* kNoSerialNumbers = "No Part Serial Numbers unless v12 database";
 
@@ -44,8 +42,8 @@ bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int3
   return RunHandlerTransaction(true, kMsgSerialStartLocked, strError, [&] {
     bool bTransactionOpen = true;
     int32_t lOtherMachineID = -1;
-    if (FindSerialOnOtherMachine(strSerialNo, lMachineID, dtCurrentTime, bTransactionOpen,
-                                 lOtherMachineID)) {
+    if (FindSerialOnOtherMachine(strSerialNo, {lDeptID, lLocationID, lGroupID, lMachineID},
+                                 dtCurrentTime, bTransactionOpen, lOtherMachineID)) {
       int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
       GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
       if (!DoPartSerialNoEnd(lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID,
@@ -53,19 +51,22 @@ bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int3
         return false;
       }
     }
-    const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kSerialType), dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(kCycleType), dtCurrentTime, 1,
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo),
+                          dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
                           &bCycleStopped)) {
       strError = LoadResMessage(kMsgSerialStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kSerialType),
-                   strSerialNo, dtCurrentTime, false);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kPartSerialNo), strSerialNo, dtCurrentTime,
+                   false);
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kCycleType),
-                     "", dtCurrentTime, false);
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
     const int32_t lPartID = IdOrNone(rs->Fields("PART_ID").Value());
@@ -95,7 +96,8 @@ bool CKorvex7Obj::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_
     return false;
   }
   return RunHandlerTransaction(!bTransactionOpen, kMsgSerialEndLocked, strError, [&] {
-    int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     if (!EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID, lCurrentID,
                                 dtCurrentTime, true, bCutCycle)) {
@@ -111,7 +113,8 @@ bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, i
                                          const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
                                          bool& bCutCycle) {
   bCutCycle = false;
-  if (!SetEventStopTime(lMachineID, GetCommandIDForType(kSerialType), dtTime, 1)) return false;
+  if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo), dtTime, 1))
+    return false;
   dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
   if (!HoldsReference(*rs, kSerialColumns)) {
     CloseRecordset(rs);
@@ -119,13 +122,14 @@ bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, i
   }
   if (bRestartCycleEvent) {
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(kCycleType), dtTime, 1, &bCycleStopped)) {
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtTime, 1,
+                          &bCycleStopped)) {
       CloseRecordset(rs);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(kCycleType),
-                     "", dtTime, false);
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
     }
   }
   // The cycle goes on in the next record; the piece it was making is cut.
@@ -142,9 +146,11 @@ bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, i
   return true;
 }
 
-bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo, int32_t lMachineID,
+bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo,
+                                           const MachineKeys& machine,
                                            const dbaccess::DateTime& dtCurrentTime,
                                            bool& bTransactionOpen, int32_t& lOtherMachineID) {
+  const int32_t lMachineID = machine.lMachineID;
   if (!bTransactionOpen) {
     if (!BeginTransaction()) {
       throw ComError(kErrSerialCheck, "FindSerialOnOtherMachine",
@@ -154,7 +160,7 @@ bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo, int32
   }
   const int32_t lKind = m_lDatabaseType;
   const std::string strHint = voltrane::NoLockHint(lKind);
-  const int32_t lCurrentID = GetCurrentMachineDataID(lMachineID, dtCurrentTime);
+  const int32_t lCurrentID = GetCurrentMachineDataID(machine, dtCurrentTime);
   const std::string strPartNumber = GetScalarText(
       "SELECT " +
       voltrane::IIF(lKind, "not md.PART_ID is NULL", "pt.PART_NUMBER", "md.PART_NUMBER") +
@@ -170,9 +176,10 @@ bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo, int32
   // Both numbers come from the shop floor: quoted like every other text.
   dbaccess::RecordsetPtr rs =
       OpenQuery(" Select ev.MACHINE_ID, ev.PARAM1 as PART_NUM, ev2.PARAM1 as SERIAL_NUM from (" +
-                runningOn(kPartType) + ") ev " + " inner join (" + runningOn(kSerialType) +
-                ") ev2 on EV.MACHINE_ID = ev2.MACHINE_ID " + " where ev.MACHINE_ID <> " +
-                std::to_string(lMachineID) + " and " + voltrane::UCase(lKind, "ev.PARAM1") + " = " +
+                runningOn(commandtype::kPart) + ") ev " + " inner join (" +
+                runningOn(commandtype::kPartSerialNo) + ") ev2 on EV.MACHINE_ID = ev2.MACHINE_ID " +
+                " where ev.MACHINE_ID <> " + std::to_string(lMachineID) + " and " +
+                voltrane::UCase(lKind, "ev.PARAM1") + " = " +
                 voltrane::QuotedStr(lKind, UpperCaseText(strPartNumber)) + " and " +
                 voltrane::UCase(lKind, "ev2.PARAM1") + " = " +
                 voltrane::QuotedStr(lKind, UpperCaseText(strSerialNo)));

@@ -7,6 +7,7 @@
 // never throw; OpenQuery and OpenRecordset throw DbError to their caller.
 #include <string>
 
+#include "dbaccess/database_kind.h"
 #include "dbaccess/db_error.h"
 #include "library/error_text.h"
 #include "library/extended_error_log.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr int kExecuteAttempts = 90;
 constexpr int64_t kExecuteRetryMilliseconds = 1000;
-constexpr int32_t kOracle = 0;
 
 }  // namespace
 
@@ -84,7 +84,7 @@ dbaccess::RecordsetPtr CKorvex7Obj::OpenQuery(const std::string& strSQL, bool bS
   auto rs = std::make_shared<dbaccess::Recordset>();
   PrepareRecordset(*rs);
   // Oracle long columns are read through a server-side keyset cursor.
-  if (m_lDatabaseType == kOracle && bServerCursor) {
+  if (m_lDatabaseType == voltrane::dbkind::kOracle && bServerCursor) {
     rs->SetCursorLocation(dbaccess::CursorLocation::kServer);
   }
   OpenRecordset(*rs, strSQL);

@@ -34,14 +34,14 @@ bool ParseWholeNumberInRange(const std::string& text, int32_t low, int32_t high,
   return true;
 }
 
-CAdminWizardRules::CAdminWizardRules(CDatabaseConnectionObj& connection, WizardPrompts& prompts,
+CAdminWizardRules::CAdminWizardRules(CDatabaseConnectionObj& database, WizardPrompts& prompts,
                                      ServiceControl& service, HostChecks host, TraceSink trace)
-    : connection_(connection),
+    : connection_(database),
       prompts_(prompts),
       service_(service),
       host_(std::move(host)),
       trace_(trace),
-      db_(connection, prompts, trace) {}
+      db_(database, prompts, trace) {}
 
 CAdminWizardRules::~CAdminWizardRules() = default;
 

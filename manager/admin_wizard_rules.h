@@ -40,7 +40,7 @@ enum class FinishResult { kDisabled, kStayed, kDone };
 
 class CAdminWizardRules {
  public:
-  CAdminWizardRules(CDatabaseConnectionObj& connection, WizardPrompts& prompts,
+  CAdminWizardRules(CDatabaseConnectionObj& database, WizardPrompts& prompts,
                     ServiceControl& service, HostChecks host = {}, TraceSink trace = {});
   ~CAdminWizardRules();
 

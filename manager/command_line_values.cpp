@@ -4,14 +4,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "dbaccess/ascii_case.h"
+
 namespace voltrane::manager {
 namespace {
-
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 std::string ValueAfter(const std::string& line, const std::string& upper, const char* keyword) {
   const std::string marker = std::string("-") + keyword + " ";
@@ -30,7 +26,7 @@ std::string ValueAfter(const std::string& line, const std::string& upper, const 
 }  // namespace
 
 CommandLineValues ReadCommandLineValues(const std::string& command_line) {
-  const std::string upper = Upper(command_line);
+  const std::string upper = dbaccess::Upper(command_line);
   CommandLineValues values;
   values.db_type = ValueAfter(command_line, upper, "DBTYPE");
   values.database = ValueAfter(command_line, upper, "DATABASE");

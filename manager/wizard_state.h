@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "dbaccess/database_kind.h"
+
 namespace voltrane::manager {
 
-namespace kind {
-inline constexpr int32_t kOracle = 0;
-inline constexpr int32_t kAccess = 1;
-inline constexpr int32_t kSqlServer = 2;
-inline constexpr int32_t kSqlite = 3;
-inline constexpr int32_t kPostgreSql = 4;
-inline constexpr int32_t kCount = 5;
-}  // namespace kind
+namespace kind = voltrane::dbkind;
 
 // One entry of a data list: the id and the text shown.
 struct ListItem {

@@ -11,9 +11,9 @@ if [ "${VOLTRANE_SKIP_SETUP:-0}" != 1 ]; then
   scripts/setup-deps.sh
 fi
 
-echo "==> building (normal and sanitizer configurations)"
-scripts/build.sh build
-scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVOLTRANE_SANITIZE=ON
+echo "==> building (normal and sanitizer configurations, warnings as errors)"
+scripts/build.sh build -DVOLTRANE_WERROR=ON
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVOLTRANE_SANITIZE=ON -DVOLTRANE_WERROR=ON
 
 work=$(mktemp -d /tmp/voltrane-tests.XXXXXX)
 pgdir=$(mktemp -d /tmp/voltrane-pg.XXXXXX)

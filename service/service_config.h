@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbaccess/database_configuration.h"
+#include "dbaccess/database_kind.h"
 
 namespace voltrane {
 
@@ -25,7 +26,7 @@ class CServiceConfig {
   int32_t ReadConfiguration();
 
   std::string m_strConnectionString;  // as stored, credentials still enciphered
-  int32_t m_lDatabaseType = -1;
+  int32_t m_lDatabaseType = voltrane::dbkind::kNone;
   uint32_t m_dwTimeout = 3000;  // idle timeout, milliseconds
 
  private:

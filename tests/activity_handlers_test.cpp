@@ -172,6 +172,6 @@ TEST_P(ActivityHandlersTest, IdleStartRunsTheEndOfTheRunningActivity) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ActivityHandlersTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

@@ -78,8 +78,9 @@ TEST_P(AutoCreateTest, NothingIsCreatedWhileTheOptionsAreOff) {
   EXPECT_FALSE(object_.AutoPartCreate("P-NEW", id, part_type, 1, error));
   EXPECT_FALSE(object_.AutoOpCreate("OP-NEW", id, 1, error));
   int32_t part_id = -1;
-  EXPECT_FALSE(
-      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-NEW", id, 1, error, part_id));
+  EXPECT_EQ(
+      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-NEW", id, 1, error, part_id),
+      JobCreation::kNotCreated);
   EXPECT_EQ(object_.GetPartSerialNoID(1, "SN-NEW"), -1);
   EXPECT_EQ(error, "untouched");
   EXPECT_EQ(id, -1);
@@ -161,7 +162,8 @@ TEST_P(AutoCreateTest, AJobTakesTheMachinesPartAndEndsOnItsStartDay) {
   std::string error;
   int32_t job_id = -1;
   int32_t part_id = -1;
-  ASSERT_TRUE(object_.AutoJobCreate(stamp, "j-new", job_id, 1, error, part_id)) << error;
+  ASSERT_EQ(object_.AutoJobCreate(stamp, "j-new", job_id, 1, error, part_id), JobCreation::kCreated)
+      << error;
   EXPECT_EQ(part_id, 2);
 
   auto job = Row("select * from T_SFC_JOB where JOB_ID = " + std::to_string(job_id));
@@ -190,14 +192,16 @@ TEST_P(AutoCreateTest, AJobNeedsAPart) {
   int32_t job_id = -1;
   int32_t part_id = -1;
   // Machine 2 has no current record; machine 3's record has no part.
-  EXPECT_FALSE(
-      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2, error, part_id));
+  EXPECT_EQ(
+      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2, error, part_id),
+      JobCreation::kNoCurrentPart);
   EXPECT_EQ(error, kNoCurrentPart);
   GiveCurrentRecord(3, "1", "null");
   error.clear();
   part_id = -1;
-  EXPECT_FALSE(
-      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 3, error, part_id));
+  EXPECT_EQ(
+      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 3, error, part_id),
+      JobCreation::kNoCurrentPart);
   EXPECT_EQ(error, kNoCurrentPart);
   EXPECT_EQ(RowsOfAllCreatedTables(), rows);
 
@@ -205,8 +209,9 @@ TEST_P(AutoCreateTest, AJobNeedsAPart) {
   // the job is pending.
   error.clear();
   part_id = 3;
-  ASSERT_TRUE(
-      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2, error, part_id))
+  ASSERT_EQ(
+      object_.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2, error, part_id),
+      JobCreation::kCreated)
       << error;
   EXPECT_EQ(part_id, 3);
   EXPECT_EQ(Value("select PART_ID from T_SFC_PART_PER_JOB where JOB_ID = " + std::to_string(job_id))

@@ -105,8 +105,8 @@ TEST_P(BoardChromiumTest, EveryMachinesTileShowsItsStatus) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SQLite, BoardChromiumTest, testing::Values("SQLite"),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& param_info) {
+                           return param_info.param;
                          });
 
 }  // namespace

@@ -321,8 +321,8 @@ TEST(BoardServerWithoutDatabaseTest, ADatabaseThatCannotBeReachedIs503) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, BoardServerTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& param_info) {
+                           return param_info.param;
                          });
 
 }  // namespace

@@ -385,8 +385,8 @@ TEST_P(CollectorTest, SurvivesASixtySecondOutageLosingAndDoublingNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, CollectorTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& test_info) {
+                           return test_info.param;
                          });
 
 }  // namespace

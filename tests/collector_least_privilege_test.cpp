@@ -235,8 +235,8 @@ TEST_F(LeastPrivilegeTest, RegistrationNamingALibraryWritableByOthersIsRefused) 
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, LeastPrivilegeKindTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& param_info) {
+                           return param_info.param;
                          });
 
 }  // namespace

@@ -134,7 +134,7 @@ TEST_P(CommandTest, NullParametersAndStatementErrors) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CommandTest, ::testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 TEST(SqliteCommandTest, StoredProceduresAreNotAvailable) {
   const auto database = testsupport::CreateTestDatabase("SQLite");

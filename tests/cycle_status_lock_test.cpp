@@ -138,6 +138,6 @@ TEST_P(CycleStatusLockTest, TeardownLevel2IgnoresASetupEnd) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, CycleStatusLockTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

@@ -62,7 +62,7 @@ class FakeBackend : public dbaccess::Backend {
   }
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
-  dbaccess::EngineKind Engine() const override { return dbaccess::EngineKind::kUnknown; }
+  voltrane::dbkind::Kind Engine() const override { return voltrane::dbkind::kNone; }
   int64_t Execute(const std::string& sql, const std::vector<dbaccess::Variant>&, int) override {
     server_.executed.push_back(sql);
     if (server_.failing_statements.count(sql) != 0) {

@@ -345,7 +345,7 @@ TEST_P(DialectEngineTest, SqlBuilderBindsEveryParameterKind) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, DialectEngineTest,
                          ::testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace
 }  // namespace voltrane

@@ -192,6 +192,6 @@ TEST_P(DowntimeHandlersTest, TheMonitorsQueryFindsTheOpenDowntimeOfTheCode) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, DowntimeHandlersTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

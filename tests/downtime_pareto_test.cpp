@@ -65,6 +65,6 @@ TEST_P(DowntimeParetoTest, ByCountRanksByCountAndJsonCarriesTheFields) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, DowntimeParetoTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& param_info) { return param_info.param; });
 
 }  // namespace

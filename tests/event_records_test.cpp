@@ -1,12 +1,13 @@
 // Event records and the custom command handlers against a real shop-floor
 // database of every kind, and the synthetic commands of the heartbeat
-// monitor, which must leave the current log entry as it was.
+// monitor, which run their handler with the values they carry.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <memory>
 #include <string>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
@@ -20,11 +21,6 @@ constexpr int kDoorOpen = 18;      // custom, type code 0
 constexpr int kCoolantAlarm = 19;  // custom, type code 20
 
 // Error texts name tables as the database spells them (PostgreSQL in lower case).
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 class EventObj : public CKorvex7Obj {
  public:
   using CKorvex7Obj::AddEventRecord;
@@ -33,7 +29,6 @@ class EventObj : public CKorvex7Obj {
   using CKorvex7Obj::DoCustomBoth;
   using CKorvex7Obj::DoCustomEnd;
   using CKorvex7Obj::DoCustomStart;
-  using CKorvex7Obj::GetCurrentLogEntry;
   using CKorvex7Obj::PostHeartbeatCommand;
   using CKorvex7Obj::SetEventStopTime;
 };
@@ -177,46 +172,30 @@ TEST_P(EventRecordsTest, AFailedEventNamesItsStepAndLeavesNothingBehind) {
   EXPECT_TRUE(Events(1, kCoolantAlarm).empty());
 }
 
-TEST_P(EventRecordsTest, ASyntheticCommandLeavesTheCurrentLogEntryAlone) {
-  // The row being processed: a custom start on machine 1 at t0.
-  object_.connection()->Execute(
-      "insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-      "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (" +
-      std::to_string(kCoolantAlarm) + ",1,1,1,1,0," +
-      voltrane::DateTimeLiteral(database_.kind, t0_) + ",'row')");
-  std::string error;
-  ASSERT_FALSE(object_.DoNextItemFromMDCLog(error));  // announcement
-  ASSERT_TRUE(object_.DoNextItemFromMDCLog(error)) << error;
-  const auto before = object_.GetCurrentLogEntry();
-  ASSERT_EQ(before.lMachineID, 1);
-  ASSERT_EQ(before.strParam, "row");
-
-  error = "stale";
-  object_.PostHeartbeatCommand(kDoorOpen, 0, 2, 2, 3, 4, "synthetic", t0_.AddSeconds(600), error);
+TEST_P(EventRecordsTest, ASyntheticCommandRunsItsHandlerWithTheValuesItCarries) {
+  // A custom start the monitor posts for machine 4; as its commands do, it
+  // carries the group (1) and time stamp of the row being processed.
+  LogEntry command;
+  command.lCommandID = kDoorOpen;
+  command.lCommandTimeCode = 0;
+  command.machine = {2, 2, 1, 4};
+  command.strParam = "synthetic";
+  command.dtTime = t0_;
+  std::string error = "stale";
+  object_.PostHeartbeatCommand(command, error);
   EXPECT_EQ(error, "");
-  const auto after = object_.GetCurrentLogEntry();
-  EXPECT_EQ(after.lCommandID, before.lCommandID);
-  EXPECT_EQ(after.lCommandTimeCode, before.lCommandTimeCode);
-  EXPECT_EQ(after.lDeptID, before.lDeptID);
-  EXPECT_EQ(after.lLocationID, before.lLocationID);
-  EXPECT_EQ(after.lGroupID, before.lGroupID);
-  EXPECT_EQ(after.lMachineID, before.lMachineID);
-  EXPECT_EQ(after.strParam, before.strParam);
-  EXPECT_EQ(after.dtCurrentTime, before.dtCurrentTime);
-  // The synthetic event carries the current row's group and time stamp.
   const auto events = Events(4, kDoorOpen);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].start, t0_.ToText());
   EXPECT_EQ(events[0].group, 1);
   EXPECT_EQ(events[0].param, "synthetic");
 
-  // A synthetic command whose handler fails hands its text over, and still
-  // leaves the entry alone.
+  // A synthetic command whose handler fails hands its text over.
   object_.connection()->Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
-  object_.PostHeartbeatCommand(8, 0, 2, 2, 3, 4, "", t0_, error);  // a setup start, failing
-  EXPECT_NE(Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
-  EXPECT_EQ(object_.GetCurrentLogEntry().lCommandID, before.lCommandID);
-  EXPECT_EQ(object_.GetCurrentLogEntry().strParam, "row");
+  command.lCommandID = 8;  // a setup start, failing
+  command.strParam = "";
+  object_.PostHeartbeatCommand(command, error);
+  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, EventRecordsTest,

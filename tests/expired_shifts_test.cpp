@@ -14,6 +14,7 @@ namespace {
 
 using dbaccess::DateTime;
 using testsupport::At;
+using testsupport::kMachine1;
 
 struct Record {
   DateTime start;
@@ -74,8 +75,8 @@ class ExpiredShiftsTest : public testsupport::RecordsTest {
 
 TEST_P(ExpiredShiftsTest, ACommandInsideTheShiftChangesNothing) {
   const int64_t id = CurrentInShift(At(7, 6), 1, At(7, 14));
-  EXPECT_EQ(object_->GetCurrentMachineDataID(1, At(7, 10)), id);
-  EXPECT_EQ(object_->GetCurrentMachineDataID(1, At(7, 14)), id);  // the end itself
+  EXPECT_EQ(object_->GetCurrentMachineDataID(kMachine1, At(7, 10)), id);
+  EXPECT_EQ(object_->GetCurrentMachineDataID(kMachine1, At(7, 14)), id);  // the end itself
   EXPECT_EQ(Records().size(), 1u);
 }
 
@@ -108,7 +109,7 @@ TEST_P(ExpiredShiftsTest, ARefreshAfterTheShiftEndClosesTheRecordThere) {
 
 TEST_P(ExpiredShiftsTest, TheSwingShiftIsSplitAtMidnightBothHalvesOnTheEvening) {
   CurrentInShift(At(7, 6), 1, At(7, 14));
-  object_->GetCurrentMachineDataID(1, At(8, 1));
+  object_->GetCurrentMachineDataID(kMachine1, At(8, 1));
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 4u);
   ExpectRecord(records[2], At(7, 22), 2, At(7, 0));
@@ -121,7 +122,7 @@ TEST_P(ExpiredShiftsTest, TheSwingShiftIsSplitAtMidnightBothHalvesOnTheEvening) 
 
 TEST_P(ExpiredShiftsTest, AWeekendIsCaughtUpRecordByRecord) {
   CurrentInShift(At(11, 6), 1, At(11, 14));  // Friday's day shift
-  object_->GetCurrentMachineDataID(1, At(14, 7));
+  object_->GetCurrentMachineDataID(kMachine1, At(14, 7));
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 8u);
   ExpectRecord(records[0], At(11, 6), 1, At(11, 0));
@@ -137,7 +138,7 @@ TEST_P(ExpiredShiftsTest, AWeekendIsCaughtUpRecordByRecord) {
 
 TEST_P(ExpiredShiftsTest, ARecordStartingAtItsBoundaryIsReused) {
   const int64_t id = CurrentInShift(At(7, 6), 2, At(7, 6));
-  EXPECT_EQ(object_->GetCurrentMachineDataID(1, At(7, 7)), id);
+  EXPECT_EQ(object_->GetCurrentMachineDataID(kMachine1, At(7, 7)), id);
   EXPECT_EQ(Records().size(), 1u);
   EXPECT_EQ(RecordField(id, "SHIFT_ID").ToInt64(), 1);
   EXPECT_EQ(RecordField(id, "SHIFT_END").ToDateTime(), At(7, 14));
@@ -147,9 +148,9 @@ TEST_P(ExpiredShiftsTest, ARecordStartingAtItsBoundaryIsReused) {
 TEST_P(ExpiredShiftsTest, EqualTimesPassAndEarlierTimesAreThrownOut) {
   CurrentInShift(At(7, 6), 1, At(7, 14), ", CYCLE_START_TIME",
                  ", " + Literal(At(7, 10, 0, 5).AddMilliseconds(300)));
-  EXPECT_NO_THROW(object_->GetCurrentMachineDataID(1, At(7, 10, 0, 5)));
+  EXPECT_NO_THROW(object_->GetCurrentMachineDataID(kMachine1, At(7, 10, 0, 5)));
   try {
-    object_->GetCurrentMachineDataID(1, At(7, 10, 0, 4).AddMilliseconds(999));
+    object_->GetCurrentMachineDataID(kMachine1, At(7, 10, 0, 4).AddMilliseconds(999));
     FAIL() << "an earlier time was accepted";
   } catch (const ComError& error) {
     EXPECT_EQ(error.number(), kErrOutOfOrder);

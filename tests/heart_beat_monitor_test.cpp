@@ -38,13 +38,13 @@ TEST_P(HeartBeatMonitorTest, AMachineIsLateOnlyOnceItsTimeoutIsExceeded) {
   Supervise(1, "60");
   std::string error;
   auto on_time = NewObject();
-  ASSERT_TRUE(on_time->RecordHeartBeat(1, At(10, 0), error)) << error;
+  ASSERT_TRUE(on_time->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
   EXPECT_TRUE(Check(*on_time, At(10, 1, 0)));
   EXPECT_EQ(sandbox_.CountMessagesStarting(kStartingDowntime), 0u);
   EXPECT_EQ(MachineStatus(1), 0);
 
   auto late = NewObject();
-  ASSERT_TRUE(late->RecordHeartBeat(1, At(10, 0), error)) << error;
+  ASSERT_TRUE(late->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
   EXPECT_TRUE(Check(*late, At(10, 1, 1)));
   EXPECT_EQ(MachineStatus(1), 3);
   EXPECT_EQ(OpenDowntimeRows(1, kHeartbeatMissingCode), 1);
@@ -58,7 +58,7 @@ TEST_P(HeartBeatMonitorTest, AMachineIsLateOnlyOnceItsTimeoutIsExceeded) {
 TEST_P(HeartBeatMonitorTest, ChecksRunAtMostEveryTwentySeconds) {
   Supervise(1, "600");
   std::string error;
-  ASSERT_TRUE(object_->RecordHeartBeat(1, At(10, 0), error)) << error;
+  ASSERT_TRUE(object_->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
   EXPECT_TRUE(Check(*object_, At(10, 0, 10)));
   EXPECT_EQ(sandbox_.CountMessagesStarting(kChecking), 1u);
   EXPECT_TRUE(Check(*object_, At(10, 0, 25)));
@@ -126,8 +126,8 @@ TEST_P(HeartBeatMonitorTest, WithoutTheDowntimeCodeCommandsDoNotCountAndChecksFa
   Exec("delete from T_SFC_OPTION where OPTION_CODE = 13");
   Supervise(1, "60");
   std::string error;
-  ASSERT_TRUE(object_->RecordHeartBeat(1, At(10, 0), error)) << error;
-  ASSERT_TRUE(object_->RecordHeartBeat(1, At(10, 0, 50), error)) << error;  // not counted
+  ASSERT_TRUE(object_->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
+  ASSERT_TRUE(object_->RecordHeartBeat(RowOf(1, At(10, 0, 50)), error)) << error;  // not counted
   const std::string failure =
       "invalid heartbeat configuration, no such downtimecode id=-1 - looking up "
       "Dept,Location,Group ID's from MACHINE_ID=1";
@@ -149,7 +149,7 @@ TEST_P(HeartBeatMonitorTest, OnlyEnabledMachinesWithATimeoutAreSupervised) {
   EXPECT_TRUE(sandbox_.Traced("m_bCheckHeartbeats off"));
   EXPECT_EQ(sandbox_.CountMessagesStarting(kStartingDowntime), 0u);
   std::string error;
-  EXPECT_TRUE(object_->RecordHeartBeat(1, At(11, 0), error));
+  EXPECT_TRUE(object_->RecordHeartBeat(RowOf(1, At(11, 0)), error));
   EXPECT_EQ(error, "");
 }
 

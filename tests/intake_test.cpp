@@ -326,8 +326,8 @@ TEST_P(IntakeTest, CommandLookupsAreCachedForTheObjectsLifeButMissesAreNot) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, IntakeTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& test_info) {
+                           return test_info.param;
                          });
 
 // The statement for the kinds that cannot run here, as the plants' servers

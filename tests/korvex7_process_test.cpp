@@ -14,60 +14,26 @@
 #include <string>
 #include <vector>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_databases.h"
+#include "tests/support/tool_fixture.h"
 
 namespace {
 
-// Error texts name tables as the database spells them (PostgreSQL in lower case).
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using testsupport::RunResult;
 
-struct RunResult {
-  int exit_code = -1;
-  std::string output;  // standard output and standard error
-};
-
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-class ProcessToolTest : public testing::TestWithParam<std::string> {
+class ProcessToolTest : public testsupport::ToolFixture {
  protected:
   void SetUp() override {
-    store_dir_ = testsupport::MakeTempDir();
-    setenv("VOLTRANE_MACHINE_STORE", (store_dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (store_dir_ + "/user.toml").c_str(), 1);
-    database_ = testsupport::CreateTestDatabase(GetParam());
-    ASSERT_EQ(Run({"schema", "init", "--demo"}).exit_code, 0);
-  }
-  void TearDown() override {
-    testsupport::DropTestDatabase(database_);
-    std::filesystem::remove_all(store_dir_);
+    ToolFixture::SetUp();
+    InitDemoPlant();
   }
 
-  RunResult Run(const std::vector<std::string>& arguments) {
-    std::string command = ShellQuote(KORVEX7_TOOL_PATH);
-    for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-    command += " --connection " + ShellQuote(database_.connection_string) + " --dbtype " +
-               ShellQuote(database_.name) + " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-    const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-  }
   void Append(const std::string& machine, const std::string& type, const std::string& time_code) {
     const RunResult run =
         Run({"append", "--machine", machine, "--type", type, "--time-code", time_code});
@@ -103,9 +69,6 @@ class ProcessToolTest : public testing::TestWithParam<std::string> {
                {"--connection", database_.connection_string, "--dbtype", database_.name});
     return all;
   }
-
-  std::string store_dir_;
-  testsupport::TestDatabase database_;
 };
 
 TEST_P(ProcessToolTest, DrainsTheLogAndSaysHowMany) {
@@ -133,7 +96,8 @@ TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
   Append("201", "20", "2");
   const RunResult run = Run({"process", "--max-idle-calls", "4"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
-  EXPECT_NE(Lower(run.output).find("t_sfc_dt_per_machine_data"), std::string::npos) << run.output;
+  EXPECT_NE(dbaccess::Lower(run.output).find("t_sfc_dt_per_machine_data"), std::string::npos)
+      << run.output;
   EXPECT_NE(run.output.find("Giving up: 4 calls in a row processed no row (2 rows processed "
                             "before)."),
             std::string::npos)
@@ -153,7 +117,7 @@ TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
   Append("102", "20", "0");
   const RunResult run = Run({"process", "--max-idle-calls", "5"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
-  const std::string output = Lower(run.output);
+  const std::string output = dbaccess::Lower(run.output);
   const size_t listed_at = output.find("rows that failed:");
   ASSERT_NE(listed_at, std::string::npos) << run.output;
   const std::string reports = output.substr(0, listed_at);
@@ -164,7 +128,7 @@ TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
 
   const RunResult listed = Run({"count", "--failing"});
   EXPECT_EQ(listed.exit_code, 0) << listed.output;
-  const std::string list = Lower(listed.output);
+  const std::string list = dbaccess::Lower(listed.output);
   EXPECT_NE(list.find("attempts"), std::string::npos) << listed.output;
   EXPECT_NE(list.find("t_sfc_dt_per_machine_data"), std::string::npos) << listed.output;
   EXPECT_NE(list.find("101"), std::string::npos) << listed.output;

@@ -129,6 +129,6 @@ TEST_P(ReportToolTest, RefusesBadDatesAndOptions) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ReportToolTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& param_info) { return param_info.param; });
 
 }  // namespace

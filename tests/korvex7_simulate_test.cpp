@@ -18,52 +18,22 @@
 #include "dbaccess/recordset.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_databases.h"
+#include "tests/support/tool_fixture.h"
 #include "tools/plant_simulator.h"
 
 namespace {
 
-struct RunResult {
-  int exit_code = -1;
-  std::string output;  // standard output and standard error
-};
+using testsupport::RunResult;
 
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-class SimulateToolTest : public testing::TestWithParam<std::string> {
+class SimulateToolTest : public testsupport::ToolFixture {
  protected:
   void SetUp() override {
-    store_dir_ = testsupport::MakeTempDir();
-    setenv("VOLTRANE_MACHINE_STORE", (store_dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (store_dir_ + "/user.toml").c_str(), 1);
-    database_ = testsupport::CreateTestDatabase(GetParam());
-    ASSERT_EQ(Run({"schema", "init", "--demo"}).exit_code, 0);
-  }
-  void TearDown() override {
-    testsupport::DropTestDatabase(database_);
-    std::filesystem::remove_all(store_dir_);
+    ToolFixture::SetUp();
+    InitDemoPlant();
   }
 
   std::vector<std::string> DatabaseArguments() const {
     return {"--connection", database_.connection_string, "--dbtype", database_.name};
-  }
-
-  RunResult Run(const std::vector<std::string>& arguments) {
-    std::string command = ShellQuote(KORVEX7_TOOL_PATH);
-    for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-    for (const std::string& argument : DatabaseArguments()) command += " " + ShellQuote(argument);
-    command += " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-    const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
   }
 
   // The log's rows in key order as "machine type/time param".
@@ -90,9 +60,6 @@ class SimulateToolTest : public testing::TestWithParam<std::string> {
                          const std::string& param) {
     return machine + " " + std::to_string(type) + "/" + std::to_string(time_code) + " " + param;
   }
-
-  std::string store_dir_;
-  testsupport::TestDatabase database_;
 };
 
 TEST_P(SimulateToolTest, AppendsTheSeededStreamInOrder) {

@@ -16,61 +16,15 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "tests/support/test_databases.h"
+#include "tests/support/tool_fixture.h"
 
 namespace {
 
-struct RunResult {
-  int exit_code = -1;
-  std::string output;  // standard output and standard error
-};
+using testsupport::RunResult;
+using testsupport::ShellQuote;
 
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-class ToolTest : public testing::TestWithParam<std::string> {
+class ToolTest : public testsupport::ToolFixture {
  protected:
-  void SetUp() override {
-    store_dir_ = testsupport::MakeTempDir();
-    // Keep the program away from this computer's settings store.
-    setenv("VOLTRANE_MACHINE_STORE", (store_dir_ + "/machine.toml").c_str(), 1);
-    setenv("VOLTRANE_USER_STORE", (store_dir_ + "/user.toml").c_str(), 1);
-    database_ = testsupport::CreateTestDatabase(GetParam());
-  }
-  void TearDown() override {
-    connection_.Close();
-    testsupport::DropTestDatabase(database_);
-    std::filesystem::remove_all(store_dir_);
-  }
-
-  RunResult Run(const std::vector<std::string>& arguments) {
-    std::string command = ShellQuote(KORVEX7_TOOL_PATH);
-    for (const std::string& argument : arguments) command += " " + ShellQuote(argument);
-    command += " --connection " + ShellQuote(database_.connection_string) + " --dbtype " +
-               ShellQuote(database_.name) + " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-    const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-  }
-
-  dbaccess::ConnectionPtr Connection() {
-    if (!connection_.IsOpen()) connection_.Open(database_.connection_string);
-    return {&connection_, [](dbaccess::Connection*) {}};
-  }
-
-  int64_t Count(const std::string& table) {
-    dbaccess::Recordset rs;
-    rs.Open("select count(*) from " + table, Connection());
-    return rs.Fields(size_t{0}).Value().ToInt64();
-  }
-
   dbaccess::DateTime DatabaseNow() {
     dbaccess::Recordset rs;
     rs.Open("select " + voltrane::SysDateExpr(database_.kind) +
@@ -78,10 +32,6 @@ class ToolTest : public testing::TestWithParam<std::string> {
             Connection());
     return rs.Fields(size_t{0}).Value().ToDateTime();
   }
-
-  std::string store_dir_;
-  testsupport::TestDatabase database_;
-  dbaccess::Connection connection_;
 };
 
 TEST_P(ToolTest, SchemaInitTwiceThenAppendEveryDemoCommand) {
@@ -166,8 +116,8 @@ TEST_P(ToolTest, SchemaInitWithoutTheDemoLeavesThePlantEmptyAndRepairsAMissingIn
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ToolTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           return info.param;
+                         [](const testing::TestParamInfo<std::string>& test_info) {
+                           return test_info.param;
                          });
 
 TEST(ToolSchemaInit, OtherKindsAreReferredToTheSchemaFiles) {

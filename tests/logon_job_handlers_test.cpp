@@ -290,6 +290,6 @@ TEST_P(LogonJobHandlersTest, AJobEndWithoutAResolvedJobFinishesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LogonJobHandlersTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST_P(MachineDataRecordsTest, RunningPeriodsEndInTheOldRecordAndContinueInTheNe
           ", 1, 1, 1");
   const DateTime split = At(7, 10, 1, 30);
   const int64_t new_id =
-      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::Job, split);
+      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Job, split);
   object_->PrepareMachineDataRecordForCompletion(old_id, split);
 
   EXPECT_NEAR(Number(old_id, "SETUP_TIME"), 0.025, 1e-6);  // hours
@@ -68,7 +68,7 @@ TEST_P(MachineDataRecordsTest, AnOpenDowntimeIsClosedInTheOldRecordAndReopenedIn
       Literal(At(7, 10, 30)) + ", 0.5)");  // already closed: not carried
   const DateTime split = At(7, 11, 30);
   const int64_t new_id =
-      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::User, split);
+      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::User, split);
   object_->PrepareMachineDataRecordForCompletion(old_id, split);
 
   const std::string old_rows =
@@ -88,7 +88,7 @@ TEST_P(MachineDataRecordsTest, AnOpenDowntimeIsClosedInTheOldRecordAndReopenedIn
 TEST_P(MachineDataRecordsTest, AMissingChartDateBecomesTheSplitsDate) {
   const int64_t old_id = InsertCurrentRecord(At(7, 10));
   const int64_t new_id =
-      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::Op, At(8, 1, 15));
+      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Op, At(8, 1, 15));
   EXPECT_EQ(Time(new_id, "CHART_DATE"), At(8, 0));
   EXPECT_TRUE(sandbox_.Traced("NULL CHART DATE"));
 }
@@ -169,12 +169,12 @@ TEST_P(MachineDataRecordsTest, TheNewRecordKeepsThePreviousPartsStandardTimeAndS
   const int64_t old_id = InsertCurrentRecord(At(7, 10), ", CHART_DATE, PART_ID, PART_SERIAL_NO_ID",
                                              ", " + Literal(At(7, 0)) + ", 1, 1");
   const int64_t by_part =
-      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::Part, At(7, 11));
+      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Part, At(7, 11));
   EXPECT_NEAR(Number(by_part, "STANDARD_TIME"), 2.5, 1e-6);  // machine 1, part 1
   EXPECT_TRUE(IsNull(by_part, "PART_ID"));
   EXPECT_EQ(Number(by_part, "PART_SERIAL_NO_ID"), 1);
   const int64_t by_serial =
-      object_->CreateNextMachineDataRecord(old_id, MachineDataSplitKind::SerialNo, At(7, 11));
+      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::SerialNo, At(7, 11));
   EXPECT_TRUE(IsNull(by_serial, "PART_SERIAL_NO_ID"));
   EXPECT_EQ(Number(by_serial, "PART_ID"), 1);
 }

@@ -170,6 +170,6 @@ TEST_P(MachineDayTest, TheDowntimeScrapAndEventRowsOfTheDay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, MachineDayTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

@@ -203,7 +203,7 @@ TEST_P(ManagerViewTest, CancelRestartsTheServiceAndWritesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ManagerViewTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 TEST(ManagerSingleInstanceTest, ASecondCopyFindsTheFirstAndBringsItsWindowToTheFront) {
   App();

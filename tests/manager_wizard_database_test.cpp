@@ -371,6 +371,6 @@ TEST_P(ManagerDatabaseTest, TheServerPageListsTheServersDatabases) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ManagerDatabaseTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

@@ -161,6 +161,6 @@ TEST_P(MetadataCachingTest, SchemaChangeAndReopenAreSeen) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MetadataCachingTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+                         [](const testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
 
 }  // namespace

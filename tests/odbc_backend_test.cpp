@@ -185,7 +185,8 @@ class OdbcBackendTest : public ::testing::TestWithParam<std::string> {
 
 TEST_P(OdbcBackendTest, ReportsEngineAndOpenState) {
   EXPECT_TRUE(backend_->IsOpen());
-  EXPECT_EQ(backend_->Engine(), IsPostgreSql() ? EngineKind::kPostgreSql : EngineKind::kSqlite);
+  EXPECT_EQ(backend_->Engine(),
+            IsPostgreSql() ? voltrane::dbkind::kPostgreSql : voltrane::dbkind::kSqlite);
   backend_->Close();
   EXPECT_FALSE(backend_->IsOpen());
   EXPECT_EQ(ErrorOf([&] { backend_->Execute("SELECT 1", {}, 5); }).number(), kErrObjectClosed);

@@ -159,6 +159,6 @@ TEST_P(OeeReportTest, TableShowsPercentagesWithOneDecimal) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, OeeReportTest, testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& param_info) { return param_info.param; });
 
 }  // namespace

@@ -163,6 +163,6 @@ TEST_P(PartCountHandlersTest, ACountOnAMachineWithoutAPartStartsOneFirst) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, PartCountHandlersTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

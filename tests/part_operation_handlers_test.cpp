@@ -156,6 +156,6 @@ TEST_P(PartOperationHandlersTest, AFailedPartCreationIsReportedAndTheNumberStays
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PartOperationHandlersTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

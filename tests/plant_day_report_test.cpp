@@ -110,6 +110,6 @@ TEST_P(PlantDayReportTest, RefusesADayItsMachinesHaveAlreadyPassed) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, PlantDayReportTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& param_info) { return param_info.param; });
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
@@ -21,11 +22,6 @@ namespace {
 constexpr int kHeartbeatCommand = 15;
 constexpr int kCoolantAlarm = 19;  // a custom command (type code 20)
 
-// Error texts name tables as the database spells them (PostgreSQL in lower case).
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 constexpr int kSetupCommand = 8;
 
 // Stands in for the shift handling and the monitor, which decide about
@@ -36,7 +32,6 @@ class LoopObj : public CKorvex7Obj {
   using CKorvex7Obj::CKorvex7Obj;
   using CKorvex7Obj::connection;
   using CKorvex7Obj::DesignatedPC;
-  using CKorvex7Obj::GetCurrentLogEntry;
   using CKorvex7Obj::GetStringOption;
   using CKorvex7Obj::IsV12Database;
   using CKorvex7Obj::LogDrained;
@@ -48,9 +43,9 @@ class LoopObj : public CKorvex7Obj {
   int idle_checks = 0;
 
  private:
-  bool HandleExpiredShifts(int32_t, const dbaccess::DateTime&, int32_t&, bool) override {
+  bool HandleExpiredShifts(const MachineKeys&, const dbaccess::DateTime&, int32_t&, bool) override {
     if (refresh_out_of_order) {
-      throw ComError(kErrOutOfOrder, "HandleExpiredShifts", kOutOfOrderText);
+      throw OutOfOrderRow();
     }
     return true;
   }
@@ -304,9 +299,9 @@ TEST_P(ProcessingLoopTest, AFailingHandlerKeepsItsRowInTheLog) {
   Announce();
   std::string error;
   EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
-  EXPECT_NE(Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
+  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));  // refill: read again
-  EXPECT_NE(Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
+  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_EQ(LogRows(), 1);
 }
 
@@ -317,7 +312,7 @@ TEST_P(ProcessingLoopTest, AfterAFailedRowTheConnectionIsProbedDespiteTheCachedB
   ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // fills the batch cache
   Exec("ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
   Exec("ALTER TABLE T_VMES_PTYPE RENAME TO T_VMES_PTYPE_AWAY");  // the probe fails from now on
-  EXPECT_TRUE(object_->IsConnected());  // the cached batch answers
+  EXPECT_TRUE(object_->IsConnected());                           // the cached batch answers
   EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
   EXPECT_NE(error, "");
   EXPECT_FALSE(object_->IsConnected());  // a failed row sends the question to the database

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <functional>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/db_error.h"
 #include "tests/support/portable_sql.h"
@@ -58,11 +59,6 @@ class RecordsetTest : public ::testing::TestWithParam<std::string> {
   TestDatabase database_;
   ConnectionPtr connection_;
 };
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 int32_t ErrorOf(const std::function<void()>& fn, std::string* text = nullptr) {
   try {
@@ -290,7 +286,7 @@ TEST_P(RecordsetTest, OpenOfAMissingTableReportsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, RecordsetTest, ::testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 TEST(UnconnectedRecordsetTest, KeepsRowsInMemory) {
   Recordset rs;

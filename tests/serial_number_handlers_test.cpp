@@ -161,9 +161,9 @@ TEST_P(OldSchemaSerialNumberTest, SerialCommandsAreRefusedAndPartsWorkWithoutThe
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SerialNumberHandlersTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 INSTANTIATE_TEST_SUITE_P(Kinds, OldSchemaSerialNumberTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 }  // namespace

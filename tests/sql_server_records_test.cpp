@@ -104,7 +104,7 @@ class SqlServerRecordsTest : public testing::Test {
 
 TEST_F(SqlServerRecordsTest, TheNextRecordIsInsertedByOneBatchReturningItsIdentity) {
   script_->query_results["SCOPE_IDENTITY"] = Identity(42);
-  const int32_t id = object_->CreateNextMachineDataRecord(41, MachineDataSplitKind::Part,
+  const int32_t id = object_->CreateNextMachineDataRecord({}, 41, MachineDataSplitKind::Part,
                                                           DateTime::FromParts(2026, 3, 7, 9, 5, 7));
   EXPECT_EQ(id, 42);
   EXPECT_EQ(InsertBatch(),
@@ -129,7 +129,7 @@ TEST_F(SqlServerRecordsTest, AFailedInsertFailsTheSplitWithItsText) {
   script_->fail_sql_containing = "INSERT INTO T_SFC_MACHINE_DATA";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "Invalid column name 'X'."};
   try {
-    object_->CreateNextMachineDataRecord(41, MachineDataSplitKind::Job,
+    object_->CreateNextMachineDataRecord({}, 41, MachineDataSplitKind::Job,
                                          DateTime::FromParts(2026, 3, 7, 9));
     FAIL() << "the split went on without its record";
   } catch (const std::exception& error) {

@@ -105,7 +105,7 @@ TEST_P(ConnectionTest, ErrorNumbersForMissingTableAndSyntax) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ConnectionTest, ::testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test_info) { return test_info.param; });
 
 // ---- SQLite only ----
 
@@ -143,7 +143,7 @@ TEST_F(SqliteBackendTest, OpensInWalModeWithTheChosenSynchronousLevel) {
   EXPECT_EQ(Query(connection_, "PRAGMA synchronous").rows[0][0].ToInt64(), 1);  // NORMAL
   auto full = Open("Synchronous=Full;");
   EXPECT_EQ(Query(full, "PRAGMA synchronous").rows[0][0].ToInt64(), 2);
-  EXPECT_EQ(connection_->Kind(), EngineKind::kSqlite);
+  EXPECT_EQ(connection_->Kind(), voltrane::dbkind::kSqlite);
 }
 
 // The file holds the plant's records: a new one, and the journals SQLite gives its mode,

@@ -142,6 +142,6 @@ TEST_P(TimelineReportTest, SvgEscapesTextsFromTheRecords) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, TimelineReportTest,
                          testing::ValuesIn(testsupport::AvailableKinds()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& param_info) { return param_info.param; });
 
 }  // namespace

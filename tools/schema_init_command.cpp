@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dbaccess/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/database_connection.h"
 #include "dbaccess/db_error.h"
@@ -25,17 +26,11 @@ struct Inventory {
   std::vector<std::string> indexes;
 };
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 std::vector<std::string> Matches(const std::string& script, const std::regex& pattern) {
   std::vector<std::string> names;
   for (auto it = std::sregex_iterator(script.begin(), script.end(), pattern);
        it != std::sregex_iterator(); ++it) {
-    names.push_back(Upper((*it)[1].str()));
+    names.push_back(dbaccess::Upper((*it)[1].str()));
   }
   return names;
 }
@@ -49,7 +44,7 @@ Inventory ScriptInventory(const std::string& script) {
 
 std::set<std::string> UpperSet(const std::vector<std::string>& names) {
   std::set<std::string> result;
-  for (const std::string& name : names) result.insert(Upper(name));
+  for (const std::string& name : names) result.insert(dbaccess::Upper(name));
   return result;
 }
 

@@ -29,11 +29,11 @@ void FillShiftOee(const dbaccess::ConnectionPtr& reads, int32_t kind, const dbac
   const std::vector<reports::OeeRow> rows = reports::QueryOee(reads, kind, query);
   for (MachineTile& tile : tiles) {
     if (!tile.chart_date) continue;
-    const auto row = std::find_if(rows.begin(), rows.end(), [&tile](const reports::OeeRow& row) {
-      const bool same_shift = tile.shift_id.has_value() == row.shift_id.has_value() &&
-                              (!tile.shift_id || *row.shift_id == *tile.shift_id);
-      return same_shift && row.machine == tile.number && row.chart_date &&
-             row.chart_date->DatePart() == tile.chart_date->DatePart();
+    const auto row = std::find_if(rows.begin(), rows.end(), [&tile](const reports::OeeRow& candidate) {
+      const bool same_shift = tile.shift_id.has_value() == candidate.shift_id.has_value() &&
+                              (!tile.shift_id || *candidate.shift_id == *tile.shift_id);
+      return same_shift && candidate.machine == tile.number && candidate.chart_date &&
+             candidate.chart_date->DatePart() == tile.chart_date->DatePart();
     });
     if (row != rows.end()) tile.oee = row->oee;
   }

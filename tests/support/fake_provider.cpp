@@ -36,7 +36,7 @@ class FakeBackend : public dbaccess::Backend {
     open_ = false;
   }
   bool IsOpen() const override { return open_; }
-  dbaccess::EngineKind Engine() const override { return dbaccess::EngineKind::kSqlServer; }
+  voltrane::dbkind::Kind Engine() const override { return voltrane::dbkind::kSqlServer; }
 
   int64_t Execute(const std::string& sql, const std::vector<dbaccess::Variant>&, int) override {
     script_->executed.push_back(sql);

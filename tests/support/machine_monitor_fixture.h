@@ -168,6 +168,15 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
   static dbaccess::DateTime At(int hour, int minute, int second = 0) {
     return dbaccess::DateTime::FromParts(2026, 1, 5, hour, minute, second);  // a Monday
   }
+  // A heartbeat row of the machine at the time, as the loop would read it.
+  static LogEntry RowOf(int machine, const dbaccess::DateTime& time) {
+    LogEntry row;
+    row.lCommandID = kHeartbeatCommand;
+    row.lCommandTimeCode = 0;
+    row.machine.lMachineID = machine;
+    row.dtTime = time;
+    return row;
+  }
 
   SettingsSandbox sandbox_;
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();

@@ -37,6 +37,9 @@ class RecordsObj : public CKorvex7Obj {
   using CKorvex7Obj::ValidateMachineDataRecord;
 };
 
+// Machine 101 of the demo plant: department 1, location 1 (Hall A), group 1.
+inline constexpr MachineKeys kMachine1{1, 1, 1, 1};
+
 inline dbaccess::DateTime At(int day, int hour, int minute = 0, int second = 0) {
   return dbaccess::DateTime::FromParts(2026, 12, day, hour, minute, second);
 }

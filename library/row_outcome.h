@@ -1,0 +1,14 @@
+// What became of a log row, as the dispatcher reports it to the processing
+// loop; the loop acts on this, never on the error text. Plain enum.
+#ifndef VOLTRANE_LIBRARY_ROW_OUTCOME_H_
+#define VOLTRANE_LIBRARY_ROW_OUTCOME_H_
+
+enum class RowOutcome {
+  kDone,        // processed: the row joins the delete queue
+  kFailed,      // the handler failed: the row stays in the log, the text says why
+  kReread,      // the history copy or the refresh failed: the cache goes, the log is read again
+  kOutOfOrder,  // older than its machine's records: removed from the log, noted in the diagnostic
+                // log
+};
+
+#endif  // VOLTRANE_LIBRARY_ROW_OUTCOME_H_
