@@ -7,15 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "library/command_types.h"
+
 namespace mtconnect {
 
-// The command type codes the mapping uses.
-inline constexpr int32_t kLogonCommand = 4;
-inline constexpr int32_t kJobCommand = 5;
-inline constexpr int32_t kPartCommand = 6;
-inline constexpr int32_t kCycleCommand = 9;
-inline constexpr int32_t kMachineDowntimeCommand = 11;
-inline constexpr int32_t kGoodCountCommand = 13;
+// The command type codes the mapping uses, named for the mapping.
+inline constexpr int32_t kLogonCommand = commandtype::kLogon;
+inline constexpr int32_t kJobCommand = commandtype::kJob;
+inline constexpr int32_t kPartCommand = commandtype::kPart;
+inline constexpr int32_t kCycleCommand = commandtype::kCycle;
+inline constexpr int32_t kMachineDowntimeCommand = commandtype::kMachineDowntime;
+inline constexpr int32_t kGoodCountCommand = commandtype::kGoodPartCount;
 
 // Time codes: start, end, both.
 inline constexpr int32_t kStartCode = 0;

@@ -123,6 +123,11 @@ TEST_P(MtconnectLogWriterTest, ARowIsNeverSeenWithoutItsObservationTime) {
     EXPECT_EQ(TimeText(rs.Fields(size_t{0}).Value()),
               mtconnect::LocalWallClock(command.utc_ms).ToText());
   }
+  // On a loaded machine the reader may not have run yet: let it see the rows.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (rows_seen.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   done = true;
   reader.join();
   EXPECT_GT(rows_seen.load(), 0);

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "reports/xml_text.h"
+
 namespace web {
 namespace {
 
@@ -191,32 +193,8 @@ std::string PageHead(const std::string& title) {
 
 }  // namespace
 
-std::string HtmlEscape(const std::string& text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case '\'':
-        escaped += "&#39;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
+// Page texts and attribute values are escaped as the reports escape theirs.
+std::string HtmlEscape(const std::string& text) { return reports::XmlEscape(text); }
 
 std::string RenderBoardPage(const std::vector<MachineTile>& tiles, const dbaccess::DateTime& now,
                             int refresh_seconds) {
