@@ -64,6 +64,14 @@ class LeastPrivilegeTest : public testing::Test {
     chmod(base_.c_str(), 0750);
     std::filesystem::create_directory(lock_dir_);
     chmod(lock_dir_.c_str(), 01777);
+    // The build folder may sit where the account cannot reach (a private
+    // checkout): the account runs copies.
+    collector_ = dir_ + "/voltrane-collector";
+    library_ = dir_ + "/libkorvex7.so";
+    std::filesystem::copy_file(COLLECTOR_PATH, collector_);
+    std::filesystem::copy_file(KORVEX7_LIBRARY_PATH, library_);
+    chmod(collector_.c_str(), 0755);
+    chmod(library_.c_str(), 0644);
     setenv("VOLTRANE_MACHINE_STORE", (dir_ + "/registry.toml").c_str(), 1);
     setenv("VOLTRANE_USER_STORE", (dir_ + "/user.toml").c_str(), 1);
   }
@@ -124,8 +132,8 @@ class LeastPrivilegeTest : public testing::Test {
   // The collector as the service account (or, with as_root, as root), its output in
   // <name>.log.
   ChildProcess& Start(const std::string& name, bool as_root = false) {
-    std::vector<std::string> command{kRunuser, "-u", kServiceAccountName, "--", COLLECTOR_PATH};
-    if (as_root) command = {COLLECTOR_PATH};
+    std::vector<std::string> command{kRunuser, "-u", kServiceAccountName, "--", collector_};
+    if (as_root) command = {collector_};
     collectors_.push_back(std::make_unique<ChildProcess>(
         command, std::map<std::string, std::string>{{"VOLTRANE_LOCK_DIR", lock_dir_}},
         dir_ + "/" + name + ".log"));
@@ -168,6 +176,8 @@ class LeastPrivilegeTest : public testing::Test {
 
   std::string dir_;
   std::string base_;
+  std::string collector_;
+  std::string library_;
   std::string lock_dir_;
   uid_t account_uid_ = 0;
   gid_t account_gid_ = 0;
@@ -182,7 +192,7 @@ class LeastPrivilegeKindTest : public LeastPrivilegeTest,
 
 TEST_P(LeastPrivilegeKindTest, ProcessesRowsAndRefusesASecondInstance) {
   ASSERT_NO_FATAL_FAILURE(CreateDatabase(GetParam()));
-  ASSERT_NO_FATAL_FAILURE(WriteSettings(KORVEX7_LIBRARY_PATH));
+  ASSERT_NO_FATAL_FAILURE(WriteSettings(library_));
   ChildProcess& collector = Start("collector");
   ASSERT_TRUE(
       WaitFor([&] { return collector.Output().find(kConnected) != std::string::npos; }, 30000))
