@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "library/part_count_parameters.h"
+#include "library/handlers/part_count_parameters.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

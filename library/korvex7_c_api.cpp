@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "library/error_text.h"
+#include "library/session/error_text.h"
 #include "library/korvex7_obj.h"
 
 struct korvex7_handle {

@@ -8,10 +8,10 @@
 
 #include "dbaccess/database_kind.h"
 #include "dbaccess/db_error.h"
-#include "library/error_text.h"
-#include "library/extended_error_log.h"
-#include "library/system_names.h"
-#include "library/wait.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/session/system_names.h"
+#include "library/session/wait.h"
 
 namespace {
 

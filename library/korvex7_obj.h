@@ -39,12 +39,12 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/command_dispatch_table.h"
-#include "library/heart_beat_info.h"
+#include "library/dispatch/command_dispatch_table.h"
+#include "library/monitor/heart_beat_info.h"
 #include "library/korvex7.h"
-#include "library/log_entry.h"
-#include "library/machine_data_kinds.h"
-#include "library/row_outcome.h"
+#include "library/log/log_entry.h"
+#include "library/records/machine_data_kinds.h"
+#include "library/log/row_outcome.h"
 
 enum class HandlerOutcome;  // handler_outcome.h
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "library/command_types.h"
+#include "library/dispatch/command_types.h"
 
 namespace mtconnect {
 

@@ -1,10 +1,10 @@
 // The dispatch table: which handler a command's type code and time code
 // choose, and the time format of the event traces.
-#include "library/command_dispatch_table.h"
+#include "library/dispatch/command_dispatch_table.h"
 
 #include <gtest/gtest.h>
 
-#include "library/sql_date_time.h"
+#include "library/session/sql_date_time.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The decision table of the cycle status lock, state by state, for every
 // command kind: the setup and teardown levels, the downtime lock values
 // (only their two low bits count) and ends while idle.
-#include "library/cycle_status_lock_rules.h"
+#include "library/handlers/cycle_status_lock_rules.h"
 
 #include <gtest/gtest.h>
 

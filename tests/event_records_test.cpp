@@ -12,7 +12,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "library/korvex7_obj.h"
-#include "library/sql_date_time.h"
+#include "library/session/sql_date_time.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The extended error log: read from the machine hive of the settings store,
 // one time-stamped line per message, nothing at all when switched off, and
 // state held per thread.
-#include "library/extended_error_log.h"
+#include "library/session/extended_error_log.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

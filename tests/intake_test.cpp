@@ -14,7 +14,7 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
-#include "library/intake_sql.h"
+#include "library/intake/intake_sql.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/shop_floor_db.h"
 

@@ -15,7 +15,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/reg_settings.h"
 #include "library/com_error.h"
-#include "library/extended_error_log.h"
+#include "library/session/extended_error_log.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"

@@ -1,6 +1,6 @@
 // The count and scrap parameters: what counts as a number, half-to-even
 // rounding, and the split of a scrap parameter into quantity and code.
-#include "library/part_count_parameters.h"
+#include "library/handlers/part_count_parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "dbaccess/recordset.h"
 #include "library/com_error.h"
 #include "library/korvex7_obj.h"
-#include "library/out_of_order.h"
+#include "library/log/out_of_order.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 

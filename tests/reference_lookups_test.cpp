@@ -6,8 +6,8 @@
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/variant.h"
-#include "library/reference_queries.h"
-#include "library/upper_case.h"
+#include "library/reference/reference_queries.h"
+#include "library/reference/upper_case.h"
 #include "tests/support/reference_data_fixture.h"
 
 namespace {

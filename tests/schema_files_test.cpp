@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "library/log_history.h"
-#include "library/schema_statements.h"
+#include "library/log/log_history.h"
+#include "library/schema/schema_statements.h"
 #include "tests/support/test_databases.h"
 
 namespace {

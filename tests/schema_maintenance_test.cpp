@@ -11,7 +11,7 @@
 
 #include "dbaccess/recordset.h"
 #include "library/korvex7_obj.h"
-#include "library/log_history.h"
+#include "library/log/log_history.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"

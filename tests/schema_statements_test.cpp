@@ -2,7 +2,7 @@
 // script it carries. SQL Server, Oracle and Access cannot run here: their
 // texts are checked against the forms the system fixes; SQLite and PostgreSQL
 // run them in log_history_test and schema_maintenance_test.
-#include "library/schema_statements.h"
+#include "library/schema/schema_statements.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "library/log_history.h"
-#include "library/stored_procedure_script.h"
+#include "library/log/log_history.h"
+#include "library/schema/stored_procedure_script.h"
 
 namespace {
 

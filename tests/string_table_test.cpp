@@ -1,9 +1,9 @@
 // The string table, LoadResMessage's placeholder rules and MessageTextForId.
-#include "library/string_table.h"
+#include "library/session/string_table.h"
 
 #include <gtest/gtest.h>
 
-#include "library/message_text.h"
+#include "library/session/message_text.h"
 
 namespace {
 

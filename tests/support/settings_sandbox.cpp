@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "library/extended_error_log.h"
+#include "library/session/extended_error_log.h"
 #include "tests/support/test_databases.h"
 
 namespace testsupport {

@@ -1,0 +1,193 @@
+// The setup, teardown and cycle handlers. A start ends the open events of
+// the activities it replaces, opens its own event, switches the record to
+// its period (StopCurrentActivity) and sets the machine's status; an end
+// closes its event, adds a running period to the record (a cycle that ends
+// counts as finished), starts idle time unless it already runs and sets the
+// machine idle. Ends do not check that their own activity is the one
+// running. The cycle status lock may make a machine ignore any of them: the
+// handler then returns false with an empty error text. Each handler runs in
+// its own transaction (RunHandlerTransaction). Processing thread only.
+#include <string>
+
+#include "library/dispatch/command_types.h"
+#include "library/handlers/cycle_status_lock_rules.h"
+#include "library/session/error_text.h"
+#include "library/dispatch/handler_outcome.h"
+#include "library/korvex7_obj.h"
+#include "library/records/record_periods.h"
+#include "library/session/string_table.h"
+
+namespace {
+
+constexpr int32_t kMsgSetupStartLocked = 111;
+constexpr int32_t kMsgSetupEndLocked = 112;
+constexpr int32_t kMsgTeardownStartLocked = 113;
+constexpr int32_t kMsgTeardownEndLocked = 114;
+constexpr int32_t kMsgCycleStartLocked = 119;
+constexpr int32_t kMsgCycleEndLocked = 120;
+
+constexpr int32_t kActivitySetup = 1;
+constexpr int32_t kActivityCycle = 2;
+constexpr int32_t kActivityTeardown = 4;
+constexpr int32_t kStatusIdle = 0;
+
+constexpr const char* kStartName = "?";
+
+}  // namespace
+
+bool CKorvex7Obj::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
+                                    const dbaccess::DateTime& dtCurrentTime) {
+  for (const int32_t lTypeCode : alTypeCodes) {
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(lTypeCode), dtCurrentTime, 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+HandlerOutcome CKorvex7Obj::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                          int32_t lMachineID, int32_t lMachineDataID,
+                                          const dbaccess::DateTime& dtCurrentTime,
+                                          int32_t lLockedMessage,
+                                          std::initializer_list<int32_t> alStopTypes,
+                                          int32_t lActivity, std::string& strError) {
+  if (!StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
+    strError = LoadResMessage(lLockedMessage);
+    return HandlerOutcome::kFailed;
+  }
+  // The activity codes 1, 2 and 4 are the type codes 8, 9 and 10 in order of
+  // their commands: setup, cycle, teardown.
+  const int32_t lEventType = lActivity == kActivitySetup   ? commandtype::kSetup
+                             : lActivity == kActivityCycle ? commandtype::kCycle
+                                                           : commandtype::kTeardown;
+  AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(lEventType), "",
+                 dtCurrentTime, false);
+  StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity);
+  SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
+  return HandlerOutcome::kDone;
+}
+
+bool CKorvex7Obj::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                               std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
+    // The current record comes first: it brings the machine up to the time.
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
+      return HandlerOutcome::kIgnored;
+    }
+    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
+                         kMsgSetupStartLocked,
+                         {commandtype::kMachineDowntime, commandtype::kUserDowntime,
+                          commandtype::kCycle, commandtype::kTeardown},
+                         kActivitySetup, strError);
+  });
+}
+
+bool CKorvex7Obj::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                  int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                  std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
+      return HandlerOutcome::kIgnored;
+    }
+    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
+                         kMsgTeardownStartLocked,
+                         {commandtype::kSetup, commandtype::kMachineDowntime,
+                          commandtype::kUserDowntime, commandtype::kCycle},
+                         kActivityTeardown, strError);
+  });
+}
+
+bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                               std::string& strError) {
+  strError.clear();
+  try {
+    if (IsCommandLocked(lMachineID, -1, kLockKindCycleStart, -1, kStartName)) return false;
+  } catch (...) {
+    strError = CurrentError().description;
+    return false;
+  }
+  if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
+                                  strError)) {
+    return false;
+  }
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    return StartActivity(
+        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
+        kMsgCycleStartLocked,
+        {commandtype::kSetup, commandtype::kMachineDowntime, commandtype::kTeardown},
+        kActivityCycle, strError);
+  });
+}
+
+bool CKorvex7Obj::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
+                              int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
+                              std::string& strError) {
+  const int32_t lMachineID = machine.lMachineID;
+  strError.clear();
+  return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
+    const int32_t lMachineDataID = GetCurrentMachineDataID(machine, dtCurrentTime);
+    if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
+      return HandlerOutcome::kIgnored;
+    }
+    if (!StopEventsOfTypes(lMachineID, {lEventType}, dtCurrentTime)) {
+      strError = LoadResMessage(lLockedMessage);
+      return HandlerOutcome::kFailed;
+    }
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    if (!rs->Eof()) {
+      switch (lEventType) {
+        case commandtype::kSetup:
+          EndRunningPeriod(*rs, "SETUP_START_TIME", "SETUP_TIME", kSecondsPerHour, dtCurrentTime);
+          break;
+        case commandtype::kTeardown:
+          EndRunningPeriod(*rs, "TEARDOWN_START_TIME", "TEARDOWN_TIME", kSecondsPerHour,
+                           dtCurrentTime);
+          break;
+        default:
+          // The cycle ran to its end: it counts as finished.
+          if (EndRunningPeriod(*rs, "CYCLE_START_TIME", "CYCLE_TIME", kSecondsPerMinute,
+                               dtCurrentTime)) {
+            IncrementCounter(*rs, "FINISHED_CYCLES");
+          }
+          break;
+      }
+      StartIdleIfNotRunning(*rs, dtCurrentTime);
+      rs->Update();
+    }
+    CloseRecordset(rs);
+    SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
+}
+
+bool CKorvex7Obj::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgSetupEndLocked, commandtype::kSetup, kSetupEndName, strError);
+}
+
+bool CKorvex7Obj::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgTeardownEndLocked, commandtype::kTeardown, kTeardownEndName, strError);
+}
+
+bool CKorvex7Obj::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
+  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
+                     kMsgCycleEndLocked, commandtype::kCycle, kCycleEndName, strError);
+}

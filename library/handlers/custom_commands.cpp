@@ -1,0 +1,68 @@
+// Custom commands: every command type without a built-in handler is nothing
+// but an event. A start opens the command's event on the machine, an end
+// closes it, "both" records an event that starts and ends at once.
+//
+// Each handler runs in a transaction of its own; on SQL Server a start runs
+// without one, because the stored procedure keeps its own. A transaction
+// that cannot be begun, or committed, gives the handler's "database is
+// currently locked" message; any other failure rolls back and gives the
+// error's description. DoPreProcessCustomCommands turns the custom starts
+// of type code 0 into events in bulk on SQL Server, before a batch is read.
+// Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/session/string_table.h"
+
+namespace {
+
+constexpr int32_t kMsgCustomStartLocked = 123;
+constexpr int32_t kMsgCustomEndLocked = 124;
+constexpr int32_t kMsgCustomBothLocked = 125;
+
+}  // namespace
+
+bool CKorvex7Obj::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
+  const bool bOwnTransaction = m_lDatabaseType != voltrane::dbkind::kSqlServer;
+  return RunHandlerTransaction(bOwnTransaction, kMsgCustomStartLocked, strError, [&] {
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
+                   false);
+    return true;
+  });
+}
+
+bool CKorvex7Obj::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int32_t lCommandID,
+                              const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgCustomEndLocked, strError, [&] {
+    if (SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return true;
+    strError = LoadResMessage(kMsgCustomEndLocked);
+    return false;
+  });
+}
+
+bool CKorvex7Obj::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                               const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgCustomBothLocked, strError, [&] {
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
+                   true);
+    return true;
+  });
+}
+
+bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
+  if (m_lDatabaseType != voltrane::dbkind::kSqlServer) return true;
+  int32_t lRecordsAffected = 0;
+  if (ExecuteWithRetry("EXEC DoAllCustomStartsInLog", strError, lRecordsAffected)) {
+    WriteExtendedErrorLog("DONE with DoAllCustomStartsInLog");
+    WriteExtendedErrorLog("---------------------------------");
+  }
+  return strError.empty();
+}

@@ -1,0 +1,58 @@
+// The cycle status lock of the library object: the setup and teardown lock
+// levels (options 4 and 5) and every downtime code's CYCLE_STATUS_LOCK,
+// loaded on first use and again whenever the processing loop asks, and the
+// check the activity handlers make before they act. The rules themselves are
+// in cycle_status_lock_rules.cpp. Database errors reach the calling handler.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/handlers/cycle_status_lock_rules.h"
+#include "library/korvex7_obj.h"
+
+namespace {
+
+constexpr int32_t kSetupLockOption = 4;
+constexpr int32_t kTeardownLockOption = 5;
+constexpr int32_t kStatusDowntime = 3;
+
+}  // namespace
+
+void CKorvex7Obj::LoadCycleStatusLocks() {
+  int32_t lLevel = 0;
+  m_lSetupLock = GetIntOption(kSetupLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
+  m_lTeardownLock = GetIntOption(kTeardownLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
+
+  std::map<int32_t, int32_t> dictLocks;
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("Select DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER" +
+                voltrane::ConcatLiteral(m_lDatabaseType, " - ") +
+                "DOWNTIME_CODE_NAME as DOWNTIME, CYCLE_STATUS_LOCK  from T_SFC_DOWNTIME_CODE " +
+                voltrane::NoLockHint(m_lDatabaseType) + " Order by DOWNTIME_CODE_NUMBER");
+  for (; !rs->Eof(); rs->MoveNext()) {
+    const dbaccess::Variant vLock = rs->Fields("CYCLE_STATUS_LOCK").Value();
+    dictLocks[rs->Fields("DOWNTIME_CODE_ID").Value().ToLong()] =
+        vLock.IsNull() || vLock.IsEmpty() ? 0 : vLock.ToLong();
+  }
+  CloseRecordset(rs);
+  m_dictDowntimeLocks = std::move(dictLocks);
+}
+
+bool CKorvex7Obj::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind,
+                                  int32_t lDowntimeCodeID, const std::string& strEndName) {
+  if (lStatus == -1) {
+    lStatus = GetMachineStatus(lMachineID);
+    // A machine that is down is governed by the downtime it is in: the code of
+    // its open downtime row replaces the one passed in. The status read first
+    // stands, also when the current record has no open downtime row.
+    if (lStatus == kStatusDowntime) GetMachineStatusAndDowntime(lMachineID, lDowntimeCodeID);
+  }
+  if (!m_dictDowntimeLocks) LoadCycleStatusLocks();
+
+  CycleStatusLockState state;
+  state.lStatus = lStatus;
+  state.lSetupLevel = m_lSetupLock;
+  state.lTeardownLevel = m_lTeardownLock;
+  const auto found = m_dictDowntimeLocks->find(lDowntimeCodeID);
+  if (found != m_dictDowntimeLocks->end()) state.lDowntimeLockValue = found->second;
+  return IsLockedByRules(state, lKind, strEndName);
+}

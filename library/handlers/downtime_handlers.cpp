@@ -1,0 +1,192 @@
+// Machine and user downtime handlers, the idle command and the query by
+// which the heartbeat monitor finds a machine's current downtime.
+//
+// A machine downtime is the machine's own state: its start ends the running
+// period and the previous machine downtime, opens a downtime row and sets
+// status 3; its end closes the row and makes the machine idle. A user
+// downtime runs beside whatever the machine does and never changes its
+// status; on a machine that never had a logon event it first logs on an
+// anonymous user, so the downtime has someone to belong to. The idle command
+// runs the end handler of the running activity. Each handler runs in its own
+// transaction (RunHandlerTransaction); a command the cycle status lock
+// filters returns false with an empty error text. Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/dispatch/command_types.h"
+#include "library/handlers/cycle_status_lock_rules.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/dispatch/handler_outcome.h"
+#include "library/korvex7_obj.h"
+#include "library/records/record_periods.h"
+#include "library/session/string_table.h"
+
+namespace {
+
+constexpr int32_t kMsgMachineDowntimeStartLocked = 115;
+constexpr int32_t kMsgMachineDowntimeEndLocked = 116;
+constexpr int32_t kMsgUserDowntimeStartLocked = 117;
+constexpr int32_t kMsgUserDowntimeEndLocked = 118;
+
+constexpr int32_t kMachineDowntime = 0;
+constexpr int32_t kUserDowntime = 1;
+constexpr int32_t kActivityMachineDowntime = 3;
+constexpr int32_t kActivityUserDowntime = 100;
+
+constexpr int32_t kStatusIdle = 0;
+constexpr int32_t kStatusSetup = 1;
+constexpr int32_t kStatusCycle = 2;
+constexpr int32_t kStatusDowntime = 3;
+constexpr int32_t kStatusTeardown = 4;
+
+}  // namespace
+
+bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                         int32_t lMachineID, const std::string& strCodeNumber,
+                                         const dbaccess::DateTime& dtCurrentTime,
+                                         std::string& strError, bool bLateHeartBeat) {
+  strError.clear();
+  int32_t lCodeID = -1;
+  try {
+    lCodeID = GetDowntimeCodeID(strCodeNumber, kMachineDowntime);
+    if (bLateHeartBeat) {
+      // The monitor's own downtime is never filtered.
+      WriteExtendedErrorLog("Hearbeat late");
+    } else if (IsCommandLocked(lMachineID, -1, kLockKindDowntimeStart, lCodeID, "?")) {
+      return false;
+    }
+  } catch (...) {
+    strError = CurrentError().description;
+    return false;
+  }
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgMachineDowntimeStartLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!StopEventsOfTypes(lMachineID,
+                           {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
+                           dtCurrentTime)) {
+      strError = LoadResMessage(kMsgMachineDowntimeStartLocked);
+      return HandlerOutcome::kFailed;
+    }
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kMachineDowntime), strCodeNumber, dtCurrentTime,
+                   false);
+    // The previous machine downtime ends where the new one begins.
+    CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
+    StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime);
+    AddDowntimeRow(lMachineDataID, kMachineDowntime, lCodeID, strCodeNumber, dtCurrentTime);
+    SetMachineStatus(lMachineID, kStatusDowntime, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
+}
+
+bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                       int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                       std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgMachineDowntimeEndLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
+      return HandlerOutcome::kIgnored;
+    }
+    if (!StopEventsOfTypes(lMachineID, {commandtype::kMachineDowntime}, dtCurrentTime)) {
+      strError = LoadResMessage(kMsgMachineDowntimeEndLocked);
+      return HandlerOutcome::kFailed;
+    }
+    CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    if (!rs->Eof()) {
+      StartIdleIfNotRunning(*rs, dtCurrentTime);
+      if (rs->EditPending()) rs->Update();
+    }
+    CloseRecordset(rs);
+    SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
+}
+
+bool CKorvex7Obj::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, const std::string& strCodeNumber,
+                                      const dbaccess::DateTime& dtCurrentTime,
+                                      std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgUserDowntimeStartLocked, strError, [&] {
+    // A machine event row of the logon command stays after its event has
+    // ended, so only a machine that never had a logon gets the anonymous one.
+    dbaccess::RecordsetPtr rsLogon =
+        OpenQuery("select * from T_SFC_MACHINE_EVENT " + voltrane::NoLockHint(m_lDatabaseType) +
+                  " where MACHINE_ID = " + std::to_string(lMachineID) +
+                  " and COMMAND_ID = " + std::to_string(GetCommandIDForType(commandtype::kLogon)));
+    const bool bHadLogon = !rsLogon->Eof();
+    CloseRecordset(rsLogon);
+    if (!bHadLogon && !DoLogonStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
+                                    strError, true)) {
+      return HandlerOutcome::kFailed;
+    }
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kUserDowntime), strCodeNumber, dtCurrentTime,
+                   false);
+    CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
+    StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityUserDowntime);
+    AddDowntimeRow(lMachineDataID, kUserDowntime, GetDowntimeCodeID(strCodeNumber, kUserDowntime),
+                   strCodeNumber, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
+}
+
+bool CKorvex7Obj::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                    std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgUserDowntimeEndLocked, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
+      strError = LoadResMessage(kMsgUserDowntimeEndLocked);
+      return HandlerOutcome::kFailed;
+    }
+    CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  });
+}
+
+bool CKorvex7Obj::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                              int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                              std::string& strError) {
+  strError.clear();
+  int32_t lStatus = kStatusIdle;
+  try {
+    lStatus = GetMachineStatus(lMachineID);
+  } catch (...) {
+    strError = CurrentError().description;
+    return false;
+  }
+  switch (lStatus) {
+    case kStatusSetup:
+      return DoSetupEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+    case kStatusCycle:
+      return DoCycleEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+    case kStatusDowntime:
+      return DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
+                                  strError);
+    case kStatusTeardown:
+      return DoTeardownEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+    default:
+      return false;  // already idle: nothing to end
+  }
+}
+
+std::string CKorvex7Obj::CurrentDowntimeQueryText() {
+  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+  return "select DOWNTIME_CODE_ID , m.STATUS_DATE from T_SFC_DT_PER_MACHINE_DATA dtpmd" + strHint +
+         " , T_SFC_MACHINE_DATA md" + strHint + ", T_SFC_MACHINE m" + strHint +
+         " Where md.MACHINE_DATA_ID = dtpmd.MACHINE_DATA_ID" +
+         " and md.MACHINE_DATA_ID = m.MACHINE_DATA_ID" + " and m.MACHINE_ID = @MachineID" +
+         " and dtpmd.DOWNTIME_CODE_ID = @DowntimeCodeID" + " and m.STATUS_CODE = " + "3" +
+         " and dtpmd.STOP_TIME IS NULL";
+}

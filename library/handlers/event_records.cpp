@@ -1,0 +1,247 @@
+// Event records: every command start opens a row of T_SFC_EVENT, every end
+// closes it, and T_SFC_MACHINE_EVENT points to the open event of each
+// command on each machine. Opening an event ends the open one of the same
+// command on the same machine at the new start time, also for a "both"
+// event (which opens and ends at once).
+//
+// On SQL Server the stored procedures AddEventRecord and SetEventStopTime do
+// the bookkeeping and join the caller's transaction; on every other kind the
+// same steps run through updatable recordsets here. AddEventRecord raises
+// ComError naming the step that failed; SetEventStopTime retries for about a
+// minute and then reports false. Processing thread only.
+#include <string>
+
+#include "dbaccess/command.h"
+#include "dbaccess/dialect.h"
+#include "library/com_error.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/session/sql_date_time.h"
+
+namespace {
+
+constexpr int32_t kStopTimeAttempts = 12;
+constexpr int64_t kStopTimeRetryMilliseconds = 5000;
+constexpr int kParamTextSize = 255;
+
+std::string ProcedureTrace(const char* name, int32_t lMachineID, int32_t lCommandID,
+                           const dbaccess::DateTime& dtTime) {
+  return name + std::to_string(lMachineID) + "," + std::to_string(lCommandID) + "," +
+         FormatSQLDateTime(dtTime);
+}
+
+std::string MachineEventQuery(int32_t lMachineID, int32_t lCommandID) {
+  return std::string("select * from T_SFC_MACHINE_EVENT ") +
+         " where MACHINE_ID = " + std::to_string(lMachineID) +
+         " and COMMAND_ID = " + std::to_string(lCommandID);
+}
+
+}  // namespace
+
+int32_t CKorvex7Obj::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, int32_t lCommandID,
+                                    const std::string& strParam,
+                                    const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+  if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+    return AddEventRecordByProcedure(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
+                                     strParam, dtCurrentTime, bBoth);
+  }
+  return AddEventRecordByRecordsets(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
+                                    strParam, dtCurrentTime, bBoth);
+}
+
+int32_t CKorvex7Obj::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID,
+                                               int32_t lGroupID, int32_t lMachineID,
+                                               int32_t lCommandID, const std::string& strParam,
+                                               const dbaccess::DateTime& dtCurrentTime,
+                                               bool bBoth) {
+  using dbaccess::ParamDirection;
+  using dbaccess::ParamType;
+  try {
+    dbaccess::Command command;
+    command.SetActiveConnection(m_oConnection);
+    command.SetCommandText("AddEventRecord");
+    command.SetCommandType(dbaccess::CommandType::kStoredProcedure);
+    command.AddParameter("RETURN_VALUE", ParamType::kInteger, ParamDirection::kReturnValue);
+    command.AddParameter("DeptID", ParamType::kInteger, ParamDirection::kInput, 0, lDeptID);
+    command.AddParameter("LocationID", ParamType::kInteger, ParamDirection::kInput, 0, lLocationID);
+    command.AddParameter("GroupID", ParamType::kInteger, ParamDirection::kInput, 0, lGroupID);
+    command.AddParameter("MachineID", ParamType::kInteger, ParamDirection::kInput, 0, lMachineID);
+    command.AddParameter("CommandID", ParamType::kInteger, ParamDirection::kInput, 0, lCommandID);
+    command.AddParameter("strParam", ParamType::kText, ParamDirection::kInput, kParamTextSize,
+                         strParam);
+    command.AddParameter("dtCurrentTime", ParamType::kDateTime, ParamDirection::kInput, 0,
+                         dtCurrentTime);
+    command.AddParameter("isBoth", ParamType::kBoolean, ParamDirection::kInput, 0, bBoth);
+    WriteExtendedErrorLog(ProcedureTrace("AddEventRecord", lMachineID, lCommandID, dtCurrentTime));
+    command.Execute();
+    const dbaccess::Variant& result = command.Param("RETURN_VALUE").value;
+    return result.IsNull() || result.IsEmpty() ? 0 : result.ToLong();
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    throw ComError(error.number, "AddEventRecord", " - " + error.description);
+  }
+}
+
+int32_t CKorvex7Obj::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID,
+                                                int32_t lGroupID, int32_t lMachineID,
+                                                int32_t lCommandID, const std::string& strParam,
+                                                const dbaccess::DateTime& dtCurrentTime,
+                                                bool bBoth) {
+  std::string strStep = "AddEventRecord(MachineID =" + std::to_string(lMachineID) +
+                        ", CommandID =" + std::to_string(lCommandID) +
+                        ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")";
+  const std::string strStart = strStep;
+  dbaccess::RecordsetPtr rs;
+  try {
+    strStep = strStart + " updating T_SFC_EVENT";
+    rs = OpenQuery(std::string("select * from T_SFC_EVENT ") + " where EVENT_ID = 0", true);
+    rs->AddNew();
+    rs->Fields("START_TIME") = dtCurrentTime;
+    if (bBoth) rs->Fields("STOP_TIME") = dtCurrentTime;
+    rs->Fields("COMMAND_ID") = lCommandID;
+    rs->Fields("DEPT_ID") = lDeptID;
+    rs->Fields("LOCATION_ID") = lLocationID;
+    rs->Fields("GROUP_ID") = lGroupID;
+    rs->Fields("MACHINE_ID") = lMachineID;
+    rs->Fields("PARAM1") =
+        strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam);
+    rs->Update();
+    const int32_t lEventID = rs->Fields("EVENT_ID").Value().ToLong();
+    CloseRecordset(rs);
+
+    strStep = strStart + " updating T_SFC_MACHINE_EVENT, for EventID=" + std::to_string(lEventID);
+    const dbaccess::Variant vOpenEvent =
+        bBoth ? dbaccess::Variant::Null() : dbaccess::Variant(lEventID);
+    dbaccess::Variant vPreviousEvent = dbaccess::Variant::Null();
+    rs = OpenQuery(MachineEventQuery(lMachineID, lCommandID), true);
+    if (rs->RecordCount() == 1) {
+      vPreviousEvent = rs->Fields("EVENT_ID").Value();
+      rs->Fields("EVENT_ID") = vOpenEvent;
+    } else {
+      rs->AddNew();
+      rs->Fields("MACHINE_ID") = lMachineID;
+      rs->Fields("COMMAND_ID") = lCommandID;
+      rs->Fields("EVENT_ID") = vOpenEvent;
+    }
+    rs->Update();
+    CloseRecordset(rs);
+
+    if (!vPreviousEvent.IsNull() && !vPreviousEvent.IsEmpty()) {
+      rs = OpenQuery(std::string("select EVENT_ID,STOP_TIME from T_SFC_EVENT ") +
+                         " where EVENT_ID = " + std::to_string(vPreviousEvent.ToLong()),
+                     true);
+      if (!rs->Eof() && rs->Fields("STOP_TIME").Value().IsNull()) {
+        rs->Fields("STOP_TIME") = dtCurrentTime;
+        rs->Update();
+      }
+      CloseRecordset(rs);
+    }
+    return lEventID;
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    CloseRecordset(rs);
+    throw ComError(error.number, "AddEventRecord", strStep + " - " + error.description);
+  }
+}
+
+bool CKorvex7Obj::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
+                                   const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
+                                   bool* pbEnded) {
+  if (m_lDatabaseType == voltrane::dbkind::kSqlServer &&
+      SetEventStopTimeByProcedure(lMachineID, lCommandID, dtCurrentTime, pbEnded)) {
+    return true;
+  }
+  try {
+    SetEventStopTimeByRecordsets(lMachineID, lCommandID, dtCurrentTime, pbEnded);
+    return true;
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    WriteExtendedErrorLog("SetEventStopTime: " + FormatErrorText(error.number, error.description));
+  }
+  if (lAttempt >= kStopTimeAttempts) return false;
+  WaitMilliseconds(kStopTimeRetryMilliseconds);
+  return SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, lAttempt + 1, pbEnded);
+}
+
+bool CKorvex7Obj::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
+                                              const dbaccess::DateTime& dtCurrentTime,
+                                              bool* pbEnded) {
+  using dbaccess::ParamDirection;
+  using dbaccess::ParamType;
+  try {
+    dbaccess::Command command;
+    command.SetActiveConnection(m_oConnection);
+    command.SetCommandText("SetEventStopTime");
+    command.SetCommandType(dbaccess::CommandType::kStoredProcedure);
+    command.AddParameter("RETURN_VALUE", ParamType::kInteger, ParamDirection::kReturnValue);
+    command.AddParameter("MachineID", ParamType::kInteger, ParamDirection::kInput, 0, lMachineID);
+    command.AddParameter("CommandID", ParamType::kInteger, ParamDirection::kInput, 0, lCommandID);
+    command.AddParameter("dtCurrentTime", ParamType::kDateTime, ParamDirection::kInput, 0,
+                         dtCurrentTime);
+    command.AddParameter("MachineEventID", ParamType::kInteger, ParamDirection::kOutput);
+    command.AddParameter("DidStop", ParamType::kInteger, ParamDirection::kOutput);
+    WriteExtendedErrorLog(
+        ProcedureTrace("SetEventStopTime", lMachineID, lCommandID, dtCurrentTime));
+    command.Execute();
+    const dbaccess::Variant& vDidStop = command.Param("DidStop").value;
+    WriteExtendedErrorLog("RETURN_VALUE:" + command.Param("RETURN_VALUE").value.Describe());
+    WriteExtendedErrorLog("DidStop:" + vDidStop.Describe() +
+                          ", MachineID = " + std::to_string(lMachineID) +
+                          ", CommandID = " + std::to_string(lCommandID));
+    WriteExtendedErrorLog("MachineEventID:" + command.Param("MachineEventID").value.Describe());
+    if (pbEnded != nullptr) {
+      *pbEnded = !vDidStop.IsNull() && !vDidStop.IsEmpty() && vDidStop.ToBool();
+    }
+    return true;
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    WriteExtendedErrorLog("SetEventStopTime Error:" + std::to_string(error.number) + " " +
+                          error.description);
+    return false;
+  }
+}
+
+// Throws on any failure; the caller retries.
+void CKorvex7Obj::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
+                                               const dbaccess::DateTime& dtCurrentTime,
+                                               bool* pbEnded) {
+  dbaccess::RecordsetPtr rs;
+  try {
+    rs = OpenQuery(MachineEventQuery(lMachineID, lCommandID), true);
+    if (rs->Eof()) {
+      if (pbEnded != nullptr) *pbEnded = false;
+      CloseRecordset(rs);
+      return;
+    }
+    const dbaccess::Variant vEventID = rs->Fields("EVENT_ID").Value();
+    if (vEventID.IsNull()) {
+      CloseRecordset(rs);
+      return;
+    }
+    const std::string strEventID = std::to_string(vEventID.ToLong());
+    rs->Fields("EVENT_ID") = dbaccess::Variant::Null();
+    rs->Update();
+    CloseRecordset(rs);
+    if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+      std::string strError;
+      if (!ExecuteSQL(std::string(" UPDATE T_SFC_EVENT SET STOP_TIME = '") +
+                          FormatSQLDateTime(dtCurrentTime) + "'" +
+                          " WHERE EVENT_ID = " + strEventID,
+                      strError)) {
+        throw ComError(kErrUnexpected, "SetEventStopTime", strError);
+      }
+    } else {
+      rs = OpenQuery(std::string("select * from T_SFC_EVENT ") + " where EVENT_ID = " + strEventID,
+                     true);
+      rs->Fields("STOP_TIME") = dtCurrentTime;
+      rs->Update();
+      CloseRecordset(rs);
+    }
+    if (pbEnded != nullptr) *pbEnded = true;
+  } catch (...) {
+    CloseRecordset(rs);
+    throw;
+  }
+}

@@ -1,0 +1,71 @@
+// Operation handlers: which operation of the job a machine works on. The
+// operation triple of the machine's current record names it; starting a
+// different operation, or ending it, closes the record and continues in a
+// new one. An unknown operation number may be created (option 11); when
+// that fails the number stays unresolved and its reason is passed on in the
+// error text, though the command itself succeeds. Processing thread only.
+#include <string>
+
+#include "library/dispatch/command_types.h"
+#include "library/korvex7_obj.h"
+#include "library/records/record_fields.h"
+#include "library/session/string_table.h"
+#include "library/reference/upper_case.h"
+
+namespace {
+
+constexpr int32_t kMsgOpStartLocked = 107;
+constexpr int32_t kMsgOpEndLocked = 108;
+
+}  // namespace
+
+bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                            int32_t lMachineID, const std::string& strOpNumber,
+                            const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime, false);
+    int32_t lOpID = GetOpIDByNumber(strOpNumber);
+    if (lOpID == -1 && !AutoOpCreate(strOpNumber, lOpID, lMachineID, strError)) lOpID = -1;
+    const std::string strNumber = UpperCaseText(strOpNumber);
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    if (!HoldsSameReference(*rs, kOpColumns, lOpID, strNumber, true)) {
+      const auto writeOp = [&](dbaccess::Recordset& rsTarget) {
+        WriteReference(rsTarget, kOpColumns, lOpID, strNumber);
+      };
+      if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
+        writeOp(*rs);
+        rs->Update();
+      } else {
+        SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Op, dtCurrentTime, writeOp);
+      }
+    }
+    CloseRecordset(rs);
+    return true;
+  });
+}
+
+bool CKorvex7Obj::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          std::string& strError) {
+  strError.clear();
+  return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kOperation), dtCurrentTime,
+                          1)) {
+      strError = LoadResMessage(kMsgOpEndLocked);
+      return false;
+    }
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    if (HoldsReference(*rs, kOpColumns)) {
+      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Op, dtCurrentTime,
+                             [](dbaccess::Recordset& rsNew) { ClearReference(rsNew, kOpColumns); });
+    }
+    CloseRecordset(rs);
+    return true;
+  });
+}

@@ -1,0 +1,158 @@
+// Good and scrapped part counts, and the part check that cycles and counts
+// share: a machine whose current record has no part first gets a part start
+// with an empty number, in its own transaction, so that what it produces
+// belongs to a part record.
+//
+// A count is an event that starts and ends at once. With option 23 counts
+// also mark cycle boundaries: the open cycle event ends and the next begins.
+// Good counts never take GOOD_COUNT below 0; a negative scrap quantity books
+// parts already counted good as scrap (GOOD_COUNT falls, SCRAPPED_COUNT
+// rises, the scrap row holds the positive quantity). Each handler runs in
+// its own transaction (RunHandlerTransaction). Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/dispatch/command_types.h"
+#include "library/session/error_text.h"
+#include "library/dispatch/handler_outcome.h"
+#include "library/korvex7_obj.h"
+#include "library/handlers/part_count_parameters.h"
+#include "library/session/string_table.h"
+
+namespace {
+
+constexpr int32_t kMsgPartStartLocked = 109;
+constexpr int32_t kMsgGoodPartCountLocked = 121;
+constexpr int32_t kMsgScrappedPartCountLocked = 122;
+
+constexpr int32_t kCountsMarkCyclesOption = 23;
+
+bool HasValue(const dbaccess::Variant& value) { return !value.IsNull() && !value.IsEmpty(); }
+
+int64_t CounterValue(const dbaccess::Variant& value) {
+  return HasValue(value) ? value.ToInt64() : 0;
+}
+
+}  // namespace
+
+bool CKorvex7Obj::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                             int32_t lMachineID,
+                                             const dbaccess::DateTime& dtCurrentTime,
+                                             std::string& strError) {
+  bool bHasPart = false;
+  try {
+    const bool bSqlServer = m_lDatabaseType == voltrane::dbkind::kSqlServer;
+    dbaccess::RecordsetPtr rs = OpenQuery(
+        std::string("select T_SFC_MACHINE_DATA.PART_DATA_START_ID, ") +
+        " T_SFC_MACHINE_DATA.PART_ID " +
+        (bSqlServer ? " from T_SFC_MACHINE_DATA with (NOLOCK), T_SFC_MACHINE with (NOLOCK) "
+                    : " from T_SFC_MACHINE_DATA, T_SFC_MACHINE ") +
+        " where T_SFC_MACHINE.MACHINE_DATA_ID = T_SFC_MACHINE_DATA.MACHINE_DATA_ID " +
+        " and T_SFC_MACHINE.MACHINE_ID = " + std::to_string(lMachineID));
+    // A machine without any record has no part either.
+    bHasPart = !rs->Eof() && (HasValue(rs->Fields("PART_DATA_START_ID").Value()) ||
+                              HasValue(rs->Fields("PART_ID").Value()));
+    CloseRecordset(rs);
+  } catch (...) {
+    strError = CurrentError().description;
+    return false;
+  }
+  if (bHasPart) return true;
+  bool bTransactionOpen = false;
+  return DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime, strError,
+                     bTransactionOpen);
+}
+
+bool CKorvex7Obj::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             int32_t lLockedMessage,
+                             const std::function<HandlerOutcome(int32_t)>& count,
+                             std::string& strError) {
+  strError.clear();
+  if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
+                                  strError)) {
+    return false;
+  }
+  strError.clear();
+  return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
+    const int32_t lMachineDataID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    return count(lMachineDataID);
+  });
+}
+
+bool CKorvex7Obj::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                  int32_t lMachineID, const std::string& strCount,
+                                  const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+  const auto count = [&](int32_t lMachineDataID) {
+    const int32_t lCount = NormalizePartCount(strCount);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kGoodPartCount), std::to_string(lCount),
+                   dtCurrentTime, true);
+    if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
+      strError = LoadResMessage(kMsgPartStartLocked);
+      return HandlerOutcome::kFailed;
+    }
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    if (!rs->Eof()) {
+      const int64_t lTotal = CounterValue(rs->Fields("GOOD_COUNT").Value()) + lCount;
+      rs->Fields("GOOD_COUNT") = lTotal < 0 ? int64_t{0} : lTotal;
+      rs->Update();
+    }
+    CloseRecordset(rs);
+    return HandlerOutcome::kDone;
+  };
+  return CountParts(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
+                    kMsgGoodPartCountLocked, count, strError);
+}
+
+bool CKorvex7Obj::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, const std::string& strParam,
+                                      const dbaccess::DateTime& dtCurrentTime,
+                                      std::string& strError) {
+  const auto count = [&](int32_t lMachineDataID) {
+    ScrapCountParameter scrap = ParseScrapCountParameter(strParam);
+    if (scrap.strCode.empty()) scrap.strCode = GetDefaultScrapCodeNumber();
+    const int32_t lCodeID = GetScrapCodeID(scrap.strCode);
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kScrappedPartCount), strParam, dtCurrentTime,
+                   true);
+    if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
+      strError = LoadResMessage(kMsgPartStartLocked);
+      return HandlerOutcome::kFailed;
+    }
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    if (!rs->Eof()) {
+      const int64_t lQuantity = scrap.lQuantity;
+      rs->Fields("SCRAPPED_COUNT") = CounterValue(rs->Fields("SCRAPPED_COUNT").Value()) +
+                                     (lQuantity < 0 ? -lQuantity : lQuantity);
+      if (lQuantity < 0) {
+        rs->Fields("GOOD_COUNT") = CounterValue(rs->Fields("GOOD_COUNT").Value()) + lQuantity;
+      }
+      rs->Update();
+    }
+    CloseRecordset(rs);
+    AddScrapRow(lMachineDataID, scrap.lQuantity, lCodeID, scrap.strCode, dtCurrentTime);
+    return HandlerOutcome::kDone;
+  };
+  return CountParts(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
+                    kMsgScrappedPartCountLocked, count, strError);
+}
+
+bool CKorvex7Obj::MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                         int32_t lMachineID,
+                                         const dbaccess::DateTime& dtCurrentTime) {
+  if (!m_bCountPartsOptionRead) {
+    m_bCountPartsOption = GetBoolOption(kCountsMarkCyclesOption);
+    m_bCountPartsOptionRead = true;
+  }
+  if (!m_bCountPartsOption) return true;
+  const int32_t lCycleCommandID = GetCommandIDForType(commandtype::kCycle);
+  bool bEnded = false;
+  if (!SetEventStopTime(lMachineID, lCycleCommandID, dtCurrentTime, 1, &bEnded)) return false;
+  if (bEnded) {
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCycleCommandID, "", dtCurrentTime,
+                   false);
+  }
+  return true;
+}

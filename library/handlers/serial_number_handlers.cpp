@@ -1,0 +1,190 @@
+// Part serial-number handlers: which serial-numbered piece of the running
+// part a machine works on, on databases that keep individual pieces. The
+// serial-number triple of the machine's current record names it; every
+// start, and the end of a running one, closes the record and continues in a
+// new one. A piece is on one machine at a time: starting it here first ends
+// it on the machine where it runs. A serial end during a cycle counts the
+// cut cycle as unfinished and restarts the cycle's event; an end that finds
+// no serial number running cuts nothing and counts nothing.
+//
+// A start while the record has no part cannot look the number up: the
+// record then gets the number unresolved, and the record is reported
+// invalid when it completes. Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/com_error.h"
+#include "library/dispatch/command_types.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/records/record_fields.h"
+#include "library/session/string_table.h"
+#include "library/reference/upper_case.h"
+
+namespace {
+
+constexpr int32_t kMsgSerialStartLocked = 109;
+constexpr int32_t kMsgSerialEndLocked = 110;
+constexpr int32_t kErrSerialCheck = -1;
+constexpr const char* kNoSerialNumbers = "No Part Serial Numbers unless v12 database";
+
+}  // namespace
+
+bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, const std::string& strSerialNo,
+                                      const dbaccess::DateTime& dtCurrentTime,
+                                      std::string& strError) {
+  strError.clear();
+  if (!m_bV12Database) {
+    strError = kNoSerialNumbers;
+    return false;
+  }
+  return RunHandlerTransaction(true, kMsgSerialStartLocked, strError, [&] {
+    bool bTransactionOpen = true;
+    int32_t lOtherMachineID = -1;
+    if (FindSerialOnOtherMachine(strSerialNo, {lDeptID, lLocationID, lGroupID, lMachineID},
+                                 dtCurrentTime, bTransactionOpen, lOtherMachineID)) {
+      int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
+      GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
+      if (!DoPartSerialNoEnd(lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID,
+                             dtCurrentTime, strError, true)) {
+        return false;
+      }
+    }
+    const int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    bool bCycleStopped = false;
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo),
+                          dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
+                          &bCycleStopped)) {
+      strError = LoadResMessage(kMsgSerialStartLocked);
+      return false;
+    }
+    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                   GetCommandIDForType(commandtype::kPartSerialNo), strSerialNo, dtCurrentTime,
+                   false);
+    if (bCycleStopped) {
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+    }
+    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    const int32_t lPartID = IdOrNone(rs->Fields("PART_ID").Value());
+    const int32_t lSerialID = lPartID == -1 ? -1 : GetPartSerialNoID(lPartID, strSerialNo);
+    const auto writeSerial = [&](dbaccess::Recordset& rsTarget) {
+      WriteReference(rsTarget, kSerialColumns, lSerialID, UpperCaseText(strSerialNo));
+    };
+    // Every start is a new piece, even with the number already running.
+    if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
+      writeSerial(*rs);
+      rs->Update();
+    } else {
+      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::SerialNo, dtCurrentTime,
+                             writeSerial);
+    }
+    CloseRecordset(rs);
+    return true;
+  });
+}
+
+bool CKorvex7Obj::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                    std::string& strError, bool bTransactionOpen) {
+  strError.clear();
+  if (!m_bV12Database) {
+    strError = kNoSerialNumbers;
+    return false;
+  }
+  return RunHandlerTransaction(!bTransactionOpen, kMsgSerialEndLocked, strError, [&] {
+    int32_t lCurrentID =
+        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    bool bCutCycle = false;
+    if (!EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID, lCurrentID,
+                                dtCurrentTime, true, bCutCycle)) {
+      strError = LoadResMessage(kMsgSerialEndLocked);
+      return false;
+    }
+    return true;
+  });
+}
+
+bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                         int32_t lMachineID, int32_t& lCurrentID,
+                                         const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
+                                         bool& bCutCycle) {
+  bCutCycle = false;
+  if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo), dtTime, 1))
+    return false;
+  dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+  if (!HoldsReference(*rs, kSerialColumns)) {
+    CloseRecordset(rs);
+    return true;
+  }
+  if (bRestartCycleEvent) {
+    bool bCycleStopped = false;
+    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtTime, 1,
+                          &bCycleStopped)) {
+      CloseRecordset(rs);
+      return false;
+    }
+    if (bCycleStopped) {
+      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                     GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
+    }
+  }
+  // The cycle goes on in the next record; the piece it was making is cut.
+  if (HasValue(rs->Fields("CYCLE_START_TIME").Value())) {
+    rs->Fields("UNFINISHED_CYCLES") =
+        dbaccess::Variant(CountOrZero(rs->Fields("UNFINISHED_CYCLES").Value()) + 1);
+    bCutCycle = true;
+  }
+  if (rs->Fields("START_TIME").Value().ToDateTime() == dtTime) WriteExtendedErrorLog("What?");
+  lCurrentID = SplitMachineDataRecord(
+      lMachineID, *rs, MachineDataSplitKind::SerialNo, dtTime,
+      [](dbaccess::Recordset& rsNew) { ClearReference(rsNew, kSerialColumns); });
+  CloseRecordset(rs);
+  return true;
+}
+
+bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo,
+                                           const MachineKeys& machine,
+                                           const dbaccess::DateTime& dtCurrentTime,
+                                           bool& bTransactionOpen, int32_t& lOtherMachineID) {
+  const int32_t lMachineID = machine.lMachineID;
+  if (!bTransactionOpen) {
+    if (!BeginTransaction()) {
+      throw ComError(kErrSerialCheck, "FindSerialOnOtherMachine",
+                     LoadResMessage(kMsgSerialStartLocked));
+    }
+    bTransactionOpen = true;
+  }
+  const int32_t lKind = m_lDatabaseType;
+  const std::string strHint = voltrane::NoLockHint(lKind);
+  const int32_t lCurrentID = GetCurrentMachineDataID(machine, dtCurrentTime);
+  const std::string strPartNumber = GetScalarText(
+      "SELECT " +
+      voltrane::IIF(lKind, "not md.PART_ID is NULL", "pt.PART_NUMBER", "md.PART_NUMBER") +
+      " as PART_NUMBER from T_SFC_MACHINE_DATA md " + strHint +
+      " left join T_SFC_PART pt on md.PART_ID = pt.PART_ID " +
+      " where MACHINE_DATA_ID = " + std::to_string(lCurrentID));
+  const auto runningOn = [&](int32_t lCommandTypeCode) {
+    return "select me.MACHINE_ID, ev.PARAM1 from T_SFC_MACHINE_EVENT me " + strHint +
+           " inner join T_SFC_EVENT ev " + strHint + " on ev.EVENT_ID = me.EVENT_ID " +
+           " where me.MACHINE_ID <> " + std::to_string(lMachineID) +
+           " and me.COMMAND_ID = " + std::to_string(GetCommandIDForType(lCommandTypeCode));
+  };
+  // Both numbers come from the shop floor: quoted like every other text.
+  dbaccess::RecordsetPtr rs =
+      OpenQuery(" Select ev.MACHINE_ID, ev.PARAM1 as PART_NUM, ev2.PARAM1 as SERIAL_NUM from (" +
+                runningOn(commandtype::kPart) + ") ev " + " inner join (" +
+                runningOn(commandtype::kPartSerialNo) + ") ev2 on EV.MACHINE_ID = ev2.MACHINE_ID " +
+                " where ev.MACHINE_ID <> " + std::to_string(lMachineID) + " and " +
+                voltrane::UCase(lKind, "ev.PARAM1") + " = " +
+                voltrane::QuotedStr(lKind, UpperCaseText(strPartNumber)) + " and " +
+                voltrane::UCase(lKind, "ev2.PARAM1") + " = " +
+                voltrane::QuotedStr(lKind, UpperCaseText(strSerialNo)));
+  const bool bFound = !rs->Eof();
+  if (bFound) lOtherMachineID = IdOrNone(rs->Fields("MACHINE_ID").Value());
+  CloseRecordset(rs);
+  return bFound;
+}

@@ -1,0 +1,36 @@
+// The delete queue: keys of log rows that were processed (or discarded) and
+// still stand in T_SFC_MDC_LOG, deleted together in one statement before the
+// next batch is read, instead of one delete per row.
+//
+// A failed flush keeps every key, so the rows are deleted by a later flush
+// and never processed twice while queued. Processing thread only.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+
+void CKorvex7Obj::QueueLogRowForDeletion(int32_t lMDCLogID) {
+  m_dictDeleteQueue[std::to_string(lMDCLogID) + "L"] = lMDCLogID;
+}
+
+bool CKorvex7Obj::FlushDeleteQueue(std::string& strError) {
+  WriteExtendedErrorLog("FlushDeleteQueue Count=" + std::to_string(m_dictDeleteQueue.size()));
+  if (m_dictDeleteQueue.empty()) return true;
+  // Rows are queued as they are processed, in key order; the dictionary
+  // orders its keys as text, so put the keys back in numeric order.
+  std::vector<int32_t> keys;
+  keys.reserve(m_dictDeleteQueue.size());
+  for (const auto& [name, key] : m_dictDeleteQueue) keys.push_back(key);
+  std::sort(keys.begin(), keys.end());
+  std::string sql = "delete from T_SFC_MDC_LOG where MDC_LOG_ID in ( ";
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i > 0) sql += ",";
+    sql += std::to_string(keys[i]);
+  }
+  sql += ")";
+  if (!ExecuteSQL(sql, strError)) return false;
+  m_dictDeleteQueue.clear();
+  return true;
+}

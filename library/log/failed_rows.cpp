@@ -1,0 +1,79 @@
+// Recording failed log rows (see failed_rows.h). Bookkeeping only: a failure
+// here is written to the extended error log and never changes what happens to
+// the row, which stays in the log and is retried as before. Processing thread
+// only; several processes may record at once, each row's record is updated
+// in one statement.
+#include "library/log/failed_rows.h"
+
+#include <fmt/format.h>
+
+#include "dbaccess/dialect.h"
+#include "library/korvex7_obj.h"
+#include "library/schema/schema_statements.h"
+
+namespace {
+
+constexpr const char* kFailedRowsStem = "MDC_LOG_FAILURE";
+
+}  // namespace
+
+std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType) {
+  const std::string integer = GetColumnTypeName(lDatabaseType, columnkind::kInteger);
+  std::string columns = ",MDC_LOG_ID " + integer + ",MACHINE_ID " + integer + ",COMMAND_ID " +
+                        integer + ",COMMAND_TIME_CODE " + integer;
+  columns += ",ERROR_TEXT " + GetColumnTypeName(lDatabaseType, columnkind::kLongText);
+  columns += ",LAST_ATTEMPT " + GetColumnTypeName(lDatabaseType, columnkind::kDateTime);
+  columns += ",ATTEMPTS " + integer + ")";
+  std::vector<std::string> statements;
+  AddCreateTableStatements(lDatabaseType, statements, kFailedRowsStem, columns);
+  return statements;
+}
+
+bool CKorvex7Obj::FailedRowsTableReady() {
+  if (m_bFailedRowsTableReady) return true;
+  std::string strError;
+  if (!TableExists(kFailedRowsTable)) {
+    // Another process may create it at the same moment: then ours fails and
+    // the check below finds theirs.
+    for (const std::string& statement : FailedRowsCreateStatements(m_lDatabaseType)) {
+      if (!ExecuteSQL(statement, strError)) break;
+    }
+  }
+  m_bFailedRowsTableReady = TableExists(kFailedRowsTable);
+  return m_bFailedRowsTableReady;
+}
+
+void CKorvex7Obj::RecordFailedRow(const LogEntry& entry, const std::string& strError) {
+  const int32_t lMDCLogID = entry.lMDCLogID;
+  // The caller's text stays the handler's own: callers compare it. Which row
+  // failed is kept in the table, where `korvex7 process` and `count --failing`
+  // read it.
+  const std::string strText = strError;
+  try {
+    if (!FailedRowsTableReady()) return;
+    const std::string key = std::to_string(lMDCLogID);
+    const std::string now = voltrane::SysDateExpr(m_lDatabaseType);
+    const std::string quoted = voltrane::QuotedStr(m_lDatabaseType, strText);
+    std::string strIgnored;
+    int32_t lUpdated = 0;
+    if (!ExecuteSQLCounted(std::string("update ") + kFailedRowsTable +
+                               " set ERROR_TEXT = " + quoted + ", LAST_ATTEMPT = " + now +
+                               ", ATTEMPTS = ATTEMPTS + 1 where MDC_LOG_ID = " + key,
+                           strIgnored, lUpdated)) {
+      return;
+    }
+    if (lUpdated > 0) return;
+    ExecuteSQL(std::string("insert into ") + kFailedRowsTable +
+                   " (MDC_LOG_ID, MACHINE_ID, COMMAND_ID, COMMAND_TIME_CODE, ERROR_TEXT, "
+                   "LAST_ATTEMPT, ATTEMPTS) values (" +
+                   key + ", " + std::to_string(entry.machine.lMachineID) + ", " + std::to_string(entry.lCommandID) +
+                   ", " + std::to_string(entry.lCommandTimeCode) + ", " + quoted + ", " + now + ", 1)",
+               strIgnored);
+    // Records of rows that have left the log since tell nothing any more.
+    ExecuteSQL(std::string("delete from ") + kFailedRowsTable +
+                   " where MDC_LOG_ID not in (select MDC_LOG_ID from T_SFC_MDC_LOG)",
+               strIgnored);
+  } catch (...) {
+    // The record is an aid to the reader of the reports; the row is retried anyway.
+  }
+}

@@ -1,0 +1,356 @@
+// The log processing loop: each DoNextItemFromMDCLog call processes at most
+// one row of T_SFC_MDC_LOG, in MDC_LOG_ID order. Rows are read in batches of
+// up to 1000 into the batch cache (m_rsLog) and worked through across calls;
+// processed keys are deleted together before the next batch is read. The
+// first call of an object only announces the library version; the startup
+// checks run until they pass; an empty log runs the idle-time checks.
+//
+// Results: true when a row was processed; false with "" when the log is
+// empty; false with a text otherwise (announcement, wrong computer, startup
+// checks, a failed row, an out-of-order row, or "Error # n:description").
+// A failed row stays in the log and is read again at the next refill. A
+// connection failure closes the connection (and the cache with it) so the
+// collector service connects again. Processing thread only.
+#include <strings.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "dbaccess/db_error.h"
+#include "dbaccess/dialect.h"
+#include "library/com_error.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/library_version.h"
+#include "library/log/out_of_order.h"
+
+namespace {
+
+constexpr int32_t kDesignatedPCOption = 14;
+constexpr int64_t kStaleCacheSeconds = 30;
+constexpr int32_t kBatchSize = 1000;
+constexpr double kMillisecondsPerDay = 86400000.0;
+
+constexpr const char* kBatchColumns =
+    "MDC_LOG_ID, COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, COMMAND_TIME_CODE, "
+    "PARAM1, ";
+
+// The (at most) 1000 rows with the lowest keys, in key order.
+std::string BatchStatement(int32_t lDatabaseType) {
+  using namespace voltrane;
+  const std::string inner = std::string("select ") + kBatchColumns + "TIME_STAMP as TS" +
+                            " from T_SFC_MDC_LOG " + NoLockHint(lDatabaseType);
+  const std::string n = std::to_string(kBatchSize);
+  switch (lDatabaseType) {
+    case dbkind::kOracle:
+      // ROWNUM counts before the outer order: order inside first.
+      return "select Sel.* from (" + inner + " order by MDC_LOG_ID) Sel where ROWNUM <= " + n +
+             " order by MDC_LOG_ID";
+    case dbkind::kSqlite:
+    case dbkind::kPostgreSql:
+      return "select * from (" + inner + ") Sel order by MDC_LOG_ID LIMIT " + n;
+    default:
+      return "select top " + n + " * from (" + inner + ") Sel order by MDC_LOG_ID";
+  }
+}
+
+bool CacheUsable(const dbaccess::RecordsetPtr& rs) { return rs && rs->IsOpen() && !rs->Eof(); }
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A key read from a null column is written back as null.
+std::string KeyOrNull(int32_t lKey) { return lKey == -1 ? "null" : std::to_string(lKey); }
+
+}  // namespace
+
+bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
+  WriteExtendedErrorLog("DoNextItemFromMDCLog");
+  // A text left from the caller's previous call must not read as a failure.
+  strError.clear();
+  std::optional<LogEntry> entry;  // the row being processed, once read
+  try {
+    bool bFirstCall = false;
+    if (m_strDesignatedPC.empty()) {
+      GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
+      if (m_strDesignatedPC.empty()) {
+        SetStringOption(kDesignatedPCOption, m_strComputerName);
+        m_strDesignatedPC = m_strComputerName;
+      }
+      bFirstCall = true;
+    }
+    if (m_strComputerName != m_strDesignatedPC) {
+      GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
+      if (m_strComputerName != m_strDesignatedPC) {
+        strError = "Error. This is not the PC designated to run the service, only '" +
+                   m_strDesignatedPC + "' is allowed to run the service";
+        WriteExtendedErrorLog(strError);
+        return false;
+      }
+    }
+    if (bFirstCall) return AnnounceVersion(strError);
+
+    if (m_bStartupChecksPending) {
+      StartupDatabaseChecksAndUpdates(strError);
+      if (!strError.empty()) {
+        LoadCycleStatusLocks();
+        return false;
+      }
+      m_bStartupChecksPending = false;
+    }
+
+    dbaccess::DateTime dtDatabaseTime;
+    if (!CacheUsable(m_rsLog) || m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds) {
+      if (!RefillBatchCache(dtDatabaseTime, strError)) return false;
+    }
+    if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
+
+    entry = ReadLogEntry(*m_rsLog);
+    bool bResult = false;
+    switch (ProcessCommand(*entry, strError)) {
+      case RowOutcome::kDone:
+        QueueLogRowForDeletion(entry->lMDCLogID);
+        if (m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds &&
+            !FlushDeleteQueue(strError)) {
+          return false;
+        }
+        bResult = true;
+        break;
+      case RowOutcome::kOutOfOrder:
+        CloseRecordset(m_rsLog);
+        HandleOutOfOrderRow(*entry, strError);
+        return false;
+      case RowOutcome::kReread:
+        CloseRecordset(m_rsLog);
+        RecordFailedRow(*entry, strError);
+        WriteExtendedErrorLog("Unhandled error: " + strError);
+        break;
+      case RowOutcome::kFailed:
+        RecordFailedRow(*entry, strError);
+        WriteExtendedErrorLog("Unhandled error: " + strError);
+        break;
+    }
+    if (m_rsLog) {
+      m_dtLastEntry = clock().Now();
+      m_rsLog->MoveNext();
+    }
+    return bResult;
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    strError = FormatErrorText(error.number, error.description);
+    WriteExtendedErrorLog("Unhandled error: " + strError);
+    if (error.number == dbaccess::kErrGenericFailure) {
+      WriteExtendedErrorLog(
+          "connection failure: closing connection so the service will re-open it");
+      // The cache goes with its connection; the delete queue survives and is
+      // flushed before the batch is read again.
+      CloseRecordset(m_rsLog);
+      try {
+        m_oConnection->Close();
+      } catch (...) {
+        // Unusable either way; IsConnected reports it.
+      }
+    }
+    if (CaughtOutOfOrderRow() && entry) {
+      HandleOutOfOrderRow(*entry, strError);
+    } else if (entry && error.number != dbaccess::kErrGenericFailure) {
+      RecordFailedRow(*entry, strError);
+    }
+    return false;
+  }
+}
+
+bool CKorvex7Obj::AnnounceVersion(std::string& strError) {
+  std::string strPath;
+  const std::string strVersion = GetLibraryVersion(strPath);
+  strError = " Note: Using " + strPath + " Version " + strVersion;
+  if (m_oDBConnection && m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+    const std::string strAltered = BuildAlteredConnectionString(*m_oDBConnection);
+    if (strAltered != m_strConnectionString) {
+      strError += "\r\nUsing altered connection string: " + strAltered;
+    }
+  }
+  WriteExtendedErrorLog(strError);
+  WriteExtendedErrorLog("Connection string: " + m_strConnectionString);
+  m_bV12Database = DetectV12Database();
+  if (!m_bV12Database) {
+    strError += " Not a v12 Database";
+    return false;
+  }
+  WriteExtendedErrorLog("Got a v12 Database");
+  FillMissingStandardTimes(strError);
+  return false;
+}
+
+bool CKorvex7Obj::DetectV12Database() {
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("SELECT * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+                " where MACHINE_DATA_ID = " + "-1");
+  bool bV12 = true;
+  for (const char* column :
+       {"PART_SERIAL_NO_ID", "PART_SERIAL_NO", "SERIAL_NO_DATA_START_ID", "STANDARD_TIME"}) {
+    bool bFound = false;
+    // Field names are matched as the recordset's Fields() matches them:
+    // without regard to case (PostgreSQL reports them in lower case).
+    for (const dbaccess::ColumnInfo& info : rs->Columns()) {
+      bFound = bFound || strcasecmp(info.name.c_str(), column) == 0;
+    }
+    if (!bFound) {
+      bV12 = false;
+      break;
+    }
+  }
+  CloseRecordset(rs);
+  return bV12;
+}
+
+void CKorvex7Obj::FillMissingStandardTimes(std::string& strError) {
+  using namespace voltrane;
+  std::string strFailure;
+  if (m_lDatabaseType == dbkind::kAccess || m_lDatabaseType == dbkind::kSqlServer) {
+    const std::string sql = QBUpdate(
+        m_lDatabaseType, "T_SFC_MACHINE_DATA", "md",
+        "left JOIN T_SFC_MACHINE_PPH pph on (md.MACHINE_ID = pph.MACHINE_ID and md.PART_ID = "
+        "pph.PART_ID)",
+        "Set STANDARD_TIME =" +
+            IIF(m_lDatabaseType, "pph.CYCLE_TIME is NULL", "0", "pph.CYCLE_TIME"),
+        "where md.STANDARD_TIME is NULL");
+    if (!ExecuteSQL(sql, strFailure)) strError += strFailure + " while updating STANDARD_TIME's";
+    return;
+  }
+  // The correlated form: records without a rate of their machine and part
+  // keep null in the first statement and get 0 in the second.
+  // SQLite takes a table alias in an update only after AS; Oracle refuses AS.
+  const std::string table =
+      m_lDatabaseType == dbkind::kOracle ? "T_SFC_MACHINE_DATA md1" : "T_SFC_MACHINE_DATA AS md1";
+  const std::string first =
+      "UPDATE " + table + " set STANDARD_TIME =(" +
+      "Select CASE WHEN pph.CYCLE_TIME is NULL THEN 0 ELSE pph.CYCLE_TIME END" +
+      " from T_SFC_MACHINE_DATA md" +
+      " inner JOIN T_SFC_MACHINE_PPH pph on (md.MACHINE_ID = pph.MACHINE_ID and md.PART_ID = "
+      "pph.PART_ID)" +
+      " where md1.MACHINE_DATA_ID = md.MACHINE_DATA_ID" + ") where md1.STANDARD_TIME is null";
+  if (!ExecuteSQL(first, strFailure)) {
+    strError += strFailure + " while updating STANDARD_TIME's";
+    return;
+  }
+  const std::string second =
+      "UPDATE " + table + " set STANDARD_TIME = 0" + " where md1.STANDARD_TIME is null";
+  if (!ExecuteSQL(second, strFailure)) {
+    strError += strFailure + " while updating STANDARD_TIME's part2";
+  }
+}
+
+bool CKorvex7Obj::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
+  if (!FlushDeleteQueue(strError)) return false;
+  bool bCleanStart = false;
+  if (!DoPreProcessCustomCommands(strError, bCleanStart)) return false;
+  CloseRecordset(m_rsLog);
+  m_rsLog = std::make_shared<dbaccess::Recordset>();
+  strError.clear();
+  PrepareRecordset(*m_rsLog);
+  OpenRecordset(*m_rsLog, BatchStatement(m_lDatabaseType));
+  WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
+  dtDatabaseTime = GetDatabaseTime();
+  const dbaccess::DateTime dtLocal = clock().Now();
+  m_sys_date_adjust = static_cast<double>(dtDatabaseTime.MillisecondsSinceEpoch() -
+                                          dtLocal.MillisecondsSinceEpoch()) /
+                      kMillisecondsPerDay;
+  WriteExtendedErrorLog("m_sys_date_adjust = " + dbaccess::Variant(m_sys_date_adjust).ToText());
+  return true;
+}
+
+bool CKorvex7Obj::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
+  m_bLogDrained = true;
+  WriteExtendedErrorLog("quitting DoNextItemFromMDCLog");
+  CloseRecordset(m_rsLog);
+  if (!DoAutoEndDowntimes(-1, dtDatabaseTime, strError)) {
+    WriteExtendedErrorLog("Errored processing DoAutoEndDowntimes: " + strError);
+    return false;
+  }
+  const dbaccess::DateTime dtNow =
+      clock().Now().AddMilliseconds(std::llround(m_sys_date_adjust * kMillisecondsPerDay));
+  if (!DoCheckForLateHeartBeats(dtNow, strError)) {
+    WriteExtendedErrorLog("Errored processing heartbeat: " + strError);
+  } else {
+    WriteExtendedErrorLog("Log is empty");
+  }
+  return false;
+}
+
+void CKorvex7Obj::HandleOutOfOrderRow(const LogEntry& entry, std::string& strError) {
+  using namespace voltrane;
+  const int32_t lMDCLogID = entry.lMDCLogID;
+  const std::string strKey = std::to_string(lMDCLogID);
+  const std::string strStatement =
+      std::string(
+          "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
+          "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1 )") +
+      "\r\n" + " VALUES (" + KeyOrNull(entry.lCommandID) + "," +
+      std::to_string(entry.machine.lDeptID) + "," + std::to_string(entry.machine.lLocationID) +
+      "," + std::to_string(entry.machine.lGroupID) + "," +
+      std::to_string(entry.machine.lMachineID) + "," + KeyOrNull(entry.lCommandTimeCode) + "," +
+      DateTimeLiteral(m_lDatabaseType, entry.dtTime) + ", " +
+      QuotedStr(m_lDatabaseType, entry.strParam) + ")" + " -- MDC_LOG_ID = " + strKey;
+  QueueLogRowForDeletion(lMDCLogID);
+  WriteExtendedErrorLog("scheduled log MDC_LOG_ID =" + strKey + " for deletion");
+  std::string strPathOrError;
+  if (WriteDiagnosticLog(strStatement, strPathOrError)) {
+    strError += ", See " + strPathOrError + " for details";
+  } else {
+    strError += ", " + strPathOrError + ", removed entry anyway: " + strStatement;
+  }
+  strError = ReplaceAll(strError, "log entry", "log entry (" + strKey + ")");
+  WriteExtendedErrorLog("Resetting Log cache");
+  CloseRecordset(m_rsLog);
+  std::string strFlushError;
+  if (!FlushDeleteQueue(strFlushError)) {
+    strError += " - also failed to flush DeleteQueue, error:" + strFlushError;
+  }
+  WriteExtendedErrorLog(strError);
+}
+
+// Read through OpenQuery rather than the scalar helper, which would turn a
+// lost connection into an empty value: the real error must reach the loop.
+dbaccess::DateTime CKorvex7Obj::GetDatabaseTime() {
+  dbaccess::RecordsetPtr rs = OpenQuery("select " + voltrane::SysDateExpr(m_lDatabaseType) +
+                                        voltrane::FromDualClause(m_lDatabaseType));
+  dbaccess::Variant value;
+  if (!rs->Eof()) value = rs->Fields(size_t{0}).Value();
+  CloseRecordset(rs);
+  if (value.IsNull() || value.IsEmpty()) {
+    // A zero date would shift every heartbeat and timeout by a century.
+    throw dbaccess::DbError(kErrUnexpected, "The database time could not be read.");
+  }
+  return value.ToDateTime();
+}
+
+int32_t CKorvex7Obj::GetMDCLogCount() {
+  WriteExtendedErrorLog("GetMDCLogCount");
+  if (CacheUsable(m_rsLog)) {
+    WriteExtendedErrorLog("GetMDCLogCount speed up");
+    return 1;
+  }
+  dbaccess::RecordsetPtr rs;
+  try {
+    std::string sql = "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG ";
+    if (m_lDatabaseType == voltrane::dbkind::kSqlServer) sql += " with (NOLOCK) ";
+    rs = OpenQuery(sql);
+    int32_t lCount = 0;
+    if (!rs->Eof()) {
+      lCount = rs->Fields("CT").Value().ToLong();
+      WriteExtendedErrorLog("GetMDCLogCount = " + std::to_string(lCount));
+    }
+    CloseRecordset(rs);
+    return lCount;
+  } catch (...) {
+    CloseRecordset(rs);
+    RethrowAsComError("Korvex7.CKorvex7Obj.GetMDCLogCount");
+  }
+}

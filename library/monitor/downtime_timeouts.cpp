@@ -1,0 +1,103 @@
+// Downtime timeouts: a downtime code may carry a maximum duration in minutes
+// (CYCLE_STATUS_LOCK divided by 4; the two low bits are the lock kind). An
+// open machine or user downtime event of such a code that has lasted longer
+// is ended at the time of the check, through the downtime end handlers.
+//
+// Whether any code has a maximum is read once per library object; without
+// one the check never runs for that object. The check runs at most once a
+// minute of the times it is given (the processed row's time, or the database
+// time of the last batch load). Until the log has been found empty it ends
+// only the downtimes of the machine being processed, afterwards those of
+// every machine. Database errors escape to the processing loop; a failing
+// handler stops the check with its text. Processing thread only.
+#include <cmath>
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/dispatch/command_types.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+
+namespace {
+
+// The first check of an object runs at once.
+constexpr int64_t kFirstCheckBackdateMinutes = 1000;
+constexpr int64_t kMinutesBetweenChecks = 1;
+
+}  // namespace
+
+void CKorvex7Obj::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
+  const dbaccess::Variant vCount = GetScalarValue(
+      std::string("select count(*) as CNT from (") +
+      "select floor(dtc.CYCLE_STATUS_LOCK /4) as DT_Timeout from T_SFC_DOWNTIME_CODE dtc " +
+      "where floor(dtc.CYCLE_STATUS_LOCK / 4) > 0" + ") dtc");
+  int64_t lCount = 0;
+  try {
+    if (!vCount.IsNull() && !vCount.IsEmpty()) lCount = vCount.ToInt64();
+  } catch (const dbaccess::DbError&) {
+    lCount = 0;  // a failed read counts as none
+  }
+  m_bHasDowntimeTimeouts = lCount > 0;
+  if (m_bHasDowntimeTimeouts) {
+    WriteExtendedErrorLog("there are downtime timeouts to check");
+    m_dtLastDowntimeTimeoutCheck = dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
+  }
+  m_bFirstDowntimeTimeoutCheck = false;
+}
+
+bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                     std::string& strError) {
+  if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts(dtTime);
+  if (!m_bHasDowntimeTimeouts ||
+      !(m_dtLastDowntimeTimeoutCheck.AddMinutes(kMinutesBetweenChecks) < dtTime)) {
+    return true;
+  }
+  const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
+  const int32_t lMachineDowntimeID = GetCommandIDForType(commandtype::kMachineDowntime);
+  const int32_t lUserDowntimeID = GetCommandIDForType(commandtype::kUserDowntime);
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select START_TIME, DT_MAX, ev.MACHINE_ID, ev.COMMAND_ID from T_SFC_EVENT ev " +
+                hint + "," + " T_SFC_MACHINE_EVENT me " + hint + ", " +
+                "(select DOWNTIME_CODE_NUMBER, floor(CYCLE_STATUS_LOCK /4) as DT_Max from "
+                "T_SFC_DOWNTIME_CODE " +
+                hint + ") dtc " + "where me.EVENT_ID = ev.EVENT_ID " + "and ev.COMMAND_ID in (" +
+                std::to_string(lMachineDowntimeID) + "," + std::to_string(lUserDowntimeID) + ") " +
+                "and dtc.DOWNTIME_CODE_NUMBER = ev.PARAM1 " + "and DT_MAX > 0");
+  try {
+    for (; !rs->Eof(); rs->MoveNext()) {
+      const dbaccess::Variant& vStart = rs->Fields("START_TIME").Value();
+      if (vStart.IsNull() || vStart.IsEmpty()) continue;
+      const double dMaxMinutes = rs->Fields("DT_MAX").Value().ToDouble();
+      const dbaccess::DateTime dtDue =
+          vStart.ToDateTime().AddMilliseconds(std::llround(dMaxMinutes * 60000.0));
+      if (!(dtDue < dtTime)) continue;
+      const int32_t lEventMachineID = rs->Fields("MACHINE_ID").Value().ToLong();
+      if (lEventMachineID != lMachineID && !m_bLogDrained) continue;
+      const int32_t lCommandID = rs->Fields("COMMAND_ID").Value().ToLong();
+      if (!EndOverdueDowntime(lEventMachineID, lCommandID == lMachineDowntimeID, dtTime,
+                              strError)) {
+        CloseRecordset(rs);
+        return false;
+      }
+    }
+    CloseRecordset(rs);
+  } catch (...) {
+    CloseRecordset(rs);
+    throw;
+  }
+  m_dtLastDowntimeTimeoutCheck = dtTime;
+  return true;
+}
+
+bool CKorvex7Obj::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
+                                     const dbaccess::DateTime& dtTime, std::string& strError) {
+  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
+  GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  // An end the cycle status lock drops is no failure: it has no error text.
+  if (bMachineDowntime) {
+    DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  } else {
+    DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  }
+  return strError.empty();
+}

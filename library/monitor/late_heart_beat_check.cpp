@@ -1,0 +1,104 @@
+// The late-heartbeat check of the idle log: a supervised machine silent for
+// longer than its timeout is put into the late-heartbeat downtime (option
+// 13), once; later checks find that downtime running and leave it alone until
+// the machine speaks again (heart_beat_monitor.cpp).
+//
+// The check runs at most once every 20 seconds of the database time it is
+// given, and only a complete pass counts: after a failure the next idle call
+// checks again at once. A failure names the step in progress after the error.
+// Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+
+namespace {
+
+constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
+constexpr int32_t kSecondsBetweenChecks = 20;
+
+std::string TraceTime(const dbaccess::DateTime& dtTime) { return dtTime.ToTextSeconds(); }
+
+}  // namespace
+
+bool CKorvex7Obj::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
+                                           std::string& strError) {
+  WriteExtendedErrorLog("DoCheckForLateHeartBeats");
+  if (!m_bCheckHeartbeats) {
+    WriteExtendedErrorLog("m_bCheckHeartbeats off");
+    return true;
+  }
+  if (m_lLateHeartBeatDowntimeCodeID == -1) {
+    GetNumOption(kOptionLateHeartBeatDowntimeCode, m_lLateHeartBeatDowntimeCodeID);
+    LoadHeartBeatTable(dtDatabaseTime);
+  }
+  const dbaccess::DateTime dtNext = m_dtLastHeartBeatCheck.AddSeconds(kSecondsBetweenChecks);
+  if (dtDatabaseTime < dtNext) {
+    WriteExtendedErrorLog("Skipping: " + TraceTime(dtDatabaseTime) +
+                          " next check:" + TraceTime(dtNext));
+    return true;
+  }
+  WriteExtendedErrorLog("Checking For Late Heart Beats..." + TraceTime(dtDatabaseTime) +
+                        " >=" + TraceTime(dtNext));
+  const HeartBeatTable none;
+  for (const auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
+    if (!(info.LastHeartBeat.AddSeconds(info.Timeout) < dtDatabaseTime)) continue;
+    const std::string strMachineID = strKey.substr(1);
+    std::string strStep;
+    try {
+      if (!StartLateHeartBeatDowntime(strMachineID, dtDatabaseTime, strStep, strError)) {
+        strError += " - " + strStep;
+        return false;
+      }
+    } catch (...) {
+      strError = CurrentError().description + " - " + strStep;
+      return false;
+    }
+  }
+  m_dtLastHeartBeatCheck = dtDatabaseTime;
+  return true;
+}
+
+// The LastHeartBeat of the machine is left as it was, so that it stays late
+// until it speaks again.
+bool CKorvex7Obj::StartLateHeartBeatDowntime(const std::string& strMachineID,
+                                             const dbaccess::DateTime& dtNow, std::string& strStep,
+                                             std::string& strError) {
+  const int32_t lMachineID = std::stoi(strMachineID);
+  strStep = "reading configured late HEARTBEAT downtime_code_id for MachineID =" + strMachineID;
+  if (m_lLateHeartBeatDowntimeCodeID == -1) {
+    GetNumOption(kOptionLateHeartBeatDowntimeCode, m_lLateHeartBeatDowntimeCodeID);
+  }
+  const std::string strCodeID = std::to_string(m_lLateHeartBeatDowntimeCodeID);
+
+  strStep = "reading current machine status";
+  int32_t lCodeID = -1;
+  dbaccess::DateTime dtStatusDate;
+  if (FindLateHeartBeatDowntime(lMachineID, lCodeID, dtStatusDate) == 1 &&
+      lCodeID == m_lLateHeartBeatDowntimeCodeID) {
+    WriteExtendedErrorLog("Missing heartbeat for MACHINE_ID = " + strMachineID +
+                          " - but the DOWNTIME_CODE_ID of " + strCodeID +
+                          " is already successfully recorded and current status is down");
+    return true;
+  }
+
+  WriteExtendedErrorLog("Heartbeat missing post log entry to update machine state");
+  strStep = "looking up Dept,Location,Group ID's from MACHINE_ID=" + strMachineID;
+  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
+  GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  const std::string strCodeNumber = GetScalarText(
+      "select DOWNTIME_CODE_NUMBER from T_SFC_DOWNTIME_CODE" +
+      voltrane::NoLockHint(m_lDatabaseType) + " where DOWNTIME_CODE_ID = " + strCodeID);
+  if (strCodeNumber.empty()) {
+    strError = "invalid heartbeat configuration, no such downtimecode id=" + strCodeID;
+    return false;
+  }
+
+  strStep = "generating automatic start of machine downtime for late HEARTBEAT, MACHINE_ID=" +
+            strMachineID;
+  DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow, strError,
+                         true);
+  return strError.empty();
+}

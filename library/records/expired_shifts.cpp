@@ -1,0 +1,255 @@
+// Expired shift handling: brings a machine's records up to a time. While the
+// current record's shift end lies before that time, the record is closed at
+// the shift end and the next one starts there with the next shift's key, end
+// and chart date; records of swing shifts are split at midnight as well, both
+// halves keeping the evening's chart date. A row older than what the machine
+// already recorded is refused with error 10001 (the loop then removes it).
+// Inside a handler's transaction errors pass through; with its own
+// transaction (refresh requests) it commits record by record, so a long
+// catch-up shows its progress and survives a failure of a later pass.
+// Processing thread only.
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/com_error.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/log/out_of_order.h"
+#include "library/records/shift_dates.h"
+#include "library/session/sql_date_time.h"
+
+namespace {
+
+using dbaccess::DateTime;
+using dbaccess::Variant;
+
+constexpr const char* kSource = "HandleExpiredShifts";
+
+bool IsNothing(const Variant& value) { return value.IsNull() || value.IsEmpty(); }
+
+// The no-shift stop: a boundary still to be computed.
+DateTime NoShiftSentinel() { return ShiftBaseDay().AddMinutes(17 * 60); }
+
+std::string Text(const DateTime& dtValue) { return FormatSQLDateTime(dtValue); }
+
+}  // namespace
+
+bool CKorvex7Obj::HandleExpiredShifts(const MachineKeys& machine, const DateTime& dtTime,
+                                      int32_t& lMachineDataID, bool bOwnTransaction) {
+  if (!bOwnTransaction) return BringRecordsUpTo(machine, dtTime, lMachineDataID, false);
+  if (!BeginTransaction()) return false;
+  try {
+    if (!BringRecordsUpTo(machine, dtTime, lMachineDataID, true)) return false;
+    CommitTransaction();
+    return true;
+  } catch (const OutOfOrderRow&) {
+    RollbackTransaction();
+    throw;
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    RollbackTransaction();
+    throw ComError(error.number, kSource, error.description);
+  }
+}
+
+bool CKorvex7Obj::BringRecordsUpTo(const MachineKeys& machine, const DateTime& dtTime,
+                                   int32_t& lMachineDataID, bool bOwnTransaction) {
+  const int32_t lMachineID = machine.lMachineID;
+  WriteExtendedErrorLog("HandleExpiredShifts(lMachineID=" + std::to_string(lMachineID) + ", dt " +
+                        Text(dtTime) + "):");
+  ShiftPass pass = ReadCurrentShiftRecord(lMachineID, dtTime);
+  WriteExtendedErrorLog("HandleExpiredShifts-A");
+  lMachineDataID = pass.lRecordID;
+  if (pass.lRecordID != -1) RefuseOutOfOrder(pass, dtTime);
+  bool bComputeFirst = pass.lRecordID != -1;
+  for (;;) {
+    if (bComputeFirst) {
+      WriteExtendedErrorLog("HandleExpiredShifts-B");
+      if (pass.dtBoundary == NoShiftSentinel()) ComputeBoundary(lMachineID, pass);
+      if (pass.dtBoundary >= dtTime) {
+        WriteExtendedErrorLog("HandleExpiredShifts-Done");
+        lMachineDataID = pass.lRecordID;
+        return true;
+      }
+    }
+    bComputeFirst = true;
+    lMachineDataID = CloseRecordAtBoundary(machine, pass);
+    if (bOwnTransaction) {
+      CommitTransaction();
+      if (!BeginTransaction()) return false;
+    }
+  }
+}
+
+CKorvex7Obj::ShiftPass CKorvex7Obj::ReadCurrentShiftRecord(int32_t lMachineID,
+                                                           const DateTime& dtTime) {
+  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+  dbaccess::RecordsetPtr rs = OpenQuery(
+      "select md.MACHINE_DATA_ID,START_TIME,CHART_DATE,USER_NAME,SHIFT_ID,SHIFT_END,"
+      "CYCLE_START_TIME,IDLE_START_TIME,SETUP_START_TIME,TEARDOWN_START_TIME from "
+      "T_SFC_MACHINE_DATA md" +
+      strHint + " inner join T_SFC_MACHINE m " + strHint +
+      " on md.MACHINE_DATA_ID=m.MACHINE_DATA_ID  where m.MACHINE_ID = " +
+      std::to_string(lMachineID));
+  ShiftPass pass;
+  if (rs->Eof()) {
+    // The machine's first record starts at the row's time.
+    pass.dtBoundary = dtTime;
+    CloseRecordset(rs);
+    return pass;
+  }
+  pass.lRecordID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
+  pass.dtRecordStart = rs->Fields("START_TIME").Value().ToDateTime();
+  const Variant vUser = rs->Fields("USER_NAME").Value();
+  pass.strUserName = IsNothing(vUser) ? "" : vUser.ToText();
+  pass.dtLatest = pass.dtRecordStart;
+  for (const char* c :
+       {"CYCLE_START_TIME", "IDLE_START_TIME", "SETUP_START_TIME", "TEARDOWN_START_TIME"}) {
+    const Variant v = rs->Fields(c).Value();
+    if (!IsNothing(v)) pass.dtLatest = std::max(pass.dtLatest, v.ToDateTime());
+  }
+  const Variant vShift = rs->Fields("SHIFT_ID").Value();
+  const Variant vEnd = rs->Fields("SHIFT_END").Value();
+  CloseRecordset(rs);
+  pass.dtBoundary = NoShiftSentinel();
+  if (IsNothing(vShift)) {
+    WriteExtendedErrorLog("it a null shift, machine_id = " + std::to_string(lMachineID));
+    return pass;
+  }
+  pass.lShiftID = vShift.ToLong();
+  if (IsNothing(vEnd)) {
+    WriteExtendedErrorLog("Missing SHIFT_END, MDID = " + std::to_string(pass.lRecordID) +
+                          ", SHIFT_ID=" + std::to_string(pass.lShiftID));
+    pass.lShiftID = -1;
+    return pass;
+  }
+  pass.dtBoundary = vEnd.ToDateTime();
+  if (DatePartOnly(pass.dtRecordStart) != DatePartOnly(pass.dtBoundary) &&
+      !IsMidnight(pass.dtBoundary)) {
+    // The record spans midnight: end it there first.
+    pass.dtPendingRealEnd = pass.dtBoundary;
+    pass.dtBoundary = DatePartOnly(pass.dtBoundary);
+  }
+  return pass;
+}
+
+void CKorvex7Obj::RefuseOutOfOrder(const ShiftPass& pass, const DateTime& dtTime) {
+  if (TruncateToSeconds(dtTime) < TruncateToSeconds(pass.dtLatest)) {
+    throw OutOfOrderRow();
+  }
+}
+
+void CKorvex7Obj::ComputeBoundary(int32_t lMachineID, ShiftPass& pass) {
+  int32_t lShiftID = pass.lShiftID;
+  bool bIsSwing = false;
+  pass.dtBoundary = GetNextShiftStart(pass.dtRecordStart, lMachineID, lShiftID, bIsSwing);
+  if (bIsSwing && lShiftID != -1 && !IsMidnight(pass.dtBoundary) &&
+      pass.dtBoundary > pass.dtRecordStart) {
+    WriteExtendedErrorLog("Do we need to split a swing shift?");
+  }
+  if (pass.dtBoundary == pass.dtRecordStart && lShiftID == -1 && pass.lShiftID == -1 &&
+      IsMidnight(pass.dtBoundary)) {
+    // A record beginning at a midnight without a shift is not ended at once.
+    const DateTime dtOld = pass.dtBoundary;
+    pass.dtBoundary = pass.dtBoundary.AddDays(1);
+    WriteExtendedErrorLog("advance a day from " + Text(dtOld) + " to " + Text(pass.dtBoundary));
+  }
+  WriteExtendedErrorLog("Next Shift Start = " + Text(pass.dtBoundary));
+}
+
+int32_t CKorvex7Obj::CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass) {
+  const int32_t lMachineID = machine.lMachineID;
+  const DateTime dtBoundary = pass.dtBoundary;
+  DateTime dtChartDate, dtShiftStart, dtShiftStop;
+  int32_t lNewShiftID = -1;
+  bool bIsSwing = false;
+  DetermineChartDateAndShiftInfo(dtBoundary, lMachineID, pass.strUserName, false, dtChartDate,
+                                 lNewShiftID, bIsSwing, dtShiftStart, dtShiftStop);
+  WriteExtendedErrorLog("ChartDate = " + Text(dtChartDate));
+  WriteExtendedErrorLog(Text(dtShiftStop) + " - " + Text(dtShiftStart) + " " +
+                        (bIsSwing ? "True" : "False"));
+  WriteExtendedErrorLog("Shift id=" + std::to_string(lNewShiftID) +
+                        ", bIsSwing = " + (bIsSwing ? "True" : "False"));
+  WriteExtendedErrorLog("HandleExpiredShifts-Ca");
+
+  int32_t lCurrentID = pass.lRecordID;
+  int32_t lNextID = -1;
+  if (lCurrentID == -1) {
+    WriteExtendedErrorLog("Can this happen?");
+  } else if (pass.dtRecordStart != dtBoundary) {
+    ExecuteStatement("update T_SFC_MACHINE_DATA  set STOP_TIME = " +
+                     voltrane::DateTimeLiteral(m_lDatabaseType, dtBoundary) +
+                     " where MACHINE_DATA_ID = " + std::to_string(lCurrentID));
+    WriteExtendedErrorLog("Shift Ended for MachineID = " + std::to_string(lMachineID) +
+                          ",  MACHINE_DATA_ID=" + std::to_string(lCurrentID));
+  } else {
+    WriteExtendedErrorLog("skipping the close of a zero length record, id " +
+                          std::to_string(lCurrentID) + " @ " + Text(pass.dtRecordStart) +
+                          " Reusing instead");
+    lNextID = lCurrentID;
+    lCurrentID = -1;
+  }
+  if (lNextID == -1) {
+    lNextID = CreateNextMachineDataRecord(machine, lCurrentID, MachineDataSplitKind::Shift,
+                                          dtBoundary, lNewShiftID, dtShiftStop);
+  }
+  const DateTime dtNextBoundary = WriteShiftOfNextRecord(
+      lMachineID, lNextID, pass, lNewShiftID, bIsSwing, dtBoundary, dtShiftStop, dtChartDate);
+  if (lCurrentID != -1) PrepareMachineDataRecordForCompletion(lCurrentID, dtBoundary);
+  SetMachineDataPointer(lMachineID, lNextID);
+  if (lCurrentID != -1) CompleteMachineDataRecord(lCurrentID);
+
+  pass.lRecordID = lNextID;
+  pass.lShiftID = lNewShiftID;
+  pass.dtBoundary = dtNextBoundary;
+  return lNextID;
+}
+
+DateTime CKorvex7Obj::WriteShiftOfNextRecord(int32_t, int32_t lNextID, ShiftPass& pass,
+                                             int32_t lNewShiftID, bool bIsSwing,
+                                             const DateTime& dtBoundary,
+                                             const DateTime& dtShiftStop,
+                                             const DateTime& dtChartDate) {
+  dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lNextID);
+  const Variant vShift = lNewShiftID == -1 ? Variant::Null() : Variant(lNewShiftID);
+  const Variant vShiftEnd = lNewShiftID == -1 ? Variant::Null() : Variant(dtShiftStop);
+  DateTime dtNextBoundary;
+  if (pass.dtPendingRealEnd) {
+    rs->Fields("SHIFT_ID") = vShift;
+    rs->Fields("SHIFT_END") = vShiftEnd;
+    dtNextBoundary = *pass.dtPendingRealEnd;
+    pass.dtPendingRealEnd.reset();
+  } else if (lNewShiftID == -1) {
+    rs->Fields("SHIFT_ID") = Variant::Null();
+    rs->Fields("SHIFT_END") = Variant::Null();
+    dtNextBoundary = NoShiftSentinel();
+  } else {
+    if (bIsSwing && DatePartOnly(dtShiftStop) != DatePartOnly(dtBoundary) &&
+        !IsMidnight(dtShiftStop)) {
+      dtNextBoundary = DatePartOnly(dtShiftStop);
+      pass.dtPendingRealEnd = dtShiftStop;
+    } else {
+      dtNextBoundary = dtShiftStop;
+    }
+    rs->Fields("SHIFT_ID") = lNewShiftID;
+    rs->Fields("SHIFT_END") = dtShiftStop;
+  }
+  rs->Fields("CHART_DATE") = dtChartDate;
+  pass.dtRecordStart = rs->Fields("START_TIME").Value().ToDateTime();
+  const Variant vUser = rs->Fields("USER_NAME").Value();
+  pass.strUserName = IsNothing(vUser) ? "" : vUser.ToText();
+  rs->Update();
+  if (ExtendedErrorLogEnabled()) {
+    std::string strLine = "[" + rs->Fields("MACHINE_ID").Value().ToText() + "] [" +
+                          std::to_string(lNextID) + "] [" + Text(pass.dtRecordStart) + "]";
+    if (lNewShiftID != -1) {
+      strLine += " [" + std::to_string(lNewShiftID) + "] [" + Text(dtShiftStop) + "]";
+    }
+    WriteExtendedErrorLog(strLine);
+  }
+  CloseRecordset(rs);
+  return dtNextBoundary;
+}

@@ -1,0 +1,266 @@
+// The machine data record lifecycle: creating the record that continues the
+// current one, closing the old one's running periods and open downtimes, and
+// the split sequence of the reference handlers. Every machine always has one
+// open record that T_SFC_MACHINE.MACHINE_DATA_ID points to. The operations
+// run inside the calling handler's transaction and let database errors reach
+// it, so a failed split leaves the old record current. Times are the log
+// entry's, never the clock. Processing thread only.
+#include <cmath>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dbaccess/dialect.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+#include "library/records/shift_dates.h"
+#include "library/session/sql_date_time.h"
+
+namespace {
+
+using dbaccess::DateTime;
+using dbaccess::Variant;
+using Columns = std::vector<std::pair<std::string, Variant>>;
+
+bool IsNothing(const Variant& value) { return value.IsNull() || value.IsEmpty(); }
+
+const char* const kPeriodStarts[] = {"SETUP_START_TIME", "TEARDOWN_START_TIME", "CYCLE_START_TIME",
+                                     "IDLE_START_TIME"};
+const char* const kCounters[] = {"SETUP_TIME", "TEARDOWN_TIME",   "CYCLE_TIME",
+                                 "IDLE_TIME",  "FINISHED_CYCLES", "UNFINISHED_CYCLES",
+                                 "GOOD_COUNT", "SCRAPPED_COUNT"};
+
+// The columns each split kind does not carry over, by MachineDataSplitKind.
+const std::vector<std::vector<std::string>> kSplitColumns = {
+    {"SHIFT_ID", "SHIFT_END", "CHART_DATE"},
+    {"JOB_ID", "JOB_NUMBER", "JOB_DATA_START_ID"},
+    {"PART_TYPE_ID", "PART_ID", "PART_NUMBER", "PART_DATA_START_ID"},
+    {"USER_ID", "USER_NAME", "LOGON_DATA_START_ID"},
+    {"OP_ID", "OP_NUMBER", "OP_DATA_START_ID"},
+    {"PART_SERIAL_NO_ID", "PART_SERIAL_NO", "SERIAL_NO_DATA_START_ID"},
+};
+
+// The carried columns in the order of the SQL Server insert, between the
+// counters and the user, operation and serial groups.
+const char* const kShiftJobPart[] = {"SHIFT_ID",    "SHIFT_END",         "CHART_DATE",   "JOB_ID",
+                                     "JOB_NUMBER",  "JOB_DATA_START_ID", "PART_TYPE_ID", "PART_ID",
+                                     "PART_NUMBER", "PART_DATA_START_ID"};
+const char* const kSerial[] = {"PART_SERIAL_NO_ID", "PART_SERIAL_NO", "SERIAL_NO_DATA_START_ID"};
+const char* const kUserOp[] = {"USER_ID", "USER_NAME", "LOGON_DATA_START_ID",
+                               "OP_ID",   "OP_NUMBER", "OP_DATA_START_ID"};
+
+const std::set<std::string> kTextColumns = {"JOB_NUMBER", "PART_NUMBER", "PART_SERIAL_NO",
+                                            "USER_NAME", "OP_NUMBER"};
+const std::set<std::string> kDateColumns = {
+    "START_TIME",      "SETUP_START_TIME", "TEARDOWN_START_TIME", "CYCLE_START_TIME",
+    "IDLE_START_TIME", "SHIFT_END",        "CHART_DATE"};
+
+// Elapsed whole seconds in the given unit, in single precision.
+float ElapsedIn(const DateTime& dtStart, const DateTime& dtStop, double dSecondsPerUnit) {
+  return static_cast<float>(static_cast<double>(dtStart.SecondsUntil(dtStop)) / dSecondsPerUnit);
+}
+
+// Adds the elapsed time of a running period to its accumulator and ends it.
+void EndPeriod(dbaccess::Recordset& rs, const char* strStart, const char* strAccumulator,
+               double dSecondsPerUnit, const DateTime& dtStop) {
+  const Variant vStart = rs.Fields(strStart).Value();
+  if (IsNothing(vStart)) return;
+  const Variant vTotal = rs.Fields(strAccumulator).Value();
+  const float fTotal = IsNothing(vTotal) ? 0.0f : static_cast<float>(vTotal.ToDouble());
+  const float fSum = fTotal + ElapsedIn(vStart.ToDateTime(), dtStop, dSecondsPerUnit);
+  rs.Fields(strAccumulator) = static_cast<double>(fSum);
+  rs.Fields(strStart) = Variant::Null();
+}
+
+}  // namespace
+
+dbaccess::RecordsetPtr CKorvex7Obj::OpenMachineDataRecord(int32_t lMachineDataID) {
+  return OpenQuery("select * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+                   " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID));
+}
+
+int32_t CKorvex7Obj::CreateNextMachineDataRecord(const MachineKeys& machine,
+                                                 int32_t lPrevMachineDataID,
+                                                 MachineDataSplitKind eKind, const DateTime& dtTime,
+                                                 std::optional<int32_t>, std::optional<DateTime>) {
+  WriteExtendedErrorLog("CreateNextMachineDataRecord");
+  dbaccess::RecordsetPtr rsPrev = OpenQuery(
+      "select md.*, pph.CYCLE_TIME as STD_CYCLE_TIME from T_SFC_MACHINE_DATA md left join "
+      "T_SFC_MACHINE_PPH pph on (md.MACHINE_ID = pph.MACHINE_ID and md.PART_ID = pph.PART_ID)"
+      " where MACHINE_DATA_ID = " +
+      std::to_string(lPrevMachineDataID));
+  const bool bPrevious = !rsPrev->Eof();
+  const std::vector<std::string>& notCarried = kSplitColumns[static_cast<size_t>(eKind)];
+  auto carried = [&](const std::string& strColumn) -> Variant {
+    if (!bPrevious) return Variant::Null();
+    for (const std::string& c : notCarried) {
+      if (c == strColumn) return Variant::Null();
+    }
+    const Variant v = rsPrev->Fields(strColumn).Value();
+    return IsNothing(v) ? Variant::Null() : v;
+  };
+
+  Columns row;
+  row.emplace_back("START_TIME", dtTime);
+  for (const char* c : {"DEPT_ID", "LOCATION_ID", "GROUP_ID", "MACHINE_ID"}) {
+    row.emplace_back(c, bPrevious ? rsPrev->Fields(c).Value() : Variant::Null());
+  }
+  if (!bPrevious) {
+    // The machine's first record: its keys are those of the command.
+    row[1].second = machine.lDeptID;
+    row[2].second = machine.lLocationID;
+    row[3].second = machine.lGroupID;
+    row[4].second = machine.lMachineID;
+  }
+  row.emplace_back("STATUS_CODE", static_cast<int32_t>(MachineDataStatus::Open));
+  row.emplace_back("IS_MANUAL", 0);
+  for (const char* c : kPeriodStarts) {
+    // A period that was running continues in the new record from the split.
+    const bool bRunning =
+        bPrevious ? !IsNothing(rsPrev->Fields(c).Value()) : std::string(c) == "IDLE_START_TIME";
+    row.emplace_back(c, bRunning ? Variant(dtTime) : Variant::Null());
+  }
+  for (const char* c : kCounters) row.emplace_back(c, 0);
+  for (const char* c : kShiftJobPart) row.emplace_back(c, carried(c));
+  if (bPrevious && IsNothing(rsPrev->Fields("CHART_DATE").Value())) {
+    WriteExtendedErrorLog("NULL CHART DATE");
+    if (eKind != MachineDataSplitKind::Shift) {
+      for (auto& [name, value] : row) {
+        if (name == "CHART_DATE") value = DatePartOnly(dtTime);
+      }
+    }
+  }
+  if (!bPrevious) {
+    for (auto& [name, value] : row) {
+      if (name == "CHART_DATE") value = dtTime;
+    }
+  }
+  if (m_bV12Database) {
+    for (const char* c : kSerial) row.emplace_back(c, carried(c));
+    const Variant vStd = bPrevious ? rsPrev->Fields("STD_CYCLE_TIME").Value() : Variant();
+    row.emplace_back("STANDARD_TIME", IsNothing(vStd) ? 0.0 : vStd.ToDouble());
+  }
+  for (const char* c : kUserOp) row.emplace_back(c, carried(c));
+  CloseRecordset(rsPrev);
+
+  const int32_t lNewID = StoreMachineDataRecord(row);
+  if (bPrevious) CarryOpenDowntimes(lPrevMachineDataID, lNewID, dtTime);
+  return lNewID;
+}
+
+int32_t CKorvex7Obj::StoreMachineDataRecord(
+    const std::vector<std::pair<std::string, dbaccess::Variant>>& row) {
+  if (m_lDatabaseType != voltrane::dbkind::kSqlServer) {
+    dbaccess::RecordsetPtr rs =
+        OpenQuery("select * from T_SFC_MACHINE_DATA  where MACHINE_DATA_ID = 0");
+    rs->AddNew();
+    for (const auto& [name, value] : row) rs->Fields(name) = value;
+    rs->Update();
+    const int32_t lNewID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
+    CloseRecordset(rs);
+    return lNewID;
+  }
+  std::string strColumns;
+  std::string strValues;
+  for (const auto& [name, value] : row) {
+    if (IsNothing(value)) continue;
+    std::string strValue;
+    if (kDateColumns.count(name)) {
+      strValue = QuotedInsertDateTime(value.ToDateTime());
+    } else if (kTextColumns.count(name)) {
+      strValue = voltrane::QuotedStr(m_lDatabaseType, value.ToText());
+    } else {
+      strValue = value.ToText();
+    }
+    strColumns += (strColumns.empty() ? "" : ", ") + name;
+    strValues += (strValues.empty() ? "" : ", ") + strValue;
+  }
+  int32_t lNewID = 0;
+  std::string strError;
+  if (!InsertReturningIdentity("T_SFC_MACHINE_DATA", strColumns, strValues, lNewID, strError)) {
+    throw dbaccess::DbError(dbaccess::kErrGenericFailure, strError);
+  }
+  return lNewID;
+}
+
+void CKorvex7Obj::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
+                                     const DateTime& dtTime) {
+  const std::string strHint = m_lDatabaseType == voltrane::dbkind::kSqlServer
+                                  ? voltrane::NoLockHint(m_lDatabaseType) + " "
+                                  : "";
+  dbaccess::RecordsetPtr rsOpen =
+      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint + " where MACHINE_DATA_ID = " +
+                std::to_string(lPrevMachineDataID) + " and STOP_TIME IS NULL");
+  if (rsOpen->Eof()) {
+    CloseRecordset(rsOpen);
+    return;
+  }
+  dbaccess::RecordsetPtr rsNew = OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint +
+                                           " where DT_PER_MACHINE_DATA_ID = 0");
+  for (; !rsOpen->Eof(); rsOpen->MoveNext()) {
+    rsNew->AddNew();
+    rsNew->Fields("MACHINE_DATA_ID") = lNewMachineDataID;
+    for (const char* c :
+         {"DOWNTIME_CODE_ID", "DT_NUMBER", "DT_DATA_START_ID", "DOWNTIME_TYPE_CODE"}) {
+      rsNew->Fields(c) = rsOpen->Fields(c).Value();
+    }
+    rsNew->Fields("DURATION") = 0.0;
+    rsNew->Fields("START_TIME") = dtTime;
+    rsNew->Fields("STOP_TIME") = Variant::Null();
+    rsNew->Update();
+  }
+  CloseRecordset(rsNew);
+  CloseRecordset(rsOpen);
+}
+
+void CKorvex7Obj::PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
+                                                        const DateTime& dtStopTime) {
+  WriteExtendedErrorLog("PrepareMachineDataRecordForCompletion");
+  dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+  if (!rs->Eof()) {
+    EndPeriod(*rs, "CYCLE_START_TIME", "CYCLE_TIME", 60.0, dtStopTime);
+    EndPeriod(*rs, "SETUP_START_TIME", "SETUP_TIME", 3600.0, dtStopTime);
+    EndPeriod(*rs, "TEARDOWN_START_TIME", "TEARDOWN_TIME", 3600.0, dtStopTime);
+    EndPeriod(*rs, "IDLE_START_TIME", "IDLE_TIME", 3600.0, dtStopTime);
+    rs->Fields("STATUS_CODE") = static_cast<int32_t>(MachineDataStatus::Closed);
+    rs->Update();
+  }
+  CloseRecordset(rs);
+
+  dbaccess::RecordsetPtr rsDown = OpenQuery(
+      "select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+      " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL");
+  for (; !rsDown->Eof(); rsDown->MoveNext()) {
+    const DateTime dtStart = rsDown->Fields("START_TIME").Value().ToDateTime();
+    rsDown->Fields("DURATION") = static_cast<double>(ElapsedIn(dtStart, dtStopTime, 3600.0));
+    rsDown->Fields("STOP_TIME") = dtStopTime;
+    rsDown->Update();
+  }
+  CloseRecordset(rsDown);
+}
+
+int32_t CKorvex7Obj::SplitMachineDataRecord(
+    int32_t lMachineID, dbaccess::Recordset& rsCurrent, MachineDataSplitKind eKind,
+    const DateTime& dtTime, const std::function<void(dbaccess::Recordset&)>& writeNew) {
+  const int32_t lCurrentID = rsCurrent.Fields("MACHINE_DATA_ID").Value().ToLong();
+  rsCurrent.Fields("STOP_TIME") = dtTime;
+  rsCurrent.Update();
+  // A split always has the current record to take the keys from.
+  const int32_t lNewID = CreateNextMachineDataRecord({}, lCurrentID, eKind, dtTime);
+  dbaccess::RecordsetPtr rsNew = OpenMachineDataRecord(lNewID);
+  writeNew(*rsNew);
+  if (rsNew->EditPending()) rsNew->Update();
+  CloseRecordset(rsNew);
+  PrepareMachineDataRecordForCompletion(lCurrentID, dtTime);
+  SetMachineDataPointer(lMachineID, lNewID);
+  CompleteMachineDataRecord(lCurrentID);
+  return lNewID;
+}
+
+int32_t CKorvex7Obj::GetCurrentMachineDataID(const MachineKeys& machine, const DateTime& dtTime) {
+  int32_t lMachineDataID = -1;
+  HandleExpiredShifts(machine, dtTime, lMachineDataID, false);
+  return lMachineDataID;
+}

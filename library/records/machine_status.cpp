@@ -1,0 +1,92 @@
+// The machine's side of its records: the pointer to its current record, its
+// status code and status date, its standard cycle time for a part, and the
+// SQL Server insert that returns the new row's identity. Database errors
+// reach the caller, except InsertReturningIdentity, which reports them as a
+// false result with the error's text. Processing thread only.
+#include <string>
+
+#include "dbaccess/dialect.h"
+#include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
+#include "library/korvex7_obj.h"
+
+namespace {
+
+bool IsNothing(const dbaccess::Variant& value) { return value.IsNull() || value.IsEmpty(); }
+
+}  // namespace
+
+void CKorvex7Obj::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID) {
+  ExecuteStatement("update T_SFC_MACHINE  set MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
+                   " where MACHINE_ID = " + std::to_string(lMachineID));
+}
+
+void CKorvex7Obj::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
+                                   const dbaccess::DateTime& dtStatusDate) {
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select * from T_SFC_MACHINE " + voltrane::NoLockHint(m_lDatabaseType) +
+                " where MACHINE_ID = " + std::to_string(lMachineID));
+  if (!rs->Eof()) {
+    rs->Fields("STATUS_CODE") = lStatusCode;
+    rs->Fields("STATUS_DATE") = dtStatusDate;
+    rs->Update();
+  }
+  CloseRecordset(rs);
+}
+
+int32_t CKorvex7Obj::GetMachineStatus(int32_t lMachineID) {
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select STATUS_CODE from T_SFC_MACHINE " + voltrane::NoLockHint(m_lDatabaseType) +
+                " where MACHINE_ID = " + std::to_string(lMachineID));
+  int32_t lStatus = -1;
+  if (!rs->Eof() && !IsNothing(rs->Fields(size_t{0}).Value())) {
+    lStatus = rs->Fields(size_t{0}).Value().ToLong();
+  }
+  CloseRecordset(rs);
+  return lStatus;
+}
+
+int32_t CKorvex7Obj::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID) {
+  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select STATUS_CODE,DOWNTIME_CODE_ID from T_SFC_MACHINE m " + strHint +
+                " left join T_SFC_DT_PER_MACHINE_DATA dtpm " + strHint +
+                " on m.MACHINE_DATA_ID = dtpm.MACHINE_DATA_ID where MACHINE_ID = " +
+                std::to_string(lMachineID) + " and STOP_TIME is null");
+  int32_t lStatus = -1;
+  if (!rs->Eof()) {
+    const dbaccess::Variant vCode = rs->Fields("DOWNTIME_CODE_ID").Value();
+    if (!IsNothing(vCode)) lDowntimeCodeID = vCode.ToLong();
+    const dbaccess::Variant vStatus = rs->Fields("STATUS_CODE").Value();
+    if (!IsNothing(vStatus)) lStatus = vStatus.ToLong();
+  }
+  CloseRecordset(rs);
+  return lStatus;
+}
+
+double CKorvex7Obj::GetStandardCycleTime(int32_t lMachineID, int32_t lPartID) {
+  const dbaccess::Variant v = GetScalarValue(
+      "select CYCLE_TIME from T_SFC_MACHINE_PPH where MACHINE_ID = " + std::to_string(lMachineID) +
+      " and PART_ID = " + std::to_string(lPartID));
+  return IsNothing(v) ? 0.0 : v.ToDouble();
+}
+
+bool CKorvex7Obj::InsertReturningIdentity(const std::string& strTable,
+                                          const std::string& strColumns,
+                                          const std::string& strValues, int32_t& lNewID,
+                                          std::string& strError) {
+  const std::string strSQL = "SET NOCOUNT ON; SET DATEFORMAT MDY; INSERT INTO " + strTable + " (" +
+                             strColumns + ") VALUES (" + strValues +
+                             "); SELECT SCOPE_IDENTITY() AS [SCOPE_IDENTITY]; SET NOCOUNT OFF;";
+  dbaccess::RecordsetPtr rs;
+  try {
+    rs = OpenQuery(strSQL);
+    lNewID = rs->Fields(size_t{0}).Value().ToLong();
+  } catch (...) {
+    strError = CurrentError().description;
+    CloseRecordset(rs);
+    return false;
+  }
+  CloseRecordset(rs);
+  return true;
+}

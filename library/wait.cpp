@@ -1,5 +1,0 @@
-#include "library/wait.h"
-
-void WaitMilliseconds(dbaccess::Clock& clock, int64_t milliseconds) {
-  dbaccess::WaitWholeSeconds(clock, milliseconds, kWaitPollMilliseconds);
-}
