@@ -1,115 +1,86 @@
-// CKorvex7Obj: creation, destruction, connect and the connection probe.
-//
-// ConnectToDatabase retries an unreachable server (the provider's generic
-// failure 0x80004005) every 5 seconds for up to 5 minutes; any other failure
-// returns after one attempt and one 5-second wait. Waits go through the
-// object's clock. One thread at a time.
+// CKorvex7Obj: the facade. Each public operation is one call of the
+// component that owns it; the VBS twins are in scripting_twins.cpp.
 #include "library/korvex7_obj.h"
 
-#include "dbaccess/database_kind.h"
-#include "dbaccess/db_error.h"
-#include "library/session/error_text.h"
+#include "library/components.h"
 #include "library/session/extended_error_log.h"
-#include "library/session/system_names.h"
-#include "library/session/wait.h"
-
-namespace {
-
-constexpr int64_t kConnectRetryMilliseconds = 5000;
-constexpr int64_t kConnectDeadlineMinutes = 5;
-constexpr int kCommandTimeoutSeconds = 120;
-constexpr const char* kProbeSql = "select PTYPE_ID from T_VMES_PTYPE where PTYPE_ID = 0";
-
-}  // namespace
 
 CKorvex7Obj::CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock)
-    : m_clock(clock ? std::move(clock) : dbaccess::DefaultClock()),
-      m_oConnection(std::make_shared<dbaccess::Connection>()) {
-  m_alCommandIDs.fill(-1);
-  m_lHistoryDays = -1;
-  m_bCountPartsOptionRead = false;
-  m_strComputerName = GetComputerNameText();
-  m_bCheckHeartbeats = true;
-  m_bFirstDowntimeTimeoutCheck = true;
-  m_lLateHeartBeatDowntimeCodeID = -1;
-  ReadExtendedErrorLogSetting();
-  m_dtLastEntry = m_clock->Now();
-  m_bStartupChecksPending = true;
-}
+    : components_(std::make_unique<Components>(std::move(clock))) {}
 
 CKorvex7Obj::~CKorvex7Obj() {
   WriteExtendedErrorLog("Korvex7 Terminate");
   try {
     std::string ignored;
-    FlushDeleteQueue(ignored);
+    components_->log.FlushDeleteQueue(ignored);
   } catch (...) {
     // The rows stay in the log and are processed again: nothing is lost.
   }
-  m_dictDeleteQueue.clear();
-  m_dictCommandTypes.clear();
-  m_dictHeartBeats.reset();
-  try {
-    if (m_oConnection && m_oConnection->IsOpen()) m_oConnection->Close();
-  } catch (...) {
-    // Closing fails only when the engine already dropped the connection.
-  }
-  m_oConnection.reset();
-  m_oDBConnection.reset();
-  CloseRecordset(m_rsLog);
 }
 
-bool CKorvex7Obj::IsConnected() {
-  try {
-    if (!m_oConnection || !m_oConnection->IsOpen()) return false;
-    // A cached batch with rows left proves the connection recently worked;
-    // the service asks before every processing call, so spare the database.
-    // After a failed row it proves nothing: a connection lost inside a
-    // handler must be noticed before every cached row fails on it in turn.
-    if (!m_bLastRowFailed && m_rsLog && m_rsLog->IsOpen() && !m_rsLog->Eof()) return true;
-    m_oConnection->Execute(kProbeSql);
-    return m_oConnection->IsOpen();
-  } catch (...) {
-    return false;
-  }
-}
+bool CKorvex7Obj::IsConnected() { return components_->log.IsConnected(); }
 
 bool CKorvex7Obj::ConnectToDatabase(const std::string& strConnectionString, int32_t lDatabaseType,
                                     std::string& strError) {
-  try {
-    m_lDatabaseType = lDatabaseType;
-    m_strConnectionString = strConnectionString;
-    const dbaccess::DateTime deadline = m_clock->Now().AddMinutes(kConnectDeadlineMinutes);
-    WriteExtendedErrorLog("ConnectToDatabase");
-    if (m_oConnection && m_oConnection->IsOpen()) m_oConnection->Close();
-    m_oConnection.reset();
-    while (true) {
-      int32_t lErrNumber = 0;
-      std::string strErrDescription;
-      m_oConnection =
-          OpenConnection(strConnectionString, lDatabaseType, lErrNumber, strErrDescription);
-      strError = FormatConnectErrorText(lErrNumber, strErrDescription);
-      WriteExtendedErrorLog(strError);
-      if (lErrNumber == 0) break;
-      WaitMilliseconds(kConnectRetryMilliseconds);
-      if (lErrNumber != dbaccess::kErrGenericFailure || m_clock->Now() > deadline) return false;
-    }
-    strError.clear();
-    m_oConnection->SetCommandTimeout(kCommandTimeoutSeconds);
-    return true;
-  } catch (...) {
-    // Every helper relies on there being a connection object, open or not.
-    if (!m_oConnection) m_oConnection = std::make_shared<dbaccess::Connection>();
-    RethrowAsComError("Korvex7.CKorvex7Obj.ConnectToDatabase");
-  }
+  return components_->session.ConnectToDatabase(strConnectionString, lDatabaseType, strError);
+}
+
+bool CKorvex7Obj::AppendItemToMDCLog(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                     int32_t lMachineID, int32_t lCommandID,
+                                     const std::string& strParam, int32_t lCommandTimeCode,
+                                     std::string& strError) {
+  return components_->intake.AppendItemToMDCLog(lDeptID, lLocationID, lGroupID, lMachineID,
+                                                lCommandID, strParam, lCommandTimeCode, strError);
+}
+
+bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t lDeptVoltraneID, int32_t lLocationVoltraneID,
+                                        int32_t lGroupVoltraneID, int32_t lMachineVoltraneID,
+                                        int32_t lCommandVoltraneID, const std::string& strParam,
+                                        int32_t lCommandTimeCode, std::string& strError) {
+  return components_->intake.AppendItemToMDCLogDNC(
+      lDeptVoltraneID, lLocationVoltraneID, lGroupVoltraneID, lMachineVoltraneID,
+      lCommandVoltraneID, strParam, lCommandTimeCode, strError);
+}
+
+bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
+  return components_->log.DoNextItemFromMDCLog(strError);
+}
+
+int32_t CKorvex7Obj::GetMDCLogCount() { return components_->log.GetMDCLogCount(); }
+
+void CKorvex7Obj::CompleteMachineDataRecord(int32_t lMachineDataID) {
+  components_->records.CompleteMachineDataRecord(lMachineDataID);
 }
 
 std::string CKorvex7Obj::GetConnectionString() {
-  if (m_oDBConnection && m_lDatabaseType == voltrane::dbkind::kSqlServer) {
-    return m_oDBConnection->ConnectionString();
-  }
-  return m_strConnectionString;
+  return components_->session.GetConnectionString();
 }
 
-void CKorvex7Obj::WaitMilliseconds(int64_t lMilliseconds) {
-  ::WaitMilliseconds(*m_clock, lMilliseconds);
+bool CKorvex7Obj::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                                      const std::string& strParam, int32_t lCommandTimeCode,
+                                      std::string& strError) {
+  return components_->intake.AppendItemToMDCLog2(strMachineNumber, lCommandTypeCode, strParam,
+                                                 lCommandTimeCode, strError);
 }
+
+std::string CKorvex7Obj::CastToNumeric(std::string& strColExpression) {
+  return components_->session.CastToNumeric(strColExpression);
+}
+
+bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool& bCleanStart) {
+  return components_->handlers.DoPreProcessCustomCommands(strError, bCleanStart);
+}
+
+void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {
+  components_->schema.InstallStoredProcedures(strError);
+}
+
+void CKorvex7Obj::CheckAndFixMachines(std::string& strError) {
+  components_->schema.CheckAndFixMachines(strError);
+}
+
+void CKorvex7Obj::StartupDatabaseChecksAndUpdates(std::string& strError) {
+  components_->schema.StartupDatabaseChecksAndUpdates(strError);
+}
+
+int32_t CKorvex7Obj::DatabaseType() const { return components_->session.DatabaseType(); }

@@ -58,9 +58,9 @@ TEST_P(DowntimeTimeoutsTest, OnceTheLogIsDrainedEveryMachinesDowntimesEnd) {
 
   std::string error;
   const dbaccess::DateTime before_drain = DatabaseNow();
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
-  ASSERT_TRUE(object_->LogDrained());
+  ASSERT_TRUE(object_->monitor.LogDrained());
   EXPECT_GE(DowntimeStop(2), before_drain);  // at the database time of the drain
   EXPECT_TRUE(DowntimeOpen(3));              // due at base + 50 minutes
 

@@ -11,7 +11,7 @@
 #include "dbaccess/clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "library/session/sql_date_time.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -21,18 +21,6 @@ constexpr int kDoorOpen = 18;      // custom, type code 0
 constexpr int kCoolantAlarm = 19;  // custom, type code 20
 
 // Error texts name tables as the database spells them (PostgreSQL in lower case).
-class EventObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::AddEventRecord;
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::DoCustomBoth;
-  using CKorvex7Obj::DoCustomEnd;
-  using CKorvex7Obj::DoCustomStart;
-  using CKorvex7Obj::PostHeartbeatCommand;
-  using CKorvex7Obj::SetEventStopTime;
-};
-
 struct Event {
   int64_t id = -1;
   std::string start, stop, param;  // "null" for a null value
@@ -44,7 +32,8 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
   void SetUp() override {
     database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
     std::string error;
-    ASSERT_TRUE(object_.ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_.session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
   }
   void TearDown() override { testsupport::DropTestDatabase(database_); }
@@ -62,7 +51,7 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
         "MACHINE_ID = " +
             std::to_string(machine) + " and COMMAND_ID = " + std::to_string(command) +
             " order by EVENT_ID",
-        object_.connection());
+        object_.session.connection());
     std::vector<Event> events;
     for (; !rs.Eof(); rs.MoveNext()) {
       events.push_back({rs.Fields(size_t{0}).Value().ToInt64(), Text(rs.Fields(size_t{1}).Value()),
@@ -76,7 +65,7 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
     dbaccess::Recordset rs;
     rs.Open("select EVENT_ID from T_SFC_MACHINE_EVENT where MACHINE_ID = " +
                 std::to_string(machine) + " and COMMAND_ID = " + std::to_string(command),
-            object_.connection());
+            object_.session.connection());
     if (rs.Eof()) return "none";
     const std::string id = Text(rs.Fields(size_t{0}).Value());
     rs.MoveNext();
@@ -85,13 +74,13 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
   }
   bool Start(int machine, int command, const dbaccess::DateTime& at, const std::string& param) {
     std::string error = "stale";
-    const bool ok = object_.DoCustomStart(1, 1, 1, machine, command, param, at, error);
+    const bool ok = object_.handlers.DoCustomStart(1, 1, 1, machine, command, param, at, error);
     EXPECT_TRUE(ok) << error;
     return ok;
   }
 
   testsupport::TestDatabase database_;
-  EventObj object_;
+  Components object_;
   dbaccess::DateTime t0_ = dbaccess::DateTime::FromParts(2026, 1, 5, 7, 0, 0, 250);
 };
 
@@ -116,7 +105,8 @@ TEST_P(EventRecordsTest, AStartEndsThePreviousOpenEventOfItsCommandOnly) {
 TEST_P(EventRecordsTest, ABothEventStartsAndStopsAtOnceAndEndsTheOpenOne) {
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_, ""));
   std::string error = "stale";
-  ASSERT_TRUE(object_.DoCustomBoth(1, 1, 1, 1, kCoolantAlarm, "blip", t0_.AddSeconds(30), error))
+  ASSERT_TRUE(
+      object_.handlers.DoCustomBoth(1, 1, 1, 1, kCoolantAlarm, "blip", t0_.AddSeconds(30), error))
       << error;
   EXPECT_EQ(error, "");
   const auto events = Events(1, kCoolantAlarm);
@@ -127,38 +117,38 @@ TEST_P(EventRecordsTest, ABothEventStartsAndStopsAtOnceAndEndsTheOpenOne) {
   EXPECT_EQ(OpenEvent(1, kCoolantAlarm), "null");
 
   // On a machine without any event of the command, too.
-  ASSERT_TRUE(object_.DoCustomBoth(1, 1, 1, 3, kCoolantAlarm, "", t0_, error)) << error;
+  ASSERT_TRUE(object_.handlers.DoCustomBoth(1, 1, 1, 3, kCoolantAlarm, "", t0_, error)) << error;
   EXPECT_EQ(OpenEvent(3, kCoolantAlarm), "null");
 }
 
 TEST_P(EventRecordsTest, AnEndClosesTheOpenEventAndWithoutOneEndsNothing) {
   std::string error = "stale";
   bool ended = true;
-  EXPECT_TRUE(object_.SetEventStopTime(1, kCoolantAlarm, t0_, 1, &ended));
+  EXPECT_TRUE(object_.handlers.SetEventStopTime(1, kCoolantAlarm, t0_, 1, &ended));
   EXPECT_FALSE(ended);  // no machine event row
-  EXPECT_TRUE(object_.DoCustomEnd(1, 1, 1, 1, kCoolantAlarm, t0_, error)) << error;
+  EXPECT_TRUE(object_.handlers.DoCustomEnd(1, 1, 1, 1, kCoolantAlarm, t0_, error)) << error;
   EXPECT_EQ(error, "");
   EXPECT_TRUE(Events(1, kCoolantAlarm).empty());
 
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_, ""));
-  EXPECT_TRUE(object_.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(90), 1, &ended));
+  EXPECT_TRUE(object_.handlers.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(90), 1, &ended));
   EXPECT_TRUE(ended);
   EXPECT_EQ(Events(1, kCoolantAlarm).at(0).stop, t0_.AddSeconds(90).ToText());
   EXPECT_EQ(OpenEvent(1, kCoolantAlarm), "null");
 
   // A second end finds the row without an open event; the flag stays as given.
   ended = true;
-  EXPECT_TRUE(object_.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(120), 1, &ended));
+  EXPECT_TRUE(object_.handlers.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(120), 1, &ended));
   EXPECT_TRUE(ended);
-  EXPECT_TRUE(object_.DoCustomEnd(1, 1, 1, 1, kCoolantAlarm, t0_.AddSeconds(120), error));
+  EXPECT_TRUE(object_.handlers.DoCustomEnd(1, 1, 1, 1, kCoolantAlarm, t0_.AddSeconds(120), error));
   EXPECT_EQ(Events(1, kCoolantAlarm).at(0).stop, t0_.AddSeconds(90).ToText());
 }
 
 TEST_P(EventRecordsTest, AFailedEventNamesItsStepAndLeavesNothingBehind) {
-  object_.connection()->Execute(
+  object_.session.connection()->Execute(
       "ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
   std::string error;
-  EXPECT_FALSE(object_.DoCustomStart(1, 1, 1, 1, kCoolantAlarm, "", t0_, error));
+  EXPECT_FALSE(object_.handlers.DoCustomStart(1, 1, 1, 1, kCoolantAlarm, "", t0_, error));
   EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =" + std::to_string(kCoolantAlarm) +
                             ", CurrentTime =" + FormatSQLDateTime(t0_) +
                             ") updating T_SFC_MACHINE_EVENT, for EventID=",
@@ -166,8 +156,8 @@ TEST_P(EventRecordsTest, AFailedEventNamesItsStepAndLeavesNothingBehind) {
             0u)
       << error;
   EXPECT_NE(error.find(" - "), std::string::npos);
-  EXPECT_FALSE(object_.connection()->InTransaction());
-  object_.connection()->Execute(
+  EXPECT_FALSE(object_.session.connection()->InTransaction());
+  object_.session.connection()->Execute(
       "ALTER TABLE T_SFC_MACHINE_EVENT_AWAY RENAME TO T_SFC_MACHINE_EVENT");
   EXPECT_TRUE(Events(1, kCoolantAlarm).empty());
 }
@@ -182,7 +172,7 @@ TEST_P(EventRecordsTest, ASyntheticCommandRunsItsHandlerWithTheValuesItCarries) 
   command.strParam = "synthetic";
   command.dtTime = t0_;
   std::string error = "stale";
-  object_.PostHeartbeatCommand(command, error);
+  object_.dispatcher.PostHeartbeatCommand(command, error);
   EXPECT_EQ(error, "");
   const auto events = Events(4, kDoorOpen);
   ASSERT_EQ(events.size(), 1u);
@@ -191,10 +181,11 @@ TEST_P(EventRecordsTest, ASyntheticCommandRunsItsHandlerWithTheValuesItCarries) 
   EXPECT_EQ(events[0].param, "synthetic");
 
   // A synthetic command whose handler fails hands its text over.
-  object_.connection()->Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
+  object_.session.connection()->Execute(
+      "ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
   command.lCommandID = 8;  // a setup start, failing
   command.strParam = "";
-  object_.PostHeartbeatCommand(command, error);
+  object_.dispatcher.PostHeartbeatCommand(command, error);
   EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
 }
 

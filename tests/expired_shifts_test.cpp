@@ -36,7 +36,7 @@ class ExpiredShiftsTest : public testsupport::RecordsTest {
     dbaccess::Recordset rs;
     rs.Open("select START_TIME, SHIFT_ID, CHART_DATE from T_SFC_MACHINE_DATA where MACHINE_ID = " +
                 std::to_string(machine) + " order by START_TIME",
-            object_->connection());
+            object_->session.connection());
     std::vector<Record> records;
     for (; !rs.Eof(); rs.MoveNext()) {
       const dbaccess::Variant shift = rs.Fields("SHIFT_ID").Value();
@@ -64,7 +64,7 @@ class ExpiredShiftsTest : public testsupport::RecordsTest {
     std::string error;
     for (int i = 0; i < 10; ++i) {
       error.clear();
-      const bool did_work = object_->DoNextItemFromMDCLog(error);
+      const bool did_work = object_->log.DoNextItemFromMDCLog(error);
       if (error.rfind(" Note: Using ", 0) == 0) continue;
       if (!did_work) break;
     }
@@ -75,8 +75,8 @@ class ExpiredShiftsTest : public testsupport::RecordsTest {
 
 TEST_P(ExpiredShiftsTest, ACommandInsideTheShiftChangesNothing) {
   const int64_t id = CurrentInShift(At(7, 6), 1, At(7, 14));
-  EXPECT_EQ(object_->GetCurrentMachineDataID(kMachine1, At(7, 10)), id);
-  EXPECT_EQ(object_->GetCurrentMachineDataID(kMachine1, At(7, 14)), id);  // the end itself
+  EXPECT_EQ(object_->records.GetCurrentMachineDataID(kMachine1, At(7, 10)), id);
+  EXPECT_EQ(object_->records.GetCurrentMachineDataID(kMachine1, At(7, 14)), id);  // the end itself
   EXPECT_EQ(Records().size(), 1u);
 }
 
@@ -109,7 +109,7 @@ TEST_P(ExpiredShiftsTest, ARefreshAfterTheShiftEndClosesTheRecordThere) {
 
 TEST_P(ExpiredShiftsTest, TheSwingShiftIsSplitAtMidnightBothHalvesOnTheEvening) {
   CurrentInShift(At(7, 6), 1, At(7, 14));
-  object_->GetCurrentMachineDataID(kMachine1, At(8, 1));
+  object_->records.GetCurrentMachineDataID(kMachine1, At(8, 1));
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 4u);
   ExpectRecord(records[2], At(7, 22), 2, At(7, 0));
@@ -122,7 +122,7 @@ TEST_P(ExpiredShiftsTest, TheSwingShiftIsSplitAtMidnightBothHalvesOnTheEvening) 
 
 TEST_P(ExpiredShiftsTest, AWeekendIsCaughtUpRecordByRecord) {
   CurrentInShift(At(11, 6), 1, At(11, 14));  // Friday's day shift
-  object_->GetCurrentMachineDataID(kMachine1, At(14, 7));
+  object_->records.GetCurrentMachineDataID(kMachine1, At(14, 7));
   const std::vector<Record> records = Records();
   ASSERT_EQ(records.size(), 8u);
   ExpectRecord(records[0], At(11, 6), 1, At(11, 0));
@@ -138,7 +138,7 @@ TEST_P(ExpiredShiftsTest, AWeekendIsCaughtUpRecordByRecord) {
 
 TEST_P(ExpiredShiftsTest, ARecordStartingAtItsBoundaryIsReused) {
   const int64_t id = CurrentInShift(At(7, 6), 2, At(7, 6));
-  EXPECT_EQ(object_->GetCurrentMachineDataID(kMachine1, At(7, 7)), id);
+  EXPECT_EQ(object_->records.GetCurrentMachineDataID(kMachine1, At(7, 7)), id);
   EXPECT_EQ(Records().size(), 1u);
   EXPECT_EQ(RecordField(id, "SHIFT_ID").ToInt64(), 1);
   EXPECT_EQ(RecordField(id, "SHIFT_END").ToDateTime(), At(7, 14));
@@ -148,9 +148,9 @@ TEST_P(ExpiredShiftsTest, ARecordStartingAtItsBoundaryIsReused) {
 TEST_P(ExpiredShiftsTest, EqualTimesPassAndEarlierTimesAreThrownOut) {
   CurrentInShift(At(7, 6), 1, At(7, 14), ", CYCLE_START_TIME",
                  ", " + Literal(At(7, 10, 0, 5).AddMilliseconds(300)));
-  EXPECT_NO_THROW(object_->GetCurrentMachineDataID(kMachine1, At(7, 10, 0, 5)));
+  EXPECT_NO_THROW(object_->records.GetCurrentMachineDataID(kMachine1, At(7, 10, 0, 5)));
   try {
-    object_->GetCurrentMachineDataID(kMachine1, At(7, 10, 0, 4).AddMilliseconds(999));
+    object_->records.GetCurrentMachineDataID(kMachine1, At(7, 10, 0, 4).AddMilliseconds(999));
     FAIL() << "an earlier time was accepted";
   } catch (const ComError& error) {
     EXPECT_EQ(error.number(), kErrOutOfOrder);
@@ -187,11 +187,11 @@ TEST_P(ExpiredShiftsTest, ALongCatchUpCommitsRecordByRecord) {
   EXPECT_NE(Drain(), "");
   EXPECT_EQ(LogRows(), 1);
 
-  testsupport::RecordsObj reader;
+  Components reader;
   std::string error;
-  ASSERT_TRUE(reader.ConnectToDatabase(database_.connection_string, database_.kind, error));
+  ASSERT_TRUE(reader.session.ConnectToDatabase(database_.connection_string, database_.kind, error));
   dbaccess::Recordset rs;
-  rs.Open("select count(*) from T_SFC_MACHINE_DATA", reader.connection());
+  rs.Open("select count(*) from T_SFC_MACHINE_DATA", reader.session.connection());
   EXPECT_EQ(rs.Fields(size_t{0}).Value().ToInt64(), 5);  // up to Saturday 06:00
 
   Exec(database_.kind == 4 ? "drop trigger refuse_sunday on T_SFC_MACHINE_DATA"

@@ -26,9 +26,9 @@ class HeartBeatMonitorTest : public testsupport::MachineMonitorTest {
     MachineMonitorTest::SetUp();
     SetNumOption(13, kHeartbeatMissingCode);
   }
-  bool Check(testsupport::MonitorObj& object, const dbaccess::DateTime& now) {
+  bool Check(Components& object, const dbaccess::DateTime& now) {
     std::string error;
-    const bool ok = object.DoCheckForLateHeartBeats(now, error);
+    const bool ok = object.monitor.DoCheckForLateHeartBeats(now, error);
     EXPECT_EQ(error, "");
     return ok;
   }
@@ -38,13 +38,13 @@ TEST_P(HeartBeatMonitorTest, AMachineIsLateOnlyOnceItsTimeoutIsExceeded) {
   Supervise(1, "60");
   std::string error;
   auto on_time = NewObject();
-  ASSERT_TRUE(on_time->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
+  ASSERT_TRUE(on_time->monitor.RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
   EXPECT_TRUE(Check(*on_time, At(10, 1, 0)));
   EXPECT_EQ(sandbox_.CountMessagesStarting(kStartingDowntime), 0u);
   EXPECT_EQ(MachineStatus(1), 0);
 
   auto late = NewObject();
-  ASSERT_TRUE(late->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
+  ASSERT_TRUE(late->monitor.RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
   EXPECT_TRUE(Check(*late, At(10, 1, 1)));
   EXPECT_EQ(MachineStatus(1), 3);
   EXPECT_EQ(OpenDowntimeRows(1, kHeartbeatMissingCode), 1);
@@ -58,7 +58,7 @@ TEST_P(HeartBeatMonitorTest, AMachineIsLateOnlyOnceItsTimeoutIsExceeded) {
 TEST_P(HeartBeatMonitorTest, ChecksRunAtMostEveryTwentySeconds) {
   Supervise(1, "600");
   std::string error;
-  ASSERT_TRUE(object_->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
+  ASSERT_TRUE(object_->monitor.RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
   EXPECT_TRUE(Check(*object_, At(10, 0, 10)));
   EXPECT_EQ(sandbox_.CountMessagesStarting(kChecking), 1u);
   EXPECT_TRUE(Check(*object_, At(10, 0, 25)));
@@ -126,16 +126,17 @@ TEST_P(HeartBeatMonitorTest, WithoutTheDowntimeCodeCommandsDoNotCountAndChecksFa
   Exec("delete from T_SFC_OPTION where OPTION_CODE = 13");
   Supervise(1, "60");
   std::string error;
-  ASSERT_TRUE(object_->RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
-  ASSERT_TRUE(object_->RecordHeartBeat(RowOf(1, At(10, 0, 50)), error)) << error;  // not counted
+  ASSERT_TRUE(object_->monitor.RecordHeartBeat(RowOf(1, At(10, 0)), error)) << error;
+  ASSERT_TRUE(object_->monitor.RecordHeartBeat(RowOf(1, At(10, 0, 50)), error))
+      << error;  // not counted
   const std::string failure =
       "invalid heartbeat configuration, no such downtimecode id=-1 - looking up "
       "Dept,Location,Group ID's from MACHINE_ID=1";
-  EXPECT_FALSE(object_->DoCheckForLateHeartBeats(At(10, 1, 1), error));
+  EXPECT_FALSE(object_->monitor.DoCheckForLateHeartBeats(At(10, 1, 1), error));
   EXPECT_EQ(error, failure);
   // A failed pass does not count: the next one runs at once.
   error.clear();
-  EXPECT_FALSE(object_->DoCheckForLateHeartBeats(At(10, 1, 5), error));
+  EXPECT_FALSE(object_->monitor.DoCheckForLateHeartBeats(At(10, 1, 5), error));
   EXPECT_EQ(error, failure);
   EXPECT_EQ(sandbox_.CountMessagesStarting("Skipping: "), 0u);
   EXPECT_EQ(MachineStatus(1), 0);
@@ -149,15 +150,15 @@ TEST_P(HeartBeatMonitorTest, OnlyEnabledMachinesWithATimeoutAreSupervised) {
   EXPECT_TRUE(sandbox_.Traced("m_bCheckHeartbeats off"));
   EXPECT_EQ(sandbox_.CountMessagesStarting(kStartingDowntime), 0u);
   std::string error;
-  EXPECT_TRUE(object_->RecordHeartBeat(RowOf(1, At(11, 0)), error));
+  EXPECT_TRUE(object_->monitor.RecordHeartBeat(RowOf(1, At(11, 0)), error));
   EXPECT_EQ(error, "");
 }
 
 TEST_P(HeartBeatMonitorTest, CommandListsNameTheCommandsOfTheTypes) {
   Exec("update T_SFC_COMMAND set COMMAND_ID = 30 where COMMAND_ID = 10");
-  EXPECT_EQ(object_->GetCommandIDList({8, 9, 10, 16}), "8,9,30,16");
+  EXPECT_EQ(object_->monitor.GetCommandIDList({8, 9, 10, 16}), "8,9,30,16");
   Exec("delete from T_SFC_COMMAND where COMMAND_TYPE_CODE = 12");
-  EXPECT_ANY_THROW(object_->GetCommandIDList({9, 12}));
+  EXPECT_ANY_THROW(object_->monitor.GetCommandIDList({9, 12}));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, HeartBeatMonitorTest,

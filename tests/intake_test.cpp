@@ -14,6 +14,7 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "library/components.h"
 #include "library/intake/intake_sql.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/shop_floor_db.h"
@@ -25,17 +26,6 @@ using dbaccess::Variant;
 // Demo plant: machine 1 "101" in group 1, location 1; machine 5 "301" in
 // group 3, location 2; all in department 1. Built-in commands have key =
 // type code and VOLTRANE_ID = 2000 + key; machine VOLTRANE_IDs are 1101...
-class IntakeObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::CountLogRowsForMachine;
-  using CKorvex7Obj::GetCommandIDForType;
-  using CKorvex7Obj::GetCommandTypeCode;
-  using CKorvex7Obj::GetMachineHierarchy;
-  using CKorvex7Obj::GetMachineIDForVoltraneID;
-};
-
 struct LogRow {
   Variant command;
   int32_t dept = 0;
@@ -54,9 +44,10 @@ class IntakeTest : public testing::TestWithParam<std::string> {
   void SetUp() override {
     database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
     clock_ = std::make_shared<dbaccess::ManualClock>(dbaccess::DateTime::FromParts(2001, 2, 3));
-    object_ = std::make_unique<IntakeObj>(clock_);
+    object_ = std::make_unique<Components>(clock_);
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
   }
   void TearDown() override {
@@ -64,14 +55,14 @@ class IntakeTest : public testing::TestWithParam<std::string> {
     testsupport::DropTestDatabase(database_);
   }
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
 
   std::vector<LogRow> Rows() {
     dbaccess::Recordset rs;
     rs.Open(
         "select COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, COMMAND_TIME_CODE, "
         "TIME_STAMP, PARAM1 from T_SFC_MDC_LOG order by MDC_LOG_ID",
-        object_->connection());
+        object_->session.connection());
     std::vector<LogRow> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
       LogRow row;
@@ -92,7 +83,7 @@ class IntakeTest : public testing::TestWithParam<std::string> {
     dbaccess::Recordset rs;
     rs.Open("select " + voltrane::SysDateExpr(database_.kind) +
                 voltrane::FromDualClause(database_.kind),
-            object_->connection());
+            object_->session.connection());
     return rs.Fields(size_t{0}).Value().ToDateTime();
   }
 
@@ -100,21 +91,21 @@ class IntakeTest : public testing::TestWithParam<std::string> {
   Variant StoredParam(const std::string& param) {
     Exec("delete from T_SFC_MDC_LOG");
     std::string error;
-    EXPECT_TRUE(object_->AppendItemToMDCLog2("101", 20, param, 2, error)) << error;
+    EXPECT_TRUE(object_->intake.AppendItemToMDCLog2("101", 20, param, 2, error)) << error;
     const std::vector<LogRow> rows = Rows();
     return rows.size() == 1 ? rows[0].param : Variant("<no single row>");
   }
 
   testsupport::TestDatabase database_;
   std::shared_ptr<dbaccess::ManualClock> clock_;
-  std::unique_ptr<IntakeObj> object_;
+  std::unique_ptr<Components> object_;
 };
 
 TEST_P(IntakeTest, AppendByKeysJoinsTheMachinesHierarchyAndIgnoresTheCallers) {
   std::string error = "stale";
-  ASSERT_TRUE(object_->AppendItemToMDCLog(99, 98, 97, 5, 9, "", 1, error));
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog(99, 98, 97, 5, 9, "", 1, error));
   EXPECT_EQ(error, "");
-  ASSERT_TRUE(object_->AppendItemToMDCLog(99, 98, 97, 1, 13, "12", 2, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog(99, 98, 97, 1, 13, "12", 2, error)) << error;
   const std::vector<LogRow> rows = Rows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].command.ToLong(), 9);
@@ -131,17 +122,17 @@ TEST_P(IntakeTest, AppendByKeysJoinsTheMachinesHierarchyAndIgnoresTheCallers) {
 
 TEST_P(IntakeTest, AMachineThatIsNotThereOrHasNoGroupInsertsNothingAndSucceeds) {
   std::string error;
-  EXPECT_TRUE(object_->AppendItemToMDCLog(1, 1, 1, 777, 9, "", 0, error)) << error;
+  EXPECT_TRUE(object_->intake.AppendItemToMDCLog(1, 1, 1, 777, 9, "", 0, error)) << error;
   Exec("update T_SFC_MACHINE set GROUP_ID = 42 where MACHINE_ID = 2");
-  EXPECT_TRUE(object_->AppendItemToMDCLog(1, 1, 1, 2, 9, "", 0, error)) << error;
-  EXPECT_TRUE(object_->AppendItemToMDCLogDNC(0, 0, 0, 9999, 2009, "", 0, error)) << error;
+  EXPECT_TRUE(object_->intake.AppendItemToMDCLog(1, 1, 1, 2, 9, "", 0, error)) << error;
+  EXPECT_TRUE(object_->intake.AppendItemToMDCLogDNC(0, 0, 0, 9999, 2009, "", 0, error)) << error;
   EXPECT_TRUE(Rows().empty());
 }
 
 TEST_P(IntakeTest, ARefreshRequestIsQueuedOnlyWhenTheMachineHasNoWaitingRows) {
   std::string error;
-  ASSERT_TRUE(object_->AppendItemToMDCLog(0, 0, 0, 1, -1, "", 0, error)) << error;
-  ASSERT_TRUE(object_->AppendItemToMDCLog(0, 0, 0, 1, -1, "", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog(0, 0, 0, 1, -1, "", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog(0, 0, 0, 1, -1, "", 0, error)) << error;
   std::vector<LogRow> rows = Rows();
   ASSERT_EQ(rows.size(), 1u) << "the second request is redundant";
   EXPECT_TRUE(rows[0].command.IsNull());
@@ -149,8 +140,8 @@ TEST_P(IntakeTest, ARefreshRequestIsQueuedOnlyWhenTheMachineHasNoWaitingRows) {
   EXPECT_EQ(rows[0].group, 1);
 
   // The DNC form finds the machine by its outside key first.
-  ASSERT_TRUE(object_->AppendItemToMDCLogDNC(0, 0, 0, 1101, -1, "", 0, error)) << error;
-  ASSERT_TRUE(object_->AppendItemToMDCLogDNC(0, 0, 0, 1301, -1, "", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLogDNC(0, 0, 0, 1101, -1, "", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLogDNC(0, 0, 0, 1301, -1, "", 0, error)) << error;
   rows = Rows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_TRUE(rows[1].command.IsNull());
@@ -160,8 +151,8 @@ TEST_P(IntakeTest, ARefreshRequestIsQueuedOnlyWhenTheMachineHasNoWaitingRows) {
 
 TEST_P(IntakeTest, TheDncFormResolvesOutsideKeysAndQueuesAnUnknownCommandAsARefresh) {
   std::string error;
-  ASSERT_TRUE(object_->AppendItemToMDCLogDNC(7, 7, 7, 1202, 2009, "P-1", 0, error)) << error;
-  ASSERT_TRUE(object_->AppendItemToMDCLogDNC(7, 7, 7, 1202, 5555, "", 1, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLogDNC(7, 7, 7, 1202, 2009, "P-1", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLogDNC(7, 7, 7, 1202, 5555, "", 1, error)) << error;
   const std::vector<LogRow> rows = Rows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].command.ToLong(), 9);
@@ -175,20 +166,23 @@ TEST_P(IntakeTest, TheDncFormResolvesOutsideKeysAndQueuesAnUnknownCommandAsARefr
 TEST_P(IntakeTest, AppendByNumberReportsAnUnknownMachineOrTypeCodeAndItsTwinAgrees) {
   std::string error;
   Variant vbs_error;
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("999", 9, "", 0, error));
+  // The scripting twin is an operation of the public object only.
+  CKorvex7Obj twin(clock_);
+  ASSERT_TRUE(twin.ConnectToDatabase(database_.connection_string, database_.kind, error)) << error;
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("999", 9, "", 0, error));
   EXPECT_EQ(error, "No such machine: 999");
-  EXPECT_FALSE(object_->AppendItemToMDCLog2VBS("999", 9, "", 0, vbs_error));
+  EXPECT_FALSE(twin.AppendItemToMDCLog2VBS("999", 9, "", 0, vbs_error));
   EXPECT_EQ(vbs_error, Variant("No such machine: 999"));
 
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("101", 3, "", 0, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("101", 3, "", 0, error));
   EXPECT_EQ(error, "No command with a COMMAND_TYPE_CODE of 3");
-  EXPECT_FALSE(object_->AppendItemToMDCLog2VBS("101", 3, "", 0, vbs_error));
+  EXPECT_FALSE(twin.AppendItemToMDCLog2VBS("101", 3, "", 0, vbs_error));
   EXPECT_EQ(vbs_error, Variant("No command with a COMMAND_TYPE_CODE of 3"));
   EXPECT_TRUE(Rows().empty());
 
-  EXPECT_TRUE(object_->AppendItemToMDCLog2VBS("301", 17, "SN-1", 0, vbs_error));
+  EXPECT_TRUE(twin.AppendItemToMDCLog2VBS("301", 17, "SN-1", 0, vbs_error));
   EXPECT_EQ(vbs_error, Variant(""));
-  ASSERT_TRUE(object_->AppendItemToMDCLog2("301", 0, "door", 2, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog2("301", 0, "door", 2, error)) << error;
   const std::vector<LogRow> rows = Rows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].command.ToLong(), 17);
@@ -202,7 +196,7 @@ TEST_P(IntakeTest, TheTimeStampIsTheDatabasesClockWithMilliseconds) {
   const dbaccess::DateTime before = DatabaseNow();
   std::string error;
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(object_->AppendItemToMDCLog2("102", 9, "", i % 2, error)) << error;
+    ASSERT_TRUE(object_->intake.AppendItemToMDCLog2("102", 9, "", i % 2, error)) << error;
   }
   const dbaccess::DateTime after = DatabaseNow();
   const std::vector<LogRow> rows = Rows();
@@ -217,7 +211,7 @@ TEST_P(IntakeTest, TheTimeStampIsTheDatabasesClockWithMilliseconds) {
   EXPECT_TRUE(any_milliseconds) << "three stamps on whole seconds: milliseconds are lost";
   if (database_.kind == voltrane::dbkind::kSqlite) {
     dbaccess::Recordset rs;
-    rs.Open("select TIME_STAMP || '' from T_SFC_MDC_LOG", object_->connection());
+    rs.Open("select TIME_STAMP || '' from T_SFC_MDC_LOG", object_->session.connection());
     const std::string text = rs.Fields(size_t{0}).Value().ToText();
     EXPECT_EQ(text.size(), 23u) << text;  // YYYY-MM-DD HH:MM:SS.SSS, so text order is time order
     EXPECT_EQ(text[19], '.') << text;
@@ -232,36 +226,36 @@ TEST_P(IntakeTest, TextsAreStoredUnchangedAndNeverChangeTheStatement) {
   }
   std::string error;
   // The machine number is quoted like any text: no match, and no SQL error.
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("1'01", 9, "", 0, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("1'01", 9, "", 0, error));
   EXPECT_EQ(error, "No such machine: 1'01");
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("x' or '1'='1", 9, "", 0, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("x' or '1'='1", 9, "", 0, error));
   EXPECT_EQ(error, "No such machine: x' or '1'='1");
   Exec("update T_SFC_MACHINE set MACHINE_NUMBER = 'O''Neil-7' where MACHINE_ID = 3");
-  ASSERT_TRUE(object_->AppendItemToMDCLog2("O'Neil-7", 9, "", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog2("O'Neil-7", 9, "", 0, error)) << error;
   EXPECT_EQ(Rows().back().machine, 3);
 }
 
 TEST_P(IntakeTest, ATimeCodeOutsideZeroToTwoIsRefusedBeforeAnyLookup) {
   std::string error;
   // An unknown machine would fail too: the time code is checked first.
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("999", 9, "", 3, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("999", 9, "", 3, error));
   EXPECT_EQ(error, kTimeCodeMessage);
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("101", 9, "", -1, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("101", 9, "", -1, error));
   EXPECT_EQ(error, kTimeCodeMessage);
-  EXPECT_FALSE(object_->AppendItemToMDCLog(0, 0, 0, 1, 9, "", 7, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog(0, 0, 0, 1, 9, "", 7, error));
   EXPECT_EQ(error, kTimeCodeMessage);
-  EXPECT_FALSE(object_->AppendItemToMDCLogDNC(0, 0, 0, 1101, 2009, "", 3, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLogDNC(0, 0, 0, 1101, 2009, "", 3, error));
   EXPECT_EQ(error, kTimeCodeMessage);
   EXPECT_TRUE(Rows().empty());
 }
 
 TEST_P(IntakeTest, AParameterLongerThanParam1IsRefusedAtOnceAndAFullOneIsKept) {
   std::string error;
-  EXPECT_FALSE(object_->AppendItemToMDCLog2("101", 20, std::string(256, 'x'), 0, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog2("101", 20, std::string(256, 'x'), 0, error));
   EXPECT_EQ(error, "The parameter is 256 characters long; PARAM1 holds at most 255.");
-  EXPECT_FALSE(object_->AppendItemToMDCLog(0, 0, 0, 1, 20, std::string(300, 'y'), 0, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog(0, 0, 0, 1, 20, std::string(300, 'y'), 0, error));
   EXPECT_FALSE(
-      object_->AppendItemToMDCLogDNC(0, 0, 0, 1101, 2019, std::string(256, 'z'), 0, error));
+      object_->intake.AppendItemToMDCLogDNC(0, 0, 0, 1101, 2019, std::string(256, 'z'), 0, error));
   EXPECT_EQ(clock_->sleep_count(), 0) << "refused without retrying";
   EXPECT_TRUE(Rows().empty());
 
@@ -275,7 +269,7 @@ TEST_P(IntakeTest, AParameterLongerThanParam1IsRefusedAtOnceAndAFullOneIsKept) {
 TEST_P(IntakeTest, AFailingInsertIsRetriedForNinetySecondsThenReported) {
   Exec("drop table T_SFC_MDC_LOG");
   std::string error;
-  EXPECT_FALSE(object_->AppendItemToMDCLog(0, 0, 0, 1, 9, "", 0, error));
+  EXPECT_FALSE(object_->intake.AppendItemToMDCLog(0, 0, 0, 1, 9, "", 0, error));
   EXPECT_EQ(error.rfind("Error # ", 0), 0u) << error;
   // 90 attempts, one second apart.
   EXPECT_GE(clock_->slept_ms(), 89000);
@@ -284,45 +278,46 @@ TEST_P(IntakeTest, AFailingInsertIsRetriedForNinetySecondsThenReported) {
 
 TEST_P(IntakeTest, MachineLookups) {
   int32_t dept = -5, location = -5, group = -5;
-  EXPECT_TRUE(object_->GetMachineHierarchy(4, dept, location, group));
+  EXPECT_TRUE(object_->intake.GetMachineHierarchy(4, dept, location, group));
   EXPECT_EQ(dept, 1);
   EXPECT_EQ(location, 1);
   EXPECT_EQ(group, 2);
-  EXPECT_FALSE(object_->GetMachineHierarchy(404, dept, location, group));
+  EXPECT_FALSE(object_->intake.GetMachineHierarchy(404, dept, location, group));
   EXPECT_EQ(group, 2) << "outputs stay as they were when nothing is found";
 
-  EXPECT_EQ(object_->GetMachineIDForVoltraneID(1201), 3);
-  EXPECT_EQ(object_->GetMachineIDForVoltraneID(4242), -1);
+  EXPECT_EQ(object_->intake.GetMachineIDForVoltraneID(1201), 3);
+  EXPECT_EQ(object_->intake.GetMachineIDForVoltraneID(4242), -1);
 
-  EXPECT_FALSE(object_->CountLogRowsForMachine(2));
+  EXPECT_FALSE(object_->intake.CountLogRowsForMachine(2));
   std::string error;
-  ASSERT_TRUE(object_->AppendItemToMDCLog(0, 0, 0, 2, 15, "", 0, error)) << error;
-  EXPECT_TRUE(object_->CountLogRowsForMachine(2));
-  EXPECT_FALSE(object_->CountLogRowsForMachine(1));
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog(0, 0, 0, 2, 15, "", 0, error)) << error;
+  EXPECT_TRUE(object_->intake.CountLogRowsForMachine(2));
+  EXPECT_FALSE(object_->intake.CountLogRowsForMachine(1));
 }
 
 TEST_P(IntakeTest, CommandLookupsAreCachedForTheObjectsLifeButMissesAreNot) {
-  EXPECT_EQ(object_->GetCommandIDForType(9), 9);
-  EXPECT_EQ(object_->GetCommandIDForType(17), 17);
-  EXPECT_EQ(object_->GetCommandTypeCode(11), 11);
+  EXPECT_EQ(object_->intake.GetCommandIDForType(9), 9);
+  EXPECT_EQ(object_->intake.GetCommandIDForType(17), 17);
+  EXPECT_EQ(object_->intake.GetCommandTypeCode(11), 11);
   Exec("delete from T_SFC_COMMAND where COMMAND_ID in (9, 17)");
   Exec("update T_SFC_COMMAND set COMMAND_TYPE_CODE = 12 where COMMAND_ID = 11");
-  EXPECT_EQ(object_->GetCommandIDForType(9), 9) << "type codes 0 to 16 are cached";
-  EXPECT_THROW(object_->GetCommandIDForType(17), dbaccess::DbError) << "17 has no cache slot";
-  EXPECT_EQ(object_->GetCommandTypeCode(11), 11) << "cached";
+  EXPECT_EQ(object_->intake.GetCommandIDForType(9), 9) << "type codes 0 to 16 are cached";
+  EXPECT_THROW(object_->intake.GetCommandIDForType(17), dbaccess::DbError)
+      << "17 has no cache slot";
+  EXPECT_EQ(object_->intake.GetCommandTypeCode(11), 11) << "cached";
 
-  EXPECT_THROW(object_->GetCommandIDForType(3), dbaccess::DbError);
-  EXPECT_EQ(object_->GetCommandTypeCode(77), -1);
+  EXPECT_THROW(object_->intake.GetCommandIDForType(3), dbaccess::DbError);
+  EXPECT_EQ(object_->intake.GetCommandTypeCode(77), -1);
   Exec(
       "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_NAME, COMMAND_TYPE_CODE, VOLTRANE_ID) "
       "values (77, 'Spindle', 3, 2077)");
-  EXPECT_EQ(object_->GetCommandIDForType(3), 77);
-  EXPECT_EQ(object_->GetCommandTypeCode(77), 3);
+  EXPECT_EQ(object_->intake.GetCommandIDForType(3), 77);
+  EXPECT_EQ(object_->intake.GetCommandTypeCode(77), 3);
 
-  IntakeObj fresh;
+  Components fresh;
   std::string error;
-  ASSERT_TRUE(fresh.ConnectToDatabase(database_.connection_string, database_.kind, error));
-  EXPECT_EQ(fresh.GetCommandTypeCode(11), 12) << "a new object sees the change";
+  ASSERT_TRUE(fresh.session.ConnectToDatabase(database_.connection_string, database_.kind, error));
+  EXPECT_EQ(fresh.intake.GetCommandTypeCode(11), 12) << "a new object sees the change";
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, IntakeTest, testing::ValuesIn(testsupport::AvailableKinds()),

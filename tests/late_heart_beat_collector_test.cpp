@@ -28,7 +28,7 @@ TEST_P(LateHeartBeatCollectorTest, ASilentMachineIsDownWhileTheLogIsIdleAndBackW
   // The log is idle: machine 1 has been silent for two minutes.
   std::string error;
   const dbaccess::DateTime idle = DatabaseNow();
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
   ASSERT_EQ(MachineStatus(1), 3);
   EXPECT_EQ(OpenDowntimeRows(1, kHeartbeatMissingCode), 1);
@@ -39,7 +39,7 @@ TEST_P(LateHeartBeatCollectorTest, ASilentMachineIsDownWhileTheLogIsIdleAndBackW
   EXPECT_EQ(MachineStatus(2), 2);  // within its hour
 
   // The machine speaks again, within option 19's four minutes.
-  ASSERT_TRUE(object_->AppendItemToMDCLog2("101", 15, "", 0, error)) << error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog2("101", 15, "", 0, error)) << error;
   ProcessRows(1);
   EXPECT_EQ(MachineStatus(1), 2);
   EXPECT_EQ(OpenDowntimeRows(1, kHeartbeatMissingCode), 0);

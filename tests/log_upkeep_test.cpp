@@ -15,8 +15,8 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/reg_settings.h"
 #include "library/com_error.h"
+#include "library/components.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 #include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
@@ -25,20 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using dbaccess::DateTime;
-
-class UpkeepObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::CopyLogEntryToHistory;
-  using CKorvex7Obj::DeleteQueueCount;
-  using CKorvex7Obj::FlushDeleteQueue;
-  using CKorvex7Obj::GetVoltraneSoftwareBasePath;
-  using CKorvex7Obj::IndexExists;
-  using CKorvex7Obj::MDCLogHistoryEnabled;
-  using CKorvex7Obj::QueueLogRowForDeletion;
-  using CKorvex7Obj::TableExists;
-  using CKorvex7Obj::WriteDiagnosticLog;
-};
 
 using testsupport::ReadWholeFile;
 using TempStore = testsupport::SettingsSandbox;
@@ -55,16 +41,17 @@ class LogUpkeepTest : public testing::TestWithParam<std::string> {
     testsupport::DropTestDatabase(database_);
   }
   void Connect() {
-    object_ = std::make_unique<UpkeepObj>();
+    object_ = std::make_unique<Components>();
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
   }
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   std::vector<std::string> Rows(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     std::vector<std::string> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
       std::string row;
@@ -110,7 +97,7 @@ class LogUpkeepTest : public testing::TestWithParam<std::string> {
   const DateTime time_stamp_ = DateTime::FromParts(2021, 3, 15, 6, 30, 5, 250);
   TempStore store_;
   testsupport::TestDatabase database_;
-  std::unique_ptr<UpkeepObj> object_;
+  std::unique_ptr<Components> object_;
 };
 
 constexpr const char* kLogColumns =
@@ -123,11 +110,11 @@ TEST_P(LogUpkeepTest, WithoutOption15NothingIsCopiedAndNoTableCreated) {
     Exec("delete from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 15");
     if (*days != '\0') SetHistoryDays(days);
     const int32_t key = AddLogRow(time_stamp_);
-    EXPECT_EQ(object_->CopyLogEntryToHistory(key, time_stamp_), "") << days;
+    EXPECT_EQ(object_->log.CopyLogEntryToHistory(key, time_stamp_), "") << days;
     int32_t retention = -5;
-    EXPECT_FALSE(object_->MDCLogHistoryEnabled(retention));
+    EXPECT_FALSE(object_->log.MDCLogHistoryEnabled(retention));
     EXPECT_EQ(retention, 0);
-    EXPECT_FALSE(object_->TableExists("T_SFC_MDC_LOG_HIST")) << days;
+    EXPECT_FALSE(object_->schema.TableExists("T_SFC_MDC_LOG_HIST")) << days;
   }
 }
 
@@ -135,11 +122,11 @@ TEST_P(LogUpkeepTest, FirstCopyCreatesTheTableAndIndexAndCopiesTheRowOnce) {
   SetHistoryDays("30");
   const int32_t key = AddLogRow(time_stamp_, "O'Brien 100% Prüfung");
   AddLogRow(time_stamp_, "another row");
-  ASSERT_FALSE(object_->TableExists("T_SFC_MDC_LOG_HIST"));
+  ASSERT_FALSE(object_->schema.TableExists("T_SFC_MDC_LOG_HIST"));
 
-  EXPECT_EQ(object_->CopyLogEntryToHistory(key, time_stamp_), "");
-  EXPECT_TRUE(object_->TableExists("T_SFC_MDC_LOG_HIST"));
-  EXPECT_TRUE(object_->IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
+  EXPECT_EQ(object_->log.CopyLogEntryToHistory(key, time_stamp_), "");
+  EXPECT_TRUE(object_->schema.TableExists("T_SFC_MDC_LOG_HIST"));
+  EXPECT_TRUE(object_->schema.IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
   const std::string where = " where MDC_LOG_ID = " + std::to_string(key);
   const auto copied = Rows(std::string("select ") + kLogColumns + " from T_SFC_MDC_LOG_HIST");
   ASSERT_EQ(copied.size(), 1u);
@@ -148,18 +135,18 @@ TEST_P(LogUpkeepTest, FirstCopyCreatesTheTableAndIndexAndCopiesTheRowOnce) {
   EXPECT_NE(copied[0].find("O'Brien 100% Prüfung"), std::string::npos) << copied[0];
 
   // Processed a second time (after a failed handler): no second copy.
-  EXPECT_EQ(object_->CopyLogEntryToHistory(key, time_stamp_), "");
+  EXPECT_EQ(object_->log.CopyLogEntryToHistory(key, time_stamp_), "");
   EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG_HIST"), "1");
   EXPECT_EQ(store_.CountMessagesStarting("INSERT INTO T_SFC_MDC_LOG_HIST"), 1u);
   int32_t retention = 0;
-  EXPECT_TRUE(object_->MDCLogHistoryEnabled(retention));
+  EXPECT_TRUE(object_->log.MDCLogHistoryEnabled(retention));
   EXPECT_EQ(retention, 30);
 }
 
 TEST_P(LogUpkeepTest, HistoryOlderThanTheRetentionBeforeTheCopiedRowIsDeleted) {
   SetHistoryDays("30");
   int32_t retention = 0;
-  ASSERT_TRUE(object_->MDCLogHistoryEnabled(retention));
+  ASSERT_TRUE(object_->log.MDCLogHistoryEnabled(retention));
   AddHistoryRow(time_stamp_.AddDays(-31), 101);
   AddHistoryRow(time_stamp_.AddDays(-30).AddMilliseconds(-1), 102);
   AddHistoryRow(time_stamp_.AddDays(-30), 103);  // exactly the retention: kept
@@ -168,7 +155,7 @@ TEST_P(LogUpkeepTest, HistoryOlderThanTheRetentionBeforeTheCopiedRowIsDeleted) {
   const int32_t key = AddLogRow(time_stamp_);
 
   // Counted from the row's time stamp (years ago), not from the clock.
-  EXPECT_EQ(object_->CopyLogEntryToHistory(key, time_stamp_), "");
+  EXPECT_EQ(object_->log.CopyLogEntryToHistory(key, time_stamp_), "");
   EXPECT_EQ(HistoryLogIDs(), (std::vector<std::string>{std::to_string(key), "103", "104", "105"}));
 }
 
@@ -178,16 +165,16 @@ TEST_P(LogUpkeepTest, AFailedCreationIsRaisedOnceAndLeavesHistoryOff) {
   Exec("create view T_SFC_MDC_LOG_HIST as select MDC_LOG_ID, TIME_STAMP from T_SFC_MDC_LOG");
   const int32_t key = AddLogRow(time_stamp_);
   try {
-    object_->CopyLogEntryToHistory(key, time_stamp_);
+    object_->log.CopyLogEntryToHistory(key, time_stamp_);
     ADD_FAILURE() << "no error raised";
   } catch (const ComError& error) {
     EXPECT_EQ(error.number(), -1);
     EXPECT_EQ(error.source(), "MDCLogHistoryEnabled");
     EXPECT_EQ(error.description().rfind("Error # ", 0), 0u) << error.description();
   }
-  EXPECT_EQ(object_->CopyLogEntryToHistory(key, time_stamp_), "");
+  EXPECT_EQ(object_->log.CopyLogEntryToHistory(key, time_stamp_), "");
   int32_t retention = 7;
-  EXPECT_FALSE(object_->MDCLogHistoryEnabled(retention));
+  EXPECT_FALSE(object_->log.MDCLogHistoryEnabled(retention));
   EXPECT_EQ(retention, 0);
 }
 
@@ -195,16 +182,16 @@ TEST_P(LogUpkeepTest, AFailedCreationIsRaisedOnceAndLeavesHistoryOff) {
 TEST_P(LogUpkeepTest, ACopyThatCannotCheckTheHistoryReportsAnError) {
   SetHistoryDays("30");
   int32_t retention = 0;
-  ASSERT_TRUE(object_->MDCLogHistoryEnabled(retention));
+  ASSERT_TRUE(object_->log.MDCLogHistoryEnabled(retention));
   Exec("drop table T_SFC_MDC_LOG_HIST");
-  const std::string error = object_->CopyLogEntryToHistory(AddLogRow(time_stamp_), time_stamp_);
+  const std::string error = object_->log.CopyLogEntryToHistory(AddLogRow(time_stamp_), time_stamp_);
   EXPECT_EQ(error.rfind("Error # ", 0), 0u) << error;
 }
 
 TEST_P(LogUpkeepTest, TrimmingGivesUpAfterTenShrinkingAttempts) {
   SetHistoryDays("30");
   int32_t retention = 0;
-  ASSERT_TRUE(object_->MDCLogHistoryEnabled(retention));
+  ASSERT_TRUE(object_->log.MDCLogHistoryEnabled(retention));
   AddHistoryRow(time_stamp_.AddDays(-100), 999);  // old enough for every attempt
   for (const std::string& sql : testsupport::RowTriggerStatements(
            database_, "keep_history", "T_SFC_MDC_LOG_HIST", "delete", "history is archived")) {
@@ -212,7 +199,7 @@ TEST_P(LogUpkeepTest, TrimmingGivesUpAfterTenShrinkingAttempts) {
   }
   const int32_t key = AddLogRow(time_stamp_);
 
-  const std::string error = object_->CopyLogEntryToHistory(key, time_stamp_);
+  const std::string error = object_->log.CopyLogEntryToHistory(key, time_stamp_);
   // 30, 31, 33, 36, ... : the tenth attempt keeps 30 + 1 + 2 + ... + 9 = 75 days.
   const std::string last =
       "delete from T_SFC_MDC_LOG_HIST where TIME_STAMP < " + Literal(time_stamp_.AddDays(-75));
@@ -222,13 +209,13 @@ TEST_P(LogUpkeepTest, TrimmingGivesUpAfterTenShrinkingAttempts) {
   EXPECT_EQ(store_.CountMessagesStarting("delete from T_SFC_MDC_LOG_HIST"), 10u);
   EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG_HIST"), "2");
   // Retried, the row is already in the history: no copy, no trimming.
-  EXPECT_EQ(object_->CopyLogEntryToHistory(key, time_stamp_), "");
+  EXPECT_EQ(object_->log.CopyLogEntryToHistory(key, time_stamp_), "");
   EXPECT_EQ(store_.CountMessagesStarting("delete from T_SFC_MDC_LOG_HIST"), 10u);
 }
 
 TEST_P(LogUpkeepTest, AnEmptyDeleteQueueExecutesNothing) {
   std::string error;
-  EXPECT_TRUE(object_->FlushDeleteQueue(error));
+  EXPECT_TRUE(object_->log.FlushDeleteQueue(error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(store_.CountMessagesStarting("FlushDeleteQueue Count=0"), 1u);
   EXPECT_EQ(store_.CountMessagesStarting("delete from"), 0u);
@@ -238,14 +225,14 @@ TEST_P(LogUpkeepTest, OneStatementDeletesEveryQueuedRow) {
   std::vector<int32_t> keys;
   for (int i = 0; i < 12; ++i) keys.push_back(AddLogRow(time_stamp_.AddSeconds(i)));
   ASSERT_EQ(keys.front(), 1);
-  for (int32_t key : {2, 9, 10, 12, 9}) object_->QueueLogRowForDeletion(key);
-  EXPECT_EQ(object_->DeleteQueueCount(), 4u);
+  for (int32_t key : {2, 9, 10, 12, 9}) object_->log.QueueLogRowForDeletion(key);
+  EXPECT_EQ(object_->log.DeleteQueueCount(), 4u);
 
   std::string error;
-  EXPECT_TRUE(object_->FlushDeleteQueue(error)) << error;
+  EXPECT_TRUE(object_->log.FlushDeleteQueue(error)) << error;
   EXPECT_EQ(Rows("select MDC_LOG_ID from T_SFC_MDC_LOG order by MDC_LOG_ID"),
             (std::vector<std::string>{"1", "3", "4", "5", "6", "7", "8", "11"}));
-  EXPECT_EQ(object_->DeleteQueueCount(), 0u);
+  EXPECT_EQ(object_->log.DeleteQueueCount(), 0u);
   EXPECT_EQ(store_.CountMessagesStarting("FlushDeleteQueue Count=4"), 1u);
   const auto messages = store_.Messages();
   std::vector<std::string> deletes;
@@ -258,17 +245,18 @@ TEST_P(LogUpkeepTest, OneStatementDeletesEveryQueuedRow) {
 TEST_P(LogUpkeepTest, AFailedFlushKeepsEveryKeyForTheNextOne) {
   const int32_t first = AddLogRow(time_stamp_);
   const int32_t second = AddLogRow(time_stamp_);
-  object_->QueueLogRowForDeletion(first);
-  object_->QueueLogRowForDeletion(second);
-  object_->connection()->Close();
+  object_->log.QueueLogRowForDeletion(first);
+  object_->log.QueueLogRowForDeletion(second);
+  object_->session.connection()->Close();
 
   std::string error;
-  EXPECT_FALSE(object_->FlushDeleteQueue(error));
+  EXPECT_FALSE(object_->log.FlushDeleteQueue(error));
   EXPECT_EQ(error.rfind("Error # ", 0), 0u) << error;
-  EXPECT_EQ(object_->DeleteQueueCount(), 2u);
+  EXPECT_EQ(object_->log.DeleteQueueCount(), 2u);
 
-  ASSERT_TRUE(object_->ConnectToDatabase(database_.connection_string, database_.kind, error));
-  EXPECT_TRUE(object_->FlushDeleteQueue(error)) << error;
+  ASSERT_TRUE(
+      object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error));
+  EXPECT_TRUE(object_->log.FlushDeleteQueue(error)) << error;
   EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG"), "0");
 }
 
@@ -279,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, LogUpkeepTest, testing::ValuesIn(testsupport:
 class DiagnosticLogTest : public testing::Test {
  protected:
   TempStore store_;
-  UpkeepObj object_;
+  Components object_;
   const std::string statement_ =
       "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
       "COMMAND_TIME_CODE, TIME_STAMP, PARAM1 )\r\n VALUES (9,1,2,3,4,0,'2021-03-15 "
@@ -299,9 +287,9 @@ TEST_F(DiagnosticLogTest, EachDiscardedRowAddsItsLinesInTheUsersBaseFolder) {
   ReadExtendedErrorLogSetting();
 
   std::string path;
-  ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
+  ASSERT_TRUE(object_.log.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(path, user_base + "/MDCService.log");
-  ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
+  ASSERT_TRUE(object_.log.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(ReadWholeFile(path), entry_ + entry_);
   EXPECT_FALSE(fs::exists(machine_base + "/MDCService.log"));
   EXPECT_EQ(
@@ -317,7 +305,7 @@ TEST_F(DiagnosticLogTest, TheMachineHiveServesWhenTheUserHiveHasNoFolder) {
   ReadExtendedErrorLogSetting();
 
   std::string path;
-  ASSERT_TRUE(object_.WriteDiagnosticLog(statement_, path)) << path;
+  ASSERT_TRUE(object_.log.WriteDiagnosticLog(statement_, path)) << path;
   EXPECT_EQ(path, machine_base + "/MDCService.log");  // no doubled separator
   EXPECT_EQ(ReadWholeFile(path), entry_);
   EXPECT_EQ(store_.CountMessagesStarting("GetVoltraneSoftwareBasePath1A - strPath = " +
@@ -328,8 +316,8 @@ TEST_F(DiagnosticLogTest, TheMachineHiveServesWhenTheUserHiveHasNoFolder) {
 
 TEST_F(DiagnosticLogTest, WithoutAnyFolderTheInstallationDefaultIsUsed) {
   std::string reg_path;
-  EXPECT_EQ(object_.GetVoltraneSoftwareBasePath(reg_path), "/var/lib/voltrane");
-  EXPECT_EQ(object_.GetVoltraneSoftwareBasePath(reg_path), voltrane::SoftwareBaseFolder());
+  EXPECT_EQ(object_.log.GetVoltraneSoftwareBasePath(reg_path), "/var/lib/voltrane");
+  EXPECT_EQ(object_.log.GetVoltraneSoftwareBasePath(reg_path), voltrane::SoftwareBaseFolder());
   EXPECT_EQ(reg_path, "HKEY_LOCAL_MACHINE\\Software\\Voltrane\\Paths");
 }
 
@@ -337,7 +325,7 @@ TEST_F(DiagnosticLogTest, AFolderThatCannotBeWrittenGivesTheReason) {
   const std::string missing = store_.dir() + "/missing";
   store_.WriteHives(TempStore::BaseFolderKey(missing), "");
   std::string error;
-  EXPECT_FALSE(object_.WriteDiagnosticLog(statement_, error));
+  EXPECT_FALSE(object_.log.WriteDiagnosticLog(statement_, error));
   EXPECT_EQ(error, "oops, Couldn't write a log file: " + missing +
                        "/MDCService.log - No such file or directory");
 }

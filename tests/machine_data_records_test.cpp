@@ -31,8 +31,8 @@ TEST_P(MachineDataRecordsTest, RunningPeriodsEndInTheOldRecordAndContinueInTheNe
           ", 1, 1, 1");
   const DateTime split = At(7, 10, 1, 30);
   const int64_t new_id =
-      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Job, split);
-  object_->PrepareMachineDataRecordForCompletion(old_id, split);
+      object_->records.CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Job, split);
+  object_->records.PrepareMachineDataRecordForCompletion(old_id, split);
 
   EXPECT_NEAR(Number(old_id, "SETUP_TIME"), 0.025, 1e-6);  // hours
   EXPECT_NEAR(Number(old_id, "CYCLE_TIME"), 1.5, 1e-6);    // minutes
@@ -68,8 +68,8 @@ TEST_P(MachineDataRecordsTest, AnOpenDowntimeIsClosedInTheOldRecordAndReopenedIn
       Literal(At(7, 10, 30)) + ", 0.5)");  // already closed: not carried
   const DateTime split = At(7, 11, 30);
   const int64_t new_id =
-      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::User, split);
-  object_->PrepareMachineDataRecordForCompletion(old_id, split);
+      object_->records.CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::User, split);
+  object_->records.PrepareMachineDataRecordForCompletion(old_id, split);
 
   const std::string old_rows =
       "from T_SFC_DT_PER_MACHINE_DATA where MACHINE_DATA_ID = " + std::to_string(old_id) +
@@ -87,8 +87,8 @@ TEST_P(MachineDataRecordsTest, AnOpenDowntimeIsClosedInTheOldRecordAndReopenedIn
 
 TEST_P(MachineDataRecordsTest, AMissingChartDateBecomesTheSplitsDate) {
   const int64_t old_id = InsertCurrentRecord(At(7, 10));
-  const int64_t new_id =
-      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Op, At(8, 1, 15));
+  const int64_t new_id = object_->records.CreateNextMachineDataRecord(
+      {}, old_id, MachineDataSplitKind::Op, At(8, 1, 15));
   EXPECT_EQ(Time(new_id, "CHART_DATE"), At(8, 0));
   EXPECT_TRUE(sandbox_.Traced("NULL CHART DATE"));
 }
@@ -99,21 +99,21 @@ TEST_P(MachineDataRecordsTest, ValidationStopsAtItsFirstFailureAndKeepsTheRecord
                           ", " + Literal(At(7, 0)) + ", 'J-UNKNOWN', 1, " + Literal(At(7, 11)));
   Exec("update T_SFC_MACHINE_DATA set STATUS_CODE = 1, GOOD_COUNT = 3 where MACHINE_DATA_ID = " +
        std::to_string(id));
-  EXPECT_TRUE(object_->ValidateMachineDataRecord(id));
+  EXPECT_TRUE(object_->records.ValidateMachineDataRecord(id));
   EXPECT_TRUE(sandbox_.Traced("invalid job number"));
   EXPECT_FALSE(sandbox_.Traced("good part count but no part number"));
-  object_->CompleteMachineDataRecord(id);
+  object_->records.CompleteMachineDataRecord(id);
   EXPECT_EQ(Number(id, "STATUS_CODE"), 1);
   EXPECT_TRUE(sandbox_.Traced("Error, invalid record: " + std::to_string(id)));
 
   // Repairing the job uncovers the counts booked without a part.
   Exec("update T_SFC_MACHINE_DATA set JOB_DATA_START_ID = null, JOB_NUMBER = null");
-  EXPECT_TRUE(object_->ValidateMachineDataRecord(id));
+  EXPECT_TRUE(object_->records.ValidateMachineDataRecord(id));
   EXPECT_TRUE(sandbox_.Traced("good part count but no part number"));
 
   Exec("update T_SFC_MACHINE_DATA set PART_ID = 1");
-  EXPECT_FALSE(object_->ValidateMachineDataRecord(id));
-  object_->CompleteMachineDataRecord(id);
+  EXPECT_FALSE(object_->records.ValidateMachineDataRecord(id));
+  object_->records.CompleteMachineDataRecord(id);
   EXPECT_EQ(Number(id, "STATUS_CODE"), 2);
 }
 
@@ -123,13 +123,13 @@ TEST_P(MachineDataRecordsTest, UnresolvedDowntimeAndScrapCodesMakeARecordInvalid
       "insert into T_SFC_SCRAP_PER_MACHINE_DATA (MACHINE_DATA_ID, START_TIME, QTY, "
       "SCRAP_DATA_START_ID) values (" +
       std::to_string(id) + ", " + Literal(At(7, 10, 5)) + ", 1, 7)");
-  EXPECT_TRUE(object_->ValidateMachineDataRecord(id));
+  EXPECT_TRUE(object_->records.ValidateMachineDataRecord(id));
   EXPECT_TRUE(sandbox_.Traced("invalid scrap code number"));
   Exec(
       "insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DT_NUMBER, DT_DATA_START_ID, "
       "DOWNTIME_TYPE_CODE, START_TIME, DURATION) values (" +
       std::to_string(id) + ", '999', 1, 0, " + Literal(At(7, 10)) + ", 0)");
-  EXPECT_TRUE(object_->ValidateMachineDataRecord(id));
+  EXPECT_TRUE(object_->records.ValidateMachineDataRecord(id));
   EXPECT_TRUE(sandbox_.Traced("invalid downtime code number"));
 }
 
@@ -137,10 +137,10 @@ TEST_P(MachineDataRecordsTest, ASplitPointsTheMachineAtTheNewRecordAndCompletesT
   const int64_t old_id =
       InsertCurrentRecord(At(7, 10), ", CHART_DATE, USER_ID, IDLE_START_TIME",
                           ", " + Literal(At(7, 0)) + ", 1, " + Literal(At(7, 10)));
-  dbaccess::RecordsetPtr current = object_->OpenMachineDataRecord(old_id);
-  const int64_t new_id =
-      object_->SplitMachineDataRecord(1, *current, MachineDataSplitKind::User, At(7, 12),
-                                      [](dbaccess::Recordset& rs) { rs.Fields("USER_ID") = 2; });
+  dbaccess::RecordsetPtr current = object_->records.OpenMachineDataRecord(old_id);
+  const int64_t new_id = object_->records.SplitMachineDataRecord(
+      1, *current, MachineDataSplitKind::User, At(7, 12),
+      [](dbaccess::Recordset& rs) { rs.Fields("USER_ID") = 2; });
   EXPECT_EQ(CurrentRecord(1), new_id);
   EXPECT_EQ(Time(old_id, "STOP_TIME"), At(7, 12));
   EXPECT_EQ(Number(old_id, "STATUS_CODE"), 2);
@@ -152,29 +152,29 @@ TEST_P(MachineDataRecordsTest, ASplitPointsTheMachineAtTheNewRecordAndCompletesT
 TEST_P(MachineDataRecordsTest, StatusAndOpenDowntimeAreReadTogether) {
   const int64_t id = InsertCurrentRecord(At(7, 10), ", CHART_DATE", ", " + Literal(At(7, 0)));
   int32_t code = -7;
-  EXPECT_EQ(object_->GetMachineStatusAndDowntime(1, code), 0);
+  EXPECT_EQ(object_->records.GetMachineStatusAndDowntime(1, code), 0);
   EXPECT_EQ(code, -7);  // no open downtime: left unchanged
   Exec("update T_SFC_MACHINE set STATUS_CODE = 3 where MACHINE_ID = 1");
   Exec(
       "insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, "
       "DOWNTIME_TYPE_CODE, START_TIME, DURATION) values (" +
       std::to_string(id) + ", 3, 0, " + Literal(At(7, 10)) + ", 0)");
-  EXPECT_EQ(object_->GetMachineStatusAndDowntime(1, code), 3);
+  EXPECT_EQ(object_->records.GetMachineStatusAndDowntime(1, code), 3);
   EXPECT_EQ(code, 3);
 }
 
 TEST_P(MachineDataRecordsTest, TheNewRecordKeepsThePreviousPartsStandardTimeAndSerial) {
   std::string announce;
-  object_->DoNextItemFromMDCLog(announce);  // learns that serial numbers exist
+  object_->log.DoNextItemFromMDCLog(announce);  // learns that serial numbers exist
   const int64_t old_id = InsertCurrentRecord(At(7, 10), ", CHART_DATE, PART_ID, PART_SERIAL_NO_ID",
                                              ", " + Literal(At(7, 0)) + ", 1, 1");
-  const int64_t by_part =
-      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::Part, At(7, 11));
+  const int64_t by_part = object_->records.CreateNextMachineDataRecord(
+      {}, old_id, MachineDataSplitKind::Part, At(7, 11));
   EXPECT_NEAR(Number(by_part, "STANDARD_TIME"), 2.5, 1e-6);  // machine 1, part 1
   EXPECT_TRUE(IsNull(by_part, "PART_ID"));
   EXPECT_EQ(Number(by_part, "PART_SERIAL_NO_ID"), 1);
-  const int64_t by_serial =
-      object_->CreateNextMachineDataRecord({}, old_id, MachineDataSplitKind::SerialNo, At(7, 11));
+  const int64_t by_serial = object_->records.CreateNextMachineDataRecord(
+      {}, old_id, MachineDataSplitKind::SerialNo, At(7, 11));
   EXPECT_TRUE(IsNull(by_serial, "PART_SERIAL_NO_ID"));
   EXPECT_EQ(Number(by_serial, "PART_ID"), 1);
 }

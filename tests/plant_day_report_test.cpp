@@ -32,13 +32,13 @@ class PlantDayReportTest : public testsupport::MachineLogTest {
  protected:
   PlantDayResult WriteDay() {
     PlantSimulator simulator(Machine101(), kSeed);
-    PlantDayWriter writer(object_.connection(), database_.kind);
+    PlantDayWriter writer(object_.session.connection(), database_.kind);
     return writer.Write(simulator, kDay, 1);
   }
   void Drain() {
     std::string error;
     for (int calls = 0; calls < 100000; ++calls) {
-      if (!object_.DoNextItemFromMDCLog(error) && error.empty()) return;
+      if (!object_.log.DoNextItemFromMDCLog(error) && error.empty()) return;
       ASSERT_EQ(error, "");
     }
   }
@@ -67,7 +67,7 @@ TEST_P(PlantDayReportTest, ReportsAddUpWithTheSimulatedDay) {
   reports::OeeQuery query;
   query.from = query.to = kDay;
   query.now = kDay.AddDays(2);
-  const auto shifts = reports::QueryOee(object_.connection(), database_.kind, query);
+  const auto shifts = reports::QueryOee(object_.session.connection(), database_.kind, query);
   ASSERT_EQ(shifts.size(), 3u);
   EXPECT_EQ(shifts[0].shift_name, "Day");
   EXPECT_NEAR(shifts[0].scheduled_h, 8.0, 1e-6);
@@ -85,8 +85,8 @@ TEST_P(PlantDayReportTest, ReportsAddUpWithTheSimulatedDay) {
   EXPECT_EQ(counted_good, good);
   EXPECT_EQ(counted_scrap, scrap);
 
-  const auto timelines =
-      reports::QueryTimelines(object_.connection(), database_.kind, kDay, {"101"}, kDay.AddDays(2));
+  const auto timelines = reports::QueryTimelines(object_.session.connection(), database_.kind, kDay,
+                                                 {"101"}, kDay.AddDays(2));
   ASSERT_EQ(timelines.size(), 1u);
   int64_t covered_ms = 0;
   for (const auto& span : timelines[0].status) {

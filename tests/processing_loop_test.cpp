@@ -12,7 +12,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "library/com_error.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "library/log/out_of_order.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
@@ -24,31 +24,27 @@ constexpr int kCoolantAlarm = 19;  // a custom command (type code 20)
 
 constexpr int kSetupCommand = 8;
 
-// Stands in for the shift handling and the monitor, which decide about
+// Stand in for the shift handling and the monitor, which decide about
 // out-of-order rows and idle-time failures.
-class LoopObj : public CKorvex7Obj {
+class StandInRecords : public MachineRecords {
  public:
-  using CKorvex7Obj::BatchCache;
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::DesignatedPC;
-  using CKorvex7Obj::GetStringOption;
-  using CKorvex7Obj::IsV12Database;
-  using CKorvex7Obj::LogDrained;
-  using CKorvex7Obj::SetComputerName;
-  using CKorvex7Obj::SetStringOption;
-
+  using MachineRecords::MachineRecords;
   bool refresh_out_of_order = false;  // refresh requests raise error 10001
-  std::string idle_check_error;       // text of a failing downtime-timeout check
-  int idle_checks = 0;
 
- private:
   bool HandleExpiredShifts(const MachineKeys&, const dbaccess::DateTime&, int32_t&, bool) override {
     if (refresh_out_of_order) {
       throw OutOfOrderRow();
     }
     return true;
   }
+};
+
+class StandInMonitor : public Monitor {
+ public:
+  using Monitor::Monitor;
+  std::string idle_check_error;  // text of a failing downtime-timeout check
+  int idle_checks = 0;
+
   bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime&,
                           std::string& strError) override {
     if (lMachineID != -1) return true;
@@ -57,6 +53,8 @@ class LoopObj : public CKorvex7Obj {
     return idle_check_error.empty();
   }
 };
+
+using LoopObj = BasicComponents<StandInRecords, StandInMonitor>;
 
 class ProcessingLoopTest : public testing::TestWithParam<std::string> {
  protected:
@@ -73,15 +71,16 @@ class ProcessingLoopTest : public testing::TestWithParam<std::string> {
   std::unique_ptr<LoopObj> NewObject() {
     auto object = std::make_unique<LoopObj>(clock_);
     std::string error;
-    EXPECT_TRUE(object->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    EXPECT_TRUE(
+        object->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
     return object;
   }
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   int64_t Scalar(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     return rs.Fields(size_t{0}).Value().ToInt64();
   }
   int64_t LogRows() { return Scalar("select count(*) from T_SFC_MDC_LOG"); }
@@ -106,7 +105,7 @@ class ProcessingLoopTest : public testing::TestWithParam<std::string> {
   // Runs the first call, which only announces the library.
   void Announce() {
     std::string error;
-    ASSERT_FALSE(object_->DoNextItemFromMDCLog(error));
+    ASSERT_FALSE(object_->log.DoNextItemFromMDCLog(error));
     ASSERT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
   }
 
@@ -128,19 +127,19 @@ class ProcessingLoopTest : public testing::TestWithParam<std::string> {
 TEST_P(ProcessingLoopTest, TheFirstCallOnlyAnnouncesAndClaimsThisComputer) {
   AppendRows(std::to_string(kHeartbeatCommand), 0);
   std::string error = "left from before";
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
   EXPECT_NE(error.find(" Version "), std::string::npos) << error;
   EXPECT_EQ(error.find(" Not a v12 Database"), std::string::npos) << error;
-  EXPECT_TRUE(object_->IsV12Database());
+  EXPECT_TRUE(object_->session.IsV12Database());
   EXPECT_EQ(LogRows(), 1);
-  EXPECT_EQ(object_->BatchCache(), nullptr);
+  EXPECT_EQ(object_->log.BatchCache(), nullptr);
   std::string designated;
-  object_->GetStringOption(14, designated);
+  object_->session.GetStringOption(14, designated);
   EXPECT_FALSE(designated.empty());
-  EXPECT_EQ(designated, object_->DesignatedPC());
+  EXPECT_EQ(designated, object_->log.DesignatedPC());
 
-  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   EXPECT_EQ(error, "");
 }
 
@@ -150,13 +149,13 @@ TEST_P(ProcessingLoopTest, TheFirstCallFillsMissingStandardTimesFromTheMachinesR
       "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, PART_ID, STANDARD_TIME) "
       "values (901, 1, 2, null), (902, 2, 2, null), (903, 1, 2, 7), (904, 1, null, null)");
   std::string error;
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error.find("STANDARD_TIME"), std::string::npos) << error;
   auto standard_time = [this](int id) {
     dbaccess::Recordset rs;
     rs.Open("select STANDARD_TIME from T_SFC_MACHINE_DATA where MACHINE_DATA_ID = " +
                 std::to_string(id),
-            object_->connection());
+            object_->session.connection());
     return rs.Fields(size_t{0}).Value().ToDouble();
   };
   EXPECT_DOUBLE_EQ(standard_time(901), 2.5);
@@ -169,34 +168,34 @@ TEST_P(ProcessingLoopTest, AnotherComputerIsRefusedUntilTheOptionNamesIt) {
   AppendRows(std::to_string(kHeartbeatCommand), 0);
   Announce();  // this computer claims option 14
   auto other = NewObject();
-  other->SetComputerName("OTHER-PC");
+  other->log.SetComputerName("OTHER-PC");
   std::string error;
   const std::string refusal = "Error. This is not the PC designated to run the service, only '" +
-                              object_->DesignatedPC() + "' is allowed to run the service";
-  EXPECT_FALSE(other->DoNextItemFromMDCLog(error));
+                              object_->log.DesignatedPC() + "' is allowed to run the service";
+  EXPECT_FALSE(other->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, refusal);
-  EXPECT_FALSE(other->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(other->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, refusal);
   EXPECT_EQ(LogRows(), 1);
 
   // A change of the option takes effect at the refused computer's next call.
-  ASSERT_TRUE(object_->SetStringOption(14, "OTHER-PC"));
-  EXPECT_TRUE(other->DoNextItemFromMDCLog(error)) << error;
-  EXPECT_EQ(other->DesignatedPC(), "OTHER-PC");
+  ASSERT_TRUE(object_->session.SetStringOption(14, "OTHER-PC"));
+  EXPECT_TRUE(other->log.DoNextItemFromMDCLog(error)) << error;
+  EXPECT_EQ(other->log.DesignatedPC(), "OTHER-PC");
 }
 
 TEST_P(ProcessingLoopTest, AnEmptyLogRunsTheIdleChecksAndReportsNothing) {
   Announce();
   std::string error = "stale text";
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
-  EXPECT_TRUE(object_->LogDrained());
-  EXPECT_EQ(object_->BatchCache(), nullptr);
-  EXPECT_EQ(object_->idle_checks, 1);
+  EXPECT_TRUE(object_->monitor.LogDrained());
+  EXPECT_EQ(object_->log.BatchCache(), nullptr);
+  EXPECT_EQ(object_->monitor.idle_checks, 1);
   EXPECT_TRUE(sandbox_.Traced("Log is empty"));
 
-  object_->idle_check_error = "downtime check failed";
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  object_->monitor.idle_check_error = "downtime check failed";
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "downtime check failed");
   EXPECT_TRUE(sandbox_.Traced("Errored processing DoAutoEndDowntimes: downtime check failed"));
 }
@@ -206,17 +205,17 @@ TEST_P(ProcessingLoopTest, ABatchOfAThousandRowsLastsAThousandCalls) {
   Announce();
   std::string error;
   for (int call = 1; call <= 1000; ++call) {
-    ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << "call " << call << ": " << error;
+    ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << "call " << call << ": " << error;
   }
   EXPECT_EQ(Count("Found 1000 Entries in Log"), 1);
   EXPECT_EQ(LogRows(), 1001);                  // processed keys wait for the next refill
-  EXPECT_EQ(object_->GetMDCLogCount(), 1001);  // the cache is used up
+  EXPECT_EQ(object_->log.GetMDCLogCount(), 1001);  // the cache is used up
 
-  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   EXPECT_EQ(Count("Found 1 Entries in Log"), 1);
   EXPECT_EQ(LogRows(), 1);
 
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(LogRows(), 0);
 }
@@ -224,11 +223,11 @@ TEST_P(ProcessingLoopTest, ABatchOfAThousandRowsLastsAThousandCalls) {
 TEST_P(ProcessingLoopTest, ACountWhileRowsAreCachedAnswersOneWithoutAsking) {
   AppendRows(std::to_string(kHeartbeatCommand), 0, 3);
   Announce();
-  EXPECT_EQ(object_->GetMDCLogCount(), 3);
+  EXPECT_EQ(object_->log.GetMDCLogCount(), 3);
   std::string error;
-  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   AppendRows(std::to_string(kHeartbeatCommand), 0, 2);
-  EXPECT_EQ(object_->GetMDCLogCount(), 1);
+  EXPECT_EQ(object_->log.GetMDCLogCount(), 1);
   EXPECT_TRUE(sandbox_.Traced("GetMDCLogCount speed up"));
 }
 
@@ -236,18 +235,18 @@ TEST_P(ProcessingLoopTest, ACacheOlderThanThirtySecondsIsReadAgain) {
   AppendRows(std::to_string(kHeartbeatCommand), 0, 3);
   Announce();
   std::string error;
-  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   clock_->Advance(30'000);
-  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // not yet stale
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;  // not yet stale
   EXPECT_EQ(Count("Found 3 Entries in Log"), 1);
   EXPECT_EQ(LogRows(), 3);
 
   clock_->Advance(31'000);  // a pause: the cached row is read again with a fresh batch
-  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   EXPECT_EQ(Count("Found 1 Entries in Log"), 1);
   // Its key is deleted at once too: the row finished more than 30 s after the last one.
   EXPECT_EQ(LogRows(), 0);
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
 }
 
@@ -258,18 +257,18 @@ TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {
   Announce();
   Exec("ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
   std::string error;
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =19, CurrentTime =", 0), 0u)
       << error;
   EXPECT_NE(error.find(") updating T_SFC_MACHINE_EVENT, for EventID="), std::string::npos) << error;
   EXPECT_TRUE(sandbox_.Traced("Unhandled error: " + error));
-  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // the row behind it
+  EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;  // the row behind it
   Exec("ALTER TABLE T_SFC_MACHINE_EVENT_AWAY RENAME TO T_SFC_MACHINE_EVENT");
 
-  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // refill: the failed row again
+  EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;  // refill: the failed row again
   EXPECT_EQ(LogRows(), 1);
   EXPECT_EQ(MinLogKey(), failing_key);
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(LogRows(), 0);
   // The failed attempt left no event behind.
@@ -284,9 +283,9 @@ TEST_P(ProcessingLoopTest, RowsWithoutAHandlerGoThroughWithoutEvents) {
   Announce();
   std::string error;
   for (int row = 0; row < 3; ++row) {
-    EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << row << ": " << error;
+    EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << row << ": " << error;
   }
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(LogRows(), 0);
   EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT"), 0);
@@ -298,9 +297,9 @@ TEST_P(ProcessingLoopTest, AFailingHandlerKeepsItsRowInTheLog) {
   AppendRows(std::to_string(kSetupCommand), 0);
   Announce();
   std::string error;
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));  // refill: read again
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));  // refill: read again
   EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_EQ(LogRows(), 1);
 }
@@ -309,15 +308,15 @@ TEST_P(ProcessingLoopTest, AfterAFailedRowTheConnectionIsProbedDespiteTheCachedB
   AppendRows(std::to_string(kCoolantAlarm), 0, 3);
   Announce();
   std::string error;
-  ASSERT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;  // fills the batch cache
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;  // fills the batch cache
   Exec("ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
   Exec("ALTER TABLE T_VMES_PTYPE RENAME TO T_VMES_PTYPE_AWAY");  // the probe fails from now on
-  EXPECT_TRUE(object_->IsConnected());                           // the cached batch answers
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_TRUE(object_->log.IsConnected());                       // the cached batch answers
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_NE(error, "");
-  EXPECT_FALSE(object_->IsConnected());  // a failed row sends the question to the database
+  EXPECT_FALSE(object_->log.IsConnected());  // a failed row sends the question to the database
   Exec("ALTER TABLE T_VMES_PTYPE_AWAY RENAME TO T_VMES_PTYPE");
-  EXPECT_TRUE(object_->IsConnected());
+  EXPECT_TRUE(object_->log.IsConnected());
 }
 
 TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog) {
@@ -325,9 +324,9 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
   AppendRows(std::to_string(kHeartbeatCommand), 0);
   const int64_t key = MinLogKey();
   Announce();
-  object_->refresh_out_of_order = true;
+  object_->records.refresh_out_of_order = true;
   std::string error;
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   const std::string named = "log entry (" + std::to_string(key) + ")";
   EXPECT_NE(error.find("Error # 10001:HandleExpiredShifts: Error " + named +
                        " is older than latest previously processed, throwing it out"),
@@ -335,7 +334,7 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
       << error;
   EXPECT_NE(error.find(", See " + DiagnosticLogPath() + " for details"), std::string::npos)
       << error;
-  EXPECT_EQ(object_->BatchCache(), nullptr);
+  EXPECT_EQ(object_->log.BatchCache(), nullptr);
   EXPECT_EQ(LogRows(), 1);  // removed at once
   EXPECT_NE(MinLogKey(), key);
   const std::string replay = testsupport::ReadWholeFile(DiagnosticLogPath());
@@ -347,8 +346,8 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
             std::string::npos)
       << replay;
 
-  object_->refresh_out_of_order = false;
-  EXPECT_TRUE(object_->DoNextItemFromMDCLog(error)) << error;
+  object_->records.refresh_out_of_order = false;
+  EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ProcessingLoopTest,

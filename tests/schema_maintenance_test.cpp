@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dbaccess/recordset.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "library/log/log_history.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/row_triggers.h"
@@ -19,22 +19,14 @@
 
 namespace {
 
-class MaintenanceObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::IndexExists;
-  using CKorvex7Obj::MDCLogHistoryEnabled;
-  using CKorvex7Obj::TableExists;
-};
-
 class SchemaMaintenanceTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
-    object_ = std::make_unique<MaintenanceObj>();
+    object_ = std::make_unique<Components>();
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
   }
   void TearDown() override {
@@ -42,15 +34,16 @@ class SchemaMaintenanceTest : public testing::TestWithParam<std::string> {
     testsupport::DropTestDatabase(database_);
   }
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   std::string Scalar(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     return rs.Eof() ? "" : rs.Fields(size_t{0}).Value().ToText();
   }
   std::vector<int32_t> MachineIDs() {
     dbaccess::Recordset rs;
-    rs.Open("select MACHINE_ID from T_SFC_MACHINE order by MACHINE_ID", object_->connection());
+    rs.Open("select MACHINE_ID from T_SFC_MACHINE order by MACHINE_ID",
+            object_->session.connection());
     std::vector<int32_t> ids;
     for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Fields(size_t{0}).Value().ToLong());
     return ids;
@@ -97,26 +90,26 @@ class SchemaMaintenanceTest : public testing::TestWithParam<std::string> {
 
   testsupport::SettingsSandbox trace_;
   testsupport::TestDatabase database_;
-  std::unique_ptr<MaintenanceObj> object_;
+  std::unique_ptr<Components> object_;
 };
 
 TEST_P(SchemaMaintenanceTest, ExistenceChecksSeeTablesAndIndexesByExactName) {
-  EXPECT_TRUE(object_->TableExists("T_SFC_MACHINE"));
-  EXPECT_TRUE(object_->TableExists("T_SFC_MDC_LOG"));
-  EXPECT_FALSE(object_->TableExists("t_sfc_machine"));  // case included, as on SQL Server
-  EXPECT_FALSE(object_->TableExists("T_SFC_MDC_LOG_HIST"));
-  EXPECT_FALSE(object_->TableExists("T_SFC_MACHIN"));
-  EXPECT_FALSE(object_->TableExists("T_SFC_MACHINE_%"));  // a pattern matches nothing
+  EXPECT_TRUE(object_->schema.TableExists("T_SFC_MACHINE"));
+  EXPECT_TRUE(object_->schema.TableExists("T_SFC_MDC_LOG"));
+  EXPECT_FALSE(object_->schema.TableExists("t_sfc_machine"));  // case included, as on SQL Server
+  EXPECT_FALSE(object_->schema.TableExists("T_SFC_MDC_LOG_HIST"));
+  EXPECT_FALSE(object_->schema.TableExists("T_SFC_MACHIN"));
+  EXPECT_FALSE(object_->schema.TableExists("T_SFC_MACHINE_%"));  // a pattern matches nothing
   // The schema's index on the log by machine: K_SFC_ + ShortenName("MDC_LOG_MACHINE_ID").
-  EXPECT_TRUE(object_->IndexExists("MDC_LOG", "MACHINE_ID"));
-  EXPECT_FALSE(object_->IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
-  EXPECT_FALSE(object_->IndexExists("MDC_LOG", "PARAM1"));
+  EXPECT_TRUE(object_->schema.IndexExists("MDC_LOG", "MACHINE_ID"));
+  EXPECT_FALSE(object_->schema.IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
+  EXPECT_FALSE(object_->schema.IndexExists("MDC_LOG", "PARAM1"));
 
   for (const std::string& statement : LogHistoryCreateStatements(database_.kind)) Exec(statement);
-  EXPECT_TRUE(object_->TableExists("T_SFC_MDC_LOG_HIST"));
-  EXPECT_FALSE(object_->IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
+  EXPECT_TRUE(object_->schema.TableExists("T_SFC_MDC_LOG_HIST"));
+  EXPECT_FALSE(object_->schema.IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
   Exec(LogHistoryIndexStatement(database_.kind));
-  EXPECT_TRUE(object_->IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
+  EXPECT_TRUE(object_->schema.IndexExists("MDC_LOG_HIST", "MDC_LOG_ID"));
 }
 
 TEST_P(SchemaMaintenanceTest, MachinesPointingToTheirOwnRecordsNeedNoRepair) {
@@ -126,7 +119,7 @@ TEST_P(SchemaMaintenanceTest, MachinesPointingToTheirOwnRecordsNeedNoRepair) {
   PointMachineTo(machines[1], AddRecord(machines[1]));
   // machines[2] has no current record: not a mismatch.
   std::string error = "left over";
-  object_->CheckAndFixMachines(error);
+  object_->schema.CheckAndFixMachines(error);
   EXPECT_EQ(error, "");
 }
 
@@ -142,7 +135,7 @@ TEST_P(SchemaMaintenanceTest, TwoCrossedMachinesGetTheirRecordsBack) {
   CrossTwoMachines(a, b, &record_of_a, &record_of_b);
 
   std::string error;
-  object_->CheckAndFixMachines(error);
+  object_->schema.CheckAndFixMachines(error);
 
   // Each record now belongs, with that machine's hierarchy, to the machine pointing to it.
   EXPECT_EQ(RecordOwner(record_of_b), Hierarchy(a));
@@ -161,7 +154,7 @@ TEST_P(SchemaMaintenanceTest, TwoCrossedMachinesGetTheirRecordsBack) {
   EXPECT_TRUE(trace_.Traced("MachineDataCheck: " + lines[0]) ||
               trace_.Traced("MachineDataCheck: " + lines[1]));
 
-  object_->CheckAndFixMachines(error);
+  object_->schema.CheckAndFixMachines(error);
   EXPECT_EQ(error, "");
 }
 
@@ -172,13 +165,13 @@ TEST_P(SchemaMaintenanceTest, StartupChecksReportARepairAndPassTheNextRun) {
   CrossTwoMachines(machines[0], machines[1], &record_of_a, &record_of_b);
 
   std::string error;
-  object_->StartupDatabaseChecksAndUpdates(error);
+  object_->schema.StartupDatabaseChecksAndUpdates(error);
   EXPECT_NE(error.find("Warning: "), std::string::npos);
   // Two lines: the trace holds them as they are, CR LF included.
   ASSERT_NE(error.find("\r\n"), std::string::npos);
   EXPECT_TRUE(trace_.Traced("CheckAndFixMachines: " + error.substr(0, error.find("\r\n"))));
 
-  object_->StartupDatabaseChecksAndUpdates(error);
+  object_->schema.StartupDatabaseChecksAndUpdates(error);
   EXPECT_EQ(error, "");
 }
 
@@ -187,9 +180,9 @@ TEST_P(SchemaMaintenanceTest, StartupChecksReportARepairAndPassTheNextRun) {
 // for history to be switched on.
 TEST_P(SchemaMaintenanceTest, StartupChecksPassOnADatabaseWithoutTheLibrarysObjects) {
   std::string error = "left over";
-  object_->StartupDatabaseChecksAndUpdates(error);
+  object_->schema.StartupDatabaseChecksAndUpdates(error);
   EXPECT_EQ(error, "");
-  EXPECT_FALSE(object_->TableExists("T_SFC_MDC_LOG_HIST"));
+  EXPECT_FALSE(object_->schema.TableExists("T_SFC_MDC_LOG_HIST"));
   for (const std::string& message : trace_.Messages()) {
     EXPECT_EQ(message.find("InstallStoredProcedures"), std::string::npos) << message;
   }
@@ -206,7 +199,7 @@ TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnErro
   }
 
   std::string error;
-  object_->CheckAndFixMachines(error);
+  object_->schema.CheckAndFixMachines(error);
   // The first machine returned is reported, and the repair stops there.
   EXPECT_EQ(error.find("\r\n"), std::string::npos) << error;
   EXPECT_EQ(error.rfind("Error: Detected but failed to repair a problem with MachineID = ", 0), 0u)
@@ -221,7 +214,7 @@ TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnErro
     Exec(sql);
   }
   error = "";
-  object_->CheckAndFixMachines(error);
+  object_->schema.CheckAndFixMachines(error);
   EXPECT_EQ(error, "");  // a failing statement is traced, not reported
   bool traced = false;
   for (const std::string& message : trace_.Messages()) {
@@ -233,7 +226,7 @@ TEST_P(SchemaMaintenanceTest, ARecordThatCannotBeUpdatedStopsTheRepairWithAnErro
 
 TEST_P(SchemaMaintenanceTest, InstallingStoredProceduresLeavesOtherKindsUntouched) {
   std::string error = "kept";
-  object_->InstallStoredProcedures(error);
+  object_->schema.InstallStoredProcedures(error);
   EXPECT_EQ(error, "kept");
 }
 
@@ -246,7 +239,7 @@ class StoredProcedureInstallTest : public testing::Test {
  protected:
   void Connect(int32_t kind) {
     std::string error;
-    ASSERT_TRUE(object_.ConnectToDatabase("Provider=FakeSql;Data Source=srv;", kind, error))
+    ASSERT_TRUE(object_.session.ConnectToDatabase("Provider=FakeSql;Data Source=srv;", kind, error))
         << error;
     script_->executed.clear();
   }
@@ -261,7 +254,7 @@ class StoredProcedureInstallTest : public testing::Test {
   testsupport::SettingsSandbox trace_;
   std::shared_ptr<testsupport::FakeScript> script_ = std::make_shared<testsupport::FakeScript>();
   testsupport::FakeProviderRegistration registration_{"FakeSql", script_};
-  MaintenanceObj object_;
+  Components object_;
 };
 
 TEST_F(StoredProcedureInstallTest, MissingProceduresAreNoErrorWhenTheCreatesSucceed) {
@@ -270,7 +263,7 @@ TEST_F(StoredProcedureInstallTest, MissingProceduresAreNoErrorWhenTheCreatesSucc
   script_->execute_failure = {static_cast<int32_t>(0x80040E37u),
                               "Cannot drop the procedure, because it does not exist."};
   std::string error = "left over";
-  object_.InstallStoredProcedures(error);
+  object_.schema.InstallStoredProcedures(error);
   EXPECT_EQ(error, "");
   const auto batches = ExecutedBatches();
   ASSERT_EQ(batches.size(), 6u);
@@ -293,20 +286,20 @@ TEST_F(StoredProcedureInstallTest, OnlyTheLastBatchDecidesTheErrorText) {
   script_->fail_sql_containing = "CREATE PROCEDURE AddEventRecord";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "Incorrect syntax"};
   std::string error;
-  object_.InstallStoredProcedures(error);
+  object_.schema.InstallStoredProcedures(error);
   EXPECT_EQ(error, "");
   EXPECT_EQ(ExecutedBatches().size(), 6u);  // the failure does not stop the script
   EXPECT_TRUE(trace_.Traced("InstallStoredProcedures 4: Error # -2147217900:Incorrect syntax"));
 
   script_->fail_sql_containing = "CREATE PROCEDURE DoAllCustomStartsInLog";
-  object_.InstallStoredProcedures(error);
+  object_.schema.InstallStoredProcedures(error);
   EXPECT_EQ(error, "Error # -2147217900:Incorrect syntax");
 }
 
 TEST_F(StoredProcedureInstallTest, StartupChecksInstallInTheSameRunWhenNothingNeedsRepair) {
   Connect(2);
   std::string error;
-  object_.StartupDatabaseChecksAndUpdates(error);
+  object_.schema.StartupDatabaseChecksAndUpdates(error);
   EXPECT_EQ(error, "");
   EXPECT_EQ(ExecutedBatches().size(), 6u);
 }
@@ -315,7 +308,7 @@ TEST_F(StoredProcedureInstallTest, OracleAndAccessInstallNothing) {
   for (int32_t kind : {0, 1}) {
     Connect(kind);
     std::string error = "kept";
-    object_.InstallStoredProcedures(error);
+    object_.schema.InstallStoredProcedures(error);
     EXPECT_EQ(error, "kept");
     EXPECT_TRUE(ExecutedBatches().empty());
   }

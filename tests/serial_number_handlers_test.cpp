@@ -135,14 +135,15 @@ class OldSchemaSerialNumberTest : public testsupport::MachineStateTest {
  protected:
   // A schema from before serial numbers and standard times.
   void PrepareDatabase() override {
-    testsupport::MachineStateObj probe;
+    Components probe;
     std::string error;
-    ASSERT_TRUE(probe.ConnectToDatabase(database_.connection_string, database_.kind, error));
-    probe.connection()->Execute("drop index K_SFC_MA_DASTTI");
+    ASSERT_TRUE(
+        probe.session.ConnectToDatabase(database_.connection_string, database_.kind, error));
+    probe.session.connection()->Execute("drop index K_SFC_MA_DASTTI");
     for (const char* column :
          {"PART_SERIAL_NO_ID", "PART_SERIAL_NO", "SERIAL_NO_DATA_START_ID", "STANDARD_TIME"}) {
-      probe.connection()->Execute(std::string("alter table T_SFC_MACHINE_DATA drop column ") +
-                                  column);
+      probe.session.connection()->Execute(
+          std::string("alter table T_SFC_MACHINE_DATA drop column ") + column);
     }
   }
 };

@@ -23,14 +23,14 @@ class ShiftCalendarTest : public testsupport::RecordsTest {
   ShiftInfo Determine(const DateTime& t, int machine = 1, const std::string& user = "",
                       bool inclusive = false) {
     ShiftInfo info;
-    object_->DetermineChartDateAndShiftInfo(t, machine, user, inclusive, info.chart_date,
-                                            info.shift, info.swing, info.start, info.stop);
+    object_->records.DetermineChartDateAndShiftInfo(t, machine, user, inclusive, info.chart_date,
+                                                    info.shift, info.swing, info.start, info.stop);
     return info;
   }
   DateTime Next(const DateTime& t, int machine, int32_t& shift) {
     bool swing = false;
     shift = 0;
-    return object_->GetNextShiftStart(t, machine, shift, swing);
+    return object_->records.GetNextShiftStart(t, machine, shift, swing);
   }
   // Shift 3 runs 05:00-13:00 on Mondays and overlaps the day shift.
   void AddEarlyShift() {

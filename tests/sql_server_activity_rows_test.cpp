@@ -8,7 +8,7 @@
 
 #include "dbaccess/backend.h"
 #include "dbaccess/clock.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/settings_sandbox.h"
 
@@ -16,13 +16,6 @@ namespace {
 
 using dbaccess::DateTime;
 using dbaccess::Variant;
-
-class SqlServerObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::AddDowntimeRow;
-  using CKorvex7Obj::AddScrapRow;
-  using CKorvex7Obj::CKorvex7Obj;
-};
 
 dbaccess::ResultTable Identity(int id) {
   dbaccess::ResultTable table;
@@ -37,7 +30,8 @@ class SqlServerActivityRowsTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase("Provider=FakeSqlRows;Data Source=srv;", 2, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase("Provider=FakeSqlRows;Data Source=srv;", 2, error))
         << error;
     script_->query_results["SCOPE_IDENTITY"] = Identity(77);
     script_->executed.clear();
@@ -53,12 +47,12 @@ class SqlServerActivityRowsTest : public testing::Test {
   std::shared_ptr<testsupport::FakeScript> script_ = std::make_shared<testsupport::FakeScript>();
   testsupport::FakeProviderRegistration registration_{"FakeSqlRows", script_};
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  std::unique_ptr<SqlServerObj> object_ = std::make_unique<SqlServerObj>(clock_);
+  std::unique_ptr<Components> object_ = std::make_unique<Components>(clock_);
   DateTime at_ = DateTime::FromParts(2026, 3, 7, 9, 5, 7);
 };
 
 TEST_F(SqlServerActivityRowsTest, AScrapRowOfAKnownCodeIsOneBatch) {
-  object_->AddScrapRow(41, -3, 2, "S2", at_);
+  object_->handlers.AddScrapRow(41, -3, 2, "S2", at_);
   EXPECT_EQ(InsertBatch(),
             "SET NOCOUNT ON; SET DATEFORMAT MDY; INSERT INTO T_SFC_SCRAP_PER_MACHINE_DATA "
             "(MACHINE_DATA_ID, START_TIME, QTY, SCRAP_CODE_ID) VALUES (41, '03/07/2026 09:05:07', "
@@ -67,7 +61,7 @@ TEST_F(SqlServerActivityRowsTest, AScrapRowOfAKnownCodeIsOneBatch) {
 
 TEST_F(SqlServerActivityRowsTest, AnUnknownScrapCodeIsInsertedByItsNumber) {
   try {
-    object_->AddScrapRow(41, 1, -1, "O'9", at_);
+    object_->handlers.AddScrapRow(41, 1, -1, "O'9", at_);
   } catch (...) {
     // Setting the data start on the row afterwards is beyond the fake.
   }
@@ -80,7 +74,7 @@ TEST_F(SqlServerActivityRowsTest, AnUnknownScrapCodeIsInsertedByItsNumber) {
 
 TEST_F(SqlServerActivityRowsTest, ADowntimeRowIsInsertedOpenAndThenGivenItsCode) {
   try {
-    object_->AddDowntimeRow(41, 1, 5, "200", at_);
+    object_->handlers.AddDowntimeRow(41, 1, 5, "200", at_);
   } catch (...) {
     // Writing the code triple into the row afterwards is beyond the fake.
   }
@@ -101,7 +95,7 @@ TEST_F(SqlServerActivityRowsTest, AFailedBatchFailsWithItsText) {
   script_->fail_sql_containing = "INSERT INTO T_SFC_DT_PER_MACHINE_DATA";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "Invalid column name 'X'."};
   try {
-    object_->AddDowntimeRow(41, 0, 1, "100", at_);
+    object_->handlers.AddDowntimeRow(41, 0, 1, "100", at_);
     FAIL() << "the downtime went on without its row";
   } catch (const std::exception& error) {
     EXPECT_NE(std::string(error.what()).find("Invalid column name 'X'."), std::string::npos)

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dbaccess/backend.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/settings_sandbox.h"
 
@@ -18,15 +18,6 @@ namespace {
 
 using dbaccess::ParamDirection;
 using dbaccess::ParamType;
-
-class SqlServerObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::DoCustomBoth;
-  using CKorvex7Obj::DoCustomEnd;
-  using CKorvex7Obj::DoCustomStart;
-  using CKorvex7Obj::SetEventStopTime;
-};
 
 struct ExpectedParam {
   std::string name;
@@ -38,7 +29,8 @@ class SqlServerDispatchTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase("Provider=FakeSql;Data Source=srv;", 2, error)) << error;
+    ASSERT_TRUE(object_->session.ConnectToDatabase("Provider=FakeSql;Data Source=srv;", 2, error))
+        << error;
     script_->executed.clear();
   }
 
@@ -60,7 +52,7 @@ class SqlServerDispatchTest : public testing::Test {
   std::shared_ptr<testsupport::FakeScript> script_ = std::make_shared<testsupport::FakeScript>();
   testsupport::FakeProviderRegistration registration_{"FakeSql", script_};
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  std::unique_ptr<SqlServerObj> object_ = std::make_unique<SqlServerObj>(clock_);
+  std::unique_ptr<Components> object_ = std::make_unique<Components>(clock_);
   dbaccess::DateTime t0_ = dbaccess::DateTime::FromParts(2026, 1, 5, 7, 0, 0, 250);
 };
 
@@ -68,7 +60,7 @@ TEST_F(SqlServerDispatchTest, ACustomStartCallsAddEventRecordWithoutATransaction
   script_->procedure_outputs["RETURN_VALUE"] = 41;
   const int transactions_before = script_->transaction_calls;
   std::string error = "stale";
-  ASSERT_TRUE(object_->DoCustomStart(7, 8, 9, 3, 19, "door", t0_, error)) << error;
+  ASSERT_TRUE(object_->handlers.DoCustomStart(7, 8, 9, 3, 19, "door", t0_, error)) << error;
   EXPECT_EQ(script_->transaction_calls, transactions_before);
   ASSERT_EQ(script_->procedures.size(), 1u);
   const auto& call = script_->procedures[0];
@@ -90,7 +82,7 @@ TEST_F(SqlServerDispatchTest, ACustomStartCallsAddEventRecordWithoutATransaction
   EXPECT_FALSE(call.parameters[8].value.ToBool());
   EXPECT_TRUE(sandbox_.Traced("AddEventRecord3,19,2026-01-05 07:00:00.250"));
 
-  ASSERT_TRUE(object_->DoCustomBoth(7, 8, 9, 3, 19, "", t0_, error)) << error;
+  ASSERT_TRUE(object_->handlers.DoCustomBoth(7, 8, 9, 3, 19, "", t0_, error)) << error;
   EXPECT_GT(script_->transaction_calls, transactions_before);  // "both" keeps its own
   EXPECT_TRUE(script_->procedures.back().parameters[8].value.ToBool());
 }
@@ -99,14 +91,14 @@ TEST_F(SqlServerDispatchTest, AFailedProcedureIsReportedWithAnEmptyStep) {
   script_->fail_sql_containing = "AddEventRecord";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "deadlock victim"};
   std::string error;
-  EXPECT_FALSE(object_->DoCustomStart(1, 1, 1, 3, 19, "", t0_, error));
+  EXPECT_FALSE(object_->handlers.DoCustomStart(1, 1, 1, 3, 19, "", t0_, error));
   EXPECT_EQ(error, " - deadlock victim");
 }
 
 TEST_F(SqlServerDispatchTest, ACustomEndCallsSetEventStopTimeAndTracesItsOutputs) {
   script_->procedure_outputs = {{"RETURN_VALUE", 1}, {"DidStop", 1}, {"MachineEventID", 12}};
   bool ended = false;
-  ASSERT_TRUE(object_->SetEventStopTime(3, 19, t0_, 1, &ended));
+  ASSERT_TRUE(object_->handlers.SetEventStopTime(3, 19, t0_, 1, &ended));
   EXPECT_TRUE(ended);
   ASSERT_EQ(script_->procedures.size(), 1u);
   const auto& call = script_->procedures[0];
@@ -126,16 +118,16 @@ TEST_F(SqlServerDispatchTest, ACustomEndCallsSetEventStopTimeAndTracesItsOutputs
   script_->procedure_outputs = {{"RETURN_VALUE", 1}};
   ended = true;
   std::string error;
-  ASSERT_TRUE(object_->SetEventStopTime(3, 19, t0_, 1, &ended));
+  ASSERT_TRUE(object_->handlers.SetEventStopTime(3, 19, t0_, 1, &ended));
   EXPECT_FALSE(ended);
-  EXPECT_TRUE(object_->DoCustomEnd(1, 1, 1, 3, 19, t0_, error)) << error;
+  EXPECT_TRUE(object_->handlers.DoCustomEnd(1, 1, 1, 3, 19, t0_, error)) << error;
 }
 
 TEST_F(SqlServerDispatchTest, AFailedStopProcedureFallsBackToStatements) {
   script_->fail_sql_containing = "SetEventStopTime";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "no such procedure"};
   bool ended = true;
-  ASSERT_TRUE(object_->SetEventStopTime(3, 19, t0_, 1, &ended));
+  ASSERT_TRUE(object_->handlers.SetEventStopTime(3, 19, t0_, 1, &ended));
   EXPECT_FALSE(ended);  // the fake holds no machine event row
   bool traced = false;
   for (const std::string& line : sandbox_.Messages()) {
@@ -150,13 +142,13 @@ TEST_F(SqlServerDispatchTest, AFailedStopProcedureFallsBackToStatements) {
 TEST_F(SqlServerDispatchTest, TheLoopPreProcessesCustomStartsAndReadsTheBatchWithoutLocks) {
   std::string error;
   bool clean = false;
-  ASSERT_TRUE(object_->DoPreProcessCustomCommands(error, clean)) << error;
+  ASSERT_TRUE(object_->handlers.DoPreProcessCustomCommands(error, clean)) << error;
   EXPECT_TRUE(Executed("EXEC DoAllCustomStartsInLog"));
   EXPECT_TRUE(sandbox_.Traced("DONE with DoAllCustomStartsInLog"));
 
-  object_->DoNextItemFromMDCLog(error);  // the announcement
+  object_->log.DoNextItemFromMDCLog(error);  // the announcement
   script_->executed.clear();
-  object_->DoNextItemFromMDCLog(error);
+  object_->log.DoNextItemFromMDCLog(error);
   EXPECT_TRUE(Executed("EXEC DoAllCustomStartsInLog")) << error;
   EXPECT_TRUE(
       Executed("select top 1000 * from (select MDC_LOG_ID, COMMAND_ID, DEPT_ID, "
@@ -169,7 +161,7 @@ TEST_F(SqlServerDispatchTest, TheLoopPreProcessesCustomStartsAndReadsTheBatchWit
   script_->executed.clear();
   script_->fail_sql_containing = "DoAllCustomStartsInLog";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "busy"};
-  object_->DoNextItemFromMDCLog(error);
+  object_->log.DoNextItemFromMDCLog(error);
   EXPECT_NE(error.find("busy"), std::string::npos) << error;
   for (const std::string& sql : script_->executed) {
     EXPECT_EQ(sql.find("select top 1000"), std::string::npos);
@@ -178,19 +170,19 @@ TEST_F(SqlServerDispatchTest, TheLoopPreProcessesCustomStartsAndReadsTheBatchWit
 
 TEST_F(SqlServerDispatchTest, ALostConnectionClosesItSoTheServiceConnectsAgain) {
   std::string error;
-  object_->DoNextItemFromMDCLog(error);  // the announcement
+  object_->log.DoNextItemFromMDCLog(error);  // the announcement
   script_->fail_sql_containing = "select top 1000";
   script_->execute_failure = {static_cast<int32_t>(0x80004005u), "Communication link failure"};
-  EXPECT_FALSE(object_->DoNextItemFromMDCLog(error));
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "Error # -2147467259:Communication link failure");
   EXPECT_TRUE(sandbox_.Traced("Unhandled error: " + error));
   EXPECT_TRUE(
       sandbox_.Traced("connection failure: closing connection so the service will re-open it"));
-  EXPECT_FALSE(object_->IsConnected());
+  EXPECT_FALSE(object_->log.IsConnected());
 }
 
 TEST_F(SqlServerDispatchTest, TheCountReadsWithoutLocks) {
-  EXPECT_EQ(object_->GetMDCLogCount(), 0);
+  EXPECT_EQ(object_->log.GetMDCLogCount(), 0);
   EXPECT_TRUE(Executed("select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG  with (NOLOCK) "));
 }
 

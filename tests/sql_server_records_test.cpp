@@ -12,7 +12,7 @@
 
 #include "dbaccess/backend.h"
 #include "dbaccess/clock.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/settings_sandbox.h"
 
@@ -20,12 +20,6 @@ namespace {
 
 using dbaccess::DateTime;
 using dbaccess::Variant;
-
-class SqlServerObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::CreateNextMachineDataRecord;
-};
 
 // The previous record: machine 3 with a running cycle, a resolved part and an
 // unresolved job O'NEIL-1, on the day shift.
@@ -82,7 +76,8 @@ class SqlServerRecordsTest : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase("Provider=FakeSqlRecords;Data Source=srv;", 2, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase("Provider=FakeSqlRecords;Data Source=srv;", 2, error))
         << error;
     script_->query_results["md left join T_SFC_MACHINE_PPH"] = PreviousRecord();
     script_->executed.clear();
@@ -99,13 +94,13 @@ class SqlServerRecordsTest : public testing::Test {
   std::shared_ptr<testsupport::FakeScript> script_ = std::make_shared<testsupport::FakeScript>();
   testsupport::FakeProviderRegistration registration_{"FakeSqlRecords", script_};
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  std::unique_ptr<SqlServerObj> object_ = std::make_unique<SqlServerObj>(clock_);
+  std::unique_ptr<Components> object_ = std::make_unique<Components>(clock_);
 };
 
 TEST_F(SqlServerRecordsTest, TheNextRecordIsInsertedByOneBatchReturningItsIdentity) {
   script_->query_results["SCOPE_IDENTITY"] = Identity(42);
-  const int32_t id = object_->CreateNextMachineDataRecord({}, 41, MachineDataSplitKind::Part,
-                                                          DateTime::FromParts(2026, 3, 7, 9, 5, 7));
+  const int32_t id = object_->records.CreateNextMachineDataRecord(
+      {}, 41, MachineDataSplitKind::Part, DateTime::FromParts(2026, 3, 7, 9, 5, 7));
   EXPECT_EQ(id, 42);
   EXPECT_EQ(InsertBatch(),
             "SET NOCOUNT ON; SET DATEFORMAT MDY; INSERT INTO T_SFC_MACHINE_DATA (START_TIME, "
@@ -129,8 +124,8 @@ TEST_F(SqlServerRecordsTest, AFailedInsertFailsTheSplitWithItsText) {
   script_->fail_sql_containing = "INSERT INTO T_SFC_MACHINE_DATA";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "Invalid column name 'X'."};
   try {
-    object_->CreateNextMachineDataRecord({}, 41, MachineDataSplitKind::Job,
-                                         DateTime::FromParts(2026, 3, 7, 9));
+    object_->records.CreateNextMachineDataRecord({}, 41, MachineDataSplitKind::Job,
+                                                 DateTime::FromParts(2026, 3, 7, 9));
     FAIL() << "the split went on without its record";
   } catch (const std::exception& error) {
     EXPECT_NE(std::string(error.what()).find("Invalid column name 'X'."), std::string::npos)

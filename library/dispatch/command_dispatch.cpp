@@ -12,8 +12,13 @@
 #include <string>
 
 #include "library/dispatch/command_dispatch_table.h"
+#include "library/dispatch/dispatcher.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/log/log_processor.h"
+#include "library/monitor/monitor.h"
+#include "library/records/machine_records.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 #include "library/session/sql_date_time.h"
 #include "library/session/string_table.h"
 
@@ -23,35 +28,35 @@ constexpr int32_t kMsgRefreshFailed = 101;
 
 }  // namespace
 
-RowOutcome CKorvex7Obj::ProcessCommand(const LogEntry& entry, std::string& strError) {
+RowOutcome Dispatcher::ProcessCommand(const LogEntry& entry, std::string& strError) {
   WriteExtendedErrorLog("TS = " + FormatSQLDateTime(entry.dtTime));
-  strError = CopyLogEntryToHistory(entry.lMDCLogID, entry.dtTime);
+  strError = log_.CopyLogEntryToHistory(entry.lMDCLogID, entry.dtTime);
   if (!strError.empty()) return RowOutcome::kReread;
 
-  m_bOutOfOrderRefused = false;
+  session_.ClearOutOfOrderRefusal();
   if (entry.lCommandID == -1) {
     // A refresh request: bring the machine's records up to the row's time.
     int32_t lMachineDataID = -1;
-    if (!HandleExpiredShifts(entry.machine, entry.dtTime, lMachineDataID, true)) {
+    if (!records_.HandleExpiredShifts(entry.machine, entry.dtTime, lMachineDataID, true)) {
       strError = LoadResMessage(kMsgRefreshFailed);
       return RowOutcome::kReread;
     }
   } else {
-    RecordHeartBeat(entry, strError);
+    monitor_.RecordHeartBeat(entry, strError);
     RunCommandHandler(entry, strError);
   }
 
-  if (strError.empty()) DoAutoEndDowntimes(entry.machine.lMachineID, entry.dtTime, strError);
-  m_bLastRowFailed = !strError.empty();
+  if (strError.empty())
+    monitor_.DoAutoEndDowntimes(entry.machine.lMachineID, entry.dtTime, strError);
   if (strError.empty()) return RowOutcome::kDone;
   // A handler that ran into the shift handling's refusal reports it as its
   // failure; the row then goes out of the log.
-  return m_bOutOfOrderRefused ? RowOutcome::kOutOfOrder : RowOutcome::kFailed;
+  return session_.OutOfOrderRefused() ? RowOutcome::kOutOfOrder : RowOutcome::kFailed;
 }
 
-bool CKorvex7Obj::RunCommandHandler(const LogEntry& entry, std::string& strError) {
+bool Dispatcher::RunCommandHandler(const LogEntry& entry, std::string& strError) {
   const CommandHandler handler =
-      HandlerForCommand(GetCommandTypeCode(entry.lCommandID), entry.lCommandTimeCode);
+      HandlerForCommand(intake_.GetCommandTypeCode(entry.lCommandID), entry.lCommandTimeCode);
   if (handler == CommandHandler::kNone) return true;
   const std::string strName = CommandHandlerName(handler);
   WriteExtendedErrorLog(strName);
@@ -60,21 +65,21 @@ bool CKorvex7Obj::RunCommandHandler(const LogEntry& entry, std::string& strError
     case CommandHandler::kHeartbeat:
       return true;  // the sign of life was recorded before dispatch
     case CommandHandler::kCustomStart:
-      return DoCustomStart(k.lDeptID, k.lLocationID, k.lGroupID, k.lMachineID, entry.lCommandID,
-                           entry.strParam, entry.dtTime, strError);
+      return handlers_.DoCustomStart(k.lDeptID, k.lLocationID, k.lGroupID, k.lMachineID,
+                                     entry.lCommandID, entry.strParam, entry.dtTime, strError);
     case CommandHandler::kCustomEnd:
-      return DoCustomEnd(k.lDeptID, k.lLocationID, k.lGroupID, k.lMachineID, entry.lCommandID,
-                         entry.dtTime, strError);
+      return handlers_.DoCustomEnd(k.lDeptID, k.lLocationID, k.lGroupID, k.lMachineID,
+                                   entry.lCommandID, entry.dtTime, strError);
     case CommandHandler::kCustomBoth:
-      return DoCustomBoth(k.lDeptID, k.lLocationID, k.lGroupID, k.lMachineID, entry.lCommandID,
-                          entry.strParam, entry.dtTime, strError);
+      return handlers_.DoCustomBoth(k.lDeptID, k.lLocationID, k.lGroupID, k.lMachineID,
+                                    entry.lCommandID, entry.strParam, entry.dtTime, strError);
     default:
       return RunMachineStateHandler(handler, entry, strError);
   }
 }
 
-bool CKorvex7Obj::RunMachineStateHandler(CommandHandler handler, const LogEntry& entry,
-                                         std::string& strError) {
+bool Dispatcher::RunMachineStateHandler(CommandHandler handler, const LogEntry& entry,
+                                        std::string& strError) {
   const int32_t d = entry.machine.lDeptID, l = entry.machine.lLocationID,
                 g = entry.machine.lGroupID, m = entry.machine.lMachineID;
   const std::string& p = entry.strParam;
@@ -82,57 +87,57 @@ bool CKorvex7Obj::RunMachineStateHandler(CommandHandler handler, const LogEntry&
   bool bTransactionOpen = false;
   switch (handler) {
     case CommandHandler::kLogonStart:
-      return DoLogonStart(d, l, g, m, p, t, strError);
+      return handlers_.DoLogonStart(d, l, g, m, p, t, strError);
     case CommandHandler::kLogonEnd:
-      return DoLogonEnd(d, l, g, m, t, strError);
+      return handlers_.DoLogonEnd(d, l, g, m, t, strError);
     case CommandHandler::kJobStart:
-      return DoJobStart(d, l, g, m, p, t, strError);
+      return handlers_.DoJobStart(d, l, g, m, p, t, strError);
     case CommandHandler::kJobEnd:
-      return DoJobEnd(d, l, g, m, t, strError);
+      return handlers_.DoJobEnd(d, l, g, m, t, strError);
     case CommandHandler::kPartStart:
-      return DoPartStart(d, l, g, m, p, t, strError, bTransactionOpen);
+      return handlers_.DoPartStart(d, l, g, m, p, t, strError, bTransactionOpen);
     case CommandHandler::kPartEnd:
-      return DoPartEnd(d, l, g, m, t, strError);
+      return handlers_.DoPartEnd(d, l, g, m, t, strError);
     case CommandHandler::kOpStart:
-      return DoOpStart(d, l, g, m, p, t, strError);
+      return handlers_.DoOpStart(d, l, g, m, p, t, strError);
     case CommandHandler::kOpEnd:
-      return DoOpEnd(d, l, g, m, t, strError);
+      return handlers_.DoOpEnd(d, l, g, m, t, strError);
     case CommandHandler::kSetupStart:
-      return DoSetupStart(d, l, g, m, t, strError);
+      return handlers_.DoSetupStart(d, l, g, m, t, strError);
     case CommandHandler::kSetupEnd:
-      return DoSetupEnd(d, l, g, m, t, strError);
+      return handlers_.DoSetupEnd(d, l, g, m, t, strError);
     case CommandHandler::kCycleStart:
-      return DoCycleStart(d, l, g, m, t, strError);
+      return handlers_.DoCycleStart(d, l, g, m, t, strError);
     case CommandHandler::kCycleEnd:
-      return DoCycleEnd(d, l, g, m, t, strError);
+      return handlers_.DoCycleEnd(d, l, g, m, t, strError);
     case CommandHandler::kTeardownStart:
-      return DoTeardownStart(d, l, g, m, t, strError);
+      return handlers_.DoTeardownStart(d, l, g, m, t, strError);
     case CommandHandler::kTeardownEnd:
-      return DoTeardownEnd(d, l, g, m, t, strError);
+      return handlers_.DoTeardownEnd(d, l, g, m, t, strError);
     case CommandHandler::kMachineDowntimeStart:
-      return DoMachineDowntimeStart(d, l, g, m, p, t, strError);
+      return handlers_.DoMachineDowntimeStart(d, l, g, m, p, t, strError);
     case CommandHandler::kMachineDowntimeEnd:
-      return DoMachineDowntimeEnd(d, l, g, m, t, strError);
+      return handlers_.DoMachineDowntimeEnd(d, l, g, m, t, strError);
     case CommandHandler::kUserDowntimeStart:
-      return DoUserDowntimeStart(d, l, g, m, p, t, strError);
+      return handlers_.DoUserDowntimeStart(d, l, g, m, p, t, strError);
     case CommandHandler::kUserDowntimeEnd:
-      return DoUserDowntimeEnd(d, l, g, m, t, strError);
+      return handlers_.DoUserDowntimeEnd(d, l, g, m, t, strError);
     case CommandHandler::kGoodPartCount:
-      return DoGoodPartCount(d, l, g, m, p, t, strError);
+      return handlers_.DoGoodPartCount(d, l, g, m, p, t, strError);
     case CommandHandler::kScrappedPartCount:
-      return DoScrappedPartCount(d, l, g, m, p, t, strError);
+      return handlers_.DoScrappedPartCount(d, l, g, m, p, t, strError);
     case CommandHandler::kIdleStart:
-      return DoIdleStart(d, l, g, m, t, strError);
+      return handlers_.DoIdleStart(d, l, g, m, t, strError);
     case CommandHandler::kPartSerialNoStart:
-      return DoPartSerialNoStart(d, l, g, m, p, t, strError);
+      return handlers_.DoPartSerialNoStart(d, l, g, m, p, t, strError);
     case CommandHandler::kPartSerialNoEnd:
-      return DoPartSerialNoEnd(d, l, g, m, t, strError, false);
+      return handlers_.DoPartSerialNoEnd(d, l, g, m, t, strError, false);
     default:
       return true;
   }
 }
 
-void CKorvex7Obj::PostHeartbeatCommand(const LogEntry& command, std::string& strError) {
+void Dispatcher::PostHeartbeatCommand(const LogEntry& command, std::string& strError) {
   WriteExtendedErrorLog("Special heartbeat ProcessCommand()");
   try {
     RunCommandHandler(command, strError);

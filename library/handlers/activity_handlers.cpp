@@ -10,11 +10,13 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/handlers/cycle_status_lock_rules.h"
-#include "library/session/error_text.h"
 #include "library/dispatch/handler_outcome.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/cycle_status_lock_rules.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
+#include "library/session/error_text.h"
 #include "library/session/string_table.h"
 
 namespace {
@@ -35,22 +37,22 @@ constexpr const char* kStartName = "?";
 
 }  // namespace
 
-bool CKorvex7Obj::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
-                                    const dbaccess::DateTime& dtCurrentTime) {
+bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
+                                 const dbaccess::DateTime& dtCurrentTime) {
   for (const int32_t lTypeCode : alTypeCodes) {
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(lTypeCode), dtCurrentTime, 1)) {
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(lTypeCode), dtCurrentTime, 1)) {
       return false;
     }
   }
   return true;
 }
 
-HandlerOutcome CKorvex7Obj::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                          int32_t lMachineID, int32_t lMachineDataID,
-                                          const dbaccess::DateTime& dtCurrentTime,
-                                          int32_t lLockedMessage,
-                                          std::initializer_list<int32_t> alStopTypes,
-                                          int32_t lActivity, std::string& strError) {
+HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                       int32_t lMachineID, int32_t lMachineDataID,
+                                       const dbaccess::DateTime& dtCurrentTime,
+                                       int32_t lLockedMessage,
+                                       std::initializer_list<int32_t> alStopTypes,
+                                       int32_t lActivity, std::string& strError) {
   if (!StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
     strError = LoadResMessage(lLockedMessage);
     return HandlerOutcome::kFailed;
@@ -60,21 +62,21 @@ HandlerOutcome CKorvex7Obj::StartActivity(int32_t lDeptID, int32_t lLocationID, 
   const int32_t lEventType = lActivity == kActivitySetup   ? commandtype::kSetup
                              : lActivity == kActivityCycle ? commandtype::kCycle
                                                            : commandtype::kTeardown;
-  AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, GetCommandIDForType(lEventType), "",
-                 dtCurrentTime, false);
+  AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
+                 intake_.GetCommandIDForType(lEventType), "", dtCurrentTime, false);
   StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity);
-  SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
+  records_.SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
   return HandlerOutcome::kDone;
 }
 
-bool CKorvex7Obj::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                               std::string& strError) {
+bool Handlers::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                            std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -86,13 +88,13 @@ bool CKorvex7Obj::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   });
 }
 
-bool CKorvex7Obj::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                  int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                  std::string& strError) {
+bool Handlers::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                               std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -104,9 +106,9 @@ bool CKorvex7Obj::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t 
   });
 }
 
-bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                               std::string& strError) {
+bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                            std::string& strError) {
   strError.clear();
   try {
     if (IsCommandLocked(lMachineID, -1, kLockKindCycleStart, -1, kStartName)) return false;
@@ -120,8 +122,8 @@ bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     return StartActivity(
         lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
         kMsgCycleStartLocked,
@@ -130,13 +132,13 @@ bool CKorvex7Obj::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   });
 }
 
-bool CKorvex7Obj::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
-                              int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
-                              std::string& strError) {
+bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
+                           int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
+                           std::string& strError) {
   const int32_t lMachineID = machine.lMachineID;
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID = GetCurrentMachineDataID(machine, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(machine, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -144,7 +146,7 @@ bool CKorvex7Obj::EndActivity(const MachineKeys& machine, const dbaccess::DateTi
       strError = LoadResMessage(lLockedMessage);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       switch (lEventType) {
         case commandtype::kSetup:
@@ -166,28 +168,28 @@ bool CKorvex7Obj::EndActivity(const MachineKeys& machine, const dbaccess::DateTi
       rs->Update();
     }
     CloseRecordset(rs);
-    SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
+    records_.SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
     return HandlerOutcome::kDone;
   });
 }
 
-bool CKorvex7Obj::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                             std::string& strError) {
+bool Handlers::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          std::string& strError) {
   return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
                      kMsgSetupEndLocked, commandtype::kSetup, kSetupEndName, strError);
 }
 
-bool CKorvex7Obj::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                std::string& strError) {
+bool Handlers::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                             std::string& strError) {
   return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
                      kMsgTeardownEndLocked, commandtype::kTeardown, kTeardownEndName, strError);
 }
 
-bool CKorvex7Obj::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                             std::string& strError) {
+bool Handlers::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          std::string& strError) {
   return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
                      kMsgCycleEndLocked, commandtype::kCycle, kCycleEndName, strError);
 }

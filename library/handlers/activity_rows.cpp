@@ -10,7 +10,8 @@
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
 
 namespace {
@@ -28,28 +29,28 @@ std::string SpacedNoLockHint(int32_t lDatabaseType) {
 
 }  // namespace
 
-void CKorvex7Obj::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
-                                    const dbaccess::DateTime& dtCurrentTime) {
+void Handlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
+                                 const dbaccess::DateTime& dtCurrentTime) {
   dbaccess::RecordsetPtr rs = OpenQuery(
-      "select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(m_lDatabaseType) +
+      "select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
       " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL " +
       " and DOWNTIME_TYPE_CODE = " + std::to_string(lDowntimeTypeCode));
   CloseFirstOpenDowntime(*rs, dtCurrentTime);
   CloseRecordset(rs);
 }
 
-int32_t CKorvex7Obj::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
-                                    int32_t lCodeID, const std::string& strCodeNumber,
-                                    const dbaccess::DateTime& dtCurrentTime) {
+int32_t Handlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode, int32_t lCodeID,
+                                 const std::string& strCodeNumber,
+                                 const dbaccess::DateTime& dtCurrentTime) {
   int32_t lRowID = 0;
-  if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+  if (DatabaseType() == voltrane::dbkind::kSqlServer) {
     std::string strError;
-    if (!InsertReturningIdentity("T_SFC_DT_PER_MACHINE_DATA",
-                                 "MACHINE_DATA_ID, START_TIME, DOWNTIME_TYPE_CODE, DURATION",
-                                 std::to_string(lMachineDataID) + ", " +
-                                     MonthDayYearLiteral(dtCurrentTime) + ", " +
-                                     std::to_string(lDowntimeTypeCode) + ", 0",
-                                 lRowID, strError)) {
+    if (!records_.InsertReturningIdentity(
+            "T_SFC_DT_PER_MACHINE_DATA",
+            "MACHINE_DATA_ID, START_TIME, DOWNTIME_TYPE_CODE, DURATION",
+            std::to_string(lMachineDataID) + ", " + MonthDayYearLiteral(dtCurrentTime) + ", " +
+                std::to_string(lDowntimeTypeCode) + ", 0",
+            lRowID, strError)) {
       throw dbaccess::DbError(-1, strError);
     }
   } else {
@@ -66,7 +67,7 @@ int32_t CKorvex7Obj::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTyp
   }
 
   dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(m_lDatabaseType) +
+      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
                 " where DT_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
   if (lCodeID != -1) {
     rs->Fields("DOWNTIME_CODE_ID") = lCodeID;
@@ -79,32 +80,32 @@ int32_t CKorvex7Obj::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTyp
   return lRowID;
 }
 
-void CKorvex7Obj::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lCodeID,
-                              const std::string& strCodeNumber,
-                              const dbaccess::DateTime& dtCurrentTime) {
+void Handlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lCodeID,
+                           const std::string& strCodeNumber,
+                           const dbaccess::DateTime& dtCurrentTime) {
   // QTY is never negative: a negative count books good parts as scrap.
   const int32_t lQty = lQuantity < 0 ? -lQuantity : lQuantity;
   int32_t lRowID = 0;
-  if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+  if (DatabaseType() == voltrane::dbkind::kSqlServer) {
     std::string strColumns = "MACHINE_DATA_ID, START_TIME, QTY";
     std::string strValues = std::to_string(lMachineDataID) + ", " +
                             MonthDayYearLiteral(dtCurrentTime) + ", " + std::to_string(lQty);
     if (lCodeID == -1) {
       strColumns += ", SCRAP_CODE_NUMBER";
-      strValues += ", " + voltrane::QuotedStr(m_lDatabaseType, strCodeNumber);
+      strValues += ", " + voltrane::QuotedStr(DatabaseType(), strCodeNumber);
     } else {
       strColumns += ", SCRAP_CODE_ID";
       strValues += ", " + std::to_string(lCodeID);
     }
     std::string strError;
-    if (!InsertReturningIdentity("T_SFC_SCRAP_PER_MACHINE_DATA", strColumns, strValues, lRowID,
-                                 strError)) {
+    if (!records_.InsertReturningIdentity("T_SFC_SCRAP_PER_MACHINE_DATA", strColumns, strValues,
+                                          lRowID, strError)) {
       throw dbaccess::DbError(-1, strError);
     }
     if (lCodeID != -1) return;
-    dbaccess::RecordsetPtr rs = OpenQuery(
-        "select * from T_SFC_SCRAP_PER_MACHINE_DATA " + SpacedNoLockHint(m_lDatabaseType) +
-        " where SCRAP_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
+    dbaccess::RecordsetPtr rs =
+        OpenQuery("select * from T_SFC_SCRAP_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
+                  " where SCRAP_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
     rs->Fields("SCRAP_DATA_START_ID") = lRowID;
     rs->Update();
     CloseRecordset(rs);

@@ -4,7 +4,8 @@
 // downtime (activity 100) runs beside the machine's activity and leaves the
 // periods alone. Runs in the calling handler's transaction; database errors
 // reach it.
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
 
 namespace {
@@ -30,9 +31,8 @@ const char* PeriodStartColumn(int32_t lActivity) {
 
 }  // namespace
 
-void CKorvex7Obj::StopCurrentActivity(int32_t lMachineDataID,
-                                      const dbaccess::DateTime& dtCurrentTime,
-                                      int32_t /*lMachineID*/, int32_t lNewActivity) {
+void Handlers::StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateTime& dtCurrentTime,
+                                   int32_t /*lMachineID*/, int32_t lNewActivity) {
   // A user downtime looks for downtime rows of type 100, of which there are
   // none: it closes nothing here.
   CloseOpenDowntime(
@@ -40,7 +40,7 @@ void CKorvex7Obj::StopCurrentActivity(int32_t lMachineDataID,
       lNewActivity == kActivityUserDowntime ? kActivityUserDowntime : kMachineDowntimeType,
       dtCurrentTime);
 
-  dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+  dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
   if (rs->Eof()) {
     CloseRecordset(rs);
     return;

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/handlers/handlers.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 #include "library/session/string_table.h"
 
 namespace {
@@ -24,11 +24,11 @@ constexpr int32_t kMsgCustomBothLocked = 125;
 
 }  // namespace
 
-bool CKorvex7Obj::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
-                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                             int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
-  const bool bOwnTransaction = m_lDatabaseType != voltrane::dbkind::kSqlServer;
+  const bool bOwnTransaction = DatabaseType() != voltrane::dbkind::kSqlServer;
   return RunHandlerTransaction(bOwnTransaction, kMsgCustomStartLocked, strError, [&] {
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
                    false);
@@ -36,8 +36,8 @@ bool CKorvex7Obj::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lG
   });
 }
 
-bool CKorvex7Obj::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int32_t lCommandID,
-                              const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int32_t lCommandID,
+                           const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgCustomEndLocked, strError, [&] {
     if (SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return true;
@@ -46,9 +46,9 @@ bool CKorvex7Obj::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int
   });
 }
 
-bool CKorvex7Obj::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
-                               const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                            int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                            const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgCustomBothLocked, strError, [&] {
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
@@ -57,8 +57,8 @@ bool CKorvex7Obj::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGr
   });
 }
 
-bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool&) {
-  if (m_lDatabaseType != voltrane::dbkind::kSqlServer) return true;
+bool Handlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
+  if (DatabaseType() != voltrane::dbkind::kSqlServer) return true;
   int32_t lRecordsAffected = 0;
   if (ExecuteWithRetry("EXEC DoAllCustomStartsInLog", strError, lRecordsAffected)) {
     WriteExtendedErrorLog("DONE with DoAllCustomStartsInLog");

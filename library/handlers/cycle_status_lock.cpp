@@ -7,7 +7,8 @@
 
 #include "dbaccess/dialect.h"
 #include "library/handlers/cycle_status_lock_rules.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/records/machine_records.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr int32_t kStatusDowntime = 3;
 
 }  // namespace
 
-void CKorvex7Obj::LoadCycleStatusLocks() {
+void Handlers::LoadCycleStatusLocks() {
   int32_t lLevel = 0;
   m_lSetupLock = GetIntOption(kSetupLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
   m_lTeardownLock = GetIntOption(kTeardownLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
@@ -25,9 +26,9 @@ void CKorvex7Obj::LoadCycleStatusLocks() {
   std::map<int32_t, int32_t> dictLocks;
   dbaccess::RecordsetPtr rs =
       OpenQuery("Select DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER" +
-                voltrane::ConcatLiteral(m_lDatabaseType, " - ") +
+                voltrane::ConcatLiteral(DatabaseType(), " - ") +
                 "DOWNTIME_CODE_NAME as DOWNTIME, CYCLE_STATUS_LOCK  from T_SFC_DOWNTIME_CODE " +
-                voltrane::NoLockHint(m_lDatabaseType) + " Order by DOWNTIME_CODE_NUMBER");
+                voltrane::NoLockHint(DatabaseType()) + " Order by DOWNTIME_CODE_NUMBER");
   for (; !rs->Eof(); rs->MoveNext()) {
     const dbaccess::Variant vLock = rs->Fields("CYCLE_STATUS_LOCK").Value();
     dictLocks[rs->Fields("DOWNTIME_CODE_ID").Value().ToLong()] =
@@ -37,14 +38,15 @@ void CKorvex7Obj::LoadCycleStatusLocks() {
   m_dictDowntimeLocks = std::move(dictLocks);
 }
 
-bool CKorvex7Obj::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind,
-                                  int32_t lDowntimeCodeID, const std::string& strEndName) {
+bool Handlers::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind,
+                               int32_t lDowntimeCodeID, const std::string& strEndName) {
   if (lStatus == -1) {
-    lStatus = GetMachineStatus(lMachineID);
+    lStatus = records_.GetMachineStatus(lMachineID);
     // A machine that is down is governed by the downtime it is in: the code of
     // its open downtime row replaces the one passed in. The status read first
     // stands, also when the current record has no open downtime row.
-    if (lStatus == kStatusDowntime) GetMachineStatusAndDowntime(lMachineID, lDowntimeCodeID);
+    if (lStatus == kStatusDowntime)
+      records_.GetMachineStatusAndDowntime(lMachineID, lDowntimeCodeID);
   }
   if (!m_dictDowntimeLocks) LoadCycleStatusLocks();
 

@@ -14,12 +14,15 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
+#include "library/dispatch/handler_outcome.h"
 #include "library/handlers/cycle_status_lock_rules.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
+#include "library/records/record_periods.h"
+#include "library/reference/reference_data.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/dispatch/handler_outcome.h"
-#include "library/korvex7_obj.h"
-#include "library/records/record_periods.h"
 #include "library/session/string_table.h"
 
 namespace {
@@ -42,14 +45,14 @@ constexpr int32_t kStatusTeardown = 4;
 
 }  // namespace
 
-bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                         int32_t lMachineID, const std::string& strCodeNumber,
-                                         const dbaccess::DateTime& dtCurrentTime,
-                                         std::string& strError, bool bLateHeartBeat) {
+bool Handlers::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, const std::string& strCodeNumber,
+                                      const dbaccess::DateTime& dtCurrentTime,
+                                      std::string& strError, bool bLateHeartBeat) {
   strError.clear();
   int32_t lCodeID = -1;
   try {
-    lCodeID = GetDowntimeCodeID(strCodeNumber, kMachineDowntime);
+    lCodeID = reference_.GetDowntimeCodeID(strCodeNumber, kMachineDowntime);
     if (bLateHeartBeat) {
       // The monitor's own downtime is never filtered.
       WriteExtendedErrorLog("Hearbeat late");
@@ -62,8 +65,8 @@ bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, i
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeStartLocked, strError, [&] {
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!StopEventsOfTypes(lMachineID,
                            {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
                            dtCurrentTime)) {
@@ -71,24 +74,24 @@ bool CKorvex7Obj::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, i
       return HandlerOutcome::kFailed;
     }
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kMachineDowntime), strCodeNumber, dtCurrentTime,
-                   false);
+                   intake_.GetCommandIDForType(commandtype::kMachineDowntime), strCodeNumber,
+                   dtCurrentTime, false);
     // The previous machine downtime ends where the new one begins.
     CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
     StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime);
     AddDowntimeRow(lMachineDataID, kMachineDowntime, lCodeID, strCodeNumber, dtCurrentTime);
-    SetMachineStatus(lMachineID, kStatusDowntime, dtCurrentTime);
+    records_.SetMachineStatus(lMachineID, kStatusDowntime, dtCurrentTime);
     return HandlerOutcome::kDone;
   });
 }
 
-bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                       int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                       std::string& strError) {
+bool Handlers::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                    std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeEndLocked, strError, [&] {
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -97,55 +100,55 @@ bool CKorvex7Obj::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int
       return HandlerOutcome::kFailed;
     }
     CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       StartIdleIfNotRunning(*rs, dtCurrentTime);
       if (rs->EditPending()) rs->Update();
     }
     CloseRecordset(rs);
-    SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
+    records_.SetMachineStatus(lMachineID, kStatusIdle, dtCurrentTime);
     return HandlerOutcome::kDone;
   });
 }
 
-bool CKorvex7Obj::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, const std::string& strCodeNumber,
-                                      const dbaccess::DateTime& dtCurrentTime,
-                                      std::string& strError) {
+bool Handlers::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                   int32_t lMachineID, const std::string& strCodeNumber,
+                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgUserDowntimeStartLocked, strError, [&] {
     // A machine event row of the logon command stays after its event has
     // ended, so only a machine that never had a logon gets the anonymous one.
     dbaccess::RecordsetPtr rsLogon =
-        OpenQuery("select * from T_SFC_MACHINE_EVENT " + voltrane::NoLockHint(m_lDatabaseType) +
-                  " where MACHINE_ID = " + std::to_string(lMachineID) +
-                  " and COMMAND_ID = " + std::to_string(GetCommandIDForType(commandtype::kLogon)));
+        OpenQuery("select * from T_SFC_MACHINE_EVENT " + voltrane::NoLockHint(DatabaseType()) +
+                  " where MACHINE_ID = " + std::to_string(lMachineID) + " and COMMAND_ID = " +
+                  std::to_string(intake_.GetCommandIDForType(commandtype::kLogon)));
     const bool bHadLogon = !rsLogon->Eof();
     CloseRecordset(rsLogon);
     if (!bHadLogon && !DoLogonStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
                                     strError, true)) {
       return HandlerOutcome::kFailed;
     }
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kUserDowntime), strCodeNumber, dtCurrentTime,
-                   false);
+                   intake_.GetCommandIDForType(commandtype::kUserDowntime), strCodeNumber,
+                   dtCurrentTime, false);
     CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
     StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityUserDowntime);
-    AddDowntimeRow(lMachineDataID, kUserDowntime, GetDowntimeCodeID(strCodeNumber, kUserDowntime),
-                   strCodeNumber, dtCurrentTime);
+    AddDowntimeRow(lMachineDataID, kUserDowntime,
+                   reference_.GetDowntimeCodeID(strCodeNumber, kUserDowntime), strCodeNumber,
+                   dtCurrentTime);
     return HandlerOutcome::kDone;
   });
 }
 
-bool CKorvex7Obj::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                    std::string& strError) {
+bool Handlers::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                 int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                 std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgUserDowntimeEndLocked, strError, [&] {
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     if (!StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
       strError = LoadResMessage(kMsgUserDowntimeEndLocked);
       return HandlerOutcome::kFailed;
@@ -155,13 +158,13 @@ bool CKorvex7Obj::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_
   });
 }
 
-bool CKorvex7Obj::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                              int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                              std::string& strError) {
+bool Handlers::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                           std::string& strError) {
   strError.clear();
   int32_t lStatus = kStatusIdle;
   try {
-    lStatus = GetMachineStatus(lMachineID);
+    lStatus = records_.GetMachineStatus(lMachineID);
   } catch (...) {
     strError = CurrentError().description;
     return false;
@@ -181,8 +184,8 @@ bool CKorvex7Obj::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
   }
 }
 
-std::string CKorvex7Obj::CurrentDowntimeQueryText() {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+std::string Handlers::CurrentDowntimeQueryText() {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   return "select DOWNTIME_CODE_ID , m.STATUS_DATE from T_SFC_DT_PER_MACHINE_DATA dtpmd" + strHint +
          " , T_SFC_MACHINE_DATA md" + strHint + ", T_SFC_MACHINE m" + strHint +
          " Where md.MACHINE_DATA_ID = dtpmd.MACHINE_DATA_ID" +

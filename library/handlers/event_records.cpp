@@ -14,9 +14,9 @@
 #include "dbaccess/command.h"
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
+#include "library/handlers/handlers.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 #include "library/session/sql_date_time.h"
 
 namespace {
@@ -39,11 +39,11 @@ std::string MachineEventQuery(int32_t lMachineID, int32_t lCommandID) {
 
 }  // namespace
 
-int32_t CKorvex7Obj::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                    int32_t lMachineID, int32_t lCommandID,
-                                    const std::string& strParam,
-                                    const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
-  if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+int32_t Handlers::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                 int32_t lMachineID, int32_t lCommandID,
+                                 const std::string& strParam,
+                                 const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+  if (DatabaseType() == voltrane::dbkind::kSqlServer) {
     return AddEventRecordByProcedure(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
                                      strParam, dtCurrentTime, bBoth);
   }
@@ -51,16 +51,15 @@ int32_t CKorvex7Obj::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_
                                     strParam, dtCurrentTime, bBoth);
 }
 
-int32_t CKorvex7Obj::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID,
-                                               int32_t lGroupID, int32_t lMachineID,
-                                               int32_t lCommandID, const std::string& strParam,
-                                               const dbaccess::DateTime& dtCurrentTime,
-                                               bool bBoth) {
+int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                            int32_t lMachineID, int32_t lCommandID,
+                                            const std::string& strParam,
+                                            const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
   try {
     dbaccess::Command command;
-    command.SetActiveConnection(m_oConnection);
+    command.SetActiveConnection(connection());
     command.SetCommandText("AddEventRecord");
     command.SetCommandType(dbaccess::CommandType::kStoredProcedure);
     command.AddParameter("RETURN_VALUE", ParamType::kInteger, ParamDirection::kReturnValue);
@@ -84,11 +83,10 @@ int32_t CKorvex7Obj::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocatio
   }
 }
 
-int32_t CKorvex7Obj::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID,
-                                                int32_t lGroupID, int32_t lMachineID,
-                                                int32_t lCommandID, const std::string& strParam,
-                                                const dbaccess::DateTime& dtCurrentTime,
-                                                bool bBoth) {
+int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                             int32_t lMachineID, int32_t lCommandID,
+                                             const std::string& strParam,
+                                             const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
   std::string strStep = "AddEventRecord(MachineID =" + std::to_string(lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
                         ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")";
@@ -146,10 +144,10 @@ int32_t CKorvex7Obj::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocati
   }
 }
 
-bool CKorvex7Obj::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
-                                   const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
-                                   bool* pbEnded) {
-  if (m_lDatabaseType == voltrane::dbkind::kSqlServer &&
+bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
+                                const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
+                                bool* pbEnded) {
+  if (DatabaseType() == voltrane::dbkind::kSqlServer &&
       SetEventStopTimeByProcedure(lMachineID, lCommandID, dtCurrentTime, pbEnded)) {
     return true;
   }
@@ -165,14 +163,13 @@ bool CKorvex7Obj::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
   return SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, lAttempt + 1, pbEnded);
 }
 
-bool CKorvex7Obj::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
-                                              const dbaccess::DateTime& dtCurrentTime,
-                                              bool* pbEnded) {
+bool Handlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
+                                           const dbaccess::DateTime& dtCurrentTime, bool* pbEnded) {
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
   try {
     dbaccess::Command command;
-    command.SetActiveConnection(m_oConnection);
+    command.SetActiveConnection(connection());
     command.SetCommandText("SetEventStopTime");
     command.SetCommandType(dbaccess::CommandType::kStoredProcedure);
     command.AddParameter("RETURN_VALUE", ParamType::kInteger, ParamDirection::kReturnValue);
@@ -204,9 +201,9 @@ bool CKorvex7Obj::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lComma
 }
 
 // Throws on any failure; the caller retries.
-void CKorvex7Obj::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
-                                               const dbaccess::DateTime& dtCurrentTime,
-                                               bool* pbEnded) {
+void Handlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
+                                            const dbaccess::DateTime& dtCurrentTime,
+                                            bool* pbEnded) {
   dbaccess::RecordsetPtr rs;
   try {
     rs = OpenQuery(MachineEventQuery(lMachineID, lCommandID), true);
@@ -224,7 +221,7 @@ void CKorvex7Obj::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lComm
     rs->Fields("EVENT_ID") = dbaccess::Variant::Null();
     rs->Update();
     CloseRecordset(rs);
-    if (m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+    if (DatabaseType() == voltrane::dbkind::kSqlServer) {
       std::string strError;
       if (!ExecuteSQL(std::string(" UPDATE T_SFC_EVENT SET STOP_TIME = '") +
                           FormatSQLDateTime(dtCurrentTime) + "'" +

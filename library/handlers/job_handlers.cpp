@@ -9,10 +9,13 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
-#include "library/session/string_table.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/upper_case.h"
+#include "library/session/string_table.h"
 
 namespace {
 
@@ -32,20 +35,21 @@ std::string QuantityText(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const std::string& strJobNumber,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const std::string& strJobNumber,
+                          const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime, false);
-    int32_t lJobID = GetJobIDByNumber(strJobNumber);
+                   intake_.GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime,
+                   false);
+    int32_t lJobID = reference_.GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
-      const JobCreation created =
-          AutoJobCreate(dtCurrentTime, strJobNumber, lJobID, lMachineID, strError, lPartID);
+      const JobCreation created = reference_.AutoJobCreate(dtCurrentTime, strJobNumber, lJobID,
+                                                           lMachineID, strError, lPartID);
       // Without a part the job stays an unresolved number; any other
       // outcome (option 9 off included) stores nothing.
       if (created == JobCreation::kNotCreated) return false;
@@ -55,7 +59,7 @@ bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
       }
     }
     const std::string strNumber = UpperCaseText(strJobNumber);
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     if (!HoldsSameReference(*rs, kJobColumns, lJobID, strNumber, true)) {
       const auto writeJob = [&](dbaccess::Recordset& rsTarget) {
         WriteReference(rsTarget, kJobColumns, lJobID, strNumber);
@@ -64,7 +68,8 @@ bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
         writeJob(*rs);
         rs->Update();
       } else {
-        SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Job, dtCurrentTime, writeJob);
+        records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Job, dtCurrentTime,
+                                        writeJob);
       }
     }
     CloseRecordset(rs);
@@ -72,56 +77,57 @@ bool CKorvex7Obj::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
     if (GetBoolOption(kOptJobStartsPart)) {
       bool bTransactionOpen = true;
       if (!DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID,
-                       GetFirstPartNumberForJob(strJobNumber), dtCurrentTime, strError,
+                       reference_.GetFirstPartNumberForJob(strJobNumber), dtCurrentTime, strError,
                        bTransactionOpen)) {
         return false;
       }
     }
     if (lJobID == -1) return true;
     const dbaccess::Variant vStatus =
-        GetScalarValue("select STATUS_CODE from T_SFC_JOB" + voltrane::NoLockHint(m_lDatabaseType) +
+        GetScalarValue("select STATUS_CODE from T_SFC_JOB" + voltrane::NoLockHint(DatabaseType()) +
                        " where JOB_ID = " + std::to_string(lJobID));
     if (IdOrNone(vStatus) != 0 || !GetBoolOption(kOptJobStartReleases)) return true;
     // An actual start recorded before stays.
     if (!ExecuteSQL("UPDATE T_SFC_JOB set STATUS_CODE = 1, ACTUAL_START = " +
-                        voltrane::IIF(m_lDatabaseType, "not ACTUAL_START is NULL", "ACTUAL_START",
-                                      voltrane::DateTimeLiteral(m_lDatabaseType, dtCurrentTime)) +
+                        voltrane::IIF(DatabaseType(), "not ACTUAL_START is NULL", "ACTUAL_START",
+                                      voltrane::DateTimeLiteral(DatabaseType(), dtCurrentTime)) +
                         " WHERE JOB_ID = " + std::to_string(lJobID),
                     strError)) {
       return false;
     }
     int32_t lUserID = -1, lHistoryID = -1;
-    const std::string strUser = GetMachineUserDisplay(lMachineID, lUserID);
-    const std::string strJob = GetJobDisplayName(lJobID);
-    WriteHistory(lJobID, kTableJob, kActionJobReleased,
-                 strUser + " released Job " + strJob + " to the Shop Floor", strJob, "", -1, -1, -1,
-                 -1, -1, -1, -1, -1, lUserID, lHistoryID);
+    const std::string strUser = reference_.GetMachineUserDisplay(lMachineID, lUserID);
+    const std::string strJob = reference_.GetJobDisplayName(lJobID);
+    reference_.WriteHistory(lJobID, kTableJob, kActionJobReleased,
+                            strUser + " released Job " + strJob + " to the Shop Floor", strJob, "",
+                            -1, -1, -1, -1, -1, -1, -1, -1, lUserID, lHistoryID);
     return true;
   });
 }
 
-bool CKorvex7Obj::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                           std::string& strError) {
+bool Handlers::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                        const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   // The running part ends first, in a transaction of its own.
   if (!RunHandlerTransaction(false, kMsgJobEndLocked, strError, [&] {
-        if (!GetBoolOption(kOptJobStartsPart) || !HasPartEventRow(lMachineID)) return true;
+        if (!GetBoolOption(kOptJobStartsPart) || !reference_.HasPartEventRow(lMachineID))
+          return true;
         return DoPartEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
       })) {
     return false;
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kJob), dtCurrentTime, 1)) {
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kJob), dtCurrentTime,
+                          1)) {
       strError = LoadResMessage(kMsgJobEndLocked);
       return false;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const int32_t lJobID = IdOrNone(rs->Fields("JOB_ID").Value());
     if (HoldsReference(*rs, kJobColumns)) {
-      SplitMachineDataRecord(
+      records_.SplitMachineDataRecord(
           lMachineID, *rs, MachineDataSplitKind::Job, dtCurrentTime,
           [](dbaccess::Recordset& rsNew) { ClearReference(rsNew, kJobColumns); });
     }
@@ -131,22 +137,23 @@ bool CKorvex7Obj::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
     if (lJobID == -1 || !GetBoolOption(kOptJobEndFinishes)) return true;
     if (!BookJobQuantities(lMachineID, lJobID, strError)) return false;
     if (!ExecuteSQL("UPDATE T_SFC_JOB set STATUS_CODE = 2, ACTUAL_STOP = " +
-                        voltrane::DateTimeLiteral(m_lDatabaseType, dtCurrentTime) +
+                        voltrane::DateTimeLiteral(DatabaseType(), dtCurrentTime) +
                         " WHERE JOB_ID = " + std::to_string(lJobID),
                     strError)) {
       return false;
     }
     int32_t lUserID = -1, lHistoryID = -1;
-    const std::string strUser = GetMachineUserDisplay(lMachineID, lUserID);
-    const std::string strJob = GetJobDisplayName(lJobID);
-    WriteHistory(lJobID, kTableJob, kActionJobFinished, strUser + " finished Job " + strJob, strJob,
-                 "", -1, -1, -1, -1, -1, -1, -1, -1, lUserID, lHistoryID);
+    const std::string strUser = reference_.GetMachineUserDisplay(lMachineID, lUserID);
+    const std::string strJob = reference_.GetJobDisplayName(lJobID);
+    reference_.WriteHistory(lJobID, kTableJob, kActionJobFinished,
+                            strUser + " finished Job " + strJob, strJob, "", -1, -1, -1, -1, -1, -1,
+                            -1, -1, lUserID, lHistoryID);
     return true;
   });
 }
 
-bool CKorvex7Obj::BookJobQuantities(int32_t lMachineID, int32_t lJobID, std::string& strError) {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+bool Handlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID, std::string& strError) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   const std::string strTotals =
       "select JOB_ID, PART_ID, sum(GOOD_COUNT) as good, sum(SCRAPPED_COUNT) as scrapped from "
       "T_SFC_MACHINE_DATA " +

@@ -8,8 +8,11 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
+#include "library/reference/reference_data.h"
 #include "library/session/string_table.h"
 
 namespace {
@@ -20,23 +23,24 @@ constexpr const char* kUserDowntimeCode = "1";
 
 }  // namespace
 
-bool CKorvex7Obj::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, const std::string& strUserName,
-                               const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                               bool bNoTransaction) {
+bool Handlers::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                            int32_t lMachineID, const std::string& strUserName,
+                            const dbaccess::DateTime& dtCurrentTime, std::string& strError,
+                            bool bNoTransaction) {
   strError.clear();
   return RunHandlerTransaction(!bNoTransaction, kMsgLogonStartLocked, strError, [&] {
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kUserDowntime),
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
                           dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonStartLocked);
       return false;
     }
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kLogon), strUserName, dtCurrentTime, false);
-    const int32_t lUserID = GetUserIDByName(strUserName);
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+                   intake_.GetCommandIDForType(commandtype::kLogon), strUserName, dtCurrentTime,
+                   false);
+    const int32_t lUserID = reference_.GetUserIDByName(strUserName);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
       WriteReference(rsTarget, kUserColumns, lUserID, strUserName);
       WriteShiftColumns(rsTarget, lMachineID, dtCurrentTime, strUserName);
@@ -49,46 +53,48 @@ bool CKorvex7Obj::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
       rs->Update();
     } else {
       CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
-      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User, dtCurrentTime, writeUser);
+      records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User, dtCurrentTime,
+                                      writeUser);
     }
     CloseRecordset(rs);
     return true;
   });
 }
 
-bool CKorvex7Obj::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                             std::string& strError) {
+bool Handlers::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgLogonEndLocked, strError, [&] {
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kLogon), dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kUserDowntime),
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kLogon),
+                          dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
                           dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonEndLocked);
       return false;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const bool bLoggedOn = HasValue(rs->Fields("USER_ID").Value()) ||
                            HasValue(rs->Fields("LOGON_DATA_START_ID").Value());
     CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
     if (bLoggedOn) {
-      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User, dtCurrentTime,
-                             [&](dbaccess::Recordset& rsNew) {
-                               ClearReference(rsNew, kUserColumns);
-                               WriteShiftColumns(rsNew, lMachineID, dtCurrentTime, "");
-                             });
+      records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User, dtCurrentTime,
+                                      [&](dbaccess::Recordset& rsNew) {
+                                        ClearReference(rsNew, kUserColumns);
+                                        WriteShiftColumns(rsNew, lMachineID, dtCurrentTime, "");
+                                      });
     }
     CloseRecordset(rs);
     return true;
   });
 }
 
-void CKorvex7Obj::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
-                                             const dbaccess::DateTime& dtTime) {
+void Handlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
+                                          const dbaccess::DateTime& dtTime) {
   dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
                 " and STOP_TIME IS NULL " + " and DOWNTIME_TYPE_CODE = " + kUserDowntimeCode);
   if (!rs->Eof()) {
@@ -101,14 +107,13 @@ void CKorvex7Obj::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
   CloseRecordset(rs);
 }
 
-void CKorvex7Obj::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
-                                    const dbaccess::DateTime& dtTime,
-                                    const std::string& strUserName) {
+void Handlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
+                                 const dbaccess::DateTime& dtTime, const std::string& strUserName) {
   dbaccess::DateTime dtChartDate, dtShiftStart, dtShiftStop;
   int32_t lShiftID = -1;
   bool bIsSwing = false;
-  DetermineChartDateAndShiftInfo(dtTime, lMachineID, strUserName, true, dtChartDate, lShiftID,
-                                 bIsSwing, dtShiftStart, dtShiftStop);
+  records_.DetermineChartDateAndShiftInfo(dtTime, lMachineID, strUserName, true, dtChartDate,
+                                          lShiftID, bIsSwing, dtShiftStart, dtShiftStop);
   const bool bNoShift = lShiftID == -1;
   rs.Fields("SHIFT_ID") = bNoShift ? dbaccess::Variant::Null() : dbaccess::Variant(lShiftID);
   rs.Fields("SHIFT_END") = bNoShift ? dbaccess::Variant::Null() : dbaccess::Variant(dtShiftStop);

@@ -7,10 +7,13 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
-#include "library/session/string_table.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/upper_case.h"
+#include "library/session/string_table.h"
 
 namespace {
 
@@ -19,19 +22,21 @@ constexpr int32_t kMsgOpEndLocked = 108;
 
 }  // namespace
 
-bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const std::string& strOpNumber,
-                            const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                         const std::string& strOpNumber, const dbaccess::DateTime& dtCurrentTime,
+                         std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime, false);
-    int32_t lOpID = GetOpIDByNumber(strOpNumber);
-    if (lOpID == -1 && !AutoOpCreate(strOpNumber, lOpID, lMachineID, strError)) lOpID = -1;
+                   intake_.GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime,
+                   false);
+    int32_t lOpID = reference_.GetOpIDByNumber(strOpNumber);
+    if (lOpID == -1 && !reference_.AutoOpCreate(strOpNumber, lOpID, lMachineID, strError))
+      lOpID = -1;
     const std::string strNumber = UpperCaseText(strOpNumber);
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     if (!HoldsSameReference(*rs, kOpColumns, lOpID, strNumber, true)) {
       const auto writeOp = [&](dbaccess::Recordset& rsTarget) {
         WriteReference(rsTarget, kOpColumns, lOpID, strNumber);
@@ -40,7 +45,8 @@ bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
         writeOp(*rs);
         rs->Update();
       } else {
-        SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Op, dtCurrentTime, writeOp);
+        records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Op, dtCurrentTime,
+                                        writeOp);
       }
     }
     CloseRecordset(rs);
@@ -48,22 +54,22 @@ bool CKorvex7Obj::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   });
 }
 
-bool CKorvex7Obj::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
+bool Handlers::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                       const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kOperation), dtCurrentTime,
-                          1)) {
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kOperation),
+                          dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgOpEndLocked);
       return false;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     if (HoldsReference(*rs, kOpColumns)) {
-      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Op, dtCurrentTime,
-                             [](dbaccess::Recordset& rsNew) { ClearReference(rsNew, kOpColumns); });
+      records_.SplitMachineDataRecord(
+          lMachineID, *rs, MachineDataSplitKind::Op, dtCurrentTime,
+          [](dbaccess::Recordset& rsNew) { ClearReference(rsNew, kOpColumns); });
     }
     CloseRecordset(rs);
     return true;

@@ -13,10 +13,13 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/session/error_text.h"
 #include "library/dispatch/handler_outcome.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
 #include "library/handlers/part_count_parameters.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
+#include "library/reference/reference_data.h"
+#include "library/session/error_text.h"
 #include "library/session/string_table.h"
 
 namespace {
@@ -35,13 +38,13 @@ int64_t CounterValue(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool CKorvex7Obj::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                             int32_t lMachineID,
-                                             const dbaccess::DateTime& dtCurrentTime,
-                                             std::string& strError) {
+bool Handlers::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                          int32_t lMachineID,
+                                          const dbaccess::DateTime& dtCurrentTime,
+                                          std::string& strError) {
   bool bHasPart = false;
   try {
-    const bool bSqlServer = m_lDatabaseType == voltrane::dbkind::kSqlServer;
+    const bool bSqlServer = DatabaseType() == voltrane::dbkind::kSqlServer;
     dbaccess::RecordsetPtr rs = OpenQuery(
         std::string("select T_SFC_MACHINE_DATA.PART_DATA_START_ID, ") +
         " T_SFC_MACHINE_DATA.PART_ID " +
@@ -63,11 +66,11 @@ bool CKorvex7Obj::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationI
                      bTransactionOpen);
 }
 
-bool CKorvex7Obj::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                             int32_t lLockedMessage,
-                             const std::function<HandlerOutcome(int32_t)>& count,
-                             std::string& strError) {
+bool Handlers::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                          int32_t lLockedMessage,
+                          const std::function<HandlerOutcome(int32_t)>& count,
+                          std::string& strError) {
   strError.clear();
   if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
                                   strError)) {
@@ -75,25 +78,25 @@ bool CKorvex7Obj::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
   }
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     return count(lMachineDataID);
   });
 }
 
-bool CKorvex7Obj::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                  int32_t lMachineID, const std::string& strCount,
-                                  const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                               int32_t lMachineID, const std::string& strCount,
+                               const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   const auto count = [&](int32_t lMachineDataID) {
     const int32_t lCount = NormalizePartCount(strCount);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kGoodPartCount), std::to_string(lCount),
+                   intake_.GetCommandIDForType(commandtype::kGoodPartCount), std::to_string(lCount),
                    dtCurrentTime, true);
     if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       const int64_t lTotal = CounterValue(rs->Fields("GOOD_COUNT").Value()) + lCount;
       rs->Fields("GOOD_COUNT") = lTotal < 0 ? int64_t{0} : lTotal;
@@ -106,22 +109,21 @@ bool CKorvex7Obj::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t 
                     kMsgGoodPartCountLocked, count, strError);
 }
 
-bool CKorvex7Obj::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, const std::string& strParam,
-                                      const dbaccess::DateTime& dtCurrentTime,
-                                      std::string& strError) {
+bool Handlers::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                   int32_t lMachineID, const std::string& strParam,
+                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   const auto count = [&](int32_t lMachineDataID) {
     ScrapCountParameter scrap = ParseScrapCountParameter(strParam);
-    if (scrap.strCode.empty()) scrap.strCode = GetDefaultScrapCodeNumber();
-    const int32_t lCodeID = GetScrapCodeID(scrap.strCode);
+    if (scrap.strCode.empty()) scrap.strCode = reference_.GetDefaultScrapCodeNumber();
+    const int32_t lCodeID = reference_.GetScrapCodeID(scrap.strCode);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kScrappedPartCount), strParam, dtCurrentTime,
-                   true);
+                   intake_.GetCommandIDForType(commandtype::kScrappedPartCount), strParam,
+                   dtCurrentTime, true);
     if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       const int64_t lQuantity = scrap.lQuantity;
       rs->Fields("SCRAPPED_COUNT") = CounterValue(rs->Fields("SCRAPPED_COUNT").Value()) +
@@ -139,15 +141,14 @@ bool CKorvex7Obj::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int3
                     kMsgScrappedPartCountLocked, count, strError);
 }
 
-bool CKorvex7Obj::MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                         int32_t lMachineID,
-                                         const dbaccess::DateTime& dtCurrentTime) {
+bool Handlers::MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime) {
   if (!m_bCountPartsOptionRead) {
     m_bCountPartsOption = GetBoolOption(kCountsMarkCyclesOption);
     m_bCountPartsOptionRead = true;
   }
   if (!m_bCountPartsOption) return true;
-  const int32_t lCycleCommandID = GetCommandIDForType(commandtype::kCycle);
+  const int32_t lCycleCommandID = intake_.GetCommandIDForType(commandtype::kCycle);
   bool bEnded = false;
   if (!SetEventStopTime(lMachineID, lCycleCommandID, dtCurrentTime, 1, &bEnded)) return false;
   if (bEnded) {

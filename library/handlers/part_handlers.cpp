@@ -12,11 +12,14 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
-#include "library/session/string_table.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/upper_case.h"
+#include "library/session/extended_error_log.h"
+#include "library/session/string_table.h"
 
 namespace {
 
@@ -25,42 +28,43 @@ constexpr int32_t kMsgPartEndLocked = 110;
 
 }  // namespace
 
-bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                              int32_t lMachineID, const std::string& strPartNumber,
-                              const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                              bool& bTransactionOpen) {
+bool Handlers::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                           int32_t lMachineID, const std::string& strPartNumber,
+                           const dbaccess::DateTime& dtCurrentTime, std::string& strError,
+                           bool& bTransactionOpen) {
   strError.clear();
   const bool bOwnTransaction = !bTransactionOpen;
   bTransactionOpen = true;
   const bool bDone = RunHandlerTransaction(bOwnTransaction, kMsgPartStartLocked, strError, [&] {
-    int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
-    if (m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
-                                                  lCurrentID, dtCurrentTime, false, bCutCycle)) {
+    if (IsV12Database() && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
+                                                   lCurrentID, dtCurrentTime, false, bCutCycle)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
-                          &bCycleStopped)) {
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                          dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return false;
     }
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kPart), strPartNumber, dtCurrentTime, false);
+                   intake_.GetCommandIDForType(commandtype::kPart), strPartNumber, dtCurrentTime,
+                   false);
     // The running cycle goes on as an event of the new part.
     if (bCycleStopped) {
       AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
     dbaccess::Variant vPartTypeID;
-    int32_t lPartID = GetPartIDByNumber(strPartNumber, vPartTypeID);
+    int32_t lPartID = reference_.GetPartIDByNumber(strPartNumber, vPartTypeID);
     if (lPartID == -1 &&
-        !AutoPartCreate(strPartNumber, lPartID, vPartTypeID, lMachineID, strError)) {
+        !reference_.AutoPartCreate(strPartNumber, lPartID, vPartTypeID, lMachineID, strError)) {
       lPartID = -1;
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     if (!HoldsSameReference(*rs, kPartColumns, lPartID, strPartNumber, true)) {
       if (lPartID != -1) CreateDeferredJob(*rs, lMachineID, lPartID, dtCurrentTime, strError);
       const auto writePart = [&](dbaccess::Recordset& rsTarget) {
@@ -70,8 +74,8 @@ bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
         writePart(*rs);
         rs->Update();
       } else {
-        SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Part, dtCurrentTime,
-                               writePart);
+        records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Part, dtCurrentTime,
+                                        writePart);
       }
     }
     CloseRecordset(rs);
@@ -81,28 +85,28 @@ bool CKorvex7Obj::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGro
   return bDone;
 }
 
-bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                            std::string& strError) {
+bool Handlers::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+                         const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgPartEndLocked, strError, [&] {
-    int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     bool bCycleStopped = false;
-    if ((m_bV12Database && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
-                                                   lCurrentID, dtCurrentTime, false, bCutCycle)) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPart), dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
-                          &bCycleStopped)) {
+    if ((IsV12Database() && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
+                                                    lCurrentID, dtCurrentTime, false, bCutCycle)) ||
+        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPart),
+                          dtCurrentTime, 1) ||
+        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                          dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     if (bCycleStopped) {
       AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     // The cycle goes on in the next record; the piece it was making is cut.
     // A serial end on the way has counted it already.
     if (!bCutCycle && HasValue(rs->Fields("CYCLE_START_TIME").Value())) {
@@ -113,12 +117,12 @@ bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
       if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
         WriteExtendedErrorLog("What?");
       }
-      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Part, dtCurrentTime,
-                             [&](dbaccess::Recordset& rsNew) {
-                               rsNew.Fields("PART_TYPE_ID") = dbaccess::Variant::Null();
-                               ClearReference(rsNew, kPartColumns);
-                               if (m_bV12Database) rsNew.Fields("STANDARD_TIME") = 0.0;
-                             });
+      records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::Part, dtCurrentTime,
+                                      [&](dbaccess::Recordset& rsNew) {
+                                        rsNew.Fields("PART_TYPE_ID") = dbaccess::Variant::Null();
+                                        ClearReference(rsNew, kPartColumns);
+                                        if (IsV12Database()) rsNew.Fields("STANDARD_TIME") = 0.0;
+                                      });
     } else if (rs->EditPending()) {
       rs->Update();
     }
@@ -127,22 +131,23 @@ bool CKorvex7Obj::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   });
 }
 
-void CKorvex7Obj::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
-                                   const dbaccess::Variant& vPartTypeID,
-                                   const std::string& strPartNumber) {
+void Handlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
+                                const dbaccess::Variant& vPartTypeID,
+                                const std::string& strPartNumber) {
   WriteReference(rs, kPartColumns, lPartID, UpperCaseText(strPartNumber));
   if (lPartID == -1) {
     rs.Fields("PART_TYPE_ID") = dbaccess::Variant::Null();
     return;
   }
   rs.Fields("PART_TYPE_ID") = HasValue(vPartTypeID) ? vPartTypeID : dbaccess::Variant::Null();
-  if (m_bV12Database) {
-    rs.Fields("STANDARD_TIME") = dbaccess::Variant(GetStandardCycleTime(lMachineID, lPartID));
+  if (IsV12Database()) {
+    rs.Fields("STANDARD_TIME") =
+        dbaccess::Variant(records_.GetStandardCycleTime(lMachineID, lPartID));
   }
 }
 
-void CKorvex7Obj::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
-                                    const dbaccess::DateTime& dtTime, std::string& strError) {
+void Handlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
+                                 const dbaccess::DateTime& dtTime, std::string& strError) {
   // Only a job number entered unresolved in this very record, before any
   // part was known, waits for its part.
   const dbaccess::Variant vJobNumber = rs.Fields("JOB_NUMBER").Value();
@@ -154,8 +159,8 @@ void CKorvex7Obj::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID,
   }
   int32_t lJobID = -1;
   int32_t lJobPartID = lPartID;
-  if (AutoJobCreate(dtTime, vJobNumber.ToText(), lJobID, lMachineID, strError, lJobPartID) !=
-      JobCreation::kCreated) {
+  if (reference_.AutoJobCreate(dtTime, vJobNumber.ToText(), lJobID, lMachineID, strError,
+                               lJobPartID) != JobCreation::kCreated) {
     return;
   }
   rs.Fields("JOB_ID") = dbaccess::Variant(lJobID);

@@ -15,11 +15,14 @@
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
 #include "library/dispatch/command_types.h"
-#include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
-#include "library/session/string_table.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/upper_case.h"
+#include "library/session/extended_error_log.h"
+#include "library/session/string_table.h"
 
 namespace {
 
@@ -30,12 +33,11 @@ constexpr const char* kNoSerialNumbers = "No Part Serial Numbers unless v12 data
 
 }  // namespace
 
-bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, const std::string& strSerialNo,
-                                      const dbaccess::DateTime& dtCurrentTime,
-                                      std::string& strError) {
+bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                   int32_t lMachineID, const std::string& strSerialNo,
+                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
-  if (!m_bV12Database) {
+  if (!IsV12Database()) {
     strError = kNoSerialNumbers;
     return false;
   }
@@ -45,32 +47,33 @@ bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int3
     if (FindSerialOnOtherMachine(strSerialNo, {lDeptID, lLocationID, lGroupID, lMachineID},
                                  dtCurrentTime, bTransactionOpen, lOtherMachineID)) {
       int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
-      GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
+      intake_.GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
       if (!DoPartSerialNoEnd(lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID,
                              dtCurrentTime, strError, true)) {
         return false;
       }
     }
-    const int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo),
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
                           dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtCurrentTime, 1,
-                          &bCycleStopped)) {
+        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                          dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgSerialStartLocked);
       return false;
     }
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   GetCommandIDForType(commandtype::kPartSerialNo), strSerialNo, dtCurrentTime,
-                   false);
+                   intake_.GetCommandIDForType(commandtype::kPartSerialNo), strSerialNo,
+                   dtCurrentTime, false);
     if (bCycleStopped) {
       AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
     }
-    dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const int32_t lPartID = IdOrNone(rs->Fields("PART_ID").Value());
-    const int32_t lSerialID = lPartID == -1 ? -1 : GetPartSerialNoID(lPartID, strSerialNo);
+    const int32_t lSerialID =
+        lPartID == -1 ? -1 : reference_.GetPartSerialNoID(lPartID, strSerialNo);
     const auto writeSerial = [&](dbaccess::Recordset& rsTarget) {
       WriteReference(rsTarget, kSerialColumns, lSerialID, UpperCaseText(strSerialNo));
     };
@@ -79,25 +82,25 @@ bool CKorvex7Obj::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int3
       writeSerial(*rs);
       rs->Update();
     } else {
-      SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::SerialNo, dtCurrentTime,
-                             writeSerial);
+      records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::SerialNo,
+                                      dtCurrentTime, writeSerial);
     }
     CloseRecordset(rs);
     return true;
   });
 }
 
-bool CKorvex7Obj::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                    std::string& strError, bool bTransactionOpen) {
+bool Handlers::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                 int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
+                                 std::string& strError, bool bTransactionOpen) {
   strError.clear();
-  if (!m_bV12Database) {
+  if (!IsV12Database()) {
     strError = kNoSerialNumbers;
     return false;
   }
   return RunHandlerTransaction(!bTransactionOpen, kMsgSerialEndLocked, strError, [&] {
-    int32_t lCurrentID =
-        GetCurrentMachineDataID({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
     bool bCutCycle = false;
     if (!EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID, lCurrentID,
                                 dtCurrentTime, true, bCutCycle)) {
@@ -108,28 +111,29 @@ bool CKorvex7Obj::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_
   });
 }
 
-bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                         int32_t lMachineID, int32_t& lCurrentID,
-                                         const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
-                                         bool& bCutCycle) {
+bool Handlers::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
+                                      int32_t lMachineID, int32_t& lCurrentID,
+                                      const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
+                                      bool& bCutCycle) {
   bCutCycle = false;
-  if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kPartSerialNo), dtTime, 1))
+  if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo), dtTime,
+                        1))
     return false;
-  dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lCurrentID);
+  dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
   if (!HoldsReference(*rs, kSerialColumns)) {
     CloseRecordset(rs);
     return true;
   }
   if (bRestartCycleEvent) {
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, GetCommandIDForType(commandtype::kCycle), dtTime, 1,
+    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle), dtTime, 1,
                           &bCycleStopped)) {
       CloseRecordset(rs);
       return false;
     }
     if (bCycleStopped) {
       AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
+                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
     }
   }
   // The cycle goes on in the next record; the piece it was making is cut.
@@ -139,17 +143,16 @@ bool CKorvex7Obj::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, i
     bCutCycle = true;
   }
   if (rs->Fields("START_TIME").Value().ToDateTime() == dtTime) WriteExtendedErrorLog("What?");
-  lCurrentID = SplitMachineDataRecord(
+  lCurrentID = records_.SplitMachineDataRecord(
       lMachineID, *rs, MachineDataSplitKind::SerialNo, dtTime,
       [](dbaccess::Recordset& rsNew) { ClearReference(rsNew, kSerialColumns); });
   CloseRecordset(rs);
   return true;
 }
 
-bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo,
-                                           const MachineKeys& machine,
-                                           const dbaccess::DateTime& dtCurrentTime,
-                                           bool& bTransactionOpen, int32_t& lOtherMachineID) {
+bool Handlers::FindSerialOnOtherMachine(const std::string& strSerialNo, const MachineKeys& machine,
+                                        const dbaccess::DateTime& dtCurrentTime,
+                                        bool& bTransactionOpen, int32_t& lOtherMachineID) {
   const int32_t lMachineID = machine.lMachineID;
   if (!bTransactionOpen) {
     if (!BeginTransaction()) {
@@ -158,9 +161,9 @@ bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo,
     }
     bTransactionOpen = true;
   }
-  const int32_t lKind = m_lDatabaseType;
+  const int32_t lKind = DatabaseType();
   const std::string strHint = voltrane::NoLockHint(lKind);
-  const int32_t lCurrentID = GetCurrentMachineDataID(machine, dtCurrentTime);
+  const int32_t lCurrentID = records_.GetCurrentMachineDataID(machine, dtCurrentTime);
   const std::string strPartNumber = GetScalarText(
       "SELECT " +
       voltrane::IIF(lKind, "not md.PART_ID is NULL", "pt.PART_NUMBER", "md.PART_NUMBER") +
@@ -171,7 +174,7 @@ bool CKorvex7Obj::FindSerialOnOtherMachine(const std::string& strSerialNo,
     return "select me.MACHINE_ID, ev.PARAM1 from T_SFC_MACHINE_EVENT me " + strHint +
            " inner join T_SFC_EVENT ev " + strHint + " on ev.EVENT_ID = me.EVENT_ID " +
            " where me.MACHINE_ID <> " + std::to_string(lMachineID) +
-           " and me.COMMAND_ID = " + std::to_string(GetCommandIDForType(lCommandTypeCode));
+           " and me.COMMAND_ID = " + std::to_string(intake_.GetCommandIDForType(lCommandTypeCode));
   };
   // Both numbers come from the shop floor: quoted like every other text.
   dbaccess::RecordsetPtr rs =

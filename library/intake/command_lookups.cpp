@@ -10,8 +10,8 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/intake/intake.h"
 #include "library/intake/intake_sql.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -25,11 +25,11 @@ std::string CommandTypeKey(int32_t lCommandID) { return std::to_string(lCommandI
 
 }  // namespace
 
-int32_t CKorvex7Obj::GetCommandIDForType(int32_t lCommandTypeCode) {
+int32_t Intake::GetCommandIDForType(int32_t lCommandTypeCode) {
   if (HasCacheSlot(lCommandTypeCode) && m_alCommandIDs[lCommandTypeCode] >= 0) {
     return m_alCommandIDs[lCommandTypeCode];
   }
-  const std::string sql = "select COMMAND_ID from T_SFC_COMMAND " + NoLockHint2(m_lDatabaseType) +
+  const std::string sql = "select COMMAND_ID from T_SFC_COMMAND " + NoLockHint2(DatabaseType()) +
                           " where COMMAND_TYPE_CODE = " + std::to_string(lCommandTypeCode);
   dbaccess::RecordsetPtr rs;
   try {
@@ -46,13 +46,13 @@ int32_t CKorvex7Obj::GetCommandIDForType(int32_t lCommandTypeCode) {
   }
 }
 
-int32_t CKorvex7Obj::GetCommandTypeCode(int32_t lCommandID) {
+int32_t Intake::GetCommandTypeCode(int32_t lCommandID) {
   const std::string key = CommandTypeKey(lCommandID);
   if (const auto cached = m_dictCommandTypes.find(key); cached != m_dictCommandTypes.end()) {
     return cached->second;
   }
   const std::string sql = "select COMMAND_TYPE_CODE from T_SFC_COMMAND " +
-                          NoLockHint2(m_lDatabaseType) +
+                          NoLockHint2(DatabaseType()) +
                           " where COMMAND_ID = " + std::to_string(lCommandID);
   dbaccess::RecordsetPtr rs;
   try {

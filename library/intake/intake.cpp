@@ -10,15 +10,16 @@
 // before any statement: a time code outside 0 to 2 and a parameter longer
 // than PARAM1 holds. Texts reach the database only as quoted literals.
 // Failures are returned in strError, never thrown.
+#include "library/intake/intake.h"
+
 #include <fmt/format.h>
 
 #include <charconv>
 #include <string>
 
 #include "dbaccess/dialect.h"
-#include "library/session/error_text.h"
 #include "library/intake/intake_sql.h"
-#include "library/korvex7_obj.h"
+#include "library/session/error_text.h"
 
 namespace {
 
@@ -43,27 +44,25 @@ bool ParseKey(const std::string& text, int32_t& key) {
 
 }  // namespace
 
-bool CKorvex7Obj::AppendItemToMDCLog(int32_t /*lDeptID*/, int32_t /*lLocationID*/,
-                                     int32_t /*lGroupID*/, int32_t lMachineID, int32_t lCommandID,
-                                     const std::string& strParam, int32_t lCommandTimeCode,
-                                     std::string& strError) {
+bool Intake::AppendItemToMDCLog(int32_t /*lDeptID*/, int32_t /*lLocationID*/, int32_t /*lGroupID*/,
+                                int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
+                                int32_t lCommandTimeCode, std::string& strError) {
   strError = RejectedRowText(strParam, lCommandTimeCode);
   if (!strError.empty()) return false;
   // A refresh request is redundant while the machine has rows waiting:
   // processing them refreshes its status anyway.
   if (lCommandID == kRefreshRequest && CountLogRowsForMachine(lMachineID)) return true;
   const std::string command = lCommandID == kRefreshRequest ? "null" : std::to_string(lCommandID);
-  const std::string sql = LogInsertStatement(m_lDatabaseType, command, lCommandTimeCode, strParam,
+  const std::string sql = LogInsertStatement(DatabaseType(), command, lCommandTimeCode, strParam,
                                              "m.MACHINE_ID = " + std::to_string(lMachineID));
   int32_t lRecordsAffected = 0;
   return ExecuteWithRetry(sql, strError, lRecordsAffected);
 }
 
-bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/,
-                                        int32_t /*lLocationVoltraneID*/,
-                                        int32_t /*lGroupVoltraneID*/, int32_t lMachineVoltraneID,
-                                        int32_t lCommandVoltraneID, const std::string& strParam,
-                                        int32_t lCommandTimeCode, std::string& strError) {
+bool Intake::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/, int32_t /*lLocationVoltraneID*/,
+                                   int32_t /*lGroupVoltraneID*/, int32_t lMachineVoltraneID,
+                                   int32_t lCommandVoltraneID, const std::string& strParam,
+                                   int32_t lCommandTimeCode, std::string& strError) {
   strError = RejectedRowText(strParam, lCommandTimeCode);
   if (!strError.empty()) return false;
   if (lCommandVoltraneID == kRefreshRequest &&
@@ -75,27 +74,27 @@ bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/,
   const std::string command =
       lCommandVoltraneID == kRefreshRequest
           ? "null"
-          : "(select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(m_lDatabaseType) +
+          : "(select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(DatabaseType()) +
                 " where VOLTRANE_ID =" + std::to_string(lCommandVoltraneID) + ")";
   const std::string sql =
-      LogInsertStatement(m_lDatabaseType, command, lCommandTimeCode, strParam,
+      LogInsertStatement(DatabaseType(), command, lCommandTimeCode, strParam,
                          "m.VOLTRANE_ID = " + std::to_string(lMachineVoltraneID));
   int32_t lRecordsAffected = 0;
   return ExecuteWithRetry(sql, strError, lRecordsAffected);
 }
 
-bool CKorvex7Obj::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
-                                      const std::string& strParam, int32_t lCommandTimeCode,
-                                      std::string& strError) {
+bool Intake::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                                 const std::string& strParam, int32_t lCommandTimeCode,
+                                 std::string& strError) {
   strError = RejectedRowText(strParam, lCommandTimeCode);
   if (!strError.empty()) return false;
   std::string step = "looking up machine id";
   try {
-    const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
+    const std::string hint = voltrane::NoLockHint(DatabaseType());
     int32_t lMachineID = 0;
     const std::string machine =
         GetScalarText("select MACHINE_ID from T_SFC_MACHINE " + hint + " where MACHINE_NUMBER = " +
-                      voltrane::QuotedStr(m_lDatabaseType, strMachineNumber));
+                      voltrane::QuotedStr(DatabaseType(), strMachineNumber));
     if (machine.empty()) {
       strError = "No such machine: " + strMachineNumber;
       return false;

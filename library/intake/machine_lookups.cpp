@@ -10,12 +10,12 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/intake/intake.h"
 #include "library/intake/intake_sql.h"
-#include "library/korvex7_obj.h"
 
-bool CKorvex7Obj::GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int32_t& lLocationID,
-                                      int32_t& lGroupID) {
-  const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
+bool Intake::GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int32_t& lLocationID,
+                                 int32_t& lGroupID) {
+  const std::string hint = voltrane::NoLockHint(DatabaseType());
   const std::string sql = "select m.GROUP_ID, g.LOCATION_ID, l.DEPT_ID from T_SFC_MACHINE m" +
                           hint + ", T_SFC_GROUP g" + hint + ", T_SFC_LOCATION l" + hint +
                           " where m.MACHINE_ID = " + std::to_string(lMachineID) +
@@ -41,9 +41,9 @@ bool CKorvex7Obj::GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int3
   }
 }
 
-bool CKorvex7Obj::CountLogRowsForMachine(int32_t lMachineID) {
+bool Intake::CountLogRowsForMachine(int32_t lMachineID) {
   const std::string sql = "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG " +
-                          voltrane::NoLockHint(m_lDatabaseType) +
+                          voltrane::NoLockHint(DatabaseType()) +
                           " where MACHINE_ID = " + std::to_string(lMachineID);
   dbaccess::RecordsetPtr rs;
   bool any = false;
@@ -57,8 +57,8 @@ bool CKorvex7Obj::CountLogRowsForMachine(int32_t lMachineID) {
   return any;
 }
 
-int32_t CKorvex7Obj::GetMachineIDForVoltraneID(int32_t lMachineVoltraneID) {
-  const std::string sql = "select MACHINE_ID from T_SFC_MACHINE " + NoLockHint2(m_lDatabaseType) +
+int32_t Intake::GetMachineIDForVoltraneID(int32_t lMachineVoltraneID) {
+  const std::string sql = "select MACHINE_ID from T_SFC_MACHINE " + NoLockHint2(DatabaseType()) +
                           " where VOLTRANE_ID = " + std::to_string(lMachineVoltraneID);
   dbaccess::RecordsetPtr rs;
   int32_t machine = -1;

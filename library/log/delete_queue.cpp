@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "library/log/log_processor.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
-void CKorvex7Obj::QueueLogRowForDeletion(int32_t lMDCLogID) {
+void LogProcessor::QueueLogRowForDeletion(int32_t lMDCLogID) {
   m_dictDeleteQueue[std::to_string(lMDCLogID) + "L"] = lMDCLogID;
 }
 
-bool CKorvex7Obj::FlushDeleteQueue(std::string& strError) {
+bool LogProcessor::FlushDeleteQueue(std::string& strError) {
   WriteExtendedErrorLog("FlushDeleteQueue Count=" + std::to_string(m_dictDeleteQueue.size()));
   if (m_dictDeleteQueue.empty()) return true;
   // Rows are queued as they are processed, in key order; the dictionary

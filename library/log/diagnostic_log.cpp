@@ -12,8 +12,8 @@
 #include <string>
 
 #include "dbaccess/reg_settings.h"
+#include "library/log/log_processor.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr const char* kDiscardedRowLine =
 
 }  // namespace
 
-std::string CKorvex7Obj::GetVoltraneSoftwareBasePath(std::string& strRegPath) {
+std::string LogProcessor::GetVoltraneSoftwareBasePath(std::string& strRegPath) {
   voltrane::CRegSettings settings;
   std::string strPath = settings.GetUserStringValue(voltrane::kPathsKey, "", "");
   if (!strPath.empty()) {
@@ -46,7 +46,8 @@ std::string CKorvex7Obj::GetVoltraneSoftwareBasePath(std::string& strRegPath) {
   return strPath;
 }
 
-bool CKorvex7Obj::WriteDiagnosticLog(const std::string& strStatement, std::string& strPathOrError) {
+bool LogProcessor::WriteDiagnosticLog(const std::string& strStatement,
+                                      std::string& strPathOrError) {
   std::string strRegPath;
   std::string strPath = GetVoltraneSoftwareBasePath(strRegPath);
   if (strPath.empty() || strPath.back() != '/') strPath += "/";

@@ -8,7 +8,8 @@
 #include <fmt/format.h>
 
 #include "dbaccess/dialect.h"
-#include "library/korvex7_obj.h"
+#include "library/log/log_processor.h"
+#include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
 
 namespace {
@@ -29,21 +30,21 @@ std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType) {
   return statements;
 }
 
-bool CKorvex7Obj::FailedRowsTableReady() {
+bool LogProcessor::FailedRowsTableReady() {
   if (m_bFailedRowsTableReady) return true;
   std::string strError;
-  if (!TableExists(kFailedRowsTable)) {
+  if (!schema_.TableExists(kFailedRowsTable)) {
     // Another process may create it at the same moment: then ours fails and
     // the check below finds theirs.
-    for (const std::string& statement : FailedRowsCreateStatements(m_lDatabaseType)) {
+    for (const std::string& statement : FailedRowsCreateStatements(DatabaseType())) {
       if (!ExecuteSQL(statement, strError)) break;
     }
   }
-  m_bFailedRowsTableReady = TableExists(kFailedRowsTable);
+  m_bFailedRowsTableReady = schema_.TableExists(kFailedRowsTable);
   return m_bFailedRowsTableReady;
 }
 
-void CKorvex7Obj::RecordFailedRow(const LogEntry& entry, const std::string& strError) {
+void LogProcessor::RecordFailedRow(const LogEntry& entry, const std::string& strError) {
   const int32_t lMDCLogID = entry.lMDCLogID;
   // The caller's text stays the handler's own: callers compare it. Which row
   // failed is kept in the table, where `korvex7 process` and `count --failing`
@@ -52,8 +53,8 @@ void CKorvex7Obj::RecordFailedRow(const LogEntry& entry, const std::string& strE
   try {
     if (!FailedRowsTableReady()) return;
     const std::string key = std::to_string(lMDCLogID);
-    const std::string now = voltrane::SysDateExpr(m_lDatabaseType);
-    const std::string quoted = voltrane::QuotedStr(m_lDatabaseType, strText);
+    const std::string now = voltrane::SysDateExpr(DatabaseType());
+    const std::string quoted = voltrane::QuotedStr(DatabaseType(), strText);
     std::string strIgnored;
     int32_t lUpdated = 0;
     if (!ExecuteSQLCounted(std::string("update ") + kFailedRowsTable +

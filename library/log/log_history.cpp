@@ -6,7 +6,7 @@
 //
 // Failures: a failing copy returns its error text, so the row is retried; a
 // failing creation statement throws ComError once and leaves history off for
-// the object's life. Processing thread only.
+// the processor's life. Processing thread only.
 #include "library/log/log_history.h"
 
 #include <string>
@@ -14,9 +14,10 @@
 
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
-#include "library/session/error_text.h"
-#include "library/korvex7_obj.h"
+#include "library/log/log_processor.h"
+#include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
+#include "library/session/error_text.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ std::string LogHistoryIndexStatement(int32_t lDatabaseType) {
   return GetCreateIndexSQL(lDatabaseType, kHistoryStem, "MDC_LOG_ID", "TIME_STAMP");
 }
 
-bool CKorvex7Obj::MDCLogHistoryEnabled(int32_t& lHistoryDays) {
+bool LogProcessor::MDCLogHistoryEnabled(int32_t& lHistoryDays) {
   if (m_lHistoryDays >= 0) {
     lHistoryDays = m_lHistoryDays;
     return m_lHistoryDays > 0;
@@ -60,9 +61,9 @@ bool CKorvex7Obj::MDCLogHistoryEnabled(int32_t& lHistoryDays) {
     int32_t lDays = 0;
     if (!GetNumOption(kLogHistoryDaysOption, lDays) || lDays < 1) return false;
     std::string strError;
-    if (!TableExists(kLogHistoryTable)) {
+    if (!schema_.TableExists(kLogHistoryTable)) {
       if (!BeginTransaction()) return false;
-      for (const std::string& statement : LogHistoryCreateStatements(m_lDatabaseType)) {
+      for (const std::string& statement : LogHistoryCreateStatements(DatabaseType())) {
         if (!ExecuteSQL(statement, strError)) {
           RollbackTransaction();
           ThrowCreationFailure(strError);
@@ -73,8 +74,8 @@ bool CKorvex7Obj::MDCLogHistoryEnabled(int32_t& lHistoryDays) {
         return false;
       }
     }
-    if (!IndexExists(kHistoryStem, "MDC_LOG_ID") &&
-        !ExecuteSQL(LogHistoryIndexStatement(m_lDatabaseType), strError)) {
+    if (!schema_.IndexExists(kHistoryStem, "MDC_LOG_ID") &&
+        !ExecuteSQL(LogHistoryIndexStatement(DatabaseType()), strError)) {
       ThrowCreationFailure(strError);
     }
     m_lHistoryDays = lDays;
@@ -88,8 +89,8 @@ bool CKorvex7Obj::MDCLogHistoryEnabled(int32_t& lHistoryDays) {
   }
 }
 
-std::string CKorvex7Obj::CopyLogEntryToHistory(int32_t lMDCLogID,
-                                               const dbaccess::DateTime& dtTimeStamp) {
+std::string LogProcessor::CopyLogEntryToHistory(int32_t lMDCLogID,
+                                                const dbaccess::DateTime& dtTimeStamp) {
   int32_t lDays = 0;
   if (!MDCLogHistoryEnabled(lDays)) return "";
   const std::string key = std::to_string(lMDCLogID);
@@ -124,7 +125,7 @@ std::string CKorvex7Obj::CopyLogEntryToHistory(int32_t lMDCLogID,
   std::string strDelete;
   for (int attempt = 1; attempt <= kTrimAttempts; ++attempt) {
     strDelete = "delete from T_SFC_MDC_LOG_HIST where TIME_STAMP < " +
-                voltrane::DateTimeLiteral(m_lDatabaseType, dtTimeStamp.AddDays(-lDays));
+                voltrane::DateTimeLiteral(DatabaseType(), dtTimeStamp.AddDays(-lDays));
     strError.clear();
     if (ExecuteSQL(strDelete, strError)) return "";
     lDays += attempt;

@@ -1,6 +1,6 @@
 // The log history table T_SFC_MDC_LOG_HIST, which the library creates itself
 // on first use: its creation statements per database kind. The copying and
-// trimming are members of CKorvex7Obj (log_history.cpp).
+// trimming are members of LogProcessor (log_history.cpp).
 #ifndef VOLTRANE_LIBRARY_LOG_HISTORY_H_
 #define VOLTRANE_LIBRARY_LOG_HISTORY_H_
 

@@ -20,11 +20,15 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
+#include "library/dispatch/dispatcher.h"
+#include "library/handlers/handlers.h"
+#include "library/library_version.h"
+#include "library/log/log_processor.h"
+#include "library/log/out_of_order.h"
+#include "library/monitor/monitor.h"
+#include "library/schema/schema_maintenance.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
-#include "library/library_version.h"
-#include "library/log/out_of_order.h"
 
 namespace {
 
@@ -70,7 +74,7 @@ std::string KeyOrNull(int32_t lKey) { return lKey == -1 ? "null" : std::to_strin
 
 }  // namespace
 
-bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
+bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
   WriteExtendedErrorLog("DoNextItemFromMDCLog");
   // A text left from the caller's previous call must not read as a failure.
   strError.clear();
@@ -97,9 +101,9 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
     if (bFirstCall) return AnnounceVersion(strError);
 
     if (m_bStartupChecksPending) {
-      StartupDatabaseChecksAndUpdates(strError);
+      schema_.StartupDatabaseChecksAndUpdates(strError);
       if (!strError.empty()) {
-        LoadCycleStatusLocks();
+        handlers_.LoadCycleStatusLocks();
         return false;
       }
       m_bStartupChecksPending = false;
@@ -113,7 +117,9 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
 
     entry = ReadLogEntry(*m_rsLog);
     bool bResult = false;
-    switch (ProcessCommand(*entry, strError)) {
+    const RowOutcome outcome = dispatcher_.ProcessCommand(*entry, strError);
+    m_bLastRowFailed = !strError.empty();
+    switch (outcome) {
       case RowOutcome::kDone:
         QueueLogRowForDeletion(entry->lMDCLogID);
         if (m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds &&
@@ -152,7 +158,7 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
       // flushed before the batch is read again.
       CloseRecordset(m_rsLog);
       try {
-        m_oConnection->Close();
+        connection()->Close();
       } catch (...) {
         // Unusable either way; IsConnected reports it.
       }
@@ -166,20 +172,21 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
   }
 }
 
-bool CKorvex7Obj::AnnounceVersion(std::string& strError) {
+bool LogProcessor::AnnounceVersion(std::string& strError) {
   std::string strPath;
   const std::string strVersion = GetLibraryVersion(strPath);
   strError = " Note: Using " + strPath + " Version " + strVersion;
-  if (m_oDBConnection && m_lDatabaseType == voltrane::dbkind::kSqlServer) {
-    const std::string strAltered = BuildAlteredConnectionString(*m_oDBConnection);
-    if (strAltered != m_strConnectionString) {
+  const voltrane::CDatabaseConnectionObj* oDBConnection = session_.FallbackConnection();
+  if (oDBConnection && DatabaseType() == voltrane::dbkind::kSqlServer) {
+    const std::string strAltered = session_.BuildAlteredConnectionString(*oDBConnection);
+    if (strAltered != session_.ConnectionStringAsGiven()) {
       strError += "\r\nUsing altered connection string: " + strAltered;
     }
   }
   WriteExtendedErrorLog(strError);
-  WriteExtendedErrorLog("Connection string: " + m_strConnectionString);
-  m_bV12Database = DetectV12Database();
-  if (!m_bV12Database) {
+  WriteExtendedErrorLog("Connection string: " + session_.ConnectionStringAsGiven());
+  session_.SetV12Database(DetectV12Database());
+  if (!IsV12Database()) {
     strError += " Not a v12 Database";
     return false;
   }
@@ -188,9 +195,9 @@ bool CKorvex7Obj::AnnounceVersion(std::string& strError) {
   return false;
 }
 
-bool CKorvex7Obj::DetectV12Database() {
+bool LogProcessor::DetectV12Database() {
   dbaccess::RecordsetPtr rs =
-      OpenQuery("SELECT * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+      OpenQuery("SELECT * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_DATA_ID = " + "-1");
   bool bV12 = true;
   for (const char* column :
@@ -210,16 +217,16 @@ bool CKorvex7Obj::DetectV12Database() {
   return bV12;
 }
 
-void CKorvex7Obj::FillMissingStandardTimes(std::string& strError) {
+void LogProcessor::FillMissingStandardTimes(std::string& strError) {
   using namespace voltrane;
   std::string strFailure;
-  if (m_lDatabaseType == dbkind::kAccess || m_lDatabaseType == dbkind::kSqlServer) {
+  if (DatabaseType() == dbkind::kAccess || DatabaseType() == dbkind::kSqlServer) {
     const std::string sql = QBUpdate(
-        m_lDatabaseType, "T_SFC_MACHINE_DATA", "md",
+        DatabaseType(), "T_SFC_MACHINE_DATA", "md",
         "left JOIN T_SFC_MACHINE_PPH pph on (md.MACHINE_ID = pph.MACHINE_ID and md.PART_ID = "
         "pph.PART_ID)",
         "Set STANDARD_TIME =" +
-            IIF(m_lDatabaseType, "pph.CYCLE_TIME is NULL", "0", "pph.CYCLE_TIME"),
+            IIF(DatabaseType(), "pph.CYCLE_TIME is NULL", "0", "pph.CYCLE_TIME"),
         "where md.STANDARD_TIME is NULL");
     if (!ExecuteSQL(sql, strFailure)) strError += strFailure + " while updating STANDARD_TIME's";
     return;
@@ -228,7 +235,7 @@ void CKorvex7Obj::FillMissingStandardTimes(std::string& strError) {
   // keep null in the first statement and get 0 in the second.
   // SQLite takes a table alias in an update only after AS; Oracle refuses AS.
   const std::string table =
-      m_lDatabaseType == dbkind::kOracle ? "T_SFC_MACHINE_DATA md1" : "T_SFC_MACHINE_DATA AS md1";
+      DatabaseType() == dbkind::kOracle ? "T_SFC_MACHINE_DATA md1" : "T_SFC_MACHINE_DATA AS md1";
   const std::string first =
       "UPDATE " + table + " set STANDARD_TIME =(" +
       "Select CASE WHEN pph.CYCLE_TIME is NULL THEN 0 ELSE pph.CYCLE_TIME END" +
@@ -247,15 +254,15 @@ void CKorvex7Obj::FillMissingStandardTimes(std::string& strError) {
   }
 }
 
-bool CKorvex7Obj::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
+bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
   if (!FlushDeleteQueue(strError)) return false;
   bool bCleanStart = false;
-  if (!DoPreProcessCustomCommands(strError, bCleanStart)) return false;
+  if (!handlers_.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
   CloseRecordset(m_rsLog);
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();
   PrepareRecordset(*m_rsLog);
-  OpenRecordset(*m_rsLog, BatchStatement(m_lDatabaseType));
+  OpenRecordset(*m_rsLog, BatchStatement(DatabaseType()));
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();
   const dbaccess::DateTime dtLocal = clock().Now();
@@ -266,17 +273,18 @@ bool CKorvex7Obj::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::stri
   return true;
 }
 
-bool CKorvex7Obj::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
-  m_bLogDrained = true;
+bool LogProcessor::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime,
+                                   std::string& strError) {
+  monitor_.NoteLogDrained();
   WriteExtendedErrorLog("quitting DoNextItemFromMDCLog");
   CloseRecordset(m_rsLog);
-  if (!DoAutoEndDowntimes(-1, dtDatabaseTime, strError)) {
+  if (!monitor_.DoAutoEndDowntimes(-1, dtDatabaseTime, strError)) {
     WriteExtendedErrorLog("Errored processing DoAutoEndDowntimes: " + strError);
     return false;
   }
   const dbaccess::DateTime dtNow =
       clock().Now().AddMilliseconds(std::llround(m_sys_date_adjust * kMillisecondsPerDay));
-  if (!DoCheckForLateHeartBeats(dtNow, strError)) {
+  if (!monitor_.DoCheckForLateHeartBeats(dtNow, strError)) {
     WriteExtendedErrorLog("Errored processing heartbeat: " + strError);
   } else {
     WriteExtendedErrorLog("Log is empty");
@@ -284,7 +292,7 @@ bool CKorvex7Obj::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std:
   return false;
 }
 
-void CKorvex7Obj::HandleOutOfOrderRow(const LogEntry& entry, std::string& strError) {
+void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strError) {
   using namespace voltrane;
   const int32_t lMDCLogID = entry.lMDCLogID;
   const std::string strKey = std::to_string(lMDCLogID);
@@ -296,8 +304,8 @@ void CKorvex7Obj::HandleOutOfOrderRow(const LogEntry& entry, std::string& strErr
       std::to_string(entry.machine.lDeptID) + "," + std::to_string(entry.machine.lLocationID) +
       "," + std::to_string(entry.machine.lGroupID) + "," +
       std::to_string(entry.machine.lMachineID) + "," + KeyOrNull(entry.lCommandTimeCode) + "," +
-      DateTimeLiteral(m_lDatabaseType, entry.dtTime) + ", " +
-      QuotedStr(m_lDatabaseType, entry.strParam) + ")" + " -- MDC_LOG_ID = " + strKey;
+      DateTimeLiteral(DatabaseType(), entry.dtTime) + ", " +
+      QuotedStr(DatabaseType(), entry.strParam) + ")" + " -- MDC_LOG_ID = " + strKey;
   QueueLogRowForDeletion(lMDCLogID);
   WriteExtendedErrorLog("scheduled log MDC_LOG_ID =" + strKey + " for deletion");
   std::string strPathOrError;
@@ -318,9 +326,9 @@ void CKorvex7Obj::HandleOutOfOrderRow(const LogEntry& entry, std::string& strErr
 
 // Read through OpenQuery rather than the scalar helper, which would turn a
 // lost connection into an empty value: the real error must reach the loop.
-dbaccess::DateTime CKorvex7Obj::GetDatabaseTime() {
-  dbaccess::RecordsetPtr rs = OpenQuery("select " + voltrane::SysDateExpr(m_lDatabaseType) +
-                                        voltrane::FromDualClause(m_lDatabaseType));
+dbaccess::DateTime LogProcessor::GetDatabaseTime() {
+  dbaccess::RecordsetPtr rs = OpenQuery("select " + voltrane::SysDateExpr(DatabaseType()) +
+                                        voltrane::FromDualClause(DatabaseType()));
   dbaccess::Variant value;
   if (!rs->Eof()) value = rs->Fields(size_t{0}).Value();
   CloseRecordset(rs);
@@ -331,7 +339,7 @@ dbaccess::DateTime CKorvex7Obj::GetDatabaseTime() {
   return value.ToDateTime();
 }
 
-int32_t CKorvex7Obj::GetMDCLogCount() {
+int32_t LogProcessor::GetMDCLogCount() {
   WriteExtendedErrorLog("GetMDCLogCount");
   if (CacheUsable(m_rsLog)) {
     WriteExtendedErrorLog("GetMDCLogCount speed up");
@@ -340,7 +348,7 @@ int32_t CKorvex7Obj::GetMDCLogCount() {
   dbaccess::RecordsetPtr rs;
   try {
     std::string sql = "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG ";
-    if (m_lDatabaseType == voltrane::dbkind::kSqlServer) sql += " with (NOLOCK) ";
+    if (DatabaseType() == voltrane::dbkind::kSqlServer) sql += " with (NOLOCK) ";
     rs = OpenQuery(sql);
     int32_t lCount = 0;
     if (!rs->Eof()) {

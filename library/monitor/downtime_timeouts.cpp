@@ -15,8 +15,10 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/monitor/monitor.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -26,7 +28,7 @@ constexpr int64_t kMinutesBetweenChecks = 1;
 
 }  // namespace
 
-void CKorvex7Obj::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
+void Monitor::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
   const dbaccess::Variant vCount = GetScalarValue(
       std::string("select count(*) as CNT from (") +
       "select floor(dtc.CYCLE_STATUS_LOCK /4) as DT_Timeout from T_SFC_DOWNTIME_CODE dtc " +
@@ -45,16 +47,16 @@ void CKorvex7Obj::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
   m_bFirstDowntimeTimeoutCheck = false;
 }
 
-bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                                     std::string& strError) {
+bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                 std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts(dtTime);
   if (!m_bHasDowntimeTimeouts ||
       !(m_dtLastDowntimeTimeoutCheck.AddMinutes(kMinutesBetweenChecks) < dtTime)) {
     return true;
   }
-  const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
-  const int32_t lMachineDowntimeID = GetCommandIDForType(commandtype::kMachineDowntime);
-  const int32_t lUserDowntimeID = GetCommandIDForType(commandtype::kUserDowntime);
+  const std::string hint = voltrane::NoLockHint(DatabaseType());
+  const int32_t lMachineDowntimeID = intake_.GetCommandIDForType(commandtype::kMachineDowntime);
+  const int32_t lUserDowntimeID = intake_.GetCommandIDForType(commandtype::kUserDowntime);
   dbaccess::RecordsetPtr rs =
       OpenQuery("select START_TIME, DT_MAX, ev.MACHINE_ID, ev.COMMAND_ID from T_SFC_EVENT ev " +
                 hint + "," + " T_SFC_MACHINE_EVENT me " + hint + ", " +
@@ -89,15 +91,15 @@ bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTim
   return true;
 }
 
-bool CKorvex7Obj::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
-                                     const dbaccess::DateTime& dtTime, std::string& strError) {
+bool Monitor::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
+                                 const dbaccess::DateTime& dtTime, std::string& strError) {
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
   // An end the cycle status lock drops is no failure: it has no error text.
   if (bMachineDowntime) {
-    DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+    handlers_.DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
   } else {
-    DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+    handlers_.DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
   }
   return strError.empty();
 }

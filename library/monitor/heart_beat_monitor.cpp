@@ -17,8 +17,11 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/sql_builder.h"
 #include "library/dispatch/command_types.h"
+#include "library/dispatch/dispatcher.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/monitor/monitor.h"
 #include "library/session/error_text.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -62,16 +65,16 @@ bool HasTime(const dbaccess::Variant& v) { return !v.IsNull() && !v.IsEmpty(); }
 
 }  // namespace
 
-void CKorvex7Obj::LoadHeartBeatTable(const dbaccess::DateTime& dtTime) {
+void Monitor::LoadHeartBeatTable(const dbaccess::DateTime& dtTime) {
   if (m_dictHeartBeats) return;
   // Created before the read: a table that cannot be read leaves no machine
-  // supervised for the object's life instead of failing at every command.
+  // supervised for the monitor's life instead of failing at every command.
   m_dictHeartBeats.emplace();
   dbaccess::RecordsetPtr rs;
   try {
     rs =
         OpenQuery("select MACHINE_ID,ENABLED,TIMEOUT,LAST_HEARTBEAT from T_SFC_MACHINE_HEARTBEAT " +
-                  voltrane::NoLockHint(m_lDatabaseType) + " where ENABLED=1");
+                  voltrane::NoLockHint(DatabaseType()) + " where ENABLED=1");
     for (; !rs->Eof(); rs->MoveNext()) {
       const dbaccess::Variant& vTimeout = rs->Fields("TIMEOUT").Value();
       // Without a timeout there is nothing to supervise; taking it as 0 would
@@ -91,16 +94,16 @@ void CKorvex7Obj::LoadHeartBeatTable(const dbaccess::DateTime& dtTime) {
   m_bCheckHeartbeats = !m_dictHeartBeats->empty();
 }
 
-std::string CKorvex7Obj::GetCommandIDList(const std::vector<int32_t>& alCommandTypeCodes) {
+std::string Monitor::GetCommandIDList(const std::vector<int32_t>& alCommandTypeCodes) {
   std::string strList;
   for (const int32_t lTypeCode : alCommandTypeCodes) {
     if (!strList.empty()) strList += ",";
-    strList += std::to_string(GetCommandIDForType(lTypeCode));
+    strList += std::to_string(intake_.GetCommandIDForType(lTypeCode));
   }
   return strList;
 }
 
-bool CKorvex7Obj::RecordHeartBeat(const LogEntry& row, std::string& strError) {
+bool Monitor::RecordHeartBeat(const LogEntry& row, std::string& strError) {
   const int32_t lMachineID = row.machine.lMachineID;
   const dbaccess::DateTime& dtTime = row.dtTime;
   strError.clear();
@@ -135,15 +138,15 @@ bool CKorvex7Obj::RecordHeartBeat(const LogEntry& row, std::string& strError) {
   }
 }
 
-int32_t CKorvex7Obj::FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
-                                               dbaccess::DateTime& dtStatusDate) {
+int32_t Monitor::FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
+                                           dbaccess::DateTime& dtStatusDate) {
   voltrane::SQLBuilder builder;
-  builder.SetDatabaseType(m_lDatabaseType);
-  builder.SetCommandText(CurrentDowntimeQueryText());
+  builder.SetDatabaseType(DatabaseType());
+  builder.SetCommandText(handlers_.CurrentDowntimeQueryText());
   builder.SetParameter("@MachineID", voltrane::adtype::kInteger, dbaccess::Variant(lMachineID));
   builder.SetParameter("@DowntimeCodeID", voltrane::adtype::kInteger,
                        dbaccess::Variant(m_lLateHeartBeatDowntimeCodeID));
-  dbaccess::RecordsetPtr rs = builder.OpenRecordset(m_lDatabaseType, m_oConnection, false);
+  dbaccess::RecordsetPtr rs = builder.OpenRecordset(DatabaseType(), connection(), false);
   const auto lRows = static_cast<int32_t>(rs->RecordCount());
   if (!rs->Eof()) {
     lCodeID = rs->Fields("DOWNTIME_CODE_ID").Value().ToLong();
@@ -154,9 +157,9 @@ int32_t CKorvex7Obj::FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCod
   return lRows;
 }
 
-bool CKorvex7Obj::LeaveLateHeartBeatDowntime(const LogEntry& row,
-                                             const dbaccess::DateTime& dtStatusDate,
-                                             std::string& strError) {
+bool Monitor::LeaveLateHeartBeatDowntime(const LogEntry& row,
+                                         const dbaccess::DateTime& dtStatusDate,
+                                         std::string& strError) {
   const int32_t lMachineID = row.machine.lMachineID;
   const dbaccess::DateTime& dtTime = row.dtTime;
   int32_t lReturnSeconds = 0;
@@ -165,20 +168,20 @@ bool CKorvex7Obj::LeaveLateHeartBeatDowntime(const LogEntry& row,
     if (PostPreviousActivity(row, strError)) return strError.empty();
   }
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
-  DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  handlers_.DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
   return strError.empty();
 }
 
-bool CKorvex7Obj::PostPreviousActivity(const LogEntry& row, std::string& strError) {
+bool Monitor::PostPreviousActivity(const LogEntry& row, std::string& strError) {
   const int32_t lMachineID = row.machine.lMachineID;
-  const int32_t lDowntimeCommandID = GetCommandIDForType(commandtype::kMachineDowntime);
+  const int32_t lDowntimeCommandID = intake_.GetCommandIDForType(commandtype::kMachineDowntime);
   const std::string strList = GetCommandIDList({commandtype::kSetup, commandtype::kCycle,
                                                 commandtype::kTeardown, commandtype::kIdle}) +
                               "," + std::to_string(lDowntimeCommandID);
   dbaccess::RecordsetPtr rs = OpenQuery(
-      voltrane::GetTop(m_lDatabaseType, 2,
-                       "select * from T_SFC_EVENT " + voltrane::NoLockHint(m_lDatabaseType) +
+      voltrane::GetTop(DatabaseType(), 2,
+                       "select * from T_SFC_EVENT " + voltrane::NoLockHint(DatabaseType()) +
                            " where MACHINE_ID = " + std::to_string(lMachineID) +
                            " and COMMAND_ID in (" + strList + ") order by EVENT_ID desc"));
   std::vector<EventRow> rows;
@@ -202,6 +205,6 @@ bool CKorvex7Obj::PostPreviousActivity(const LogEntry& row, std::string& strErro
   command.machine.lDeptID = previous.lDeptID;
   command.machine.lLocationID = previous.lLocationID;
   command.strParam = previous.strParam;
-  PostHeartbeatCommand(command, strError);
+  dispatcher_.PostHeartbeatCommand(command, strError);
   return true;
 }

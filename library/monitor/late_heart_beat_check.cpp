@@ -10,9 +10,11 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/handlers/handlers.h"
+#include "library/intake/intake.h"
+#include "library/monitor/monitor.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -23,8 +25,8 @@ std::string TraceTime(const dbaccess::DateTime& dtTime) { return dtTime.ToTextSe
 
 }  // namespace
 
-bool CKorvex7Obj::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
-                                           std::string& strError) {
+bool Monitor::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
+                                       std::string& strError) {
   WriteExtendedErrorLog("DoCheckForLateHeartBeats");
   if (!m_bCheckHeartbeats) {
     WriteExtendedErrorLog("m_bCheckHeartbeats off");
@@ -63,9 +65,9 @@ bool CKorvex7Obj::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseT
 
 // The LastHeartBeat of the machine is left as it was, so that it stays late
 // until it speaks again.
-bool CKorvex7Obj::StartLateHeartBeatDowntime(const std::string& strMachineID,
-                                             const dbaccess::DateTime& dtNow, std::string& strStep,
-                                             std::string& strError) {
+bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
+                                         const dbaccess::DateTime& dtNow, std::string& strStep,
+                                         std::string& strError) {
   const int32_t lMachineID = std::stoi(strMachineID);
   strStep = "reading configured late HEARTBEAT downtime_code_id for MachineID =" + strMachineID;
   if (m_lLateHeartBeatDowntimeCodeID == -1) {
@@ -87,10 +89,10 @@ bool CKorvex7Obj::StartLateHeartBeatDowntime(const std::string& strMachineID,
   WriteExtendedErrorLog("Heartbeat missing post log entry to update machine state");
   strStep = "looking up Dept,Location,Group ID's from MACHINE_ID=" + strMachineID;
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
   const std::string strCodeNumber = GetScalarText(
       "select DOWNTIME_CODE_NUMBER from T_SFC_DOWNTIME_CODE" +
-      voltrane::NoLockHint(m_lDatabaseType) + " where DOWNTIME_CODE_ID = " + strCodeID);
+      voltrane::NoLockHint(DatabaseType()) + " where DOWNTIME_CODE_ID = " + strCodeID);
   if (strCodeNumber.empty()) {
     strError = "invalid heartbeat configuration, no such downtimecode id=" + strCodeID;
     return false;
@@ -98,7 +100,7 @@ bool CKorvex7Obj::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   strStep = "generating automatic start of machine downtime for late HEARTBEAT, MACHINE_ID=" +
             strMachineID;
-  DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow, strError,
-                         true);
+  handlers_.DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow,
+                                   strError, true);
   return strError.empty();
 }

@@ -14,11 +14,11 @@
 
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
+#include "library/log/out_of_order.h"
+#include "library/records/machine_records.h"
+#include "library/records/shift_dates.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
-#include "library/log/out_of_order.h"
-#include "library/records/shift_dates.h"
 #include "library/session/sql_date_time.h"
 
 namespace {
@@ -37,8 +37,8 @@ std::string Text(const DateTime& dtValue) { return FormatSQLDateTime(dtValue); }
 
 }  // namespace
 
-bool CKorvex7Obj::HandleExpiredShifts(const MachineKeys& machine, const DateTime& dtTime,
-                                      int32_t& lMachineDataID, bool bOwnTransaction) {
+bool MachineRecords::HandleExpiredShifts(const MachineKeys& machine, const DateTime& dtTime,
+                                         int32_t& lMachineDataID, bool bOwnTransaction) {
   if (!bOwnTransaction) return BringRecordsUpTo(machine, dtTime, lMachineDataID, false);
   if (!BeginTransaction()) return false;
   try {
@@ -55,8 +55,8 @@ bool CKorvex7Obj::HandleExpiredShifts(const MachineKeys& machine, const DateTime
   }
 }
 
-bool CKorvex7Obj::BringRecordsUpTo(const MachineKeys& machine, const DateTime& dtTime,
-                                   int32_t& lMachineDataID, bool bOwnTransaction) {
+bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime& dtTime,
+                                      int32_t& lMachineDataID, bool bOwnTransaction) {
   const int32_t lMachineID = machine.lMachineID;
   WriteExtendedErrorLog("HandleExpiredShifts(lMachineID=" + std::to_string(lMachineID) + ", dt " +
                         Text(dtTime) + "):");
@@ -84,9 +84,9 @@ bool CKorvex7Obj::BringRecordsUpTo(const MachineKeys& machine, const DateTime& d
   }
 }
 
-CKorvex7Obj::ShiftPass CKorvex7Obj::ReadCurrentShiftRecord(int32_t lMachineID,
-                                                           const DateTime& dtTime) {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachineID,
+                                                                 const DateTime& dtTime) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   dbaccess::RecordsetPtr rs = OpenQuery(
       "select md.MACHINE_DATA_ID,START_TIME,CHART_DATE,USER_NAME,SHIFT_ID,SHIFT_END,"
       "CYCLE_START_TIME,IDLE_START_TIME,SETUP_START_TIME,TEARDOWN_START_TIME from "
@@ -136,13 +136,13 @@ CKorvex7Obj::ShiftPass CKorvex7Obj::ReadCurrentShiftRecord(int32_t lMachineID,
   return pass;
 }
 
-void CKorvex7Obj::RefuseOutOfOrder(const ShiftPass& pass, const DateTime& dtTime) {
+void MachineRecords::RefuseOutOfOrder(const ShiftPass& pass, const DateTime& dtTime) {
   if (TruncateToSeconds(dtTime) < TruncateToSeconds(pass.dtLatest)) {
     throw OutOfOrderRow();
   }
 }
 
-void CKorvex7Obj::ComputeBoundary(int32_t lMachineID, ShiftPass& pass) {
+void MachineRecords::ComputeBoundary(int32_t lMachineID, ShiftPass& pass) {
   int32_t lShiftID = pass.lShiftID;
   bool bIsSwing = false;
   pass.dtBoundary = GetNextShiftStart(pass.dtRecordStart, lMachineID, lShiftID, bIsSwing);
@@ -160,7 +160,7 @@ void CKorvex7Obj::ComputeBoundary(int32_t lMachineID, ShiftPass& pass) {
   WriteExtendedErrorLog("Next Shift Start = " + Text(pass.dtBoundary));
 }
 
-int32_t CKorvex7Obj::CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass) {
+int32_t MachineRecords::CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass) {
   const int32_t lMachineID = machine.lMachineID;
   const DateTime dtBoundary = pass.dtBoundary;
   DateTime dtChartDate, dtShiftStart, dtShiftStop;
@@ -181,7 +181,7 @@ int32_t CKorvex7Obj::CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass
     WriteExtendedErrorLog("Can this happen?");
   } else if (pass.dtRecordStart != dtBoundary) {
     ExecuteStatement("update T_SFC_MACHINE_DATA  set STOP_TIME = " +
-                     voltrane::DateTimeLiteral(m_lDatabaseType, dtBoundary) +
+                     voltrane::DateTimeLiteral(DatabaseType(), dtBoundary) +
                      " where MACHINE_DATA_ID = " + std::to_string(lCurrentID));
     WriteExtendedErrorLog("Shift Ended for MachineID = " + std::to_string(lMachineID) +
                           ",  MACHINE_DATA_ID=" + std::to_string(lCurrentID));
@@ -208,11 +208,11 @@ int32_t CKorvex7Obj::CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass
   return lNextID;
 }
 
-DateTime CKorvex7Obj::WriteShiftOfNextRecord(int32_t, int32_t lNextID, ShiftPass& pass,
-                                             int32_t lNewShiftID, bool bIsSwing,
-                                             const DateTime& dtBoundary,
-                                             const DateTime& dtShiftStop,
-                                             const DateTime& dtChartDate) {
+DateTime MachineRecords::WriteShiftOfNextRecord(int32_t, int32_t lNextID, ShiftPass& pass,
+                                                int32_t lNewShiftID, bool bIsSwing,
+                                                const DateTime& dtBoundary,
+                                                const DateTime& dtShiftStop,
+                                                const DateTime& dtChartDate) {
   dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lNextID);
   const Variant vShift = lNewShiftID == -1 ? Variant::Null() : Variant(lNewShiftID);
   const Variant vShiftEnd = lNewShiftID == -1 ? Variant::Null() : Variant(dtShiftStop);

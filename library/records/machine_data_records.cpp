@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "dbaccess/dialect.h"
-#include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
+#include "library/records/machine_records.h"
 #include "library/records/shift_dates.h"
+#include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
 namespace {
@@ -76,15 +76,16 @@ void EndPeriod(dbaccess::Recordset& rs, const char* strStart, const char* strAcc
 
 }  // namespace
 
-dbaccess::RecordsetPtr CKorvex7Obj::OpenMachineDataRecord(int32_t lMachineDataID) {
-  return OpenQuery("select * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+dbaccess::RecordsetPtr MachineRecords::OpenMachineDataRecord(int32_t lMachineDataID) {
+  return OpenQuery("select * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
                    " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID));
 }
 
-int32_t CKorvex7Obj::CreateNextMachineDataRecord(const MachineKeys& machine,
-                                                 int32_t lPrevMachineDataID,
-                                                 MachineDataSplitKind eKind, const DateTime& dtTime,
-                                                 std::optional<int32_t>, std::optional<DateTime>) {
+int32_t MachineRecords::CreateNextMachineDataRecord(const MachineKeys& machine,
+                                                    int32_t lPrevMachineDataID,
+                                                    MachineDataSplitKind eKind,
+                                                    const DateTime& dtTime, std::optional<int32_t>,
+                                                    std::optional<DateTime>) {
   WriteExtendedErrorLog("CreateNextMachineDataRecord");
   dbaccess::RecordsetPtr rsPrev = OpenQuery(
       "select md.*, pph.CYCLE_TIME as STD_CYCLE_TIME from T_SFC_MACHINE_DATA md left join "
@@ -137,7 +138,7 @@ int32_t CKorvex7Obj::CreateNextMachineDataRecord(const MachineKeys& machine,
       if (name == "CHART_DATE") value = dtTime;
     }
   }
-  if (m_bV12Database) {
+  if (IsV12Database()) {
     for (const char* c : kSerial) row.emplace_back(c, carried(c));
     const Variant vStd = bPrevious ? rsPrev->Fields("STD_CYCLE_TIME").Value() : Variant();
     row.emplace_back("STANDARD_TIME", IsNothing(vStd) ? 0.0 : vStd.ToDouble());
@@ -150,9 +151,9 @@ int32_t CKorvex7Obj::CreateNextMachineDataRecord(const MachineKeys& machine,
   return lNewID;
 }
 
-int32_t CKorvex7Obj::StoreMachineDataRecord(
+int32_t MachineRecords::StoreMachineDataRecord(
     const std::vector<std::pair<std::string, dbaccess::Variant>>& row) {
-  if (m_lDatabaseType != voltrane::dbkind::kSqlServer) {
+  if (DatabaseType() != voltrane::dbkind::kSqlServer) {
     dbaccess::RecordsetPtr rs =
         OpenQuery("select * from T_SFC_MACHINE_DATA  where MACHINE_DATA_ID = 0");
     rs->AddNew();
@@ -170,7 +171,7 @@ int32_t CKorvex7Obj::StoreMachineDataRecord(
     if (kDateColumns.count(name)) {
       strValue = QuotedInsertDateTime(value.ToDateTime());
     } else if (kTextColumns.count(name)) {
-      strValue = voltrane::QuotedStr(m_lDatabaseType, value.ToText());
+      strValue = voltrane::QuotedStr(DatabaseType(), value.ToText());
     } else {
       strValue = value.ToText();
     }
@@ -185,10 +186,10 @@ int32_t CKorvex7Obj::StoreMachineDataRecord(
   return lNewID;
 }
 
-void CKorvex7Obj::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
-                                     const DateTime& dtTime) {
-  const std::string strHint = m_lDatabaseType == voltrane::dbkind::kSqlServer
-                                  ? voltrane::NoLockHint(m_lDatabaseType) + " "
+void MachineRecords::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
+                                        const DateTime& dtTime) {
+  const std::string strHint = DatabaseType() == voltrane::dbkind::kSqlServer
+                                  ? voltrane::NoLockHint(DatabaseType()) + " "
                                   : "";
   dbaccess::RecordsetPtr rsOpen =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint + " where MACHINE_DATA_ID = " +
@@ -215,8 +216,8 @@ void CKorvex7Obj::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMac
   CloseRecordset(rsOpen);
 }
 
-void CKorvex7Obj::PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
-                                                        const DateTime& dtStopTime) {
+void MachineRecords::PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
+                                                           const DateTime& dtStopTime) {
   WriteExtendedErrorLog("PrepareMachineDataRecordForCompletion");
   dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lMachineDataID);
   if (!rs->Eof()) {
@@ -230,7 +231,7 @@ void CKorvex7Obj::PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
   CloseRecordset(rs);
 
   dbaccess::RecordsetPtr rsDown = OpenQuery(
-      "select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(m_lDatabaseType) +
+      "select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
       " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL");
   for (; !rsDown->Eof(); rsDown->MoveNext()) {
     const DateTime dtStart = rsDown->Fields("START_TIME").Value().ToDateTime();
@@ -241,7 +242,7 @@ void CKorvex7Obj::PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
   CloseRecordset(rsDown);
 }
 
-int32_t CKorvex7Obj::SplitMachineDataRecord(
+int32_t MachineRecords::SplitMachineDataRecord(
     int32_t lMachineID, dbaccess::Recordset& rsCurrent, MachineDataSplitKind eKind,
     const DateTime& dtTime, const std::function<void(dbaccess::Recordset&)>& writeNew) {
   const int32_t lCurrentID = rsCurrent.Fields("MACHINE_DATA_ID").Value().ToLong();
@@ -259,7 +260,8 @@ int32_t CKorvex7Obj::SplitMachineDataRecord(
   return lNewID;
 }
 
-int32_t CKorvex7Obj::GetCurrentMachineDataID(const MachineKeys& machine, const DateTime& dtTime) {
+int32_t MachineRecords::GetCurrentMachineDataID(const MachineKeys& machine,
+                                                const DateTime& dtTime) {
   int32_t lMachineDataID = -1;
   HandleExpiredShifts(machine, dtTime, lMachineDataID, false);
   return lMachineDataID;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/records/machine_records.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ bool Positive(dbaccess::Recordset& rs, const char* strColumn) {
 
 }  // namespace
 
-bool CKorvex7Obj::ValidateMachineDataRecord(int32_t lMachineDataID) {
+bool MachineRecords::ValidateMachineDataRecord(int32_t lMachineDataID) {
   WriteExtendedErrorLog("ValidateMachineDataRecord");
   const std::string strFailure = FirstValidationFailure(lMachineDataID);
   if (strFailure.empty()) return false;
@@ -39,8 +39,8 @@ bool CKorvex7Obj::ValidateMachineDataRecord(int32_t lMachineDataID) {
   return true;
 }
 
-std::string CKorvex7Obj::FirstValidationFailure(int32_t lMachineDataID) {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+std::string MachineRecords::FirstValidationFailure(int32_t lMachineDataID) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   const std::string strID = std::to_string(lMachineDataID);
   dbaccess::RecordsetPtr rsRecord = OpenMachineDataRecord(lMachineDataID);
   if (rsRecord->Eof()) return "";
@@ -65,7 +65,7 @@ std::string CKorvex7Obj::FirstValidationFailure(int32_t lMachineDataID) {
     if (Positive(rs, "FINISHED_CYCLES")) return "finished cycles but no part number";
     if (Positive(rs, "UNFINISHED_CYCLES")) return "unfinished cycles but no part number";
   }
-  if (m_bV12Database) {
+  if (IsV12Database()) {
     if (Unresolved(rs, "PART_SERIAL_NO_ID", "SERIAL_NO_DATA_START_ID")) {
       return "invalid part serial number";
     }
@@ -83,8 +83,8 @@ std::string CKorvex7Obj::FirstValidationFailure(int32_t lMachineDataID) {
   return "";
 }
 
-bool CKorvex7Obj::AnyUnresolvedRow(const std::string& strSQL, const char* strID,
-                                   const char* strDataStart) {
+bool MachineRecords::AnyUnresolvedRow(const std::string& strSQL, const char* strID,
+                                      const char* strDataStart) {
   dbaccess::RecordsetPtr rs = OpenQuery(strSQL);
   bool bFound = false;
   for (; !rs->Eof() && !bFound; rs->MoveNext()) bFound = Unresolved(*rs, strID, strDataStart);
@@ -92,7 +92,7 @@ bool CKorvex7Obj::AnyUnresolvedRow(const std::string& strSQL, const char* strID,
   return bFound;
 }
 
-void CKorvex7Obj::CompleteMachineDataRecord(int32_t lMachineDataID) {
+void MachineRecords::CompleteMachineDataRecord(int32_t lMachineDataID) {
   if (ValidateMachineDataRecord(lMachineDataID)) {
     WriteExtendedErrorLog("Error, invalid record: " + std::to_string(lMachineDataID));
     return;

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/records/machine_records.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -16,15 +16,15 @@ bool IsNothing(const dbaccess::Variant& value) { return value.IsNull() || value.
 
 }  // namespace
 
-void CKorvex7Obj::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID) {
+void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID) {
   ExecuteStatement("update T_SFC_MACHINE  set MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
                    " where MACHINE_ID = " + std::to_string(lMachineID));
 }
 
-void CKorvex7Obj::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
-                                   const dbaccess::DateTime& dtStatusDate) {
+void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
+                                      const dbaccess::DateTime& dtStatusDate) {
   dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_MACHINE " + voltrane::NoLockHint(m_lDatabaseType) +
+      OpenQuery("select * from T_SFC_MACHINE " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_ID = " + std::to_string(lMachineID));
   if (!rs->Eof()) {
     rs->Fields("STATUS_CODE") = lStatusCode;
@@ -34,9 +34,9 @@ void CKorvex7Obj::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
   CloseRecordset(rs);
 }
 
-int32_t CKorvex7Obj::GetMachineStatus(int32_t lMachineID) {
+int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {
   dbaccess::RecordsetPtr rs =
-      OpenQuery("select STATUS_CODE from T_SFC_MACHINE " + voltrane::NoLockHint(m_lDatabaseType) +
+      OpenQuery("select STATUS_CODE from T_SFC_MACHINE " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_ID = " + std::to_string(lMachineID));
   int32_t lStatus = -1;
   if (!rs->Eof() && !IsNothing(rs->Fields(size_t{0}).Value())) {
@@ -46,8 +46,8 @@ int32_t CKorvex7Obj::GetMachineStatus(int32_t lMachineID) {
   return lStatus;
 }
 
-int32_t CKorvex7Obj::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID) {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+int32_t MachineRecords::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   dbaccess::RecordsetPtr rs =
       OpenQuery("select STATUS_CODE,DOWNTIME_CODE_ID from T_SFC_MACHINE m " + strHint +
                 " left join T_SFC_DT_PER_MACHINE_DATA dtpm " + strHint +
@@ -64,17 +64,17 @@ int32_t CKorvex7Obj::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lD
   return lStatus;
 }
 
-double CKorvex7Obj::GetStandardCycleTime(int32_t lMachineID, int32_t lPartID) {
+double MachineRecords::GetStandardCycleTime(int32_t lMachineID, int32_t lPartID) {
   const dbaccess::Variant v = GetScalarValue(
       "select CYCLE_TIME from T_SFC_MACHINE_PPH where MACHINE_ID = " + std::to_string(lMachineID) +
       " and PART_ID = " + std::to_string(lPartID));
   return IsNothing(v) ? 0.0 : v.ToDouble();
 }
 
-bool CKorvex7Obj::InsertReturningIdentity(const std::string& strTable,
-                                          const std::string& strColumns,
-                                          const std::string& strValues, int32_t& lNewID,
-                                          std::string& strError) {
+bool MachineRecords::InsertReturningIdentity(const std::string& strTable,
+                                             const std::string& strColumns,
+                                             const std::string& strValues, int32_t& lNewID,
+                                             std::string& strError) {
   const std::string strSQL = "SET NOCOUNT ON; SET DATEFORMAT MDY; INSERT INTO " + strTable + " (" +
                              strColumns + ") VALUES (" + strValues +
                              "); SELECT SCOPE_IDENTITY() AS [SCOPE_IDENTITY]; SET NOCOUNT OFF;";

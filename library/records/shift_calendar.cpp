@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "dbaccess/dialect.h"
-#include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
+#include "library/records/machine_records.h"
 #include "library/records/shift_dates.h"
+#include "library/reference/reference_data.h"
+#include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
 namespace {
@@ -64,11 +65,12 @@ Candidate CandidateOfDay(const WeeklyShift& shift, int iWeekday, int32_t k) {
 
 }  // namespace
 
-std::string CKorvex7Obj::FilterShiftsForMachine(const std::string& strQuery, int32_t lMachineID) {
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+std::string MachineRecords::FilterShiftsForMachine(const std::string& strQuery,
+                                                   int32_t lMachineID) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   const std::string strMachine = std::to_string(lMachineID);
   const std::string strValid = voltrane::IIF(
-      m_lDatabaseType,
+      DatabaseType(),
       "(select count(*) from T_SFC_MACHINE_SHIFT ms " + strHint +
           " where ms.MACHINE_ID=" + strMachine + ") > 0",
       "(select count(*) from T_SFC_MACHINE_SHIFT ms where ms.MACHINE_ID=" + strMachine +
@@ -79,12 +81,12 @@ std::string CKorvex7Obj::FilterShiftsForMachine(const std::string& strQuery, int
          " ) v on v.SHIFT_ID = s.SHIFT_ID" + " where valid_shift >=1";
 }
 
-void CKorvex7Obj::DetermineChartDateAndShiftInfo(const DateTime& dtTime, int32_t lMachineID,
-                                                 const std::string& strUserName, bool bInclusive,
-                                                 DateTime& dtChartDate, int32_t& lShiftID,
-                                                 bool& bIsSwing, DateTime& dtShiftStart,
-                                                 DateTime& dtShiftStop) {
-  const int32_t k = m_lDatabaseType;
+void MachineRecords::DetermineChartDateAndShiftInfo(const DateTime& dtTime, int32_t lMachineID,
+                                                    const std::string& strUserName, bool bInclusive,
+                                                    DateTime& dtChartDate, int32_t& lShiftID,
+                                                    bool& bIsSwing, DateTime& dtShiftStart,
+                                                    DateTime& dtShiftStop) {
+  const int32_t k = DatabaseType();
   const std::string strHint = voltrane::NoLockHint(k);
   const DateTime dtT1 = CombineDateAndTime(ShiftBaseDay().AddDays(1), dtTime);
   const DateTime dtT0 = CombineDateAndTime(ShiftBaseDay(), dtTime);
@@ -126,7 +128,7 @@ void CKorvex7Obj::DetermineChartDateAndShiftInfo(const DateTime& dtTime, int32_t
   }
   if (rs->RecordCount() > 1 && !strUserName.empty()) {
     // Among overlapping shifts the operator's own shift wins.
-    const int32_t lUserID = GetUserIDByName(strUserName);
+    const int32_t lUserID = reference_.GetUserIDByName(strUserName);
     if (lUserID != -1) {
       const Variant vUserShift = GetScalarValue("select SHIFT_ID from T_SFC_USER " + strHint +
                                                 " where USER_ID = " + std::to_string(lUserID));
@@ -150,10 +152,10 @@ void CKorvex7Obj::DetermineChartDateAndShiftInfo(const DateTime& dtTime, int32_t
   }
 }
 
-DateTime CKorvex7Obj::GetNextShiftStart(const DateTime& dtTime, int32_t lMachineID,
-                                        int32_t& lShiftID, bool& bIsSwing) {
+DateTime MachineRecords::GetNextShiftStart(const DateTime& dtTime, int32_t lMachineID,
+                                           int32_t& lShiftID, bool& bIsSwing) {
   WriteExtendedErrorLog("previous shift = " + std::to_string(lShiftID));
-  const std::string strHint = voltrane::NoLockHint(m_lDatabaseType);
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
   std::string strQuery = "select * from T_SFC_SHIFT s " + strHint;
   for (const char* strDay : kWeekdayPrefixes) {
     const std::string d = strDay;

@@ -10,7 +10,7 @@
 #include "dbaccess/database_clock.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/korvex7_obj.h"
+#include "library/reference/reference_data.h"
 
 namespace {
 
@@ -34,12 +34,12 @@ dbaccess::Variant IdOrNull(int32_t lID) {
 
 }  // namespace
 
-void CKorvex7Obj::WriteHistory(int32_t lTargetID, int32_t lTableCode, int32_t lActionCode,
-                               const std::string& strNotes, const std::string& strComponentName,
-                               const std::string& strECN, int32_t lDeptID, int32_t lLocationID,
-                               int32_t lGroupID, int32_t lMachineID, int32_t lUser2ID,
-                               int32_t lJobID, int32_t lPartTypeID, int32_t lPartID,
-                               int32_t lUserID, int32_t& lHistoryID) {
+void ReferenceData::WriteHistory(int32_t lTargetID, int32_t lTableCode, int32_t lActionCode,
+                                 const std::string& strNotes, const std::string& strComponentName,
+                                 const std::string& strECN, int32_t lDeptID, int32_t lLocationID,
+                                 int32_t lGroupID, int32_t lMachineID, int32_t lUser2ID,
+                                 int32_t lJobID, int32_t lPartTypeID, int32_t lPartID,
+                                 int32_t lUserID, int32_t& lHistoryID) {
   dbaccess::RecordsetPtr rs = std::make_shared<dbaccess::Recordset>();
   rs->SetCursorLocation(dbaccess::CursorLocation::kServer);
   OpenRecordset(*rs, "select * from T_SFC_HISTORY where HISTORY_ID = 0");
@@ -51,7 +51,7 @@ void CKorvex7Obj::WriteHistory(int32_t lTargetID, int32_t lTableCode, int32_t lA
                                          : dbaccess::Variant(strNotes + " via MDC Service.");
   if (lUserID != -1) rs->Fields("USER_ID") = lUserID;
   rs->Fields("APP_CODE") = kAppCode;
-  rs->Fields("HISTORY_DATE") = voltrane::GetDatabaseDateTimeText(m_lDatabaseType, m_oConnection);
+  rs->Fields("HISTORY_DATE") = voltrane::GetDatabaseDateTimeText(DatabaseType(), connection());
   rs->Fields("COMPONENT_NAME") = LeftCharacters(strComponentName, kComponentNameChars);
   rs->Fields("ECN") = strECN.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strECN);
   rs->Fields("DEPT_ID") = IdOrNull(lDeptID);

@@ -16,10 +16,10 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/session/error_text.h"
-#include "library/korvex7_obj.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/reference_queries.h"
 #include "library/reference/upper_case.h"
+#include "library/session/error_text.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ int32_t KeyOrMinusOne(const dbaccess::Variant& value) {
 
 }  // namespace
 
-int32_t CKorvex7Obj::CreateAsset(int32_t lTargetID, int32_t lTableCode) {
+int32_t ReferenceData::CreateAsset(int32_t lTargetID, int32_t lTableCode) {
   dbaccess::RecordsetPtr rs = OpenQuery("select * from T_SFC_ASSET where ASSET_ID = 0", true);
   rs->AddNew();
   rs->Fields("TARGET_ID") = lTargetID;
@@ -64,7 +64,7 @@ int32_t CKorvex7Obj::CreateAsset(int32_t lTargetID, int32_t lTableCode) {
   return lAssetID;
 }
 
-int32_t CKorvex7Obj::AddRowWithAsset(
+int32_t ReferenceData::AddRowWithAsset(
     const std::string& strTable, const std::string& strKeyColumn,
     const std::vector<std::pair<std::string, dbaccess::Variant>>& columns, int32_t lTableCode) {
   dbaccess::RecordsetPtr rs =
@@ -80,9 +80,9 @@ int32_t CKorvex7Obj::AddRowWithAsset(
   return lKey;
 }
 
-void CKorvex7Obj::WriteAddedHistory(int32_t lTargetID, int32_t lTableCode,
-                                    const std::string& strWhat, const std::string& strNumber,
-                                    int32_t lMachineID) {
+void ReferenceData::WriteAddedHistory(int32_t lTargetID, int32_t lTableCode,
+                                      const std::string& strWhat, const std::string& strNumber,
+                                      int32_t lMachineID) {
   constexpr int32_t kActionAdded = 15;
   int32_t lUserID = -1;
   const std::string strDisplay = GetMachineUserDisplay(lMachineID, lUserID);
@@ -92,9 +92,9 @@ void CKorvex7Obj::WriteAddedHistory(int32_t lTargetID, int32_t lTableCode,
                -1, -1, -1, -1, lUserID, lHistoryID);
 }
 
-bool CKorvex7Obj::AutoPartCreate(const std::string& strPartNumber, int32_t& lPartID,
-                                 dbaccess::Variant& vPartTypeID, int32_t lMachineID,
-                                 std::string& strError) {
+bool ReferenceData::AutoPartCreate(const std::string& strPartNumber, int32_t& lPartID,
+                                   dbaccess::Variant& vPartTypeID, int32_t lMachineID,
+                                   std::string& strError) {
   try {
     if (!GetBoolOption(kOptCreateParts)) return false;
     // Without option 7 the caller's part type stays (the -1 of a failed lookup).
@@ -124,8 +124,8 @@ bool CKorvex7Obj::AutoPartCreate(const std::string& strPartNumber, int32_t& lPar
   }
 }
 
-bool CKorvex7Obj::AutoOpCreate(const std::string& strOpNumber, int32_t& lOpID, int32_t lMachineID,
-                               std::string& strError) {
+bool ReferenceData::AutoOpCreate(const std::string& strOpNumber, int32_t& lOpID, int32_t lMachineID,
+                                 std::string& strError) {
   try {
     if (!GetBoolOption(kOptCreateOps)) return false;
     std::string strRev;
@@ -141,15 +141,15 @@ bool CKorvex7Obj::AutoOpCreate(const std::string& strOpNumber, int32_t& lOpID, i
   }
 }
 
-JobCreation CKorvex7Obj::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
-                                       const std::string& strJobNumber, int32_t& lJobID,
-                                       int32_t lMachineID, std::string& strError,
-                                       int32_t& lPartID) {
+JobCreation ReferenceData::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
+                                         const std::string& strJobNumber, int32_t& lJobID,
+                                         int32_t lMachineID, std::string& strError,
+                                         int32_t& lPartID) {
   try {
     if (!GetBoolOption(kOptCreateJobs)) return JobCreation::kNotCreated;
     if (lPartID == -1) {
       const std::string strPartID =
-          GetScalarText(MachineCurrentPartQuery(m_lDatabaseType, lMachineID));
+          GetScalarText(MachineCurrentPartQuery(DatabaseType(), lMachineID));
       lPartID = strPartID.empty() ? -1 : dbaccess::Variant(strPartID).ToLong();
     }
     if (lPartID < 1) {

@@ -7,18 +7,18 @@
 #include <string>
 
 #include "dbaccess/variant.h"
-#include "library/korvex7_obj.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/reference_queries.h"
 
-std::string CKorvex7Obj::GetMachineUserDisplay(int32_t lMachineID, int32_t& lUserID) {
+std::string ReferenceData::GetMachineUserDisplay(int32_t lMachineID, int32_t& lUserID) {
   dbaccess::Variant vUserID;
   std::string strDisplay =
-      GetScalarText(MachineUserDisplayQuery(m_lDatabaseType, lMachineID), &vUserID);
+      GetScalarText(MachineUserDisplayQuery(DatabaseType(), lMachineID), &vUserID);
   lUserID = vUserID.IsEmpty() || vUserID.IsNull() ? -1 : vUserID.ToLong();
   if (strDisplay.empty()) strDisplay = "<No User>";
   return strDisplay;
 }
 
-std::string CKorvex7Obj::GetJobDisplayName(int32_t lJobID) {
-  return GetScalarText(JobDisplayNameQuery(m_lDatabaseType, lJobID));
+std::string ReferenceData::GetJobDisplayName(int32_t lJobID) {
+  return GetScalarText(JobDisplayNameQuery(DatabaseType(), lJobID));
 }

@@ -4,7 +4,7 @@
 // a machine has a part event row.
 //
 // Each lookup runs one statement (reference_queries.h) on a client-side
-// recordset of the object's connection and takes the first row. Nothing
+// recordset of the session's connection and takes the first row. Nothing
 // found is -1 (or the text given below); a database error reaches the caller,
 // whose handler rolls back its transaction. Runs on the caller's thread,
 // inside the caller's transaction.
@@ -14,7 +14,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/dispatch/command_types.h"
-#include "library/korvex7_obj.h"
+#include "library/reference/reference_data.h"
 #include "library/reference/reference_queries.h"
 #include "library/reference/upper_case.h"
 
@@ -42,25 +42,25 @@ std::string TextOrEmpty(const dbaccess::Variant& value) {
 
 }  // namespace
 
-int32_t CKorvex7Obj::GetUserIDByName(const std::string& strUserName) {
+int32_t ReferenceData::GetUserIDByName(const std::string& strUserName) {
   if (strUserName.empty()) return kNotFound;
   return KeyOrNotFound(
-      FirstRowValue(OpenQuery(UserIDByNameQuery(m_lDatabaseType, strUserName)), "USER_ID"));
+      FirstRowValue(OpenQuery(UserIDByNameQuery(DatabaseType(), strUserName)), "USER_ID"));
 }
 
-int32_t CKorvex7Obj::GetJobIDByNumber(const std::string& strJobNumber) {
+int32_t ReferenceData::GetJobIDByNumber(const std::string& strJobNumber) {
   return KeyOrNotFound(
-      FirstRowValue(OpenQuery(JobIDByNumberQuery(m_lDatabaseType, strJobNumber)), "JOB_ID"));
+      FirstRowValue(OpenQuery(JobIDByNumberQuery(DatabaseType(), strJobNumber)), "JOB_ID"));
 }
 
-int32_t CKorvex7Obj::GetOpIDByNumber(const std::string& strOpNumber) {
+int32_t ReferenceData::GetOpIDByNumber(const std::string& strOpNumber) {
   return KeyOrNotFound(
-      FirstRowValue(OpenQuery(OpIDByNumberQuery(m_lDatabaseType, strOpNumber)), "OP_ID"));
+      FirstRowValue(OpenQuery(OpIDByNumberQuery(DatabaseType(), strOpNumber)), "OP_ID"));
 }
 
-int32_t CKorvex7Obj::GetPartIDByNumber(const std::string& strPartNumber,
-                                       dbaccess::Variant& vPartTypeID) {
-  const dbaccess::RecordsetPtr rs = OpenQuery(PartIDByNumberQuery(m_lDatabaseType, strPartNumber));
+int32_t ReferenceData::GetPartIDByNumber(const std::string& strPartNumber,
+                                         dbaccess::Variant& vPartTypeID) {
+  const dbaccess::RecordsetPtr rs = OpenQuery(PartIDByNumberQuery(DatabaseType(), strPartNumber));
   if (rs->Eof()) {
     rs->Close();
     vPartTypeID = kNotFound;
@@ -72,10 +72,10 @@ int32_t CKorvex7Obj::GetPartIDByNumber(const std::string& strPartNumber,
   return lPartID;
 }
 
-int32_t CKorvex7Obj::GetPartSerialNoID(int32_t lPartID, const std::string& strSerialNo) {
+int32_t ReferenceData::GetPartSerialNoID(int32_t lPartID, const std::string& strSerialNo) {
   if (strSerialNo.empty()) return kNotFound;
   const int32_t lFound = KeyOrNotFound(FirstRowValue(
-      OpenQuery(PartSerialNoIDQuery(m_lDatabaseType, lPartID, strSerialNo)), "PART_SERIAL_NO_ID"));
+      OpenQuery(PartSerialNoIDQuery(DatabaseType(), lPartID, strSerialNo)), "PART_SERIAL_NO_ID"));
   if (lFound != kNotFound) return lFound;
   // Option 6 creates unknown serial numbers as it creates unknown parts.
   // Serial numbers get an asset row but no history line.
@@ -86,41 +86,41 @@ int32_t CKorvex7Obj::GetPartSerialNoID(int32_t lPartID, const std::string& strSe
                          kTableSerialNo);
 }
 
-int32_t CKorvex7Obj::GetDowntimeCodeID(const std::string& strCodeNumber, int32_t lDowntimeType) {
+int32_t ReferenceData::GetDowntimeCodeID(const std::string& strCodeNumber, int32_t lDowntimeType) {
   if (strCodeNumber.empty()) return kNotFound;
   return KeyOrNotFound(
-      FirstRowValue(OpenQuery(DowntimeCodeIDQuery(m_lDatabaseType, strCodeNumber, lDowntimeType)),
+      FirstRowValue(OpenQuery(DowntimeCodeIDQuery(DatabaseType(), strCodeNumber, lDowntimeType)),
                     "DOWNTIME_CODE_ID"));
 }
 
-int32_t CKorvex7Obj::GetScrapCodeID(const std::string& strCodeNumber) {
+int32_t ReferenceData::GetScrapCodeID(const std::string& strCodeNumber) {
   return KeyOrNotFound(
-      FirstRowValue(OpenQuery(ScrapCodeIDQuery(m_lDatabaseType, strCodeNumber)), "SCRAP_CODE_ID"));
+      FirstRowValue(OpenQuery(ScrapCodeIDQuery(DatabaseType(), strCodeNumber)), "SCRAP_CODE_ID"));
 }
 
-std::string CKorvex7Obj::GetDefaultScrapCodeNumber() {
+std::string ReferenceData::GetDefaultScrapCodeNumber() {
   const dbaccess::Variant value =
-      FirstRowValue(OpenQuery(DefaultScrapCodeNumberQuery(m_lDatabaseType)), "SCRAP_CODE_NUMBER");
+      FirstRowValue(OpenQuery(DefaultScrapCodeNumberQuery(DatabaseType())), "SCRAP_CODE_NUMBER");
   return value.IsEmpty() ? std::to_string(kNotFound) : TextOrEmpty(value);
 }
 
-std::string CKorvex7Obj::GetFirstPartNumberForJob(const std::string& strJobNumber) {
+std::string ReferenceData::GetFirstPartNumberForJob(const std::string& strJobNumber) {
   return TextOrEmpty(FirstRowValue(
-      OpenQuery(FirstPartNumberForJobQuery(m_lDatabaseType, strJobNumber)), "PART_NUMBER"));
+      OpenQuery(FirstPartNumberForJobQuery(DatabaseType(), strJobNumber)), "PART_NUMBER"));
 }
 
-bool CKorvex7Obj::HasPartEventRow(int32_t lMachineID) {
+bool ReferenceData::HasPartEventRow(int32_t lMachineID) {
   // The part command's key, read here until the command cache of the intake
   // serves it (GetCommandIDForType(6)); a missing part command reads as -1,
   // which no event row carries.
-  const std::string strPartCommandID = GetScalarText(
-      "select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(m_lDatabaseType) +
-      " where COMMAND_TYPE_CODE = " + std::to_string(commandtype::kPart));
+  const std::string strPartCommandID =
+      GetScalarText("select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(DatabaseType()) +
+                    " where COMMAND_TYPE_CODE = " + std::to_string(commandtype::kPart));
   const int32_t lPartCommandID =
       strPartCommandID.empty() ? kNotFound : dbaccess::Variant(strPartCommandID).ToLong();
 
   const dbaccess::RecordsetPtr rs =
-      OpenQuery(PartEventRowQuery(m_lDatabaseType, lMachineID, lPartCommandID));
+      OpenQuery(PartEventRowQuery(DatabaseType(), lMachineID, lPartCommandID));
   const bool bHasRow = rs->RecordCount() > 0;
   rs->Close();
   return bHasRow;

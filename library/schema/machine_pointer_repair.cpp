@@ -9,9 +9,10 @@
 // Never throws. Processing thread only.
 #include <string>
 
+#include "library/intake/intake.h"
+#include "library/schema/schema_maintenance.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ void AppendLine(std::string& text, const std::string& line) {
 
 }  // namespace
 
-void CKorvex7Obj::CheckAndFixMachines(std::string& strError) {
+void SchemaMaintenance::CheckAndFixMachines(std::string& strError) {
   strError.clear();
   dbaccess::RecordsetPtr rs;
   try {
@@ -53,8 +54,8 @@ void CKorvex7Obj::CheckAndFixMachines(std::string& strError) {
       int32_t lGroupID = 0;
       // A machine outside any group keeps its record, with no hierarchy
       // rather than made-up keys.
-      const bool found = GetMachineHierarchy(rs->Fields("MACHINE_ID").Value().ToLong(), lDeptID,
-                                             lLocationID, lGroupID);
+      const bool found = intake_.GetMachineHierarchy(rs->Fields("MACHINE_ID").Value().ToLong(),
+                                                     lDeptID, lLocationID, lGroupID);
       const std::string sql =
           "UPDATE T_SFC_MACHINE_DATA set MACHINE_ID = " + machine +
           ", DEPT_ID = " + KeyOrNull(found, lDeptID) +

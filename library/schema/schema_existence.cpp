@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dbaccess/dialect.h"
-#include "library/korvex7_obj.h"
+#include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
 
 namespace {
@@ -19,24 +19,24 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
-bool CKorvex7Obj::TableExists(const std::string& strTableName) {
-  if (m_lDatabaseType == voltrane::dbkind::kAccess) {
+bool SchemaMaintenance::TableExists(const std::string& strTableName) {
+  if (DatabaseType() == voltrane::dbkind::kAccess) {
     try {
-      return Contains(m_oConnection->backend().TableNames(), strTableName);
+      return Contains(connection()->backend().TableNames(), strTableName);
     } catch (...) {
       return false;
     }
   }
-  return GetScalarText(GetTableExistsSQL(m_lDatabaseType, strTableName)) == strTableName;
+  return GetScalarText(GetTableExistsSQL(DatabaseType(), strTableName)) == strTableName;
 }
 
-bool CKorvex7Obj::IndexExists(const std::string& strTable, const std::string& strColumn) {
-  if (m_lDatabaseType == voltrane::dbkind::kAccess) {
+bool SchemaMaintenance::IndexExists(const std::string& strTable, const std::string& strColumn) {
+  if (DatabaseType() == voltrane::dbkind::kAccess) {
     try {
-      return Contains(m_oConnection->backend().IndexNames(""), GetIndexName(strTable, strColumn));
+      return Contains(connection()->backend().IndexNames(""), GetIndexName(strTable, strColumn));
     } catch (...) {
       return false;
     }
   }
-  return GetScalarText(GetIndexExistsSQL(m_lDatabaseType, strTable, strColumn)) == "1";
+  return GetScalarText(GetIndexExistsSQL(DatabaseType(), strTable, strColumn)) == "1";
 }

@@ -5,10 +5,10 @@
 // that repaired machines is followed by one that installs the procedures.
 #include <string>
 
+#include "library/schema/schema_maintenance.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 
-void CKorvex7Obj::StartupDatabaseChecksAndUpdates(std::string& strError) {
+void SchemaMaintenance::StartupDatabaseChecksAndUpdates(std::string& strError) {
   CheckAndFixMachines(strError);
   if (!strError.empty()) {
     WriteExtendedErrorLog("CheckAndFixMachines: " + strError);

@@ -10,9 +10,9 @@
 
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
-#include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
+#include "library/schema/schema_maintenance.h"
 #include "library/schema/stored_procedure_script.h"
+#include "library/session/extended_error_log.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ constexpr int32_t kErrResourceNotFound = static_cast<int32_t>(0x80070716u);
 
 }  // namespace
 
-void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {
-  if (m_lDatabaseType != voltrane::dbkind::kSqlServer) return;
+void SchemaMaintenance::InstallStoredProcedures(std::string& strError) {
+  if (DatabaseType() != voltrane::dbkind::kSqlServer) return;
   const std::optional<std::string_view> script = LoadTextResource(kStoredProcedureScriptId);
   if (!script) {
     throw ComError(kErrResourceNotFound, "InstallStoredProcedures",

@@ -1,8 +1,8 @@
 // The library object's public dialect operation: the numeric cast of a column
 // expression for the connected database kind.
 #include "dbaccess/dialect.h"
-#include "library/korvex7_obj.h"
+#include "library/session/session.h"
 
-std::string CKorvex7Obj::CastToNumeric(std::string& strColExpression) {
+std::string Session::CastToNumeric(std::string& strColExpression) {
   return voltrane::CastToNumeric(m_lDatabaseType, strColExpression);
 }

@@ -6,15 +6,15 @@
 // committed). Processing thread only.
 #include <string>
 
-#include "library/session/error_text.h"
 #include "library/dispatch/handler_outcome.h"
-#include "library/korvex7_obj.h"
 #include "library/log/out_of_order.h"
+#include "library/session/error_text.h"
+#include "library/session/session.h"
 #include "library/session/string_table.h"
 
-bool CKorvex7Obj::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
-                                        std::string& strError,
-                                        const std::function<HandlerOutcome()>& body) {
+bool Session::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
+                                    std::string& strError,
+                                    const std::function<HandlerOutcome()>& body) {
   if (bOwnTransaction && !BeginTransaction()) {
     strError = LoadResMessage(lLockedMessageID);
     return false;
@@ -41,8 +41,8 @@ bool CKorvex7Obj::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMes
   return outcome == HandlerOutcome::kDone;
 }
 
-bool CKorvex7Obj::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
-                                        std::string& strError, const std::function<bool()>& body) {
+bool Session::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
+                                    std::string& strError, const std::function<bool()>& body) {
   return RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, [&] {
     return body() ? HandlerOutcome::kDone : HandlerOutcome::kFailed;
   });

@@ -13,8 +13,8 @@
 #include "dbaccess/provider_table.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
 #include "library/session/message_text.h"
+#include "library/session/session.h"
 
 namespace {
 
@@ -74,9 +74,9 @@ void FillFallbackProperties(const std::string& stored, voltrane::CDatabaseConnec
 
 }  // namespace
 
-dbaccess::ConnectionPtr CKorvex7Obj::OpenConnection(const std::string& strConnectionString,
-                                                    int32_t lDatabaseType, int32_t& lErrNumber,
-                                                    std::string& strErrDescription) {
+dbaccess::ConnectionPtr Session::OpenConnection(const std::string& strConnectionString,
+                                                int32_t lDatabaseType, int32_t& lErrNumber,
+                                                std::string& strErrDescription) {
   lErrNumber = 0;
   strErrDescription.clear();
   auto connection = std::make_shared<dbaccess::Connection>();
@@ -121,7 +121,7 @@ dbaccess::ConnectionPtr CKorvex7Obj::OpenConnection(const std::string& strConnec
   return connection;
 }
 
-std::string CKorvex7Obj::BuildAlteredConnectionString(
+std::string Session::BuildAlteredConnectionString(
     const voltrane::CDatabaseConnectionObj& oDBConnection) {
   std::string result;
   if (!oDBConnection.SQLProvider.empty()) result += "Provider=" + oDBConnection.SQLProvider;

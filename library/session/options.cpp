@@ -6,7 +6,7 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
-#include "library/korvex7_obj.h"
+#include "library/session/session.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ constexpr const char* kAppCode = "2";
 
 }  // namespace
 
-bool CKorvex7Obj::GetBoolOption(int32_t lOptionCode) {
+bool Session::GetBoolOption(int32_t lOptionCode) {
   const std::string text =
       GetScalarText("Select BOOL_VAL from T_SFC_OPTION " + voltrane::NoLockHint(m_lDatabaseType) +
                     "where APP_CODE = " + kAppCode + " and OPTION_CODE = " +
@@ -23,7 +23,7 @@ bool CKorvex7Obj::GetBoolOption(int32_t lOptionCode) {
   return !text.empty() && dbaccess::Variant(text).ToLong() != 0;
 }
 
-bool CKorvex7Obj::GetIntOption(int32_t lOptionCode, int32_t& lValue) {
+bool Session::GetIntOption(int32_t lOptionCode, int32_t& lValue) {
   lValue = 0;
   // The small enumerations (options 4, 5, 10) are kept in BOOL_VAL.
   const std::string text =
@@ -40,14 +40,14 @@ bool CKorvex7Obj::GetIntOption(int32_t lOptionCode, int32_t& lValue) {
   }
 }
 
-bool CKorvex7Obj::GetStringOption(int32_t lOptionCode, std::string& strValue) {
+bool Session::GetStringOption(int32_t lOptionCode, std::string& strValue) {
   strValue = GetScalarText("Select STRING_VAL from T_SFC_OPTION " +
                            voltrane::NoLockHint(m_lDatabaseType) + "where APP_CODE = " + kAppCode +
                            " and OPTION_CODE = " + std::to_string(lOptionCode));
   return true;
 }
 
-bool CKorvex7Obj::GetNumOption(int32_t lOptionCode, int32_t& lValue) {
+bool Session::GetNumOption(int32_t lOptionCode, int32_t& lValue) {
   const std::string text =
       GetScalarText("Select NUM_VAL from T_SFC_OPTION " + voltrane::NoLockHint(m_lDatabaseType) +
                     " where APP_CODE = " + kAppCode + " and OPTION_CODE = " +
@@ -61,7 +61,7 @@ bool CKorvex7Obj::GetNumOption(int32_t lOptionCode, int32_t& lValue) {
   }
 }
 
-bool CKorvex7Obj::SetStringOption(int32_t lOptionCode, const std::string& strValue) {
+bool Session::SetStringOption(int32_t lOptionCode, const std::string& strValue) {
   dbaccess::RecordsetPtr rs;
   try {
     rs = OpenQuery("select * from T_SFC_OPTION where APP_CODE = " + std::string(kAppCode) +

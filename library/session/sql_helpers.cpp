@@ -11,7 +11,7 @@
 #include "dbaccess/db_error.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
-#include "library/korvex7_obj.h"
+#include "library/session/session.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ constexpr int64_t kExecuteRetryMilliseconds = 1000;
 
 }  // namespace
 
-bool CKorvex7Obj::ExecuteSQL(const std::string& strSQL, std::string& strError) {
+bool Session::ExecuteSQL(const std::string& strSQL, std::string& strError) {
   WriteExtendedErrorLog(strSQL);
   try {
     m_oConnection->Execute(strSQL);
@@ -41,13 +41,13 @@ bool CKorvex7Obj::ExecuteSQL(const std::string& strSQL, std::string& strError) {
   }
 }
 
-void CKorvex7Obj::ExecuteStatement(const std::string& strSQL) {
+void Session::ExecuteStatement(const std::string& strSQL) {
   WriteExtendedErrorLog(strSQL);
   m_oConnection->Execute(strSQL);
 }
 
-bool CKorvex7Obj::ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
-                                    int32_t& lRecordsAffected) {
+bool Session::ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
+                                int32_t& lRecordsAffected) {
   WriteExtendedErrorLog(strSQL);
   try {
     lRecordsAffected = static_cast<int32_t>(m_oConnection->Execute(strSQL));
@@ -59,8 +59,8 @@ bool CKorvex7Obj::ExecuteSQLCounted(const std::string& strSQL, std::string& strE
   }
 }
 
-bool CKorvex7Obj::ExecuteWithRetry(const std::string& strSQL, std::string& strError,
-                                   int32_t& lRecordsAffected) {
+bool Session::ExecuteWithRetry(const std::string& strSQL, std::string& strError,
+                               int32_t& lRecordsAffected) {
   for (int attempt = 1; attempt <= kExecuteAttempts; ++attempt) {
     if (attempt > 1) WaitMilliseconds(kExecuteRetryMilliseconds);
     strError.clear();
@@ -69,18 +69,18 @@ bool CKorvex7Obj::ExecuteWithRetry(const std::string& strSQL, std::string& strEr
   return false;
 }
 
-void CKorvex7Obj::PrepareRecordset(dbaccess::Recordset& rs) {
+void Session::PrepareRecordset(dbaccess::Recordset& rs) {
   // Client-side static and optimistic: the platform's recordsets are all of
   // that kind; only the cursor location is recorded.
   rs.SetCursorLocation(dbaccess::CursorLocation::kClient);
 }
 
-void CKorvex7Obj::OpenRecordset(dbaccess::Recordset& rs, const std::string& strSQL) {
+void Session::OpenRecordset(dbaccess::Recordset& rs, const std::string& strSQL) {
   WriteExtendedErrorLog(strSQL);
   rs.Open(strSQL, m_oConnection);
 }
 
-dbaccess::RecordsetPtr CKorvex7Obj::OpenQuery(const std::string& strSQL, bool bServerCursor) {
+dbaccess::RecordsetPtr Session::OpenQuery(const std::string& strSQL, bool bServerCursor) {
   auto rs = std::make_shared<dbaccess::Recordset>();
   PrepareRecordset(*rs);
   // Oracle long columns are read through a server-side keyset cursor.
@@ -91,7 +91,7 @@ dbaccess::RecordsetPtr CKorvex7Obj::OpenQuery(const std::string& strSQL, bool bS
   return rs;
 }
 
-void CKorvex7Obj::CloseRecordset(dbaccess::RecordsetPtr& rs) {
+void Session::CloseRecordset(dbaccess::RecordsetPtr& rs) {
   if (!rs) return;
   try {
     if (rs->IsOpen()) {
@@ -104,8 +104,7 @@ void CKorvex7Obj::CloseRecordset(dbaccess::RecordsetPtr& rs) {
   rs.reset();
 }
 
-std::string CKorvex7Obj::GetScalarText(const std::string& strSQL,
-                                       dbaccess::Variant* vSecondColumn) {
+std::string Session::GetScalarText(const std::string& strSQL, dbaccess::Variant* vSecondColumn) {
   dbaccess::RecordsetPtr rs;
   std::string result;
   try {
@@ -123,7 +122,7 @@ std::string CKorvex7Obj::GetScalarText(const std::string& strSQL,
   return result;
 }
 
-dbaccess::Variant CKorvex7Obj::GetScalarValue(const std::string& strSQL) {
+dbaccess::Variant Session::GetScalarValue(const std::string& strSQL) {
   dbaccess::RecordsetPtr rs;
   dbaccess::Variant result;
   try {

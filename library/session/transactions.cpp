@@ -2,7 +2,7 @@
 // operation makes up to 12 attempts, 999 ms apart, so that a database locked
 // by another writer for a moment does not fail a handler. False when every
 // attempt failed; never throws.
-#include "library/korvex7_obj.h"
+#include "library/session/session.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ constexpr int64_t kTransactionRetryMilliseconds = 999;
 
 }  // namespace
 
-bool CKorvex7Obj::RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step) {
+bool Session::RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step) {
   for (int32_t attempt = lAttempt;; ++attempt) {
     try {
       step();
@@ -23,14 +23,14 @@ bool CKorvex7Obj::RetryTransactionStep(int32_t lAttempt, const std::function<voi
   }
 }
 
-bool CKorvex7Obj::BeginTransaction(int32_t lAttempt) {
+bool Session::BeginTransaction(int32_t lAttempt) {
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->BeginTrans(); });
 }
 
-bool CKorvex7Obj::CommitTransaction(int32_t lAttempt) {
+bool Session::CommitTransaction(int32_t lAttempt) {
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->CommitTrans(); });
 }
 
-bool CKorvex7Obj::RollbackTransaction(int32_t lAttempt) {
+bool Session::RollbackTransaction(int32_t lAttempt) {
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->RollbackTrans(); });
 }

@@ -16,7 +16,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace testsupport {
@@ -28,28 +28,22 @@ inline constexpr int kLogon = 4, kJob = 5, kPart = 6, kOp = 7, kSetup = 8, kCycl
 // Time codes.
 inline constexpr int kStart = 0, kEnd = 1, kBoth = 2;
 
-class MachineLogObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::CurrentDowntimeQueryText;
-};
-
 class MachineLogTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     database_ = CreateShopFloorDatabase(GetParam(), true);
     std::string error;
-    ASSERT_TRUE(object_.ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_.session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
-    ASSERT_FALSE(object_.DoNextItemFromMDCLog(error));  // the version announcement
+    ASSERT_FALSE(object_.log.DoNextItemFromMDCLog(error));  // the version announcement
   }
   void TearDown() override { DropTestDatabase(database_); }
 
-  void Exec(const std::string& sql) { object_.connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_.session.connection()->Execute(sql); }
   dbaccess::RecordsetPtr Rows(const std::string& sql) {
     auto rs = std::make_shared<dbaccess::Recordset>();
-    rs->Open(sql, object_.connection());
+    rs->Open(sql, object_.session.connection());
     return rs;
   }
   dbaccess::Variant Value(const std::string& sql) {
@@ -71,7 +65,7 @@ class MachineLogTest : public testing::TestWithParam<std::string> {
         voltrane::DateTimeLiteral(database_.kind, at) + "," +
         voltrane::QuotedStr(database_.kind, param) + ")");
     std::string error;
-    const bool processed = object_.DoNextItemFromMDCLog(error);
+    const bool processed = object_.log.DoNextItemFromMDCLog(error);
     EXPECT_EQ(processed, error.empty()) << error;
     return error;
   }
@@ -135,7 +129,7 @@ class MachineLogTest : public testing::TestWithParam<std::string> {
 
   testsupport::TestDatabase database_;
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  MachineLogObj object_{clock_};
+  Components object_{clock_};
   // Monday 5 January 2026, 07:00, within the day shift.
   dbaccess::DateTime t0_ = dbaccess::DateTime::FromParts(2026, 1, 5, 7, 0, 0);
 };

@@ -18,7 +18,7 @@
 #include "dbaccess/database_clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -41,17 +41,6 @@ inline constexpr int kHeartbeatCommand = 15;
 inline constexpr int kHeartbeatMissingCode = 4;
 inline constexpr int kToolChangeCode = 2;
 
-class MonitorObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::DoAutoEndDowntimes;
-  using CKorvex7Obj::DoCheckForLateHeartBeats;
-  using CKorvex7Obj::GetCommandIDList;
-  using CKorvex7Obj::LogDrained;
-  using CKorvex7Obj::RecordHeartBeat;
-};
-
 // One row of T_SFC_EVENT.
 struct EventRow {
   dbaccess::DateTime start;
@@ -72,20 +61,21 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
   }
 
   // A connected object whose first (announcing) call is done.
-  std::unique_ptr<MonitorObj> NewObject() {
-    auto object = std::make_unique<MonitorObj>(clock_);
+  std::unique_ptr<Components> NewObject() {
+    auto object = std::make_unique<Components>(clock_);
     std::string error;
-    EXPECT_TRUE(object->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    EXPECT_TRUE(
+        object->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
-    EXPECT_FALSE(object->DoNextItemFromMDCLog(error));
+    EXPECT_FALSE(object->log.DoNextItemFromMDCLog(error));
     EXPECT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
     return object;
   }
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   dbaccess::Variant Value(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     return rs.Eof() ? dbaccess::Variant() : rs.Fields(size_t{0}).Value();
   }
   int64_t Scalar(const std::string& sql) { return Value(sql).ToInt64(); }
@@ -93,7 +83,7 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
     return voltrane::DateTimeLiteral(database_.kind, t);
   }
   dbaccess::DateTime DatabaseNow() {
-    return voltrane::GetDatabaseDateTime(database_.kind, object_->connection())
+    return voltrane::GetDatabaseDateTime(database_.kind, object_->session.connection())
         ->WithoutMilliseconds();
   }
 
@@ -124,10 +114,10 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
   }
   // Processes the rows waiting in the log; never finds the log empty, so the
   // idle-time checks do not run.
-  void ProcessRows(MonitorObj& object, int count) {
+  void ProcessRows(Components& object, int count) {
     for (int i = 0; i < count; ++i) {
       std::string error;
-      ASSERT_TRUE(object.DoNextItemFromMDCLog(error)) << error;
+      ASSERT_TRUE(object.log.DoNextItemFromMDCLog(error)) << error;
       ASSERT_EQ(error, "");
     }
   }
@@ -143,7 +133,7 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
     rs.Open("select START_TIME, STOP_TIME, PARAM1 from T_SFC_EVENT where MACHINE_ID = " +
                 std::to_string(machine) + " and COMMAND_ID = " + std::to_string(command) +
                 " order by EVENT_ID",
-            object_->connection());
+            object_->session.connection());
     std::vector<EventRow> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
       const dbaccess::Variant& param = rs.Fields("PARAM1").Value();
@@ -181,7 +171,7 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
   SettingsSandbox sandbox_;
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
   TestDatabase database_;
-  std::unique_ptr<MonitorObj> object_;
+  std::unique_ptr<Components> object_;
 };
 
 }  // namespace testsupport

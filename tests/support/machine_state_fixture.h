@@ -18,7 +18,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -28,13 +28,6 @@ namespace testsupport {
 inline constexpr int kLogon = 4, kJob = 5, kPart = 6, kOp = 7, kCycle = 9, kUserDowntime = 12,
                      kSerial = 17;
 inline constexpr int kStart = 0, kEnd = 1;
-
-class MachineStateObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::DoCustomStart;
-};
 
 // One row read back, by upper-case column name.
 class Row {
@@ -73,11 +66,12 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
     sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
     database_ = CreateShopFloorDatabase(GetParam(), true);
     PrepareDatabase();
-    object_ = std::make_unique<MachineStateObj>(clock_);
+    object_ = std::make_unique<Components>(clock_);
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
-    ASSERT_FALSE(object_->DoNextItemFromMDCLog(error));  // the announcement
+    ASSERT_FALSE(object_->log.DoNextItemFromMDCLog(error));  // the announcement
   }
   void TearDown() override {
     object_.reset();
@@ -86,10 +80,10 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
   // Runs on the fresh database before the object announces itself.
   virtual void PrepareDatabase() {}
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   std::vector<Row> Rows(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     std::vector<Row> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
       std::map<std::string, dbaccess::Variant> values;
@@ -104,7 +98,7 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
   }
   dbaccess::Variant Value(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     return rs.Eof() ? dbaccess::Variant() : rs.Fields(size_t{0}).Value();
   }
   std::string Quoted(const std::string& text) { return voltrane::QuotedStr(database_.kind, text); }
@@ -125,7 +119,7 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
         "," + std::to_string(machine) + "," + std::to_string(time_code) + "," + Literal(at) + "," +
         (param.empty() ? std::string("null") : Quoted(param)) + ")");
     std::string error;
-    const bool processed = object_->DoNextItemFromMDCLog(error);
+    const bool processed = object_->log.DoNextItemFromMDCLog(error);
     if (!processed) Exec("delete from T_SFC_MDC_LOG");
     return error;
   }
@@ -164,7 +158,7 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
     Exec("update T_SFC_MACHINE_DATA set IDLE_START_TIME = null, CYCLE_START_TIME = " + Literal(at) +
          " where MACHINE_DATA_ID = " + std::to_string(CurrentRecordID(machine)));
     std::string error;
-    ASSERT_TRUE(object_->DoCustomStart(1, 1, 1, machine, kCycle, "", at, error)) << error;
+    ASSERT_TRUE(object_->handlers.DoCustomStart(1, 1, 1, machine, kCycle, "", at, error)) << error;
   }
 
   void SetBoolOption(int code, bool on) {
@@ -181,7 +175,7 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
   SettingsSandbox sandbox_;
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
   TestDatabase database_;
-  std::unique_ptr<MachineStateObj> object_;
+  std::unique_ptr<Components> object_;
   dbaccess::DateTime t0_ = dbaccess::DateTime::FromParts(2026, 1, 5, 8, 0, 0, 0);
 };
 

@@ -15,27 +15,11 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace testsupport {
-
-class RecordsObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::CKorvex7Obj;
-  using CKorvex7Obj::CompleteMachineDataRecord;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::CreateNextMachineDataRecord;
-  using CKorvex7Obj::DetermineChartDateAndShiftInfo;
-  using CKorvex7Obj::GetCurrentMachineDataID;
-  using CKorvex7Obj::GetMachineStatusAndDowntime;
-  using CKorvex7Obj::GetNextShiftStart;
-  using CKorvex7Obj::OpenMachineDataRecord;
-  using CKorvex7Obj::PrepareMachineDataRecordForCompletion;
-  using CKorvex7Obj::SplitMachineDataRecord;
-  using CKorvex7Obj::ValidateMachineDataRecord;
-};
 
 // Machine 101 of the demo plant: department 1, location 1 (Hall A), group 1.
 inline constexpr MachineKeys kMachine1{1, 1, 1, 1};
@@ -49,9 +33,10 @@ class RecordsTest : public testing::TestWithParam<std::string> {
   void SetUp() override {
     sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
     database_ = CreateShopFloorDatabase(GetParam(), true);
-    object_ = std::make_unique<RecordsObj>(clock_);
+    object_ = std::make_unique<Components>(clock_);
     std::string error;
-    ASSERT_TRUE(object_->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
   }
   void TearDown() override {
@@ -59,10 +44,10 @@ class RecordsTest : public testing::TestWithParam<std::string> {
     DropTestDatabase(database_);
   }
 
-  void Exec(const std::string& sql) { object_->connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   dbaccess::Variant Value(const std::string& sql) {
     dbaccess::Recordset rs;
-    rs.Open(sql, object_->connection());
+    rs.Open(sql, object_->session.connection());
     return rs.Eof() ? dbaccess::Variant::Null() : rs.Fields(size_t{0}).Value();
   }
   int64_t Count(const std::string& sql) { return Value(sql).ToInt64(); }
@@ -96,7 +81,7 @@ class RecordsTest : public testing::TestWithParam<std::string> {
   SettingsSandbox sandbox_;
   std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
   TestDatabase database_;
-  std::unique_ptr<RecordsObj> object_;
+  std::unique_ptr<Components> object_;
 };
 
 }  // namespace testsupport

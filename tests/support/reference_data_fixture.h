@@ -10,49 +10,28 @@
 
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/korvex7_obj.h"
+#include "library/components.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace testsupport {
-
-class ReferenceDataObj : public CKorvex7Obj {
- public:
-  using CKorvex7Obj::AutoJobCreate;
-  using CKorvex7Obj::AutoOpCreate;
-  using CKorvex7Obj::AutoPartCreate;
-  using CKorvex7Obj::connection;
-  using CKorvex7Obj::CreateAsset;
-  using CKorvex7Obj::GetDefaultScrapCodeNumber;
-  using CKorvex7Obj::GetDowntimeCodeID;
-  using CKorvex7Obj::GetFirstPartNumberForJob;
-  using CKorvex7Obj::GetJobDisplayName;
-  using CKorvex7Obj::GetJobIDByNumber;
-  using CKorvex7Obj::GetMachineUserDisplay;
-  using CKorvex7Obj::GetOpIDByNumber;
-  using CKorvex7Obj::GetPartIDByNumber;
-  using CKorvex7Obj::GetPartSerialNoID;
-  using CKorvex7Obj::GetScrapCodeID;
-  using CKorvex7Obj::GetUserIDByName;
-  using CKorvex7Obj::HasPartEventRow;
-  using CKorvex7Obj::WriteHistory;
-};
 
 class ReferenceDataTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     database_ = CreateShopFloorDatabase(GetParam(), true);
     std::string error;
-    ASSERT_TRUE(object_.ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(
+        object_.session.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
   }
   void TearDown() override { DropTestDatabase(database_); }
 
-  void Exec(const std::string& sql) { object_.connection()->Execute(sql); }
+  void Exec(const std::string& sql) { object_.session.connection()->Execute(sql); }
 
   // The first row of `sql`, for reading its fields.
   dbaccess::RecordsetPtr Row(const std::string& sql) {
     auto rs = std::make_shared<dbaccess::Recordset>();
-    rs->Open(sql, object_.connection());
+    rs->Open(sql, object_.session.connection());
     return rs;
   }
   dbaccess::Variant Value(const std::string& sql) {
@@ -85,7 +64,7 @@ class ReferenceDataTest : public testing::TestWithParam<std::string> {
   }
 
   TestDatabase database_;
-  ReferenceDataObj object_;
+  Components object_;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,103 @@
+// LogProcessor: the processing loop over the machine data log
+// (processing_loop.cpp). Each DoNextItemFromMDCLog call reads at most one row
+// of T_SFC_MDC_LOG, as a LogEntry value, from the batch cache, hands it to
+// the dispatcher and acts on the RowOutcome: a done row is queued for
+// deletion (delete_queue.cpp), a failed one is recorded (failed_rows.cpp),
+// an out-of-order one is discarded to the diagnostic log (out_of_order.h,
+// diagnostic_log.cpp). Processed rows are copied to the log history first
+// (log_history.cpp). An empty log runs the monitor's idle-time checks.
+//
+// May touch: the session; T_SFC_MDC_LOG and its history and failure tables,
+// the diagnostic log file, the designated-PC option. Calls schema
+// maintenance (startup checks, table checks), the handlers (custom-command
+// pre-processing, cycle status locks), the dispatcher and the monitor.
+// Thread rule: used by the thread that owns its session.
+#ifndef VOLTRANE_LIBRARY_LOG_LOG_PROCESSOR_H_
+#define VOLTRANE_LIBRARY_LOG_LOG_PROCESSOR_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "dbaccess/date_time.h"
+#include "dbaccess/recordset.h"
+#include "library/log/log_entry.h"
+#include "library/session/session.h"
+
+class Dispatcher;
+class Handlers;
+class Monitor;
+class SchemaMaintenance;
+
+class LogProcessor : public SessionClient {
+ public:
+  LogProcessor(Session& session, SchemaMaintenance& schema, Handlers& handlers,
+               Dispatcher& dispatcher, Monitor& monitor);
+  ~LogProcessor();
+  LogProcessor(const LogProcessor&) = delete;
+  LogProcessor& operator=(const LogProcessor&) = delete;
+
+  // The public operations of korvex7.h. IsConnected never fails; a cached
+  // batch with rows left spares the database its probe.
+  bool DoNextItemFromMDCLog(std::string& strError);
+  int32_t GetMDCLogCount();
+  bool IsConnected();
+
+  // The database server's current date-time; throws DbError when it cannot be read.
+  dbaccess::DateTime GetDatabaseTime();
+
+  // Whether processed rows are copied to T_SFC_MDC_LOG_HIST (option 15 at
+  // least 1), creating the table and its index on first use. Throws ComError
+  // (-1, "MDCLogHistoryEnabled") when a creation statement fails; history
+  // then stays off for the processor's life.
+  bool MDCLogHistoryEnabled(int32_t& lHistoryDays);
+  // Copies log row lMDCLogID once and trims history older than the retention
+  // before dtTimeStamp; "" on success or when history is off.
+  std::string CopyLogEntryToHistory(int32_t lMDCLogID, const dbaccess::DateTime& dtTimeStamp);
+  // Queues a processed (or discarded) log row for the next FlushDeleteQueue.
+  void QueueLogRowForDeletion(int32_t lMDCLogID);
+  size_t DeleteQueueCount() const { return m_dictDeleteQueue.size(); }
+  // Deletes the processed log rows waiting in m_dictDeleteQueue; true when
+  // there was nothing to do or the delete succeeded.
+  bool FlushDeleteQueue(std::string& strError);
+  // Appends a discarded row's replay statement to MDCService.log in the base
+  // folder; true with the file's path, or false with the error text.
+  bool WriteDiagnosticLog(const std::string& strStatement, std::string& strPathOrError);
+  // The software base folder from the settings store; strRegPath receives the
+  // hive and key it came from.
+  std::string GetVoltraneSoftwareBasePath(std::string& strRegPath);
+
+  const std::string& DesignatedPC() const { return m_strDesignatedPC; }
+  void SetComputerName(const std::string& strName) { m_strComputerName = strName; }
+  const dbaccess::RecordsetPtr& BatchCache() const { return m_rsLog; }
+
+ private:
+  bool AnnounceVersion(std::string& strError);
+  bool DetectV12Database();
+  void FillMissingStandardTimes(std::string& strError);
+  bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
+  bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
+  void HandleOutOfOrderRow(const LogEntry& entry, std::string& strError);
+  // Failed rows (failed_rows.cpp): records the failure of a log entry in the
+  // table of failed rows. Never throws.
+  void RecordFailedRow(const LogEntry& entry, const std::string& strError);
+  bool FailedRowsTableReady();
+
+  SchemaMaintenance& schema_;
+  Handlers& handlers_;
+  Dispatcher& dispatcher_;
+  Monitor& monitor_;
+
+  bool m_bLastRowFailed = false;                     // the last processed row left an error text
+  double m_sys_date_adjust = 0;                      // days: database clock minus local clock
+  std::map<std::string, int32_t> m_dictDeleteQueue;  // "<MDC_LOG_ID>L" -> MDC_LOG_ID
+  int32_t m_lHistoryDays = -1;                       // -1 not yet read, 0 history off
+  bool m_bFailedRowsTableReady = false;              // T_SFC_MDC_LOG_FAILURE seen to exist
+  std::string m_strComputerName;
+  std::string m_strDesignatedPC;
+  dbaccess::DateTime m_dtLastEntry;
+  dbaccess::RecordsetPtr m_rsLog;  // the batch cache
+  bool m_bStartupChecksPending = true;
+};
+
+#endif  // VOLTRANE_LIBRARY_LOG_LOG_PROCESSOR_H_

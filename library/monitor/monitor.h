@@ -1,0 +1,97 @@
+// Monitor: the heartbeat supervision and the downtime timeouts
+// (heart_beat_monitor.cpp, late_heart_beat_check.cpp, downtime_timeouts.cpp,
+// heart_beat_info.h). It records each row's sign of life, starts a
+// late-heartbeat downtime for a machine that fell silent and ends it when
+// the machine speaks again, and ends downtimes that ran past their code's
+// limit.
+//
+// May touch: its heartbeat table cache; machine state only through the
+// downtime handlers and synthetic commands, which it posts as LogEntry
+// values through the dispatcher. Calls the handlers, the dispatcher and
+// intake. Every time comes from the caller (a row's time or the database
+// clock).
+// Thread rule: used by the thread that owns its session.
+#ifndef VOLTRANE_LIBRARY_MONITOR_MONITOR_H_
+#define VOLTRANE_LIBRARY_MONITOR_MONITOR_H_
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dbaccess/date_time.h"
+#include "library/log/log_entry.h"
+#include "library/monitor/heart_beat_info.h"
+#include "library/session/session.h"
+
+class Dispatcher;
+class Handlers;
+class Intake;
+
+class Monitor : public SessionClient {
+ public:
+  Monitor(Session& session, Intake& intake, Handlers& handlers, Dispatcher& dispatcher)
+      : SessionClient(session), intake_(intake), handlers_(handlers), dispatcher_(dispatcher) {}
+  virtual ~Monitor() = default;
+
+  // The steps the dispatcher and the loop call. Virtual so that loop tests
+  // can stand in for their outcomes.
+  //
+  // RecordHeartBeat reports every error itself as "Error processing
+  // heartbeat for Machine_id=..."; DoCheckForLateHeartBeats gives the failing
+  // step after the error text; DoAutoEndDowntimes lets database errors escape.
+  virtual bool RecordHeartBeat(const LogEntry& row, std::string& strError);
+  virtual bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                  std::string& strError);
+  virtual bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
+                                        std::string& strError);
+  // Builds the heartbeat table cache once per object; every supervised
+  // machine starts with a full timeout from dtTime. A read error escapes and
+  // leaves the cache empty.
+  void LoadHeartBeatTable(const dbaccess::DateTime& dtTime);
+  // The COMMAND_IDs of the type codes joined by ","; a type code without a
+  // command escapes as an error.
+  std::string GetCommandIDList(const std::vector<int32_t>& alCommandTypeCodes);
+  // The log has been read to its end once: from then on the downtime
+  // timeouts of every machine are checked, not only the row's machine's.
+  void NoteLogDrained() { m_bLogDrained = true; }
+  bool LogDrained() const { return m_bLogDrained; }
+
+ private:
+  using HeartBeatTable = std::map<std::string, HeartBeatInfoClass>;
+
+  // Internals; database errors escape to the public steps above.
+  // Rows of the machine's current downtime of the late-heartbeat code, with
+  // the first row's code and the machine's STATUS_DATE.
+  int32_t FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
+                                    dbaccess::DateTime& dtStatusDate);
+  // A late machine spoke again while in its late-heartbeat downtime.
+  bool LeaveLateHeartBeatDowntime(const LogEntry& row, const dbaccess::DateTime& dtStatusDate,
+                                  std::string& strError);
+  // Posts the start of the activity the late-heartbeat downtime ended; false
+  // when the machine's latest events do not show such an activity.
+  bool PostPreviousActivity(const LogEntry& row, std::string& strError);
+  bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
+                                  std::string& strStep, std::string& strError);
+  void CountDowntimeTimeouts(const dbaccess::DateTime& dtTime);
+  bool EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
+                          const dbaccess::DateTime& dtTime, std::string& strError);
+
+  // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
+
+  Intake& intake_;
+  Handlers& handlers_;
+  Dispatcher& dispatcher_;
+
+  bool m_bCheckHeartbeats = true;
+  int32_t m_lLateHeartBeatDowntimeCodeID = -1;
+  bool m_bFirstDowntimeTimeoutCheck = true;
+  bool m_bHasDowntimeTimeouts = false;
+  dbaccess::DateTime m_dtLastDowntimeTimeoutCheck;
+  dbaccess::DateTime m_dtLastHeartBeatCheck;
+  bool m_bLogDrained = false;
+  std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
+};
+
+#endif  // VOLTRANE_LIBRARY_MONITOR_MONITOR_H_

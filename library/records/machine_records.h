@@ -1,0 +1,138 @@
+// MachineRecords: the machine data records (T_SFC_MACHINE_DATA), one open
+// record per machine, and what keeps them in step with time -- record
+// creation, splitting, validation and completion, the machine's status and
+// record pointer, the shift calendar and the expired-shift handling that
+// closes a record at each shift boundary (machine_data_records.cpp,
+// machine_data_validation.cpp, machine_status.cpp, shift_calendar.cpp,
+// expired_shifts.cpp; record_fields.h, record_periods.h and shift_dates.h
+// hold its pure parts).
+//
+// May touch: the session; T_SFC_MACHINE_DATA and its downtime and scrap
+// rows, T_SFC_MACHINE (status and record pointer), the shift tables. Calls
+// reference data (user lookups). Its operations run inside the calling
+// handler's transaction and let database errors reach it (DbError or
+// ComError). A record created for a machine takes its hierarchy from the
+// MachineKeys it is given.
+// Thread rule: used by the thread that owns its session.
+#ifndef VOLTRANE_LIBRARY_RECORDS_MACHINE_RECORDS_H_
+#define VOLTRANE_LIBRARY_RECORDS_MACHINE_RECORDS_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dbaccess/date_time.h"
+#include "dbaccess/recordset.h"
+#include "dbaccess/variant.h"
+#include "library/log/log_entry.h"
+#include "library/records/machine_data_kinds.h"
+#include "library/session/session.h"
+
+class ReferenceData;
+
+class MachineRecords : public SessionClient {
+ public:
+  MachineRecords(Session& session, ReferenceData& reference)
+      : SessionClient(session), reference_(reference) {}
+  virtual ~MachineRecords() = default;
+
+  // Completes the record: the public operation of korvex7.h.
+  void CompleteMachineDataRecord(int32_t lMachineDataID);
+
+  // Brings the machine's records up to dtTime before a row is handled
+  // (expired_shifts.cpp); lMachineDataID receives the current record. False
+  // when that failed. Virtual so that tests can stand in for its outcome (an
+  // out-of-order row).
+  virtual bool HandleExpiredShifts(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
+                                   int32_t& lMachineDataID, bool bOwnTransaction);
+
+  // Machine data records (machine_data_records.cpp, machine_data_validation.cpp,
+  // machine_status.cpp). They run inside the calling handler's transaction
+  // and let database errors reach it (DbError or ComError).
+  // lShiftID and dtShiftEnd are passed by the expired-shift handling only and
+  // never reach the new record, whose caller writes the shift columns itself.
+  // A machine's first record (no previous one) takes the keys of `machine`.
+  int32_t CreateNextMachineDataRecord(const MachineKeys& machine, int32_t lPrevMachineDataID,
+                                      MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
+                                      std::optional<int32_t> lShiftID = std::nullopt,
+                                      std::optional<dbaccess::DateTime> dtShiftEnd = std::nullopt);
+  void PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
+                                             const dbaccess::DateTime& dtStopTime);
+  // True when the record is invalid; the first failing check is traced.
+  bool ValidateMachineDataRecord(int32_t lMachineDataID);
+  // The record split of the reference handlers: rsCurrent is the handler's
+  // open current record (any changes it made are saved with STOP_TIME);
+  // writeNew receives the new record, open and positioned, and the split
+  // saves it afterwards. Returns the new record's id.
+  int32_t SplitMachineDataRecord(int32_t lMachineID, dbaccess::Recordset& rsCurrent,
+                                 MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
+                                 const std::function<void(dbaccess::Recordset&)>& writeNew);
+  // Brings the machine's records up to dtTime (inside the caller's
+  // transaction) and returns the id of the record current afterwards.
+  // Throws OutOfOrderRow for a time older than the machine has recorded.
+  int32_t GetCurrentMachineDataID(const MachineKeys& machine, const dbaccess::DateTime& dtTime);
+  // Opens "select * from T_SFC_MACHINE_DATA ... where MACHINE_DATA_ID = id".
+  dbaccess::RecordsetPtr OpenMachineDataRecord(int32_t lMachineDataID);
+  void SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID);
+  void SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
+                        const dbaccess::DateTime& dtStatusDate);
+  int32_t GetMachineStatus(int32_t lMachineID);
+  // -1 when the machine has no row; lDowntimeCodeID is left unchanged when no
+  // downtime of the current record is open.
+  int32_t GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID);
+  double GetStandardCycleTime(int32_t lMachineID, int32_t lPartID);
+  // SQL Server only: one batch inserting the row and reading SCOPE_IDENTITY().
+  bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,
+                               const std::string& strValues, int32_t& lNewID,
+                               std::string& strError);
+
+  // Shift calendar (shift_calendar.cpp). Interval times live on 1970-01-01
+  // (swing stops on 1970-01-02). A machine without any shift has a midnight
+  // boundary with shift key -1 each day.
+  void DetermineChartDateAndShiftInfo(const dbaccess::DateTime& dtTime, int32_t lMachineID,
+                                      const std::string& strUserName, bool bInclusive,
+                                      dbaccess::DateTime& dtChartDate, int32_t& lShiftID,
+                                      bool& bIsSwing, dbaccess::DateTime& dtShiftStart,
+                                      dbaccess::DateTime& dtShiftStop);
+  dbaccess::DateTime GetNextShiftStart(const dbaccess::DateTime& dtTime, int32_t lMachineID,
+                                       int32_t& lShiftID, bool& bIsSwing);
+  std::string FilterShiftsForMachine(const std::string& strQuery, int32_t lMachineID);
+
+ private:
+  // Parts of the record operations above.
+  int32_t StoreMachineDataRecord(const std::vector<std::pair<std::string, dbaccess::Variant>>& row);
+  void CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
+                          const dbaccess::DateTime& dtTime);
+  std::string FirstValidationFailure(int32_t lMachineDataID);  // "" when valid
+  bool AnyUnresolvedRow(const std::string& strSQL, const char* strID, const char* strDataStart);
+
+  // Expired shifts (expired_shifts.cpp): one pass closes the current record
+  // at its boundary and opens the next.
+  struct ShiftPass {
+    int32_t lRecordID = -1;  // the current record, -1 when none
+    dbaccess::DateTime dtRecordStart;
+    dbaccess::DateTime dtLatest;  // the record's latest start of anything
+    dbaccess::DateTime dtBoundary;
+    int32_t lShiftID = -1;
+    std::string strUserName;
+    std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
+  };
+  bool BringRecordsUpTo(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
+                        int32_t& lMachineDataID, bool bOwnTransaction);
+  ShiftPass ReadCurrentShiftRecord(int32_t lMachineID, const dbaccess::DateTime& dtTime);
+  void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
+  void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);
+  int32_t CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass);
+  dbaccess::DateTime WriteShiftOfNextRecord(int32_t lMachineID, int32_t lNextID, ShiftPass& pass,
+                                            int32_t lNewShiftID, bool bIsSwing,
+                                            const dbaccess::DateTime& dtBoundary,
+                                            const dbaccess::DateTime& dtShiftStop,
+                                            const dbaccess::DateTime& dtChartDate);
+
+  ReferenceData& reference_;
+};
+
+#endif  // VOLTRANE_LIBRARY_RECORDS_MACHINE_RECORDS_H_

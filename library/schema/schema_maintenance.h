@@ -1,0 +1,37 @@
+// SchemaMaintenance: what keeps the database fit for processing -- the
+// existence checks of tables and indexes (schema_existence.cpp,
+// schema_statements.h), the startup checks the loop runs before its first row
+// (startup_checks.cpp), the machine pointer repair (machine_pointer_repair.cpp)
+// and the stored procedures compiled into the library (stored_procedures.cpp,
+// stored_procedure_script.h, resources/stored_procedures.sql).
+//
+// May touch: the session; the schema (DDL), T_SFC_MACHINE's record pointers.
+// Calls intake (machine hierarchy). The existence checks read false on any
+// failure; the others report through strError.
+// Thread rule: used by the thread that owns its session.
+#ifndef VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_
+#define VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_
+
+#include <string>
+
+#include "library/session/session.h"
+
+class Intake;
+
+class SchemaMaintenance : public SessionClient {
+ public:
+  SchemaMaintenance(Session& session, Intake& intake) : SessionClient(session), intake_(intake) {}
+
+  // The public operations of korvex7.h.
+  void InstallStoredProcedures(std::string& strError);
+  void CheckAndFixMachines(std::string& strError);
+  void StartupDatabaseChecksAndUpdates(std::string& strError);
+
+  bool TableExists(const std::string& strTableName);
+  bool IndexExists(const std::string& strTable, const std::string& strColumn);
+
+ private:
+  Intake& intake_;
+};
+
+#endif  // VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_

@@ -1,0 +1,209 @@
+// Session: the library's one database session, shared by every component.
+//
+// The session folder holds what every component builds on: the connection
+// (open_connection.cpp), statement execution and recordsets
+// (sql_helpers.cpp), transactions and the handlers' one error path
+// (transactions.cpp, handler_transaction.cpp), the processing options
+// (options.cpp), the extended error log, the error and message texts, the
+// string table, SQL date-times, the dialect operations, the system names and
+// the clock every wait goes through (wait.cpp).
+//
+// May touch: the database connection and the settings store (the extended
+// error log's switch). Knows no component.
+// Thread rule: a session is used by the thread that created it.
+#ifndef VOLTRANE_LIBRARY_SESSION_SESSION_H_
+#define VOLTRANE_LIBRARY_SESSION_SESSION_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "dbaccess/clock.h"
+#include "dbaccess/connection.h"
+#include "dbaccess/database_connection.h"
+#include "dbaccess/date_time.h"
+#include "dbaccess/recordset.h"
+#include "dbaccess/variant.h"
+
+enum class HandlerOutcome;  // library/dispatch/handler_outcome.h
+
+class Session {
+ public:
+  explicit Session(std::shared_ptr<dbaccess::Clock> clock);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Connects (session.cpp): an unreachable server (the provider's generic
+  // failure 0x80004005) is retried every 5 seconds for up to 5 minutes; any
+  // other failure returns after one attempt and one 5-second wait. Unexpected
+  // failures escape as ComError.
+  bool ConnectToDatabase(const std::string& strConnectionString, int32_t lDatabaseType,
+                         std::string& strError);
+  std::string GetConnectionString();
+  // The numeric cast of a column expression for the connected kind.
+  std::string CastToNumeric(std::string& strColExpression);
+
+  // Connection (open_connection.cpp). Returns the connection, open or not;
+  // lErrNumber is 0 when it opened. Never throws.
+  dbaccess::ConnectionPtr OpenConnection(const std::string& strConnectionString,
+                                         int32_t lDatabaseType, int32_t& lErrNumber,
+                                         std::string& strErrDescription);
+  // The stored-form connection string of the fallback connection's properties.
+  std::string BuildAlteredConnectionString(const voltrane::CDatabaseConnectionObj& oDBConnection);
+
+  // Statements (sql_helpers.cpp). Each writes its SQL to the extended error
+  // log first and reports failure as "Error # <number>:<description>".
+  bool ExecuteSQL(const std::string& strSQL, std::string& strError);
+  bool ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
+                         int32_t& lRecordsAffected);
+  // Traces and executes, letting a database error reach the caller (DbError):
+  // for statements inside a handler's transaction.
+  void ExecuteStatement(const std::string& strSQL);
+  bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
+                        int32_t& lRecordsAffected);
+
+  // Recordsets (sql_helpers.cpp). OpenQuery and OpenRecordset throw DbError;
+  // CloseRecordset and the scalar reads never throw.
+  void PrepareRecordset(dbaccess::Recordset& rs);
+  void OpenRecordset(dbaccess::Recordset& rs, const std::string& strSQL);
+  dbaccess::RecordsetPtr OpenQuery(const std::string& strSQL, bool bServerCursor = false);
+  void CloseRecordset(dbaccess::RecordsetPtr& rs);
+  std::string GetScalarText(const std::string& strSQL, dbaccess::Variant* vSecondColumn = nullptr);
+  dbaccess::Variant GetScalarValue(const std::string& strSQL);
+
+  // Transactions (transactions.cpp): up to 12 attempts, 999 ms apart, when
+  // called with 1. False when every attempt failed.
+  bool BeginTransaction(int32_t lAttempt = 1);
+  bool CommitTransaction(int32_t lAttempt = 1);
+  bool RollbackTransaction(int32_t lAttempt = 1);
+  // Runs one handler's work (handler_transaction.cpp), the one error path
+  // of every handler. With bOwnTransaction it begins a transaction first
+  // (failing that: message lLockedMessageID) and commits after a body that
+  // ended kDone or kIgnored (failing that: rolled back, same message); a body
+  // that ended kFailed (strError set by it) or threw is rolled back, a thrown
+  // error's description becoming strError. Without bOwnTransaction the
+  // caller's transaction is left to the caller. True only for kDone; an
+  // ignored command (see handler_outcome.h) returns false with an empty text.
+  // A body refused by the shift handling as out of order is remembered for
+  // OutOfOrderRefused.
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<HandlerOutcome()>& body);
+  // The same for a body that either succeeds (true) or fails (false).
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<bool()>& body);
+  // Whether a handler run since the last ClearOutOfOrderRefusal was refused
+  // as out of order (the shift handling threw OutOfOrderRow).
+  bool OutOfOrderRefused() const { return m_bOutOfOrderRefused; }
+  void ClearOutOfOrderRefusal() { m_bOutOfOrderRefused = false; }
+
+  // Processing options, rows of T_SFC_OPTION with application code 2
+  // (options.cpp). GetBoolOption lets a database error or a value that is not
+  // a number escape as DbError; the others report failure by their result.
+  bool GetBoolOption(int32_t lOptionCode);
+  bool GetIntOption(int32_t lOptionCode, int32_t& lValue);
+  bool GetStringOption(int32_t lOptionCode, std::string& strValue);
+  bool GetNumOption(int32_t lOptionCode, int32_t& lValue);
+  bool SetStringOption(int32_t lOptionCode, const std::string& strValue);
+
+  // Waits at least lMilliseconds on the session's clock (one-second resolution).
+  void WaitMilliseconds(int64_t lMilliseconds);
+
+  dbaccess::Clock& clock() { return *m_clock; }
+  const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
+  // The database kind given to the last ConnectToDatabase.
+  int32_t DatabaseType() const { return m_lDatabaseType; }
+  // The connection string as given, credentials still enciphered.
+  const std::string& ConnectionStringAsGiven() const { return m_strConnectionString; }
+  // Set only when a SQL Server string failed to open directly and the
+  // connection class was tried instead.
+  const voltrane::CDatabaseConnectionObj* FallbackConnection() const {
+    return m_oDBConnection.get();
+  }
+  // Whether the database has the columns of version 12 (seen when the
+  // processing loop announced itself).
+  bool IsV12Database() const { return m_bV12Database; }
+  void SetV12Database(bool bV12) { m_bV12Database = bV12; }
+
+ private:
+  // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
+  bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);
+
+  std::shared_ptr<dbaccess::Clock> m_clock;
+  int32_t m_lDatabaseType = 0;
+  dbaccess::ConnectionPtr m_oConnection;  // never null; closed until connected
+  std::unique_ptr<voltrane::CDatabaseConnectionObj> m_oDBConnection;
+  std::string m_strConnectionString;  // credentials still enciphered
+  bool m_bV12Database = false;
+  bool m_bOutOfOrderRefused = false;
+};
+
+// The base of every component: the session services its members call, under
+// the names they have always had, so that a component's code reads the same
+// wherever it runs.
+class SessionClient {
+ public:
+  explicit SessionClient(Session& session) : session_(session) {}
+
+ protected:
+  bool ExecuteSQL(const std::string& strSQL, std::string& strError) {
+    return session_.ExecuteSQL(strSQL, strError);
+  }
+  bool ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
+                         int32_t& lRecordsAffected) {
+    return session_.ExecuteSQLCounted(strSQL, strError, lRecordsAffected);
+  }
+  void ExecuteStatement(const std::string& strSQL) { session_.ExecuteStatement(strSQL); }
+  bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
+                        int32_t& lRecordsAffected) {
+    return session_.ExecuteWithRetry(strSQL, strError, lRecordsAffected);
+  }
+  void PrepareRecordset(dbaccess::Recordset& rs) { session_.PrepareRecordset(rs); }
+  void OpenRecordset(dbaccess::Recordset& rs, const std::string& strSQL) {
+    session_.OpenRecordset(rs, strSQL);
+  }
+  dbaccess::RecordsetPtr OpenQuery(const std::string& strSQL, bool bServerCursor = false) {
+    return session_.OpenQuery(strSQL, bServerCursor);
+  }
+  void CloseRecordset(dbaccess::RecordsetPtr& rs) { session_.CloseRecordset(rs); }
+  std::string GetScalarText(const std::string& strSQL, dbaccess::Variant* vSecondColumn = nullptr) {
+    return session_.GetScalarText(strSQL, vSecondColumn);
+  }
+  dbaccess::Variant GetScalarValue(const std::string& strSQL) {
+    return session_.GetScalarValue(strSQL);
+  }
+  bool BeginTransaction(int32_t lAttempt = 1) { return session_.BeginTransaction(lAttempt); }
+  bool CommitTransaction(int32_t lAttempt = 1) { return session_.CommitTransaction(lAttempt); }
+  bool RollbackTransaction(int32_t lAttempt = 1) { return session_.RollbackTransaction(lAttempt); }
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<HandlerOutcome()>& body) {
+    return session_.RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, body);
+  }
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<bool()>& body) {
+    return session_.RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, body);
+  }
+  bool GetBoolOption(int32_t lOptionCode) { return session_.GetBoolOption(lOptionCode); }
+  bool GetIntOption(int32_t lOptionCode, int32_t& lValue) {
+    return session_.GetIntOption(lOptionCode, lValue);
+  }
+  bool GetStringOption(int32_t lOptionCode, std::string& strValue) {
+    return session_.GetStringOption(lOptionCode, strValue);
+  }
+  bool GetNumOption(int32_t lOptionCode, int32_t& lValue) {
+    return session_.GetNumOption(lOptionCode, lValue);
+  }
+  bool SetStringOption(int32_t lOptionCode, const std::string& strValue) {
+    return session_.SetStringOption(lOptionCode, strValue);
+  }
+  void WaitMilliseconds(int64_t lMilliseconds) { session_.WaitMilliseconds(lMilliseconds); }
+  dbaccess::Clock& clock() { return session_.clock(); }
+  const dbaccess::ConnectionPtr& connection() const { return session_.connection(); }
+  int32_t DatabaseType() const { return session_.DatabaseType(); }
+  bool IsV12Database() const { return session_.IsV12Database(); }
+
+  Session& session_;
+};
+
+#endif  // VOLTRANE_LIBRARY_SESSION_SESSION_H_
