@@ -21,11 +21,11 @@ class AuditHistoryTest : public ReferenceDataTest {
 };
 
 TEST_P(AuditHistoryTest, EveryArgumentLandsInItsColumnAtTheServersTime) {
-  const auto before = voltrane::GetDatabaseDateTime(database_.kind, object_.session.connection());
+  const auto before = voltrane::GetDatabaseDateTime(database_.kind, object_->session.connection());
   ASSERT_TRUE(before.has_value());
   int32_t history_id = 0;
-  object_.reference.WriteHistory(7, 50, 56, "jsmith - John Smith released Job J1001", "J1001",
-                                 "ECN-4'2", 1, 2, 3, 4, 5, 6, 7, 8, 9, history_id);
+  object_->reference.WriteHistory(7, 50, 56, "jsmith - John Smith released Job J1001", "J1001",
+                                  "ECN-4'2", 1, 2, 3, 4, 5, 6, 7, 8, 9, history_id);
   auto line = Line(history_id);
   ASSERT_FALSE(line->Eof());
   EXPECT_EQ(line->Fields("TARGET_ID").Value().ToLong(), 7);
@@ -41,20 +41,20 @@ TEST_P(AuditHistoryTest, EveryArgumentLandsInItsColumnAtTheServersTime) {
   for (int i = 0; i < 9; ++i) EXPECT_EQ(line->Fields(ids[i]).Value().ToLong(), i + 1) << ids[i];
   // The server's clock, not the caller's: between two reads of it.
   const dbaccess::DateTime written = line->Fields("HISTORY_DATE").Value().ToDateTime();
-  const auto after = voltrane::GetDatabaseDateTime(database_.kind, object_.session.connection());
+  const auto after = voltrane::GetDatabaseDateTime(database_.kind, object_->session.connection());
   EXPECT_GE(written, before->WithoutMilliseconds());
   EXPECT_LE(written, *after);
 
   int32_t second_id = 0;
-  object_.reference.WriteHistory(7, 50, 40, "x", "J1001", "", -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                 second_id);
+  object_->reference.WriteHistory(7, 50, 40, "x", "J1001", "", -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                  second_id);
   EXPECT_NE(second_id, history_id);
 }
 
 TEST_P(AuditHistoryTest, EmptyTextsAndMinusOneIdsAreStoredAsNull) {
   int32_t history_id = 0;
-  object_.reference.WriteHistory(3, 72, 15, "", "", "", -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                 history_id);
+  object_->reference.WriteHistory(3, 72, 15, "", "", "", -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                  history_id);
   auto line = Line(history_id);
   ASSERT_FALSE(line->Eof());
   EXPECT_TRUE(line->Fields("NOTES").Value().IsNull());
@@ -69,8 +69,8 @@ TEST_P(AuditHistoryTest, TheComponentNameIsCutToNinetyCharactersNotBytes) {
   std::string name;
   for (int i = 0; i < 100; ++i) name += (i % 2 == 0) ? "Ä" : "b";
   int32_t history_id = 0;
-  object_.reference.WriteHistory(1, 72, 15, "n", name, "", -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                 history_id);
+  object_->reference.WriteHistory(1, 72, 15, "n", name, "", -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                  history_id);
   const std::string stored = Line(history_id)->Fields("COMPONENT_NAME").Value().ToText();
   std::string expected;
   for (int i = 0; i < 90; ++i) expected += (i % 2 == 0) ? "Ä" : "b";
@@ -80,8 +80,8 @@ TEST_P(AuditHistoryTest, TheComponentNameIsCutToNinetyCharactersNotBytes) {
 TEST_P(AuditHistoryTest, ADatabaseErrorReachesTheCaller) {
   Exec("drop table T_SFC_HISTORY");
   int32_t history_id = 0;
-  EXPECT_THROW(object_.reference.WriteHistory(1, 72, 15, "n", "c", "", -1, -1, -1, -1, -1, -1, -1,
-                                              -1, -1, history_id),
+  EXPECT_THROW(object_->reference.WriteHistory(1, 72, 15, "n", "c", "", -1, -1, -1, -1, -1, -1, -1,
+                                               -1, -1, history_id),
                dbaccess::DbError);
 }
 

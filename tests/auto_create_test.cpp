@@ -75,13 +75,13 @@ TEST_P(AutoCreateTest, NothingIsCreatedWhileTheOptionsAreOff) {
   std::string error = "untouched";
   int32_t id = -1;
   dbaccess::Variant part_type = -1;
-  EXPECT_FALSE(object_.reference.AutoPartCreate("P-NEW", id, part_type, 1, error));
-  EXPECT_FALSE(object_.reference.AutoOpCreate("OP-NEW", id, 1, error));
+  EXPECT_FALSE(object_->reference.AutoPartCreate("P-NEW", id, part_type, 1, error));
+  EXPECT_FALSE(object_->reference.AutoOpCreate("OP-NEW", id, 1, error));
   int32_t part_id = -1;
-  EXPECT_EQ(object_.reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-NEW", id, 1,
-                                            error, part_id),
+  EXPECT_EQ(object_->reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-NEW", id, 1,
+                                             error, part_id),
             JobCreation::kNotCreated);
-  EXPECT_EQ(object_.reference.GetPartSerialNoID(1, "SN-NEW"), -1);
+  EXPECT_EQ(object_->reference.GetPartSerialNoID(1, "SN-NEW"), -1);
   EXPECT_EQ(error, "untouched");
   EXPECT_EQ(id, -1);
   EXPECT_EQ(RowsOfAllCreatedTables(), rows);
@@ -95,7 +95,7 @@ TEST_P(AutoCreateTest, APartIsStoredInUpperCaseWithItsAssetAndHistory) {
   std::string error;
   int32_t part_id = -1;
   dbaccess::Variant part_type = -1;
-  ASSERT_TRUE(object_.reference.AutoPartCreate("zahnrad-ö'1", part_id, part_type, 1, error))
+  ASSERT_TRUE(object_->reference.AutoPartCreate("zahnrad-ö'1", part_id, part_type, 1, error))
       << error;
   EXPECT_EQ(error, "");
   EXPECT_EQ(part_type.ToLong(), 2);
@@ -109,7 +109,7 @@ TEST_P(AutoCreateTest, APartIsStoredInUpperCaseWithItsAssetAndHistory) {
   ExpectAddedHistory(part_id, 72, "kobrien - Kate O'Brien added Part ZAHNRAD-Ö'1 via MDC Service.",
                      "ZAHNRAD-Ö'1", "3");
   dbaccess::Variant found_type;
-  EXPECT_EQ(object_.reference.GetPartIDByNumber("Zahnrad-Ö'1", found_type), part_id);
+  EXPECT_EQ(object_->reference.GetPartIDByNumber("Zahnrad-Ö'1", found_type), part_id);
 }
 
 TEST_P(AutoCreateTest, AnUnusablePartTypeCreatesNothing) {
@@ -119,13 +119,13 @@ TEST_P(AutoCreateTest, AnUnusablePartTypeCreatesNothing) {
   std::string error;
   int32_t part_id = -1;
   dbaccess::Variant part_type = -1;
-  EXPECT_FALSE(object_.reference.AutoPartCreate("P-NEW", part_id, part_type, 1, error));
+  EXPECT_FALSE(object_->reference.AutoPartCreate("P-NEW", part_id, part_type, 1, error));
   EXPECT_EQ(error, kInvalidPartType);
 
   SetOption(7, 1, "NUM_VAL", "99");  // names no part type
   error.clear();
   part_type = 1;
-  EXPECT_FALSE(object_.reference.AutoPartCreate("P-NEW", part_id, part_type, 1, error));
+  EXPECT_FALSE(object_->reference.AutoPartCreate("P-NEW", part_id, part_type, 1, error));
   EXPECT_EQ(error, kInvalidPartType);
   EXPECT_EQ(part_type.ToLong(), 99);
   EXPECT_EQ(part_id, -1);
@@ -134,7 +134,7 @@ TEST_P(AutoCreateTest, AnUnusablePartTypeCreatesNothing) {
   // Without option 7 the caller's part type is used.
   RemoveOption(7);
   part_type = 1;
-  EXPECT_TRUE(object_.reference.AutoPartCreate("P-NEW", part_id, part_type, 1, error));
+  EXPECT_TRUE(object_->reference.AutoPartCreate("P-NEW", part_id, part_type, 1, error));
   EXPECT_EQ(Value("select PART_TYPE_ID from T_SFC_PART where PART_ID = " + std::to_string(part_id))
                 .ToLong(),
             1);
@@ -145,14 +145,14 @@ TEST_P(AutoCreateTest, AnOperationIsCreatedWithItsRevision) {
   SetOption(12, 2, "STRING_VAL", "'B'");
   std::string error;
   int32_t op_id = -1;
-  ASSERT_TRUE(object_.reference.AutoOpCreate("op-55", op_id, 4, error)) << error;
+  ASSERT_TRUE(object_->reference.AutoOpCreate("op-55", op_id, 4, error)) << error;
   auto op = Row("select * from T_SFC_OP where OP_ID = " + std::to_string(op_id));
   EXPECT_EQ(op->Fields("OP_NUMBER").Value().ToText(), "OP-55");
   EXPECT_EQ(op->Fields("REV").Value().ToText(), "B");
   ExpectAsset("T_SFC_OP", "OP_ID", op_id, 69);
   // Machine 4 has no current record, so no user.
   ExpectAddedHistory(op_id, 69, "<No User> added Op OP-55 via MDC Service.", "OP-55", "null");
-  EXPECT_EQ(object_.reference.GetOpIDByNumber("OP-55"), op_id);
+  EXPECT_EQ(object_->reference.GetOpIDByNumber("OP-55"), op_id);
 }
 
 TEST_P(AutoCreateTest, AJobTakesTheMachinesPartAndEndsOnItsStartDay) {
@@ -163,7 +163,7 @@ TEST_P(AutoCreateTest, AJobTakesTheMachinesPartAndEndsOnItsStartDay) {
   std::string error;
   int32_t job_id = -1;
   int32_t part_id = -1;
-  ASSERT_EQ(object_.reference.AutoJobCreate(stamp, "j-new", job_id, 1, error, part_id),
+  ASSERT_EQ(object_->reference.AutoJobCreate(stamp, "j-new", job_id, 1, error, part_id),
             JobCreation::kCreated)
       << error;
   EXPECT_EQ(part_id, 2);
@@ -184,7 +184,7 @@ TEST_P(AutoCreateTest, AJobTakesTheMachinesPartAndEndsOnItsStartDay) {
   EXPECT_EQ(list->Fields("ORDINAL").Value().ToLong(), 0);
   list->MoveNext();
   EXPECT_TRUE(list->Eof());
-  EXPECT_EQ(object_.reference.GetFirstPartNumberForJob("J-NEW"), "FLANGE-200");
+  EXPECT_EQ(object_->reference.GetFirstPartNumberForJob("J-NEW"), "FLANGE-200");
 }
 
 TEST_P(AutoCreateTest, AJobNeedsAPart) {
@@ -194,15 +194,15 @@ TEST_P(AutoCreateTest, AJobNeedsAPart) {
   int32_t job_id = -1;
   int32_t part_id = -1;
   // Machine 2 has no current record; machine 3's record has no part.
-  EXPECT_EQ(object_.reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2,
-                                            error, part_id),
+  EXPECT_EQ(object_->reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2,
+                                             error, part_id),
             JobCreation::kNoCurrentPart);
   EXPECT_EQ(error, kNoCurrentPart);
   GiveCurrentRecord(3, "1", "null");
   error.clear();
   part_id = -1;
-  EXPECT_EQ(object_.reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 3,
-                                            error, part_id),
+  EXPECT_EQ(object_->reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 3,
+                                             error, part_id),
             JobCreation::kNoCurrentPart);
   EXPECT_EQ(error, kNoCurrentPart);
   EXPECT_EQ(RowsOfAllCreatedTables(), rows);
@@ -211,8 +211,8 @@ TEST_P(AutoCreateTest, AJobNeedsAPart) {
   // the job is pending.
   error.clear();
   part_id = 3;
-  ASSERT_EQ(object_.reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2,
-                                            error, part_id),
+  ASSERT_EQ(object_->reference.AutoJobCreate(DateTime::FromParts(2026, 3, 4, 8), "J-A", job_id, 2,
+                                             error, part_id),
             JobCreation::kCreated)
       << error;
   EXPECT_EQ(part_id, 3);
@@ -227,7 +227,7 @@ TEST_P(AutoCreateTest, AJobNeedsAPart) {
 TEST_P(AutoCreateTest, SerialNumbersAreCreatedUnderOptionSixWithoutHistory) {
   SetBoolOption(6, 1);
   const int64_t history = Count("T_SFC_HISTORY");
-  const int32_t serial_id = object_.reference.GetPartSerialNoID(1, "sn-ä'9");
+  const int32_t serial_id = object_->reference.GetPartSerialNoID(1, "sn-ä'9");
   ASSERT_GT(serial_id, 2);
   auto serial = Row("select * from T_SFC_PART_SERIAL_NO where PART_SERIAL_NO_ID = " +
                     std::to_string(serial_id));
@@ -235,7 +235,7 @@ TEST_P(AutoCreateTest, SerialNumbersAreCreatedUnderOptionSixWithoutHistory) {
   EXPECT_EQ(serial->Fields("PART_ID").Value().ToLong(), 1);
   ExpectAsset("T_SFC_PART_SERIAL_NO", "PART_SERIAL_NO_ID", serial_id, 140);
   EXPECT_EQ(Count("T_SFC_HISTORY"), history);
-  EXPECT_EQ(object_.reference.GetPartSerialNoID(1, "SN-Ä'9"), serial_id);
+  EXPECT_EQ(object_->reference.GetPartSerialNoID(1, "SN-Ä'9"), serial_id);
   EXPECT_EQ(Count("T_SFC_PART_SERIAL_NO"), 3);
 }
 
@@ -244,14 +244,14 @@ TEST_P(AutoCreateTest, AFailureIsReportedAndKeepsWhatWasAdded) {
   Exec("drop table T_SFC_ASSET");
   std::string error;
   int32_t op_id = -1;
-  EXPECT_FALSE(object_.reference.AutoOpCreate("OP-77", op_id, 1, error));
+  EXPECT_FALSE(object_->reference.AutoOpCreate("OP-77", op_id, 1, error));
   EXPECT_NE(error, "");
   // The operation row was added before the asset failed; the caller's
   // transaction decides about it.
   EXPECT_EQ(Value("select count(*) from T_SFC_OP where OP_NUMBER = 'OP-77'").ToInt64(), 1);
   // The serial number creation lets the same failure reach its caller.
   SetBoolOption(6, 1);
-  EXPECT_THROW(object_.reference.GetPartSerialNoID(1, "SN-X"), dbaccess::DbError);
+  EXPECT_THROW(object_->reference.GetPartSerialNoID(1, "SN-X"), dbaccess::DbError);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, AutoCreateTest,

@@ -32,7 +32,7 @@ class CycleStatusLockTest : public testsupport::MachineLogTest {
     Ok(command, time_code, param, at_);
   }
   int64_t Events(int command) {
-    return Count("from T_SFC_EVENT where COMMAND_ID = " + std::to_string(command));
+    return Count("T_SFC_EVENT where COMMAND_ID = " + std::to_string(command));
   }
   void SetDowntimeLock(int code_id, int value) {
     Exec("update T_SFC_DOWNTIME_CODE set CYCLE_STATUS_LOCK = " + std::to_string(value) +
@@ -71,7 +71,7 @@ TEST_P(CycleStatusLockTest, SetupLevel2LetsOnlyTheSetupEndThrough) {
   Next(kIdle, kStart);  // runs the setup end: its own end passes
   EXPECT_EQ(Status(), 0);
   EXPECT_EQ(Events(kCycle) + Events(kTeardown) + Events(kMachineDowntime), 0);
-  EXPECT_EQ(Count("from T_SFC_DT_PER_MACHINE_DATA"), 0);
+  EXPECT_EQ(Count("T_SFC_DT_PER_MACHINE_DATA"), 0);
   EXPECT_NEAR(CurrentNumber("SETUP_TIME"), 300.0 / 3600, 1e-6);
 }
 
@@ -100,10 +100,10 @@ TEST_P(CycleStatusLockTest, ADowntimeWithLockValue3YieldsOnlyToItsEnd) {
   Next(kMachineDowntime, kStart, "100");
   EXPECT_EQ(Status(), 3);
   EXPECT_EQ(Events(kSetup) + Events(kCycle) + Events(kTeardown), 0);
-  EXPECT_EQ(Count("from T_SFC_DT_PER_MACHINE_DATA"), 1);
+  EXPECT_EQ(Count("T_SFC_DT_PER_MACHINE_DATA"), 1);
   Next(kMachineDowntime, kEnd);
   EXPECT_EQ(Status(), 0);
-  EXPECT_EQ(Count("from T_SFC_DT_PER_MACHINE_DATA where STOP_TIME is null"), 0);
+  EXPECT_EQ(Count("T_SFC_DT_PER_MACHINE_DATA where STOP_TIME is null"), 0);
 }
 
 TEST_P(CycleStatusLockTest, LockValue5BehavesAs1AndLocksOnlyCycles) {

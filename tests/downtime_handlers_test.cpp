@@ -70,7 +70,7 @@ TEST_P(DowntimeHandlersTest, ASecondMachineDowntimeClosesTheFirst) {
   EXPECT_EQ(rows[1].start, t0_.AddSeconds(1920).ToText());
   EXPECT_EQ(rows[1].stop, "null");
   EXPECT_EQ(rows[1].duration, 0);
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 11 and STOP_TIME is null"), 1);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 11 and STOP_TIME is null"), 1);
 
   // The end closes the open row and makes the machine idle.
   Ok(kMachineDowntime, kEnd, "", t0_.AddSeconds(2100));
@@ -112,7 +112,7 @@ TEST_P(DowntimeHandlersTest, AMachineDowntimeEndWhileIdleIsIgnored) {
   ASSERT_EQ(Status(), 0);
   EXPECT_EQ(Run(kMachineDowntime, kEnd, "", t0_.AddSeconds(180)), "");
   EXPECT_EQ(Downtimes().at(0).stop, "null");
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 11 and STOP_TIME is null"), 1);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 11 and STOP_TIME is null"), 1);
   EXPECT_EQ(Status(), 0);
 }
 
@@ -145,7 +145,7 @@ TEST_P(DowntimeHandlersTest, AUserDowntimeRunsBesideTheMachine) {
   EXPECT_EQ(rows[1].stop, t0_.AddSeconds(720).ToText());
   EXPECT_EQ(rows[2].stop, t0_.AddSeconds(660).ToText());
   // The machine had a logon event before: no anonymous logon.
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = " + std::to_string(kLogon)), 0);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = " + std::to_string(kLogon)), 0);
 }
 
 TEST_P(DowntimeHandlersTest, AUserDowntimeOnAMachineThatNeverLoggedOnLogsOnAnonymously) {
@@ -155,21 +155,20 @@ TEST_P(DowntimeHandlersTest, AUserDowntimeOnAMachineThatNeverLoggedOnLogsOnAnony
     GTEST_SKIP() << "the logon handler is not part of this build: " << error;
   }
   ASSERT_EQ(error, "");
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = " + std::to_string(kLogon) +
-                  " and MACHINE_ID = 1"),
-            1);
-  EXPECT_EQ(Count("from T_SFC_DT_PER_MACHINE_DATA where DOWNTIME_TYPE_CODE = 1 and STOP_TIME is "
+  EXPECT_EQ(
+      Count("T_SFC_EVENT where COMMAND_ID = " + std::to_string(kLogon) + " and MACHINE_ID = 1"), 1);
+  EXPECT_EQ(Count("T_SFC_DT_PER_MACHINE_DATA where DOWNTIME_TYPE_CODE = 1 and STOP_TIME is "
                   "null and DOWNTIME_CODE_ID = 5"),
             1);
   // Once is enough: the machine now has its logon event row.
   Ok(kUserDowntime, kStart, "200", t0_.AddSeconds(120));
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = " + std::to_string(kLogon)), 1);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = " + std::to_string(kLogon)), 1);
 }
 
 TEST_P(DowntimeHandlersTest, TheMonitorsQueryFindsTheOpenDowntimeOfTheCode) {
   GivePart(t0_);
   Ok(kMachineDowntime, kStart, "110", t0_.AddSeconds(60));
-  const std::string sql = object_.handlers.CurrentDowntimeQueryText();
+  const std::string sql = object_->handlers.CurrentDowntimeQueryText();
   EXPECT_EQ(sql,
             "select DOWNTIME_CODE_ID , m.STATUS_DATE from T_SFC_DT_PER_MACHINE_DATA dtpmd , "
             "T_SFC_MACHINE_DATA md, T_SFC_MACHINE m Where md.MACHINE_DATA_ID = "

@@ -70,7 +70,7 @@ class ExpiredShiftsTest : public testsupport::RecordsTest {
     }
     return error;
   }
-  int64_t LogRows() { return Count("select count(*) from T_SFC_MDC_LOG"); }
+  int64_t LogRows() { return Count("T_SFC_MDC_LOG"); }
 };
 
 TEST_P(ExpiredShiftsTest, ACommandInsideTheShiftChangesNothing) {
@@ -133,7 +133,7 @@ TEST_P(ExpiredShiftsTest, AWeekendIsCaughtUpRecordByRecord) {
   ExpectRecord(records[5], At(13, 0), -1, At(13, 0));  // Sunday
   ExpectRecord(records[6], At(14, 0), -1, At(14, 0));
   ExpectRecord(records[7], At(14, 6), 1, At(14, 0));  // Monday's day shift
-  EXPECT_EQ(Count("select count(*) from T_SFC_MACHINE_DATA where STATUS_CODE = 2"), 7);
+  EXPECT_EQ(Count("T_SFC_MACHINE_DATA where STATUS_CODE = 2"), 7);
 }
 
 TEST_P(ExpiredShiftsTest, ARecordStartingAtItsBoundaryIsReused) {

@@ -78,7 +78,7 @@ TEST_P(MachineDataRecordsTest, AnOpenDowntimeIsClosedInTheOldRecordAndReopenedIn
   EXPECT_EQ(Value("select STOP_TIME " + old_rows).ToDateTime(), split);
   const std::string new_rows =
       "from T_SFC_DT_PER_MACHINE_DATA where MACHINE_DATA_ID = " + std::to_string(new_id);
-  EXPECT_EQ(Count("select count(*) " + new_rows), 1);
+  EXPECT_EQ(Value("select count(*) " + new_rows).ToInt64(), 1);
   EXPECT_EQ(Value("select DOWNTIME_CODE_ID " + new_rows).ToInt64(), 2);
   EXPECT_EQ(Value("select DURATION " + new_rows).ToDouble(), 0);
   EXPECT_EQ(Value("select START_TIME " + new_rows).ToDateTime(), split);

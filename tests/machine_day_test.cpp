@@ -85,10 +85,10 @@ TEST_P(MachineDayTest, TheDaysRecordsAddUp) {
   EXPECT_EQ(Sum("SCRAPPED_COUNT"), 1);
   // Every closed record validated: the machine had a user throughout and a
   // part whenever it produced.
-  EXPECT_EQ(Count("from T_SFC_MACHINE_DATA where MACHINE_ID = 1 and STOP_TIME is not null and "
+  EXPECT_EQ(Count("T_SFC_MACHINE_DATA where MACHINE_ID = 1 and STOP_TIME is not null and "
                   "STATUS_CODE <> 2"),
             0);
-  EXPECT_EQ(Count("from T_SFC_MACHINE_DATA where MACHINE_ID = 1 and STOP_TIME is null"), 1);
+  EXPECT_EQ(Count("T_SFC_MACHINE_DATA where MACHINE_ID = 1 and STOP_TIME is null"), 1);
 }
 
 TEST_P(MachineDayTest, TheShiftEndAndTheLogoffSplitTheRecord) {

@@ -126,12 +126,12 @@ TEST_P(PartCountHandlersTest, WithOption23ACountEndsTheCycleEventAndStartsTheNex
   SetBoolOption(23, 1);
   GivePart(t0_);
   Ok(kGoodCount, kBoth, "1", t0_.AddSeconds(5));  // no cycle event open: none started
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 9"), 0);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 9"), 0);
   Ok(kCycle, kStart, "", t0_.AddSeconds(10));
   Ok(kGoodCount, kBoth, "1", t0_.AddSeconds(70));
   Ok(kScrapCount, kBoth, "1", t0_.AddSeconds(130));
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 9"), 3);
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 9 and STOP_TIME is null and START_TIME = " +
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 9"), 3);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 9 and STOP_TIME is null and START_TIME = " +
                   voltrane::DateTimeLiteral(database_.kind, t0_.AddSeconds(130))),
             1);
   // The record's cycle period is not touched by the events.
@@ -142,8 +142,8 @@ TEST_P(PartCountHandlersTest, WithoutOption23CountsLeaveTheCycleEventAlone) {
   GivePart(t0_);
   Ok(kCycle, kStart, "", t0_.AddSeconds(10));
   Ok(kGoodCount, kBoth, "1", t0_.AddSeconds(70));
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 9"), 1);
-  EXPECT_EQ(Count("from T_SFC_EVENT where COMMAND_ID = 9 and STOP_TIME is null"), 1);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 9"), 1);
+  EXPECT_EQ(Count("T_SFC_EVENT where COMMAND_ID = 9 and STOP_TIME is null"), 1);
 }
 
 TEST_P(PartCountHandlersTest, ACountOnAMachineWithoutAPartStartsOneFirst) {
@@ -152,8 +152,7 @@ TEST_P(PartCountHandlersTest, ACountOnAMachineWithoutAPartStartsOneFirst) {
     GTEST_SKIP() << "the part handler is not part of this build: " << error;
   }
   ASSERT_EQ(error, "");
-  EXPECT_EQ(
-      Count("from T_SFC_EVENT where MACHINE_ID = 1 and COMMAND_ID = " + std::to_string(kPart)), 1);
+  EXPECT_EQ(Count("T_SFC_EVENT where MACHINE_ID = 1 and COMMAND_ID = " + std::to_string(kPart)), 1);
   EXPECT_EQ(Good(), 2);
   // The count belongs to a part record: resolved or unresolved, never none.
   auto current = Current();

@@ -32,13 +32,13 @@ class PlantDayReportTest : public testsupport::MachineLogTest {
  protected:
   PlantDayResult WriteDay() {
     PlantSimulator simulator(Machine101(), kSeed);
-    PlantDayWriter writer(object_.session.connection(), database_.kind);
+    PlantDayWriter writer(object_->session.connection(), database_.kind);
     return writer.Write(simulator, kDay, 1);
   }
   void Drain() {
     std::string error;
     for (int calls = 0; calls < 100000; ++calls) {
-      if (!object_.log.DoNextItemFromMDCLog(error) && error.empty()) return;
+      if (!object_->log.DoNextItemFromMDCLog(error) && error.empty()) return;
       ASSERT_EQ(error, "");
     }
   }
@@ -62,12 +62,12 @@ TEST_P(PlantDayReportTest, ReportsAddUpWithTheSimulatedDay) {
             kDay.AddMilliseconds(first_ms));
   EXPECT_EQ(Value("select max(TIME_STAMP) from T_SFC_MDC_LOG").ToDateTime(), kDay.AddDays(1));
   Drain();
-  EXPECT_EQ(Count("from T_SFC_MDC_LOG"), 0);
+  EXPECT_EQ(Count("T_SFC_MDC_LOG"), 0);
 
   reports::OeeQuery query;
   query.from = query.to = kDay;
   query.now = kDay.AddDays(2);
-  const auto shifts = reports::QueryOee(object_.session.connection(), database_.kind, query);
+  const auto shifts = reports::QueryOee(object_->session.connection(), database_.kind, query);
   ASSERT_EQ(shifts.size(), 3u);
   EXPECT_EQ(shifts[0].shift_name, "Day");
   EXPECT_NEAR(shifts[0].scheduled_h, 8.0, 1e-6);
@@ -85,8 +85,8 @@ TEST_P(PlantDayReportTest, ReportsAddUpWithTheSimulatedDay) {
   EXPECT_EQ(counted_good, good);
   EXPECT_EQ(counted_scrap, scrap);
 
-  const auto timelines = reports::QueryTimelines(object_.session.connection(), database_.kind, kDay,
-                                                 {"101"}, kDay.AddDays(2));
+  const auto timelines = reports::QueryTimelines(object_->session.connection(), database_.kind,
+                                                 kDay, {"101"}, kDay.AddDays(2));
   ASSERT_EQ(timelines.size(), 1u);
   int64_t covered_ms = 0;
   for (const auto& span : timelines[0].status) {
@@ -99,13 +99,13 @@ TEST_P(PlantDayReportTest, ReportsAddUpWithTheSimulatedDay) {
 
 TEST_P(PlantDayReportTest, RefusesADayItsMachinesHaveAlreadyPassed) {
   ASSERT_TRUE(WriteDay().written);
-  const int64_t rows = Count("from T_SFC_MDC_LOG");
+  const int64_t rows = Count("T_SFC_MDC_LOG");
   const PlantDayResult again = WriteDay();
   EXPECT_FALSE(again.written);
   EXPECT_NE(again.refusal.find("Machine 101 already has rows waiting up to 2026-01-06 00:00:00"),
             std::string::npos)
       << again.refusal;
-  EXPECT_EQ(Count("from T_SFC_MDC_LOG"), rows);
+  EXPECT_EQ(Count("T_SFC_MDC_LOG"), rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, PlantDayReportTest,

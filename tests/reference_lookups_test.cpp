@@ -50,22 +50,23 @@ TEST(ReferenceQueriesTest, OriginalKindsGetTheirFixedTexts) {
 }
 
 TEST_P(ReferenceDataTest, NumbersAreFoundWhateverTheCaseTyped) {
-  EXPECT_EQ(object_.reference.GetJobIDByNumber("j1001"), 1);
-  EXPECT_EQ(object_.reference.GetOpIDByNumber("Op20"), 2);
+  EXPECT_EQ(object_->reference.GetJobIDByNumber("j1001"), 1);
+  EXPECT_EQ(object_->reference.GetOpIDByNumber("Op20"), 2);
   dbaccess::Variant part_type;
-  EXPECT_EQ(object_.reference.GetPartIDByNumber("flange-200", part_type), 2);
+  EXPECT_EQ(object_->reference.GetPartIDByNumber("flange-200", part_type), 2);
   EXPECT_EQ(part_type.ToLong(), 1);
-  EXPECT_EQ(object_.reference.GetPartSerialNoID(3, "sn-0002"), 2);
+  EXPECT_EQ(object_->reference.GetPartSerialNoID(3, "sn-0002"), 2);
 
-  EXPECT_EQ(object_.reference.GetJobIDByNumber("J9999"), -1);
-  EXPECT_EQ(object_.reference.GetOpIDByNumber("OP99"), -1);
-  EXPECT_EQ(object_.reference.GetPartIDByNumber("NO-SUCH-PART", part_type), -1);
+  EXPECT_EQ(object_->reference.GetJobIDByNumber("J9999"), -1);
+  EXPECT_EQ(object_->reference.GetOpIDByNumber("OP99"), -1);
+  EXPECT_EQ(object_->reference.GetPartIDByNumber("NO-SUCH-PART", part_type), -1);
   EXPECT_EQ(part_type.ToLong(), -1);
-  EXPECT_EQ(object_.reference.GetPartSerialNoID(1, "SN-0002"), -1);  // another part's serial number
+  EXPECT_EQ(object_->reference.GetPartSerialNoID(1, "SN-0002"),
+            -1);  // another part's serial number
 
   // A part without a type keeps its null type.
   Exec("insert into T_SFC_PART (PART_NUMBER, PART_TYPE_ID) values ('BOLT-7', null)");
-  EXPECT_GT(object_.reference.GetPartIDByNumber("bolt-7", part_type), 3);
+  EXPECT_GT(object_->reference.GetPartIDByNumber("bolt-7", part_type), 3);
   EXPECT_TRUE(part_type.IsNull());
 }
 
@@ -73,29 +74,29 @@ TEST_P(ReferenceDataTest, AJobsFirstPartFollowsTheOrdinalNotTheRowOrder) {
   Exec("insert into T_SFC_JOB (JOB_ID, JOB_NUMBER) values (50, 'J-ORD')");
   Exec("insert into T_SFC_PART_PER_JOB (JOB_ID, PART_ID, ORDINAL) values (50, 2, 3)");
   Exec("insert into T_SFC_PART_PER_JOB (JOB_ID, PART_ID, ORDINAL) values (50, 3, 1)");
-  EXPECT_EQ(object_.reference.GetFirstPartNumberForJob("j-ord"), "HOUSING-300");
-  EXPECT_EQ(object_.reference.GetFirstPartNumberForJob("J1001"), "SHAFT-100");
-  EXPECT_EQ(object_.reference.GetFirstPartNumberForJob("J9999"), "");
+  EXPECT_EQ(object_->reference.GetFirstPartNumberForJob("j-ord"), "HOUSING-300");
+  EXPECT_EQ(object_->reference.GetFirstPartNumberForJob("J1001"), "SHAFT-100");
+  EXPECT_EQ(object_->reference.GetFirstPartNumberForJob("J9999"), "");
 }
 
 TEST_P(ReferenceDataTest, NamesAndCodeNumbersAreComparedAsStored) {
-  EXPECT_EQ(object_.reference.GetUserIDByName("kobrien"), 3);
-  EXPECT_EQ(object_.reference.GetUserIDByName("nobody"), -1);
-  EXPECT_EQ(object_.reference.GetScrapCodeID("S2"), 2);
-  EXPECT_EQ(object_.reference.GetScrapCodeID("S9"), -1);
-  EXPECT_EQ(object_.reference.GetDefaultScrapCodeNumber(), "S1");
+  EXPECT_EQ(object_->reference.GetUserIDByName("kobrien"), 3);
+  EXPECT_EQ(object_->reference.GetUserIDByName("nobody"), -1);
+  EXPECT_EQ(object_->reference.GetScrapCodeID("S2"), 2);
+  EXPECT_EQ(object_->reference.GetScrapCodeID("S9"), -1);
+  EXPECT_EQ(object_->reference.GetDefaultScrapCodeNumber(), "S1");
   Exec("update T_SFC_SCRAP_CODE set SCRAP_CODE_TYPE_CODE = 0");
-  EXPECT_EQ(object_.reference.GetDefaultScrapCodeNumber(), "-1");
+  EXPECT_EQ(object_->reference.GetDefaultScrapCodeNumber(), "-1");
 }
 
 TEST_P(ReferenceDataTest, DowntimeCodesMatchTheirOwnTypeOrBoth) {
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("100", 0), 1);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("100", 1), -1);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("200", 1), 5);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("200", 0), -1);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("210", 0), 6);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("210", 1), 6);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("999", 0), -1);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("100", 0), 1);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("100", 1), -1);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("200", 1), 5);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("200", 0), -1);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("210", 0), 6);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("210", 1), 6);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("999", 0), -1);
 }
 
 TEST_P(ReferenceDataTest, ApostrophesAndLettersBeyondAsciiAreFoundUnchanged) {
@@ -105,48 +106,48 @@ TEST_P(ReferenceDataTest, ApostrophesAndLettersBeyondAsciiAreFoundUnchanged) {
   Exec(
       "insert into T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_NUMBER, DOWNTIME_TYPE_CODE) "
       "values ('Ü''1', 1)");
-  EXPECT_GT(object_.reference.GetJobIDByNumber("o'neil-äø%"), 2);
-  EXPECT_EQ(object_.reference.GetJobIDByNumber("o'neil-ä"), -1);  // no pattern matching
-  EXPECT_GT(object_.reference.GetUserIDByName("d'angelo; drop table T_SFC_USER"), 3);
-  EXPECT_GT(object_.reference.GetScrapCodeID("S'4"), 3);
-  EXPECT_GT(object_.reference.GetDowntimeCodeID("Ü'1", 1), 6);
+  EXPECT_GT(object_->reference.GetJobIDByNumber("o'neil-äø%"), 2);
+  EXPECT_EQ(object_->reference.GetJobIDByNumber("o'neil-ä"), -1);  // no pattern matching
+  EXPECT_GT(object_->reference.GetUserIDByName("d'angelo; drop table T_SFC_USER"), 3);
+  EXPECT_GT(object_->reference.GetScrapCodeID("S'4"), 3);
+  EXPECT_GT(object_->reference.GetDowntimeCodeID("Ü'1", 1), 6);
   EXPECT_EQ(Count("T_SFC_USER"), 4);
 }
 
 TEST_P(ReferenceDataTest, EmptyTextsGiveMinusOneWithoutADatabase) {
-  object_.session.connection()->Close();
-  EXPECT_EQ(object_.reference.GetUserIDByName(""), -1);
-  EXPECT_EQ(object_.reference.GetPartSerialNoID(3, ""), -1);
-  EXPECT_EQ(object_.reference.GetDowntimeCodeID("", 0), -1);
+  object_->session.connection()->Close();
+  EXPECT_EQ(object_->reference.GetUserIDByName(""), -1);
+  EXPECT_EQ(object_->reference.GetPartSerialNoID(3, ""), -1);
+  EXPECT_EQ(object_->reference.GetDowntimeCodeID("", 0), -1);
   // Any other lookup needs the database, and its failure reaches the caller.
-  EXPECT_THROW(object_.reference.GetScrapCodeID(""), dbaccess::DbError);
-  EXPECT_THROW(object_.reference.GetJobIDByNumber("J1001"), dbaccess::DbError);
+  EXPECT_THROW(object_->reference.GetScrapCodeID(""), dbaccess::DbError);
+  EXPECT_THROW(object_->reference.GetJobIDByNumber("J1001"), dbaccess::DbError);
 }
 
 TEST_P(ReferenceDataTest, APartEventRowCountsForItsMachineOnly) {
-  EXPECT_FALSE(object_.reference.HasPartEventRow(1));
+  EXPECT_FALSE(object_->reference.HasPartEventRow(1));
   // An ended part event leaves its row with a null EVENT_ID; it still counts.
   Exec("insert into T_SFC_MACHINE_EVENT (COMMAND_ID, MACHINE_ID, EVENT_ID) values (6, 1, null)");
   Exec("insert into T_SFC_MACHINE_EVENT (COMMAND_ID, MACHINE_ID, EVENT_ID) values (9, 2, 44)");
-  EXPECT_TRUE(object_.reference.HasPartEventRow(1));
-  EXPECT_FALSE(object_.reference.HasPartEventRow(2));
+  EXPECT_TRUE(object_->reference.HasPartEventRow(1));
+  EXPECT_FALSE(object_->reference.HasPartEventRow(2));
 }
 
 TEST_P(ReferenceDataTest, DisplayTextsNameTheMachinesUserAndTheJob) {
   int32_t user_id = 0;
-  EXPECT_EQ(object_.reference.GetMachineUserDisplay(1, user_id), "<No User>");
+  EXPECT_EQ(object_->reference.GetMachineUserDisplay(1, user_id), "<No User>");
   EXPECT_EQ(user_id, -1);
   GiveCurrentRecord(1, "3", "null");
   GiveCurrentRecord(2, "null", "1");
-  EXPECT_EQ(object_.reference.GetMachineUserDisplay(1, user_id), "kobrien - Kate O'Brien");
+  EXPECT_EQ(object_->reference.GetMachineUserDisplay(1, user_id), "kobrien - Kate O'Brien");
   EXPECT_EQ(user_id, 3);
-  EXPECT_EQ(object_.reference.GetMachineUserDisplay(2, user_id), "<No User>");
+  EXPECT_EQ(object_->reference.GetMachineUserDisplay(2, user_id), "<No User>");
   EXPECT_EQ(user_id, -1);
 
-  EXPECT_EQ(object_.reference.GetJobDisplayName(1), "J1001 - Shafts and flanges for order 4711");
+  EXPECT_EQ(object_->reference.GetJobDisplayName(1), "J1001 - Shafts and flanges for order 4711");
   Exec("update T_SFC_JOB set JOB_NAME = null where JOB_ID = 2");
-  EXPECT_EQ(object_.reference.GetJobDisplayName(2), "J1002 - ");
-  EXPECT_EQ(object_.reference.GetJobDisplayName(77), "");
+  EXPECT_EQ(object_->reference.GetJobDisplayName(2), "J1002 - ");
+  EXPECT_EQ(object_->reference.GetJobDisplayName(77), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, ReferenceDataTest,

@@ -17,6 +17,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/components.h"
+#include "tests/support/components_fixture.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace testsupport {
@@ -28,29 +29,18 @@ inline constexpr int kLogon = 4, kJob = 5, kPart = 6, kOp = 7, kSetup = 8, kCycl
 // Time codes.
 inline constexpr int kStart = 0, kEnd = 1, kBoth = 2;
 
-class MachineLogTest : public testing::TestWithParam<std::string> {
+class MachineLogTest : public ComponentsTest {
  protected:
   void SetUp() override {
-    database_ = CreateShopFloorDatabase(GetParam(), true);
-    std::string error;
-    ASSERT_TRUE(
-        object_.session.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-    ASSERT_FALSE(object_.log.DoNextItemFromMDCLog(error));  // the version announcement
+    ComponentsTest::SetUp();
+    Announce(*object_);
   }
-  void TearDown() override { DropTestDatabase(database_); }
 
-  void Exec(const std::string& sql) { object_.session.connection()->Execute(sql); }
   dbaccess::RecordsetPtr Rows(const std::string& sql) {
     auto rs = std::make_shared<dbaccess::Recordset>();
-    rs->Open(sql, object_.session.connection());
+    rs->Open(sql, object_->session.connection());
     return rs;
   }
-  dbaccess::Variant Value(const std::string& sql) {
-    auto rs = Rows(sql);
-    return rs->Eof() ? dbaccess::Variant() : rs->Fields(size_t{0}).Value();
-  }
-  int64_t Count(const std::string& sql) { return Value("select count(*) " + sql).ToInt64(); }
 
   // Appends one log row and processes it; returns the handler's error text.
   std::string Run(int command, int time_code, const std::string& param,
@@ -65,7 +55,7 @@ class MachineLogTest : public testing::TestWithParam<std::string> {
         voltrane::DateTimeLiteral(database_.kind, at) + "," +
         voltrane::QuotedStr(database_.kind, param) + ")");
     std::string error;
-    const bool processed = object_.log.DoNextItemFromMDCLog(error);
+    const bool processed = object_->log.DoNextItemFromMDCLog(error);
     EXPECT_EQ(processed, error.empty()) << error;
     return error;
   }
@@ -127,9 +117,6 @@ class MachineLogTest : public testing::TestWithParam<std::string> {
         std::to_string(code) + ", 0, " + std::to_string(value) + ")");
   }
 
-  testsupport::TestDatabase database_;
-  std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  Components object_{clock_};
   // Monday 5 January 2026, 07:00, within the day shift.
   dbaccess::DateTime t0_ = dbaccess::DateTime::FromParts(2026, 1, 5, 7, 0, 0);
 };

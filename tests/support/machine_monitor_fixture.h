@@ -19,6 +19,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "library/components.h"
+#include "tests/support/components_fixture.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -48,40 +49,21 @@ struct EventRow {
   std::string param;
 };
 
-class MachineMonitorTest : public testing::TestWithParam<std::string> {
+class MachineMonitorTest : public ComponentsTest {
  protected:
   void SetUp() override {
-    sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
-    database_ = CreateShopFloorDatabase(GetParam(), true);
-    object_ = NewObject();
-  }
-  void TearDown() override {
-    object_.reset();
-    DropTestDatabase(database_);
+    ComponentsTest::SetUp();
+    Announce(*object_);
   }
 
-  // A connected object whose first (announcing) call is done.
+  // Another set of components over the same database, announced.
   std::unique_ptr<Components> NewObject() {
-    auto object = std::make_unique<Components>(clock_);
-    std::string error;
-    EXPECT_TRUE(
-        object->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-    EXPECT_FALSE(object->log.DoNextItemFromMDCLog(error));
-    EXPECT_EQ(error.rfind(" Note: Using ", 0), 0u) << error;
-    return object;
+    auto parts = Connect();
+    Announce(*parts);
+    return parts;
   }
 
-  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
-  dbaccess::Variant Value(const std::string& sql) {
-    dbaccess::Recordset rs;
-    rs.Open(sql, object_->session.connection());
-    return rs.Eof() ? dbaccess::Variant() : rs.Fields(size_t{0}).Value();
-  }
   int64_t Scalar(const std::string& sql) { return Value(sql).ToInt64(); }
-  std::string Literal(const dbaccess::DateTime& t) {
-    return voltrane::DateTimeLiteral(database_.kind, t);
-  }
   dbaccess::DateTime DatabaseNow() {
     return voltrane::GetDatabaseDateTime(database_.kind, object_->session.connection())
         ->WithoutMilliseconds();
@@ -167,11 +149,6 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
     row.dtTime = time;
     return row;
   }
-
-  SettingsSandbox sandbox_;
-  std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  TestDatabase database_;
-  std::unique_ptr<Components> object_;
 };
 
 }  // namespace testsupport

@@ -19,6 +19,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/components.h"
+#include "tests/support/components_fixture.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -60,27 +61,13 @@ class Row {
   std::map<std::string, dbaccess::Variant> values_;
 };
 
-class MachineStateTest : public testing::TestWithParam<std::string> {
+class MachineStateTest : public ComponentsTest {
  protected:
   void SetUp() override {
-    sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
-    database_ = CreateShopFloorDatabase(GetParam(), true);
-    PrepareDatabase();
-    object_ = std::make_unique<Components>(clock_);
-    std::string error;
-    ASSERT_TRUE(
-        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-    ASSERT_FALSE(object_->log.DoNextItemFromMDCLog(error));  // the announcement
+    ComponentsTest::SetUp();
+    Announce(*object_);
   }
-  void TearDown() override {
-    object_.reset();
-    DropTestDatabase(database_);
-  }
-  // Runs on the fresh database before the object announces itself.
-  virtual void PrepareDatabase() {}
 
-  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
   std::vector<Row> Rows(const std::string& sql) {
     dbaccess::Recordset rs;
     rs.Open(sql, object_->session.connection());
@@ -95,15 +82,6 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
       rows.emplace_back(std::move(values));
     }
     return rows;
-  }
-  dbaccess::Variant Value(const std::string& sql) {
-    dbaccess::Recordset rs;
-    rs.Open(sql, object_->session.connection());
-    return rs.Eof() ? dbaccess::Variant() : rs.Fields(size_t{0}).Value();
-  }
-  std::string Quoted(const std::string& text) { return voltrane::QuotedStr(database_.kind, text); }
-  std::string Literal(const dbaccess::DateTime& at) {
-    return voltrane::DateTimeLiteral(database_.kind, at);
   }
 
   // Appends one log row of the demo machine and processes it; returns the
@@ -172,10 +150,6 @@ class MachineStateTest : public testing::TestWithParam<std::string> {
   // Monday 2026-01-05, inside the day shift; t(s) is s seconds later.
   dbaccess::DateTime t(int seconds) const { return t0_.AddSeconds(seconds); }
 
-  SettingsSandbox sandbox_;
-  std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  TestDatabase database_;
-  std::unique_ptr<Components> object_;
   dbaccess::DateTime t0_ = dbaccess::DateTime::FromParts(2026, 1, 5, 8, 0, 0, 0);
 };
 

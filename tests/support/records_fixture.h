@@ -16,6 +16,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "library/components.h"
+#include "tests/support/components_fixture.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -28,32 +29,8 @@ inline dbaccess::DateTime At(int day, int hour, int minute = 0, int second = 0) 
   return dbaccess::DateTime::FromParts(2026, 12, day, hour, minute, second);
 }
 
-class RecordsTest : public testing::TestWithParam<std::string> {
+class RecordsTest : public ComponentsTest {
  protected:
-  void SetUp() override {
-    sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
-    database_ = CreateShopFloorDatabase(GetParam(), true);
-    object_ = std::make_unique<Components>(clock_);
-    std::string error;
-    ASSERT_TRUE(
-        object_->session.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-  }
-  void TearDown() override {
-    object_.reset();
-    DropTestDatabase(database_);
-  }
-
-  void Exec(const std::string& sql) { object_->session.connection()->Execute(sql); }
-  dbaccess::Variant Value(const std::string& sql) {
-    dbaccess::Recordset rs;
-    rs.Open(sql, object_->session.connection());
-    return rs.Eof() ? dbaccess::Variant::Null() : rs.Fields(size_t{0}).Value();
-  }
-  int64_t Count(const std::string& sql) { return Value(sql).ToInt64(); }
-  std::string Literal(const dbaccess::DateTime& value) {
-    return voltrane::DateTimeLiteral(database_.kind, value);
-  }
   dbaccess::Variant RecordField(int64_t id, const std::string& column) {
     return Value("select " + column +
                  " from T_SFC_MACHINE_DATA where MACHINE_DATA_ID = " + std::to_string(id));
@@ -72,16 +49,11 @@ class RecordsTest : public testing::TestWithParam<std::string> {
         "FINISHED_CYCLES, UNFINISHED_CYCLES, GOOD_COUNT, SCRAPPED_COUNT" +
         columns + ") values (1, 1, 1, 1, " + Literal(start) + ", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0" +
         values + ")");
-    const int64_t id = Count("select max(MACHINE_DATA_ID) from T_SFC_MACHINE_DATA");
+    const int64_t id = Value("select max(MACHINE_DATA_ID) from T_SFC_MACHINE_DATA").ToInt64();
     Exec("update T_SFC_MACHINE set MACHINE_DATA_ID = " + std::to_string(id) +
          " where MACHINE_ID = 1");
     return id;
   }
-
-  SettingsSandbox sandbox_;
-  std::shared_ptr<dbaccess::ManualClock> clock_ = std::make_shared<dbaccess::ManualClock>();
-  TestDatabase database_;
-  std::unique_ptr<Components> object_;
 };
 
 }  // namespace testsupport

@@ -11,35 +11,18 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/components.h"
+#include "tests/support/components_fixture.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace testsupport {
 
-class ReferenceDataTest : public testing::TestWithParam<std::string> {
+class ReferenceDataTest : public ComponentsTest {
  protected:
-  void SetUp() override {
-    database_ = CreateShopFloorDatabase(GetParam(), true);
-    std::string error;
-    ASSERT_TRUE(
-        object_.session.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-  }
-  void TearDown() override { DropTestDatabase(database_); }
-
-  void Exec(const std::string& sql) { object_.session.connection()->Execute(sql); }
-
   // The first row of `sql`, for reading its fields.
   dbaccess::RecordsetPtr Row(const std::string& sql) {
     auto rs = std::make_shared<dbaccess::Recordset>();
-    rs->Open(sql, object_.session.connection());
+    rs->Open(sql, object_->session.connection());
     return rs;
-  }
-  dbaccess::Variant Value(const std::string& sql) {
-    auto rs = Row(sql);
-    return rs->Eof() ? dbaccess::Variant() : rs->Fields(size_t{0}).Value();
-  }
-  int64_t Count(const std::string& table) {
-    return Value("select count(*) from " + table).ToInt64();
   }
 
   // Option rows of application code 2 (replacing any row of the code).
@@ -62,9 +45,6 @@ class ReferenceDataTest : public testing::TestWithParam<std::string> {
     Exec("update T_SFC_MACHINE set MACHINE_DATA_ID = " + record_id +
          " where MACHINE_ID = " + std::to_string(machine_id));
   }
-
-  TestDatabase database_;
-  Components object_;
 };
 
 }  // namespace testsupport
