@@ -9,6 +9,7 @@
 #define VOLTRANE_TESTS_SUPPORT_CLOCK_CHANGE_ZONES_H_
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct ClockChangeZone {
   dbaccess::DateTime back;     // the day the clock goes back (02:00-03:00 repeated)
   dbaccess::DateTime forward;  // the day the clock goes forward (02:00-03:00 skipped)
 };
+
+// Test names and failure messages show the zone's name.
+inline void PrintTo(const ClockChangeZone& zone, std::ostream* os) { *os << zone.name; }
 
 const std::vector<ClockChangeZone>& ClockChangeZones();
 const ClockChangeZone& ClockChangeZoneNamed(const std::string& name);
