@@ -7,10 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "dbaccess/clock.h"
 #include "dbaccess/elapsed_time.h"
 #include "reports/report_sql.h"
 #include "tests/support/clock_change_zones.h"
@@ -73,6 +75,34 @@ TEST_P(ElapsedTimeTest, LongSpansAgreeWithTheInstantsOfTheirEnds) {
           << start.ToText() << " to " << stop.ToText();
     }
   }
+}
+
+// A clock that reads real instants as local wall-clock time, as the system
+// clock does, and sleeps by moving its instant on.
+class InstantClock : public dbaccess::Clock {
+ public:
+  explicit InstantClock(int64_t utc_ms) : utc_ms_(utc_ms) {}
+  DateTime Now() override {
+    const time_t seconds = static_cast<time_t>(utc_ms_ / 1000);
+    tm local{};
+    localtime_r(&seconds, &local);
+    return DateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                               local.tm_hour, local.tm_min, local.tm_sec);
+  }
+  void SleepMilliseconds(int64_t ms) override {
+    utc_ms_ += ms;
+    slept_ms += ms;
+  }
+  int64_t slept_ms = 0;
+
+ private:
+  int64_t utc_ms_;
+};
+
+TEST_P(ElapsedTimeTest, AWaitAcrossTheAutumnChangeLastsItsRealTime) {
+  InstantClock clock(dbaccess::MomentsOf(Back(2, 59).AddSeconds(50))[0]);
+  dbaccess::WaitWholeSeconds(clock, 30000, 1000);
+  EXPECT_EQ(clock.slept_ms, 30000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ElapsedTimeTest, testing::ValuesIn(ClockChangeZones()),
