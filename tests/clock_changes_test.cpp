@@ -14,6 +14,7 @@
 
 #include "dbaccess/clock.h"
 #include "dbaccess/elapsed_time.h"
+#include "reports/oee.h"
 #include "reports/report_sql.h"
 #include "tests/support/clock_change_zones.h"
 #include "tests/support/machine_log_fixture.h"
@@ -253,6 +254,31 @@ TEST_P(ClockChangeLogTest, ReportHoursFollowTheElapsedTimeRule) {
       EXPECT_NEAR(Number(Value(sql)), ElapsedMilliseconds(a, b) / 3600000.0, 1e-9)
           << a.ToText() << " to " << b.ToText();
     }
+  }
+}
+
+TEST_P(ClockChangeLogTest, TheOeeReportCountsTheRealHoursOfTheChangeDays) {
+  struct Day {
+    DateTime day;
+    double scheduled_h;  // 01:00 to midnight
+    double downtime_h;   // 01:30 to 03:30
+  };
+  const Day days[] = {{Zone().back, 24.0, 3.0}, {Zone().forward, 22.0, 1.0}};
+  for (int machine = 1; machine <= 2; ++machine) {
+    const Day& day = days[machine - 1];
+    Ok(kUserDowntime, kEnd, "", On(day.day, 1, 0), machine);
+    Ok(kMachineDowntime, kStart, "100", On(day.day, 1, 30), machine);
+    Ok(kMachineDowntime, kEnd, "", On(day.day, 3, 30), machine);
+    reports::OeeQuery query;
+    query.from = query.to = day.day;
+    query.machines = {"10" + std::to_string(machine)};
+    query.now = On(day.day, 24, 30);  // the open record counts up to midnight
+    const std::vector<reports::OeeRow> rows =
+        reports::QueryOee(object_.connection(), database_.kind, query);
+    ASSERT_EQ(rows.size(), 1u) << day.day.ToText();
+    EXPECT_NEAR(rows[0].scheduled_h, day.scheduled_h, 1e-6) << day.day.ToText();
+    EXPECT_NEAR(rows[0].planned_downtime_h + rows[0].unplanned_downtime_h, day.downtime_h, 1e-6)
+        << day.day.ToText();
   }
 }
 
