@@ -285,7 +285,7 @@ TEST_P(ClockChangeLogTest, TheOeeReportCountsTheRealHoursOfTheChangeDays) {
 INSTANTIATE_TEST_SUITE_P(KindsAndZones, ClockChangeLogTest, testing::ValuesIn(KindsWithZones()),
                          [](const auto& param) { return KindWithZoneName(param.param); });
 
-// The heartbeat monitor in each zone on each kind.
+// The heartbeat and downtime-timeout monitor in each zone on each kind.
 class ClockChangeMonitorTest : public MachineMonitorTest {
  protected:
   void SetUp() override {
@@ -321,6 +321,15 @@ TEST_P(ClockChangeMonitorTest, AHeartbeatFallsLateAcrossTheAutumnChange) {
   Check(Back(2, 6));  // eleven minutes
   EXPECT_EQ(MachineStatus(1), 3);
   EXPECT_EQ(OpenDowntimeRows(1, kHeartbeatMissingCode), 1);
+}
+
+TEST_P(ClockChangeMonitorTest, ADowntimeTimesOutAfterItsRealMinutesAcrossTheAutumnChange) {
+  SetCodeLock(kToolChangeCode, 41);  // locks cycles, at most 10 minutes
+  ProcessRow(1, kMachineDowntimeCommand, 0, Back(2, 55), "110");
+  ProcessRow(1, kHeartbeatCommand, 0, Back(2, 4));  // nine minutes: the clock went back
+  EXPECT_EQ(OpenDowntimeRows(1, kToolChangeCode), 1);
+  ProcessRow(1, kHeartbeatCommand, 0, Back(2, 6));
+  EXPECT_EQ(OpenDowntimeRows(1, kToolChangeCode), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(KindsAndZones, ClockChangeMonitorTest,
