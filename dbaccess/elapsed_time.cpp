@@ -49,8 +49,7 @@ int64_t Correction(const DateTime& start, const DateTime& stop, const ClockChang
   const int64_t length = Ms(change.to) - Ms(change.from);
   if (!change.repeated) {
     if (!(start < stop)) return 0;
-    const int64_t overlap =
-        Ms(std::min(stop, change.to)) - Ms(std::max(start, change.from));
+    const int64_t overlap = Ms(std::min(stop, change.to)) - Ms(std::max(start, change.from));
     return overlap > 0 ? -overlap : 0;
   }
   if (start < change.from && change.to <= stop) return length;
@@ -75,7 +74,8 @@ std::vector<ClockChange> ChangesAtInstants(int64_t begin, int64_t end) {
           DateTime::FromMillisecondsSinceEpoch((instant + previous_offset) * kMsPerSecond);
       const DateTime after =
           DateTime::FromMillisecondsSinceEpoch((instant + offset) * kMsPerSecond);
-      changes.push_back({std::min(before, after), std::max(before, after), offset < previous_offset});
+      changes.push_back(
+          {std::min(before, after), std::max(before, after), offset < previous_offset});
     }
     previous = probe;
     previous_offset = offset;
@@ -105,8 +105,8 @@ int64_t ElapsedMilliseconds(const DateTime& start, const DateTime& stop) {
   const int64_t low = Seconds(std::min(start, stop));
   const int64_t high = Seconds(std::max(start, stop));
   if (high - low <= 3 * kMarginSeconds) {
-    return ElapsedMilliseconds(start, stop, ChangesAtInstants(low - kMarginSeconds,
-                                                              high + kMarginSeconds));
+    return ElapsedMilliseconds(start, stop,
+                               ChangesAtInstants(low - kMarginSeconds, high + kMarginSeconds));
   }
   // A long span: only the changes near either end need the rule; those in
   // between add up to the difference of the offsets around them.

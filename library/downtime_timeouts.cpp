@@ -49,9 +49,8 @@ void CKorvex7Obj::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
 bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                      std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts(dtTime);
-  if (!m_bHasDowntimeTimeouts ||
-      !dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
-                                 kMinutesBetweenChecks * 60000)) {
+  if (!m_bHasDowntimeTimeouts || !dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
+                                                            kMinutesBetweenChecks * 60000)) {
     return true;
   }
   const std::string hint = voltrane::NoLockHint(m_lDatabaseType);

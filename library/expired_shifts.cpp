@@ -40,8 +40,7 @@ std::string Text(const DateTime& dtValue) { return FormatSQLDateTime(dtValue); }
 // recorded: the earliest one not older, else (a truly older time) its latest.
 // Only inside a repeated hour is there a choice.
 int64_t MomentAfter(const DateTime& dtValue, int64_t lLatestMoment) {
-  const std::optional<int64_t> lMoment =
-      dbaccess::EarliestMomentNotBefore(dtValue, lLatestMoment);
+  const std::optional<int64_t> lMoment = dbaccess::EarliestMomentNotBefore(dtValue, lLatestMoment);
   return lMoment ? *lMoment : dbaccess::MomentsOf(dtValue).back();
 }
 

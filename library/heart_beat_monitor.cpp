@@ -162,7 +162,8 @@ bool CKorvex7Obj::LeaveLateHeartBeatDowntime(const LogEntry& row,
   const dbaccess::DateTime& dtTime = row.dtTime;
   int32_t lReturnSeconds = 0;
   GetNumOption(kOptionReturnToPreviousStateSeconds, lReturnSeconds);
-  if (lReturnSeconds != 0 && !dbaccess::MoreThanElapsed(dtStatusDate, dtTime, lReturnSeconds * 1000LL)) {
+  if (lReturnSeconds != 0 &&
+      !dbaccess::MoreThanElapsed(dtStatusDate, dtTime, lReturnSeconds * 1000LL)) {
     if (PostPreviousActivity(row, strError)) return strError.empty();
   }
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;

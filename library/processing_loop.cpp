@@ -107,7 +107,8 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
     }
 
     dbaccess::DateTime dtDatabaseTime;
-    if (!CacheUsable(m_rsLog) || dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds) {
+    if (!CacheUsable(m_rsLog) ||
+        dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds) {
       if (!RefillBatchCache(dtDatabaseTime, strError)) return false;
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);

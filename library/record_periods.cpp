@@ -16,7 +16,8 @@ double NumberOrZero(const dbaccess::Variant& value) {
 
 float ElapsedUnits(const dbaccess::DateTime& dtStart, const dbaccess::DateTime& dtStop,
                    double dSecondsPerUnit) {
-  return static_cast<float>(static_cast<double>(dbaccess::ElapsedSeconds(dtStart, dtStop)) / dSecondsPerUnit);
+  return static_cast<float>(static_cast<double>(dbaccess::ElapsedSeconds(dtStart, dtStop)) /
+                            dSecondsPerUnit);
 }
 
 bool EndRunningPeriod(dbaccess::Recordset& rs, const char* strStartColumn,

@@ -87,8 +87,8 @@ class InstantClock : public dbaccess::Clock {
     const time_t seconds = static_cast<time_t>(utc_ms_ / 1000);
     tm local{};
     localtime_r(&seconds, &local);
-    return DateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                               local.tm_hour, local.tm_min, local.tm_sec);
+    return DateTime::FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec);
   }
   void SleepMilliseconds(int64_t ms) override {
     utc_ms_ += ms;
@@ -239,18 +239,16 @@ TEST_P(ClockChangeLogTest, ReportHoursFollowTheElapsedTimeRule) {
   for (const DateTime& day : days) {
     const reports::ClockChanges changes = reports::ReportClockChanges(day, day);
     ASSERT_EQ(changes.size(), 1u) << day.ToText();
-    const std::pair<int, int> pairs[][2] = {{{1, 55}, {3, 5}},  {{2, 55}, {2, 3}},
-                                            {{2, 10}, {2, 40}}, {{1, 30}, {2, 30}},
-                                            {{2, 30}, {3, 30}}, {{0, 0}, {24, 0}},
-                                            {{4, 0}, {1, 0}}};
+    const std::pair<int, int> pairs[][2] = {
+        {{1, 55}, {3, 5}},  {{2, 55}, {2, 3}}, {{2, 10}, {2, 40}}, {{1, 30}, {2, 30}},
+        {{2, 30}, {3, 30}}, {{0, 0}, {24, 0}}, {{4, 0}, {1, 0}}};
     for (const auto& [from, to] : pairs) {
       const DateTime a = On(day, from.first, from.second);
       const DateTime b = On(day, to.first, to.second);
       const std::string sql =
-          "select " + reports::HoursBetweenExpr(database_.kind,
-                                                voltrane::DateTimeLiteral(database_.kind, a),
-                                                voltrane::DateTimeLiteral(database_.kind, b),
-                                                changes);
+          "select " +
+          reports::HoursBetweenExpr(database_.kind, voltrane::DateTimeLiteral(database_.kind, a),
+                                    voltrane::DateTimeLiteral(database_.kind, b), changes);
       EXPECT_NEAR(Number(Value(sql)), ElapsedMilliseconds(a, b) / 3600000.0, 1e-9)
           << a.ToText() << " to " << b.ToText();
     }
@@ -332,8 +330,7 @@ TEST_P(ClockChangeMonitorTest, ADowntimeTimesOutAfterItsRealMinutesAcrossTheAutu
   EXPECT_EQ(OpenDowntimeRows(1, kToolChangeCode), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(KindsAndZones, ClockChangeMonitorTest,
-                         testing::ValuesIn(KindsWithZones()),
+INSTANTIATE_TEST_SUITE_P(KindsAndZones, ClockChangeMonitorTest, testing::ValuesIn(KindsWithZones()),
                          [](const auto& param) { return KindWithZoneName(param.param); });
 
 }  // namespace

@@ -18,8 +18,8 @@
 namespace testsupport {
 
 struct ClockChangeZone {
-  const char* name;      // the zone database name, e.g. "Europe/Berlin"
-  const char* label;     // for test names
+  const char* name;            // the zone database name, e.g. "Europe/Berlin"
+  const char* label;           // for test names
   dbaccess::DateTime back;     // the day the clock goes back (02:00-03:00 repeated)
   dbaccess::DateTime forward;  // the day the clock goes forward (02:00-03:00 skipped)
 };
