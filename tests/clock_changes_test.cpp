@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -290,6 +291,10 @@ class ClockChangeMonitorTest : public MachineMonitorTest {
     zone_.emplace(ZoneOf(GetParam()));
     MachineMonitorTest::SetUp();
     SetNumOption(13, kHeartbeatMissingCode);
+    // Checks on an empty log run at the database's time: it must read the
+    // same zone as this process.
+    ASSERT_LT(std::llabs(dbaccess::ElapsedSeconds(DatabaseNow(), DateTime::Now())), 60)
+        << "database clock " << DatabaseNow().ToText() << ", local " << DateTime::Now().ToText();
   }
   void TearDown() override {
     MachineMonitorTest::TearDown();
