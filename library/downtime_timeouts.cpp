@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/command_types.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
@@ -48,8 +49,8 @@ void CKorvex7Obj::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
 bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                      std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts(dtTime);
-  if (!m_bHasDowntimeTimeouts ||
-      !(m_dtLastDowntimeTimeoutCheck.AddMinutes(kMinutesBetweenChecks) < dtTime)) {
+  if (!m_bHasDowntimeTimeouts || !dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
+                                                            kMinutesBetweenChecks * 60000)) {
     return true;
   }
   const std::string hint = voltrane::NoLockHint(m_lDatabaseType);
@@ -68,9 +69,10 @@ bool CKorvex7Obj::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTim
       const dbaccess::Variant& vStart = rs->Fields("START_TIME").Value();
       if (vStart.IsNull() || vStart.IsEmpty()) continue;
       const double dMaxMinutes = rs->Fields("DT_MAX").Value().ToDouble();
-      const dbaccess::DateTime dtDue =
-          vStart.ToDateTime().AddMilliseconds(std::llround(dMaxMinutes * 60000.0));
-      if (!(dtDue < dtTime)) continue;
+      if (!dbaccess::MoreThanElapsed(vStart.ToDateTime(), dtTime,
+                                     std::llround(dMaxMinutes * 60000.0))) {
+        continue;
+      }
       const int32_t lEventMachineID = rs->Fields("MACHINE_ID").Value().ToLong();
       if (lEventMachineID != lMachineID && !m_bLogDrained) continue;
       const int32_t lCommandID = rs->Fields("COMMAND_ID").Value().ToLong();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/error_text.h"
 #include "library/extended_error_log.h"
 #include "library/korvex7_obj.h"
@@ -35,7 +36,8 @@ bool CKorvex7Obj::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseT
     LoadHeartBeatTable(dtDatabaseTime);
   }
   const dbaccess::DateTime dtNext = m_dtLastHeartBeatCheck.AddSeconds(kSecondsBetweenChecks);
-  if (dtDatabaseTime < dtNext) {
+  if (dbaccess::ElapsedMilliseconds(m_dtLastHeartBeatCheck, dtDatabaseTime) <
+      kSecondsBetweenChecks * 1000) {
     WriteExtendedErrorLog("Skipping: " + TraceTime(dtDatabaseTime) +
                           " next check:" + TraceTime(dtNext));
     return true;
@@ -44,7 +46,9 @@ bool CKorvex7Obj::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseT
                         " >=" + TraceTime(dtNext));
   const HeartBeatTable none;
   for (const auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
-    if (!(info.LastHeartBeat.AddSeconds(info.Timeout) < dtDatabaseTime)) continue;
+    if (!dbaccess::MoreThanElapsed(info.LastHeartBeat, dtDatabaseTime, info.Timeout * 1000LL)) {
+      continue;
+    }
     const std::string strMachineID = strKey.substr(1);
     std::string strStep;
     try {

@@ -19,6 +19,7 @@
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
 #include "library/error_text.h"
 #include "library/extended_error_log.h"
@@ -106,7 +107,8 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
     }
 
     dbaccess::DateTime dtDatabaseTime;
-    if (!CacheUsable(m_rsLog) || m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds) {
+    if (!CacheUsable(m_rsLog) ||
+        dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds) {
       if (!RefillBatchCache(dtDatabaseTime, strError)) return false;
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
@@ -116,7 +118,7 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
     switch (ProcessCommand(*entry, strError)) {
       case RowOutcome::kDone:
         QueueLogRowForDeletion(entry->lMDCLogID);
-        if (m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds &&
+        if (dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds &&
             !FlushDeleteQueue(strError)) {
           return false;
         }

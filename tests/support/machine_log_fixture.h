@@ -38,13 +38,15 @@ class MachineLogObj : public CKorvex7Obj {
 class MachineLogTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    database_ = CreateShopFloorDatabase(GetParam(), true);
+    database_ = CreateShopFloorDatabase(KindName(), true);
     std::string error;
     ASSERT_TRUE(object_.ConnectToDatabase(database_.connection_string, database_.kind, error))
         << error;
     ASSERT_FALSE(object_.DoNextItemFromMDCLog(error));  // the version announcement
   }
   void TearDown() override { DropTestDatabase(database_); }
+  // The database kind to test; a fixture with a wider parameter overrides it.
+  virtual std::string KindName() const { return GetParam(); }
 
   void Exec(const std::string& sql) { object_.connection()->Execute(sql); }
   dbaccess::RecordsetPtr Rows(const std::string& sql) {

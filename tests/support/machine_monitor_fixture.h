@@ -63,13 +63,15 @@ class MachineMonitorTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
-    database_ = CreateShopFloorDatabase(GetParam(), true);
+    database_ = CreateShopFloorDatabase(KindName(), true);
     object_ = NewObject();
   }
   void TearDown() override {
     object_.reset();
     DropTestDatabase(database_);
   }
+  // The database kind to test; a fixture with a wider parameter overrides it.
+  virtual std::string KindName() const { return GetParam(); }
 
   // A connected object whose first (announcing) call is done.
   std::unique_ptr<MonitorObj> NewObject() {
