@@ -4,7 +4,9 @@
 // or by the outside DNC keys (AppendItemToMDCLogDNC).
 //
 // Each append is one insert that joins the machine's group and location and
-// takes the database's clock, so all writers share one clock; it runs without
+// takes the database's clock (by number, on SQLite and PostgreSQL, it also
+// finds the machine and command; the separate lookups only run when it
+// inserts nothing), so all writers share one clock; it runs without
 // a transaction and is retried for about 90 seconds while the database
 // refuses it (locks, a lost connection). What can never succeed is refused
 // before any statement: a time code outside 0 to 2 and a parameter longer
@@ -34,6 +36,12 @@ std::string RejectedRowText(const std::string& strParam, int32_t lCommandTimeCod
                        kParam1Characters);
   }
   return "";
+}
+
+// The kinds on which the intake by number is one insert that resolves the
+// machine and command itself; the others look them up first.
+bool ResolvesLookupsInTheInsert(int32_t kind) {
+  return kind == voltrane::dbkind::kSqlite || kind == voltrane::dbkind::kPostgreSql;
 }
 
 bool ParseKey(const std::string& text, int32_t& key) {
@@ -89,6 +97,19 @@ bool CKorvex7Obj::AppendItemToMDCLog2(const std::string& strMachineNumber, int32
                                       std::string& strError) {
   strError = RejectedRowText(strParam, lCommandTimeCode);
   if (!strError.empty()) return false;
+  if (ResolvesLookupsInTheInsert(m_lDatabaseType)) {
+    // One statement in the usual case. Nothing inserted, or a failure, takes
+    // the lookups below, which give the error texts, skip a machine without
+    // group and retry the insert as before.
+    int32_t lRecordsAffected = 0;
+    std::string ignored;
+    if (ExecuteSQLCounted(LogInsertByNumberStatement(m_lDatabaseType, strMachineNumber,
+                                                     lCommandTypeCode, lCommandTimeCode, strParam),
+                          ignored, lRecordsAffected) &&
+        lRecordsAffected == 1) {
+      return true;
+    }
+  }
   std::string step = "looking up machine id";
   try {
     const std::string hint = voltrane::NoLockHint(m_lDatabaseType);

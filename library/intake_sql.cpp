@@ -15,9 +15,13 @@ size_t CharacterCount(const std::string& text) {
   return count;
 }
 
-std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
-                               int32_t lCommandTimeCode, const std::string& strParam,
-                               const std::string& machine_condition) {
+namespace {
+
+// The insert of one log row; `more_tables` joins further tables after the
+// machine, its group and its location.
+std::string LogInsert(int32_t kind, const std::string& command_expression,
+                      int32_t lCommandTimeCode, const std::string& strParam,
+                      const std::string& more_tables, const std::string& machine_condition) {
   const std::string hint = voltrane::NoLockHint(kind);
   const std::string param = strParam.empty() ? "null" : voltrane::QuotedStr(kind, strParam);
   return "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
@@ -27,7 +31,29 @@ std::string LogInsertStatement(int32_t kind, const std::string& command_expressi
          std::to_string(lCommandTimeCode) + " as COMMAND_TIME_CODE, " +
          voltrane::SysDateExpr(kind) + " as TIME_STAMP, " + param +
          " as PARAM1 from T_SFC_MACHINE m " + hint + ", T_SFC_GROUP g " + hint +
-         ", T_SFC_LOCATION l " + hint +
+         ", T_SFC_LOCATION l " + hint + more_tables +
          " where m.group_id = g.GROUP_ID and g.LOCATION_ID = l.LOCATION_ID and " +
          machine_condition;
+}
+
+}  // namespace
+
+std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
+                               int32_t lCommandTimeCode, const std::string& strParam,
+                               const std::string& machine_condition) {
+  return LogInsert(kind, command_expression, lCommandTimeCode, strParam, "", machine_condition);
+}
+
+std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachineNumber,
+                                       int32_t lCommandTypeCode, int32_t lCommandTimeCode,
+                                       const std::string& strParam) {
+  // The type code's command only when it is the one command of that code:
+  // with several, which one the lookup would take is the database's choice.
+  // A key of -1 would be a refresh request, which needs its own check.
+  const std::string command =
+      ", (select min(COMMAND_ID) as COMMAND_ID from T_SFC_COMMAND where COMMAND_TYPE_CODE = " +
+      std::to_string(lCommandTypeCode) + " having count(*) = 1) c";
+  return LogInsert(kind, "c.COMMAND_ID", lCommandTimeCode, strParam, command,
+                   "m.MACHINE_NUMBER = " + voltrane::QuotedStr(kind, strMachineNumber) +
+                       " and c.COMMAND_ID <> -1");
 }

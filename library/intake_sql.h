@@ -26,4 +26,14 @@ std::string LogInsertStatement(int32_t kind, const std::string& command_expressi
                                int32_t lCommandTimeCode, const std::string& strParam,
                                const std::string& machine_condition);
 
+// The same insert for the machine with number `strMachineNumber` and the one
+// command of type code `lCommandTypeCode`: the lookups of the intake by
+// number resolved inside the statement. It inserts nothing when the machine,
+// its group or location is missing, or when the type code does not have
+// exactly one command (or its key is -1); the caller then takes the lookups'
+// way to tell which.
+std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachineNumber,
+                                       int32_t lCommandTypeCode, int32_t lCommandTimeCode,
+                                       const std::string& strParam);
+
 #endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_

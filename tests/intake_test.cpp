@@ -13,9 +13,11 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/provider_table.h"
 #include "dbaccess/recordset.h"
 #include "library/intake_sql.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/counting_backend.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -196,6 +198,81 @@ TEST_P(IntakeTest, AppendByNumberReportsAnUnknownMachineOrTypeCodeAndItsTwinAgre
   EXPECT_EQ(rows[0].location, 2);
   EXPECT_EQ(rows[1].command.ToLong(), 18) << "the custom command of type 0";
   EXPECT_EQ(rows[1].time_code, 2);
+}
+
+// The intake by number against statements counted by kind: on SQLite and
+// PostgreSQL one insert per append that finds the machine and command itself,
+// so machines and commands added, renumbered or removed meanwhile count at once.
+TEST_P(IntakeTest, AppendByNumberIsOneInsertThatSeesTheReferenceTablesAsTheyAreNow) {
+  auto counts = std::make_shared<testsupport::StatementCounts>();
+  const std::string provider = dbaccess::FindConnectionValue(
+      dbaccess::ParseConnectionString(database_.connection_string), "Provider");
+  testsupport::RegisterCountingProvider("CountedIntake", provider, counts);
+  IntakeObj counted(clock_);
+  std::string error;
+  ASSERT_TRUE(counted.ConnectToDatabase(
+      testsupport::WithProvider(database_.connection_string, "CountedIntake"), database_.kind,
+      error))
+      << error;
+  const auto append = [&](const std::string& machine, int32_t type_code) {
+    counts->clear();
+    return counted.AppendItemToMDCLog2(machine, type_code, "", 0, error);
+  };
+  const testsupport::StatementCounts one_insert = {{"insert T_SFC_MDC_LOG", 1}};
+
+  ASSERT_TRUE(append("101", 9)) << error;
+  EXPECT_EQ(*counts, one_insert);
+
+  Exec(
+      "INSERT INTO T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME, GROUP_ID, "
+      "STATUS_CODE) VALUES (6, '401', 'Saw', 2, 0)");
+  EXPECT_FALSE(append("401", 3));
+  EXPECT_EQ(error, "No command with a COMMAND_TYPE_CODE of 3");
+  Exec(
+      "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_NAME, COMMAND_TYPE_CODE, VOLTRANE_ID) "
+      "values (77, 'Spindle', 3, 2077)");
+  ASSERT_TRUE(append("401", 3)) << error;
+  EXPECT_EQ(*counts, one_insert);
+  std::vector<LogRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1].command.ToLong(), 77);
+  EXPECT_EQ(rows[1].machine, 6);
+  EXPECT_EQ(rows[1].group, 2);
+  EXPECT_EQ(rows[1].location, 1);
+  EXPECT_EQ(rows[1].dept, 1);
+
+  Exec("update T_SFC_MACHINE set MACHINE_NUMBER = '402' where MACHINE_ID = 6");
+  EXPECT_FALSE(append("401", 3));
+  EXPECT_EQ(error, "No such machine: 401");
+  Exec("delete from T_SFC_COMMAND where COMMAND_ID = 77");
+  EXPECT_FALSE(append("402", 3));
+  EXPECT_EQ(error, "No command with a COMMAND_TYPE_CODE of 3");
+  EXPECT_EQ(Rows().size(), 2u);
+  dbaccess::UnregisterProvider("CountedIntake");
+}
+
+// What the single insert leaves to the lookups: a type code of several
+// commands takes the one the lookup returns first, and a machine without a
+// group succeeds with nothing inserted.
+TEST_P(IntakeTest, AppendByNumberWithSeveralCommandsOfATypeOrAMachineWithoutGroup) {
+  Exec(
+      "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_NAME, COMMAND_TYPE_CODE, VOLTRANE_ID) "
+      "values (3, 'Second cycle', 9, 2003)");
+  dbaccess::Recordset first;
+  first.Open("select COMMAND_ID from T_SFC_COMMAND where COMMAND_TYPE_CODE = 9",
+             object_->connection());
+  const int32_t looked_up = first.Fields(size_t{0}).Value().ToLong();
+  first.Close();
+  std::string error;
+  ASSERT_TRUE(object_->AppendItemToMDCLog2("101", 9, "", 0, error)) << error;
+  std::vector<LogRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].command.ToLong(), looked_up);
+
+  Exec("update T_SFC_MACHINE set GROUP_ID = 42 where MACHINE_ID = 2");
+  EXPECT_TRUE(object_->AppendItemToMDCLog2("102", 13, "", 0, error)) << error;
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(Rows().size(), 1u);
 }
 
 TEST_P(IntakeTest, TheTimeStampIsTheDatabasesClockWithMilliseconds) {
