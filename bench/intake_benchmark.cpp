@@ -32,6 +32,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/provider_table.h"
 #include "dbaccess/recordset.h"
 #include "library/intake_sql.h"
 #include "library/korvex7_obj.h"

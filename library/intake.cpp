@@ -98,17 +98,31 @@ bool CKorvex7Obj::AppendItemToMDCLog2(const std::string& strMachineNumber, int32
   strError = RejectedRowText(strParam, lCommandTimeCode);
   if (!strError.empty()) return false;
   if (ResolvesLookupsInTheInsert(m_lDatabaseType)) {
-    // One statement in the usual case. Nothing inserted, or a failure, takes
-    // the lookups below, which give the error texts, skip a machine without
-    // group and retry the insert as before.
+    // One statement in the usual case (MACHINE_NUMBER is unique, so it is
+    // one row). Nothing inserted, or a failure, takes the lookups below,
+    // which give the error texts, skip a machine without group and retry the
+    // insert as before.
     int32_t lRecordsAffected = 0;
     std::string ignored;
-    if (ExecuteSQLCounted(LogInsertByNumberStatement(m_lDatabaseType, strMachineNumber,
-                                                     lCommandTypeCode, lCommandTimeCode, strParam),
-                          ignored, lRecordsAffected) &&
-        lRecordsAffected == 1) {
-      return true;
+    bool executed = false;
+    if (m_lDatabaseType == voltrane::dbkind::kPostgreSql) {
+      // The prepared statement lives as long as the server session: the
+      // first append of a connection (and the first after a reconnect) finds
+      // it missing and prepares it.
+      const std::string execute = ExecuteLogInsertByNumberStatement(
+          strMachineNumber, lCommandTypeCode, lCommandTimeCode, strParam);
+      executed = ExecuteSQLCounted(execute, ignored, lRecordsAffected);
+      int32_t lPrepared = 0;
+      if (!executed && ExecuteSQLCounted(PrepareLogInsertByNumberStatement(), ignored, lPrepared)) {
+        executed = ExecuteSQLCounted(execute, ignored, lRecordsAffected);
+      }
+    } else {
+      executed = ExecuteSQLCounted(LogInsertByNumberStatement(m_lDatabaseType, strMachineNumber,
+                                                              lCommandTypeCode, lCommandTimeCode,
+                                                              strParam),
+                                   ignored, lRecordsAffected);
     }
+    if (executed && lRecordsAffected > 0) return true;
   }
   std::string step = "looking up machine id";
   try {

@@ -17,23 +17,41 @@ size_t CharacterCount(const std::string& text) {
 
 namespace {
 
-// The insert of one log row; `more_tables` joins further tables after the
-// machine, its group and its location.
+constexpr const char* kPreparedByNumber = "korvex7_intake_by_number";
+
+// The insert of one log row, its values as expressions; `more_tables` joins
+// further tables after the machine, its group and its location.
 std::string LogInsert(int32_t kind, const std::string& command_expression,
-                      int32_t lCommandTimeCode, const std::string& strParam,
+                      const std::string& time_code_expression, const std::string& param_expression,
                       const std::string& more_tables, const std::string& machine_condition) {
   const std::string hint = voltrane::NoLockHint(kind);
-  const std::string param = strParam.empty() ? "null" : voltrane::QuotedStr(kind, strParam);
   return "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
          "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) select " +
-         command_expression +
-         " as COMMAND_ID, l.DEPT_ID, g.LOCATION_ID, m.GROUP_ID, m.MACHINE_ID, " +
-         std::to_string(lCommandTimeCode) + " as COMMAND_TIME_CODE, " +
-         voltrane::SysDateExpr(kind) + " as TIME_STAMP, " + param +
-         " as PARAM1 from T_SFC_MACHINE m " + hint + ", T_SFC_GROUP g " + hint +
-         ", T_SFC_LOCATION l " + hint + more_tables +
+         command_expression + " as COMMAND_ID, l.DEPT_ID, g.LOCATION_ID, m.GROUP_ID, m.MACHINE_ID, " +
+         time_code_expression + " as COMMAND_TIME_CODE, " + voltrane::SysDateExpr(kind) +
+         " as TIME_STAMP, " + param_expression + " as PARAM1 from T_SFC_MACHINE m " + hint +
+         ", T_SFC_GROUP g " + hint + ", T_SFC_LOCATION l " + hint + more_tables +
          " where m.group_id = g.GROUP_ID and g.LOCATION_ID = l.LOCATION_ID and " +
          machine_condition;
+}
+
+std::string ParamLiteral(int32_t kind, const std::string& strParam) {
+  return strParam.empty() ? "null" : voltrane::QuotedStr(kind, strParam);
+}
+
+// The insert by number with the machine number, type code, time code and
+// parameter given as expressions.
+std::string InsertByNumber(int32_t kind, const std::string& machine_number,
+                           const std::string& type_code, const std::string& time_code,
+                           const std::string& param) {
+  // The type code's command only when it is the one command of that code:
+  // with several, which one the lookup would take is the database's choice.
+  // A key of -1 would be a refresh request, which needs its own check.
+  const std::string command =
+      ", (select min(COMMAND_ID) as COMMAND_ID from T_SFC_COMMAND where COMMAND_TYPE_CODE = " +
+      type_code + " having count(*) = 1) c";
+  return LogInsert(kind, "c.COMMAND_ID", time_code, param, command,
+                   "m.MACHINE_NUMBER = " + machine_number + " and c.COMMAND_ID <> -1");
 }
 
 }  // namespace
@@ -41,19 +59,29 @@ std::string LogInsert(int32_t kind, const std::string& command_expression,
 std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
                                int32_t lCommandTimeCode, const std::string& strParam,
                                const std::string& machine_condition) {
-  return LogInsert(kind, command_expression, lCommandTimeCode, strParam, "", machine_condition);
+  return LogInsert(kind, command_expression, std::to_string(lCommandTimeCode),
+                   ParamLiteral(kind, strParam), "", machine_condition);
 }
 
 std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachineNumber,
                                        int32_t lCommandTypeCode, int32_t lCommandTimeCode,
                                        const std::string& strParam) {
-  // The type code's command only when it is the one command of that code:
-  // with several, which one the lookup would take is the database's choice.
-  // A key of -1 would be a refresh request, which needs its own check.
-  const std::string command =
-      ", (select min(COMMAND_ID) as COMMAND_ID from T_SFC_COMMAND where COMMAND_TYPE_CODE = " +
-      std::to_string(lCommandTypeCode) + " having count(*) = 1) c";
-  return LogInsert(kind, "c.COMMAND_ID", lCommandTimeCode, strParam, command,
-                   "m.MACHINE_NUMBER = " + voltrane::QuotedStr(kind, strMachineNumber) +
-                       " and c.COMMAND_ID <> -1");
+  return InsertByNumber(kind, voltrane::QuotedStr(kind, strMachineNumber),
+                        std::to_string(lCommandTypeCode), std::to_string(lCommandTimeCode),
+                        ParamLiteral(kind, strParam));
+}
+
+std::string PrepareLogInsertByNumberStatement() {
+  return std::string("PREPARE ") + kPreparedByNumber +
+         " (varchar, integer, integer, varchar) AS " +
+         InsertByNumber(voltrane::dbkind::kPostgreSql, "$1", "$2", "$3", "$4");
+}
+
+std::string ExecuteLogInsertByNumberStatement(const std::string& strMachineNumber,
+                                              int32_t lCommandTypeCode, int32_t lCommandTimeCode,
+                                              const std::string& strParam) {
+  const int32_t kind = voltrane::dbkind::kPostgreSql;
+  return std::string("EXECUTE ") + kPreparedByNumber + " (" +
+         voltrane::QuotedStr(kind, strMachineNumber) + ", " + std::to_string(lCommandTypeCode) +
+         ", " + std::to_string(lCommandTimeCode) + ", " + ParamLiteral(kind, strParam) + ")";
 }

@@ -36,4 +36,12 @@ std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachi
                                        int32_t lCommandTypeCode, int32_t lCommandTimeCode,
                                        const std::string& strParam);
 
+// On PostgreSQL the same insert as a statement prepared in the session, so
+// the server plans it once per connection instead of at every append:
+// "PREPARE korvex7_intake_by_number ..." and the "EXECUTE" of it for one row.
+std::string PrepareLogInsertByNumberStatement();
+std::string ExecuteLogInsertByNumberStatement(const std::string& strMachineNumber,
+                                              int32_t lCommandTypeCode, int32_t lCommandTimeCode,
+                                              const std::string& strParam);
+
 #endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_

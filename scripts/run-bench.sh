@@ -110,7 +110,7 @@ SQL
     done
   fi
   echo "==> intake benchmark" >&2
-  "$build/bench/intake_benchmark" --benchmark_filter='AppendItemToMDCLog2|PlainInsert' \
+  "$build/bench/intake_benchmark" --benchmark_filter='AppendItemToMDCLog|PlainInsert' \
     --benchmark_min_time="$min_time" --benchmark_out="$work/intake.json" \
     --benchmark_out_format=json >"$work/intake.log" 2>&1 || { cat "$work/intake.log" >&2; exit 1; }
 
