@@ -75,7 +75,8 @@ void PrintKind(const std::map<std::string, Run>& runs, const std::string& kind,
              Rate(raw), Percent(empty, raw), goal);
   fmt::print("| {} | mix, preloaded tables (rows/s) | {} | {} | {} | 80 % of empty |\n", kind,
              Rate(preloaded), Rate(empty), Percent(preloaded, empty));
-  for (const char* append : {"AppendItemToMDCLog2", "AppendItemToMDCLog", "AppendItemToMDCLogDNC"}) {
+  for (const char* append :
+       {"AppendItemToMDCLog2", "AppendItemToMDCLog", "AppendItemToMDCLogDNC"}) {
     const auto intake = RateOf(Find(runs, std::string(append) + "/" + kind + "/"));
     if (!intake) continue;
     fmt::print("| {} | intake `{}` (rows/s) | {} | {} | {} | 50 % of raw |\n", kind, append,

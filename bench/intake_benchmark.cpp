@@ -87,8 +87,7 @@ void BM_AppendItemToMDCLog(benchmark::State& state, const testsupport::TestDatab
   Finish(state);
 }
 
-void BM_AppendItemToMDCLogDNC(benchmark::State& state,
-                              const testsupport::TestDatabase& database) {
+void BM_AppendItemToMDCLogDNC(benchmark::State& state, const testsupport::TestDatabase& database) {
   auto object = ConnectedObject(database, state);
   std::string error;
   for (auto _ : state) {

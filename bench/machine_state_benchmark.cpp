@@ -228,10 +228,10 @@ bool ProfileDrain(const std::string& kind, int rows) {
   testsupport::RegisterCountingProvider("Counted", provider, counts);
   bool ok = false;
   {
-    auto object = ReadyObject(testsupport::WithProvider(target.database.connection_string, "Counted"),
-                              target.database.kind, [](const std::string& error) {
-                                std::fprintf(stderr, "profile: %s\n", error.c_str());
-                              });
+    auto object = ReadyObject(
+        testsupport::WithProvider(target.database.connection_string, "Counted"),
+        target.database.kind,
+        [](const std::string& error) { std::fprintf(stderr, "profile: %s\n", error.c_str()); });
     if (object) {
       dbaccess::Connection connection;
       connection.Open(target.database.connection_string);
@@ -257,9 +257,9 @@ bool ProfileDrain(const std::string& kind, int rows) {
 }
 
 void RegisterMix(const MixTarget& target, const std::string& tables, int rows) {
-  benchmark::RegisterBenchmark(
-      ("MachineStateMix/" + target.database.name + "/" + tables).c_str(), BM_MachineStateMix,
-      target)
+  benchmark::RegisterBenchmark(("MachineStateMix/" + target.database.name + "/" + tables).c_str(),
+                               BM_MachineStateMix,
+                               target)
       ->Arg(rows)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();  // the client waits on the database: wall time is the rate
@@ -304,8 +304,9 @@ int main(int argc, char** argv) {
     if (long_rows > 0) {
       const MixTarget long_drain = MakeMixTarget(kind, 0);
       targets.push_back(long_drain);
-      benchmark::RegisterBenchmark(("MachineStateMix/" + long_drain.database.name + "/long").c_str(),
-                                   BM_MachineStateMix, long_drain)
+      benchmark::RegisterBenchmark(
+          ("MachineStateMix/" + long_drain.database.name + "/long").c_str(), BM_MachineStateMix,
+          long_drain)
           ->Arg(long_rows)
           ->Iterations(1)
           ->Unit(benchmark::kMillisecond)

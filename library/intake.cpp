@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include <charconv>
+#include <functional>
 #include <string>
 
 #include "dbaccess/dialect.h"
@@ -44,6 +45,21 @@ bool ResolvesLookupsInTheInsert(int32_t kind) {
   return kind == voltrane::dbkind::kSqlite || kind == voltrane::dbkind::kPostgreSql;
 }
 
+// Runs one statement on the object's connection: the rows it changed, or false.
+using Executor = std::function<bool(const std::string& sql, int32_t& lRecordsAffected)>;
+
+// On PostgreSQL, runs `execute` of the prepared insert `form`, preparing it
+// first when the session does not have it yet (a new connection, one after a
+// reconnect). False when it could not run; the caller then takes the plain
+// statement with its retries.
+bool RunPrepared(int32_t kind, const Executor& run, IntakeForm form, const std::string& execute,
+                 int32_t& lRecordsAffected) {
+  if (kind != voltrane::dbkind::kPostgreSql) return false;
+  if (run(execute, lRecordsAffected)) return true;
+  int32_t lPrepared = 0;
+  return run(PrepareLogInsertStatement(form), lPrepared) && run(execute, lRecordsAffected);
+}
+
 bool ParseKey(const std::string& text, int32_t& key) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), key);
   return error == std::errc() && end == text.data() + text.size();
@@ -61,9 +77,19 @@ bool CKorvex7Obj::AppendItemToMDCLog(int32_t /*lDeptID*/, int32_t /*lLocationID*
   // processing them refreshes its status anyway.
   if (lCommandID == kRefreshRequest && CountLogRowsForMachine(lMachineID)) return true;
   const std::string command = lCommandID == kRefreshRequest ? "null" : std::to_string(lCommandID);
+  const Executor run = [this](const std::string& sql, int32_t& affected) {
+    std::string ignored;
+    return ExecuteSQLCounted(sql, ignored, affected);
+  };
+  int32_t lRecordsAffected = 0;
+  if (RunPrepared(m_lDatabaseType, run, IntakeForm::kByKey,
+                  ExecuteLogInsertStatement(IntakeForm::kByKey, std::to_string(lMachineID), command,
+                                            lCommandTimeCode, strParam),
+                  lRecordsAffected)) {
+    return true;
+  }
   const std::string sql = LogInsertStatement(m_lDatabaseType, command, lCommandTimeCode, strParam,
                                              "m.MACHINE_ID = " + std::to_string(lMachineID));
-  int32_t lRecordsAffected = 0;
   return ExecuteWithRetry(sql, strError, lRecordsAffected);
 }
 
@@ -78,6 +104,19 @@ bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/,
       CountLogRowsForMachine(GetMachineIDForVoltraneID(lMachineVoltraneID))) {
     return true;
   }
+  const Executor run = [this](const std::string& sql, int32_t& affected) {
+    std::string ignored;
+    return ExecuteSQLCounted(sql, ignored, affected);
+  };
+  int32_t lRecordsAffected = 0;
+  if (lCommandVoltraneID != kRefreshRequest &&
+      RunPrepared(
+          m_lDatabaseType, run, IntakeForm::kByOutsideKey,
+          ExecuteLogInsertStatement(IntakeForm::kByOutsideKey, std::to_string(lMachineVoltraneID),
+                                    std::to_string(lCommandVoltraneID), lCommandTimeCode, strParam),
+          lRecordsAffected)) {
+    return true;
+  }
   // An outside key that matches no command gives a null COMMAND_ID, which
   // the processing loop treats as a refresh request.
   const std::string command =
@@ -88,7 +127,6 @@ bool CKorvex7Obj::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/,
   const std::string sql =
       LogInsertStatement(m_lDatabaseType, command, lCommandTimeCode, strParam,
                          "m.VOLTRANE_ID = " + std::to_string(lMachineVoltraneID));
-  int32_t lRecordsAffected = 0;
   return ExecuteWithRetry(sql, strError, lRecordsAffected);
 }
 
@@ -102,25 +140,21 @@ bool CKorvex7Obj::AppendItemToMDCLog2(const std::string& strMachineNumber, int32
     // one row). Nothing inserted, or a failure, takes the lookups below,
     // which give the error texts, skip a machine without group and retry the
     // insert as before.
+    const Executor run = [this](const std::string& sql, int32_t& affected) {
+      std::string ignored;
+      return ExecuteSQLCounted(sql, ignored, affected);
+    };
     int32_t lRecordsAffected = 0;
-    std::string ignored;
-    bool executed = false;
-    if (m_lDatabaseType == voltrane::dbkind::kPostgreSql) {
-      // The prepared statement lives as long as the server session: the
-      // first append of a connection (and the first after a reconnect) finds
-      // it missing and prepares it.
-      const std::string execute = ExecuteLogInsertByNumberStatement(
-          strMachineNumber, lCommandTypeCode, lCommandTimeCode, strParam);
-      executed = ExecuteSQLCounted(execute, ignored, lRecordsAffected);
-      int32_t lPrepared = 0;
-      if (!executed && ExecuteSQLCounted(PrepareLogInsertByNumberStatement(), ignored, lPrepared)) {
-        executed = ExecuteSQLCounted(execute, ignored, lRecordsAffected);
-      }
-    } else {
-      executed = ExecuteSQLCounted(LogInsertByNumberStatement(m_lDatabaseType, strMachineNumber,
-                                                              lCommandTypeCode, lCommandTimeCode,
-                                                              strParam),
-                                   ignored, lRecordsAffected);
+    bool executed = RunPrepared(
+        m_lDatabaseType, run, IntakeForm::kByNumber,
+        ExecuteLogInsertStatement(IntakeForm::kByNumber,
+                                  voltrane::QuotedStr(m_lDatabaseType, strMachineNumber),
+                                  std::to_string(lCommandTypeCode), lCommandTimeCode, strParam),
+        lRecordsAffected);
+    if (!executed && m_lDatabaseType != voltrane::dbkind::kPostgreSql) {
+      executed = run(LogInsertByNumberStatement(m_lDatabaseType, strMachineNumber, lCommandTypeCode,
+                                                lCommandTimeCode, strParam),
+                     lRecordsAffected);
     }
     if (executed && lRecordsAffected > 0) return true;
   }

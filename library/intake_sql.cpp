@@ -27,7 +27,8 @@ std::string LogInsert(int32_t kind, const std::string& command_expression,
   const std::string hint = voltrane::NoLockHint(kind);
   return "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
          "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) select " +
-         command_expression + " as COMMAND_ID, l.DEPT_ID, g.LOCATION_ID, m.GROUP_ID, m.MACHINE_ID, " +
+         command_expression +
+         " as COMMAND_ID, l.DEPT_ID, g.LOCATION_ID, m.GROUP_ID, m.MACHINE_ID, " +
          time_code_expression + " as COMMAND_TIME_CODE, " + voltrane::SysDateExpr(kind) +
          " as TIME_STAMP, " + param_expression + " as PARAM1 from T_SFC_MACHINE m " + hint +
          ", T_SFC_GROUP g " + hint + ", T_SFC_LOCATION l " + hint + more_tables +
@@ -71,17 +72,46 @@ std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachi
                         ParamLiteral(kind, strParam));
 }
 
-std::string PrepareLogInsertByNumberStatement() {
-  return std::string("PREPARE ") + kPreparedByNumber +
-         " (varchar, integer, integer, varchar) AS " +
-         InsertByNumber(voltrane::dbkind::kPostgreSql, "$1", "$2", "$3", "$4");
+namespace {
+
+const char* PreparedName(IntakeForm form) {
+  switch (form) {
+    case IntakeForm::kByKey:
+      return "korvex7_intake_by_key";
+    case IntakeForm::kByNumber:
+      return "korvex7_intake_by_number";
+    case IntakeForm::kByOutsideKey:
+      break;
+  }
+  return "korvex7_intake_by_outside_key";
 }
 
-std::string ExecuteLogInsertByNumberStatement(const std::string& strMachineNumber,
-                                              int32_t lCommandTypeCode, int32_t lCommandTimeCode,
-                                              const std::string& strParam) {
+}  // namespace
+
+std::string PrepareLogInsertStatement(IntakeForm form) {
   const int32_t kind = voltrane::dbkind::kPostgreSql;
-  return std::string("EXECUTE ") + kPreparedByNumber + " (" +
-         voltrane::QuotedStr(kind, strMachineNumber) + ", " + std::to_string(lCommandTypeCode) +
-         ", " + std::to_string(lCommandTimeCode) + ", " + ParamLiteral(kind, strParam) + ")";
+  std::string insert;
+  switch (form) {
+    case IntakeForm::kByKey:
+      insert = LogInsert(kind, "$2", "$3", "$4", "", "m.MACHINE_ID = $1");
+      break;
+    case IntakeForm::kByNumber:
+      insert = InsertByNumber(kind, "$1", "$2", "$3", "$4");
+      break;
+    case IntakeForm::kByOutsideKey:
+      insert = LogInsert(kind, "(select COMMAND_ID from T_SFC_COMMAND where VOLTRANE_ID = $2)",
+                         "$3", "$4", "", "m.VOLTRANE_ID = $1");
+      break;
+  }
+  const char* machine_type = form == IntakeForm::kByNumber ? "varchar" : "integer";
+  return std::string("PREPARE ") + PreparedName(form) + " (" + machine_type +
+         ", integer, integer, varchar) AS " + insert;
+}
+
+std::string ExecuteLogInsertStatement(IntakeForm form, const std::string& machine,
+                                      const std::string& command, int32_t lCommandTimeCode,
+                                      const std::string& strParam) {
+  return std::string("EXECUTE ") + PreparedName(form) + " (" + machine + ", " + command + ", " +
+         std::to_string(lCommandTimeCode) + ", " +
+         ParamLiteral(voltrane::dbkind::kPostgreSql, strParam) + ")";
 }

@@ -36,12 +36,20 @@ std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachi
                                        int32_t lCommandTypeCode, int32_t lCommandTimeCode,
                                        const std::string& strParam);
 
-// On PostgreSQL the same insert as a statement prepared in the session, so
-// the server plans it once per connection instead of at every append:
-// "PREPARE korvex7_intake_by_number ..." and the "EXECUTE" of it for one row.
-std::string PrepareLogInsertByNumberStatement();
-std::string ExecuteLogInsertByNumberStatement(const std::string& strMachineNumber,
-                                              int32_t lCommandTypeCode, int32_t lCommandTimeCode,
-                                              const std::string& strParam);
+// The intake's inserts as statements prepared in a PostgreSQL session, so
+// that the server plans each once per connection instead of at every append:
+// by machine and command key (the command may be "null": a refresh request),
+// by machine number and type code (as LogInsertByNumberStatement), and by the
+// outside keys of machine and command.
+enum class IntakeForm { kByKey, kByNumber, kByOutsideKey };
+
+// "PREPARE korvex7_intake_by_... (machine, command, time code, parameter) AS INSERT ...".
+std::string PrepareLogInsertStatement(IntakeForm form);
+
+// "EXECUTE korvex7_intake_by_... (...)" for one row; `machine` and `command`
+// are literals (a quoted machine number, keys, "null").
+std::string ExecuteLogInsertStatement(IntakeForm form, const std::string& machine,
+                                      const std::string& command, int32_t lCommandTimeCode,
+                                      const std::string& strParam);
 
 #endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_

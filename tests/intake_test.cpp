@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbaccess/clock.h"
@@ -63,6 +64,7 @@ class IntakeTest : public testing::TestWithParam<std::string> {
   }
   void TearDown() override {
     object_.reset();
+    dbaccess::UnregisterProvider("CountedIntake");
     testsupport::DropTestDatabase(database_);
   }
 
@@ -105,6 +107,26 @@ class IntakeTest : public testing::TestWithParam<std::string> {
     EXPECT_TRUE(object_->AppendItemToMDCLog2("101", 20, param, 2, error)) << error;
     const std::vector<LogRow> rows = Rows();
     return rows.size() == 1 ? rows[0].param : Variant("<no single row>");
+  }
+
+  // An object whose statements add to `counts` by kind.
+  std::unique_ptr<IntakeObj> CountedObject(std::shared_ptr<testsupport::StatementCounts> counts) {
+    const std::string provider = dbaccess::FindConnectionValue(
+        dbaccess::ParseConnectionString(database_.connection_string), "Provider");
+    testsupport::RegisterCountingProvider("CountedIntake", provider, std::move(counts));
+    auto object = std::make_unique<IntakeObj>(clock_);
+    std::string error;
+    EXPECT_TRUE(object->ConnectToDatabase(
+        testsupport::WithProvider(database_.connection_string, "CountedIntake"), database_.kind,
+        error))
+        << error;
+    return object;
+  }
+
+  static int64_t Total(const testsupport::StatementCounts& counts) {
+    int64_t total = 0;
+    for (const auto& [kind, count] : counts) total += count;
+    return total;
   }
 
   testsupport::TestDatabase database_;
@@ -206,24 +228,14 @@ TEST_P(IntakeTest, AppendByNumberReportsAnUnknownMachineOrTypeCodeAndItsTwinAgre
 // or removed meanwhile count at once.
 TEST_P(IntakeTest, AppendByNumberIsOneInsertThatSeesTheReferenceTablesAsTheyAreNow) {
   auto counts = std::make_shared<testsupport::StatementCounts>();
-  const std::string provider = dbaccess::FindConnectionValue(
-      dbaccess::ParseConnectionString(database_.connection_string), "Provider");
-  testsupport::RegisterCountingProvider("CountedIntake", provider, counts);
-  IntakeObj counted(clock_);
+  std::unique_ptr<IntakeObj> object = CountedObject(counts);
+  IntakeObj& counted = *object;
   std::string error;
-  ASSERT_TRUE(counted.ConnectToDatabase(
-      testsupport::WithProvider(database_.connection_string, "CountedIntake"), database_.kind,
-      error))
-      << error;
   const auto append = [&](const std::string& machine, int32_t type_code) {
     counts->clear();
     return counted.AppendItemToMDCLog2(machine, type_code, "", 0, error);
   };
-  const auto statements = [&] {
-    int64_t total = 0;
-    for (const auto& [kind, count] : *counts) total += count;
-    return total;
-  };
+  const auto statements = [&] { return Total(*counts); };
 
   // The first append of a connection may prepare its statement on the server.
   ASSERT_TRUE(append("101", 9)) << error;
@@ -265,7 +277,35 @@ TEST_P(IntakeTest, AppendByNumberIsOneInsertThatSeesTheReferenceTablesAsTheyAreN
   ASSERT_TRUE(append("101", 14)) << error;
   EXPECT_EQ(statements(), 1);
   EXPECT_EQ(Rows().size(), 5u);
-  dbaccess::UnregisterProvider("CountedIntake");
+}
+
+TEST_P(IntakeTest, AppendsByKeyAndByOutsideKeyAreOneStatementEach) {
+  auto counts = std::make_shared<testsupport::StatementCounts>();
+  std::unique_ptr<IntakeObj> counted = CountedObject(counts);
+  std::string error;
+  for (int round = 0; round < 2; ++round) {
+    // The first round may prepare the statements on the server.
+    counts->clear();
+    ASSERT_TRUE(counted->AppendItemToMDCLog(0, 0, 0, 4, 9, "k", 1, error)) << error;
+    if (round == 1) {
+      EXPECT_EQ(Total(*counts), 1);
+    }
+    counts->clear();
+    ASSERT_TRUE(counted->AppendItemToMDCLogDNC(0, 0, 0, 1202, 2013, "d", 2, error)) << error;
+    if (round == 1) {
+      EXPECT_EQ(Total(*counts), 1);
+    }
+  }
+  const std::vector<LogRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  for (const LogRow& row : rows) {
+    EXPECT_EQ(row.machine, 4);
+    EXPECT_EQ(row.group, 2);
+  }
+  EXPECT_EQ(rows[2].command.ToLong(), 9);
+  EXPECT_EQ(rows[2].param.ToText(), "k");
+  EXPECT_EQ(rows[3].command.ToLong(), 13);
+  EXPECT_EQ(rows[3].time_code, 2);
 }
 
 // What the single insert leaves to the lookups: a type code of several

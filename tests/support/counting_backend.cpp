@@ -132,8 +132,7 @@ void RegisterCountingProvider(const std::string& provider, const std::string& in
 
 std::string WithProvider(const std::string& connection_string, const std::string& provider) {
   std::string text = "Provider=" + provider + ";";
-  for (const dbaccess::ConnectionItem& item :
-       dbaccess::ParseConnectionString(connection_string)) {
+  for (const dbaccess::ConnectionItem& item : dbaccess::ParseConnectionString(connection_string)) {
     if (Lower(item.key) == "provider") continue;
     text += item.key + (item.has_equals ? "=" + item.value : "") + ";";
   }
