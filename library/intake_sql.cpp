@@ -88,30 +88,54 @@ const char* PreparedName(IntakeForm form) {
 
 }  // namespace
 
-std::string PrepareLogInsertStatement(IntakeForm form) {
-  const int32_t kind = voltrane::dbkind::kPostgreSql;
-  std::string insert;
-  switch (form) {
-    case IntakeForm::kByKey:
-      insert = LogInsert(kind, "$2", "$3", "$4", "", "m.MACHINE_ID = $1");
-      break;
-    case IntakeForm::kByNumber:
-      insert = InsertByNumber(kind, "$1", "$2", "$3", "$4");
-      break;
-    case IntakeForm::kByOutsideKey:
-      insert = LogInsert(kind, "(select COMMAND_ID from T_SFC_COMMAND where VOLTRANE_ID = $2)",
-                         "$3", "$4", "", "m.VOLTRANE_ID = $1");
-      break;
-  }
-  const char* machine_type = form == IntakeForm::kByNumber ? "varchar" : "integer";
-  return std::string("PREPARE ") + PreparedName(form) + " (" + machine_type +
-         ", integer, integer, varchar) AS " + insert;
+std::vector<dbaccess::Variant> IntakeValues(const dbaccess::Variant& machine,
+                                            const dbaccess::Variant& command,
+                                            int32_t lCommandTimeCode, const std::string& strParam) {
+  return {machine, command, dbaccess::Variant(lCommandTimeCode),
+          strParam.empty() ? dbaccess::Variant(dbaccess::Variant::NullTag{})
+                           : dbaccess::Variant(strParam)};
 }
 
-std::string ExecuteLogInsertStatement(IntakeForm form, const std::string& machine,
-                                      const std::string& command, int32_t lCommandTimeCode,
-                                      const std::string& strParam) {
-  return std::string("EXECUTE ") + PreparedName(form) + " (" + machine + ", " + command + ", " +
-         std::to_string(lCommandTimeCode) + ", " +
-         ParamLiteral(voltrane::dbkind::kPostgreSql, strParam) + ")";
+std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind) {
+  const std::string marker = kind == voltrane::dbkind::kPostgreSql ? "$" : "?";
+  const std::string machine = marker + "1";
+  const std::string command = marker + "2";
+  const std::string time_code = marker + "3";
+  const std::string param = marker + "4";
+  switch (form) {
+    case IntakeForm::kByKey:
+      return LogInsert(kind, command, time_code, param, "", "m.MACHINE_ID = " + machine);
+    case IntakeForm::kByNumber:
+      return InsertByNumber(kind, machine, command, time_code, param);
+    case IntakeForm::kByOutsideKey:
+      break;
+  }
+  return LogInsert(kind,
+                   "(select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(kind) +
+                       " where VOLTRANE_ID = " + command + ")",
+                   time_code, param, "", "m.VOLTRANE_ID = " + machine);
+}
+
+std::string PrepareLogInsertStatement(IntakeForm form) {
+  const char* machine_type = form == IntakeForm::kByNumber ? "varchar" : "integer";
+  return std::string("PREPARE ") + PreparedName(form) + " (" + machine_type +
+         ", integer, integer, varchar) AS " +
+         ParameterizedLogInsertStatement(form, voltrane::dbkind::kPostgreSql);
+}
+
+std::string ExecuteLogInsertStatement(IntakeForm form,
+                                      const std::vector<dbaccess::Variant>& values) {
+  std::string text = std::string("EXECUTE ") + PreparedName(form) + " (";
+  for (size_t i = 0; i < values.size(); ++i) {
+    const dbaccess::Variant& value = values[i];
+    if (i > 0) text += ", ";
+    if (value.IsNull()) {
+      text += "null";
+    } else if (value.Type() == dbaccess::VariantType::kText) {
+      text += voltrane::QuotedStr(voltrane::dbkind::kPostgreSql, value.ToText());
+    } else {
+      text += value.ToText();
+    }
+  }
+  return text + ")";
 }

@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "dbaccess/variant.h"
 
 // Characters PARAM1 holds on every kind.
 inline constexpr size_t kParam1Characters = 255;
@@ -36,20 +39,28 @@ std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachi
                                        int32_t lCommandTypeCode, int32_t lCommandTimeCode,
                                        const std::string& strParam);
 
-// The intake's inserts as statements prepared in a PostgreSQL session, so
-// that the server plans each once per connection instead of at every append:
-// by machine and command key (the command may be "null": a refresh request),
-// by machine number and type code (as LogInsertByNumberStatement), and by the
+// The intake's inserts with their values as parameters, so that the
+// database plans each once per connection instead of at every append: by
+// machine and command key (the command may be null: a refresh request), by
+// machine number and type code (as LogInsertByNumberStatement), and by the
 // outside keys of machine and command.
 enum class IntakeForm { kByKey, kByNumber, kByOutsideKey };
 
-// "PREPARE korvex7_intake_by_... (machine, command, time code, parameter) AS INSERT ...".
-std::string PrepareLogInsertStatement(IntakeForm form);
+// The values of one append in the order of the parameters: the machine, the
+// command, the time code and the parameter (null when "").
+std::vector<dbaccess::Variant> IntakeValues(const dbaccess::Variant& machine,
+                                            const dbaccess::Variant& command,
+                                            int32_t lCommandTimeCode, const std::string& strParam);
 
-// "EXECUTE korvex7_intake_by_... (...)" for one row; `machine` and `command`
-// are literals (a quoted machine number, keys, "null").
-std::string ExecuteLogInsertStatement(IntakeForm form, const std::string& machine,
-                                      const std::string& command, int32_t lCommandTimeCode,
-                                      const std::string& strParam);
+// The insert of `form` with numbered parameters: "?1" to "?4" on SQLite,
+// "$1" to "$4" on PostgreSQL.
+std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind);
+
+// On PostgreSQL, whose driver sends parameters as literals, the insert as a
+// statement prepared in the server session: "PREPARE korvex7_intake_by_...
+// (...) AS INSERT ...", and its "EXECUTE" with one append's values.
+std::string PrepareLogInsertStatement(IntakeForm form);
+std::string ExecuteLogInsertStatement(IntakeForm form,
+                                      const std::vector<dbaccess::Variant>& values);
 
 #endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_
