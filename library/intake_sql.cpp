@@ -17,8 +17,6 @@ size_t CharacterCount(const std::string& text) {
 
 namespace {
 
-constexpr const char* kPreparedByNumber = "korvex7_intake_by_number";
-
 // The insert of one log row, its values as expressions; `more_tables` joins
 // further tables after the machine, its group and its location.
 std::string LogInsert(int32_t kind, const std::string& command_expression,
