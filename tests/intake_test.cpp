@@ -1,7 +1,8 @@
 // The log intake against a real shop-floor database with the demo plant, on
 // every available kind: what each append operation stores, the refresh
 // requests, the failure texts, the database's time stamp, quoting of texts,
-// the limits refused up front, retries, and the lookup caches.
+// the limits refused up front, retries, the lookup caches, and the one
+// statement each append costs on a warm connection.
 #include <gtest/gtest.h>
 
 #include <memory>
