@@ -68,15 +68,22 @@ void PrintKind(const std::map<std::string, Run>& runs, const std::string& kind,
   const auto empty = RateOf(Find(runs, "MachineStateMix/" + kind + "/empty/"));
   const auto preloaded = RateOf(Find(runs, "MachineStateMix/" + kind + "/preloaded/"));
   const auto layer = RateOf(Find(runs, "SingleRowTransaction/" + kind + "/"));
-  const auto intake = RateOf(Find(runs, "AppendItemToMDCLog2/" + kind + "/"));
+  const auto plain_insert = RateOf(Find(runs, "PlainInsert/" + kind + "/"));
   const auto long_drain = Find(runs, "MachineStateMix/" + kind + "/long/");
   const std::string goal = kind == "SQLite" ? "25 %" : "60 %";
   fmt::print("| {} | mix, empty tables (rows/s) | {} | {} | {} | {} of raw |\n", kind, Rate(empty),
              Rate(raw), Percent(empty, raw), goal);
   fmt::print("| {} | mix, preloaded tables (rows/s) | {} | {} | {} | 80 % of empty |\n", kind,
              Rate(preloaded), Rate(empty), Percent(preloaded, empty));
-  fmt::print("| {} | intake `AppendItemToMDCLog2` (rows/s) | {} | {} | {} | 50 % of raw |\n", kind,
-             Rate(intake), Rate(raw), Percent(intake, raw));
+  for (const char* append :
+       {"AppendItemToMDCLog2", "AppendItemToMDCLog", "AppendItemToMDCLogDNC"}) {
+    const auto intake = RateOf(Find(runs, std::string(append) + "/" + kind + "/"));
+    if (!intake) continue;
+    fmt::print("| {} | intake `{}` (rows/s) | {} | {} | {} | 50 % of raw |\n", kind, append,
+               Rate(intake), Rate(raw), Percent(intake, raw));
+    fmt::print("| {} | intake `{}` beside the layer's plain insert | {} | {} | {} | |\n", kind,
+               append, Rate(intake), Rate(plain_insert), Percent(intake, plain_insert));
+  }
   fmt::print("| {} | layer single-row transaction (tx/s) | {} | {} | {} | |\n", kind, Rate(layer),
              Rate(raw), Percent(layer, raw));
   if (long_drain) {

@@ -40,12 +40,12 @@
 #include <utility>
 #include <vector>
 
-#include "bench/counting_backend.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/provider_table.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/counting_backend.h"
 #include "tests/support/machine_mix.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -218,31 +218,20 @@ MixTarget MakeMixTarget(const std::string& kind, int64_t preload_rows) {
   return target;
 }
 
-// The connection string with another provider named.
-std::string WithProvider(const std::string& connection_string, const std::string& provider) {
-  std::string text = "Provider=" + provider + ";";
-  for (const dbaccess::ConnectionItem& item :
-       dbaccess::ParseConnectionString(connection_string)) {
-    if (item.key == "Provider") continue;
-    text += item.key + (item.has_equals ? "=" + item.value : "") + ";";
-  }
-  return text;
-}
-
 // Drains `rows` rows of the mix through a counting provider and prints the
 // statements per row by kind, most frequent first.
 bool ProfileDrain(const std::string& kind, int rows) {
   MixTarget target = MakeMixTarget(kind, 0);
-  auto counts = std::make_shared<bench::StatementCounts>();
+  auto counts = std::make_shared<testsupport::StatementCounts>();
   const std::string provider = dbaccess::FindConnectionValue(
       dbaccess::ParseConnectionString(target.database.connection_string), "Provider");
-  bench::RegisterCountingProvider("Counted", provider, counts);
+  testsupport::RegisterCountingProvider("Counted", provider, counts);
   bool ok = false;
   {
-    auto object = ReadyObject(WithProvider(target.database.connection_string, "Counted"),
-                              target.database.kind, [](const std::string& error) {
-                                std::fprintf(stderr, "profile: %s\n", error.c_str());
-                              });
+    auto object = ReadyObject(
+        testsupport::WithProvider(target.database.connection_string, "Counted"),
+        target.database.kind,
+        [](const std::string& error) { std::fprintf(stderr, "profile: %s\n", error.c_str()); });
     if (object) {
       dbaccess::Connection connection;
       connection.Open(target.database.connection_string);
@@ -260,28 +249,17 @@ bool ProfileDrain(const std::string& kind, int rows) {
     }
   }
   dbaccess::UnregisterProvider("Counted");
-  std::vector<std::pair<int64_t, std::string>> sorted;
-  int64_t total = 0;
-  for (const auto& [what, count] : *counts) {
-    sorted.emplace_back(count, what);
-    total += count;
-  }
-  std::sort(sorted.rbegin(), sorted.rend());
   if (rows == 0) return false;
-  std::printf("Calls of the platform layer per processed row, %s, %d rows of the mix:\n",
-              target.database.name.c_str(), rows);
-  std::printf("%8.2f  all\n", static_cast<double>(total) / rows);
-  for (const auto& [count, what] : sorted) {
-    std::printf("%8.2f  %s\n", static_cast<double>(count) / rows, what.c_str());
-  }
+  std::printf("Calls of the platform layer per processed row, %s, %d rows of the mix:\n%s",
+              target.database.name.c_str(), rows, testsupport::PerRowLines(*counts, rows).c_str());
   testsupport::DropTestDatabase(target.database);
   return ok;
 }
 
 void RegisterMix(const MixTarget& target, const std::string& tables, int rows) {
-  benchmark::RegisterBenchmark(
-      ("MachineStateMix/" + target.database.name + "/" + tables).c_str(), BM_MachineStateMix,
-      target)
+  benchmark::RegisterBenchmark(("MachineStateMix/" + target.database.name + "/" + tables).c_str(),
+                               BM_MachineStateMix,
+                               target)
       ->Arg(rows)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();  // the client waits on the database: wall time is the rate
@@ -326,8 +304,9 @@ int main(int argc, char** argv) {
     if (long_rows > 0) {
       const MixTarget long_drain = MakeMixTarget(kind, 0);
       targets.push_back(long_drain);
-      benchmark::RegisterBenchmark(("MachineStateMix/" + long_drain.database.name + "/long").c_str(),
-                                   BM_MachineStateMix, long_drain)
+      benchmark::RegisterBenchmark(
+          ("MachineStateMix/" + long_drain.database.name + "/long").c_str(), BM_MachineStateMix,
+          long_drain)
           ->Arg(long_rows)
           ->Iterations(1)
           ->Unit(benchmark::kMillisecond)

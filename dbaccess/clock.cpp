@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "dbaccess/elapsed_time.h"
+
 namespace dbaccess {
 
 DateTime SystemClock::Now() { return DateTime::Now(); }
@@ -45,7 +47,8 @@ std::shared_ptr<Clock> DefaultClock() {
 
 void WaitWholeSeconds(Clock& clock, int64_t ms, int64_t poll_ms) {
   const DateTime start = clock.Now();
-  while (start.SecondsUntil(clock.Now()) * 1000 < ms) {
+  // Real seconds: a wait across the autumn change must not last an hour more.
+  while (ElapsedSeconds(start, clock.Now()) * 1000 < ms) {
     clock.SleepMilliseconds(poll_ms);
   }
 }

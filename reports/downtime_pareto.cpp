@@ -73,7 +73,8 @@ std::vector<DowntimeParetoRow> QueryDowntimePareto(const dbaccess::ConnectionPtr
   const std::string hours =
       "(case when dt.STOP_TIME is null then " +
       PositiveHoursExpr(kind, "dt.START_TIME",
-                        RecordEndExpr(kind, "md", voltrane::DateTimeLiteral(kind, now))) +
+                        RecordEndExpr(kind, "md", voltrane::DateTimeLiteral(kind, now)),
+                        ReportClockChanges(query.from, query.to)) +
       " else coalesce(dt.DURATION, 0) end)";
   const std::string planned = "(case when dc.PLANNED = 1 then 1 else 0 end)";
   const std::string code = "coalesce(dc.DOWNTIME_CODE_NUMBER, dt.DT_NUMBER, '')";

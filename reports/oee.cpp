@@ -122,7 +122,8 @@ void ReadRecordSums(const dbaccess::ConnectionPtr& connection, int32_t kind, con
   const std::string sql =
       "select md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID, "
       "sum(" +
-      PositiveHoursExpr(kind, "md.START_TIME", RecordEndExpr(kind, "md", now)) +
+      PositiveHoursExpr(kind, "md.START_TIME", RecordEndExpr(kind, "md", now),
+                        ReportClockChanges(query.from, query.to)) +
       ") as SCHEDULED_H, "
       "sum(coalesce(md.GOOD_COUNT, 0)) as GOOD, sum(coalesce(md.SCRAPPED_COUNT, 0)) as SCRAP, "
       "sum(case when md.STANDARD_TIME > 0 then md.STANDARD_TIME * " +
@@ -155,10 +156,10 @@ void ReadDowntimeSums(const dbaccess::ConnectionPtr& connection, int32_t kind,
                       std::map<GroupKey, OeeSums>& groups) {
   // A row still open counts up to the end of its record, itself capped for
   // an open record.
-  const std::string hours =
-      "(case when dt.STOP_TIME is null then " +
-      PositiveHoursExpr(kind, "dt.START_TIME", RecordEndExpr(kind, "md", now)) +
-      " else coalesce(dt.DURATION, 0) end)";
+  const std::string hours = "(case when dt.STOP_TIME is null then " +
+                            PositiveHoursExpr(kind, "dt.START_TIME", RecordEndExpr(kind, "md", now),
+                                              ReportClockChanges(query.from, query.to)) +
+                            " else coalesce(dt.DURATION, 0) end)";
   const std::string sql =
       "select md.MACHINE_ID, md.CHART_DATE, md.SHIFT_ID, "
       "sum(case when dc.PLANNED = 1 then " +

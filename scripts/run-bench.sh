@@ -4,9 +4,10 @@
 # PostgreSQL's own single-row transaction rate with pgbench, runs the machine
 # state and intake benchmarks on SQLite and PostgreSQL, and prints one table
 # (rates, the raw rates beside them, ratios, goals). With --profile it also
-# prints the statements of one processed row by kind: the platform layer's
-# calls (both databases) and what the PostgreSQL server received (its
-# statement log, driver statements included).
+# prints the statements of one processed row and of one appended row (each
+# append operation) by kind: the platform layer's calls (both databases) and
+# what the PostgreSQL server received (its statement log, driver statements
+# included, one line per round trip).
 #
 #   scripts/run-bench.sh [--preload-rows N] [--long-rows N] [--profile N]
 #                        [--profile-only] [--min-time S] [--keep-logs DIR]
@@ -109,25 +110,30 @@ SQL
     done
   fi
   echo "==> intake benchmark" >&2
-  "$build/bench/intake_benchmark" --benchmark_filter='AppendItemToMDCLog2|PlainInsert' \
+  "$build/bench/intake_benchmark" --benchmark_filter='AppendItemToMDCLog|PlainInsert' \
     --benchmark_min_time="$min_time" --benchmark_out="$work/intake.json" \
     --benchmark_out_format=json >"$work/intake.log" 2>&1 || { cat "$work/intake.log" >&2; exit 1; }
 
   "$build/bench/bench_table" --pg-raw "$pg_raw" "${results[@]}" "$work/intake.json"
 fi
 
-if [ "$profile_rows" -gt 0 ]; then
-  echo
-  psql -q -d postgres -c "ALTER SYSTEM SET log_statement = 'all'" -c "SELECT pg_reload_conf()" >/dev/null
-  sleep 1
-  "$build/bench/machine_state_benchmark" --profile_rows="$profile_rows"
-  psql -q -d postgres -c "ALTER SYSTEM RESET log_statement" -c "SELECT pg_reload_conf()" >/dev/null
-  echo
-  echo "Statements the PostgreSQL server received per processed row, $profile_rows rows of the mix"
-  echo "(one line of its statement log each; a line is one round trip):"
-  awk -v rows="$profile_rows" '
-    /profile start/ { on = 1; next }
-    /profile end/ { on = 0 }
+# Prints, per row, the statements the PostgreSQL server logged from line
+# $1 of its log on, between the benchmark's 'profile start' and 'profile end'
+# markers; $2 rows per window, $3 names the windows (one line each, in order).
+server_profile() {
+  tail -n +"$1" "$pgdir/server.log" | awk -v rows="$2" -v names="$3" '
+    BEGIN { n = split(names, name, "\n") }
+    /profile start/ { on = 1; window++; delete count; total = 0; next }
+    /profile end/ && on {
+      on = 0
+      printf "\nStatements the PostgreSQL server received per row, %s, %d rows\n", name[window], rows
+      printf "(one line of its statement log each; a line is one round trip):\n"
+      printf "%8.2f  all\n", total / rows
+      cmd = "sort -rn"
+      for (k in count) printf "%8.2f  %s\n", count[k] / rows, k | cmd
+      close(cmd)
+      next
+    }
     on && /LOG:  (statement|execute [^:]*):/ {
       text = $0; sub(/.*LOG:  (statement|execute [^:]*): /, "", text)
       # The driver puts its savepoint (and BEGIN) before the statement, in the same round trip.
@@ -144,9 +150,20 @@ if [ "$profile_rows" -gt 0 ]; then
         split(t, tw, /[ ,(]+/); kind = verb " " toupper(tw[1])
       }
       count[kind]++; total++
-    }
-    END {
-      printf "%8.2f  all\n", total / rows
-      for (k in count) printf "%8.2f  %s\n", count[k] / rows, k | "sort -rn"
-    }' "$pgdir/server.log"
+    }'
+}
+
+if [ "$profile_rows" -gt 0 ]; then
+  echo
+  psql -q -d postgres -c "ALTER SYSTEM SET log_statement = 'all'" -c "SELECT pg_reload_conf()" >/dev/null
+  sleep 1
+  from=$(( $(wc -l <"$pgdir/server.log") + 1 ))
+  "$build/bench/machine_state_benchmark" --profile_rows="$profile_rows"
+  server_profile "$from" "$profile_rows" "the mix"
+  echo
+  from=$(( $(wc -l <"$pgdir/server.log") + 1 ))
+  "$build/bench/intake_benchmark" --profile_rows="$profile_rows"
+  # The intake profile's windows: SQLite's appends leave no server lines.
+  server_profile "$from" "$profile_rows" "$(printf '%s\n' AppendItemToMDCLog2 AppendItemToMDCLog AppendItemToMDCLogDNC)"
+  psql -q -d postgres -c "ALTER SYSTEM RESET log_statement" -c "SELECT pg_reload_conf()" >/dev/null
 fi

@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev
   clang libclang-rt-14-dev
   systemd passwd util-linux
+  tzdata
   chromium
 )
 

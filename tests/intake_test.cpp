@@ -1,11 +1,13 @@
 // The log intake against a real shop-floor database with the demo plant, on
 // every available kind: what each append operation stores, the refresh
 // requests, the failure texts, the database's time stamp, quoting of texts,
-// the limits refused up front, retries, and the lookup caches.
+// the limits refused up front, retries, the lookup caches, and the one
+// statement each append costs on a warm connection.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbaccess/clock.h"
@@ -13,10 +15,12 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/provider_table.h"
 #include "dbaccess/recordset.h"
 #include "library/components.h"
 #include "library/intake/intake_sql.h"
 #include "library/korvex7_obj.h"
+#include "tests/support/counting_backend.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -52,6 +56,7 @@ class IntakeTest : public testing::TestWithParam<std::string> {
   }
   void TearDown() override {
     object_.reset();
+    dbaccess::UnregisterProvider("CountedIntake");
     testsupport::DropTestDatabase(database_);
   }
 
@@ -94,6 +99,26 @@ class IntakeTest : public testing::TestWithParam<std::string> {
     EXPECT_TRUE(object_->intake.AppendItemToMDCLog2("101", 20, param, 2, error)) << error;
     const std::vector<LogRow> rows = Rows();
     return rows.size() == 1 ? rows[0].param : Variant("<no single row>");
+  }
+
+  // An object whose statements add to `counts` by kind.
+  std::unique_ptr<Components> CountedObject(std::shared_ptr<testsupport::StatementCounts> counts) {
+    const std::string provider = dbaccess::FindConnectionValue(
+        dbaccess::ParseConnectionString(database_.connection_string), "Provider");
+    testsupport::RegisterCountingProvider("CountedIntake", provider, std::move(counts));
+    auto object = std::make_unique<Components>(clock_);
+    std::string error;
+    EXPECT_TRUE(object->session.ConnectToDatabase(
+        testsupport::WithProvider(database_.connection_string, "CountedIntake"), database_.kind,
+        error))
+        << error;
+    return object;
+  }
+
+  static int64_t Total(const testsupport::StatementCounts& counts) {
+    int64_t total = 0;
+    for (const auto& [kind, count] : counts) total += count;
+    return total;
   }
 
   testsupport::TestDatabase database_;
@@ -190,6 +215,116 @@ TEST_P(IntakeTest, AppendByNumberReportsAnUnknownMachineOrTypeCodeAndItsTwinAgre
   EXPECT_EQ(rows[0].location, 2);
   EXPECT_EQ(rows[1].command.ToLong(), 18) << "the custom command of type 0";
   EXPECT_EQ(rows[1].time_code, 2);
+}
+
+// The intake by number against its statements counted: on SQLite and
+// PostgreSQL one insert per append that finds the machine and command itself
+// (on PostgreSQL a prepared one), so machines and commands added, renumbered
+// or removed meanwhile count at once.
+TEST_P(IntakeTest, AppendByNumberIsOneInsertThatSeesTheReferenceTablesAsTheyAreNow) {
+  auto counts = std::make_shared<testsupport::StatementCounts>();
+  std::unique_ptr<Components> object = CountedObject(counts);
+  Components& counted = *object;
+  std::string error;
+  const auto append = [&](const std::string& machine, int32_t type_code) {
+    counts->clear();
+    return counted.intake.AppendItemToMDCLog2(machine, type_code, "", 0, error);
+  };
+  const auto statements = [&] { return Total(*counts); };
+
+  // The first append of a connection may prepare its statement on the server.
+  ASSERT_TRUE(append("101", 9)) << error;
+  ASSERT_TRUE(append("101", 9)) << error;
+  EXPECT_EQ(statements(), 1);
+
+  Exec(
+      "INSERT INTO T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME, GROUP_ID, "
+      "STATUS_CODE) VALUES (6, '401', 'Saw', 2, 0)");
+  EXPECT_FALSE(append("401", 3));
+  EXPECT_EQ(error, "No command with a COMMAND_TYPE_CODE of 3");
+  Exec(
+      "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_NAME, COMMAND_TYPE_CODE, VOLTRANE_ID) "
+      "values (77, 'Spindle', 3, 2077)");
+  ASSERT_TRUE(append("401", 3)) << error;
+  EXPECT_EQ(statements(), 1);
+  std::vector<LogRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2].command.ToLong(), 77);
+  EXPECT_EQ(rows[2].machine, 6);
+  EXPECT_EQ(rows[2].group, 2);
+  EXPECT_EQ(rows[2].location, 1);
+  EXPECT_EQ(rows[2].dept, 1);
+
+  Exec("update T_SFC_MACHINE set MACHINE_NUMBER = '402' where MACHINE_ID = 6");
+  EXPECT_FALSE(append("401", 3));
+  EXPECT_EQ(error, "No such machine: 401");
+  Exec("delete from T_SFC_COMMAND where COMMAND_ID = 77");
+  EXPECT_FALSE(append("402", 3));
+  EXPECT_EQ(error, "No command with a COMMAND_TYPE_CODE of 3");
+  EXPECT_EQ(Rows().size(), 3u);
+
+  // A session without the prepared statement (a new connection, a pooler's)
+  // prepares it again.
+  if (database_.kind == voltrane::dbkind::kPostgreSql) {
+    counted.session.connection()->Execute("DEALLOCATE ALL");
+  }
+  ASSERT_TRUE(append("101", 13)) << error;
+  ASSERT_TRUE(append("101", 14)) << error;
+  EXPECT_EQ(statements(), 1);
+  EXPECT_EQ(Rows().size(), 5u);
+}
+
+TEST_P(IntakeTest, AppendsByKeyAndByOutsideKeyAreOneStatementEach) {
+  auto counts = std::make_shared<testsupport::StatementCounts>();
+  std::unique_ptr<Components> counted = CountedObject(counts);
+  std::string error;
+  for (int round = 0; round < 2; ++round) {
+    // The first round may prepare the statements on the server.
+    counts->clear();
+    ASSERT_TRUE(counted->intake.AppendItemToMDCLog(0, 0, 0, 4, 9, "k", 1, error)) << error;
+    if (round == 1) {
+      EXPECT_EQ(Total(*counts), 1);
+    }
+    counts->clear();
+    ASSERT_TRUE(counted->intake.AppendItemToMDCLogDNC(0, 0, 0, 1202, 2013, "d", 2, error)) << error;
+    if (round == 1) {
+      EXPECT_EQ(Total(*counts), 1);
+    }
+  }
+  const std::vector<LogRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  for (const LogRow& row : rows) {
+    EXPECT_EQ(row.machine, 4);
+    EXPECT_EQ(row.group, 2);
+  }
+  EXPECT_EQ(rows[2].command.ToLong(), 9);
+  EXPECT_EQ(rows[2].param.ToText(), "k");
+  EXPECT_EQ(rows[3].command.ToLong(), 13);
+  EXPECT_EQ(rows[3].time_code, 2);
+}
+
+// What the single insert leaves to the lookups: a type code of several
+// commands takes the one the lookup returns first, and a machine without a
+// group succeeds with nothing inserted.
+TEST_P(IntakeTest, AppendByNumberWithSeveralCommandsOfATypeOrAMachineWithoutGroup) {
+  Exec(
+      "insert into T_SFC_COMMAND (COMMAND_ID, COMMAND_NAME, COMMAND_TYPE_CODE, VOLTRANE_ID) "
+      "values (3, 'Second cycle', 9, 2003)");
+  dbaccess::Recordset first;
+  first.Open("select COMMAND_ID from T_SFC_COMMAND where COMMAND_TYPE_CODE = 9",
+             object_->session.connection());
+  const int32_t looked_up = first.Fields(size_t{0}).Value().ToLong();
+  first.Close();
+  std::string error;
+  ASSERT_TRUE(object_->intake.AppendItemToMDCLog2("101", 9, "", 0, error)) << error;
+  std::vector<LogRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].command.ToLong(), looked_up);
+
+  Exec("update T_SFC_MACHINE set GROUP_ID = 42 where MACHINE_ID = 2");
+  EXPECT_TRUE(object_->intake.AppendItemToMDCLog2("102", 13, "", 0, error)) << error;
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(Rows().size(), 1u);
 }
 
 TEST_P(IntakeTest, TheTimeStampIsTheDatabasesClockWithMilliseconds) {

@@ -110,6 +110,28 @@ class LoopbackAgent {
   std::thread thread_;
 };
 
+// One bridge following an agent on its own thread, as `korvex7 mtconnect` runs it.
+class AgentRun {
+ public:
+  explicit AgentRun(const AgentOptions& options)
+      : runner_([this, options] {
+          MachineBridge bridge("101", MappingOptions{}, sink, reporter);
+          RunAgent(options, bridge, stop_);
+        }) {}
+  ~AgentRun() { Stop(); }
+  void Stop() {
+    stop_.Stop();
+    if (runner_.joinable()) runner_.join();
+  }
+
+  testsupport::RecordingSink sink;
+  testsupport::RecordingReporter reporter;
+
+ private:
+  StopSignal stop_;
+  std::thread runner_;
+};
+
 TEST(AgentSource, FollowsTheDeviceFromCurrentThroughSamplesInSequenceOrder) {
   LoopbackAgent agent;
   AgentOptions options;
@@ -117,27 +139,20 @@ TEST(AgentSource, FollowsTheDeviceFromCurrentThroughSamplesInSequenceOrder) {
   options.device = "OKUMA";
   options.poll_interval = milliseconds(10);
   options.retry_min = milliseconds(10);
-  testsupport::RecordingSink sink;
-  testsupport::RecordingReporter reporter;
-  StopSignal stop;
-  std::thread runner([&] {
-    MachineBridge bridge("101", MappingOptions{}, sink, reporter);
-    RunAgent(options, bridge, stop);
-  });
+  AgentRun run(options);
   ASSERT_TRUE(testsupport::WaitFor([&] { return agent.idle_samples_ >= 2; }, 10000))
-      << reporter.All();
-  stop.Stop();
-  runner.join();
+      << run.reporter.All();
+  run.Stop();
   const std::vector<LogCommand> expected = {
       {kPartCommand, kStartCode, "O1234", 1659966692250},
       {kCycleCommand, kStartCode, "", 1659966696000},
       {kCycleCommand, kEndCode, "", 1659966883000},
       {kGoodCountCommand, kBothCode, "1", 1659966884000},
   };
-  EXPECT_EQ(sink.commands(), expected) << reporter.All();
+  EXPECT_EQ(run.sink.commands(), expected) << run.reporter.All();
   // The forgotten sequence sent it back to /current, whose values changed nothing.
   EXPECT_EQ(agent.current_requests_, 2);
-  EXPECT_EQ(reporter.Count("the agent no longer holds sequence 4"), 1u) << reporter.All();
+  EXPECT_EQ(run.reporter.Count("the agent no longer holds sequence 4"), 1u) << run.reporter.All();
 }
 
 TEST(AgentSource, KeepsTryingAnAgentThatIsNotThere) {
@@ -146,19 +161,13 @@ TEST(AgentSource, KeepsTryingAnAgentThatIsNotThere) {
   options.device = "OKUMA";
   options.retry_min = milliseconds(10);
   options.retry_max = milliseconds(20);
-  testsupport::RecordingSink sink;
-  testsupport::RecordingReporter reporter;
-  StopSignal stop;
-  std::thread runner([&] {
-    MachineBridge bridge("101", MappingOptions{}, sink, reporter);
-    RunAgent(options, bridge, stop);
-  });
-  EXPECT_TRUE(testsupport::WaitFor([&] { return reporter.Count("again in 20 ms") >= 2; }, 10000))
-      << reporter.All();
-  stop.Stop();
-  runner.join();
-  EXPECT_EQ(reporter.Count("cannot read the agent http://127.0.0.1:1: "),
-            reporter.Count("again in"));
+  AgentRun run(options);
+  EXPECT_TRUE(
+      testsupport::WaitFor([&] { return run.reporter.Count("again in 20 ms") >= 2; }, 10000))
+      << run.reporter.All();
+  run.Stop();
+  EXPECT_EQ(run.reporter.Count("cannot read the agent http://127.0.0.1:1: "),
+            run.reporter.Count("again in"));
 }
 
 TEST(AgentDocument, SaysWhatIsWrongWithAnAnswer) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "dbaccess/elapsed_time.h"
 #include "reports/xml_text.h"
 
 namespace web {
@@ -142,7 +143,7 @@ std::string SinceText(const std::optional<dbaccess::DateTime>& since,
   if (text.substr(0, 10) != now.ToTextSeconds().substr(0, 10)) {
     clock = text.substr(0, 10) + " " + clock;
   }
-  const int64_t minutes = std::max<int64_t>(0, since->SecondsUntil(now) / 60);
+  const int64_t minutes = std::max<int64_t>(0, dbaccess::ElapsedSeconds(*since, now) / 60);
   return fmt::format("since {} ({})", clock, SpanText(minutes));
 }
 

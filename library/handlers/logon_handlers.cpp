@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/dispatch/command_types.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
@@ -99,7 +100,7 @@ void Handlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
                 " and STOP_TIME IS NULL " + " and DOWNTIME_TYPE_CODE = " + kUserDowntimeCode);
   if (!rs->Eof()) {
     const dbaccess::DateTime dtStart = rs->Fields("START_TIME").Value().ToDateTime();
-    const float fHours = static_cast<float>(dtStart.SecondsUntil(dtTime) / 3600.0);
+    const float fHours = static_cast<float>(dbaccess::ElapsedSeconds(dtStart, dtTime) / 3600.0);
     rs->Fields("DURATION") = dbaccess::Variant(static_cast<double>(fHours));
     rs->Fields("STOP_TIME") = dbaccess::Variant(dtTime);
     rs->Update();

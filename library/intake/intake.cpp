@@ -6,7 +6,11 @@
 // Each append is one insert that joins the machine's group and location and
 // takes the database's clock, so all writers share one clock; it runs without
 // a transaction and is retried for about 90 seconds while the database
-// refuses it (locks, a lost connection). What can never succeed is refused
+// refuses it (locks, a lost connection). By number, on SQLite and
+// PostgreSQL, the insert also finds the machine and command; the separate
+// lookups only run when it inserts nothing. On PostgreSQL the inserts are
+// prepared once per session, so the server does not plan their joins at
+// every append. What can never succeed is refused
 // before any statement: a time code outside 0 to 2 and a parameter longer
 // than PARAM1 holds. Texts reach the database only as quoted literals.
 // Failures are returned in strError, never thrown.
@@ -15,11 +19,14 @@
 #include <fmt/format.h>
 
 #include <charconv>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "dbaccess/dialect.h"
 #include "library/intake/intake_sql.h"
 #include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
 
 namespace {
 
@@ -35,6 +42,44 @@ std::string RejectedRowText(const std::string& strParam, int32_t lCommandTimeCod
                        kParam1Characters);
   }
   return "";
+}
+
+// Runs one statement with its parameters on a connection: the rows it
+// changed, or false. Writes `logged` to the extended error log in place of a
+// text with parameters, so the log shows the values.
+using BoundExecutor =
+    std::function<bool(const std::string& sql, const std::vector<dbaccess::Variant>& params,
+                       int32_t& lRecordsAffected)>;
+
+BoundExecutor ExecutorOn(const dbaccess::ConnectionPtr& connection, const std::string& logged) {
+  return [&connection, &logged](const std::string& sql,
+                                const std::vector<dbaccess::Variant>& params, int32_t& affected) {
+    WriteExtendedErrorLog(params.empty() ? sql : logged);
+    try {
+      affected = static_cast<int32_t>(connection->Execute(sql, params));
+      return true;
+    } catch (...) {
+      return false;
+    }
+  };
+}
+
+// Runs the insert `form` with `values` as a statement the database plans
+// once per connection: on SQLite with bound parameters (the connection keeps
+// it prepared); on PostgreSQL as the EXECUTE of a statement prepared in the
+// server session, preparing it first when the session does not have it yet
+// (a new connection, one after a reconnect). False when it did not run, and
+// on the other kinds; the caller then takes the plain statement.
+bool RunPrepared(int32_t kind, const BoundExecutor& run, IntakeForm form,
+                 const std::vector<dbaccess::Variant>& values, int32_t& lRecordsAffected) {
+  if (kind == voltrane::dbkind::kSqlite) {
+    return run(ParameterizedLogInsertStatement(form, kind), values, lRecordsAffected);
+  }
+  if (kind != voltrane::dbkind::kPostgreSql) return false;
+  const std::string execute = ExecuteLogInsertStatement(form, values);
+  if (run(execute, {}, lRecordsAffected)) return true;
+  int32_t lPrepared = 0;
+  return run(PrepareLogInsertStatement(form), {}, lPrepared) && run(execute, {}, lRecordsAffected);
 }
 
 bool ParseKey(const std::string& text, int32_t& key) {
@@ -55,7 +100,15 @@ bool Intake::AppendItemToMDCLog(int32_t /*lDeptID*/, int32_t /*lLocationID*/, in
   const std::string command = lCommandID == kRefreshRequest ? "null" : std::to_string(lCommandID);
   const std::string sql = LogInsertStatement(DatabaseType(), command, lCommandTimeCode, strParam,
                                              "m.MACHINE_ID = " + std::to_string(lMachineID));
+  const dbaccess::Variant command_value = lCommandID == kRefreshRequest
+                                              ? dbaccess::Variant(dbaccess::Variant::NullTag{})
+                                              : dbaccess::Variant(lCommandID);
   int32_t lRecordsAffected = 0;
+  if (RunPrepared(DatabaseType(), ExecutorOn(connection(), sql), IntakeForm::kByKey,
+                  IntakeValues(lMachineID, command_value, lCommandTimeCode, strParam),
+                  lRecordsAffected)) {
+    return true;
+  }
   return ExecuteWithRetry(sql, strError, lRecordsAffected);
 }
 
@@ -80,6 +133,13 @@ bool Intake::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/, int32_t /*lLocat
       LogInsertStatement(DatabaseType(), command, lCommandTimeCode, strParam,
                          "m.VOLTRANE_ID = " + std::to_string(lMachineVoltraneID));
   int32_t lRecordsAffected = 0;
+  // A refresh request keeps its plain statement: it has no command to find.
+  if (lCommandVoltraneID != kRefreshRequest &&
+      RunPrepared(DatabaseType(), ExecutorOn(connection(), sql), IntakeForm::kByOutsideKey,
+                  IntakeValues(lMachineVoltraneID, lCommandVoltraneID, lCommandTimeCode, strParam),
+                  lRecordsAffected)) {
+    return true;
+  }
   return ExecuteWithRetry(sql, strError, lRecordsAffected);
 }
 
@@ -88,6 +148,21 @@ bool Intake::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lC
                                  std::string& strError) {
   strError = RejectedRowText(strParam, lCommandTimeCode);
   if (!strError.empty()) return false;
+  {
+    // One statement in the usual case (MACHINE_NUMBER is unique, so it is
+    // one row). Nothing inserted, or a failure, takes the lookups below,
+    // which give the error texts, skip a machine without group and retry the
+    // insert as before.
+    const std::string logged = LogInsertByNumberStatement(
+        DatabaseType(), strMachineNumber, lCommandTypeCode, lCommandTimeCode, strParam);
+    int32_t lRecordsAffected = 0;
+    if (RunPrepared(DatabaseType(), ExecutorOn(connection(), logged), IntakeForm::kByNumber,
+                    IntakeValues(strMachineNumber, lCommandTypeCode, lCommandTimeCode, strParam),
+                    lRecordsAffected) &&
+        lRecordsAffected > 0) {
+      return true;
+    }
+  }
   std::string step = "looking up machine id";
   try {
     const std::string hint = voltrane::NoLockHint(DatabaseType());

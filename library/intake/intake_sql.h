@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "dbaccess/variant.h"
 
 // Characters PARAM1 holds on every kind.
 inline constexpr size_t kParam1Characters = 255;
@@ -25,5 +28,39 @@ size_t CharacterCount(const std::string& text);
 std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
                                int32_t lCommandTimeCode, const std::string& strParam,
                                const std::string& machine_condition);
+
+// The same insert for the machine with number `strMachineNumber` and the one
+// command of type code `lCommandTypeCode`: the lookups of the intake by
+// number resolved inside the statement. It inserts nothing when the machine,
+// its group or location is missing, or when the type code does not have
+// exactly one command (or its key is -1); the caller then takes the lookups'
+// way to tell which.
+std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachineNumber,
+                                       int32_t lCommandTypeCode, int32_t lCommandTimeCode,
+                                       const std::string& strParam);
+
+// The intake's inserts with their values as parameters, so that the
+// database plans each once per connection instead of at every append: by
+// machine and command key (the command may be null: a refresh request), by
+// machine number and type code (as LogInsertByNumberStatement), and by the
+// outside keys of machine and command.
+enum class IntakeForm { kByKey, kByNumber, kByOutsideKey };
+
+// The values of one append in the order of the parameters: the machine, the
+// command, the time code and the parameter (null when "").
+std::vector<dbaccess::Variant> IntakeValues(const dbaccess::Variant& machine,
+                                            const dbaccess::Variant& command,
+                                            int32_t lCommandTimeCode, const std::string& strParam);
+
+// The insert of `form` with numbered parameters: "?1" to "?4" on SQLite,
+// "$1" to "$4" on PostgreSQL.
+std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind);
+
+// On PostgreSQL, whose driver sends parameters as literals, the insert as a
+// statement prepared in the server session: "PREPARE korvex7_intake_by_...
+// (...) AS INSERT ...", and its "EXECUTE" with one append's values.
+std::string PrepareLogInsertStatement(IntakeForm form);
+std::string ExecuteLogInsertStatement(IntakeForm form,
+                                      const std::vector<dbaccess::Variant>& values);
 
 #endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_

@@ -19,6 +19,7 @@
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
 #include "library/dispatch/dispatcher.h"
 #include "library/handlers/handlers.h"
@@ -110,7 +111,8 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
     }
 
     dbaccess::DateTime dtDatabaseTime;
-    if (!CacheUsable(m_rsLog) || m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds) {
+    if (!CacheUsable(m_rsLog) ||
+        dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds) {
       if (!RefillBatchCache(dtDatabaseTime, strError)) return false;
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
@@ -122,7 +124,7 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
     switch (outcome) {
       case RowOutcome::kDone:
         QueueLogRowForDeletion(entry->lMDCLogID);
-        if (m_dtLastEntry.SecondsUntil(clock().Now()) > kStaleCacheSeconds &&
+        if (dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds &&
             !FlushDeleteQueue(strError)) {
           return false;
         }

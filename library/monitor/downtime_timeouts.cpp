@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/dispatch/command_types.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
@@ -50,8 +51,8 @@ void Monitor::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
 bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                  std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts(dtTime);
-  if (!m_bHasDowntimeTimeouts ||
-      !(m_dtLastDowntimeTimeoutCheck.AddMinutes(kMinutesBetweenChecks) < dtTime)) {
+  if (!m_bHasDowntimeTimeouts || !dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
+                                                            kMinutesBetweenChecks * 60000)) {
     return true;
   }
   const std::string hint = voltrane::NoLockHint(DatabaseType());
@@ -70,9 +71,10 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
       const dbaccess::Variant& vStart = rs->Fields("START_TIME").Value();
       if (vStart.IsNull() || vStart.IsEmpty()) continue;
       const double dMaxMinutes = rs->Fields("DT_MAX").Value().ToDouble();
-      const dbaccess::DateTime dtDue =
-          vStart.ToDateTime().AddMilliseconds(std::llround(dMaxMinutes * 60000.0));
-      if (!(dtDue < dtTime)) continue;
+      if (!dbaccess::MoreThanElapsed(vStart.ToDateTime(), dtTime,
+                                     std::llround(dMaxMinutes * 60000.0))) {
+        continue;
+      }
       const int32_t lEventMachineID = rs->Fields("MACHINE_ID").Value().ToLong();
       if (lEventMachineID != lMachineID && !m_bLogDrained) continue;
       const int32_t lCommandID = rs->Fields("COMMAND_ID").Value().ToLong();

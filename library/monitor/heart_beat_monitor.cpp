@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "dbaccess/sql_builder.h"
 #include "library/dispatch/command_types.h"
 #include "library/dispatch/dispatcher.h"
@@ -34,7 +35,7 @@ std::string HeartBeatKey(int32_t lMachineID) { return "M" + std::to_string(lMach
 
 // Late means the timeout was exceeded, not merely reached.
 bool IsLate(const HeartBeatInfoClass& info, const dbaccess::DateTime& dtTime) {
-  return info.LastHeartBeat.AddSeconds(info.Timeout) < dtTime;
+  return dbaccess::MoreThanElapsed(info.LastHeartBeat, dtTime, info.Timeout * 1000LL);
 }
 
 // One of the machine's two latest activity or machine downtime events.
@@ -164,7 +165,8 @@ bool Monitor::LeaveLateHeartBeatDowntime(const LogEntry& row,
   const dbaccess::DateTime& dtTime = row.dtTime;
   int32_t lReturnSeconds = 0;
   GetNumOption(kOptionReturnToPreviousStateSeconds, lReturnSeconds);
-  if (lReturnSeconds != 0 && !(dtStatusDate.AddSeconds(lReturnSeconds) < dtTime)) {
+  if (lReturnSeconds != 0 &&
+      !dbaccess::MoreThanElapsed(dtStatusDate, dtTime, lReturnSeconds * 1000LL)) {
     if (PostPreviousActivity(row, strError)) return strError.empty();
   }
   int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;

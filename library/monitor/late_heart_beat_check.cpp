@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
 #include "library/monitor/monitor.h"
@@ -37,7 +38,8 @@ bool Monitor::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
     LoadHeartBeatTable(dtDatabaseTime);
   }
   const dbaccess::DateTime dtNext = m_dtLastHeartBeatCheck.AddSeconds(kSecondsBetweenChecks);
-  if (dtDatabaseTime < dtNext) {
+  if (dbaccess::ElapsedMilliseconds(m_dtLastHeartBeatCheck, dtDatabaseTime) <
+      kSecondsBetweenChecks * 1000) {
     WriteExtendedErrorLog("Skipping: " + TraceTime(dtDatabaseTime) +
                           " next check:" + TraceTime(dtNext));
     return true;
@@ -46,7 +48,9 @@ bool Monitor::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
                         " >=" + TraceTime(dtNext));
   const HeartBeatTable none;
   for (const auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
-    if (!(info.LastHeartBeat.AddSeconds(info.Timeout) < dtDatabaseTime)) continue;
+    if (!dbaccess::MoreThanElapsed(info.LastHeartBeat, dtDatabaseTime, info.Timeout * 1000LL)) {
+      continue;
+    }
     const std::string strMachineID = strKey.substr(1);
     std::string strStep;
     try {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
 #include "library/log/out_of_order.h"
 #include "library/records/machine_records.h"
@@ -34,6 +35,20 @@ bool IsNothing(const Variant& value) { return value.IsNull() || value.IsEmpty();
 DateTime NoShiftSentinel() { return ShiftBaseDay().AddMinutes(17 * 60); }
 
 std::string Text(const DateTime& dtValue) { return FormatSQLDateTime(dtValue); }
+
+// The instant a stored time stands for, read against the latest instant
+// recorded: the earliest one not older, else (a truly older time) its latest.
+// Only inside a repeated hour is there a choice.
+int64_t MomentAfter(const DateTime& dtValue, int64_t lLatestMoment) {
+  const std::optional<int64_t> lMoment = dbaccess::EarliestMomentNotBefore(dtValue, lLatestMoment);
+  return lMoment ? *lMoment : dbaccess::MomentsOf(dtValue).back();
+}
+
+// Whether the row's time lies beyond the boundary: inside a repeated hour a
+// row of the second pass lies beyond a boundary of the first.
+bool BeyondBoundary(int64_t lLatestMoment, const DateTime& dtBoundary, const DateTime& dtTime) {
+  return MomentAfter(dtTime, lLatestMoment) > MomentAfter(dtBoundary, lLatestMoment);
+}
 
 }  // namespace
 
@@ -69,7 +84,7 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
     if (bComputeFirst) {
       WriteExtendedErrorLog("HandleExpiredShifts-B");
       if (pass.dtBoundary == NoShiftSentinel()) ComputeBoundary(lMachineID, pass);
-      if (pass.dtBoundary >= dtTime) {
+      if (!BeyondBoundary(pass.lLatestMoment, pass.dtBoundary, dtTime)) {
         WriteExtendedErrorLog("HandleExpiredShifts-Done");
         lMachineDataID = pass.lRecordID;
         return true;
@@ -106,10 +121,19 @@ MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachin
   const Variant vUser = rs->Fields("USER_NAME").Value();
   pass.strUserName = IsNothing(vUser) ? "" : vUser.ToText();
   pass.dtLatest = pass.dtRecordStart;
+  // The record's start is read as the first pass of a repeated hour (rows
+  // are kept rather than lost); its periods began after it.
+  pass.lLatestMoment = dbaccess::MomentsOf(TruncateToSeconds(pass.dtRecordStart)).front();
+  const int64_t lStartMoment = pass.lLatestMoment;
   for (const char* c :
        {"CYCLE_START_TIME", "IDLE_START_TIME", "SETUP_START_TIME", "TEARDOWN_START_TIME"}) {
     const Variant v = rs->Fields(c).Value();
-    if (!IsNothing(v)) pass.dtLatest = std::max(pass.dtLatest, v.ToDateTime());
+    if (IsNothing(v)) continue;
+    const int64_t lMoment = MomentAfter(TruncateToSeconds(v.ToDateTime()), lStartMoment);
+    if (lMoment > pass.lLatestMoment) {
+      pass.dtLatest = v.ToDateTime();
+      pass.lLatestMoment = lMoment;
+    }
   }
   const Variant vShift = rs->Fields("SHIFT_ID").Value();
   const Variant vEnd = rs->Fields("SHIFT_END").Value();
@@ -137,7 +161,9 @@ MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachin
 }
 
 void MachineRecords::RefuseOutOfOrder(const ShiftPass& pass, const DateTime& dtTime) {
-  if (TruncateToSeconds(dtTime) < TruncateToSeconds(pass.dtLatest)) {
+  // Inside a repeated hour a reading that looks older is taken from the
+  // second pass when that is not older than the latest recorded time.
+  if (!dbaccess::EarliestMomentNotBefore(TruncateToSeconds(dtTime), pass.lLatestMoment)) {
     throw OutOfOrderRow();
   }
 }
@@ -204,6 +230,8 @@ int32_t MachineRecords::CloseRecordAtBoundary(const MachineKeys& machine, ShiftP
 
   pass.lRecordID = lNextID;
   pass.lShiftID = lNewShiftID;
+  pass.dtLatest = dtBoundary;
+  pass.lLatestMoment = MomentAfter(dtBoundary, pass.lLatestMoment);
   pass.dtBoundary = dtNextBoundary;
   return lNextID;
 }

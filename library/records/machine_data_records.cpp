@@ -14,6 +14,7 @@
 
 #include "dbaccess/dialect.h"
 #include "library/records/machine_records.h"
+#include "library/records/record_periods.h"
 #include "library/records/shift_dates.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
@@ -57,11 +58,6 @@ const std::set<std::string> kDateColumns = {
     "START_TIME",      "SETUP_START_TIME", "TEARDOWN_START_TIME", "CYCLE_START_TIME",
     "IDLE_START_TIME", "SHIFT_END",        "CHART_DATE"};
 
-// Elapsed whole seconds in the given unit, in single precision.
-float ElapsedIn(const DateTime& dtStart, const DateTime& dtStop, double dSecondsPerUnit) {
-  return static_cast<float>(static_cast<double>(dtStart.SecondsUntil(dtStop)) / dSecondsPerUnit);
-}
-
 // Adds the elapsed time of a running period to its accumulator and ends it.
 void EndPeriod(dbaccess::Recordset& rs, const char* strStart, const char* strAccumulator,
                double dSecondsPerUnit, const DateTime& dtStop) {
@@ -69,7 +65,7 @@ void EndPeriod(dbaccess::Recordset& rs, const char* strStart, const char* strAcc
   if (IsNothing(vStart)) return;
   const Variant vTotal = rs.Fields(strAccumulator).Value();
   const float fTotal = IsNothing(vTotal) ? 0.0f : static_cast<float>(vTotal.ToDouble());
-  const float fSum = fTotal + ElapsedIn(vStart.ToDateTime(), dtStop, dSecondsPerUnit);
+  const float fSum = fTotal + ElapsedUnits(vStart.ToDateTime(), dtStop, dSecondsPerUnit);
   rs.Fields(strAccumulator) = static_cast<double>(fSum);
   rs.Fields(strStart) = Variant::Null();
 }
@@ -235,7 +231,7 @@ void MachineRecords::PrepareMachineDataRecordForCompletion(int32_t lMachineDataI
       " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL");
   for (; !rsDown->Eof(); rsDown->MoveNext()) {
     const DateTime dtStart = rsDown->Fields("START_TIME").Value().ToDateTime();
-    rsDown->Fields("DURATION") = static_cast<double>(ElapsedIn(dtStart, dtStopTime, 3600.0));
+    rsDown->Fields("DURATION") = static_cast<double>(ElapsedUnits(dtStart, dtStopTime, 3600.0));
     rsDown->Fields("STOP_TIME") = dtStopTime;
     rsDown->Update();
   }

@@ -115,6 +115,7 @@ class MachineRecords : public SessionClient {
     int32_t lRecordID = -1;  // the current record, -1 when none
     dbaccess::DateTime dtRecordStart;
     dbaccess::DateTime dtLatest;  // the record's latest start of anything
+    int64_t lLatestMoment = INT64_MIN;  // dtLatest as an instant (UTC ms), to the second
     dbaccess::DateTime dtBoundary;
     int32_t lShiftID = -1;
     std::string strUserName;

@@ -2,6 +2,8 @@
 // record_periods.h).
 #include "library/records/record_periods.h"
 
+#include "dbaccess/elapsed_time.h"
+
 namespace {
 
 bool HasValue(const dbaccess::Variant& value) { return !value.IsNull() && !value.IsEmpty(); }
@@ -14,7 +16,8 @@ double NumberOrZero(const dbaccess::Variant& value) {
 
 float ElapsedUnits(const dbaccess::DateTime& dtStart, const dbaccess::DateTime& dtStop,
                    double dSecondsPerUnit) {
-  return static_cast<float>(static_cast<double>(dtStart.SecondsUntil(dtStop)) / dSecondsPerUnit);
+  return static_cast<float>(static_cast<double>(dbaccess::ElapsedSeconds(dtStart, dtStop)) /
+                            dSecondsPerUnit);
 }
 
 bool EndRunningPeriod(dbaccess::Recordset& rs, const char* strStartColumn,

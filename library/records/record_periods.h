@@ -15,7 +15,8 @@
 inline constexpr double kSecondsPerHour = 3600.0;
 inline constexpr double kSecondsPerMinute = 60.0;
 
-// Elapsed whole seconds from start to stop divided by the unit, in single precision.
+// True elapsed whole seconds from start to stop (across clock changes)
+// divided by the unit, in single precision.
 float ElapsedUnits(const dbaccess::DateTime& dtStart, const dbaccess::DateTime& dtStop,
                    double dSecondsPerUnit);
 

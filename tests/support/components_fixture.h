@@ -26,7 +26,7 @@ class ComponentsTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     sandbox_.WriteHives(SettingsSandbox::BaseFolderKey(sandbox_.dir()), "");
-    database_ = CreateShopFloorDatabase(GetParam(), true);
+    database_ = CreateShopFloorDatabase(KindName(), true);
     PrepareDatabase();
     object_ = Connect();
   }
@@ -36,6 +36,8 @@ class ComponentsTest : public testing::TestWithParam<std::string> {
   }
   // Runs on the fresh database before the components connect.
   virtual void PrepareDatabase() {}
+  // The database kind to test; a fixture with a wider parameter overrides it.
+  virtual std::string KindName() const { return GetParam(); }
 
   // A new set of components connected to the test database.
   std::unique_ptr<Components> Connect() {

@@ -55,6 +55,8 @@ class MachineMonitorTest : public ComponentsTest {
     ComponentsTest::SetUp();
     Announce(*object_);
   }
+  // The database kind to test; a fixture with a wider parameter overrides it.
+  virtual std::string KindName() const { return GetParam(); }
 
   // Another set of components over the same database, announced.
   std::unique_ptr<Components> NewObject() {

@@ -1,4 +1,6 @@
-#include "bench/counting_backend.h"
+#include "tests/support/counting_backend.h"
+
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +10,7 @@
 
 #include "dbaccess/provider_table.h"
 
-namespace bench {
+namespace testsupport {
 namespace {
 
 std::string Lower(std::string text) {
@@ -128,4 +130,29 @@ void RegisterCountingProvider(const std::string& provider, const std::string& in
       });
 }
 
-}  // namespace bench
+std::string WithProvider(const std::string& connection_string, const std::string& provider) {
+  std::string text = "Provider=" + provider + ";";
+  for (const dbaccess::ConnectionItem& item : dbaccess::ParseConnectionString(connection_string)) {
+    if (Lower(item.key) == "provider") continue;
+    text += item.key + (item.has_equals ? "=" + item.value : "") + ";";
+  }
+  return text;
+}
+
+std::string PerRowLines(const StatementCounts& counts, int64_t rows) {
+  std::vector<std::pair<int64_t, std::string>> sorted;
+  int64_t total = 0;
+  for (const auto& [what, count] : counts) {
+    sorted.emplace_back(count, what);
+    total += count;
+  }
+  std::sort(sorted.rbegin(), sorted.rend());
+  const double divisor = rows > 0 ? static_cast<double>(rows) : 1.0;
+  std::string lines = fmt::format("{:8.2f}  all\n", static_cast<double>(total) / divisor);
+  for (const auto& [count, what] : sorted) {
+    lines += fmt::format("{:8.2f}  {}\n", static_cast<double>(count) / divisor, what);
+  }
+  return lines;
+}
+
+}  // namespace testsupport
