@@ -199,7 +199,7 @@ startup_ms=$drain_ms
 
 # A random moment of the drain: the kills spread over about the clean
 # drain's time, after the start-up time of the program killed.
-span_ms=$((clean_ms / kills > 100 ? clean_ms / kills : 100))
+span_ms=$((kills > 0 && clean_ms / kills > 100 ? clean_ms / kills : 100))
 random_pause() {
   local ms=$(($1 + (RANDOM * 32768 + RANDOM) % span_ms))
   sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
