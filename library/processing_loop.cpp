@@ -148,7 +148,9 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
       m_dtLastEntry = clock().Now();
       m_rsLog->MoveNext();
     }
-    if (BatchDue()) {
+    // After a failing row the caller may pause: the batch must not hold its
+    // locks meanwhile.
+    if (m_bBatchOpen && (!bResult || BatchDue())) {
       std::string strCommitError;
       if (!CommitBatch(strCommitError)) {
         strError = strCommitError;
