@@ -92,10 +92,7 @@ bool CKorvex7Obj::BringRecordsUpTo(const MachineKeys& machine, const DateTime& d
     }
     bComputeFirst = true;
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
-    if (bOwnTransaction) {
-      CommitTransaction();
-      if (!BeginTransaction()) return false;
-    }
+    if (bOwnTransaction && !CommitProgress()) return false;
   }
 }
 

@@ -40,8 +40,9 @@ CKorvex7Obj::CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock)
 CKorvex7Obj::~CKorvex7Obj() {
   WriteExtendedErrorLog("Korvex7 Terminate");
   try {
+    // A collector that stops, or a tool that ends, keeps what it processed.
     std::string ignored;
-    FlushDeleteQueue(ignored);
+    CommitBatch(ignored);
   } catch (...) {
     // The rows stay in the log and are processed again: nothing is lost.
   }
@@ -80,6 +81,8 @@ bool CKorvex7Obj::ConnectToDatabase(const std::string& strConnectionString, int3
     m_strConnectionString = strConnectionString;
     const dbaccess::DateTime deadline = m_clock->Now().AddMinutes(kConnectDeadlineMinutes);
     WriteExtendedErrorLog("ConnectToDatabase");
+    std::string strCommitError;
+    if (!CommitBatch(strCommitError)) WriteExtendedErrorLog(strCommitError);
     if (m_oConnection && m_oConnection->IsOpen()) m_oConnection->Close();
     m_oConnection.reset();
     while (true) {

@@ -231,7 +231,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
   void WaitMilliseconds(int64_t lMilliseconds);
 
   // Deletes the processed log rows waiting in m_dictDeleteQueue; true when
-  // there was nothing to do or the delete succeeded.
+  // there was nothing to do or the delete succeeded. Inside the batch
+  // transaction, just before it commits (CommitBatch).
   bool FlushDeleteQueue(std::string& strError);
 
   // Log intake: the machine and command lookups shared by the intake and the
@@ -548,6 +549,8 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   void HandleOutOfOrderRow(const LogEntry& entry, std::string& strError);
+  // Undoes a failing row's work, records its failure and ends its savepoint.
+  void KeepRowInLog(const LogEntry& entry, const std::string& strError);
   // Failed rows (failed_rows.cpp): records the failure of a log entry in the
   // table of failed rows. Never throws.
   void RecordFailedRow(const LogEntry& entry, const std::string& strError);
@@ -595,6 +598,31 @@ class CKorvex7Obj : public _CKorvex7Obj {
   // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
   bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);
 
+  // The batch transaction of the processing loop (batch_transaction.cpp):
+  // each row under a savepoint, its removal from the log committed with its
+  // effects. OpenRowSavepoint begins the batch when none is open and throws
+  // DbError; the others never throw. UndoRowWork rolls the row back to its
+  // savepoint, which stays open; CloseRowSavepoint ends it, true when the
+  // row's work was kept. A commit that fails abandons the batch: rolled back,
+  // and ForgetUncommittedBatch resets every cache that moved on inside it.
+  void OpenRowSavepoint();
+  bool UndoRowWork();
+  bool CloseRowSavepoint();
+  bool BatchDue();
+  bool CommitBatch(std::string& strError);
+  // Commits what a long catch-up has done so far and carries on at the same
+  // savepoint level; outside a batch, commits and begins a transaction.
+  bool CommitProgress();
+  void AbandonBatch();
+  void ForgetUncommittedBatch();
+  // Savepoint levels: the throwing steps and the transaction calls' forms.
+  void PushSavepoint();
+  void ReleaseSavepoint();
+  void RollbackToSavepoint(int32_t lLevel);
+  bool TryPushSavepoint();
+  bool TryReleaseSavepoint();
+  bool TryRollbackSavepoint();
+
   std::shared_ptr<dbaccess::Clock> m_clock;
 
   // Cycle-status locks: options 4 and 5 and every downtime code's lock value.
@@ -616,6 +644,13 @@ class CKorvex7Obj : public _CKorvex7Obj {
   bool m_bHasDowntimeTimeouts = false;
   dbaccess::DateTime m_dtLastDowntimeTimeoutCheck;
   dbaccess::DateTime m_dtLastHeartBeatCheck;
+
+  // The batch transaction: open or not, savepoint levels open (1 is the
+  // row), rows begun in it and when it began.
+  bool m_bBatchOpen = false;
+  int32_t m_lSavepointDepth = 0;
+  int32_t m_lBatchRows = 0;
+  dbaccess::DateTime m_dtBatchStart;
 
   bool m_bLogDrained = false;
   bool m_bLastRowFailed = false;  // the last processed row left an error text

@@ -2,6 +2,10 @@
 // operation makes up to 12 attempts, 999 ms apart, so that a database locked
 // by another writer for a moment does not fail a handler. False when every
 // attempt failed; never throws.
+//
+// Inside the processing loop's batch transaction they open, release and roll
+// back savepoints instead (batch_transaction.cpp): a handler's work then
+// commits with the row's removal from the log, and still rolls back alone.
 #include "library/korvex7_obj.h"
 
 namespace {
@@ -24,13 +28,19 @@ bool CKorvex7Obj::RetryTransactionStep(int32_t lAttempt, const std::function<voi
 }
 
 bool CKorvex7Obj::BeginTransaction(int32_t lAttempt) {
+  if (m_bBatchOpen) return TryPushSavepoint();
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->BeginTrans(); });
 }
 
 bool CKorvex7Obj::CommitTransaction(int32_t lAttempt) {
+  if (m_bBatchOpen) return TryReleaseSavepoint();
+  // Without a transaction no attempt can succeed.
+  if (!m_oConnection->InTransaction()) return false;
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->CommitTrans(); });
 }
 
 bool CKorvex7Obj::RollbackTransaction(int32_t lAttempt) {
+  if (m_bBatchOpen) return TryRollbackSavepoint();
+  if (!m_oConnection->InTransaction()) return false;
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->RollbackTrans(); });
 }
