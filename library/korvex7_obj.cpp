@@ -8,15 +8,8 @@
 CKorvex7Obj::CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock)
     : components_(std::make_unique<Components>(std::move(clock))) {}
 
-CKorvex7Obj::~CKorvex7Obj() {
-  WriteExtendedErrorLog("Korvex7 Terminate");
-  try {
-    std::string ignored;
-    components_->log.FlushDeleteQueue(ignored);
-  } catch (...) {
-    // The rows stay in the log and are processed again: nothing is lost.
-  }
-}
+// The log processor, ending with the components, commits what it processed.
+CKorvex7Obj::~CKorvex7Obj() { WriteExtendedErrorLog("Korvex7 Terminate"); }
 
 bool CKorvex7Obj::IsConnected() { return components_->log.IsConnected(); }
 

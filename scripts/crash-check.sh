@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# crash-check.sh ROWS KILLS [sqlite|postgresql]: does processing survive
-# SIGKILL? Builds a deterministic mix of ROWS log rows on 20 machines (the
-# demo plant plus 15 copies of its first machine, `korvex7 simulate` with a
-# fixed seed, the time stamps then spread evenly over 2026-01-05 13:00 to
-# 23:00 so that the mix crosses the day shift's end), and drains copies of it
-# three times with `korvex7 process`:
+# crash-check.sh ROWS KILLS [sqlite|postgresql] [process|collector|outage]:
+# does processing survive SIGKILL? Builds a deterministic mix of ROWS log rows
+# on 20 machines (the demo plant plus 15 copies of its first machine,
+# `korvex7 simulate` with a fixed seed, the time stamps then spread evenly
+# over 2026-01-05 13:00 to 23:00 so that the mix crosses the day shift's end),
+# and drains copies of it with `korvex7 process`:
 #   clean   - once without interruption;
-#   control - once more without interruption (shows the comparison's own noise);
+#   control - once more without interruption (shows the comparison's own
+#             noise; left out with CRASH_CHECK_CONTROL=0);
 #   killed  - with SIGKILL at KILLS random moments, then to the end.
-# Every column of the machine data records, events, downtime and scrap rows,
+# The way the killed copy is drained:
+#   process   - `korvex7 process` is killed (the default);
+#   collector - the collector service (voltrane-collector) is killed;
+#   outage    - postgresql only, in a cluster of the script's own: the
+#               collector is killed KILLS times, then the server is stopped
+#               for 30 seconds in the middle of the drain and the collector
+#               killed during the outage and started again.
+# The downtime codes lose their maximum lengths (see below). Every column of
+# the machine data records, events, downtime and scrap rows,
 # machine status, jobs and history rows is compared (each table's own
 # generated key left out, the rows sorted by every other column). Rows that
 # carry today's date are left out of the comparison: the checks that run when
@@ -18,34 +27,56 @@
 #
 # postgresql uses the cluster named by VOLTRANE_TEST_PG, VOLTRANE_TEST_PG_USER
 # and VOLTRANE_TEST_PG_PASSWORD (scripts/pg-cluster.sh start prints them).
-# There a rolled-back insert still uses up a sequence value, so columns that
-# point at generated keys (MACHINE_DATA_ID in T_SFC_MACHINE, ...) may differ
-# even when nothing was applied twice; the row counts and the other columns
-# tell. Builds build/tools/korvex7 when it is missing. Leaves its files in
-# build/crash-check/.
+# There a rolled-back insert still uses up a sequence value, so the columns
+# that hold generated keys of rows the drain creates (names ending in _ID,
+# but for the plant's own fixed keys) are left out; the row counts and every
+# other column tell. CRASH_CHECK_BUILD names the build folder (default
+# build; its tools/korvex7, service/voltrane-collector and
+# library/libkorvex7.so are used, korvex7 built when missing) and
+# CRASH_CHECK_WORK the folder for the files (default BUILD/crash-check).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-rows=${1:?usage: crash-check.sh ROWS KILLS [sqlite|postgresql]}
-kills=${2:?usage: crash-check.sh ROWS KILLS [sqlite|postgresql]}
+usage="usage: crash-check.sh ROWS KILLS [sqlite|postgresql] [process|collector|outage]"
+rows=${1:?$usage}
+kills=${2:?$usage}
 kind=${3:-sqlite}
+mode=${4:-process}
 seed=20260105
 today=$(date +%Y-%m-%d)
-tool=build/tools/korvex7
-work=build/crash-check
+build=${CRASH_CHECK_BUILD:-build}
+tool=$build/tools/korvex7
+collector=$build/service/voltrane-collector
+library=$build/library/libkorvex7.so
+work=${CRASH_CHECK_WORK:-$build/crash-check}
 tables="T_SFC_MACHINE_DATA T_SFC_EVENT T_SFC_DT_PER_MACHINE_DATA T_SFC_SCRAP_PER_MACHINE_DATA
 T_SFC_MACHINE T_SFC_JOB T_SFC_PART_PER_JOB T_SFC_HISTORY T_SFC_MDC_LOG_HIST"
+# Keys of the plant itself, the same in every copy.
+fixed_keys="MACHINE_ID COMMAND_ID DEPT_ID LOCATION_ID GROUP_ID SHIFT_ID USER_ID DOWNTIME_CODE_ID
+SCRAP_CODE_ID MDC_LOG_ID"
 
-[ -x "$tool" ] || nice cmake --build build -j2 --target korvex7_tool
+case "$mode" in
+  process | collector) ;;
+  outage) [ "$kind" = postgresql ] || { echo "outage needs postgresql" >&2; exit 2; } ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
+[ -x "$tool" ] || nice cmake --build "$build" -j2 --target korvex7_tool
 rm -rf "$work"
 mkdir -p "$work"
-export VOLTRANE_MACHINE_STORE="$PWD/$work/machine.toml" VOLTRANE_USER_STORE="$PWD/$work/user.toml"
+work=$(cd "$work" && pwd)
+export VOLTRANE_MACHINE_STORE="$work/machine.toml" VOLTRANE_USER_STORE="$work/user.toml"
+collector_pid=""
+cleanup() {
+  if [ -n "$collector_pid" ]; then kill -KILL "$collector_pid" 2>/dev/null || true; fi
+  if declare -F drop_databases >/dev/null; then drop_databases; fi
+}
+trap cleanup EXIT
 RANDOM=$seed
 
 case "$kind" in
   sqlite)
     dbtype=SQLite
-    connection() { echo "Provider=SQLite;Data Source=$PWD/$work/$1.db;"; }
+    connection() { echo "Provider=SQLite;Data Source=$work/$1.db;"; }
     sql() { sqlite3 -batch -noheader "$work/$1.db" "$2"; }
     copy_database() { sqlite3 "$work/$1.db" ".backup '$work/$2.db'"; }
     spread_times="update T_SFC_MDC_LOG set TIME_STAMP = strftime('%Y-%m-%d %H:%M:%f',
@@ -57,7 +88,22 @@ case "$kind" in
     ;;
   postgresql)
     dbtype=PostgreSQL
-    : "${VOLTRANE_TEST_PG:?run scripts/pg-cluster.sh start DIR and eval its output}"
+    # Without a server the check is skipped (77), unless the tests require one.
+    no_server() {
+      echo "crash-check: $1" >&2
+      [ "${VOLTRANE_REQUIRE_PG:-0}" = 1 ] && exit 1
+      exit 77
+    }
+    if [ "$mode" = outage ]; then
+      # A server of our own, to be stopped and started again; a port range
+      # of its own, which must stay free while the server is stopped.
+      cluster=$(mktemp -d /tmp/crash-check-pg.XXXXXX)
+      exports=$(PG_FIRST_PORT=$((56732 + $$ % 200)) scripts/pg-cluster.sh start "$cluster") ||
+        no_server "no private PostgreSQL cluster"
+      eval "$exports"
+    fi
+    [ -n "${VOLTRANE_TEST_PG:-}" ] ||
+      no_server "run scripts/pg-cluster.sh start DIR and eval its output"
     pg_host=${VOLTRANE_TEST_PG%:*}
     pg_port=${VOLTRANE_TEST_PG##*:}
     export PGPASSWORD=$VOLTRANE_TEST_PG_PASSWORD
@@ -69,13 +115,21 @@ case "$kind" in
     sql() { psql_in "${prefix}_$1" "$2"; }
     copy_database() { psql_in postgres "create database ${prefix}_$2 template ${prefix}_$1"; }
     psql_in postgres "create database ${prefix}_base"
-    trap 'for d in base clean control killed; do psql_in postgres "drop database if exists ${prefix}_$d" >/dev/null 2>&1 || true; done' EXIT
+    drop_databases() {
+      for d in base clean control killed idle; do
+        psql_in postgres "drop database if exists ${prefix}_$d" >/dev/null 2>&1 || true
+      done
+      if [ -n "${cluster:-}" ]; then scripts/pg-cluster.sh stop "$cluster" >/dev/null 2>&1 || true; fi
+    }
     spread_times="update T_SFC_MDC_LOG set TIME_STAMP = timestamp '2026-01-05 13:00:00' +
       (MDC_LOG_ID - (select min(MDC_LOG_ID) from T_SFC_MDC_LOG)) * (36000000.0 / $rows)
       * interval '1 millisecond'"
     columns_of() {
+      local fixed
+      fixed=$(printf "'%s'," $fixed_keys)
       sql "$1" "select column_name from information_schema.columns where table_name = lower('$2')
         and coalesce(column_default, '') not like 'nextval%' and is_identity = 'NO'
+        and (upper(column_name) not like '%\_ID' or upper(column_name) in (${fixed%,}))
         order by ordinal_position" | paste -sd, -
     }
     ;;
@@ -114,32 +168,141 @@ for m in "${machines[@]}"; do machine_options+=(--machine "$m"); done
 korvex7 base simulate --seed "$seed" --count "$rows" --speed 100000 --quiet "${machine_options[@]}" \
   >"$work/simulate.out"
 sql base "$spread_times" >/dev/null
+# Without maximum downtime lengths: the check that ends overlong downtimes
+# runs once a minute of row time counted from a run's first row, so every
+# start of a run (after a crash or not) moves it and the downtimes it ends.
+# CRASH_CHECK_TIMEOUTS=1 keeps them.
+if [ "${CRASH_CHECK_TIMEOUTS:-0}" != 1 ]; then
+  sql base "update T_SFC_DOWNTIME_CODE set CYCLE_STATUS_LOCK = CYCLE_STATUS_LOCK % 4
+    where CYCLE_STATUS_LOCK >= 4" >/dev/null
+fi
 for copy in clean control killed; do copy_database base "$copy"; done
 
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
 drain() {
   local database=$1
-  local started=$SECONDS
+  local started
+  started=$(now_ms)
   korvex7 "$database" process >"$work/$database.out" 2>&1 || true
-  echo "    $database: $(tail -1 "$work/$database.out") ($((SECONDS - started)) s)"
+  drain_ms=$(($(now_ms) - started))
+  echo "    $database: $(tail -1 "$work/$database.out") ($drain_ms ms)"
 }
 
-echo "==> draining clean and control"
+echo "==> draining clean"
 drain clean
-drain control
+clean_ms=$drain_ms
+if [ "${CRASH_CHECK_CONTROL:-1}" != 0 ]; then drain control; fi
+# A run on a drained copy: the time a run needs before its first row.
+copy_database clean idle
+drain idle >/dev/null
+startup_ms=$drain_ms
 
-echo "==> draining with $kills kills"
+# A random moment of the drain: the kills spread over about the clean
+# drain's time, after the start-up time of the program killed.
+span_ms=$((kills > 0 && clean_ms / kills > 100 ? clean_ms / kills : 100))
+random_pause() {
+  local ms=$(($1 + (RANDOM * 32768 + RANDOM) % span_ms))
+  sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
+}
+kills_made=0
+# Kills the program if it still runs, and counts the kills that came while
+# rows were left in the log.
+kill_now() {
+  if [ "$(log_rows killed 2>/dev/null || echo 0)" != 0 ]; then kills_made=$((kills_made + 1)); fi
+  kill -KILL "$1" 2>/dev/null || true
+}
+
+# The collector as a console program on the killed copy, with a settings
+# store of its own: the database, a short idle timeout, the library built
+# beside it.
+write_collector_store() {
+  local clsid="{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}"
+  cat >"$work/collector.toml" <<TOML
+[Software.Voltrane.MDCService]
+DatabaseType = "$dbtype"
+${dbtype}ConnectionString = "$(connection killed)"
+Timeout = 100
+EnableIcon = 0
+
+[Software.Voltrane.Paths]
+"" = "$work"
+
+[Software.Classes."Korvex7.CKorvex7Obj".CLSID]
+"" = "$clsid"
+
+[Software.Classes.CLSID."$clsid".InprocServer32]
+"" = "$(cd "$(dirname "$library")" && pwd)/$(basename "$library")"
+TOML
+}
+start_collector() {
+  VOLTRANE_MACHINE_STORE="$work/collector.toml" VOLTRANE_USER_STORE="$work/collector-user.toml" \
+    VOLTRANE_LOCK_DIR="$work" "$collector" >>"$work/collector.out" 2>&1 &
+  collector_pid=$!
+}
+kill_collector() {
+  kill "-$1" "$collector_pid" 2>/dev/null || true
+  wait "$collector_pid" 2>/dev/null || true
+  collector_pid=""
+}
+# Lets the collector (started when none runs) work until the log is empty or
+# has not shrunk for 20 seconds (rows that keep failing), then stops it the
+# graceful way.
+finish_with_collector() {
+  local left last=-1 still=0
+  [ -n "$collector_pid" ] || start_collector
+  while :; do
+    left=$(log_rows killed 2>/dev/null || echo -1)
+    [ "$left" != 0 ] || break
+    if [ "$left" = "$last" ]; then still=$((still + 1)); else still=0; fi
+    [ "$still" -lt 40 ] || break
+    last=$left
+    sleep 0.5
+  done
+  sleep 1
+  kill_collector TERM
+}
+
+echo "==> draining with $kills kills ($mode)"
 started=$SECONDS
-for kill in $(seq 1 "$kills"); do
-  [ "$(log_rows killed)" -gt 0 ] || break
-  korvex7 killed process >>"$work/killed.out" 2>&1 &
-  pid=$!
-  # A random moment between 0.1 and 2 seconds in.
-  sleep "$(printf '%d.%03d' $((RANDOM % 2)) $((100 + RANDOM % 900)))"
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-done
-korvex7 killed process >>"$work/killed.out" 2>&1 || true
-echo "    killed: $(tail -1 "$work/killed.out") ($((SECONDS - started)) s, rows left $(log_rows killed))"
+case "$mode" in
+  process)
+    for kill in $(seq 1 "$kills"); do
+      [ "$(log_rows killed)" -gt 0 ] || break
+      # The program itself, not a shell around it, is what gets killed.
+      "$tool" process --connection "$(connection killed)" --dbtype "$dbtype" \
+        >>"$work/killed.out" 2>&1 &
+      pid=$!
+      random_pause "$startup_ms"
+      kill_now "$pid"
+      wait "$pid" 2>/dev/null || true
+    done
+    korvex7 killed process >>"$work/killed.out" 2>&1 || true
+    ;;
+  collector | outage)
+    write_collector_store
+    for kill in $(seq 1 "$kills"); do
+      [ "$(log_rows killed)" -gt 0 ] || break
+      start_collector
+      random_pause "$startup_ms"
+      kill_now "$collector_pid"
+      kill_collector KILL
+    done
+    if [ "$mode" = outage ]; then
+      start_collector
+      sleep 2
+      echo "    server stopped with $(log_rows killed) rows in the log"
+      scripts/pg-cluster.sh halt "$cluster"
+      sleep 15
+      kill_collector KILL
+      start_collector
+      sleep 15
+      scripts/pg-cluster.sh resume "$cluster"
+    fi
+    finish_with_collector
+    echo "Collector drain ended" >>"$work/killed.out"
+    ;;
+esac
+echo "    killed: $(tail -1 "$work/killed.out") ($((SECONDS - started)) s, $kills_made kills with rows left, rows left $(log_rows killed))"
 
 compare() {
   local against=$1
@@ -161,8 +324,10 @@ compare() {
   return $differing
 }
 
-echo "==> control against clean"
-compare control || echo "    (the comparison itself is noisy: read the killed result with care)"
+if [ "${CRASH_CHECK_CONTROL:-1}" != 0 ]; then
+  echo "==> control against clean"
+  compare control || echo "    (the comparison itself is noisy: read the killed result with care)"
+fi
 echo "==> killed against clean"
 if compare killed; then
   echo "==> the killed drain matches the clean one"

@@ -1,6 +1,7 @@
 // The log processing loop against a real shop-floor database of every kind:
 // the first call, the designated computer, the empty log, batches and their
-// refill, failing and out-of-order rows, and the log count.
+// refill, the batch transaction, failing and out-of-order rows, and the log
+// count.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -14,6 +15,7 @@
 #include "library/com_error.h"
 #include "library/components.h"
 #include "library/log/out_of_order.h"
+#include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -206,10 +208,17 @@ TEST_P(ProcessingLoopTest, ABatchOfAThousandRowsLastsAThousandCalls) {
   std::string error;
   for (int call = 1; call <= 1000; ++call) {
     ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << "call " << call << ": " << error;
+    // Processed rows leave the log with their effects, 200 at a time (the
+    // test clock stands still, so only the number of rows ends a batch).
+    if (call == 199) {
+      EXPECT_EQ(LogRows(), 1001);
+    } else if (call == 200) {
+      EXPECT_EQ(LogRows(), 801);
+    }
   }
   EXPECT_EQ(Count("Found 1000 Entries in Log"), 1);
-  EXPECT_EQ(LogRows(), 1001);                  // processed keys wait for the next refill
-  EXPECT_EQ(object_->log.GetMDCLogCount(), 1001);  // the cache is used up
+  EXPECT_EQ(LogRows(), 1);
+  EXPECT_EQ(object_->log.GetMDCLogCount(), 1);  // the cache is used up
 
   EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   EXPECT_EQ(Count("Found 1 Entries in Log"), 1);
@@ -239,15 +248,71 @@ TEST_P(ProcessingLoopTest, ACacheOlderThanThirtySecondsIsReadAgain) {
   clock_->Advance(30'000);
   ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;  // not yet stale
   EXPECT_EQ(Count("Found 3 Entries in Log"), 1);
-  EXPECT_EQ(LogRows(), 3);
+  // A batch older than half a second commits after its row.
+  EXPECT_EQ(LogRows(), 1);
 
   clock_->Advance(31'000);  // a pause: the cached row is read again with a fresh batch
   ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
   EXPECT_EQ(Count("Found 1 Entries in Log"), 1);
-  // Its key is deleted at once too: the row finished more than 30 s after the last one.
-  EXPECT_EQ(LogRows(), 0);
+  EXPECT_EQ(LogRows(), 1);  // its batch is new
   EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
+  EXPECT_EQ(LogRows(), 0);
+}
+
+// What another connection sees: only what the batch transaction committed.
+int64_t CommittedCount(LoopObj& reader, const std::string& table) {
+  dbaccess::Recordset rs;
+  rs.Open("select count(*) from " + table, reader.session.connection());
+  return rs.Fields(size_t{0}).Value().ToInt64();
+}
+
+TEST_P(ProcessingLoopTest, ARowsEffectsAndItsRemovalCommitTogether) {
+  AppendRows(std::to_string(kCoolantAlarm), 2, 3);
+  Announce();
+  auto reader = NewObject();
+  const int64_t events = CommittedCount(*reader, "T_SFC_EVENT");
+  std::string error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  // Neither the events nor the removal of their rows are seen before the commit.
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_EVENT"), events);
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_MDC_LOG"), 3);
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));  // the refill commits
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_EVENT"), events + 3);
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_MDC_LOG"), 0);
+}
+
+TEST_P(ProcessingLoopTest, ABatchThatCannotCommitLeavesNothingAndIsReadAgain) {
+  AppendRows(std::to_string(kCoolantAlarm), 2, 3);
+  for (const std::string& sql : testsupport::RowTriggerStatements(
+           database_, "keep_log", "T_SFC_MDC_LOG", "delete", "log rows stay")) {
+    Exec(sql);
+  }
+  Announce();
+  auto reader = NewObject();
+  const int64_t events = CommittedCount(*reader, "T_SFC_EVENT");
+  std::string error;
+  for (int call = 1; call <= 3; ++call) {
+    ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  }
+  // The refill commits the batch; its delete is refused, so all of it rolls back.
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
+  EXPECT_NE(error.find("log rows stay"), std::string::npos) << error;
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_EVENT"), events);
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_MDC_LOG"), 3);
+
+  Exec(testsupport::DropRowTriggerStatement(database_, "keep_log", "T_SFC_MDC_LOG"));
+  for (int call = 1; call <= 3; ++call) {
+    ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  }
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(Count("Found 3 Entries in Log"), 2);                  // read again, from the start
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_EVENT"), events + 3);  // each row once
+  EXPECT_EQ(CommittedCount(*reader, "T_SFC_MDC_LOG"), 0);
 }
 
 TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {

@@ -1,5 +1,6 @@
-// The library's own schema statements on every kind, and the stored procedure
-// script it carries. SQL Server, Oracle and Access cannot run here: their
+// The library's own schema statements on every kind, the savepoints of the
+// processing loop's batch transaction, and the stored procedure script it
+// carries. SQL Server, Oracle and Access cannot run here: their
 // texts are checked against the forms the system fixes; SQLite and PostgreSQL
 // run them in log_history_test and schema_maintenance_test.
 #include "library/schema/schema_statements.h"
@@ -12,6 +13,7 @@
 
 #include "library/log/log_history.h"
 #include "library/schema/stored_procedure_script.h"
+#include "library/session/savepoint_statements.h"
 
 namespace {
 
@@ -56,6 +58,26 @@ TEST(ColumnTypeNameTest, EveryKindAndColumnKind) {
     EXPECT_EQ(GetColumnTypeName(kind, 9), "");
   }
   EXPECT_EQ(GetColumnTypeName(7, 1), "");
+}
+
+// The processing loop nests a row's savepoint and its handlers' ones by
+// level; SQLite and PostgreSQL run theirs in the processing tests.
+TEST(SavepointStatementsTest, EachKindNamesItsLevel) {
+  const SavepointStatements server = SavepointStatementsFor(kSqlServer, 2);
+  EXPECT_EQ(server.set, "SAVE TRANSACTION KORVEX7_ROW_2");
+  EXPECT_EQ(server.release, "");
+  EXPECT_EQ(server.rollback, "ROLLBACK TRANSACTION KORVEX7_ROW_2");
+  const SavepointStatements oracle = SavepointStatementsFor(kOracle, 1);
+  EXPECT_EQ(oracle.set, "SAVEPOINT KORVEX7_ROW_1");
+  EXPECT_EQ(oracle.release, "");
+  EXPECT_EQ(oracle.rollback, "ROLLBACK TO SAVEPOINT KORVEX7_ROW_1");
+  const SavepointStatements sqlite = SavepointStatementsFor(3, 3);
+  EXPECT_EQ(sqlite.release, "RELEASE SAVEPOINT KORVEX7_ROW_3");
+  EXPECT_EQ(sqlite.rollback, "ROLLBACK TO SAVEPOINT KORVEX7_ROW_3");
+  // Access has none: its batch holds one row.
+  EXPECT_FALSE(HasSavepoints(kAccess));
+  EXPECT_EQ(SavepointStatementsFor(kAccess, 1).set, "");
+  EXPECT_TRUE(HasSavepoints(kSqlServer));
 }
 
 TEST(SchemaStatementsTest, ExistenceQueriesOfTheOriginalKinds) {

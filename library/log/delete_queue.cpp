@@ -1,9 +1,11 @@
 // The delete queue: keys of log rows that were processed (or discarded) and
-// still stand in T_SFC_MDC_LOG, deleted together in one statement before the
-// next batch is read, instead of one delete per row.
+// still stand in T_SFC_MDC_LOG, deleted together in one statement inside the
+// batch transaction just before it commits (batch_transaction.cpp), instead
+// of one delete per row.
 //
-// A failed flush keeps every key, so the rows are deleted by a later flush
-// and never processed twice while queued. Processing thread only.
+// A failed flush keeps every key; inside a batch the batch is then rolled
+// back and its keys forgotten, so the rows are read and applied again once.
+// Processing thread only.
 #include <algorithm>
 #include <string>
 #include <vector>

@@ -1,7 +1,10 @@
-// LogProcessor: creation, destruction and the connection probe, which a
-// cached batch answers while it has rows left.
+// LogProcessor: creation, destruction, its part of the batch transaction,
+// and the connection probe, which a cached batch answers while it has rows
+// left.
 #include "library/log/log_processor.h"
 
+#include "library/monitor/monitor.h"
+#include "library/session/extended_error_log.h"
 #include "library/session/system_names.h"
 
 namespace {
@@ -18,9 +21,32 @@ LogProcessor::LogProcessor(Session& session, SchemaMaintenance& schema, Handlers
       dispatcher_(dispatcher),
       monitor_(monitor),
       m_strComputerName(GetComputerNameText()),
-      m_dtLastEntry(session.clock().Now()) {}
+      m_dtLastEntry(session.clock().Now()) {
+  session.SetBatchSteps([this](std::string& strError) { return FlushDeleteQueue(strError); },
+                        [this](bool bBatchWasOpen) { ForgetBatchCaches(bBatchWasOpen); });
+}
 
-LogProcessor::~LogProcessor() { CloseRecordset(m_rsLog); }
+LogProcessor::~LogProcessor() {
+  try {
+    // A collector that stops, or a tool that ends, keeps what it processed.
+    std::string ignored;
+    CommitBatch(ignored);
+  } catch (...) {
+    // The rows stay in the log and are processed again: nothing is lost.
+  }
+  session_.SetBatchSteps(nullptr, nullptr);
+  CloseRecordset(m_rsLog);
+}
+
+void LogProcessor::ForgetBatchCaches(bool bBatchWasOpen) {
+  if (!bBatchWasOpen && m_dictDeleteQueue.empty()) return;
+  WriteExtendedErrorLog("batch not committed: its rows will be read again");
+  m_dictDeleteQueue.clear();
+  CloseRecordset(m_rsLog);
+  monitor_.ForgetCaches();
+  m_lHistoryDays = -1;
+  m_bFailedRowsTableReady = false;
+}
 
 bool LogProcessor::IsConnected() {
   try {

@@ -78,6 +78,12 @@ class LogProcessor : public SessionClient {
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   void HandleOutOfOrderRow(const LogEntry& entry, std::string& strError);
+  // Undoes a failing row's work, records its failure and ends its savepoint.
+  void KeepRowInLog(const LogEntry& entry, const std::string& strError);
+  // After a batch that was not committed: the delete queue, the batch cache
+  // and every cache that may hold what the batch did are built again from the
+  // database.
+  void ForgetBatchCaches(bool bBatchWasOpen);
   // Failed rows (failed_rows.cpp): records the failure of a log entry in the
   // table of failed rows. Never throws.
   void RecordFailedRow(const LogEntry& entry, const std::string& strError);

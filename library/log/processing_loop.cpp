@@ -1,16 +1,18 @@
 // The log processing loop: each DoNextItemFromMDCLog call processes at most
 // one row of T_SFC_MDC_LOG, in MDC_LOG_ID order. Rows are read in batches of
-// up to 1000 into the batch cache (m_rsLog) and worked through across calls;
-// processed keys are deleted together before the next batch is read. The
+// up to 1000 into the batch cache (m_rsLog) and worked through across calls.
+// Each row runs under its savepoint in the batch transaction, and its removal
+// from the log commits with its effects (batch_transaction.cpp says how). The
 // first call of an object only announces the library version; the startup
 // checks run until they pass; an empty log runs the idle-time checks.
 //
 // Results: true when a row was processed; false with "" when the log is
 // empty; false with a text otherwise (announcement, wrong computer, startup
 // checks, a failed row, an out-of-order row, or "Error # n:description").
-// A failed row stays in the log and is read again at the next refill. A
-// connection failure closes the connection (and the cache with it) so the
-// collector service connects again. Processing thread only.
+// A failed row has its work undone, stays in the log and is read again at
+// the next refill. A connection failure closes the connection (and the cache
+// and the uncommitted batch with it) so the collector service connects
+// again. Processing thread only.
 #include <strings.h>
 
 #include <cmath>
@@ -37,6 +39,8 @@ constexpr int32_t kDesignatedPCOption = 14;
 constexpr int64_t kStaleCacheSeconds = 30;
 constexpr int32_t kBatchSize = 1000;
 constexpr double kMillisecondsPerDay = 86400000.0;
+constexpr const char* kRowNotKeptText =
+    "The row's work could not be kept in the batch transaction; the row will be read again";
 
 constexpr const char* kBatchColumns =
     "MDC_LOG_ID, COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, COMMAND_TIME_CODE, "
@@ -117,36 +121,50 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
 
+    OpenRowSavepoint();
     entry = ReadLogEntry(*m_rsLog);
     bool bResult = false;
     const RowOutcome outcome = dispatcher_.ProcessCommand(*entry, strError);
     m_bLastRowFailed = !strError.empty();
     switch (outcome) {
       case RowOutcome::kDone:
-        QueueLogRowForDeletion(entry->lMDCLogID);
-        if (dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds &&
-            !FlushDeleteQueue(strError)) {
-          return false;
+        if (!CloseRowSavepoint()) {
+          // The row's work could not be kept: it is read again.
+          CloseRecordset(m_rsLog);
+          if (strError.empty()) strError = kRowNotKeptText;
+          RecordFailedRow(*entry, strError);
+          WriteExtendedErrorLog("Unhandled error: " + strError);
+          break;
         }
+        QueueLogRowForDeletion(entry->lMDCLogID);
         bResult = true;
         break;
       case RowOutcome::kOutOfOrder:
+        CloseRowSavepoint();
         CloseRecordset(m_rsLog);
         HandleOutOfOrderRow(*entry, strError);
         return false;
       case RowOutcome::kReread:
         CloseRecordset(m_rsLog);
-        RecordFailedRow(*entry, strError);
-        WriteExtendedErrorLog("Unhandled error: " + strError);
+        KeepRowInLog(*entry, strError);
         break;
       case RowOutcome::kFailed:
-        RecordFailedRow(*entry, strError);
-        WriteExtendedErrorLog("Unhandled error: " + strError);
+        KeepRowInLog(*entry, strError);
         break;
     }
     if (m_rsLog) {
       m_dtLastEntry = clock().Now();
       m_rsLog->MoveNext();
+    }
+    // After a failing row the caller may pause: the batch must not hold its
+    // locks meanwhile.
+    if (session_.BatchOpen() && (!bResult || BatchDue())) {
+      std::string strCommitError;
+      if (!CommitBatch(strCommitError)) {
+        strError = strCommitError;
+        WriteExtendedErrorLog("Unhandled error: " + strError);
+        return false;
+      }
     }
     return bResult;
   } catch (...) {
@@ -156,22 +174,35 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
     if (error.number == dbaccess::kErrGenericFailure) {
       WriteExtendedErrorLog(
           "connection failure: closing connection so the service will re-open it");
-      // The cache goes with its connection; the delete queue survives and is
-      // flushed before the batch is read again.
+      // The cache and the uncommitted batch go with their connection: the
+      // batch's rows are read again from what was committed.
+      ForgetUncommittedBatch();
       CloseRecordset(m_rsLog);
       try {
         connection()->Close();
       } catch (...) {
         // Unusable either way; IsConnected reports it.
       }
+      return false;
     }
     if (CaughtOutOfOrderRow() && entry) {
+      CloseRowSavepoint();
       HandleOutOfOrderRow(*entry, strError);
-    } else if (entry && error.number != dbaccess::kErrGenericFailure) {
-      RecordFailedRow(*entry, strError);
+    } else if (entry) {
+      KeepRowInLog(*entry, strError);
+    } else if (session_.SavepointDepth() > 0) {
+      CloseRowSavepoint();
     }
     return false;
   }
+}
+
+void LogProcessor::KeepRowInLog(const LogEntry& entry, const std::string& strError) {
+  // A failing row leaves nothing behind, so its next attempt starts afresh.
+  UndoRowWork();
+  RecordFailedRow(entry, strError);
+  CloseRowSavepoint();
+  WriteExtendedErrorLog("Unhandled error: " + strError);
 }
 
 bool LogProcessor::AnnounceVersion(std::string& strError) {
@@ -257,7 +288,7 @@ void LogProcessor::FillMissingStandardTimes(std::string& strError) {
 }
 
 bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
-  if (!FlushDeleteQueue(strError)) return false;
+  if (!CommitBatch(strError)) return false;
   bool bCleanStart = false;
   if (!handlers_.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
   CloseRecordset(m_rsLog);
@@ -320,7 +351,7 @@ void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strEr
   WriteExtendedErrorLog("Resetting Log cache");
   CloseRecordset(m_rsLog);
   std::string strFlushError;
-  if (!FlushDeleteQueue(strFlushError)) {
+  if (!CommitBatch(strFlushError)) {
     strError += " - also failed to flush DeleteQueue, error:" + strFlushError;
   }
   WriteExtendedErrorLog(strError);

@@ -57,6 +57,12 @@ class Monitor : public SessionClient {
   // timeouts of every machine are checked, not only the row's machine's.
   void NoteLogDrained() { m_bLogDrained = true; }
   bool LogDrained() const { return m_bLogDrained; }
+  // After a batch that was not committed: the heartbeat table and the
+  // downtime-timeout count are read again from the database.
+  void ForgetCaches() {
+    m_dictHeartBeats.reset();
+    m_bFirstDowntimeTimeoutCheck = true;
+  }
 
  private:
   using HeartBeatTable = std::map<std::string, HeartBeatInfoClass>;

@@ -92,10 +92,7 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
     }
     bComputeFirst = true;
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
-    if (bOwnTransaction) {
-      CommitTransaction();
-      if (!BeginTransaction()) return false;
-    }
+    if (bOwnTransaction && !CommitProgress()) return false;
   }
 }
 

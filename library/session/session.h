@@ -98,6 +98,31 @@ class Session {
   bool OutOfOrderRefused() const { return m_bOutOfOrderRefused; }
   void ClearOutOfOrderRefusal() { m_bOutOfOrderRefused = false; }
 
+  // The batch transaction of the processing loop (batch_transaction.cpp):
+  // each row under a savepoint, its removal from the log committed with its
+  // effects. OpenRowSavepoint begins the batch when none is open and throws
+  // DbError; the others never throw. UndoRowWork rolls the row back to its
+  // savepoint, which stays open; CloseRowSavepoint ends it, true when the
+  // row's work was kept. A commit that fails abandons the batch: rolled back,
+  // and ForgetUncommittedBatch has the caches that moved on inside it reset.
+  void OpenRowSavepoint();
+  bool UndoRowWork();
+  bool CloseRowSavepoint();
+  bool BatchDue();
+  bool CommitBatch(std::string& strError);
+  // Commits what a long catch-up has done so far and carries on at the same
+  // savepoint level; outside a batch, commits and begins a transaction.
+  bool CommitProgress();
+  void AbandonBatch();
+  void ForgetUncommittedBatch();
+  bool BatchOpen() const { return m_bBatchOpen; }
+  int32_t SavepointDepth() const { return m_lSavepointDepth; }
+  // The log processor's part of the batch: the step just before the commit
+  // (the delete queue's flush) and the reset of the caches that moved on
+  // inside an abandoned batch (told whether a batch was open).
+  void SetBatchSteps(std::function<bool(std::string&)> beforeCommit,
+                     std::function<void(bool)> forget);
+
   // Processing options, rows of T_SFC_OPTION with application code 2
   // (options.cpp). GetBoolOption lets a database error or a value that is not
   // a number escape as DbError; the others report failure by their result.
@@ -129,6 +154,14 @@ class Session {
  private:
   // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
   bool RetryTransactionStep(int32_t lAttempt, const std::function<void()>& step);
+  bool BeforeBatchCommit(std::string& strError);
+  // Savepoint levels: the throwing steps and the transaction calls' forms.
+  void PushSavepoint();
+  void ReleaseSavepoint();
+  void RollbackToSavepoint(int32_t lLevel);
+  bool TryPushSavepoint();
+  bool TryReleaseSavepoint();
+  bool TryRollbackSavepoint();
 
   std::shared_ptr<dbaccess::Clock> m_clock;
   int32_t m_lDatabaseType = 0;
@@ -137,6 +170,15 @@ class Session {
   std::string m_strConnectionString;  // credentials still enciphered
   bool m_bV12Database = false;
   bool m_bOutOfOrderRefused = false;
+
+  // The batch transaction: open or not, savepoint levels open (1 is the
+  // row), rows begun in it and when it began.
+  bool m_bBatchOpen = false;
+  int32_t m_lSavepointDepth = 0;
+  int32_t m_lBatchRows = 0;
+  dbaccess::DateTime m_dtBatchStart;
+  std::function<bool(std::string&)> m_beforeBatchCommit;
+  std::function<void(bool)> m_forgetBatch;
 };
 
 // The base of every component: the session services its members call, under
@@ -197,6 +239,13 @@ class SessionClient {
   bool SetStringOption(int32_t lOptionCode, const std::string& strValue) {
     return session_.SetStringOption(lOptionCode, strValue);
   }
+  void OpenRowSavepoint() { session_.OpenRowSavepoint(); }
+  bool UndoRowWork() { return session_.UndoRowWork(); }
+  bool CloseRowSavepoint() { return session_.CloseRowSavepoint(); }
+  bool BatchDue() { return session_.BatchDue(); }
+  bool CommitBatch(std::string& strError) { return session_.CommitBatch(strError); }
+  bool CommitProgress() { return session_.CommitProgress(); }
+  void ForgetUncommittedBatch() { session_.ForgetUncommittedBatch(); }
   void WaitMilliseconds(int64_t lMilliseconds) { session_.WaitMilliseconds(lMilliseconds); }
   dbaccess::Clock& clock() { return session_.clock(); }
   const dbaccess::ConnectionPtr& connection() const { return session_.connection(); }

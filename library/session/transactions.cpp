@@ -1,7 +1,11 @@
-// Transaction control of the library object on its connection. Each
+// Transaction control of the session on its connection. Each
 // operation makes up to 12 attempts, 999 ms apart, so that a database locked
 // by another writer for a moment does not fail a handler. False when every
 // attempt failed; never throws.
+//
+// Inside the processing loop's batch transaction they open, release and roll
+// back savepoints instead (batch_transaction.cpp): a handler's work then
+// commits with the row's removal from the log, and still rolls back alone.
 #include "library/session/session.h"
 
 namespace {
@@ -24,13 +28,19 @@ bool Session::RetryTransactionStep(int32_t lAttempt, const std::function<void()>
 }
 
 bool Session::BeginTransaction(int32_t lAttempt) {
+  if (m_bBatchOpen) return TryPushSavepoint();
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->BeginTrans(); });
 }
 
 bool Session::CommitTransaction(int32_t lAttempt) {
+  if (m_bBatchOpen) return TryReleaseSavepoint();
+  // Without a transaction no attempt can succeed.
+  if (!m_oConnection->InTransaction()) return false;
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->CommitTrans(); });
 }
 
 bool Session::RollbackTransaction(int32_t lAttempt) {
+  if (m_bBatchOpen) return TryRollbackSavepoint();
+  if (!m_oConnection->InTransaction()) return false;
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->RollbackTrans(); });
 }
