@@ -1,7 +1,7 @@
 // The delete queue: keys of log rows that were processed (or discarded) and
 // still stand in T_SFC_MDC_LOG, deleted together in one statement inside the
-// batch transaction just before it commits (batch_transaction.cpp), instead
-// of one delete per row.
+// batch transaction just before it commits (session/batch_transaction.cpp),
+// instead of one delete per row.
 //
 // A failed flush keeps every key; inside a batch the batch is then rolled
 // back and its keys forgotten, so the rows are read and applied again once.

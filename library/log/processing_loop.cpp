@@ -2,9 +2,10 @@
 // one row of T_SFC_MDC_LOG, in MDC_LOG_ID order. Rows are read in batches of
 // up to 1000 into the batch cache (m_rsLog) and worked through across calls.
 // Each row runs under its savepoint in the batch transaction, and its removal
-// from the log commits with its effects (batch_transaction.cpp says how). The
-// first call of an object only announces the library version; the startup
-// checks run until they pass; an empty log runs the idle-time checks.
+// from the log commits with its effects (session/batch_transaction.cpp says
+// how). The first call of a processor only announces the library version;
+// the startup checks run until they pass; an empty log runs the idle-time
+// checks.
 //
 // Results: true when a row was processed; false with "" when the log is
 // empty; false with a text otherwise (announcement, wrong computer, startup

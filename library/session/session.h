@@ -3,10 +3,11 @@
 // The session folder holds what every component builds on: the connection
 // (open_connection.cpp), statement execution and recordsets
 // (sql_helpers.cpp), transactions and the handlers' one error path
-// (transactions.cpp, handler_transaction.cpp), the processing options
-// (options.cpp), the extended error log, the error and message texts, the
-// string table, SQL date-times, the dialect operations, the system names and
-// the clock every wait goes through (wait.cpp).
+// (transactions.cpp, handler_transaction.cpp), the processing loop's
+// batch transaction (batch_transaction.cpp, savepoint_statements.h), the
+// processing options (options.cpp), the extended error log, the error and
+// message texts, the string table, SQL date-times, the dialect operations,
+// the system names and the clock every wait goes through (wait.cpp).
 //
 // May touch: the database connection and the settings store (the extended
 // error log's switch). Knows no component.
