@@ -81,8 +81,11 @@ bool CKorvex7Obj::ConnectToDatabase(const std::string& strConnectionString, int3
     m_strConnectionString = strConnectionString;
     const dbaccess::DateTime deadline = m_clock->Now().AddMinutes(kConnectDeadlineMinutes);
     WriteExtendedErrorLog("ConnectToDatabase");
+    // What the old connection processed is kept before it goes.
     std::string strCommitError;
-    if (!CommitBatch(strCommitError)) WriteExtendedErrorLog(strCommitError);
+    if ((m_bBatchOpen || !m_dictDeleteQueue.empty()) && !CommitBatch(strCommitError)) {
+      WriteExtendedErrorLog(strCommitError);
+    }
     if (m_oConnection && m_oConnection->IsOpen()) m_oConnection->Close();
     m_oConnection.reset();
     while (true) {
