@@ -150,9 +150,10 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
       m_dtLastEntry = clock().Now();
       m_rsLog->MoveNext();
     }
-    // After a failing row the caller may pause: the batch must not hold its
-    // locks meanwhile.
-    if (m_bBatchOpen && (!bResult || BatchDue())) {
+    // After a failing row, or the last row read, the caller may pause: the
+    // batch must not hold its locks meanwhile.
+    const bool bCacheDone = !m_rsLog || m_rsLog->Eof();
+    if (m_bBatchOpen && (!bResult || bCacheDone || BatchDue())) {
       std::string strCommitError;
       if (!CommitBatch(strCommitError)) {
         strError = strCommitError;
