@@ -66,7 +66,10 @@ void CProcessingWorker::ThreadProc() {
   if (result == kConnectOk) {
     context_.LogEvent(EventType::kInformation, MSG_CONNECTION_INITIALIZED);
     while (!context_.IsStopRequested()) {
-      if (!context_.IsPaused()) {
+      if (context_.IsPaused()) {
+        SettleForPause();
+      } else {
+        m_bSettledForPause = false;
         bool more = false;
         if (ProcessNext(more) != kProcessCompleted) more = false;
         if (more) continue;
@@ -78,6 +81,22 @@ void CProcessingWorker::ThreadProc() {
   // A thread that ends without being asked to ends the whole run.
   if (!context_.IsStopRequested()) context_.PostToRunThread(WM_QUIT);
   m_hDoneEvent->Set();
+}
+
+void CProcessingWorker::SettleForPause() {
+  if (m_bSettledForPause || !m_pLibrary) return;
+  m_bSettledForPause = true;
+  // The library commits its processed rows in batches; connecting again
+  // commits the open batch, so a paused service holds no transaction (on
+  // SQLite its write lock would stop every append until the service went on).
+  try {
+    std::string error;
+    if (!m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
+      context_.LogStatus(EventType::kError, "Korvex7 error:" + error);
+    }
+  } catch (...) {
+    // Not connected: the processing after the pause connects again.
+  }
 }
 
 int32_t CProcessingWorker::ReleaseLibrary() {

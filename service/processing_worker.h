@@ -74,6 +74,8 @@ class CProcessingWorker : public CServiceConfig {
  private:
   int32_t Connect(bool first);
   int32_t ProcessNext(bool& more);
+  // Has the library commit what it processed before a pause.
+  void SettleForPause();
   void ReportException(uint32_t code, const std::string& source, const std::string& description);
 
   CServiceContext& context_;
@@ -82,6 +84,7 @@ class CProcessingWorker : public CServiceConfig {
   _CKorvex7Obj* m_pLibrary = nullptr;
   RepeatedReportFilter m_reported;  // texts of failed calls reported so far
   bool m_bLibraryCreated = false;
+  bool m_bSettledForPause = false;  // this pause's SettleForPause has run
   std::thread m_thread;
   std::shared_ptr<ManualResetEvent> m_hDoneEvent = std::make_shared<ManualResetEvent>();
 };

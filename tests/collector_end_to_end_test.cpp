@@ -43,7 +43,8 @@ using testsupport::WaitFor;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kOutageSeconds = 60;
-constexpr int kBacklog = 200;
+// Several batches of the processing transaction, so the outage falls inside the backlog.
+constexpr int kBacklog = 1000;
 const std::vector<std::string> kDemoMachines = {"101", "102", "201", "202", "301"};
 
 std::string TomlText(const std::string& text) {

@@ -219,7 +219,10 @@ TEST_F(WorkerTest, FailureEscapingConnectIsReportedAndTheObjectReplaced) {
 
 TEST_F(WorkerTest, PauseDuringBacklogStopsCallsUntilContinued) {
   std::vector<bool> paused_at_call;
+  const int* connect_calls = nullptr;
+  int connects_at_end = 0;
   factory_.configure = [&](FakeLibrary& library) {
+    connect_calls = &library.connect_calls;
     library.do_next = [&](std::string& error) {
       paused_at_call.push_back(context_.IsPaused());
       error = "";
@@ -231,7 +234,10 @@ TEST_F(WorkerTest, PauseDuringBacklogStopsCallsUntilContinued) {
   clock_.on_sleep = [&](int64_t ms) {
     ASSERT_EQ(ms, 3000);
     if (++idle_waits == 2) context_.RequestContinue();
-    if (idle_waits == 3) context_.RequestStop();
+    if (idle_waits == 3) {
+      connects_at_end = *connect_calls;
+      context_.RequestStop();
+    }
   };
   auto worker = MakeWorker();
   worker->ThreadProc();
@@ -241,6 +247,8 @@ TEST_F(WorkerTest, PauseDuringBacklogStopsCallsUntilContinued) {
   // drained log.
   EXPECT_EQ(idle_waits, 3);
   EXPECT_EQ(recorder_->Count(MSG_STATUS), 1);  // only "Connected to database"
+  // Connecting again once at the pause commits the library's open batch.
+  EXPECT_EQ(connects_at_end, 2);
 }
 
 TEST_F(WorkerTest, PausedWorkerEndsOnStop) {

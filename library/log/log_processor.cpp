@@ -22,7 +22,8 @@ LogProcessor::LogProcessor(Session& session, SchemaMaintenance& schema, Handlers
       monitor_(monitor),
       m_strComputerName(GetComputerNameText()),
       m_dtLastEntry(session.clock().Now()) {
-  session.SetBatchSteps([this](std::string& strError) { return FlushDeleteQueue(strError); },
+  session.SetBatchSteps([this] { return !m_dictDeleteQueue.empty(); },
+                        [this](std::string& strError) { return FlushDeleteQueue(strError); },
                         [this](bool bBatchWasOpen) { ForgetBatchCaches(bBatchWasOpen); });
 }
 
@@ -34,7 +35,7 @@ LogProcessor::~LogProcessor() {
   } catch (...) {
     // The rows stay in the log and are processed again: nothing is lost.
   }
-  session_.SetBatchSteps(nullptr, nullptr);
+  session_.SetBatchSteps(nullptr, nullptr, nullptr);
   CloseRecordset(m_rsLog);
 }
 

@@ -157,9 +157,10 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
       m_dtLastEntry = clock().Now();
       m_rsLog->MoveNext();
     }
-    // After a failing row the caller may pause: the batch must not hold its
-    // locks meanwhile.
-    if (session_.BatchOpen() && (!bResult || BatchDue())) {
+    // After a failing row, or the last row read, the caller may pause: the
+    // batch must not hold its locks meanwhile.
+    const bool bCacheDone = !m_rsLog || m_rsLog->Eof();
+    if (session_.BatchOpen() && (!bResult || bCacheDone || BatchDue())) {
       std::string strCommitError;
       if (!CommitBatch(strCommitError)) {
         strError = strCommitError;

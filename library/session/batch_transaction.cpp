@@ -202,8 +202,10 @@ void Session::ForgetUncommittedBatch() {
   if (m_forgetBatch) m_forgetBatch(bBatchWasOpen);
 }
 
-void Session::SetBatchSteps(std::function<bool(std::string&)> beforeCommit,
+void Session::SetBatchSteps(std::function<bool()> queued,
+                            std::function<bool(std::string&)> beforeCommit,
                             std::function<void(bool)> forget) {
+  m_batchWorkQueued = std::move(queued);
   m_beforeBatchCommit = std::move(beforeCommit);
   m_forgetBatch = std::move(forget);
 }

@@ -43,8 +43,12 @@ bool Session::ConnectToDatabase(const std::string& strConnectionString, int32_t 
     m_strConnectionString = strConnectionString;
     const dbaccess::DateTime deadline = m_clock->Now().AddMinutes(kConnectDeadlineMinutes);
     WriteExtendedErrorLog("ConnectToDatabase");
+    // What the old connection processed is kept before it goes.
     std::string strCommitError;
-    if (!CommitBatch(strCommitError)) WriteExtendedErrorLog(strCommitError);
+    if ((m_bBatchOpen || (m_batchWorkQueued && m_batchWorkQueued())) &&
+        !CommitBatch(strCommitError)) {
+      WriteExtendedErrorLog(strCommitError);
+    }
     if (m_oConnection && m_oConnection->IsOpen()) m_oConnection->Close();
     m_oConnection.reset();
     while (true) {

@@ -118,10 +118,11 @@ class Session {
   void ForgetUncommittedBatch();
   bool BatchOpen() const { return m_bBatchOpen; }
   int32_t SavepointDepth() const { return m_lSavepointDepth; }
-  // The log processor's part of the batch: the step just before the commit
-  // (the delete queue's flush) and the reset of the caches that moved on
-  // inside an abandoned batch (told whether a batch was open).
-  void SetBatchSteps(std::function<bool(std::string&)> beforeCommit,
+  // The log processor's part of the batch: whether it has work queued for
+  // the commit, the step just before the commit (the delete queue's flush)
+  // and the reset of the caches that moved on inside an abandoned batch
+  // (told whether a batch was open).
+  void SetBatchSteps(std::function<bool()> queued, std::function<bool(std::string&)> beforeCommit,
                      std::function<void(bool)> forget);
 
   // Processing options, rows of T_SFC_OPTION with application code 2
@@ -178,6 +179,7 @@ class Session {
   int32_t m_lSavepointDepth = 0;
   int32_t m_lBatchRows = 0;
   dbaccess::DateTime m_dtBatchStart;
+  std::function<bool()> m_batchWorkQueued;
   std::function<bool(std::string&)> m_beforeBatchCommit;
   std::function<void(bool)> m_forgetBatch;
 };
