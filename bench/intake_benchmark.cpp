@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_flags.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
@@ -210,22 +211,6 @@ bool Profile(const testsupport::TestDatabase& database, int64_t rows) {
     ok = ProfileAppends(database, name, append, rows) && ok;
   }
   return ok;
-}
-
-// Removes --<name>=N from the arguments and returns N; `fallback` when absent.
-int64_t TakeFlag(int& argc, char** argv, const std::string& name, int64_t fallback) {
-  const std::string flag = "--" + name + "=";
-  int64_t value = fallback;
-  int kept = 0;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0) {
-      value = std::atoll(argv[i] + flag.size());
-    } else {
-      argv[kept++] = argv[i];
-    }
-  }
-  argc = kept;
-  return value;
 }
 
 }  // namespace

@@ -40,6 +40,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_flags.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
@@ -189,22 +190,6 @@ void BM_RawInsert(benchmark::State& state, const testsupport::TestDatabase& data
   sqlite3_finalize(insert);
   sqlite3_close(db);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
-}
-
-// Removes --<name>=N from the arguments and returns N; `fallback` when absent.
-int64_t TakeFlag(int& argc, char** argv, const std::string& name, int64_t fallback) {
-  const std::string flag = "--" + name + "=";
-  int64_t value = fallback;
-  int kept = 0;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0) {
-      value = std::atoll(argv[i] + flag.size());
-    } else {
-      argv[kept++] = argv[i];
-    }
-  }
-  argc = kept;
-  return value;
 }
 
 MixTarget MakeMixTarget(const std::string& kind, int64_t preload_rows) {
