@@ -17,11 +17,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbaccess/connection.h"
@@ -74,6 +77,28 @@ class LeastPrivilegeTest : public testing::Test {
     chmod(library_.c_str(), 0644);
     setenv("VOLTRANE_MACHINE_STORE", (dir_ + "/registry.toml").c_str(), 1);
     setenv("VOLTRANE_USER_STORE", (dir_ + "/user.toml").c_str(), 1);
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS"}) ShareSanitizerSuppressions(name);
+  }
+
+  // A sanitizer build's collector reads its suppressions file at start; the
+  // account gets a copy where it can read it.
+  void ShareSanitizerSuppressions(const char* variable) {
+    const char* value = getenv(variable);
+    if (value == nullptr) return;
+    std::string options = value;
+    const std::string key = "suppressions=";
+    const size_t begin = options.find(key);
+    if (begin == std::string::npos) return;
+    const size_t path_begin = begin + key.size();
+    const size_t path_end = std::min(options.find(':', path_begin), options.size());
+    const std::string copy = dir_ + "/" + variable + ".supp";
+    std::error_code error;
+    std::filesystem::copy_file(options.substr(path_begin, path_end - path_begin), copy, error);
+    if (error) return;
+    chmod(copy.c_str(), 0644);
+    saved_options_.emplace_back(variable, options);
+    options.replace(path_begin, path_end - path_begin, copy);
+    setenv(variable, options.c_str(), 1);
   }
 
   void TearDown() override {
@@ -84,6 +109,7 @@ class LeastPrivilegeTest : public testing::Test {
     if (database_ && database_->kind != 3) testsupport::DropTestDatabase(*database_);
     unsetenv("VOLTRANE_MACHINE_STORE");
     unsetenv("VOLTRANE_USER_STORE");
+    for (const auto& [variable, options] : saved_options_) setenv(variable.c_str(), options.c_str(), 1);
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
 
@@ -175,6 +201,7 @@ class LeastPrivilegeTest : public testing::Test {
   }
 
   std::string dir_;
+  std::vector<std::pair<std::string, std::string>> saved_options_;  // variable, its value before
   std::string base_;
   std::string collector_;
   std::string library_;
