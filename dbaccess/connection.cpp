@@ -31,7 +31,8 @@ auto Connection::Guard(Fn&& fn) -> decltype(fn()) {
 
 void Connection::Open() {
   Guard([&] {
-    if (backend_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+    if (backend_)
+      throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
     std::unique_ptr<Backend> backend = CreateBackend(connection_string_);
     backend->Open(command_timeout_);
     backend_ = std::move(backend);
@@ -46,7 +47,8 @@ void Connection::Open(const std::string& connection_string) {
 
 void Connection::OpenWithBackend(std::unique_ptr<Backend> backend) {
   Guard([&] {
-    if (backend_) throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
+    if (backend_)
+      throw DbError(kErrInvalidArgument, "Operation is not allowed when the object is open.");
     backend->Open(command_timeout_);
     backend_ = std::move(backend);
     cache_keys_ = MetadataCaching();
@@ -56,6 +58,7 @@ void Connection::OpenWithBackend(std::unique_ptr<Backend> backend) {
 void Connection::Close() {
   // Another database may be opened next, or this one changed meanwhile.
   primary_keys_.clear();
+  deferred_.clear();
   if (!backend_) return;
   std::unique_ptr<Backend> backend = std::move(backend_);
   if (in_transaction_) {
@@ -76,8 +79,42 @@ voltrane::dbkind::Kind Connection::Kind() const {
 }
 
 Backend& Connection::backend() {
-  if (!backend_) throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+  if (!backend_)
+    throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+  if (!deferred_.empty()) RunDeferredStatements();
   return *backend_;
+}
+
+void Connection::Defer(const std::string& sql) { deferred_.push_back(sql); }
+
+bool Connection::CancelDeferred(const std::string& sql) {
+  if (deferred_.empty() || deferred_.back() != sql) return false;
+  deferred_.pop_back();
+  return true;
+}
+
+void Connection::RunDeferred() {
+  Guard([&] {
+    if (!backend_)
+      throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+    RunDeferredStatements();
+  });
+}
+
+void Connection::RunDeferredStatements() {
+  // Taken first: a failure leaves nothing waiting to run twice.
+  std::vector<std::string> statements = std::move(deferred_);
+  deferred_.clear();
+  if (statements.empty()) return;
+  if (backend_->Engine() == voltrane::dbkind::kPostgreSql) {
+    std::string batch;
+    for (const std::string& sql : statements) batch += (batch.empty() ? "" : ";") + sql;
+    backend_->Execute(batch, {}, command_timeout_);
+    return;
+  }
+  // Elsewhere one statement per call: SQLite compiles one at a time, and
+  // there a call costs no round trip.
+  for (const std::string& sql : statements) backend_->Execute(sql, {}, command_timeout_);
 }
 
 int64_t Connection::Execute(const std::string& sql) { return Execute(sql, {}); }
@@ -113,7 +150,7 @@ void Connection::BeginTrans() {
 void Connection::CommitTrans() {
   Guard([&] {
     if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
-    backend().CommitTransaction();
+    backend().CommitTransaction();  // after what waits, which may fail it
     in_transaction_ = false;
   });
 }
@@ -121,6 +158,8 @@ void Connection::CommitTrans() {
 void Connection::RollbackTrans() {
   Guard([&] {
     if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
+    // What waits would be undone anyway.
+    deferred_.clear();
     // Stays in the transaction when the rollback fails, so that a retry can roll it back.
     backend().RollbackTransaction();
     in_transaction_ = false;

@@ -46,6 +46,17 @@ class Connection {
   int64_t Execute(const std::string& sql);
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params);
 
+  // Statements that change no data and whose failure may surface with the
+  // next operation (savepoints): they wait and run just before the
+  // connection's next use of the database, on PostgreSQL all in one round
+  // trip. CancelDeferred drops the last waiting statement when it is `sql`
+  // (a savepoint released before anything ran in it) and says whether it did.
+  // A rollback of the transaction drops what waits; a commit runs it first.
+  void Defer(const std::string& sql);
+  bool CancelDeferred(const std::string& sql);
+  void RunDeferred();
+  bool HasDeferred() const { return !deferred_.empty(); }
+
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
@@ -59,7 +70,8 @@ class Connection {
   // The errors of the last failed operation; the first entry is the provider's own.
   const std::vector<DbError>& Errors() const { return errors_; }
 
-  // The backend, for Recordset and Command. Throws kErrObjectClosed when closed.
+  // The backend, for Recordset and Command, after the deferred statements
+  // ran. Throws kErrObjectClosed when closed.
   Backend& backend();
 
   // Test seam: opens with an already created backend instead of the provider table.
@@ -68,12 +80,14 @@ class Connection {
  private:
   template <typename Fn>
   auto Guard(Fn&& fn) -> decltype(fn());
+  void RunDeferredStatements();
 
   std::string connection_string_;
   int command_timeout_ = 30;
   std::unique_ptr<Backend> backend_;  // non-null iff open
   bool in_transaction_ = false;
   std::vector<DbError> errors_;
+  std::vector<std::string> deferred_;
   bool cache_keys_ = true;  // metadata caching as it was when the connection opened
   std::map<std::string, std::vector<std::string>> primary_keys_;  // by upper-case table name
 };

@@ -32,19 +32,26 @@ namespace {
 
 constexpr int32_t kBatchRows = 200;
 constexpr int64_t kBatchMilliseconds = 500;
+constexpr int32_t kMaxUnwoundLevels = 8;
 
 }  // namespace
 
+// Setting and releasing a savepoint wait on the connection for its next
+// statement (Connection::Defer): a level released before anything ran in it
+// costs nothing, and on PostgreSQL the rest travel together in one round
+// trip. A rollback runs at once.
 void Session::PushSavepoint() {
   const SavepointStatements statements =
       SavepointStatementsFor(m_lDatabaseType, m_lSavepointDepth + 1);
-  if (!statements.set.empty()) m_oConnection->Execute(statements.set);
+  if (!statements.set.empty()) m_oConnection->Defer(statements.set);
   ++m_lSavepointDepth;
 }
 
 void Session::ReleaseSavepoint() {
   const SavepointStatements statements = SavepointStatementsFor(m_lDatabaseType, m_lSavepointDepth);
-  if (!statements.release.empty()) m_oConnection->Execute(statements.release);
+  if (!m_oConnection->CancelDeferred(statements.set) && !statements.release.empty()) {
+    m_oConnection->Defer(statements.release);
+  }
   --m_lSavepointDepth;
 }
 
@@ -54,9 +61,30 @@ void Session::RollbackToSavepoint(int32_t lLevel) {
     m_oConnection->RollbackTrans();
     m_oConnection->BeginTrans();
   } else {
-    m_oConnection->Execute(SavepointStatementsFor(m_lDatabaseType, lLevel).rollback);
+    UnwindDeferredLevels(lLevel);
+    const SavepointStatements statements = SavepointStatementsFor(m_lDatabaseType, lLevel);
+    // Nothing ran since the level was set: there is nothing to undo.
+    if (!m_oConnection->CancelDeferred(statements.set)) {
+      m_oConnection->Execute(statements.rollback);
+    } else {
+      m_oConnection->Defer(statements.set);
+    }
   }
   m_lSavepointDepth = lLevel;
+}
+
+// Rolling back to a level ends every deeper one: their waiting sets and
+// releases need not run. (Deeper than kMaxUnwoundLevels they simply run.)
+void Session::UnwindDeferredLevels(int32_t lLevel) {
+  for (bool bDropped = true; bDropped;) {
+    bDropped = false;
+    for (int32_t lDeeper = lLevel + 1; lDeeper <= lLevel + kMaxUnwoundLevels && !bDropped;
+         ++lDeeper) {
+      const SavepointStatements statements = SavepointStatementsFor(m_lDatabaseType, lDeeper);
+      bDropped = m_oConnection->CancelDeferred(statements.set) ||
+                 (!statements.release.empty() && m_oConnection->CancelDeferred(statements.release));
+    }
+  }
 }
 
 bool Session::TryPushSavepoint() {
@@ -120,12 +148,17 @@ bool Session::CloseRowSavepoint() {
     bool bKept = m_lSavepointDepth == 1;
     if (!bKept) RollbackToSavepoint(1);
     try {
+      // The release must be known to have run before the row counts as kept:
+      // its key then leaves the log with the batch.
       ReleaseSavepoint();
+      m_oConnection->RunDeferred();
     } catch (...) {
       // PostgreSQL refuses once a statement of the row failed: the row's
       // work cannot be kept, so it is undone.
+      m_lSavepointDepth = 1;
       RollbackToSavepoint(1);
       ReleaseSavepoint();
+      m_oConnection->RunDeferred();
       bKept = false;
     }
     return bKept;

@@ -161,6 +161,7 @@ class Session {
   void PushSavepoint();
   void ReleaseSavepoint();
   void RollbackToSavepoint(int32_t lLevel);
+  void UnwindDeferredLevels(int32_t lLevel);
   bool TryPushSavepoint();
   bool TryReleaseSavepoint();
   bool TryRollbackSavepoint();

@@ -1,0 +1,79 @@
+// Statements deferred on a connection (the savepoints of the processing
+// batch): they run in order before the connection's next statement, a
+// commit runs them first, a cancelled one never runs, and a rollback drops
+// what still waits. On every available kind.
+#include <gtest/gtest.h>
+
+#include "dbaccess/connection.h"
+#include "dbaccess/db_error.h"
+#include "tests/support/portable_sql.h"
+#include "tests/support/test_databases.h"
+
+namespace dbaccess {
+namespace {
+
+class DeferredStatementsTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    database_ = testsupport::CreateTestDatabase(GetParam());
+    connection_ = std::make_shared<Connection>();
+    connection_->Open(database_.connection_string);
+    connection_->Execute("CREATE TABLE T_MARK (MARK_ID INTEGER NOT NULL)");
+  }
+  void TearDown() override {
+    connection_->Close();
+    testsupport::DropTestDatabase(database_);
+  }
+
+  void Mark(int id) {
+    connection_->Execute("INSERT INTO T_MARK (MARK_ID) VALUES (" + std::to_string(id) + ")");
+  }
+  int64_t Marks() {
+    auto rows = connection_->backend().Query("SELECT COUNT(*) FROM T_MARK", {}, 30);
+    return rows.rows.at(0).at(0).ToInt64();
+  }
+
+  testsupport::TestDatabase database_;
+  ConnectionPtr connection_;
+};
+
+TEST_P(DeferredStatementsTest, WaitingSavepointsRunBeforeTheNextStatementAndBeforeTheCommit) {
+  connection_->BeginTrans();
+  connection_->Defer("SAVEPOINT S1");
+  connection_->Defer("SAVEPOINT S2");
+  EXPECT_TRUE(connection_->HasDeferred());
+  Mark(1);  // runs after both savepoints
+  EXPECT_FALSE(connection_->HasDeferred());
+  connection_->Execute("ROLLBACK TO SAVEPOINT S2");
+  EXPECT_EQ(Marks(), 0);
+  Mark(2);
+  connection_->Defer("RELEASE SAVEPOINT S2");
+  connection_->Defer("RELEASE SAVEPOINT S1");
+  connection_->CommitTrans();  // the releases run first
+  EXPECT_FALSE(connection_->HasDeferred());
+  EXPECT_EQ(Marks(), 1);
+}
+
+TEST_P(DeferredStatementsTest, ACancelledStatementNeverRunsAndARollbackDropsWhatWaits) {
+  connection_->BeginTrans();
+  connection_->Defer("SAVEPOINT S1");
+  EXPECT_FALSE(connection_->CancelDeferred("SAVEPOINT S2"));  // only the last one, by its text
+  EXPECT_TRUE(connection_->CancelDeferred("SAVEPOINT S1"));
+  EXPECT_FALSE(connection_->HasDeferred());
+  connection_->RunDeferred();  // nothing waits: nothing runs
+  connection_->Defer("INSERT INTO T_MARK (MARK_ID) VALUES (7)");
+  connection_->RollbackTrans();
+  EXPECT_FALSE(connection_->HasDeferred());
+  EXPECT_EQ(Marks(), 0);
+  // The cancelled savepoint was never set.
+  connection_->BeginTrans();
+  EXPECT_THROW(connection_->Execute("ROLLBACK TO SAVEPOINT S1"), DbError);
+  connection_->RollbackTrans();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DeferredStatementsTest,
+                         ::testing::ValuesIn(testsupport::AvailableKinds()),
+                         [](const auto& test_info) { return test_info.param; });
+
+}  // namespace
+}  // namespace dbaccess
