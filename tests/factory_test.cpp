@@ -71,6 +71,12 @@ TEST(CApiTest, CopiesErrorTextsIntoTheCallersBufferTruncated) {
   EXPECT_EQ(std::string(error).rfind("Error # 3704:", 0), 0u) << error;
 
   EXPECT_EQ(korvex7_do_next(handle, nullptr, 0), 0);  // no buffer: nothing written
+  int32_t key = -7;
+  std::strcpy(error, "stale");
+  EXPECT_EQ(korvex7_last_failed_row(handle, &key, nullptr, error, sizeof error), 0);
+  EXPECT_EQ(key, -7);  // failing to connect is no row's failure
+  EXPECT_STREQ(error, "");
+  EXPECT_EQ(korvex7_commit(handle, error, sizeof error), 1);  // nothing to commit
   korvex7_destroy(handle);
   EXPECT_EQ(korvex7_is_connected(nullptr), 0);
 }
