@@ -7,7 +7,10 @@
 // running. The cycle status lock may make a machine ignore any of them: the
 // handler then returns false with an empty error text. Each handler runs in
 // its own transaction (RunHandlerTransaction). Processing thread only.
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "library/dispatch/command_types.h"
 #include "library/dispatch/handler_outcome.h"
@@ -39,10 +42,17 @@ constexpr const char* kStartName = "?";
 
 bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
                                  const dbaccess::DateTime& dtCurrentTime) {
+  std::vector<int32_t> alCommandIDs;
   for (const int32_t lTypeCode : alTypeCodes) {
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(lTypeCode), dtCurrentTime, 1)) {
-      return false;
-    }
+    alCommandIDs.push_back(intake_.GetCommandIDForType(lTypeCode));
+  }
+  // Mostly none of several commands has an open event: one read tells,
+  // instead of one per command.
+  const std::optional<std::set<int32_t>> open =
+      alCommandIDs.size() > 1 ? CommandsWithOpenEvents(lMachineID, alCommandIDs) : std::nullopt;
+  for (const int32_t lCommandID : alCommandIDs) {
+    if (open && open->count(lCommandID) == 0) continue;
+    if (!SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return false;
   }
   return true;
 }

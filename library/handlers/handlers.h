@@ -23,7 +23,9 @@
 #include <initializer_list>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
@@ -226,6 +228,11 @@ class Handlers : public SessionClient {
                                      int32_t lMachineID, int32_t lCommandID,
                                      const std::string& strParam,
                                      const dbaccess::DateTime& dtCurrentTime, bool bBoth);
+  // The commands among alCommandIDs with an open event on the machine, read
+  // at once; nullopt on SQL Server (its procedure is asked for each) or when
+  // the read failed.
+  std::optional<std::set<int32_t>> CommandsWithOpenEvents(int32_t lMachineID,
+                                                          const std::vector<int32_t>& alCommandIDs);
   bool SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
                                    const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
   void SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,

@@ -4,8 +4,8 @@
 // record pointer, the shift calendar and the expired-shift handling that
 // closes a record at each shift boundary (machine_data_records.cpp,
 // machine_data_validation.cpp, machine_status.cpp, shift_calendar.cpp,
-// expired_shifts.cpp; record_fields.h, record_periods.h and shift_dates.h
-// hold its pure parts).
+// expired_shifts.cpp, row_writes.cpp; record_fields.h, record_periods.h and
+// shift_dates.h hold its pure parts).
 //
 // May touch: the session; T_SFC_MACHINE_DATA and its downtime and scrap
 // rows, T_SFC_MACHINE (status and record pointer), the shift tables. Calls
@@ -35,6 +35,9 @@ class ReferenceData;
 
 class MachineRecords : public SessionClient {
  public:
+  // Column names and values of one row, in the order they are written.
+  using RowValues = std::vector<std::pair<std::string, dbaccess::Variant>>;
+
   MachineRecords(Session& session, ReferenceData& reference)
       : SessionClient(session), reference_(reference) {}
   virtual ~MachineRecords() = default;
@@ -88,6 +91,15 @@ class MachineRecords : public SessionClient {
   bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,
                                const std::string& strValues, int32_t& lNewID,
                                std::string& strError);
+  // Inserts the row without reading the table first and returns its
+  // generated key strKeyColumn (row_writes.cpp). Values are bound as given:
+  // pass them in their columns' types.
+  int32_t InsertRowReturningKey(const std::string& strTable, const std::string& strKeyColumn,
+                                const RowValues& row);
+  // Runs one statement with positional "?" parameters; returns the rows it
+  // changed.
+  int64_t ExecuteWithParameters(const std::string& strSQL,
+                                const std::vector<dbaccess::Variant>& params);
 
   // Shift calendar (shift_calendar.cpp). Interval times live on 1970-01-01
   // (swing stops on 1970-01-02). A machine without any shift has a midnight
@@ -103,7 +115,7 @@ class MachineRecords : public SessionClient {
 
  private:
   // Parts of the record operations above.
-  int32_t StoreMachineDataRecord(const std::vector<std::pair<std::string, dbaccess::Variant>>& row);
+  int32_t StoreMachineDataRecord(const RowValues& row);
   void CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
                           const dbaccess::DateTime& dtTime);
   std::string FirstValidationFailure(int32_t lMachineDataID);  // "" when valid
