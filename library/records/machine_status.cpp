@@ -23,15 +23,10 @@ void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineD
 
 void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
                                       const dbaccess::DateTime& dtStatusDate) {
-  dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_MACHINE " + voltrane::NoLockHint(DatabaseType()) +
-                " where MACHINE_ID = " + std::to_string(lMachineID));
-  if (!rs->Eof()) {
-    rs->Fields("STATUS_CODE") = lStatusCode;
-    rs->Fields("STATUS_DATE") = dtStatusDate;
-    rs->Update();
-  }
-  CloseRecordset(rs);
+  // A machine without a row is left alone: the update changes nothing.
+  ExecuteWithParameters(
+      "update T_SFC_MACHINE set STATUS_CODE = ?, STATUS_DATE = ? where MACHINE_ID = ?",
+      {lStatusCode, dtStatusDate, lMachineID});
 }
 
 int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {
