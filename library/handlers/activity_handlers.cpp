@@ -59,6 +59,7 @@ bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32
 
 HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                        int32_t lMachineID, int32_t lMachineDataID,
+                                       dbaccess::RecordsetPtr rsCurrent,
                                        const dbaccess::DateTime& dtCurrentTime,
                                        int32_t lLockedMessage,
                                        std::initializer_list<int32_t> alStopTypes,
@@ -74,7 +75,7 @@ HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int
                                                            : commandtype::kTeardown;
   AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
                  intake_.GetCommandIDForType(lEventType), "", dtCurrentTime, false);
-  StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity);
+  StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity, rsCurrent);
   records_.SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
   return HandlerOutcome::kDone;
 }
@@ -85,13 +86,14 @@ bool Handlers::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   strError.clear();
   return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
-                         kMsgSetupStartLocked,
+    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
+                         dtCurrentTime, kMsgSetupStartLocked,
                          {commandtype::kMachineDowntime, commandtype::kUserDowntime,
                           commandtype::kCycle, commandtype::kTeardown},
                          kActivitySetup, strError);
@@ -103,13 +105,14 @@ bool Handlers::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
                                std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
-                         kMsgTeardownStartLocked,
+    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
+                         dtCurrentTime, kMsgTeardownStartLocked,
                          {commandtype::kSetup, commandtype::kMachineDowntime,
                           commandtype::kUserDowntime, commandtype::kCycle},
                          kActivityTeardown, strError);
@@ -132,10 +135,11 @@ bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     return StartActivity(
-        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
+        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs, dtCurrentTime,
         kMsgCycleStartLocked,
         {commandtype::kSetup, commandtype::kMachineDowntime, commandtype::kTeardown},
         kActivityCycle, strError);
@@ -148,7 +152,9 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
   const int32_t lMachineID = machine.lMachineID;
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(machine, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -156,7 +162,6 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
       strError = LoadResMessage(lLockedMessage);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       switch (lEventType) {
         case commandtype::kSetup:

@@ -243,6 +243,15 @@ int32_t MachineRecords::SplitMachineDataRecord(
 int32_t MachineRecords::GetCurrentMachineDataID(const MachineKeys& machine,
                                                 const DateTime& dtTime) {
   int32_t lMachineDataID = -1;
-  HandleExpiredShifts(machine, dtTime, lMachineDataID, false);
+  HandleExpiredShifts(machine, dtTime, lMachineDataID, false, nullptr);
   return lMachineDataID;
+}
+
+dbaccess::RecordsetPtr MachineRecords::OpenCurrentMachineDataRecord(const MachineKeys& machine,
+                                                                    const DateTime& dtTime,
+                                                                    int32_t& lMachineDataID) {
+  lMachineDataID = -1;
+  dbaccess::RecordsetPtr rs;
+  HandleExpiredShifts(machine, dtTime, lMachineDataID, false, &rs);
+  return rs ? rs : OpenMachineDataRecord(lMachineDataID);
 }

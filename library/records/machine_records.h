@@ -49,8 +49,11 @@ class MachineRecords : public SessionClient {
   // (expired_shifts.cpp); lMachineDataID receives the current record. False
   // when that failed. Virtual so that tests can stand in for its outcome (an
   // out-of-order row).
+  // prsCurrent (may be null) receives the current record as the handling
+  // read it, open for editing, when no shift ended; else it stays null.
   virtual bool HandleExpiredShifts(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
-                                   int32_t& lMachineDataID, bool bOwnTransaction);
+                                   int32_t& lMachineDataID, bool bOwnTransaction,
+                                   dbaccess::RecordsetPtr* prsCurrent);
 
   // Machine data records (machine_data_records.cpp, machine_data_validation.cpp,
   // machine_status.cpp). They run inside the calling handler's transaction
@@ -77,6 +80,11 @@ class MachineRecords : public SessionClient {
   // transaction) and returns the id of the record current afterwards.
   // Throws OutOfOrderRow for a time older than the machine has recorded.
   int32_t GetCurrentMachineDataID(const MachineKeys& machine, const dbaccess::DateTime& dtTime);
+  // The same, and the current record open for editing: the one the shift
+  // handling has just read, so that a handler does not read it again.
+  dbaccess::RecordsetPtr OpenCurrentMachineDataRecord(const MachineKeys& machine,
+                                                      const dbaccess::DateTime& dtTime,
+                                                      int32_t& lMachineDataID);
   // Opens "select * from T_SFC_MACHINE_DATA ... where MACHINE_DATA_ID = id".
   dbaccess::RecordsetPtr OpenMachineDataRecord(int32_t lMachineDataID);
   void SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID);
@@ -126,15 +134,17 @@ class MachineRecords : public SessionClient {
   struct ShiftPass {
     int32_t lRecordID = -1;  // the current record, -1 when none
     dbaccess::DateTime dtRecordStart;
-    dbaccess::DateTime dtLatest;  // the record's latest start of anything
+    dbaccess::DateTime dtLatest;        // the record's latest start of anything
     int64_t lLatestMoment = INT64_MIN;  // dtLatest as an instant (UTC ms), to the second
     dbaccess::DateTime dtBoundary;
     int32_t lShiftID = -1;
     std::string strUserName;
     std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
+    dbaccess::RecordsetPtr rsRecord;  // the current record as read; null once a pass closed it
   };
   bool BringRecordsUpTo(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
-                        int32_t& lMachineDataID, bool bOwnTransaction);
+                        int32_t& lMachineDataID, bool bOwnTransaction,
+                        dbaccess::RecordsetPtr* prsCurrent);
   ShiftPass ReadCurrentShiftRecord(int32_t lMachineID, const dbaccess::DateTime& dtTime);
   void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
   void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);
