@@ -35,6 +35,7 @@ constexpr int32_t kActivitySetup = 1;
 constexpr int32_t kActivityCycle = 2;
 constexpr int32_t kActivityTeardown = 4;
 constexpr int32_t kStatusIdle = 0;
+constexpr int32_t kStatusDowntime = 3;
 
 constexpr const char* kStartName = "?";
 
@@ -123,14 +124,25 @@ bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                             std::string& strError) {
   strError.clear();
+  // One read answers both the lock and the part check.
+  bool bHasPart = false;
   try {
-    if (IsCommandLocked(lMachineID, -1, kLockKindCycleStart, -1, kStartName)) return false;
+    const int32_t lStatus = records_.GetMachineStatusAndPart(lMachineID, bHasPart);
+    int32_t lDowntimeCodeID = -1;
+    if (lStatus == kStatusDowntime) {
+      records_.GetMachineStatusAndDowntime(lMachineID, lDowntimeCodeID);
+    }
+    if (IsCommandLocked(lMachineID, lStatus, kLockKindCycleStart, lDowntimeCodeID, kStartName)) {
+      return false;
+    }
   } catch (...) {
     strError = CurrentError().description;
     return false;
   }
-  if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
-                                  strError)) {
+  // Cycles belong to a part record: a part with an empty number starts first.
+  bool bTransactionOpen = false;
+  if (!bHasPart && !DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
+                                strError, bTransactionOpen)) {
     return false;
   }
   strError.clear();

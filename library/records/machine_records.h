@@ -94,6 +94,9 @@ class MachineRecords : public SessionClient {
   // -1 when the machine has no row; lDowntimeCodeID is left unchanged when no
   // downtime of the current record is open.
   int32_t GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID);
+  // GetMachineStatus and, from the same read, whether the current record has
+  // a part (a part key or an unresolved part number's data start).
+  int32_t GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart);
   double GetStandardCycleTime(int32_t lMachineID, int32_t lPartID);
   // SQL Server only: one batch inserting the row and reading SCOPE_IDENTITY().
   bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,

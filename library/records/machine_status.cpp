@@ -59,6 +59,25 @@ int32_t MachineRecords::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t&
   return lStatus;
 }
 
+int32_t MachineRecords::GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select m.STATUS_CODE, md.PART_DATA_START_ID, md.PART_ID from T_SFC_MACHINE m" +
+                strHint + " left join T_SFC_MACHINE_DATA md" + strHint +
+                " on md.MACHINE_DATA_ID = m.MACHINE_DATA_ID where m.MACHINE_ID = " +
+                std::to_string(lMachineID));
+  int32_t lStatus = -1;
+  bHasPart = false;
+  if (!rs->Eof()) {
+    const dbaccess::Variant vStatus = rs->Fields("STATUS_CODE").Value();
+    if (!IsNothing(vStatus)) lStatus = vStatus.ToLong();
+    bHasPart = !IsNothing(rs->Fields("PART_DATA_START_ID").Value()) ||
+               !IsNothing(rs->Fields("PART_ID").Value());
+  }
+  CloseRecordset(rs);
+  return lStatus;
+}
+
 double MachineRecords::GetStandardCycleTime(int32_t lMachineID, int32_t lPartID) {
   const dbaccess::Variant v = GetScalarValue(
       "select CYCLE_TIME from T_SFC_MACHINE_PPH where MACHINE_ID = " + std::to_string(lMachineID) +
