@@ -149,7 +149,8 @@ std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
   if (DatabaseType() == voltrane::dbkind::kSqlServer) return std::nullopt;
   std::string strIDs;
   for (const int32_t lCommandID : alCommandIDs) {
-    strIDs += (strIDs.empty() ? "" : ",") + std::to_string(lCommandID);
+    if (!strIDs.empty()) strIDs += ",";
+    strIDs += std::to_string(lCommandID);
   }
   dbaccess::RecordsetPtr rs;
   try {
