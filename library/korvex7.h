@@ -3,7 +3,11 @@
 // `_CKorvex7Obj` lists the library object's operations in the slot order of
 // its interface; clients create the object through the factory below by
 // ProgID ("Korvex7.CKorvex7Obj") or CLSID, asking for the current interface
-// id or either earlier one, and release it with Korvex7ReleaseObject. An
+// id or either earlier one, and release it with Korvex7ReleaseObject.
+// `_CKorvex7Obj2` extends the interface without moving a slot of it: an
+// object created for kKorvex7Obj2InterfaceId is a `_CKorvex7Obj2`, so the
+// pointer the factory hands back may be static_cast to it; a library that
+// predates it answers that id with 0x80004002 (no such interface). An
 // object is used by the thread that created it. Operations with a strError
 // argument report failures as text there and return false; the others let an
 // unexpected failure escape as ComError (see com_error.h).
@@ -54,11 +58,41 @@ class _CKorvex7Obj {
   virtual ~_CKorvex7Obj() = default;
 };
 
+// The log row a DoNextItemFromMDCLog call failed on. A failing row stays in
+// the log and is tried again at every refill; lAttempts counts its failed
+// attempts, earlier runs included, so a caller can tell a new failure from an
+// old one.
+struct Korvex7FailedLogItem {
+  int32_t lMDCLogID = -1;
+  int32_t lMachineID = -1;
+  std::string strMachineNumber;   // "" when the machine is not known
+  int32_t lCommandID = -1;        // -1: a refresh request
+  std::string strCommandName;     // "" when the command is not known
+  int32_t lCommandTimeCode = -1;  // 0 start, 1 end, 2 both; -1 none
+  std::string strError;           // the text DoNextItemFromMDCLog returned
+  int32_t lAttempts = 0;          // 0 when the record of failed rows could not be read
+};
+
+class _CKorvex7Obj2 : public _CKorvex7Obj {
+ public:
+  // True with the row the last DoNextItemFromMDCLog call failed on; false
+  // when that call processed a row, found the log empty, or failed for a
+  // reason that is no row's (connection, startup checks, a row removed as
+  // out of order). Never throws.
+  virtual bool GetLastFailedLogItem(Korvex7FailedLogItem& item) = 0;
+  // Commits the rows processed so far, which the library otherwise commits
+  // in batches, so a caller that pauses holds no transaction. True when there
+  // was nothing to commit or the commit succeeded; false with the text
+  // otherwise (the batch's rows are then read again). Never throws.
+  virtual bool CommitProcessedItems(std::string& strError) = 0;
+};
+
 inline constexpr const char* kKorvex7ProgId = "Korvex7.CKorvex7Obj";
 inline constexpr const char* kKorvex7Clsid = "{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}";
 inline constexpr const char* kKorvex7InterfaceId = "{8C2DA5BA-37FE-4C30-B6C3-4DE2978B3C82}";
 inline constexpr const char* kKorvex7InterfaceIdV0 = "{C94F4CD5-FBDF-439A-A79A-73836F5DA334}";
 inline constexpr const char* kKorvex7InterfaceIdV1 = "{799E3C02-5E1E-414F-97FE-27B330BF6E70}";
+inline constexpr const char* kKorvex7Obj2InterfaceId = "{5B1F3E6A-2D47-4C8B-9A61-E0C4D8B27F15}";
 
 extern "C" {
 // 0 on success; 0x80040154 (class not registered) for an unknown ProgID or

@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "library/session/error_text.h"
+#include "library/failed_log_item_text.h"
 #include "library/korvex7_obj.h"
+#include "library/session/error_text.h"
 
 struct korvex7_handle {
   CKorvex7Obj object;
@@ -112,4 +113,30 @@ extern "C" int32_t korvex7_log_count(korvex7_handle* handle, char* error, size_t
       },
       error, error_size);
   return ok ? count : -1;
+}
+
+extern "C" int korvex7_last_failed_row(korvex7_handle* handle, int32_t* mdc_log_id,
+                                       int32_t* attempts, char* text, size_t text_size) {
+  Korvex7FailedLogItem row;
+  const bool failed = handle != nullptr && handle->object.GetLastFailedLogItem(row);
+  if (failed && mdc_log_id != nullptr) *mdc_log_id = row.lMDCLogID;
+  if (failed && attempts != nullptr) *attempts = row.lAttempts;
+  try {
+    CopyError(failed ? FailedLogItemText(row) : std::string(), text, text_size);
+  } catch (...) {
+    CopyError(std::string(), text, text_size);
+  }
+  return failed ? 1 : 0;
+}
+
+extern "C" int korvex7_commit(korvex7_handle* handle, char* error, size_t error_size) {
+  return Report(
+      [&](std::string& text) {
+        if (handle == nullptr) {
+          text = kNullArgument;
+          return false;
+        }
+        return handle->object.CommitProcessedItems(text);
+      },
+      error, error_size);
 }

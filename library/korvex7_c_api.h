@@ -34,6 +34,14 @@ VOLTRANE_EXPORT int korvex7_append2(korvex7_handle* handle, const char* machine_
 VOLTRANE_EXPORT int korvex7_do_next(korvex7_handle* handle, char* error, size_t error_size);
 /* The number of rows waiting in the log, or -1 with the error text. */
 VOLTRANE_EXPORT int32_t korvex7_log_count(korvex7_handle* handle, char* error, size_t error_size);
+/* 1 when the last korvex7_do_next failed on a log row: its MDC_LOG_ID and its
+ * failed attempts so far (earlier runs included) are stored where the
+ * pointers are not NULL, and `text` receives one line naming the row, its
+ * machine and command, and the error. 0 otherwise, with "" in `text`. */
+VOLTRANE_EXPORT int korvex7_last_failed_row(korvex7_handle* handle, int32_t* mdc_log_id,
+                                            int32_t* attempts, char* text, size_t text_size);
+/* Commits the rows processed so far (otherwise committed in batches). */
+VOLTRANE_EXPORT int korvex7_commit(korvex7_handle* handle, char* error, size_t error_size);
 
 #ifdef __cplusplus
 }

@@ -39,6 +39,14 @@ bool CKorvex7Obj::DoNextItemFromMDCLog(std::string& strError) {
   return components_->log.DoNextItemFromMDCLog(strError);
 }
 
+bool CKorvex7Obj::GetLastFailedLogItem(Korvex7FailedLogItem& item) {
+  return components_->log.GetLastFailedLogItem(item);
+}
+
+bool CKorvex7Obj::CommitProcessedItems(std::string& strError) {
+  return components_->log.CommitProcessedItems(strError);
+}
+
 int32_t CKorvex7Obj::GetMDCLogCount() { return components_->log.GetMDCLogCount(); }
 
 void CKorvex7Obj::CompleteMachineDataRecord(int32_t lMachineDataID) {

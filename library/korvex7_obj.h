@@ -1,5 +1,5 @@
 // CKorvex7Obj: the machine data library object, the facade of the public
-// interface _CKorvex7Obj (korvex7.h). One instance owns one set of
+// interface _CKorvex7Obj and its extension _CKorvex7Obj2 (korvex7.h). One instance owns one set of
 // components (components.h) over one database session; outside clients
 // connect it and append commands, the collector service connects it and
 // drives DoNextItemFromMDCLog. Each operation delegates to the component
@@ -26,7 +26,7 @@ struct BasicComponents;
 class MachineRecords;
 class Monitor;
 
-class CKorvex7Obj : public _CKorvex7Obj {
+class CKorvex7Obj : public _CKorvex7Obj2 {
  public:
   explicit CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock());
   ~CKorvex7Obj() override;
@@ -63,6 +63,9 @@ class CKorvex7Obj : public _CKorvex7Obj {
   void InstallStoredProcedures(std::string& strError) override;
   void CheckAndFixMachines(std::string& strError) override;
   void StartupDatabaseChecksAndUpdates(std::string& strError) override;
+
+  bool GetLastFailedLogItem(Korvex7FailedLogItem& item) override;
+  bool CommitProcessedItems(std::string& strError) override;
 
   // The database kind given to the last ConnectToDatabase.
   int32_t DatabaseType() const;

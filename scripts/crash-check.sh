@@ -34,6 +34,10 @@
 # build; its tools/korvex7, service/voltrane-collector and
 # library/libkorvex7.so are used, korvex7 built when missing) and
 # CRASH_CHECK_WORK the folder for the files (default BUILD/crash-check).
+# CRASH_CHECK_CONTROL_BUILD drains the control copy with another build's
+# korvex7 (say, that of the main branch), so that "control against clean"
+# shows whether a change of the processing leaves every table as it was
+# (with KILLS 0 the rest is a second clean drain).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -142,7 +146,7 @@ esac
 korvex7() {
   local database=$1
   shift
-  "$tool" "$@" --connection "$(connection "$database")" --dbtype "$dbtype"
+  "${korvex7_tool:-$tool}" "$@" --connection "$(connection "$database")" --dbtype "$dbtype"
 }
 
 log_rows() { sql "$1" "select count(*) from T_SFC_MDC_LOG"; }
@@ -191,7 +195,9 @@ drain() {
 echo "==> draining clean"
 drain clean
 clean_ms=$drain_ms
-if [ "${CRASH_CHECK_CONTROL:-1}" != 0 ]; then drain control; fi
+if [ "${CRASH_CHECK_CONTROL:-1}" != 0 ]; then
+  korvex7_tool=${CRASH_CHECK_CONTROL_BUILD:+$CRASH_CHECK_CONTROL_BUILD/tools/korvex7} drain control
+fi
 # A run on a drained copy: the time a run needs before its first row.
 copy_database clean idle
 drain idle >/dev/null

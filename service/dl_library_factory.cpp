@@ -17,6 +17,8 @@
 namespace voltrane {
 namespace {
 
+constexpr int32_t kNoInterface = static_cast<int32_t>(0x80004002u);
+
 std::string DefaultValue(const std::string& key_path) {
   CRegKey key;
   if (key.Open(RegHive::kClassesRoot, key_path) != kRegSuccess) return "";
@@ -87,7 +89,16 @@ bool DlLibraryFactory::Load(LibraryCreation& creation) {
 LibraryCreation DlLibraryFactory::Create() {
   LibraryCreation creation;
   if (!handle_ && !Load(creation)) return creation;
-  const int32_t status = create_(kKorvex7ProgId, kKorvex7InterfaceIdV0, &creation.object);
+  int32_t status = create_(kKorvex7ProgId, kKorvex7Obj2InterfaceId, &creation.object);
+  if (status == 0 && creation.object) {
+    // The factory hands out a _CKorvex7Obj2 for this id (korvex7.h).
+    creation.object2 = static_cast<_CKorvex7Obj2*>(creation.object);
+    return creation;
+  }
+  // A library from before _CKorvex7Obj2 answers "no such interface".
+  if (status == kNoInterface) {
+    status = create_(kKorvex7ProgId, kKorvex7InterfaceIdV0, &creation.object);
+  }
   if (status != 0 || !creation.object) {
     creation.object = nullptr;
     creation.error_code = status;

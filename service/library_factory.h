@@ -13,6 +13,9 @@ namespace voltrane {
 
 struct LibraryCreation {
   _CKorvex7Obj* object = nullptr;  // owned by the caller until Release; null on failure
+  // The same object when the library offers _CKorvex7Obj2 (it names failing
+  // rows and commits on request); null for an older library.
+  _CKorvex7Obj2* object2 = nullptr;
   int32_t error_code = 0;          // the failure's system or factory code, for the report
   // Why the library was not loaded when its registration was refused as unsafe; else "".
   std::string refusal;
@@ -22,6 +25,7 @@ class LibraryFactory {
  public:
   virtual ~LibraryFactory() = default;
   // Creates a library object by ProgID "Korvex7.CKorvex7Obj" for the interface
+  // _CKorvex7Obj2, or, when the library does not offer it, for the interface
   // {C94F4CD5-FBDF-439A-A79A-73836F5DA334}.
   virtual LibraryCreation Create() = 0;
   virtual void Release(_CKorvex7Obj* object) = 0;

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "library/com_error.h"
+#include "library/failed_log_item_text.h"
 #include "service/exception_text.h"
 #include "service/message_catalogue.h"
 #include "service/service_identity.h"
@@ -86,12 +87,17 @@ void CProcessingWorker::ThreadProc() {
 void CProcessingWorker::SettleForPause() {
   if (m_bSettledForPause || !m_pLibrary) return;
   m_bSettledForPause = true;
-  // The library commits its processed rows in batches; connecting again
-  // commits the open batch, so a paused service holds no transaction (on
-  // SQLite its write lock would stop every append until the service went on).
+  // The library commits its processed rows in batches; the open batch is
+  // committed now, so a paused service holds no transaction (on SQLite its
+  // write lock would stop every append until the service went on). An older
+  // library has no operation for it: connecting again commits there.
   try {
     std::string error;
-    if (!m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
+    if (m_pLibrary2) {
+      if (!m_pLibrary2->CommitProcessedItems(error)) {
+        context_.LogStatus(EventType::kError, "Korvex7 error:" + error);
+      }
+    } else if (!m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
       context_.LogStatus(EventType::kError, "Korvex7 error:" + error);
     }
   } catch (...) {
@@ -102,6 +108,7 @@ void CProcessingWorker::SettleForPause() {
 int32_t CProcessingWorker::ReleaseLibrary() {
   if (m_pLibrary) factory_.Release(m_pLibrary);
   m_pLibrary = nullptr;
+  m_pLibrary2 = nullptr;
   m_bLibraryCreated = false;
   return 0;
 }
@@ -120,6 +127,7 @@ int32_t CProcessingWorker::Connect(bool first) {
     return kConnectCreateFailed;
   }
   m_pLibrary = creation.object;
+  m_pLibrary2 = creation.object2;
   m_bLibraryCreated = true;
 
   uint32_t code = kGenericFailure;
@@ -183,11 +191,12 @@ int32_t CProcessingWorker::ProcessNext(bool& more) {
       more = true;
       return kProcessCompleted;
     }
-    if (error.empty()) m_reported.Forget();  // the log is empty
-    if (IsNoErrorText(error) || error.empty()) return kProcessCompleted;
-    if (m_reported.FirstTime(error)) {
-      context_.LogStatus(EventType::kInformation, "Korvex7 error:" + error);
+    if (error.empty()) {  // the log is empty: every failing row has left it
+      m_reported.Forget();
+      m_reportedRows.Forget();
     }
+    if (IsNoErrorText(error) || error.empty()) return kProcessCompleted;
+    ReportFailure(error);
     return kProcessReported;
   } catch (const ComError& e) {
     code = static_cast<uint32_t>(e.number());
@@ -201,6 +210,19 @@ int32_t CProcessingWorker::ProcessNext(bool& more) {
   more = false;
   ReportException(code, source, description);
   return kProcessReported;
+}
+
+void CProcessingWorker::ReportFailure(const std::string& error) {
+  Korvex7FailedLogItem row;
+  if (m_pLibrary2 && m_pLibrary2->GetLastFailedLogItem(row)) {
+    if (m_reportedRows.FirstTime(row.lMDCLogID)) {
+      context_.LogStatus(EventType::kInformation, "Korvex7 error:" + FailedLogItemText(row));
+    }
+    return;
+  }
+  if (m_reported.FirstTime(error)) {
+    context_.LogStatus(EventType::kInformation, "Korvex7 error:" + error);
+  }
 }
 
 void CProcessingWorker::ReportException(uint32_t code, const std::string& source,

@@ -2,8 +2,10 @@
 // whole run, connects it to the configured database (retrying every 30
 // seconds), then calls DoNextItemFromMDCLog back to back while it reports work
 // done and rests for the idle timeout otherwise, re-connecting when the
-// library has lost its connection. A failure text that comes again (a row
-// failing at every retry) is reported once (repeated_report_filter.h). It
+// library has lost its connection. A failing log row is reported once, with
+// its key, machine and command, when the library names it (_CKorvex7Obj2,
+// failing_row_reports.h); any other failure text, and every text of an older
+// library, is reported once until it stops coming (repeated_report_filter.h). It
 // obeys the context's stop and pause events and reports through the context;
 // it never ends because of an error.
 //
@@ -26,6 +28,7 @@
 #include <thread>
 
 #include "service/event_waiter.h"
+#include "service/failing_row_reports.h"
 #include "service/library_factory.h"
 #include "service/manual_reset_event.h"
 #include "service/repeated_report_filter.h"
@@ -76,13 +79,17 @@ class CProcessingWorker : public CServiceConfig {
   int32_t ProcessNext(bool& more);
   // Has the library commit what it processed before a pause.
   void SettleForPause();
+  // Reports a failed DoNextItemFromMDCLog call's text, once per failing row or text.
+  void ReportFailure(const std::string& error);
   void ReportException(uint32_t code, const std::string& source, const std::string& description);
 
   CServiceContext& context_;
   LibraryFactory& factory_;
   EventWaiter& waiter_;
   _CKorvex7Obj* m_pLibrary = nullptr;
-  RepeatedReportFilter m_reported;  // texts of failed calls reported so far
+  _CKorvex7Obj2* m_pLibrary2 = nullptr;  // m_pLibrary when it offers _CKorvex7Obj2
+  RepeatedReportFilter m_reported;       // texts of failed calls reported so far
+  FailingRowReports m_reportedRows;      // failing log rows reported so far
   bool m_bLibraryCreated = false;
   bool m_bSettledForPause = false;  // this pause's SettleForPause has run
   std::thread m_thread;

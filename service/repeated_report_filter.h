@@ -1,7 +1,9 @@
-// Which texts of the library the worker reports. A log row that fails stays
-// in the log and fails again at every refill with the same text (the library
-// names the row in it), so reporting every call would bury the journal under
-// one row's retries. A text is reported the first time it comes; it is
+// Which texts of the library the worker reports when it cannot tell which
+// row they belong to: every text of a library without _CKorvex7Obj2, and the
+// texts of failures that are no row's (failing_row_reports.h covers the
+// rest). A log row that fails stays in the log and fails again at every
+// refill with the same text, so reporting every call would bury the journal
+// under one row's retries. A text is reported the first time it comes; it is
 // forgotten when the log is found empty, and all are forgotten when too many
 // different texts pile up, so a problem that comes back is reported again.
 // Worker thread only.

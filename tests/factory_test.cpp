@@ -1,4 +1,4 @@
-// The class factory (ProgID or CLSID, three interface ids) and the C API.
+// The class factory (ProgID or CLSID, four interface ids) and the C API.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -24,8 +24,8 @@ void ExpectCreated(const char* name, const char* interface_id) {
 }
 
 TEST(FactoryTest, CreatesByProgIdOrClsidForEveryInterfaceId) {
-  for (const char* interface_id :
-       {kKorvex7InterfaceId, kKorvex7InterfaceIdV0, kKorvex7InterfaceIdV1}) {
+  for (const char* interface_id : {kKorvex7InterfaceId, kKorvex7InterfaceIdV0,
+                                   kKorvex7InterfaceIdV1, kKorvex7Obj2InterfaceId}) {
     ExpectCreated(kKorvex7ProgId, interface_id);
     ExpectCreated(kKorvex7Clsid, interface_id);
   }
@@ -71,6 +71,12 @@ TEST(CApiTest, CopiesErrorTextsIntoTheCallersBufferTruncated) {
   EXPECT_EQ(std::string(error).rfind("Error # 3704:", 0), 0u) << error;
 
   EXPECT_EQ(korvex7_do_next(handle, nullptr, 0), 0);  // no buffer: nothing written
+  int32_t key = -7;
+  std::strcpy(error, "stale");
+  EXPECT_EQ(korvex7_last_failed_row(handle, &key, nullptr, error, sizeof error), 0);
+  EXPECT_EQ(key, -7);  // failing to connect is no row's failure
+  EXPECT_STREQ(error, "");
+  EXPECT_EQ(korvex7_commit(handle, error, sizeof error), 1);  // nothing to commit
   korvex7_destroy(handle);
   EXPECT_EQ(korvex7_is_connected(nullptr), 0);
 }

@@ -1,6 +1,6 @@
 // The built korvex7 program draining the MDC log: `process` works through
 // custom commands behind a failing row and gives up when no row goes
-// through, takes rows removed as out of order as progress, and stops between
+// through, prints each failing row once with its identity, takes rows removed as out of order as progress, and stops between
 // rows on SIGTERM with every processed row out of the log; `count` prints
 // what is left.
 #include <gtest/gtest.h>
@@ -134,6 +134,32 @@ TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
   EXPECT_NE(list.find("101"), std::string::npos) << listed.output;
   // The first attempt, then once in each of the five calls that made no progress.
   EXPECT_NE(list.find("       6  "), std::string::npos) << listed.output;
+}
+
+TEST_P(ProcessToolTest, EachFailingRowIsPrintedOnceWithItsIdentityThoughTheTextsAgree) {
+  {
+    dbaccess::Connection connection;
+    connection.Open(database_.connection_string);
+    connection.Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
+  }
+  Append("101", "8", "0");
+  Append("102", "8", "0");
+  const RunResult run = Run({"process", "--max-idle-calls", "6"});
+  EXPECT_EQ(run.exit_code, 2) << run.output;
+  const std::string output = dbaccess::Lower(run.output);
+  const std::string reports = output.substr(0, output.find("rows that failed:"));
+  std::vector<std::string> lines;
+  for (size_t at = reports.find("mdc log row "); at != std::string::npos;
+       at = reports.find("mdc log row ", at + 1)) {
+    lines.push_back(reports.substr(at, reports.find('\n', at) - at));
+  }
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  EXPECT_NE(lines[0].find("(machine 101, command "), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("(machine 102, command "), std::string::npos) << lines[1];
+  for (const std::string& line : lines) {
+    EXPECT_NE(line.find(" start, attempt 1): "), std::string::npos) << line;
+    EXPECT_NE(line.find("t_sfc_dt_per_machine_data"), std::string::npos) << line;
+  }
 }
 
 TEST_P(ProcessToolTest, SigtermStopsBetweenRowsWithEveryProcessedRowOutOfTheLog) {

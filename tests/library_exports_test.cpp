@@ -32,7 +32,8 @@ TEST(LibraryExports, OnlyThePublicEntryPoints) {
       "Korvex7CreateObject", "Korvex7ReleaseObject",
       // The C interface of korvex7_c_api.h.
       "korvex7_create", "korvex7_destroy", "korvex7_connect", "korvex7_is_connected",
-      "korvex7_append2", "korvex7_do_next", "korvex7_log_count",
+      "korvex7_append2", "korvex7_do_next", "korvex7_log_count", "korvex7_last_failed_row",
+      "korvex7_commit",
       // ComError, which the operations without an error text let escape.
       "_ZTI8ComError", "_ZTS8ComError", "_ZTV8ComError"};
   const std::set<std::string> exported = ExportedSymbols(KORVEX7_LIBRARY_PATH);

@@ -33,7 +33,8 @@ class StandInRecords : public MachineRecords {
   using MachineRecords::MachineRecords;
   bool refresh_out_of_order = false;  // refresh requests raise error 10001
 
-  bool HandleExpiredShifts(const MachineKeys&, const dbaccess::DateTime&, int32_t&, bool) override {
+  bool HandleExpiredShifts(const MachineKeys&, const dbaccess::DateTime&, int32_t&, bool,
+                           dbaccess::RecordsetPtr*) override {
     if (refresh_out_of_order) {
       throw OutOfOrderRow();
     }

@@ -387,8 +387,8 @@ TEST(SchemaFilesTest, MainLookupsSeekThroughAnIndex) {
       "select COMMAND_ID from T_SFC_COMMAND where VOLTRANE_ID = 2009",
       "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG where MACHINE_ID = 1",
       "delete from T_SFC_MDC_LOG where MDC_LOG_ID in ( 17,18,19)",
-      "select md.MACHINE_DATA_ID from T_SFC_MACHINE_DATA md inner join T_SFC_MACHINE m"
-      " on md.MACHINE_DATA_ID=m.MACHINE_DATA_ID where m.MACHINE_ID = 1",
+      "select * from T_SFC_MACHINE_DATA where MACHINE_DATA_ID = (select MACHINE_DATA_ID"
+      " from T_SFC_MACHINE where MACHINE_ID = 1)",
       "select sum(GOOD_COUNT) from T_SFC_MACHINE_DATA where MACHINE_ID = 1 and JOB_ID = 2",
       "update T_SFC_MACHINE_DATA set STANDARD_TIME = 0 where STANDARD_TIME is null",
       "select * from T_SFC_DT_PER_MACHINE_DATA where MACHINE_DATA_ID = 5 and STOP_TIME IS NULL",

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,8 +85,8 @@ inline voltrane::EventSinkFactory RecordingSinks(std::shared_ptr<EventRecorder> 
   };
 }
 
-// A library object whose three service operations run the test's script.
-class FakeLibrary : public _CKorvex7Obj {
+// A library object whose service operations run the test's script.
+class FakeLibrary : public _CKorvex7Obj2 {
  public:
   std::function<bool()> is_connected = [this] { return connected; };
   std::function<bool(const std::string&, int32_t, std::string&)> connect =
@@ -94,7 +95,10 @@ class FakeLibrary : public _CKorvex7Obj {
     error = "";
     return false;
   };
+  // The row the last do_next failed on (_CKorvex7Obj2), when it failed on one.
+  std::optional<Korvex7FailedLogItem> failed_row;
   bool connected = false;
+  int commit_calls = 0;
   int is_connected_calls = 0;
   int connect_calls = 0;
   int do_next_calls = 0;
@@ -110,7 +114,16 @@ class FakeLibrary : public _CKorvex7Obj {
   }
   bool DoNextItemFromMDCLog(std::string& strError) override {
     ++do_next_calls;
+    failed_row.reset();
     return do_next(strError);
+  }
+  bool GetLastFailedLogItem(Korvex7FailedLogItem& item) override {
+    if (failed_row) item = *failed_row;
+    return failed_row.has_value();
+  }
+  bool CommitProcessedItems(std::string&) override {
+    ++commit_calls;
+    return true;
   }
 
   bool AppendItemToMDCLog(int32_t, int32_t, int32_t, int32_t, int32_t, const std::string&, int32_t,
@@ -151,6 +164,7 @@ class FakeLibraryFactory : public voltrane::LibraryFactory {
  public:
   std::function<void(FakeLibrary&)> configure = [](FakeLibrary&) {};
   int32_t fail_with = 0;  // non-zero: creation fails with this code
+  bool offers_obj2 = false;  // hands out the object as a _CKorvex7Obj2 too
   int creates = 0;
   int releases = 0;
   FakeLibrary* last = nullptr;
@@ -166,6 +180,7 @@ class FakeLibraryFactory : public voltrane::LibraryFactory {
     configure(*library);
     last = library;
     creation.object = library;
+    if (offers_obj2) creation.object2 = library;
     return creation;
   }
   void Release(_CKorvex7Obj* object) override {

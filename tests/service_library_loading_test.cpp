@@ -50,6 +50,22 @@ TEST_F(LibraryLoadingTest, CreationFailuresCarryTheirCodes) {
   EXPECT_EQ(creation.error_code, kErrorProcNotFound);
 }
 
+// The built library offers the extended interface; the worker then commits and
+// names failing rows through it rather than by connecting again and by text.
+TEST_F(LibraryLoadingTest, TheBuiltLibraryIsCreatedForTheExtendedInterface) {
+  Register(std::string("CLSID\\") + kKorvex7Clsid + "\\InprocServer32", KORVEX7_LIBRARY_PATH);
+  DlLibraryFactory factory;
+  const LibraryCreation creation = factory.Create();
+  ASSERT_NE(creation.object, nullptr) << creation.error_code << " " << creation.refusal;
+  ASSERT_EQ(static_cast<_CKorvex7Obj*>(creation.object2), creation.object);
+  Korvex7FailedLogItem row;
+  EXPECT_FALSE(creation.object2->GetLastFailedLogItem(row));
+  std::string error = "stale";
+  EXPECT_TRUE(creation.object2->CommitProcessedItems(error));  // nothing to commit
+  EXPECT_EQ(error, "");
+  factory.Release(creation.object);
+}
+
 // What the registration names runs with the collector's rights: a library or a settings store
 // that others could change is refused, saying what is wrong with which file.
 TEST_F(LibraryLoadingTest, RegistrationsThatOthersCouldChangeAreRefused) {

@@ -1,9 +1,12 @@
 // The processing worker against a fake library, with a scripted clock standing
 // in for every wait: connect retries, the first-attempt reports, literal and
-// cut texts, pause during a backlog, re-connection reported once per outage,
+// cut texts, pause during a backlog (committed through the extended interface
+// or by connecting again), failing rows reported once each by their identity,
+// re-connection reported once per outage,
 // failures escaping the library, and the end of the thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -44,6 +47,78 @@ class WorkerTest : public ::testing::Test {
   std::unique_ptr<CProcessingWorker> MakeWorker(ConfigurationReader reader = nullptr) {
     return std::make_unique<CProcessingWorker>(context_, factory_, waiter_,
                                                reader ? reader : Reader());
+  }
+
+  struct PauseRun {
+    std::vector<bool> paused_at_call;
+    int idle_waits = 0;
+    int connects = 0;  // ConnectToDatabase calls up to the end
+    int commits = 0;   // CommitProcessedItems calls up to the end
+  };
+  // A backlog of four items; the run thread pauses at the third call and
+  // continues after two idle waits; stop after the wait that ends the drain.
+  PauseRun RunPauseDuringBacklog() {
+    PauseRun run;
+    FakeLibrary* library_seen = nullptr;
+    factory_.configure = [&](FakeLibrary& library) {
+      library_seen = &library;
+      library.do_next = [&](std::string& error) {
+        run.paused_at_call.push_back(context_.IsPaused());
+        error = "";
+        if (run.paused_at_call.size() == 3) context_.RequestPause();
+        return run.paused_at_call.size() < 5;
+      };
+    };
+    clock_.on_sleep = [&](int64_t ms) {
+      ASSERT_EQ(ms, 3000);
+      if (++run.idle_waits == 2) context_.RequestContinue();
+      if (run.idle_waits == 3) {
+        run.connects = library_seen->connect_calls;
+        run.commits = library_seen->commit_calls;
+        context_.RequestStop();
+      }
+    };
+    MakeWorker()->ThreadProc();
+    return run;
+  }
+
+  // Status texts that report a failure of the library.
+  std::vector<std::string> ReportedFailures() const {
+    std::vector<std::string> reported;
+    for (const EventRecord& record : recorder_->Records()) {
+      if (record.message.find("Korvex7 error:") != std::string::npos) {
+        reported.push_back(*record.insertion);
+      }
+    }
+    return reported;
+  }
+
+  // Each call fails on the row of `keys` in turn (0: a failure that names no
+  // row) with `text`, through a library that offers _CKorvex7Obj2.
+  void FailOnRows(const std::vector<int32_t>& keys, const std::string& text) {
+    factory_.offers_obj2 = true;
+    factory_.configure = [this, keys, text](FakeLibrary& library) {
+      library.do_next = [this, keys, text, &library](std::string& error) {
+        const int32_t key = keys[library.do_next_calls - 1];
+        if (static_cast<size_t>(library.do_next_calls) == keys.size()) context_.RequestStop();
+        error = text;
+        const auto attempts = std::count(keys.begin(), keys.begin() + library.do_next_calls, key);
+        if (key != 0) library.failed_row = FailedRow(key, text, static_cast<int32_t>(attempts));
+        return false;
+      };
+    };
+  }
+  static Korvex7FailedLogItem FailedRow(int32_t key, const std::string& text, int32_t attempts) {
+    Korvex7FailedLogItem row;
+    row.lMDCLogID = key;
+    row.lMachineID = 3;
+    row.strMachineNumber = "101";
+    row.lCommandID = 8;
+    row.strCommandName = "Setup";
+    row.lCommandTimeCode = 0;
+    row.strError = text;
+    row.lAttempts = attempts;
+    return row;
   }
 
   servicetest::TemporaryRoot root_;
@@ -218,37 +293,26 @@ TEST_F(WorkerTest, FailureEscapingConnectIsReportedAndTheObjectReplaced) {
 }
 
 TEST_F(WorkerTest, PauseDuringBacklogStopsCallsUntilContinued) {
-  std::vector<bool> paused_at_call;
-  const int* connect_calls = nullptr;
-  int connects_at_end = 0;
-  factory_.configure = [&](FakeLibrary& library) {
-    connect_calls = &library.connect_calls;
-    library.do_next = [&](std::string& error) {
-      paused_at_call.push_back(context_.IsPaused());
-      error = "";
-      if (paused_at_call.size() == 3) context_.RequestPause();  // the run thread pauses
-      return paused_at_call.size() < 5;                         // a backlog of four items
-    };
-  };
-  int idle_waits = 0;
-  clock_.on_sleep = [&](int64_t ms) {
-    ASSERT_EQ(ms, 3000);
-    if (++idle_waits == 2) context_.RequestContinue();
-    if (idle_waits == 3) {
-      connects_at_end = *connect_calls;
-      context_.RequestStop();
-    }
-  };
-  auto worker = MakeWorker();
-  worker->ThreadProc();
+  const PauseRun run = RunPauseDuringBacklog();
 
-  EXPECT_EQ(paused_at_call, (std::vector<bool>{false, false, false, false, false}));
+  EXPECT_EQ(run.paused_at_call, (std::vector<bool>{false, false, false, false, false}));
   // Calls 1-3 back to back, two idle waits while paused, calls 4-5, one idle wait after the
   // drained log.
-  EXPECT_EQ(idle_waits, 3);
+  EXPECT_EQ(run.idle_waits, 3);
   EXPECT_EQ(recorder_->Count(MSG_STATUS), 1);  // only "Connected to database"
-  // Connecting again once at the pause commits the library's open batch.
-  EXPECT_EQ(connects_at_end, 2);
+  // An older library has no commit operation: connecting again once at the
+  // pause commits its open batch.
+  EXPECT_EQ(run.connects, 2);
+}
+
+TEST_F(WorkerTest, PauseCommitsThroughTheExtendedInterfaceWithoutConnectingAgain) {
+  factory_.offers_obj2 = true;
+  const PauseRun run = RunPauseDuringBacklog();
+
+  EXPECT_EQ(run.idle_waits, 3);
+  EXPECT_EQ(run.commits, 1);  // once for the pause, not at each idle wait in it
+  EXPECT_EQ(run.connects, 1);
+  EXPECT_EQ(recorder_->Count(MSG_STATUS), 1);
 }
 
 TEST_F(WorkerTest, PausedWorkerEndsOnStop) {
@@ -331,6 +395,41 @@ TEST_F(WorkerTest, ARowFailingAtEveryRetryIsReportedOnceUntilTheLogIsFoundEmpty)
   EXPECT_NE(reported[0].find(row_a), std::string::npos);
   EXPECT_NE(reported[1].find(row_b), std::string::npos);
   EXPECT_NE(reported[2].find(row_a), std::string::npos);  // after the log was found empty
+}
+
+TEST_F(WorkerTest, TwoRowsFailingWithTheSameTextAreEachReportedWithTheirIdentity) {
+  FailOnRows({7, 9}, "Error # 3:no such table: T_SFC_DT_PER_MACHINE_DATA");
+  MakeWorker()->ThreadProc();
+  EXPECT_EQ(ReportedFailures(),
+            (std::vector<std::string>{
+                "Korvex7 error:MDC log row 7 (machine 101, command Setup start, attempt 1): "
+                "Error # 3:no such table: T_SFC_DT_PER_MACHINE_DATA",
+                "Korvex7 error:MDC log row 9 (machine 101, command Setup start, attempt 1): "
+                "Error # 3:no such table: T_SFC_DT_PER_MACHINE_DATA"}));
+}
+
+TEST_F(WorkerTest, ARowRetriedAgainAndAgainIsReportedOnceAndOtherTextsStillOncePerText) {
+  // Row 7 fails at five retries, and a failure naming no row comes twice.
+  FailOnRows({7, 0, 7, 7, 0, 7, 7}, "Error # 5:refused");
+  MakeWorker()->ThreadProc();
+  const std::vector<std::string> reported = ReportedFailures();
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_EQ(reported[0].rfind("Korvex7 error:MDC log row 7 (", 0), 0u) << reported[0];
+  EXPECT_EQ(reported[1], "Korvex7 error:Error # 5:refused");
+}
+
+TEST(FailingRowReportsTest, TheOldestKeyIsForgottenWhenTheSetIsFull) {
+  FailingRowReports reports;
+  for (int32_t key = 1; key <= static_cast<int32_t>(FailingRowReports::kMaxRows); ++key) {
+    ASSERT_TRUE(reports.FirstTime(key));
+  }
+  EXPECT_FALSE(reports.FirstTime(1));
+  EXPECT_TRUE(reports.FirstTime(0));  // one more: key 1 goes
+  EXPECT_EQ(reports.Size(), FailingRowReports::kMaxRows);
+  EXPECT_TRUE(reports.FirstTime(1));
+  EXPECT_FALSE(reports.FirstTime(3));
+  reports.Forget();
+  EXPECT_TRUE(reports.FirstTime(3));
 }
 
 TEST_F(WorkerTest, LostConnectionIsReportedOncePerOutage) {

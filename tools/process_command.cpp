@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 
 #include "library/com_error.h"
+#include "library/failed_log_item_text.h"
 #include "tools/failing_rows.h"
 #include "tools/library_object.h"
 #include "tools/process_outcome.h"
@@ -52,11 +54,38 @@ std::string Summary(const ProcessTally& tally, int stop_signal) {
   return text + "; the log is empty.\n";
 }
 
-// A failing row's text is reported once; which rows they were (key, machine,
-// command, attempts) the library keeps in its table of failed rows.
-void ListFailedRows(const DatabaseChoice& choice, const std::set<std::string>& reported,
+// What the person at the terminal is told about failures: each failing row
+// once, when it first fails, with its key, machine, command and text (it
+// stays in the log and fails again at every retry); any other text once.
+class FailureReports {
+ public:
+  // `object` is the one whose DoNextItemFromMDCLog returned `error`, or null
+  // when the text came from elsewhere (connecting, an escaped failure).
+  void Report(_CKorvex7Obj2* object, const std::string& error, std::ostream& err,
+              const std::function<void()>& before_line) {
+    Korvex7FailedLogItem row;
+    if (object && object->GetLastFailedLogItem(row)) {
+      if (!rows_.insert(row.lMDCLogID).second) return;
+      before_line();
+      err << FailedLogItemText(row) << "\n";
+      return;
+    }
+    if (!texts_.insert(error).second) return;
+    before_line();
+    err << Trimmed(error) << "\n";
+  }
+  bool AnyRowFailed() const { return !rows_.empty(); }
+
+ private:
+  std::set<int32_t> rows_;
+  std::set<std::string> texts_;
+};
+
+// The failing rows as the library's table of failed rows has them, with
+// their attempts and the time of the last one.
+void ListFailedRows(const DatabaseChoice& choice, const FailureReports& reports,
                     std::ostream& err) {
-  if (reported.empty()) return;
+  if (!reports.AnyRowFailed()) return;
   err << "Rows that failed:\n";
   RunListFailingRows(choice, err, err);
 }
@@ -84,7 +113,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
   auto last_progress = start;
   ProcessTally tally;
   int32_t idle_calls = 0;
-  std::set<std::string> reported;
+  FailureReports reports;
   bool showed_progress = false;
   const auto end_progress_line = [&] {
     if (showed_progress) err << "\n";
@@ -93,6 +122,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
   while (!StopRequested()) {
     std::string error;
     bool result = false;
+    _CKorvex7Obj2* answered = nullptr;  // set once DoNextItemFromMDCLog returned
     try {
       if (!object.EnsureConnected(choice, error)) {
         if (StopRequested()) break;
@@ -101,6 +131,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
         return 1;
       }
       result = object->DoNextItemFromMDCLog(error);
+      answered = &*object;
     } catch (const ComError& failure) {
       error = fmt::format("Error # {}:{}", failure.number(), failure.description());
     }
@@ -113,16 +144,12 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     } else {
       idle_calls = 0;
     }
-    // A row failing at every retry says the same text each time, its key in it.
-    if (!error.empty() && reported.insert(error).second) {
-      end_progress_line();
-      err << Trimmed(error) << "\n";
-    }
+    if (!error.empty()) reports.Report(answered, error, err, end_progress_line);
     if (idle_calls >= options.max_idle_calls) {
       err << fmt::format(
           "Giving up: {} calls in a row processed no row ({} rows processed before).\n", idle_calls,
           tally.rows);
-      ListFailedRows(choice, reported, err);
+      ListFailedRows(choice, reports, err);
       return 2;
     }
     if (show_progress && SteadyClock::now() - last_progress >= kProgressInterval) {
@@ -134,7 +161,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     }
   }
   end_progress_line();
-  ListFailedRows(choice, reported, err);
+  ListFailedRows(choice, reports, err);
   // Rows already processed leave the log when the object is released, as
   // when the collector service stops.
   object.Release();

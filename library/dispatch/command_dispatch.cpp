@@ -37,7 +37,7 @@ RowOutcome Dispatcher::ProcessCommand(const LogEntry& entry, std::string& strErr
   if (entry.lCommandID == -1) {
     // A refresh request: bring the machine's records up to the row's time.
     int32_t lMachineDataID = -1;
-    if (!records_.HandleExpiredShifts(entry.machine, entry.dtTime, lMachineDataID, true)) {
+    if (!records_.HandleExpiredShifts(entry.machine, entry.dtTime, lMachineDataID, true, nullptr)) {
       strError = LoadResMessage(kMsgRefreshFailed);
       return RowOutcome::kReread;
     }

@@ -7,7 +7,10 @@
 // running. The cycle status lock may make a machine ignore any of them: the
 // handler then returns false with an empty error text. Each handler runs in
 // its own transaction (RunHandlerTransaction). Processing thread only.
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "library/dispatch/command_types.h"
 #include "library/dispatch/handler_outcome.h"
@@ -32,6 +35,7 @@ constexpr int32_t kActivitySetup = 1;
 constexpr int32_t kActivityCycle = 2;
 constexpr int32_t kActivityTeardown = 4;
 constexpr int32_t kStatusIdle = 0;
+constexpr int32_t kStatusDowntime = 3;
 
 constexpr const char* kStartName = "?";
 
@@ -39,16 +43,24 @@ constexpr const char* kStartName = "?";
 
 bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
                                  const dbaccess::DateTime& dtCurrentTime) {
+  std::vector<int32_t> alCommandIDs;
   for (const int32_t lTypeCode : alTypeCodes) {
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(lTypeCode), dtCurrentTime, 1)) {
-      return false;
-    }
+    alCommandIDs.push_back(intake_.GetCommandIDForType(lTypeCode));
+  }
+  // Mostly none of several commands has an open event: one read tells,
+  // instead of one per command.
+  const std::optional<std::set<int32_t>> open =
+      alCommandIDs.size() > 1 ? CommandsWithOpenEvents(lMachineID, alCommandIDs) : std::nullopt;
+  for (const int32_t lCommandID : alCommandIDs) {
+    if (open && open->count(lCommandID) == 0) continue;
+    if (!SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return false;
   }
   return true;
 }
 
 HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                        int32_t lMachineID, int32_t lMachineDataID,
+                                       dbaccess::RecordsetPtr rsCurrent,
                                        const dbaccess::DateTime& dtCurrentTime,
                                        int32_t lLockedMessage,
                                        std::initializer_list<int32_t> alStopTypes,
@@ -64,7 +76,7 @@ HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int
                                                            : commandtype::kTeardown;
   AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
                  intake_.GetCommandIDForType(lEventType), "", dtCurrentTime, false);
-  StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity);
+  StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity, rsCurrent);
   records_.SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
   return HandlerOutcome::kDone;
 }
@@ -75,13 +87,14 @@ bool Handlers::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
   strError.clear();
   return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
-                         kMsgSetupStartLocked,
+    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
+                         dtCurrentTime, kMsgSetupStartLocked,
                          {commandtype::kMachineDowntime, commandtype::kUserDowntime,
                           commandtype::kCycle, commandtype::kTeardown},
                          kActivitySetup, strError);
@@ -93,13 +106,14 @@ bool Handlers::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGr
                                std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
-                         kMsgTeardownStartLocked,
+    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
+                         dtCurrentTime, kMsgTeardownStartLocked,
                          {commandtype::kSetup, commandtype::kMachineDowntime,
                           commandtype::kUserDowntime, commandtype::kCycle},
                          kActivityTeardown, strError);
@@ -110,22 +124,34 @@ bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
                             std::string& strError) {
   strError.clear();
+  // One read answers both the lock and the part check.
+  bool bHasPart = false;
   try {
-    if (IsCommandLocked(lMachineID, -1, kLockKindCycleStart, -1, kStartName)) return false;
+    const int32_t lStatus = records_.GetMachineStatusAndPart(lMachineID, bHasPart);
+    int32_t lDowntimeCodeID = -1;
+    if (lStatus == kStatusDowntime) {
+      records_.GetMachineStatusAndDowntime(lMachineID, lDowntimeCodeID);
+    }
+    if (IsCommandLocked(lMachineID, lStatus, kLockKindCycleStart, lDowntimeCodeID, kStartName)) {
+      return false;
+    }
   } catch (...) {
     strError = CurrentError().description;
     return false;
   }
-  if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
-                                  strError)) {
+  // Cycles belong to a part record: a part with an empty number starts first.
+  bool bTransactionOpen = false;
+  if (!bHasPart && !DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
+                                strError, bTransactionOpen)) {
     return false;
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     return StartActivity(
-        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, dtCurrentTime,
+        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs, dtCurrentTime,
         kMsgCycleStartLocked,
         {commandtype::kSetup, commandtype::kMachineDowntime, commandtype::kTeardown},
         kActivityCycle, strError);
@@ -138,7 +164,9 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
   const int32_t lMachineID = machine.lMachineID;
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(machine, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -146,7 +174,6 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
       strError = LoadResMessage(lLockedMessage);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       switch (lEventType) {
         case commandtype::kSetup:

@@ -2,7 +2,7 @@
 // found is stored by its key; an unknown one by its number, with the row's
 // own key as its data start, so that a later repair can find every row that
 // carries it. On SQL Server a new row is inserted by one batch that returns
-// its identity; elsewhere through an updatable recordset. Run in the calling
+// its identity; elsewhere by an insert that hands back the new key. Run in the calling
 // handler's transaction; database errors reach it.
 #include <fmt/format.h>
 
@@ -42,30 +42,38 @@ void Handlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCo
 int32_t Handlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode, int32_t lCodeID,
                                  const std::string& strCodeNumber,
                                  const dbaccess::DateTime& dtCurrentTime) {
-  int32_t lRowID = 0;
-  if (DatabaseType() == voltrane::dbkind::kSqlServer) {
-    std::string strError;
-    if (!records_.InsertReturningIdentity(
-            "T_SFC_DT_PER_MACHINE_DATA",
-            "MACHINE_DATA_ID, START_TIME, DOWNTIME_TYPE_CODE, DURATION",
-            std::to_string(lMachineDataID) + ", " + MonthDayYearLiteral(dtCurrentTime) + ", " +
-                std::to_string(lDowntimeTypeCode) + ", 0",
-            lRowID, strError)) {
-      throw dbaccess::DbError(-1, strError);
+  if (DatabaseType() != voltrane::dbkind::kSqlServer) {
+    // The code is written with the row; only an unresolved number waits for
+    // the row's key.
+    MachineRecords::RowValues row = {{"MACHINE_DATA_ID", lMachineDataID},
+                                     {"START_TIME", dtCurrentTime},
+                                     {"DOWNTIME_TYPE_CODE", lDowntimeTypeCode},
+                                     {"DURATION", 0.0}};
+    if (lCodeID != -1) {
+      row.emplace_back("DOWNTIME_CODE_ID", lCodeID);
+    } else {
+      row.emplace_back("DT_NUMBER", strCodeNumber);
     }
-  } else {
-    dbaccess::RecordsetPtr rsNew =
-        OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA  where DT_PER_MACHINE_DATA_ID = 0");
-    rsNew->AddNew();
-    rsNew->Fields("MACHINE_DATA_ID") = lMachineDataID;
-    rsNew->Fields("START_TIME") = dtCurrentTime;
-    rsNew->Fields("DOWNTIME_TYPE_CODE") = lDowntimeTypeCode;
-    rsNew->Fields("DURATION") = 0;
-    rsNew->Update();
-    lRowID = rsNew->Fields("DT_PER_MACHINE_DATA_ID").Value().ToLong();
-    CloseRecordset(rsNew);
+    const int32_t lRowID =
+        records_.InsertRowReturningKey("T_SFC_DT_PER_MACHINE_DATA", "DT_PER_MACHINE_DATA_ID", row);
+    if (lCodeID == -1) {
+      records_.ExecuteWithParameters(
+          "update T_SFC_DT_PER_MACHINE_DATA set DT_DATA_START_ID = ? "
+          "where DT_PER_MACHINE_DATA_ID = ?",
+          {lRowID, lRowID});
+    }
+    return lRowID;
   }
 
+  int32_t lRowID = 0;
+  std::string strError;
+  if (!records_.InsertReturningIdentity(
+          "T_SFC_DT_PER_MACHINE_DATA", "MACHINE_DATA_ID, START_TIME, DOWNTIME_TYPE_CODE, DURATION",
+          std::to_string(lMachineDataID) + ", " + MonthDayYearLiteral(dtCurrentTime) + ", " +
+              std::to_string(lDowntimeTypeCode) + ", 0",
+          lRowID, strError)) {
+    throw dbaccess::DbError(-1, strError);
+  }
   dbaccess::RecordsetPtr rs =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
                 " where DT_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
@@ -112,20 +120,20 @@ void Handlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lC
     return;
   }
 
-  dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_SCRAP_PER_MACHINE_DATA  where SCRAP_PER_MACHINE_DATA_ID = 0 ");
-  rs->AddNew();
-  rs->Fields("MACHINE_DATA_ID") = lMachineDataID;
-  rs->Fields("START_TIME") = dtCurrentTime;
-  rs->Fields("QTY") = lQty;
-  if (lCodeID != -1) rs->Fields("SCRAP_CODE_ID") = lCodeID;
-  if (lCodeID == -1) rs->Fields("SCRAP_CODE_NUMBER") = strCodeNumber;
-  rs->Update();
-  lRowID = rs->Fields("SCRAP_PER_MACHINE_DATA_ID").Value().ToLong();
+  MachineRecords::RowValues row = {
+      {"MACHINE_DATA_ID", lMachineDataID}, {"START_TIME", dtCurrentTime}, {"QTY", lQty}};
+  if (lCodeID != -1) {
+    row.emplace_back("SCRAP_CODE_ID", lCodeID);
+  } else {
+    row.emplace_back("SCRAP_CODE_NUMBER", strCodeNumber);
+  }
+  lRowID = records_.InsertRowReturningKey("T_SFC_SCRAP_PER_MACHINE_DATA",
+                                          "SCRAP_PER_MACHINE_DATA_ID", row);
   if (lCodeID == -1) {
     // The row is its own data start; set once its key exists.
-    rs->Fields("SCRAP_DATA_START_ID") = lRowID;
-    rs->Update();
+    records_.ExecuteWithParameters(
+        "update T_SFC_SCRAP_PER_MACHINE_DATA set SCRAP_DATA_START_ID = ? "
+        "where SCRAP_PER_MACHINE_DATA_ID = ?",
+        {lRowID, lRowID});
   }
-  CloseRecordset(rs);
 }

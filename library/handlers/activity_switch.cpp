@@ -32,7 +32,8 @@ const char* PeriodStartColumn(int32_t lActivity) {
 }  // namespace
 
 void Handlers::StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateTime& dtCurrentTime,
-                                   int32_t /*lMachineID*/, int32_t lNewActivity) {
+                                   int32_t /*lMachineID*/, int32_t lNewActivity,
+                                   dbaccess::RecordsetPtr rsCurrent) {
   // A user downtime looks for downtime rows of type 100, of which there are
   // none: it closes nothing here.
   CloseOpenDowntime(
@@ -40,7 +41,8 @@ void Handlers::StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateT
       lNewActivity == kActivityUserDowntime ? kActivityUserDowntime : kMachineDowntimeType,
       dtCurrentTime);
 
-  dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
+  dbaccess::RecordsetPtr rs =
+      rsCurrent ? rsCurrent : records_.OpenMachineDataRecord(lMachineDataID);
   if (rs->Eof()) {
     CloseRecordset(rs);
     return;

@@ -65,8 +65,9 @@ bool Handlers::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int3
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeStartLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     if (!StopEventsOfTypes(lMachineID,
                            {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
                            dtCurrentTime)) {
@@ -78,7 +79,7 @@ bool Handlers::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int3
                    dtCurrentTime, false);
     // The previous machine downtime ends where the new one begins.
     CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
-    StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime);
+    StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime, rs);
     AddDowntimeRow(lMachineDataID, kMachineDowntime, lCodeID, strCodeNumber, dtCurrentTime);
     records_.SetMachineStatus(lMachineID, kStatusDowntime, dtCurrentTime);
     return HandlerOutcome::kDone;
@@ -90,8 +91,9 @@ bool Handlers::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_
                                     std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeEndLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
       return HandlerOutcome::kIgnored;
     }
@@ -100,7 +102,6 @@ bool Handlers::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_
       return HandlerOutcome::kFailed;
     }
     CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       StartIdleIfNotRunning(*rs, dtCurrentTime);
       if (rs->EditPending()) rs->Update();

@@ -6,15 +6,22 @@
 //
 // On SQL Server the stored procedures AddEventRecord and SetEventStopTime do
 // the bookkeeping and join the caller's transaction; on every other kind the
-// same steps run through updatable recordsets here. AddEventRecord raises
+// same steps run here: the new event is inserted without a read, an event
+// is ended by one update by its key, and only T_SFC_MACHINE_EVENT is read
+// (for the event it points to). AddEventRecord raises
 // ComError naming the step that failed; SetEventStopTime retries for about a
 // minute and then reports false. Processing thread only.
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "dbaccess/command.h"
+#include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
 #include "library/handlers/handlers.h"
+#include "library/records/machine_records.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
@@ -94,20 +101,16 @@ int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationI
   dbaccess::RecordsetPtr rs;
   try {
     strStep = strStart + " updating T_SFC_EVENT";
-    rs = OpenQuery(std::string("select * from T_SFC_EVENT ") + " where EVENT_ID = 0", true);
-    rs->AddNew();
-    rs->Fields("START_TIME") = dtCurrentTime;
-    if (bBoth) rs->Fields("STOP_TIME") = dtCurrentTime;
-    rs->Fields("COMMAND_ID") = lCommandID;
-    rs->Fields("DEPT_ID") = lDeptID;
-    rs->Fields("LOCATION_ID") = lLocationID;
-    rs->Fields("GROUP_ID") = lGroupID;
-    rs->Fields("MACHINE_ID") = lMachineID;
-    rs->Fields("PARAM1") =
-        strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam);
-    rs->Update();
-    const int32_t lEventID = rs->Fields("EVENT_ID").Value().ToLong();
-    CloseRecordset(rs);
+    MachineRecords::RowValues event = {{"START_TIME", dtCurrentTime}};
+    if (bBoth) event.emplace_back("STOP_TIME", dtCurrentTime);
+    event.emplace_back("COMMAND_ID", lCommandID);
+    event.emplace_back("DEPT_ID", lDeptID);
+    event.emplace_back("LOCATION_ID", lLocationID);
+    event.emplace_back("GROUP_ID", lGroupID);
+    event.emplace_back("MACHINE_ID", lMachineID);
+    event.emplace_back("PARAM1",
+                       strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam));
+    const int32_t lEventID = records_.InsertRowReturningKey("T_SFC_EVENT", "EVENT_ID", event);
 
     strStep = strStart + " updating T_SFC_MACHINE_EVENT, for EventID=" + std::to_string(lEventID);
     const dbaccess::Variant vOpenEvent =
@@ -127,20 +130,41 @@ int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationI
     CloseRecordset(rs);
 
     if (!vPreviousEvent.IsNull() && !vPreviousEvent.IsEmpty()) {
-      rs = OpenQuery(std::string("select EVENT_ID,STOP_TIME from T_SFC_EVENT ") +
-                         " where EVENT_ID = " + std::to_string(vPreviousEvent.ToLong()),
-                     true);
-      if (!rs->Eof() && rs->Fields("STOP_TIME").Value().IsNull()) {
-        rs->Fields("STOP_TIME") = dtCurrentTime;
-        rs->Update();
-      }
-      CloseRecordset(rs);
+      // The previous event ends at the new start unless it has ended already.
+      records_.ExecuteWithParameters(
+          "update T_SFC_EVENT set STOP_TIME = ? where EVENT_ID = ? and STOP_TIME is null",
+          {dtCurrentTime, vPreviousEvent.ToLong()});
     }
     return lEventID;
   } catch (...) {
     const ErrorInfo error = CurrentError();
     CloseRecordset(rs);
     throw ComError(error.number, "AddEventRecord", strStep + " - " + error.description);
+  }
+}
+
+std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
+    int32_t lMachineID, const std::vector<int32_t>& alCommandIDs) {
+  // The stored procedure ends events on SQL Server: it is asked every time.
+  if (DatabaseType() == voltrane::dbkind::kSqlServer) return std::nullopt;
+  std::string strIDs;
+  for (const int32_t lCommandID : alCommandIDs) {
+    if (!strIDs.empty()) strIDs += ",";
+    strIDs += std::to_string(lCommandID);
+  }
+  dbaccess::RecordsetPtr rs;
+  try {
+    rs = OpenQuery("select COMMAND_ID from T_SFC_MACHINE_EVENT where MACHINE_ID = " +
+                   std::to_string(lMachineID) + " and EVENT_ID is not null and COMMAND_ID in (" +
+                   strIDs + ")");
+    std::set<int32_t> open;
+    for (; !rs->Eof(); rs->MoveNext()) open.insert(rs->Fields(size_t{0}).Value().ToLong());
+    CloseRecordset(rs);
+    return open;
+  } catch (...) {
+    // Each command is then tried on its own, with its retries.
+    CloseRecordset(rs);
+    return std::nullopt;
   }
 }
 
@@ -229,12 +253,13 @@ void Handlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommand
                       strError)) {
         throw ComError(kErrUnexpected, "SetEventStopTime", strError);
       }
-    } else {
-      rs = OpenQuery(std::string("select * from T_SFC_EVENT ") + " where EVENT_ID = " + strEventID,
-                     true);
-      rs->Fields("STOP_TIME") = dtCurrentTime;
-      rs->Update();
-      CloseRecordset(rs);
+    } else if (records_.ExecuteWithParameters(
+                   "update T_SFC_EVENT set STOP_TIME = ? where EVENT_ID = ?",
+                   {dtCurrentTime, vEventID.ToLong()}) == 0) {
+      // The machine pointed to an event that is gone.
+      throw dbaccess::DbError(dbaccess::kErrNoCurrentRecord,
+                              "Either BOF or EOF is True, or the current record has been deleted. "
+                              "Requested operation requires a current record.");
     }
     if (pbEnded != nullptr) *pbEnded = true;
   } catch (...) {

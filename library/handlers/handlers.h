@@ -23,7 +23,9 @@
 #include <initializer_list>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
@@ -139,8 +141,11 @@ class Handlers : public SessionClient {
   // cycle status lock (activity_handlers.cpp, downtime_handlers.cpp,
   // part_count_handlers.cpp, cycle_status_lock.cpp). A command the lock
   // filters returns false with an empty strError.
+  // rsCurrent: the current record when the handler has it open already
+  // (null: it is read here).
   void StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateTime& dtCurrentTime,
-                           int32_t lMachineID, int32_t lNewActivity);
+                           int32_t lMachineID, int32_t lNewActivity,
+                           dbaccess::RecordsetPtr rsCurrent = nullptr);
   bool DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
                     const dbaccess::DateTime& dtCurrentTime, std::string& strError);
   bool DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
@@ -202,6 +207,7 @@ class Handlers : public SessionClient {
                                   std::string& strError);
   HandlerOutcome StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                int32_t lMachineID, int32_t lMachineDataID,
+                               dbaccess::RecordsetPtr rsCurrent,
                                const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
                                std::initializer_list<int32_t> alStopTypes, int32_t lActivity,
                                std::string& strError);
@@ -212,10 +218,12 @@ class Handlers : public SessionClient {
   // false when the open one cannot be ended.
   bool MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime);
-  // Runs a count's steps on the current record, after the part check.
+  // Runs a count's steps on the current record (its id and the record, open),
+  // after the part check.
   bool CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
                   const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
-                  const std::function<HandlerOutcome(int32_t)>& count, std::string& strError);
+                  const std::function<HandlerOutcome(int32_t, dbaccess::RecordsetPtr&)>& count,
+                  std::string& strError);
 
  private:
   int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
@@ -226,6 +234,11 @@ class Handlers : public SessionClient {
                                      int32_t lMachineID, int32_t lCommandID,
                                      const std::string& strParam,
                                      const dbaccess::DateTime& dtCurrentTime, bool bBoth);
+  // The commands among alCommandIDs with an open event on the machine, read
+  // at once; nullopt on SQL Server (its procedure is asked for each) or when
+  // the read failed.
+  std::optional<std::set<int32_t>> CommandsWithOpenEvents(int32_t lMachineID,
+                                                          const std::vector<int32_t>& alCommandIDs);
   bool SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
                                    const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
   void SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,

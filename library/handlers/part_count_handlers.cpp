@@ -66,11 +66,11 @@ bool Handlers::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, 
                      bTransactionOpen);
 }
 
-bool Handlers::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          int32_t lLockedMessage,
-                          const std::function<HandlerOutcome(int32_t)>& count,
-                          std::string& strError) {
+bool Handlers::CountParts(
+    int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
+    const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+    const std::function<HandlerOutcome(int32_t, dbaccess::RecordsetPtr&)>& count,
+    std::string& strError) {
   strError.clear();
   if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
                                   strError)) {
@@ -78,16 +78,19 @@ bool Handlers::CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID
   }
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    return count(lMachineDataID);
+    int32_t lMachineDataID = -1;
+    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
+        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    const HandlerOutcome outcome = count(lMachineDataID, rs);
+    CloseRecordset(rs);
+    return outcome;
   });
 }
 
 bool Handlers::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                int32_t lMachineID, const std::string& strCount,
                                const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  const auto count = [&](int32_t lMachineDataID) {
+  const auto count = [&](int32_t, dbaccess::RecordsetPtr& rs) {
     const int32_t lCount = NormalizePartCount(strCount);
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
                    intake_.GetCommandIDForType(commandtype::kGoodPartCount), std::to_string(lCount),
@@ -96,7 +99,6 @@ bool Handlers::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGr
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       const int64_t lTotal = CounterValue(rs->Fields("GOOD_COUNT").Value()) + lCount;
       rs->Fields("GOOD_COUNT") = lTotal < 0 ? int64_t{0} : lTotal;
@@ -112,7 +114,7 @@ bool Handlers::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGr
 bool Handlers::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                    int32_t lMachineID, const std::string& strParam,
                                    const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
-  const auto count = [&](int32_t lMachineDataID) {
+  const auto count = [&](int32_t lMachineDataID, dbaccess::RecordsetPtr& rs) {
     ScrapCountParameter scrap = ParseScrapCountParameter(strParam);
     if (scrap.strCode.empty()) scrap.strCode = reference_.GetDefaultScrapCodeNumber();
     const int32_t lCodeID = reference_.GetScrapCodeID(scrap.strCode);
@@ -123,7 +125,6 @@ bool Handlers::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lMachineDataID);
     if (!rs->Eof()) {
       const int64_t lQuantity = scrap.lQuantity;
       rs->Fields("SCRAPPED_COUNT") = CounterValue(rs->Fields("SCRAPPED_COUNT").Value()) +

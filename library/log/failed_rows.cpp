@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "dbaccess/dialect.h"
+#include "library/korvex7.h"
 #include "library/log/log_processor.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
@@ -45,6 +46,8 @@ bool LogProcessor::FailedRowsTableReady() {
 }
 
 void LogProcessor::RecordFailedRow(const LogEntry& entry, const std::string& strError) {
+  m_failedEntry = entry;
+  m_strFailedError = strError;
   const int32_t lMDCLogID = entry.lMDCLogID;
   // The caller's text stays the handler's own: callers compare it. Which row
   // failed is kept in the table, where `korvex7 process` and `count --failing`
@@ -77,4 +80,38 @@ void LogProcessor::RecordFailedRow(const LogEntry& entry, const std::string& str
   } catch (...) {
     // The record is an aid to the reader of the reports; the row is retried anyway.
   }
+}
+
+bool LogProcessor::GetLastFailedLogItem(Korvex7FailedLogItem& item) {
+  item = Korvex7FailedLogItem();
+  if (!m_failedEntry) return false;
+  const LogEntry& entry = *m_failedEntry;
+  item.lMDCLogID = entry.lMDCLogID;
+  item.lMachineID = entry.machine.lMachineID;
+  item.lCommandID = entry.lCommandID;
+  item.lCommandTimeCode = entry.lCommandTimeCode;
+  item.strError = m_strFailedError;
+  // Read when asked, so callers that never ask pay nothing per failure. The
+  // scalar reads never throw: what cannot be read stays empty.
+  try {
+    const dbaccess::ConnectionPtr& oConnection = connection();
+    if (!oConnection || !oConnection->IsOpen()) return true;
+    item.strMachineNumber =
+        GetScalarText("select MACHINE_NUMBER from T_SFC_MACHINE where MACHINE_ID = " +
+                      std::to_string(entry.machine.lMachineID));
+    if (entry.lCommandID != -1) {
+      item.strCommandName =
+          GetScalarText("select COMMAND_NAME from T_SFC_COMMAND where COMMAND_ID = " +
+                        std::to_string(entry.lCommandID));
+    }
+    if (m_bFailedRowsTableReady) {
+      const dbaccess::Variant attempts =
+          GetScalarValue(std::string("select ATTEMPTS from ") + kFailedRowsTable +
+                         " where MDC_LOG_ID = " + std::to_string(entry.lMDCLogID));
+      if (!attempts.IsNull() && !attempts.IsEmpty()) item.lAttempts = attempts.ToLong();
+    }
+  } catch (...) {
+    // The identity is known without the names and the count.
+  }
+  return true;
 }

@@ -5,7 +5,8 @@
 // without this record its text would reach the caller's reports once per
 // retry with nothing to say which row it is. The table is created on the
 // first failure, on every kind, with the schema helpers; `korvex7 count
-// --failing` reads it.
+// --failing` reads it, and GetLastFailedLogItem (korvex7.h) takes the
+// attempts of the row the last call failed on from it.
 #ifndef VOLTRANE_LIBRARY_FAILED_ROWS_H_
 #define VOLTRANE_LIBRARY_FAILED_ROWS_H_
 

@@ -4,6 +4,7 @@
 #include "library/log/log_processor.h"
 
 #include "library/monitor/monitor.h"
+#include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/system_names.h"
 
@@ -47,6 +48,20 @@ void LogProcessor::ForgetBatchCaches(bool bBatchWasOpen) {
   monitor_.ForgetCaches();
   m_lHistoryDays = -1;
   m_bFailedRowsTableReady = false;
+}
+
+bool LogProcessor::CommitProcessedItems(std::string& strError) {
+  strError.clear();
+  try {
+    const dbaccess::ConnectionPtr& oConnection = connection();
+    if (!oConnection || !oConnection->IsOpen()) return true;
+    if (!session_.BatchOpen() && m_dictDeleteQueue.empty()) return true;
+    return CommitBatch(strError);
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    strError = FormatErrorText(error.number, error.description);
+    return false;
+  }
 }
 
 bool LogProcessor::IsConnected() {

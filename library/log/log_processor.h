@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "dbaccess/date_time.h"
@@ -24,6 +25,7 @@
 #include "library/log/log_entry.h"
 #include "library/session/session.h"
 
+struct Korvex7FailedLogItem;
 class Dispatcher;
 class Handlers;
 class Monitor;
@@ -42,6 +44,13 @@ class LogProcessor : public SessionClient {
   bool DoNextItemFromMDCLog(std::string& strError);
   int32_t GetMDCLogCount();
   bool IsConnected();
+  // The row the last DoNextItemFromMDCLog call failed on, with the names of
+  // its machine and command and its attempts from the table of failed rows
+  // (failed_rows.cpp). Never throws.
+  bool GetLastFailedLogItem(Korvex7FailedLogItem& item);
+  // Commits the open batch and its delete queue; true when there was nothing
+  // to commit. Never throws.
+  bool CommitProcessedItems(std::string& strError);
 
   // The database server's current date-time; throws DbError when it cannot be read.
   dbaccess::DateTime GetDatabaseTime();
@@ -99,6 +108,8 @@ class LogProcessor : public SessionClient {
   std::map<std::string, int32_t> m_dictDeleteQueue;  // "<MDC_LOG_ID>L" -> MDC_LOG_ID
   int32_t m_lHistoryDays = -1;                       // -1 not yet read, 0 history off
   bool m_bFailedRowsTableReady = false;              // T_SFC_MDC_LOG_FAILURE seen to exist
+  std::optional<LogEntry> m_failedEntry;             // the row the last call failed on
+  std::string m_strFailedError;                      // and the text it failed with
   std::string m_strComputerName;
   std::string m_strDesignatedPC;
   dbaccess::DateTime m_dtLastEntry;

@@ -84,6 +84,7 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
   WriteExtendedErrorLog("DoNextItemFromMDCLog");
   // A text left from the caller's previous call must not read as a failure.
   strError.clear();
+  m_failedEntry.reset();
   std::optional<LogEntry> entry;  // the row being processed, once read
   try {
     bool bFirstCall = false;
@@ -163,6 +164,9 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
     if (session_.BatchOpen() && (!bResult || bCacheDone || BatchDue())) {
       std::string strCommitError;
       if (!CommitBatch(strCommitError)) {
+        // The row's failure, if any, was rolled back with the batch: the
+        // text is the commit's.
+        m_failedEntry.reset();
         strError = strCommitError;
         WriteExtendedErrorLog("Unhandled error: " + strError);
         return false;

@@ -53,11 +53,14 @@ bool BeyondBoundary(int64_t lLatestMoment, const DateTime& dtBoundary, const Dat
 }  // namespace
 
 bool MachineRecords::HandleExpiredShifts(const MachineKeys& machine, const DateTime& dtTime,
-                                         int32_t& lMachineDataID, bool bOwnTransaction) {
-  if (!bOwnTransaction) return BringRecordsUpTo(machine, dtTime, lMachineDataID, false);
+                                         int32_t& lMachineDataID, bool bOwnTransaction,
+                                         dbaccess::RecordsetPtr* prsCurrent) {
+  if (!bOwnTransaction) {
+    return BringRecordsUpTo(machine, dtTime, lMachineDataID, false, prsCurrent);
+  }
   if (!BeginTransaction()) return false;
   try {
-    if (!BringRecordsUpTo(machine, dtTime, lMachineDataID, true)) return false;
+    if (!BringRecordsUpTo(machine, dtTime, lMachineDataID, true, prsCurrent)) return false;
     CommitTransaction();
     return true;
   } catch (const OutOfOrderRow&) {
@@ -71,7 +74,8 @@ bool MachineRecords::HandleExpiredShifts(const MachineKeys& machine, const DateT
 }
 
 bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime& dtTime,
-                                      int32_t& lMachineDataID, bool bOwnTransaction) {
+                                      int32_t& lMachineDataID, bool bOwnTransaction,
+                                      dbaccess::RecordsetPtr* prsCurrent) {
   const int32_t lMachineID = machine.lMachineID;
   WriteExtendedErrorLog("HandleExpiredShifts(lMachineID=" + std::to_string(lMachineID) + ", dt " +
                         Text(dtTime) + "):");
@@ -87,10 +91,12 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
       if (!BeyondBoundary(pass.lLatestMoment, pass.dtBoundary, dtTime)) {
         WriteExtendedErrorLog("HandleExpiredShifts-Done");
         lMachineDataID = pass.lRecordID;
+        if (prsCurrent != nullptr) *prsCurrent = pass.rsRecord;
         return true;
       }
     }
     bComputeFirst = true;
+    pass.rsRecord.reset();
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
     if (bOwnTransaction && !CommitProgress()) return false;
   }
@@ -98,14 +104,12 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
 
 MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachineID,
                                                                  const DateTime& dtTime) {
+  // The whole record, as one table's row: the handler that asked edits it.
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
-  dbaccess::RecordsetPtr rs = OpenQuery(
-      "select md.MACHINE_DATA_ID,START_TIME,CHART_DATE,USER_NAME,SHIFT_ID,SHIFT_END,"
-      "CYCLE_START_TIME,IDLE_START_TIME,SETUP_START_TIME,TEARDOWN_START_TIME from "
-      "T_SFC_MACHINE_DATA md" +
-      strHint + " inner join T_SFC_MACHINE m " + strHint +
-      " on md.MACHINE_DATA_ID=m.MACHINE_DATA_ID  where m.MACHINE_ID = " +
-      std::to_string(lMachineID));
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select * from T_SFC_MACHINE_DATA" + strHint +
+                " where MACHINE_DATA_ID = (select MACHINE_DATA_ID from T_SFC_MACHINE" + strHint +
+                " where MACHINE_ID = " + std::to_string(lMachineID) + ")");
   ShiftPass pass;
   if (rs->Eof()) {
     // The machine's first record starts at the row's time.
@@ -113,6 +117,7 @@ MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachin
     CloseRecordset(rs);
     return pass;
   }
+  pass.rsRecord = rs;
   pass.lRecordID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
   pass.dtRecordStart = rs->Fields("START_TIME").Value().ToDateTime();
   const Variant vUser = rs->Fields("USER_NAME").Value();
@@ -134,7 +139,6 @@ MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachin
   }
   const Variant vShift = rs->Fields("SHIFT_ID").Value();
   const Variant vEnd = rs->Fields("SHIFT_END").Value();
-  CloseRecordset(rs);
   pass.dtBoundary = NoShiftSentinel();
   if (IsNothing(vShift)) {
     WriteExtendedErrorLog("it a null shift, machine_id = " + std::to_string(lMachineID));

@@ -23,7 +23,7 @@ namespace {
 
 using dbaccess::DateTime;
 using dbaccess::Variant;
-using Columns = std::vector<std::pair<std::string, Variant>>;
+using Columns = MachineRecords::RowValues;
 
 bool IsNothing(const Variant& value) { return value.IsNull() || value.IsEmpty(); }
 
@@ -147,17 +147,9 @@ int32_t MachineRecords::CreateNextMachineDataRecord(const MachineKeys& machine,
   return lNewID;
 }
 
-int32_t MachineRecords::StoreMachineDataRecord(
-    const std::vector<std::pair<std::string, dbaccess::Variant>>& row) {
+int32_t MachineRecords::StoreMachineDataRecord(const RowValues& row) {
   if (DatabaseType() != voltrane::dbkind::kSqlServer) {
-    dbaccess::RecordsetPtr rs =
-        OpenQuery("select * from T_SFC_MACHINE_DATA  where MACHINE_DATA_ID = 0");
-    rs->AddNew();
-    for (const auto& [name, value] : row) rs->Fields(name) = value;
-    rs->Update();
-    const int32_t lNewID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
-    CloseRecordset(rs);
-    return lNewID;
+    return InsertRowReturningKey("T_SFC_MACHINE_DATA", "MACHINE_DATA_ID", row);
   }
   std::string strColumns;
   std::string strValues;
@@ -190,25 +182,17 @@ void MachineRecords::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNew
   dbaccess::RecordsetPtr rsOpen =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint + " where MACHINE_DATA_ID = " +
                 std::to_string(lPrevMachineDataID) + " and STOP_TIME IS NULL");
-  if (rsOpen->Eof()) {
-    CloseRecordset(rsOpen);
-    return;
-  }
-  dbaccess::RecordsetPtr rsNew = OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint +
-                                           " where DT_PER_MACHINE_DATA_ID = 0");
   for (; !rsOpen->Eof(); rsOpen->MoveNext()) {
-    rsNew->AddNew();
-    rsNew->Fields("MACHINE_DATA_ID") = lNewMachineDataID;
+    RowValues row = {{"MACHINE_DATA_ID", lNewMachineDataID}};
     for (const char* c :
          {"DOWNTIME_CODE_ID", "DT_NUMBER", "DT_DATA_START_ID", "DOWNTIME_TYPE_CODE"}) {
-      rsNew->Fields(c) = rsOpen->Fields(c).Value();
+      row.emplace_back(c, rsOpen->Fields(c).Value());
     }
-    rsNew->Fields("DURATION") = 0.0;
-    rsNew->Fields("START_TIME") = dtTime;
-    rsNew->Fields("STOP_TIME") = Variant::Null();
-    rsNew->Update();
+    row.emplace_back("DURATION", 0.0);
+    row.emplace_back("START_TIME", dtTime);
+    row.emplace_back("STOP_TIME", Variant::Null());
+    InsertRowReturningKey("T_SFC_DT_PER_MACHINE_DATA", "DT_PER_MACHINE_DATA_ID", row);
   }
-  CloseRecordset(rsNew);
   CloseRecordset(rsOpen);
 }
 
@@ -259,6 +243,15 @@ int32_t MachineRecords::SplitMachineDataRecord(
 int32_t MachineRecords::GetCurrentMachineDataID(const MachineKeys& machine,
                                                 const DateTime& dtTime) {
   int32_t lMachineDataID = -1;
-  HandleExpiredShifts(machine, dtTime, lMachineDataID, false);
+  HandleExpiredShifts(machine, dtTime, lMachineDataID, false, nullptr);
   return lMachineDataID;
+}
+
+dbaccess::RecordsetPtr MachineRecords::OpenCurrentMachineDataRecord(const MachineKeys& machine,
+                                                                    const DateTime& dtTime,
+                                                                    int32_t& lMachineDataID) {
+  lMachineDataID = -1;
+  dbaccess::RecordsetPtr rs;
+  HandleExpiredShifts(machine, dtTime, lMachineDataID, false, &rs);
+  return rs ? rs : OpenMachineDataRecord(lMachineDataID);
 }

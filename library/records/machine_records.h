@@ -4,8 +4,8 @@
 // record pointer, the shift calendar and the expired-shift handling that
 // closes a record at each shift boundary (machine_data_records.cpp,
 // machine_data_validation.cpp, machine_status.cpp, shift_calendar.cpp,
-// expired_shifts.cpp; record_fields.h, record_periods.h and shift_dates.h
-// hold its pure parts).
+// expired_shifts.cpp, row_writes.cpp; record_fields.h, record_periods.h and
+// shift_dates.h hold its pure parts).
 //
 // May touch: the session; T_SFC_MACHINE_DATA and its downtime and scrap
 // rows, T_SFC_MACHINE (status and record pointer), the shift tables. Calls
@@ -35,6 +35,9 @@ class ReferenceData;
 
 class MachineRecords : public SessionClient {
  public:
+  // Column names and values of one row, in the order they are written.
+  using RowValues = std::vector<std::pair<std::string, dbaccess::Variant>>;
+
   MachineRecords(Session& session, ReferenceData& reference)
       : SessionClient(session), reference_(reference) {}
   virtual ~MachineRecords() = default;
@@ -46,8 +49,11 @@ class MachineRecords : public SessionClient {
   // (expired_shifts.cpp); lMachineDataID receives the current record. False
   // when that failed. Virtual so that tests can stand in for its outcome (an
   // out-of-order row).
+  // prsCurrent (may be null) receives the current record as the handling
+  // read it, open for editing, when no shift ended; else it stays null.
   virtual bool HandleExpiredShifts(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
-                                   int32_t& lMachineDataID, bool bOwnTransaction);
+                                   int32_t& lMachineDataID, bool bOwnTransaction,
+                                   dbaccess::RecordsetPtr* prsCurrent);
 
   // Machine data records (machine_data_records.cpp, machine_data_validation.cpp,
   // machine_status.cpp). They run inside the calling handler's transaction
@@ -74,6 +80,11 @@ class MachineRecords : public SessionClient {
   // transaction) and returns the id of the record current afterwards.
   // Throws OutOfOrderRow for a time older than the machine has recorded.
   int32_t GetCurrentMachineDataID(const MachineKeys& machine, const dbaccess::DateTime& dtTime);
+  // The same, and the current record open for editing: the one the shift
+  // handling has just read, so that a handler does not read it again.
+  dbaccess::RecordsetPtr OpenCurrentMachineDataRecord(const MachineKeys& machine,
+                                                      const dbaccess::DateTime& dtTime,
+                                                      int32_t& lMachineDataID);
   // Opens "select * from T_SFC_MACHINE_DATA ... where MACHINE_DATA_ID = id".
   dbaccess::RecordsetPtr OpenMachineDataRecord(int32_t lMachineDataID);
   void SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID);
@@ -83,11 +94,23 @@ class MachineRecords : public SessionClient {
   // -1 when the machine has no row; lDowntimeCodeID is left unchanged when no
   // downtime of the current record is open.
   int32_t GetMachineStatusAndDowntime(int32_t lMachineID, int32_t& lDowntimeCodeID);
+  // GetMachineStatus and, from the same read, whether the current record has
+  // a part (a part key or an unresolved part number's data start).
+  int32_t GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart);
   double GetStandardCycleTime(int32_t lMachineID, int32_t lPartID);
   // SQL Server only: one batch inserting the row and reading SCOPE_IDENTITY().
   bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,
                                const std::string& strValues, int32_t& lNewID,
                                std::string& strError);
+  // Inserts the row without reading the table first and returns its
+  // generated key strKeyColumn (row_writes.cpp). Values are bound as given:
+  // pass them in their columns' types.
+  int32_t InsertRowReturningKey(const std::string& strTable, const std::string& strKeyColumn,
+                                const RowValues& row);
+  // Runs one statement with positional "?" parameters; returns the rows it
+  // changed.
+  int64_t ExecuteWithParameters(const std::string& strSQL,
+                                const std::vector<dbaccess::Variant>& params);
 
   // Shift calendar (shift_calendar.cpp). Interval times live on 1970-01-01
   // (swing stops on 1970-01-02). A machine without any shift has a midnight
@@ -103,7 +126,7 @@ class MachineRecords : public SessionClient {
 
  private:
   // Parts of the record operations above.
-  int32_t StoreMachineDataRecord(const std::vector<std::pair<std::string, dbaccess::Variant>>& row);
+  int32_t StoreMachineDataRecord(const RowValues& row);
   void CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
                           const dbaccess::DateTime& dtTime);
   std::string FirstValidationFailure(int32_t lMachineDataID);  // "" when valid
@@ -114,15 +137,17 @@ class MachineRecords : public SessionClient {
   struct ShiftPass {
     int32_t lRecordID = -1;  // the current record, -1 when none
     dbaccess::DateTime dtRecordStart;
-    dbaccess::DateTime dtLatest;  // the record's latest start of anything
+    dbaccess::DateTime dtLatest;        // the record's latest start of anything
     int64_t lLatestMoment = INT64_MIN;  // dtLatest as an instant (UTC ms), to the second
     dbaccess::DateTime dtBoundary;
     int32_t lShiftID = -1;
     std::string strUserName;
     std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
+    dbaccess::RecordsetPtr rsRecord;  // the current record as read; null once a pass closed it
   };
   bool BringRecordsUpTo(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
-                        int32_t& lMachineDataID, bool bOwnTransaction);
+                        int32_t& lMachineDataID, bool bOwnTransaction,
+                        dbaccess::RecordsetPtr* prsCurrent);
   ShiftPass ReadCurrentShiftRecord(int32_t lMachineID, const dbaccess::DateTime& dtTime);
   void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
   void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);

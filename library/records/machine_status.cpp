@@ -23,15 +23,10 @@ void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineD
 
 void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
                                       const dbaccess::DateTime& dtStatusDate) {
-  dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_MACHINE " + voltrane::NoLockHint(DatabaseType()) +
-                " where MACHINE_ID = " + std::to_string(lMachineID));
-  if (!rs->Eof()) {
-    rs->Fields("STATUS_CODE") = lStatusCode;
-    rs->Fields("STATUS_DATE") = dtStatusDate;
-    rs->Update();
-  }
-  CloseRecordset(rs);
+  // A machine without a row is left alone: the update changes nothing.
+  ExecuteWithParameters(
+      "update T_SFC_MACHINE set STATUS_CODE = ?, STATUS_DATE = ? where MACHINE_ID = ?",
+      {lStatusCode, dtStatusDate, lMachineID});
 }
 
 int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {
@@ -59,6 +54,25 @@ int32_t MachineRecords::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t&
     if (!IsNothing(vCode)) lDowntimeCodeID = vCode.ToLong();
     const dbaccess::Variant vStatus = rs->Fields("STATUS_CODE").Value();
     if (!IsNothing(vStatus)) lStatus = vStatus.ToLong();
+  }
+  CloseRecordset(rs);
+  return lStatus;
+}
+
+int32_t MachineRecords::GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart) {
+  const std::string strHint = voltrane::NoLockHint(DatabaseType());
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select m.STATUS_CODE, md.PART_DATA_START_ID, md.PART_ID from T_SFC_MACHINE m" +
+                strHint + " left join T_SFC_MACHINE_DATA md" + strHint +
+                " on md.MACHINE_DATA_ID = m.MACHINE_DATA_ID where m.MACHINE_ID = " +
+                std::to_string(lMachineID));
+  int32_t lStatus = -1;
+  bHasPart = false;
+  if (!rs->Eof()) {
+    const dbaccess::Variant vStatus = rs->Fields("STATUS_CODE").Value();
+    if (!IsNothing(vStatus)) lStatus = vStatus.ToLong();
+    bHasPart = !IsNothing(rs->Fields("PART_DATA_START_ID").Value()) ||
+               !IsNothing(rs->Fields("PART_ID").Value());
   }
   CloseRecordset(rs);
   return lStatus;
