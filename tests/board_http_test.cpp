@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "dbaccess/date_time.h"
 #include "library/korvex7.h"
 #include "tests/support/board_server_fixture.h"
 #include "tests/support/child_process.h"
@@ -282,8 +283,11 @@ TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   EXPECT_EQ(grinder["events"][0]["command"], "Coolant Alarm");
   EXPECT_EQ(grinder["events"][0]["param"], "coolant");
 
-  const std::string today = machines->get_header_value("X-Database-Time").substr(0, 10);
-  const auto oee = Client("")->Get(("/api/v1/oee?from=" + today + "&to=" + today).c_str());
+  // Shortly after midnight the running shift's chart date is still yesterday's.
+  const std::string now = machines->get_header_value("X-Database-Time");
+  const std::string today = now.substr(0, 10);
+  const std::string yesterday = dbaccess::DateTime::Parse(now)->AddDays(-1).ToText().substr(0, 10);
+  const auto oee = Client("")->Get(("/api/v1/oee?from=" + yesterday + "&to=" + today).c_str());
   ASSERT_EQ(oee->status, 200);
   const json rows = json::parse(oee->body);
   ASSERT_FALSE(rows.empty());

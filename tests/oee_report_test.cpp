@@ -131,7 +131,8 @@ TEST_P(OeeReportTest, WithoutGivenTimeUsesTheDatabaseClock) {
   Exec(
       "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, START_TIME, CHART_DATE, "
       "SHIFT_END) values (20, 4, " +
-      Lit(now.AddMinutes(-90)) + ", " + Lit(now.DatePart()) + ", " + Lit(now.AddDays(1)) + ")");
+      Lit(now.AddMinutes(-90)) + ", " + Lit(now.AddMinutes(-90).DatePart()) + ", " +
+      Lit(now.AddDays(1)) + ")");
   OeeQuery query;
   query.from = query.to = now.AddMinutes(-90);
   query.machines = {"104"};
