@@ -123,6 +123,7 @@ const std::map<std::string, std::vector<std::string>>& UsedColumns() {
         "APP_CODE", "HISTORY_DATE", "COMPONENT_NAME", "ECN", "DEPT_ID", "LOCATION_ID", "GROUP_ID",
         "MACHINE_ID", "JOB_ID", "PART_TYPE_ID", "PART_ID"}},
       {"T_SFC_DB_ITEM", {"DB_ITEM_CODE", "DB_ITEM_VALUE"}},
+      {"T_SFC_MDC_CHECK_TIME", {"MDC_CHECK_TIME_ID", "CHECK_CODE", "LAST_CHECK"}},
       {"T_VMES_PTYPE", {"PTYPE_ID"}},
   };
   return kColumns;
