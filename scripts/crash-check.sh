@@ -16,10 +16,12 @@
 #               collector is killed KILLS times, then the server is stopped
 #               for 30 seconds in the middle of the drain and the collector
 #               killed during the outage and started again.
-# The demo plant's tool change code ends downtimes that run past 30 minutes:
-# the clean drain must end at least one that way, or the mix proves nothing
-# about that check (CRASH_CHECK_TIMEOUTS=0 strips the maximum lengths
-# instead). Every column of
+# The machine downtime codes of the mix end downtimes that run past their
+# maximum length (tool change 10 minutes, planned maintenance 12, waiting for
+# material 15: shorter than the demo plant's, so that the mix's downtimes
+# run past them). The clean drain must end at least one that way, or the mix
+# proves nothing about that check (CRASH_CHECK_TIMEOUTS=0 strips the maximum
+# lengths instead). Every column of
 # the machine data records, events, downtime and scrap rows,
 # machine status, jobs and history rows is compared (each table's own
 # generated key left out, the rows sorted by every other column). Rows that
@@ -171,9 +173,12 @@ for m in "${machines[@]}"; do machine_options+=(--machine "$m"); done
 korvex7 base simulate --seed "$seed" --count "$rows" --speed 100000 --quiet "${machine_options[@]}" \
   >"$work/simulate.out"
 sql base "$spread_times" >/dev/null
+# A maximum length in minutes is CYCLE_STATUS_LOCK / 4; the two low bits are the lock kind.
 if [ "${CRASH_CHECK_TIMEOUTS:-1}" = 0 ]; then
-  sql base "update T_SFC_DOWNTIME_CODE set CYCLE_STATUS_LOCK = CYCLE_STATUS_LOCK % 4
-    where CYCLE_STATUS_LOCK >= 4" >/dev/null
+  sql base "update T_SFC_DOWNTIME_CODE set CYCLE_STATUS_LOCK = CYCLE_STATUS_LOCK % 4" >/dev/null
+else
+  sql base "update T_SFC_DOWNTIME_CODE set CYCLE_STATUS_LOCK = CYCLE_STATUS_LOCK % 4 +
+    case DOWNTIME_CODE_NUMBER when '110' then 40 when '120' then 48 when '100' then 60 else 0 end" >/dev/null
 fi
 # The rows as written, to tell afterwards which downtimes no end row ended.
 sql base "create table CRASH_CHECK_LOG as select MACHINE_ID, COMMAND_ID, COMMAND_TIME_CODE,
