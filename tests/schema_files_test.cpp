@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "library/log/log_history.h"
+#include "library/monitor/check_times.h"
 #include "library/schema/schema_statements.h"
 #include "tests/support/test_databases.h"
 
@@ -536,6 +537,21 @@ TEST(SchemaFilesTest, TheLibrarysHistoryTableHoldsEveryColumnOfTheLog) {
        db.Rows("EXPLAIN QUERY PLAN select count(*) from T_SFC_MDC_LOG_HIST where MDC_LOG_ID = 5")) {
     EXPECT_NE(step.find("USING COVERING INDEX K_SFC_MD_LOHIMDLOID"), std::string::npos) << step;
   }
+}
+
+// The check-time table is in the files and also created by the library where it is
+// missing: both make the same table.
+TEST(SchemaFilesTest, TheLibrarysCheckTimeTableIsTheFilesOne) {
+  TempSqlite files;
+  files.ExecFile("sqlite.sql");
+  TempSqlite library;
+  for (const std::string& statement : CheckTimeCreateStatements(3)) {
+    ASSERT_EQ(library.Exec(statement), "") << statement;
+  }
+  const TableInfo declared = ReadTableInfo(files, kCheckTimeTable);
+  const TableInfo created = ReadTableInfo(library, kCheckTimeTable);
+  EXPECT_EQ(created.types, declared.types);
+  EXPECT_EQ(created.key, declared.key);
 }
 
 TEST(SchemaFilesTest, OracleHasASequenceAndTriggerPerGeneratedKey) {

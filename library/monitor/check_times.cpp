@@ -6,9 +6,9 @@
 
 #include "dbaccess/dialect.h"
 #include "library/monitor/monitor.h"
-#include "library/session/extended_error_log.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
+#include "library/session/extended_error_log.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ std::optional<dbaccess::DateTime> Monitor::ReadCheckTime(int32_t lCheckCode) {
 void Monitor::WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime) {
   if (!CheckTimeTableReady()) return;
   const std::string at = voltrane::DateTimeLiteral(DatabaseType(), dtTime);
-  const std::string update = std::string("update ") + kCheckTimeTable + " set LAST_CHECK = " +
-                             at + WhereCode(lCheckCode);
+  const std::string update =
+      std::string("update ") + kCheckTimeTable + " set LAST_CHECK = " + at + WhereCode(lCheckCode);
   WriteExtendedErrorLog(update);
   if (connection()->Execute(update) > 0) return;
   ExecuteStatement(std::string("insert into ") + kCheckTimeTable +

@@ -60,8 +60,7 @@ void Monitor::CountDowntimeTimeouts() {
 
 void Monitor::LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime) {
   const std::optional<dbaccess::DateTime> stored = ReadCheckTime(checkcode::kDowntimeTimeouts);
-  m_dtLastDowntimeTimeoutCheck =
-      stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
+  m_dtLastDowntimeTimeoutCheck = stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
   m_lCheckTimeRollbacks = session_.RollbackCount();
 }
 
