@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "library/schema/schema_statements.h"
 #include "tests/support/machine_monitor_fixture.h"
 
 namespace {
@@ -86,6 +87,7 @@ TEST_P(DowntimeTimeoutsTest, AnObjectStartedWithoutMaximumsNeverChecks) {
 // A run that starts again (after a crash or a stop) does not check at once:
 // it continues from the check committed with the rows already processed.
 TEST_P(DowntimeTimeoutsTest, ANewObjectContinuesTheScheduleOfTheCommittedChecks) {
+  Exec("drop table T_SFC_MDC_CHECK_TIME");  // a database from before: created on first need
   SetCodeLock(kToolChangeCode, 41);
   ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
   ProcessRow(1, kHeartbeatCommand, 0, At(8, 10));  // checks; due only after 8:10
@@ -108,6 +110,19 @@ TEST_P(DowntimeTimeoutsTest, ARolledBackBatchDoesNotKeepItsCheckTime) {
   // The committed check was at 8:00: this row checks, and the downtime is overdue.
   ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
   EXPECT_EQ(DowntimeStop(1), At(8, 10, 30));
+}
+
+// Keeping the time is bookkeeping: a database that refuses it fails no row,
+// and the check goes on with the time it holds.
+TEST_P(DowntimeTimeoutsTest, ACheckTimeTheDatabaseRefusesFailsNoRow) {
+  Exec("drop table T_SFC_MDC_CHECK_TIME");
+  Exec("create table T_SFC_MDC_CHECK_TIME (CHECK_CODE integer, LAST_CHECK " +
+       GetColumnTypeName(database_.kind, columnkind::kDateTime) + ", REQUIRED integer not null)");
+  SetCodeLock(kToolChangeCode, 41);
+  ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
+  EXPECT_EQ(DowntimeStop(1), At(8, 10, 30));
+  EXPECT_GT(sandbox_.CountMessagesStarting("The time of the check could not be stored"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, DowntimeTimeoutsTest,

@@ -1,7 +1,10 @@
-// Reading and writing the stored check times (see check_times.h). Database
-// errors of the write escape, so that a row whose check could not be
-// recorded fails and rolls back with what the check did. Processing thread
-// only.
+// Reading and writing the stored check times (see check_times.h). Creating
+// the table and writing a time run under a savepoint of their own (a nested
+// transaction outside the batch): a refused statement undoes only itself
+// (PostgreSQL would refuse every later statement of the batch) and is written
+// to the extended error log. The rows go on: the check then keeps its time
+// in memory only, as it did before, and a new run starts its schedule
+// afresh. Processing thread only.
 #include "library/monitor/check_times.h"
 
 #include "dbaccess/dialect.h"
@@ -39,15 +42,24 @@ std::optional<dbaccess::DateTime> Monitor::ReadCheckTime(int32_t lCheckCode) {
 }
 
 void Monitor::WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime) {
-  if (!CheckTimeTableReady()) return;
+  if (!CheckTimeTableReady() || !BeginTransaction()) return;
   const std::string at = voltrane::DateTimeLiteral(DatabaseType(), dtTime);
-  const std::string update =
-      std::string("update ") + kCheckTimeTable + " set LAST_CHECK = " + at + WhereCode(lCheckCode);
-  WriteExtendedErrorLog(update);
-  if (connection()->Execute(update) > 0) return;
-  ExecuteStatement(std::string("insert into ") + kCheckTimeTable +
-                   " (CHECK_CODE, LAST_CHECK) values (" + std::to_string(lCheckCode) + ", " + at +
-                   ")");
+  std::string strError;
+  int32_t lUpdated = 0;
+  const bool bWritten =
+      ExecuteSQLCounted(std::string("update ") + kCheckTimeTable + " set LAST_CHECK = " + at +
+                            WhereCode(lCheckCode),
+                        strError, lUpdated) &&
+      (lUpdated > 0 || ExecuteSQL(std::string("insert into ") + kCheckTimeTable +
+                                      " (CHECK_CODE, LAST_CHECK) values (" +
+                                      std::to_string(lCheckCode) + ", " + at + ")",
+                                  strError));
+  if (bWritten) {
+    CommitTransaction();
+    return;
+  }
+  RollbackTransaction();
+  WriteExtendedErrorLog("The time of the check could not be stored: " + strError);
 }
 
 bool Monitor::CheckTimeTableReady() {
@@ -55,15 +67,26 @@ bool Monitor::CheckTimeTableReady() {
   // Oracle commits whatever is open before a CREATE: not in the middle of a
   // batch, whose rows would then commit half done. There the schema files
   // create the table, or the next check outside a batch does.
-  if (DatabaseType() == voltrane::dbkind::kOracle && session_.BatchOpen()) return false;
-  if (!schema_.TableExists(kCheckTimeTable)) {
-    // Another process may create it at the same moment: then ours fails and
-    // the check below finds theirs.
+  if (m_bCheckTimeTableRefused ||
+      (DatabaseType() == voltrane::dbkind::kOracle && session_.BatchOpen())) {
+    return false;
+  }
+  // Another process may create it at the same moment: then ours fails and
+  // the check below finds theirs.
+  if (!schema_.TableExists(kCheckTimeTable) && BeginTransaction()) {
     std::string strError;
+    bool bCreated = true;
     for (const std::string& statement : CheckTimeCreateStatements(DatabaseType())) {
-      if (!ExecuteSQL(statement, strError)) break;
+      bCreated = bCreated && ExecuteSQL(statement, strError);
+    }
+    if (bCreated) {
+      CommitTransaction();
+    } else {
+      RollbackTransaction();
+      WriteExtendedErrorLog("The table of the check times could not be created: " + strError);
     }
   }
   m_bCheckTimeTableReady = schema_.TableExists(kCheckTimeTable);
+  m_bCheckTimeTableRefused = !m_bCheckTimeTableReady;
   return m_bCheckTimeTableReady;
 }

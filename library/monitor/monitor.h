@@ -93,7 +93,7 @@ class Monitor : public SessionClient {
   void LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime);
   // The stored check times (check_times.cpp): the time of a check code, none
   // when the table or its row is missing; writing creates the table on first
-  // need and lets database errors escape.
+  // need. A refused write or creation is traced, never a failure.
   std::optional<dbaccess::DateTime> ReadCheckTime(int32_t lCheckCode);
   void WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime);
   bool CheckTimeTableReady();
@@ -116,6 +116,7 @@ class Monitor : public SessionClient {
   // read or written: once it moves, the copy may hold a time rolled back.
   int64_t m_lCheckTimeRollbacks = -1;
   bool m_bCheckTimeTableReady = false;
+  bool m_bCheckTimeTableRefused = false;  // its creation failed: not tried again
   dbaccess::DateTime m_dtLastHeartBeatCheck;
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
