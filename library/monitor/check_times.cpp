@@ -42,24 +42,20 @@ std::optional<dbaccess::DateTime> Monitor::ReadCheckTime(int32_t lCheckCode) {
 }
 
 void Monitor::WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime) {
-  if (!CheckTimeTableReady() || !BeginTransaction()) return;
+  if (!CheckTimeTableReady()) return;
   const std::string at = voltrane::DateTimeLiteral(DatabaseType(), dtTime);
   std::string strError;
-  int32_t lUpdated = 0;
-  const bool bWritten =
-      ExecuteSQLCounted(std::string("update ") + kCheckTimeTable + " set LAST_CHECK = " + at +
-                            WhereCode(lCheckCode),
-                        strError, lUpdated) &&
-      (lUpdated > 0 || ExecuteSQL(std::string("insert into ") + kCheckTimeTable +
-                                      " (CHECK_CODE, LAST_CHECK) values (" +
-                                      std::to_string(lCheckCode) + ", " + at + ")",
-                                  strError));
-  if (bWritten) {
-    CommitTransaction();
-    return;
-  }
-  RollbackTransaction();
-  WriteExtendedErrorLog("The time of the check could not be stored: " + strError);
+  const bool bWritten = RunOnOwnLevel(strError, [&] {
+    int32_t lUpdated = 0;
+    return ExecuteSQLCounted(std::string("update ") + kCheckTimeTable + " set LAST_CHECK = " + at +
+                                 WhereCode(lCheckCode),
+                             strError, lUpdated) &&
+           (lUpdated > 0 || ExecuteSQL(std::string("insert into ") + kCheckTimeTable +
+                                           " (CHECK_CODE, LAST_CHECK) values (" +
+                                           std::to_string(lCheckCode) + ", " + at + ")",
+                                       strError));
+  });
+  if (!bWritten) WriteExtendedErrorLog("The time of the check could not be stored: " + strError);
 }
 
 bool Monitor::CheckTimeTableReady() {
@@ -73,20 +69,32 @@ bool Monitor::CheckTimeTableReady() {
   }
   // Another process may create it at the same moment: then ours fails and
   // the check below finds theirs.
-  if (!schema_.TableExists(kCheckTimeTable) && BeginTransaction()) {
-    std::string strError;
-    bool bCreated = true;
+  std::string strError;
+  const auto create = [&] {
     for (const std::string& statement : CheckTimeCreateStatements(DatabaseType())) {
-      bCreated = bCreated && ExecuteSQL(statement, strError);
+      if (!ExecuteSQL(statement, strError)) return false;
     }
-    if (bCreated) {
-      CommitTransaction();
-    } else {
-      RollbackTransaction();
-      WriteExtendedErrorLog("The table of the check times could not be created: " + strError);
-    }
+    return true;
+  };
+  if (!schema_.TableExists(kCheckTimeTable) && !RunOnOwnLevel(strError, create)) {
+    WriteExtendedErrorLog("The table of the check times could not be created: " + strError);
   }
   m_bCheckTimeTableReady = schema_.TableExists(kCheckTimeTable);
   m_bCheckTimeTableRefused = !m_bCheckTimeTableReady;
   return m_bCheckTimeTableReady;
+}
+
+bool Monitor::RunOnOwnLevel(std::string& strError, const std::function<bool()>& statements) {
+  // Outside the batch a transaction left open by someone else is used as it
+  // is: a second one cannot begin.
+  const bool bOwnLevel = session_.BatchOpen() || !connection()->InTransaction();
+  if (bOwnLevel && !BeginTransaction()) {
+    strError = "no transaction could be begun";
+    return false;
+  }
+  const bool bDone = statements();
+  if (!bOwnLevel) return bDone;
+  if (bDone && CommitTransaction()) return true;
+  RollbackTransaction();
+  return false;
 }

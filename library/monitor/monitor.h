@@ -15,6 +15,7 @@
 #define VOLTRANE_LIBRARY_MONITOR_MONITOR_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -97,6 +98,9 @@ class Monitor : public SessionClient {
   std::optional<dbaccess::DateTime> ReadCheckTime(int32_t lCheckCode);
   void WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime);
   bool CheckTimeTableReady();
+  // Runs the statements under a level of their own (a savepoint in the
+  // batch, a transaction outside it), undone when they fail.
+  bool RunOnOwnLevel(std::string& strError, const std::function<bool()>& statements);
   bool EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
                           const dbaccess::DateTime& dtTime, std::string& strError);
 
