@@ -47,7 +47,7 @@ struct BasicComponents {
         records(session, reference),
         handlers(session, intake, records, reference),
         dispatcher(session, intake, records, handlers, monitor, log),
-        monitor(session, intake, handlers, dispatcher),
+        monitor(session, intake, handlers, dispatcher, schema),
         schema(session, intake),
         log(session, schema, handlers, dispatcher, monitor) {}
   BasicComponents(const BasicComponents&) = delete;

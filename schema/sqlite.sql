@@ -333,6 +333,14 @@ CREATE TABLE IF NOT EXISTS T_SFC_DB_ITEM (
   DB_ITEM_VALUE VARCHAR(255)
 );
 
+-- When the processing's periodic checks last ran (check 1: the downtime
+-- timeouts), so that a new run continues their schedule. One row per check.
+CREATE TABLE IF NOT EXISTS T_SFC_MDC_CHECK_TIME (
+  MDC_CHECK_TIME_ID INTEGER PRIMARY KEY AUTOINCREMENT,
+  CHECK_CODE INTEGER,
+  LAST_CHECK DATETIME
+);
+
 -- Neighbouring-schema table, read only as a connection probe.
 CREATE TABLE IF NOT EXISTS T_VMES_PTYPE (
   PTYPE_ID INTEGER NOT NULL PRIMARY KEY,

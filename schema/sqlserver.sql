@@ -369,6 +369,15 @@ CREATE TABLE T_SFC_DB_ITEM (
   DB_ITEM_VALUE NVARCHAR(255)
 );
 
+-- When the processing's periodic checks last ran (check 1: the downtime
+-- timeouts), so that a new run continues their schedule. One row per check.
+IF OBJECT_ID(N'T_SFC_MDC_CHECK_TIME', N'U') IS NULL
+CREATE TABLE T_SFC_MDC_CHECK_TIME (
+  MDC_CHECK_TIME_ID INTEGER IDENTITY(1,1) NOT NULL PRIMARY KEY,
+  CHECK_CODE INTEGER,
+  LAST_CHECK DATETIME
+);
+
 -- Neighbouring-schema table, read only as a connection probe.
 IF OBJECT_ID(N'T_VMES_PTYPE', N'U') IS NULL
 CREATE TABLE T_VMES_PTYPE (

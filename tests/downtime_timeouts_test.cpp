@@ -2,11 +2,13 @@
 // maximum is ended by the first check after it ran out, at the check's time;
 // checks run at most once a minute; until the log has been found empty only
 // the processed machine's downtimes end, afterwards every machine's; an
-// object that started without any maximum never checks.
+// object that started without any maximum never checks; the schedule of the
+// checks is the one the committed rows left, for a new object too.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "library/schema/schema_statements.h"
 #include "tests/support/machine_monitor_fixture.h"
 
 namespace {
@@ -80,6 +82,47 @@ TEST_P(DowntimeTimeoutsTest, AnObjectStartedWithoutMaximumsNeverChecks) {
   AppendRow(1, kHeartbeatCommand, 0, At(9, 1));
   ProcessRows(1);
   EXPECT_EQ(DowntimeStop(1), At(9, 1));
+}
+
+// A run that starts again (after a crash or a stop) does not check at once:
+// it continues from the check committed with the rows already processed.
+TEST_P(DowntimeTimeoutsTest, ANewObjectContinuesTheScheduleOfTheCommittedChecks) {
+  Exec("drop table T_SFC_MDC_CHECK_TIME");  // a database from before: created on first need
+  SetCodeLock(kToolChangeCode, 41);
+  ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 10));  // checks; due only after 8:10
+  object_ = NewObject();
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
+  EXPECT_TRUE(DowntimeOpen(1));
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 11, 1));
+  EXPECT_EQ(DowntimeStop(1), At(8, 11, 1));
+}
+
+TEST_P(DowntimeTimeoutsTest, ARolledBackBatchDoesNotKeepItsCheckTime) {
+  SetCodeLock(kToolChangeCode, 41);
+  ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  AppendRow(2, kHeartbeatCommand, 0, At(8, 10));
+  AppendRow(2, kHeartbeatCommand, 0, At(8, 10, 10));
+  ProcessRows(1);  // checks at 8:10 in a batch that stays open
+  ASSERT_TRUE(object_->session.BatchOpen());
+  object_->session.AbandonBatch();
+  Exec("delete from T_SFC_MDC_LOG");
+  // The committed check was at 8:00: this row checks, and the downtime is overdue.
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
+  EXPECT_EQ(DowntimeStop(1), At(8, 10, 30));
+}
+
+// Keeping the time is bookkeeping: a database that refuses it fails no row,
+// and the check goes on with the time it holds.
+TEST_P(DowntimeTimeoutsTest, ACheckTimeTheDatabaseRefusesFailsNoRow) {
+  Exec("drop table T_SFC_MDC_CHECK_TIME");
+  Exec("create table T_SFC_MDC_CHECK_TIME (CHECK_CODE integer, LAST_CHECK " +
+       GetColumnTypeName(database_.kind, columnkind::kDateTime) + ", REQUIRED integer not null)");
+  SetCodeLock(kToolChangeCode, 41);
+  ProcessRow(1, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
+  EXPECT_EQ(DowntimeStop(1), At(8, 10, 30));
+  EXPECT_GT(sandbox_.CountMessagesStarting("The time of the check could not be stored"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, DowntimeTimeoutsTest,

@@ -100,7 +100,7 @@ TEST_P(ToolTest, BadInputIsRefusedWithTheLibrarysText) {
 TEST_P(ToolTest, SchemaInitWithoutTheDemoLeavesThePlantEmptyAndRepairsAMissingIndex) {
   const RunResult run = Run({"schema", "init"});
   ASSERT_EQ(run.exit_code, 0) << run.output;
-  EXPECT_NE(run.output.find("Created 30 tables"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Created 31 tables"), std::string::npos) << run.output;
   EXPECT_EQ(Count("T_SFC_MACHINE"), 0);
   EXPECT_EQ(Count("T_VMES_PTYPE"), 0);
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "library/log/log_history.h"
+#include "library/monitor/check_times.h"
 #include "library/schema/schema_statements.h"
 #include "tests/support/test_databases.h"
 
@@ -123,6 +124,7 @@ const std::map<std::string, std::vector<std::string>>& UsedColumns() {
         "APP_CODE", "HISTORY_DATE", "COMPONENT_NAME", "ECN", "DEPT_ID", "LOCATION_ID", "GROUP_ID",
         "MACHINE_ID", "JOB_ID", "PART_TYPE_ID", "PART_ID"}},
       {"T_SFC_DB_ITEM", {"DB_ITEM_CODE", "DB_ITEM_VALUE"}},
+      {"T_SFC_MDC_CHECK_TIME", {"MDC_CHECK_TIME_ID", "CHECK_CODE", "LAST_CHECK"}},
       {"T_VMES_PTYPE", {"PTYPE_ID"}},
   };
   return kColumns;
@@ -535,6 +537,21 @@ TEST(SchemaFilesTest, TheLibrarysHistoryTableHoldsEveryColumnOfTheLog) {
        db.Rows("EXPLAIN QUERY PLAN select count(*) from T_SFC_MDC_LOG_HIST where MDC_LOG_ID = 5")) {
     EXPECT_NE(step.find("USING COVERING INDEX K_SFC_MD_LOHIMDLOID"), std::string::npos) << step;
   }
+}
+
+// The check-time table is in the files and also created by the library where it is
+// missing: both make the same table.
+TEST(SchemaFilesTest, TheLibrarysCheckTimeTableIsTheFilesOne) {
+  TempSqlite files;
+  files.ExecFile("sqlite.sql");
+  TempSqlite library;
+  for (const std::string& statement : CheckTimeCreateStatements(3)) {
+    ASSERT_EQ(library.Exec(statement), "") << statement;
+  }
+  const TableInfo declared = ReadTableInfo(files, kCheckTimeTable);
+  const TableInfo created = ReadTableInfo(library, kCheckTimeTable);
+  EXPECT_EQ(created.types, declared.types);
+  EXPECT_EQ(created.key, declared.key);
 }
 
 TEST(SchemaFilesTest, OracleHasASequenceAndTriggerPerGeneratedKey) {

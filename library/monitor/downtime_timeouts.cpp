@@ -10,6 +10,17 @@
 // only the downtimes of the machine being processed, afterwards those of
 // every machine. Database errors escape to the processing loop; a failing
 // handler stops the check with its text. Processing thread only.
+//
+// Where the time of the last check lives: in the database
+// (T_SFC_MDC_CHECK_TIME, check_times.h), written in the same transaction as
+// the downtime ends of the check, inside the row that ran it. The schedule
+// decides which row's time a downtime ends at, so a run that starts again
+// after a crash or a stop must continue it from what was committed with the
+// rows already processed, or it would end downtimes at other times than one
+// uninterrupted run. The copy held here is read again whenever the session
+// rolled anything back, because the time it holds may have gone with it.
+// Without a stored time (a database never checked) the first check runs at
+// once.
 #include <cmath>
 #include <string>
 
@@ -18,18 +29,19 @@
 #include "library/dispatch/command_types.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
+#include "library/monitor/check_times.h"
 #include "library/monitor/monitor.h"
 #include "library/session/extended_error_log.h"
 
 namespace {
 
-// The first check of an object runs at once.
+// A database without a stored check time has its first check run at once.
 constexpr int64_t kFirstCheckBackdateMinutes = 1000;
 constexpr int64_t kMinutesBetweenChecks = 1;
 
 }  // namespace
 
-void Monitor::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
+void Monitor::CountDowntimeTimeouts() {
   const dbaccess::Variant vCount = GetScalarValue(
       std::string("select count(*) as CNT from (") +
       "select floor(dtc.CYCLE_STATUS_LOCK /4) as DT_Timeout from T_SFC_DOWNTIME_CODE dtc " +
@@ -41,18 +53,24 @@ void Monitor::CountDowntimeTimeouts(const dbaccess::DateTime& dtTime) {
     lCount = 0;  // a failed read counts as none
   }
   m_bHasDowntimeTimeouts = lCount > 0;
-  if (m_bHasDowntimeTimeouts) {
-    WriteExtendedErrorLog("there are downtime timeouts to check");
-    m_dtLastDowntimeTimeoutCheck = dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
-  }
+  if (m_bHasDowntimeTimeouts) WriteExtendedErrorLog("there are downtime timeouts to check");
   m_bFirstDowntimeTimeoutCheck = false;
+  m_lCheckTimeRollbacks = -1;
+}
+
+void Monitor::LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime) {
+  const std::optional<dbaccess::DateTime> stored = ReadCheckTime(checkcode::kDowntimeTimeouts);
+  m_dtLastDowntimeTimeoutCheck = stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
+  m_lCheckTimeRollbacks = session_.RollbackCount();
 }
 
 bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                  std::string& strError) {
-  if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts(dtTime);
-  if (!m_bHasDowntimeTimeouts || !dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
-                                                            kMinutesBetweenChecks * 60000)) {
+  if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts();
+  if (!m_bHasDowntimeTimeouts) return true;
+  if (m_lCheckTimeRollbacks != session_.RollbackCount()) LoadLastDowntimeTimeoutCheck(dtTime);
+  if (!dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
+                                 kMinutesBetweenChecks * 60000)) {
     return true;
   }
   const std::string hint = voltrane::NoLockHint(DatabaseType());
@@ -89,7 +107,9 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
     CloseRecordset(rs);
     throw;
   }
+  WriteCheckTime(checkcode::kDowntimeTimeouts, dtTime);
   m_dtLastDowntimeTimeoutCheck = dtTime;
+  m_lCheckTimeRollbacks = session_.RollbackCount();
   return true;
 }
 

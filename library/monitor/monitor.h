@@ -15,6 +15,7 @@
 #define VOLTRANE_LIBRARY_MONITOR_MONITOR_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,11 +29,17 @@
 class Dispatcher;
 class Handlers;
 class Intake;
+class SchemaMaintenance;
 
 class Monitor : public SessionClient {
  public:
-  Monitor(Session& session, Intake& intake, Handlers& handlers, Dispatcher& dispatcher)
-      : SessionClient(session), intake_(intake), handlers_(handlers), dispatcher_(dispatcher) {}
+  Monitor(Session& session, Intake& intake, Handlers& handlers, Dispatcher& dispatcher,
+          SchemaMaintenance& schema)
+      : SessionClient(session),
+        intake_(intake),
+        handlers_(handlers),
+        dispatcher_(dispatcher),
+        schema_(schema) {}
   virtual ~Monitor() = default;
 
   // The steps the dispatcher and the loop call. Virtual so that loop tests
@@ -57,8 +64,9 @@ class Monitor : public SessionClient {
   // timeouts of every machine are checked, not only the row's machine's.
   void NoteLogDrained() { m_bLogDrained = true; }
   bool LogDrained() const { return m_bLogDrained; }
-  // After a batch that was not committed: the heartbeat table and the
-  // downtime-timeout count are read again from the database.
+  // After a batch that was not committed: the heartbeat table, the
+  // downtime-timeout count and the time of the last downtime-timeout check
+  // are read again from the database.
   void ForgetCaches() {
     m_dictHeartBeats.reset();
     m_bFirstDowntimeTimeoutCheck = true;
@@ -80,7 +88,19 @@ class Monitor : public SessionClient {
   bool PostPreviousActivity(const LogEntry& row, std::string& strError);
   bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
                                   std::string& strStep, std::string& strError);
-  void CountDowntimeTimeouts(const dbaccess::DateTime& dtTime);
+  void CountDowntimeTimeouts();
+  // The time of the last downtime-timeout check as committed, or as written
+  // by the open batch; without one, a time that has the check run at once.
+  void LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime);
+  // The stored check times (check_times.cpp): the time of a check code, none
+  // when the table or its row is missing; writing creates the table on first
+  // need. A refused write or creation is traced, never a failure.
+  std::optional<dbaccess::DateTime> ReadCheckTime(int32_t lCheckCode);
+  void WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime);
+  bool CheckTimeTableReady();
+  // Runs the statements under a level of their own (a savepoint in the
+  // batch, a transaction outside it), undone when they fail.
+  bool RunOnOwnLevel(std::string& strError, const std::function<bool()>& statements);
   bool EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
                           const dbaccess::DateTime& dtTime, std::string& strError);
 
@@ -89,12 +109,18 @@ class Monitor : public SessionClient {
   Intake& intake_;
   Handlers& handlers_;
   Dispatcher& dispatcher_;
+  SchemaMaintenance& schema_;
 
   bool m_bCheckHeartbeats = true;
   int32_t m_lLateHeartBeatDowntimeCodeID = -1;
   bool m_bFirstDowntimeTimeoutCheck = true;
   bool m_bHasDowntimeTimeouts = false;
   dbaccess::DateTime m_dtLastDowntimeTimeoutCheck;
+  // The session's rollback count when m_dtLastDowntimeTimeoutCheck was last
+  // read or written: once it moves, the copy may hold a time rolled back.
+  int64_t m_lCheckTimeRollbacks = -1;
+  bool m_bCheckTimeTableReady = false;
+  bool m_bCheckTimeTableRefused = false;  // its creation failed: not tried again
   dbaccess::DateTime m_dtLastHeartBeatCheck;
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built

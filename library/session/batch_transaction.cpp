@@ -56,6 +56,7 @@ void Session::ReleaseSavepoint() {
 }
 
 void Session::RollbackToSavepoint(int32_t lLevel) {
+  ++m_lRollbackCount;
   if (!HasSavepoints(m_lDatabaseType)) {
     // The batch holds this one row: undoing the row undoes the transaction.
     m_oConnection->RollbackTrans();
@@ -227,6 +228,7 @@ void Session::AbandonBatch() {
 
 void Session::ForgetUncommittedBatch() {
   const bool bBatchWasOpen = m_bBatchOpen;
+  ++m_lRollbackCount;
   m_bBatchOpen = false;
   m_lSavepointDepth = 0;
   m_lBatchRows = 0;

@@ -118,6 +118,10 @@ class Session {
   void ForgetUncommittedBatch();
   bool BatchOpen() const { return m_bBatchOpen; }
   int32_t SavepointDepth() const { return m_lSavepointDepth; }
+  // Counts the times work was undone (a savepoint, a transaction or the
+  // batch rolled back): a component that keeps a copy of something it wrote
+  // reads it again once the count has moved.
+  int64_t RollbackCount() const { return m_lRollbackCount; }
   // The log processor's part of the batch: whether it has work queued for
   // the commit, the step just before the commit (the delete queue's flush)
   // and the reset of the caches that moved on inside an abandoned batch
@@ -179,6 +183,7 @@ class Session {
   bool m_bBatchOpen = false;
   int32_t m_lSavepointDepth = 0;
   int32_t m_lBatchRows = 0;
+  int64_t m_lRollbackCount = 0;
   dbaccess::DateTime m_dtBatchStart;
   std::function<bool()> m_batchWorkQueued;
   std::function<bool(std::string&)> m_beforeBatchCommit;

@@ -42,5 +42,6 @@ bool Session::CommitTransaction(int32_t lAttempt) {
 bool Session::RollbackTransaction(int32_t lAttempt) {
   if (m_bBatchOpen) return TryRollbackSavepoint();
   if (!m_oConnection->InTransaction()) return false;
+  ++m_lRollbackCount;
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->RollbackTrans(); });
 }
