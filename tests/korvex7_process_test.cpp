@@ -47,6 +47,12 @@ class ProcessToolTest : public testsupport::ToolFixture {
     return rs.Fields(size_t{0}).Value().ToInt64();
   }
   int64_t Events() { return Rows("T_SFC_EVENT"); }
+  // A setup start then fails without its downtime table.
+  void HideDowntimeTable() {
+    dbaccess::Connection connection;
+    connection.Open(database_.connection_string);
+    connection.Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
+  }
   // Queues `count` rows of one command for machine 101 (key 1) straight into
   // the log, a second apart from `first`.
   void QueueRows(int count, int command_id, int time_code, const dbaccess::DateTime& first) {
@@ -85,12 +91,7 @@ TEST_P(ProcessToolTest, DrainsTheLogAndSaysHowMany) {
 }
 
 TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
-  // A setup start fails without its downtime table.
-  {
-    dbaccess::Connection connection;
-    connection.Open(database_.connection_string);
-    connection.Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
-  }
+  HideDowntimeTable();
   Append("101", "8", "0");
   Append("102", "20", "0");
   Append("201", "20", "2");
@@ -108,11 +109,7 @@ TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
 
 TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
   EXPECT_EQ(Run({"count", "--failing"}).output, "No row of the MDC log has failed.\n");
-  {
-    dbaccess::Connection connection;
-    connection.Open(database_.connection_string);
-    connection.Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
-  }
+  HideDowntimeTable();
   Append("101", "8", "0");
   Append("102", "20", "0");
   const RunResult run = Run({"process", "--max-idle-calls", "5"});
@@ -137,11 +134,7 @@ TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
 }
 
 TEST_P(ProcessToolTest, EachFailingRowIsPrintedOnceWithItsIdentityThoughTheTextsAgree) {
-  {
-    dbaccess::Connection connection;
-    connection.Open(database_.connection_string);
-    connection.Execute("ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
-  }
+  HideDowntimeTable();
   Append("101", "8", "0");
   Append("102", "8", "0");
   const RunResult run = Run({"process", "--max-idle-calls", "6"});
