@@ -216,7 +216,7 @@ void CProcessingWorker::ReportFailure(const std::string& error) {
   Korvex7FailedLogItem row;
   if (m_pLibrary2 && m_pLibrary2->GetLastFailedLogItem(row)) {
     if (m_reportedRows.FirstTime(row.lMDCLogID)) {
-      context_.LogStatus(EventType::kInformation, "Korvex7 error:" + FailedLogItemText(row));
+      context_.LogStatus(EventType::kInformation, "Korvex7 error: " + FailedLogItemText(row));
     }
     return;
   }

@@ -402,9 +402,9 @@ TEST_F(WorkerTest, TwoRowsFailingWithTheSameTextAreEachReportedWithTheirIdentity
   MakeWorker()->ThreadProc();
   EXPECT_EQ(ReportedFailures(),
             (std::vector<std::string>{
-                "Korvex7 error:MDC log row 7 (machine 101, command Setup start, attempt 1): "
+                "Korvex7 error: MDC log row 7 (machine 101, command Setup start, attempt 1): "
                 "Error # 3:no such table: T_SFC_DT_PER_MACHINE_DATA",
-                "Korvex7 error:MDC log row 9 (machine 101, command Setup start, attempt 1): "
+                "Korvex7 error: MDC log row 9 (machine 101, command Setup start, attempt 1): "
                 "Error # 3:no such table: T_SFC_DT_PER_MACHINE_DATA"}));
 }
 
@@ -414,7 +414,7 @@ TEST_F(WorkerTest, ARowRetriedAgainAndAgainIsReportedOnceAndOtherTextsStillOnceP
   MakeWorker()->ThreadProc();
   const std::vector<std::string> reported = ReportedFailures();
   ASSERT_EQ(reported.size(), 2u);
-  EXPECT_EQ(reported[0].rfind("Korvex7 error:MDC log row 7 (", 0), 0u) << reported[0];
+  EXPECT_EQ(reported[0].rfind("Korvex7 error: MDC log row 7 (", 0), 0u) << reported[0];
   EXPECT_EQ(reported[1], "Korvex7 error:Error # 5:refused");
 }
 
