@@ -12,6 +12,7 @@
 #include <array>
 #include <cctype>
 #include <map>
+#include <mutex>
 
 #include "dbaccess/ascii_case.h"
 #include "dbaccess/db_error.h"
@@ -134,6 +135,11 @@ void OdbcBackend::Open(int timeout_seconds) {
   WideText text = ToWide(connection_string_);
   std::array<SQLWCHAR, 1024> completed{};
   SQLSMALLINT completed_length = 0;
+  // psqlODBC sets the process's locale while it connects, and setlocale is
+  // not thread-safe: two threads connecting at once (the board's clients)
+  // corrupted each other's heap. Connects run one at a time.
+  static std::mutex connect_mutex;
+  std::lock_guard<std::mutex> one_connect_at_a_time(connect_mutex);
   CheckOdbc(SQLDriverConnectW(connection.get(), nullptr, text.data(),
                               static_cast<SQLSMALLINT>(text.size()), completed.data(),
                               static_cast<SQLSMALLINT>(completed.size()), &completed_length,
