@@ -68,6 +68,15 @@ class Backend {
   virtual ResultTable Query(const std::string& sql, const std::vector<Variant>& params,
                             int timeout_seconds) = 0;
 
+  // Statements that return no rows, to travel ahead of the next Execute,
+  // Query or InsertRow in the same round trip; the call's result is its own
+  // statement's. False when the engine cannot take them so: the caller then
+  // runs them alone. An empty list forgets what was given.
+  virtual bool SendAhead(const std::vector<std::string>& statements) {
+    (void)statements;
+    return false;
+  }
+
   virtual void BeginTransaction() = 0;
   virtual void CommitTransaction() = 0;
   virtual void RollbackTransaction() = 0;

@@ -85,10 +85,14 @@ Backend& Connection::backend() {
   return *backend_;
 }
 
-void Connection::Defer(const std::string& sql) { deferred_.push_back(sql); }
+void Connection::Defer(const std::string& sql) { deferred_.push_back({sql, ""}); }
+
+void Connection::DeferSavepoint(const std::string& set, const std::string& rollback) {
+  deferred_.push_back({set, rollback});
+}
 
 bool Connection::CancelDeferred(const std::string& sql) {
-  if (deferred_.empty() || deferred_.back() != sql) return false;
+  if (deferred_.empty() || deferred_.back().sql != sql) return false;
   deferred_.pop_back();
   return true;
 }
@@ -103,24 +107,67 @@ void Connection::RunDeferred() {
 
 void Connection::RunDeferredStatements() {
   // Taken first: a failure leaves nothing waiting to run twice.
-  std::vector<std::string> statements = std::move(deferred_);
+  std::vector<Deferred> statements = std::move(deferred_);
   deferred_.clear();
   if (statements.empty()) return;
   if (backend_->Engine() == voltrane::dbkind::kPostgreSql) {
     std::string batch;
-    for (const std::string& sql : statements) batch += (batch.empty() ? "" : ";") + sql;
+    for (const Deferred& waiting : statements) batch += (batch.empty() ? "" : ";") + waiting.sql;
     backend_->Execute(batch, {}, command_timeout_);
     return;
   }
   // Elsewhere one statement per call: SQLite compiles one at a time, and
   // there a call costs no round trip.
-  for (const std::string& sql : statements) backend_->Execute(sql, {}, command_timeout_);
+  for (const Deferred& waiting : statements) backend_->Execute(waiting.sql, {}, command_timeout_);
+}
+
+// Only when a savepoint is the last of what waits: a failed statement can
+// then be undone alone by rolling back to it.
+template <typename Call>
+auto Connection::SendWithDeferred(Call&& call) -> decltype(call(std::declval<Backend&>())) {
+  if (!backend_ || deferred_.empty() || deferred_.back().rollback.empty()) return call(backend());
+  std::vector<std::string> ahead;
+  for (const Deferred& waiting : deferred_) ahead.push_back(waiting.sql);
+  if (!backend_->SendAhead(ahead)) return call(backend());
+  const std::string rollback = deferred_.back().rollback;
+  deferred_.clear();
+  try {
+    return call(*backend_);
+  } catch (const DbError&) {
+    backend_->SendAhead({});
+    try {
+      backend_->Execute(rollback, {}, command_timeout_);
+    } catch (const DbError&) {
+      // The savepoint was never set: what waited failed, and the transaction
+      // stays refused, as it would had what waited run alone.
+    }
+    throw;
+  }
 }
 
 int64_t Connection::Execute(const std::string& sql) { return Execute(sql, {}); }
 
 int64_t Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
-  return Guard([&] { return backend().Execute(sql, params, command_timeout_); });
+  return Guard([&] {
+    return SendWithDeferred(
+        [&](Backend& backend) { return backend.Execute(sql, params, command_timeout_); });
+  });
+}
+
+ResultTable Connection::Query(const std::string& sql) {
+  return Guard([&] {
+    return SendWithDeferred(
+        [&](Backend& backend) { return backend.Query(sql, {}, command_timeout_); });
+  });
+}
+
+ResultTable Connection::InsertRow(const std::string& table, const std::vector<std::string>& columns,
+                                  const std::vector<Variant>& values) {
+  return Guard([&] {
+    return SendWithDeferred([&](Backend& backend) {
+      return backend.InsertRow(table, columns, values, command_timeout_);
+    });
+  });
 }
 
 std::vector<std::string> Connection::PrimaryKeyColumns(const std::string& table) {

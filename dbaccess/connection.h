@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbaccess/backend.h"
@@ -45,6 +46,11 @@ class Connection {
   // Executes a statement that returns no rows; returns the affected-row count.
   int64_t Execute(const std::string& sql);
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params);
+  // Runs a query and reads every row.
+  ResultTable Query(const std::string& sql);
+  // Inserts one row and returns it as stored (Backend::InsertRow).
+  ResultTable InsertRow(const std::string& table, const std::vector<std::string>& columns,
+                        const std::vector<Variant>& values);
 
   // Statements that change no data and whose failure may surface with the
   // next operation (savepoints): they wait and run just before the
@@ -52,7 +58,16 @@ class Connection {
   // trip. CancelDeferred drops the last waiting statement when it is `sql`
   // (a savepoint released before anything ran in it) and says whether it did.
   // A rollback of the transaction drops what waits; a commit runs it first.
+  //
+  // DeferSavepoint defers setting a savepoint, with the statement that rolls
+  // back to it. When a savepoint is the last of what waits, what waits rides
+  // with the next Execute, Query or InsertRow where the backend allows
+  // (Backend::SendAhead); should that statement fail, the connection rolls
+  // back to the savepoint, so that the failure undoes that statement alone,
+  // as the driver's own statement-level rollback (which a leading savepoint
+  // turns off) would have.
   void Defer(const std::string& sql);
+  void DeferSavepoint(const std::string& set, const std::string& rollback);
   bool CancelDeferred(const std::string& sql);
   void RunDeferred();
   bool HasDeferred() const { return !deferred_.empty(); }
@@ -81,13 +96,20 @@ class Connection {
   template <typename Fn>
   auto Guard(Fn&& fn) -> decltype(fn());
   void RunDeferredStatements();
+  template <typename Call>
+  auto SendWithDeferred(Call&& call) -> decltype(call(std::declval<Backend&>()));
+
+  struct Deferred {
+    std::string sql;
+    std::string rollback;  // for a savepoint: the statement that rolls back to it
+  };
 
   std::string connection_string_;
   int command_timeout_ = 30;
   std::unique_ptr<Backend> backend_;  // non-null iff open
   bool in_transaction_ = false;
   std::vector<DbError> errors_;
-  std::vector<std::string> deferred_;
+  std::vector<Deferred> deferred_;
   bool cache_keys_ = true;  // metadata caching as it was when the connection opened
   std::map<std::string, std::vector<std::string>> primary_keys_;  // by upper-case table name
 };

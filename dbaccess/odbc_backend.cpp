@@ -82,6 +82,7 @@ class OdbcBackend : public Backend {
                   int timeout_seconds) override;
   ResultTable Query(const std::string& sql, const std::vector<Variant>& params,
                     int timeout_seconds) override;
+  bool SendAhead(const std::vector<std::string>& statements) override;
 
   void BeginTransaction() override;
   void CommitTransaction() override;
@@ -101,7 +102,7 @@ class OdbcBackend : public Backend {
   std::string InfoText(SQLUSMALLINT info) const;
   bool DriverTakesWideText() const;
   OdbcHandle NewStatement(int timeout_seconds) const;
-  void Run(const OdbcHandle& statement, const std::string& sql) const;
+  size_t Run(const OdbcHandle& statement, const std::string& sql) const;
   ResultTable ReadFirstResultSet(const OdbcHandle& statement) const;
   void DrainResults(const OdbcHandle& statement) const;
   void SetAutocommit(bool on) const;
@@ -116,6 +117,7 @@ class OdbcBackend : public Backend {
   bool wide_text_ = true;
   voltrane::dbkind::Kind engine_ = voltrane::dbkind::kNone;
   mutable int last_timeout_seconds_ = 0;  // of the last statement; catalog calls reuse it
+  mutable std::vector<std::string> ahead_;  // sent before the next statement (SendAhead)
 };
 
 void OdbcBackend::RequireOpen() const {
@@ -191,18 +193,32 @@ OdbcHandle OdbcBackend::NewStatement(int timeout_seconds) const {
   return statement;
 }
 
-void OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) const {
+// Only PostgreSQL: its simple query protocol runs a batch of statements in
+// one round trip, and psqlODBC hands back one result per statement.
+bool OdbcBackend::SendAhead(const std::vector<std::string>& statements) {
+  if (engine_ != voltrane::dbkind::kPostgreSql) return false;
+  ahead_ = statements;
+  return true;
+}
+
+// Returns how many statements went ahead of `sql` (their results come first).
+size_t OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) const {
+  std::string batch;
+  for (const std::string& ahead : ahead_) batch += ahead + ";";
+  const size_t lLeading = ahead_.size();
+  ahead_.clear();  // sent once, whatever happens to the call
+  batch += sql;
   if (!wide_text_) {
     // The driver manager's conversion would not keep non-ASCII literals intact.
-    std::string text = sql;
-    CheckOdbc(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                            static_cast<SQLINTEGER>(text.size())),
+    CheckOdbc(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(batch.data()),
+                            static_cast<SQLINTEGER>(batch.size())),
               statement, dbc());
-    return;
+    return lLeading;
   }
-  WideText text = ToWide(sql);
+  WideText text = ToWide(batch);
   CheckOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
             statement, dbc());
+  return lLeading;
 }
 
 // Skips row counts of a batch until the first result with columns; an empty
@@ -232,7 +248,8 @@ int64_t OdbcBackend::Execute(const std::string& sql, const std::vector<Variant>&
   OdbcHandle statement = NewStatement(timeout_seconds);
   OdbcParameters bound(wide_text_);
   bound.BindInputs(statement, params);
-  Run(statement, sql);
+  const size_t lLeading = Run(statement, sql);
+  for (size_t i = 0; i < lLeading; ++i) CheckOdbc(SQLMoreResults(statement.get()), statement, dbc());
   SQLLEN rows = 0;
   CheckOdbc(SQLRowCount(statement.get(), &rows), statement, dbc());
   DrainResults(statement);

@@ -143,7 +143,7 @@ void Recordset::Open(const std::string& sql, ConnectionPtr connection) {
   if (!connection || !connection->IsOpen()) {
     throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
   }
-  ResultTable result = connection->backend().Query(sql, {}, connection->CommandTimeout());
+  ResultTable result = connection->Query(sql);
   OpenFromResult(std::move(result), std::move(connection), sql);
 }
 
@@ -399,7 +399,7 @@ void Recordset::InsertPendingRow() {
       values.push_back(edit_buffer_[i]);
     }
     const ResultTable stored =
-        connection_->backend().InsertRow(base_table_, names, values, connection_->CommandTimeout());
+        connection_->InsertRow(base_table_, names, values);
     if (!stored.rows.empty()) {
       // The stored row carries the generated key and the defaults.
       for (size_t i = 0; i < columns_.size(); ++i) {

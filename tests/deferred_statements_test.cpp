@@ -71,6 +71,30 @@ TEST_P(DeferredStatementsTest, ACancelledStatementNeverRunsAndARollbackDropsWhat
   connection_->RollbackTrans();
 }
 
+// On PostgreSQL a waiting savepoint travels with the next statement, which
+// turns the driver's statement-level rollback off: the connection's own
+// rollback must leave exactly what a failed statement alone leaves.
+TEST_P(DeferredStatementsTest, AStatementCarryingAWaitingSavepointFailsAloneAndCountsItsOwnRows) {
+  connection_->BeginTrans();
+  Mark(1);
+  connection_->DeferSavepoint("SAVEPOINT S1", "ROLLBACK TO SAVEPOINT S1");
+  EXPECT_THROW(connection_->Execute("INSERT INTO T_MARK (MARK_ID) VALUES (NULL)"), DbError);
+  Mark(2);  // the transaction goes on
+  EXPECT_EQ(Marks(), 2);
+  connection_->Execute("ROLLBACK TO SAVEPOINT S1");  // the savepoint was set
+  EXPECT_EQ(Marks(), 1);
+  connection_->DeferSavepoint("SAVEPOINT S2", "ROLLBACK TO SAVEPOINT S2");
+  EXPECT_EQ(connection_->Execute("UPDATE T_MARK SET MARK_ID = 3"), 1);
+  connection_->DeferSavepoint("SAVEPOINT S3", "ROLLBACK TO SAVEPOINT S3");
+  EXPECT_THROW(connection_->Query("SELECT * FROM T_NO_SUCH_TABLE"), DbError);
+  const ResultTable rows = connection_->Query("SELECT MARK_ID FROM T_MARK");
+  ASSERT_EQ(rows.rows.size(), 1u);
+  EXPECT_EQ(rows.rows[0][0].ToInt64(), 3);
+  connection_->Defer("RELEASE SAVEPOINT S1");
+  connection_->CommitTrans();
+  EXPECT_EQ(Marks(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, DeferredStatementsTest,
                          ::testing::ValuesIn(testsupport::AvailableKinds()),
                          [](const auto& test_info) { return test_info.param; });

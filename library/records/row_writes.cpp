@@ -28,9 +28,7 @@ int32_t MachineRecords::InsertRowReturningKey(const std::string& strTable,
     values.push_back(value);
   }
   WriteExtendedErrorLog("insert into " + strTable);
-  dbaccess::Connection& connection = *this->connection();
-  const dbaccess::ResultTable stored =
-      connection.backend().InsertRow(strTable, names, values, connection.CommandTimeout());
+  const dbaccess::ResultTable stored = connection()->InsertRow(strTable, names, values);
   for (size_t i = 0; i < stored.columns.size() && !stored.rows.empty(); ++i) {
     if (dbaccess::EqualsIgnoreCase(stored.columns[i].name, strKeyColumn)) {
       return stored.rows.front()[i].ToLong();

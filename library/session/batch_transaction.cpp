@@ -43,7 +43,7 @@ constexpr int32_t kMaxUnwoundLevels = 8;
 void Session::PushSavepoint() {
   const SavepointStatements statements =
       SavepointStatementsFor(m_lDatabaseType, m_lSavepointDepth + 1);
-  if (!statements.set.empty()) m_oConnection->Defer(statements.set);
+  if (!statements.set.empty()) m_oConnection->DeferSavepoint(statements.set, statements.rollback);
   ++m_lSavepointDepth;
 }
 
@@ -68,7 +68,7 @@ void Session::RollbackToSavepoint(int32_t lLevel) {
     if (!m_oConnection->CancelDeferred(statements.set)) {
       m_oConnection->Execute(statements.rollback);
     } else {
-      m_oConnection->Defer(statements.set);
+      m_oConnection->DeferSavepoint(statements.set, statements.rollback);
     }
   }
   m_lSavepointDepth = lLevel;

@@ -45,6 +45,11 @@ class CountingBackend : public dbaccess::Backend {
     Count(StatementKind(sql));
     return inner_->Query(sql, params, timeout_seconds);
   }
+  bool SendAhead(const std::vector<std::string>& statements) override {
+    if (!inner_->SendAhead(statements)) return false;
+    for (const std::string& sql : statements) Count(StatementKind(sql));
+    return true;
+  }
   void BeginTransaction() override {
     Count("begin");
     inner_->BeginTransaction();
