@@ -154,10 +154,12 @@ int64_t Connection::Execute(const std::string& sql, const std::vector<Variant>& 
   });
 }
 
-ResultTable Connection::Query(const std::string& sql) {
+ResultTable Connection::Query(const std::string& sql) { return Query(sql, {}); }
+
+ResultTable Connection::Query(const std::string& sql, const std::vector<Variant>& params) {
   return Guard([&] {
     return SendWithDeferred(
-        [&](Backend& backend) { return backend.Query(sql, {}, command_timeout_); });
+        [&](Backend& backend) { return backend.Query(sql, params, command_timeout_); });
   });
 }
 

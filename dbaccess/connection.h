@@ -48,6 +48,7 @@ class Connection {
   int64_t Execute(const std::string& sql, const std::vector<Variant>& params);
   // Runs a query and reads every row.
   ResultTable Query(const std::string& sql);
+  ResultTable Query(const std::string& sql, const std::vector<Variant>& params);
   // Inserts one row and returns it as stored (Backend::InsertRow).
   ResultTable InsertRow(const std::string& table, const std::vector<std::string>& columns,
                         const std::vector<Variant>& values);

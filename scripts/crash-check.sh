@@ -41,7 +41,8 @@
 # build; its tools/korvex7, service/voltrane-collector and
 # library/libkorvex7.so are used, korvex7 built when missing) and
 # CRASH_CHECK_WORK the folder for the files (default BUILD/crash-check).
-# CRASH_CHECK_CONTROL_BUILD drains the control copy with another build's
+# CRASH_CHECK_KEEP=1 keeps the PostgreSQL databases (and the cluster) for a
+# closer look, say a pg_dump of each. CRASH_CHECK_CONTROL_BUILD drains the control copy with another build's
 # korvex7 (say, that of the main branch), so that "control against clean"
 # shows whether a change of the processing leaves every table as it was
 # (with KILLS 0 the rest is a second clean drain).
@@ -127,6 +128,7 @@ case "$kind" in
     copy_database() { psql_in postgres "create database ${prefix}_$2 template ${prefix}_$1"; }
     psql_in postgres "create database ${prefix}_base"
     drop_databases() {
+      [ "${CRASH_CHECK_KEEP:-0}" = 1 ] && { echo "    kept: databases ${prefix}_*"; return; }
       for d in base clean control killed idle; do
         psql_in postgres "drop database if exists ${prefix}_$d" >/dev/null 2>&1 || true
       done

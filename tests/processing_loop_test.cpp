@@ -340,6 +340,34 @@ TEST_P(ProcessingLoopTest, AFailingRowStaysAndComesBackAfterTheRefill) {
   EXPECT_EQ(Scalar("select count(*) from T_SFC_MACHINE_EVENT where EVENT_ID is not null"), 1);
 }
 
+// On PostgreSQL events go through server functions installed when the loop
+// starts; functions dropped under a running loop give way to the statements.
+TEST_P(ProcessingLoopTest, EventsAreRecordedAlikeThroughTheServerFunctionsAndWithout) {
+  AppendRows(std::to_string(kCoolantAlarm), 0, 3);
+  Announce();
+  std::string error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  const bool bPostgreSql = database_.kind == 4;
+  if (bPostgreSql) {
+    EXPECT_EQ(Scalar("select count(*) from pg_proc where proname in "
+                     "('addeventrecord', 'seteventstoptime')"),
+              2);
+  }
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  if (bPostgreSql) Exec("DROP FUNCTION AddEventRecord");
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  EXPECT_EQ(LogRows(), 0);
+  // Each start ended the one before it at its own time; the last stays open.
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT"), 3);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT where STOP_TIME is null"), 1);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT e, T_SFC_EVENT n where n.EVENT_ID = "
+                   "e.EVENT_ID + 1 and e.STOP_TIME = n.START_TIME"),
+            2);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_MACHINE_EVENT me, T_SFC_EVENT e where "
+                   "me.EVENT_ID = e.EVENT_ID and e.STOP_TIME is null"),
+            1);
+}
+
 TEST_P(ProcessingLoopTest, RowsWithoutAHandlerGoThroughWithoutEvents) {
   AppendRows(std::to_string(kSetupCommand), 2);  // a setup has no "both"
   AppendRows("null", 0);                         // a refresh request

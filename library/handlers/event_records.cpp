@@ -5,7 +5,8 @@
 // event (which opens and ends at once).
 //
 // On SQL Server the stored procedures AddEventRecord and SetEventStopTime do
-// the bookkeeping and join the caller's transaction; on every other kind the
+// the bookkeeping and join the caller's transaction, on PostgreSQL the server
+// functions of the same names (event_functions.cpp); on every other kind the
 // same steps run here: the new event is inserted without a read, an event
 // is ended by one update by its key, and only T_SFC_MACHINE_EVENT is read
 // (for the event it points to). AddEventRecord raises
@@ -53,6 +54,13 @@ int32_t Handlers::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t l
   if (DatabaseType() == voltrane::dbkind::kSqlServer) {
     return AddEventRecordByProcedure(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
                                      strParam, dtCurrentTime, bBoth);
+  }
+  if (UsesServerEventFunctions()) {
+    if (const std::optional<int32_t> lEventID =
+            AddEventRecordByFunction(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
+                                     strParam, dtCurrentTime, bBoth)) {
+      return *lEventID;
+    }
   }
   return AddEventRecordByRecordsets(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
                                     strParam, dtCurrentTime, bBoth);
@@ -176,7 +184,10 @@ bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
     return true;
   }
   try {
-    SetEventStopTimeByRecordsets(lMachineID, lCommandID, dtCurrentTime, pbEnded);
+    if (!UsesServerEventFunctions() ||
+        !SetEventStopTimeByFunction(lMachineID, lCommandID, dtCurrentTime, pbEnded)) {
+      SetEventStopTimeByRecordsets(lMachineID, lCommandID, dtCurrentTime, pbEnded);
+    }
     return true;
   } catch (...) {
     const ErrorInfo error = CurrentError();

@@ -243,6 +243,18 @@ class Handlers : public SessionClient {
                                    const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
   void SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
                                     const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
+  // PostgreSQL's server functions (event_functions.cpp). nullopt or false:
+  // the call failed and left nothing behind; the caller runs the statements.
+  bool UsesServerEventFunctions() const;
+  std::optional<int32_t> CallServerEventFunction(const std::string& strCall,
+                                                 const std::vector<dbaccess::Variant>& params);
+  std::optional<int32_t> AddEventRecordByFunction(int32_t lDeptID, int32_t lLocationID,
+                                                  int32_t lGroupID, int32_t lMachineID,
+                                                  int32_t lCommandID, const std::string& strParam,
+                                                  const dbaccess::DateTime& dtCurrentTime,
+                                                  bool bBoth);
+  bool SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,
+                                  const dbaccess::DateTime& dtCurrentTime, bool* pbEnded);
 
   Intake& intake_;
   MachineRecords& records_;

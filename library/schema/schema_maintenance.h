@@ -3,7 +3,8 @@
 // schema_statements.h), the startup checks the loop runs before its first row
 // (startup_checks.cpp), the machine pointer repair (machine_pointer_repair.cpp)
 // and the stored procedures compiled into the library (stored_procedures.cpp,
-// stored_procedure_script.h, resources/stored_procedures.sql).
+// stored_procedure_script.h, resources/stored_procedures.sql) or, on
+// PostgreSQL, the server functions (server_functions.cpp).
 //
 // May touch: the session; the schema (DDL), T_SFC_MACHINE's record pointers.
 // Calls intake (machine hierarchy). The existence checks read false on any
@@ -31,6 +32,9 @@ class SchemaMaintenance : public SessionClient {
   bool IndexExists(const std::string& strTable, const std::string& strColumn);
 
  private:
+  // PostgreSQL's event record functions; failures are traced, never reported.
+  void InstallServerFunctions();
+
   Intake& intake_;
 };
 

@@ -1,7 +1,8 @@
 // Installation of the event-record stored procedures on SQL Server: every
 // batch of the stored procedure script runs in order, each on its own; a
-// failing batch is traced and the next one runs. Other database kinds keep
-// the event records in the library's own statements and install nothing.
+// failing batch is traced and the next one runs. PostgreSQL gets its server
+// functions instead (server_functions.cpp); other database kinds keep the
+// event records in the library's own statements and install nothing.
 //
 // strError ends as the last batch's error text (empty when it succeeded). A
 // drop of a procedure that does not exist yet (DB_E_NOTABLE) is no error. A
@@ -24,6 +25,7 @@ constexpr int32_t kErrResourceNotFound = static_cast<int32_t>(0x80070716u);
 }  // namespace
 
 void SchemaMaintenance::InstallStoredProcedures(std::string& strError) {
+  if (DatabaseType() == voltrane::dbkind::kPostgreSql) InstallServerFunctions();
   if (DatabaseType() != voltrane::dbkind::kSqlServer) return;
   const std::optional<std::string_view> script = LoadTextResource(kStoredProcedureScriptId);
   if (!script) {

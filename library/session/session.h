@@ -156,6 +156,11 @@ class Session {
   // processing loop announced itself).
   bool IsV12Database() const { return m_bV12Database; }
   void SetV12Database(bool bV12) { m_bV12Database = bV12; }
+  // Whether PostgreSQL's event record functions are there to call
+  // (server_functions.cpp): set when the loop starts, cleared when a call
+  // finds them gone.
+  bool ServerEventFunctions() const { return m_bServerEventFunctions; }
+  void SetServerEventFunctions(bool bInstalled) { m_bServerEventFunctions = bInstalled; }
 
  private:
   // Runs `step` until it does not throw, from attempt lAttempt up to the 12th.
@@ -176,6 +181,7 @@ class Session {
   std::unique_ptr<voltrane::CDatabaseConnectionObj> m_oDBConnection;
   std::string m_strConnectionString;  // credentials still enciphered
   bool m_bV12Database = false;
+  bool m_bServerEventFunctions = false;
   bool m_bOutOfOrderRefused = false;
 
   // The batch transaction: open or not, savepoint levels open (1 is the
