@@ -136,11 +136,16 @@ server_profile() {
     }
     on && /LOG:  (statement|execute [^:]*):/ {
       text = $0; sub(/.*LOG:  (statement|execute [^:]*): /, "", text)
-      # The driver puts its savepoint (and BEGIN) before the statement, in the same round trip.
-      sub(/^(BEGIN;)?(RELEASE [^;]*;)?(SAVEPOINT [^;]*;?)?/, "", text)
+      # The savepoint (and BEGIN) of the driver, and the waiting savepoints
+      # of the library, travel before the statement, in one round trip.
+      while (sub(/^(BEGIN|RELEASE [^;]*|SAVEPOINT [^;]*);/, "", text)) {}
       split(text, word, /[ ;(]+/); verb = toupper(word[1])
       kind = verb
-      if (text == "") kind = "savepoint alone (driver)"
+      if (verb == "SAVEPOINT") kind = "SAVEPOINT alone"
+      else if (match(text, /^[Ss][Ee][Ll][Ee][Cc][Tt] +[A-Za-z_]+\(/)) {
+        # A server function call.
+        split(text, fw, /[ (]+/); kind = "SELECT " fw[2] "()"
+      }
       else if (text ~ /pg_catalog|pg_class|pg_attribute|pg_index|pg_namespace/) kind = "catalog query"
       else if (verb == "SET") kind = "SET (driver)"
       else if (verb == "SELECT" || verb == "INSERT" || verb == "UPDATE" || verb == "DELETE") {
