@@ -205,7 +205,7 @@ bool OdbcBackend::SendAhead(const std::vector<std::string>& statements) {
 size_t OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) const {
   std::string batch;
   for (const std::string& ahead : ahead_) batch += ahead + ";";
-  const size_t lLeading = ahead_.size();
+  const size_t leading = ahead_.size();
   ahead_.clear();  // sent once, whatever happens to the call
   batch += sql;
   if (!wide_text_) {
@@ -213,12 +213,12 @@ size_t OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) con
     CheckOdbc(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(batch.data()),
                             static_cast<SQLINTEGER>(batch.size())),
               statement, dbc());
-    return lLeading;
+    return leading;
   }
   WideText text = ToWide(batch);
   CheckOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
             statement, dbc());
-  return lLeading;
+  return leading;
 }
 
 // Skips row counts of a batch until the first result with columns; an empty
@@ -248,8 +248,8 @@ int64_t OdbcBackend::Execute(const std::string& sql, const std::vector<Variant>&
   OdbcHandle statement = NewStatement(timeout_seconds);
   OdbcParameters bound(wide_text_);
   bound.BindInputs(statement, params);
-  const size_t lLeading = Run(statement, sql);
-  for (size_t i = 0; i < lLeading; ++i) CheckOdbc(SQLMoreResults(statement.get()), statement, dbc());
+  const size_t leading = Run(statement, sql);
+  for (size_t i = 0; i < leading; ++i) CheckOdbc(SQLMoreResults(statement.get()), statement, dbc());
   SQLLEN rows = 0;
   CheckOdbc(SQLRowCount(statement.get(), &rows), statement, dbc());
   DrainResults(statement);

@@ -4,8 +4,10 @@
 // T_SFC_MACHINE_EVENT to it, end the one it pointed to; or end the open
 // event) in one call, so that each costs one round trip instead of three or
 // four. They leave the same rows as those statements, in the same order (the
-// keys included). They are created, or replaced, when the loop starts; a
-// database that refuses them is processed with the statements as before.
+// keys included). A machine has at most one T_SFC_MACHINE_EVENT row per
+// command (the unique index K_SFC_MA_EVMAID), so one read finds it. They
+// are created, or replaced, when the loop starts; a database that refuses
+// them is processed with the statements as before.
 // Processing thread only.
 #include <string>
 #include <vector>
@@ -25,7 +27,6 @@ DECLARE
   v_event INTEGER;
   v_machine_event INTEGER;
   v_previous INTEGER;
-  v_rows INTEGER;
 BEGIN
   IF p_both <> 0 THEN
     INSERT INTO T_SFC_EVENT (START_TIME, STOP_TIME, COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID,
@@ -36,11 +37,9 @@ BEGIN
       PARAM1) VALUES (p_time, p_command, p_dept, p_location, p_group, p_machine, p_param)
       RETURNING EVENT_ID INTO v_event;
   END IF;
-  SELECT COUNT(*) INTO v_rows FROM T_SFC_MACHINE_EVENT
+  SELECT MACHINE_EVENT_ID, EVENT_ID INTO v_machine_event, v_previous FROM T_SFC_MACHINE_EVENT
     WHERE MACHINE_ID = p_machine AND COMMAND_ID = p_command;
-  IF v_rows = 1 THEN
-    SELECT MACHINE_EVENT_ID, EVENT_ID INTO v_machine_event, v_previous FROM T_SFC_MACHINE_EVENT
-      WHERE MACHINE_ID = p_machine AND COMMAND_ID = p_command;
+  IF FOUND THEN
     UPDATE T_SFC_MACHINE_EVENT SET EVENT_ID = CASE WHEN p_both <> 0 THEN NULL ELSE v_event END
       WHERE MACHINE_EVENT_ID = v_machine_event;
   ELSE
