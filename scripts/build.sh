@@ -6,5 +6,12 @@ cd "$(dirname "$0")/.."
 dir=${1:-build}
 shift || true
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B "$dir" "$@" >/dev/null
+# ccache, where installed, lets several work trees and the two configurations
+# share compiled objects; paths below the tree are kept relative for that.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$PWD"
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$jobs"

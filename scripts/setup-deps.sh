@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   libsqlite3-dev unixodbc-dev libtomlplusplus-dev libsystemd-dev libfmt-dev libcli11-dev
   nlohmann-json3-dev libpugixml-dev libcpp-httplib-dev libssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
