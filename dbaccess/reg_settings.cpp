@@ -30,7 +30,6 @@ namespace voltrane {
 namespace {
 
 constexpr const char* kClassesRootKey = "Software\\Classes";
-constexpr const char* kMimeContentTypeKey = "MIME\\Database\\Content Type";
 constexpr mode_t kHiveMode = 0600;
 constexpr mode_t kSharedMachineHiveMode = 0640;
 
@@ -314,11 +313,6 @@ bool DeleteItem(RegHive hive, const std::string& key_path, const std::string& va
   });
 }
 
-bool KeyExists(RegHive hive, const std::string& key_path) {
-  const toml::table root = LoadHiveForReading(hive);
-  return FindKey(root, HiveKeyPath(hive, key_path)) != nullptr;
-}
-
 }  // namespace
 
 std::string HivePath(RegHive hive) {
@@ -421,63 +415,18 @@ std::string CRegSettings::GetUserStringValue(const std::string& key_path,
   return GetRegStringValue(RegHive::kCurrentUser, key_path, value_name, default_value);
 }
 
-int32_t CRegSettings::GetUserDWORDValue(const std::string& key_path, const std::string& value_name,
-                                        int32_t default_value) {
-  return ReadDWORD(RegHive::kCurrentUser, key_path, value_name, default_value);
-}
-
-bool CRegSettings::SaveUserStringValue(const std::string& key_path, const std::string& value_name,
-                                       const std::string& value) {
-  return SaveValue(RegHive::kCurrentUser, key_path, value_name, value);
-}
-
-bool CRegSettings::SaveUserDWORDValue(const std::string& key_path, const std::string& value_name,
-                                      int32_t value) {
-  return SaveValue(RegHive::kCurrentUser, key_path, value_name, int64_t{value});
-}
-
 bool CRegSettings::DeleteMachineKey(const std::string& parent_key_path, const std::string& subkey) {
   return DeleteKey(RegHive::kLocalMachine, parent_key_path, subkey);
-}
-
-bool CRegSettings::DeleteUserKey(const std::string& parent_key_path, const std::string& subkey) {
-  return DeleteKey(RegHive::kCurrentUser, parent_key_path, subkey);
 }
 
 bool CRegSettings::DeleteMachineItem(const std::string& key_path, const std::string& value_name) {
   return DeleteItem(RegHive::kLocalMachine, key_path, value_name);
 }
 
-bool CRegSettings::DeleteUserItem(const std::string& key_path, const std::string& value_name) {
-  return DeleteItem(RegHive::kCurrentUser, key_path, value_name);
-}
-
 std::string CRegSettings::GetRegStringValue(RegHive hive, const std::string& key_path,
                                             const std::string& value_name,
                                             const std::string& default_value) {
   return ReadString(hive, key_path, value_name).value_or(default_value);
-}
-
-std::string CRegSettings::GetRegProgressionStringValue(const std::string& key_path,
-                                                       const std::string& value_name,
-                                                       const std::string& default_value) {
-  const RegHive hive =
-      KeyExists(RegHive::kCurrentUser, key_path) ? RegHive::kCurrentUser : RegHive::kLocalMachine;
-  return GetRegStringValue(hive, key_path, value_name, default_value);
-}
-
-bool CRegSettings::IsValidMimeExtension(const std::string& extension) {
-  const toml::table root = LoadHiveForReading(RegHive::kClassesRoot);
-  const toml::table* types = FindKey(root, HiveKeyPath(RegHive::kClassesRoot, kMimeContentTypeKey));
-  if (!types) return false;
-  for (const auto& [name, node] : *types) {
-    if (!node.is_table()) continue;
-    const auto entry = FindEntry(*node.as_table(), "Extension");
-    if (entry == node.as_table()->end()) continue;
-    const auto value = AsString(entry->second);
-    if (value && dbaccess::EqualsIgnoreCase(*value, extension)) return true;
-  }
-  return false;
 }
 
 }  // namespace voltrane

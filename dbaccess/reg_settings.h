@@ -100,28 +100,15 @@ class CRegSettings {
 
   std::string GetUserStringValue(const std::string& key_path, const std::string& value_name,
                                  const std::string& default_value);
-  int32_t GetUserDWORDValue(const std::string& key_path, const std::string& value_name,
-                            int32_t default_value);
-  bool SaveUserStringValue(const std::string& key_path, const std::string& value_name,
-                           const std::string& value);
-  bool SaveUserDWORDValue(const std::string& key_path, const std::string& value_name,
-                          int32_t value);
 
   // Deleting a key fails (false) when it is missing or still has subkeys;
   // deleting a value fails when it is missing. No file is created by a delete.
   bool DeleteMachineKey(const std::string& parent_key_path, const std::string& subkey);
-  bool DeleteUserKey(const std::string& parent_key_path, const std::string& subkey);
   bool DeleteMachineItem(const std::string& key_path, const std::string& value_name);
-  bool DeleteUserItem(const std::string& key_path, const std::string& value_name);
 
   // The manager's extras.
   std::string GetRegStringValue(RegHive hive, const std::string& key_path,
                                 const std::string& value_name, const std::string& default_value);
-  // The user hive when the key exists there (even without the value), else the machine hive.
-  std::string GetRegProgressionStringValue(const std::string& key_path,
-                                           const std::string& value_name,
-                                           const std::string& default_value);
-  bool IsValidMimeExtension(const std::string& extension);
 };
 
 }  // namespace voltrane

@@ -62,8 +62,7 @@ TEST_F(RegSettingsTest, StringsAndDWORDsRoundTripInBothHives) {
   EXPECT_TRUE(settings_.SaveMachineDWORDValue(kKey, "Negative", -2));
   EXPECT_TRUE(settings_.SaveMachineStringValue(kKey, "", "default value"));
   EXPECT_TRUE(settings_.SaveMachineStringValue(kKey, "Odd", "a\\b \"q\"\n\ttail ü"));
-  EXPECT_TRUE(settings_.SaveUserStringValue(kKey, "DatabaseType", "Oracle"));
-  EXPECT_TRUE(settings_.SaveUserDWORDValue(kKey, "Timeout", 0));
+  WriteFile(user_, "[Software.Voltrane.MDCService]\nDatabaseType = 'Oracle'\n");
 
   EXPECT_EQ(settings_.GetMachineStringValue(kKey, "DatabaseType", "x"), "SQLite");
   EXPECT_EQ(settings_.GetMachineDWORDValue(kKey, "Timeout", 1), 3500);
@@ -71,7 +70,6 @@ TEST_F(RegSettingsTest, StringsAndDWORDsRoundTripInBothHives) {
   EXPECT_EQ(settings_.GetMachineStringValue(kKey, "", "x"), "default value");
   EXPECT_EQ(settings_.GetMachineStringValue(kKey, "Odd", "x"), "a\\b \"q\"\n\ttail ü");
   EXPECT_EQ(settings_.GetUserStringValue(kKey, "DatabaseType", "x"), "Oracle");
-  EXPECT_EQ(settings_.GetUserDWORDValue(kKey, "Timeout", 1), 0);
 
   // Overwriting keeps one value, of the new type.
   EXPECT_TRUE(settings_.SaveMachineDWORDValue(kKey, "DatabaseType", 7));
@@ -101,7 +99,7 @@ TEST_F(RegSettingsTest, NamesMatchWithoutRegardToCase) {
 
 TEST_F(RegSettingsTest, ReadersGiveTheDefaultAndWriteNothing) {
   EXPECT_EQ(settings_.GetMachineStringValue(kKey, "DatabaseType", "none"), "none");
-  EXPECT_EQ(settings_.GetUserDWORDValue(kKey, "Timeout", 42), 42);
+  EXPECT_EQ(settings_.GetUserStringValue(kKey, "DatabaseType", "none"), "none");
   EXPECT_FALSE(fs::exists(root_ / "etc"));
   EXPECT_FALSE(fs::exists(root_ / "home"));
 
@@ -133,7 +131,8 @@ TEST_F(RegSettingsTest, DamagedHiveIsReadAsEmptyAndNeverOverwritten) {
   EXPECT_FALSE(settings_.DeleteMachineKey("Software\\Voltrane", "MDCService"));
   EXPECT_EQ(ReadFile(machine_), damaged);
   // The other hive is not affected.
-  EXPECT_TRUE(settings_.SaveUserStringValue(kKey, "DatabaseType", "Oracle"));
+  WriteFile(user_, "[Software.Voltrane.MDCService]\nDatabaseType = 'Oracle'\n");
+  EXPECT_EQ(settings_.GetUserStringValue(kKey, "DatabaseType", "none"), "Oracle");
 }
 
 TEST_F(RegSettingsTest, TextTomlCannotHoldIsRefusedAndTheFileKept) {
@@ -196,60 +195,39 @@ TEST_F(RegSettingsTest, WriteThroughAValueIsRefused) {
 }
 
 TEST_F(RegSettingsTest, DeleteKeysAndItems) {
-  EXPECT_FALSE(settings_.DeleteUserItem(kKey, "Timeout"));
-  EXPECT_FALSE(settings_.DeleteUserKey("Software\\Voltrane", "MDCService"));
-  EXPECT_FALSE(fs::exists(root_ / "home"));  // a delete creates nothing
+  EXPECT_FALSE(settings_.DeleteMachineItem(kKey, "Timeout"));
+  EXPECT_FALSE(settings_.DeleteMachineKey("Software\\Voltrane", "MDCService"));
+  EXPECT_FALSE(fs::exists(root_ / "etc"));  // a delete creates nothing
 
-  ASSERT_TRUE(settings_.SaveUserDWORDValue(kKey, "Timeout", 1));
-  ASSERT_TRUE(settings_.SaveUserStringValue(kKey, "Keep", "k"));
-  ASSERT_TRUE(settings_.SaveUserStringValue(kKey + std::string("\\Sub"), "x", "y"));
+  ASSERT_TRUE(settings_.SaveMachineDWORDValue(kKey, "Timeout", 1));
+  ASSERT_TRUE(settings_.SaveMachineStringValue(kKey, "Keep", "k"));
+  ASSERT_TRUE(settings_.SaveMachineStringValue(kKey + std::string("\\Sub"), "x", "y"));
 
-  EXPECT_TRUE(settings_.DeleteUserItem(kKey, "Timeout"));
-  EXPECT_EQ(settings_.GetUserDWORDValue(kKey, "Timeout", -1), -1);
-  EXPECT_FALSE(settings_.DeleteUserItem(kKey, "Timeout"));
-  EXPECT_FALSE(settings_.DeleteUserItem(kKey, "Sub"));  // a key, not a value
-  EXPECT_EQ(settings_.GetUserStringValue(kKey, "Keep", ""), "k");
+  EXPECT_TRUE(settings_.DeleteMachineItem(kKey, "Timeout"));
+  EXPECT_EQ(settings_.GetMachineDWORDValue(kKey, "Timeout", -1), -1);
+  EXPECT_FALSE(settings_.DeleteMachineItem(kKey, "Timeout"));
+  EXPECT_FALSE(settings_.DeleteMachineItem(kKey, "Sub"));  // a key, not a value
+  EXPECT_EQ(settings_.GetMachineStringValue(kKey, "Keep", ""), "k");
 
   // A key with subkeys stays, as in the registry; after its subkey goes, it can go.
-  EXPECT_FALSE(settings_.DeleteUserKey("Software\\Voltrane", "MDCService"));
-  EXPECT_FALSE(settings_.DeleteUserKey(kKey, "Missing"));
-  EXPECT_FALSE(settings_.DeleteUserKey(kKey, "Keep"));  // a value, not a key
-  EXPECT_TRUE(settings_.DeleteUserKey(kKey, "Sub"));
-  EXPECT_TRUE(settings_.DeleteUserKey("Software\\Voltrane", "MDCService"));
-  EXPECT_EQ(settings_.GetUserStringValue(kKey, "Keep", "gone"), "gone");
-  EXPECT_EQ(settings_.GetRegProgressionStringValue(kKey, "Keep", "none"), "none");
+  EXPECT_FALSE(settings_.DeleteMachineKey("Software\\Voltrane", "MDCService"));
+  EXPECT_FALSE(settings_.DeleteMachineKey(kKey, "Missing"));
+  EXPECT_FALSE(settings_.DeleteMachineKey(kKey, "Keep"));  // a value, not a key
+  EXPECT_TRUE(settings_.DeleteMachineKey(kKey, "Sub"));
+  EXPECT_TRUE(settings_.DeleteMachineKey("Software\\Voltrane", "MDCService"));
+  EXPECT_EQ(settings_.GetMachineStringValue(kKey, "Keep", "gone"), "gone");
 }
 
-TEST_F(RegSettingsTest, ProgressionPrefersTheUserKeyEvenWithoutTheValue) {
-  ASSERT_TRUE(settings_.SaveMachineStringValue(kKey, "Value", "machine"));
-  EXPECT_EQ(settings_.GetRegProgressionStringValue(kKey, "Value", "d"), "machine");
-
-  ASSERT_TRUE(settings_.SaveUserStringValue(kKey, "Other", "x"));
-  EXPECT_EQ(settings_.GetRegProgressionStringValue(kKey, "Value", "d"), "d");
-
-  ASSERT_TRUE(settings_.SaveUserStringValue(kKey, "Value", "user"));
-  EXPECT_EQ(settings_.GetRegProgressionStringValue(kKey, "Value", "d"), "user");
-}
-
-TEST_F(RegSettingsTest, MimeExtensionsComeFromTheClassesRoot) {
+TEST_F(RegSettingsTest, TheClassesRootIsTheMachineHivesClassesKey) {
   const std::string types = "Software\\Classes\\MIME\\Database\\Content Type\\";
   ASSERT_TRUE(settings_.SaveMachineStringValue(types + "application/pdf", "Extension", ".pdf"));
-  ASSERT_TRUE(settings_.SaveMachineStringValue(types + "text/plain", "Extension", ".TXT"));
-  ASSERT_TRUE(settings_.SaveMachineStringValue(types + "text/html", "Charset", "utf-8"));
-
-  EXPECT_TRUE(settings_.IsValidMimeExtension(".pdf"));
-  EXPECT_TRUE(settings_.IsValidMimeExtension(".txt"));
-  EXPECT_TRUE(settings_.IsValidMimeExtension(".PDF"));
-  EXPECT_FALSE(settings_.IsValidMimeExtension(".html"));
-  EXPECT_FALSE(settings_.IsValidMimeExtension("pdf"));
   EXPECT_EQ(
       settings_.GetRegStringValue(RegHive::kClassesRoot,
                                   "MIME\\Database\\Content Type\\application/pdf", "Extension", ""),
       ".pdf");
   // The user hive is not the classes root.
-  unsetenv("VOLTRANE_MACHINE_STORE");
-  setenv("VOLTRANE_MACHINE_STORE", (root_ / "empty.toml").c_str(), 1);
-  EXPECT_FALSE(settings_.IsValidMimeExtension(".pdf"));
+  WriteFile(user_, "[Software.Classes.X]\nY = 'user'\n");
+  EXPECT_EQ(settings_.GetRegStringValue(RegHive::kClassesRoot, "X", "Y", "none"), "none");
 }
 
 TEST_F(RegSettingsTest, BaseFolderFromUserThenMachineThenDefault) {
@@ -258,9 +236,9 @@ TEST_F(RegSettingsTest, BaseFolderFromUserThenMachineThenDefault) {
   EXPECT_EQ(SoftwareBaseFolder(), "/var/lib/voltrane");
   ASSERT_TRUE(settings_.SaveMachineStringValue(kPathsKey, "", "/opt/machine"));
   EXPECT_EQ(SoftwareBaseFolder(), "/opt/machine");
-  ASSERT_TRUE(settings_.SaveUserStringValue(kPathsKey, "", ""));
+  WriteFile(user_, "[Software.Voltrane.Paths]\n\"\" = ''\n");
   EXPECT_EQ(SoftwareBaseFolder(), "/opt/machine");
-  ASSERT_TRUE(settings_.SaveUserStringValue(kPathsKey, "", "/home/me/voltrane"));
+  WriteFile(user_, "[Software.Voltrane.Paths]\n\"\" = '/home/me/voltrane'\n");
   EXPECT_EQ(SoftwareBaseFolder(), "/home/me/voltrane");
 }
 
