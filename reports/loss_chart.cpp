@@ -94,7 +94,7 @@ std::string RenderLossBarsSvg(const std::vector<OeeRow>& by_machine) {
     }
     svg += fmt::format(
         "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\" fill=\"#222\">{}</text>\n", x + 6,
-        y + 15, row.oee ? Percent(row.oee) : std::string("\u2013"));
+        y + 15, "OEE " + (row.oee ? Percent(row.oee) : std::string("\u2013")));
     y += kRowHeight;
   }
   return svg + "</svg>\n";

@@ -23,7 +23,7 @@ const DateTime kMonday = DateTime::FromParts(2026, 1, 5);
 PlantProfile Machine101() {
   PlantProfile profile = DemoPlantProfile();
   profile.machines.resize(1);  // 101
-  profile.machines[0].cycle_minutes = 20;
+  profile.machines[0].cycle_minutes = 40;
   profile.heartbeat_interval_ms = 60 * 60 * 1000;
   return profile;
 }
