@@ -16,8 +16,8 @@ namespace reports {
 namespace {
 
 constexpr double kWidth = 960;
-constexpr double kLabelWidth = 150;
-constexpr double kBarRight = 900;
+constexpr double kLabelWidth = 170;
+constexpr double kBarRight = 870;
 constexpr double kBarHeight = 22;
 constexpr double kRowHeight = 32;
 constexpr const char* kFont = "DejaVu Sans, Arial, sans-serif";
