@@ -88,7 +88,6 @@ std::vector<reports::OeeRow> QueryOeeRows(const dbaccess::ConnectionPtr& connect
   query.machines = options.machines;
   query.grouping = options.by == "day"       ? reports::OeeGrouping::kDay
                    : options.by == "machine" ? reports::OeeGrouping::kMachine
-                   : options.by == "part"    ? reports::OeeGrouping::kPart
                                              : reports::OeeGrouping::kShift;
   return reports::QueryOee(connection, kind, query);
 }
@@ -187,8 +186,8 @@ ReportCommands AddReportCommands(CLI::App& app, ReportOptions& options) {
   commands.oee = report->add_subcommand("oee", "OEE per machine and shift, day or machine");
   AddPeriod(*commands.oee, options);
   AddMachines(*commands.oee, options);
-  commands.oee->add_option("--by", options.by, "Group by shift (default), day, machine or part")
-      ->check(CLI::IsMember({"shift", "day", "machine", "part"}));
+  commands.oee->add_option("--by", options.by, "Group by shift (default), day or machine")
+      ->check(CLI::IsMember({"shift", "day", "machine"}));
   AddFormat(*commands.oee, options);
 
   commands.losses = report->add_subcommand(

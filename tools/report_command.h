@@ -2,7 +2,7 @@
 // of the reports/ folder on the chosen database, and the loss model's
 // settings they share.
 //
-//   report oee --from DATE --to DATE [--machine NUMBER]... [--by shift|day|machine|part]
+//   report oee --from DATE --to DATE [--machine NUMBER]... [--by shift|day|machine]
 //              [--format table|csv|json]
 //   report losses --from DATE --to DATE [--machine NUMBER]... [--by shift|day|machine]
 //              [--format table|csv|json]
