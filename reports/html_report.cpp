@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "reports/loss_chart.h"
+#include "reports/loss_settings.h"
 #include "reports/oee_format.h"
 #include "reports/pareto_chart.h"
 #include "reports/text_table.h"
@@ -73,6 +75,22 @@ std::string OeeTable(const std::vector<OeeRow>& rows, bool by_shift) {
   return html + "</table>\n";
 }
 
+std::string PartTable(const std::vector<OeeRow>& rows) {
+  std::string html =
+      "<table class=\"parts\">\n<tr><th class=\"text\">Part</th><th>Run h</th>"
+      "<th>Standard coverage</th><th>Good</th><th>Scrap</th><th>Availability</th>"
+      "<th>Performance</th><th>Quality</th><th>OEE</th></tr>\n";
+  for (const OeeRow& row : rows) {
+    html += "<tr>" + Cell(row.part.empty() ? "(no part)" : row.part, "text") +
+            Cell(Fixed(row.run_h, 2)) + Cell(Percent(row.standard_coverage)) +
+            Cell(std::to_string(row.good)) + Cell(std::to_string(row.scrap)) +
+            Cell(Percent(row.availability)) + Cell(Percent(row.performance)) +
+            Cell(Percent(row.quality)) + Cell(Percent(row.oee), OeeClass(row.oee)) + "</tr>\n";
+  }
+  if (rows.empty()) html += "<tr><td class=\"text\" colspan=\"9\">No records.</td></tr>\n";
+  return html + "</table>\n";
+}
+
 std::string ParetoTable(const std::vector<DowntimeParetoRow>& rows) {
   std::string html =
       "<table class=\"pareto\">\n<tr><th class=\"text\">Kind</th><th class=\"text\">Type</th>"
@@ -106,10 +124,17 @@ HtmlReportData QueryHtmlReport(const dbaccess::ConnectionPtr& connection, int32_
   data.to = to.DatePart();
   data.generated_at = now ? *now : DatabaseNow(connection, kind);
   data.machines = machines;
+  const LossSettings settings = ReadLossSettings(connection, kind);
   OeeQuery oee{data.from, data.to, machines, OeeGrouping::kShift, data.generated_at};
-  data.oee_by_shift = QueryOee(connection, kind, oee);
+  data.oee_by_shift = QueryOee(connection, kind, oee, settings);
   oee.grouping = OeeGrouping::kMachine;
-  data.oee_by_machine = QueryOee(connection, kind, oee);
+  data.oee_by_machine = QueryOee(connection, kind, oee, settings);
+  if (data.from < data.to) {
+    oee.grouping = OeeGrouping::kDay;
+    data.oee_by_day = QueryOee(connection, kind, oee, settings);
+  }
+  oee.grouping = OeeGrouping::kPart;
+  data.oee_by_part = QueryOee(connection, kind, oee, settings);
   DowntimeParetoQuery pareto{data.from, data.to, machines, ParetoOrder::kHours, data.generated_at};
   data.downtimes = QueryDowntimePareto(connection, kind, pareto);
   data.timelines = QueryTimelines(connection, kind, data.to, machines, data.generated_at);
@@ -130,6 +155,13 @@ std::string RenderHtmlReport(const HtmlReportData& data) {
       XmlEscape(Period(data)), kStyle, XmlEscape(machines), data.generated_at.ToTextSeconds());
   html += "<section>\n<h2>OEE per machine</h2>\n" + OeeTable(data.oee_by_machine, false) +
           "</section>\n";
+  html += "<section>\n<h2>Where the scheduled time went</h2>\n" +
+          RenderLossBarsSvg(data.oee_by_machine) + "</section>\n";
+  if (!data.oee_by_day.empty()) {
+    html += "<section>\n<h2>OEE per day</h2>\n" + RenderOeeTrendSvg(data.oee_by_day) +
+            "</section>\n";
+  }
+  html += "<section>\n<h2>OEE per part</h2>\n" + PartTable(data.oee_by_part) + "</section>\n";
   html += "<section>\n<h2>OEE per machine and shift</h2>\n" + OeeTable(data.oee_by_shift, true) +
           "</section>\n";
   html += "<section>\n<h2>Downtime Pareto</h2>\n<div class=\"charts\">\n" +

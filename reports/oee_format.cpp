@@ -32,7 +32,16 @@ std::vector<std::string> CsvFields(const OeeRow& row) {
           Fixed(row.availability, kRatioDecimals),
           Fixed(row.performance, kRatioDecimals),
           Fixed(row.quality, kRatioDecimals),
-          Fixed(row.oee, kRatioDecimals)};
+          Fixed(row.oee, kRatioDecimals),
+          Fixed(row.changeover_h, kHourDecimals),
+          Fixed(row.operator_stop_h, kHourDecimals),
+          Fixed(row.waiting_h, kHourDecimals),
+          Fixed(row.minor_stop_h, kHourDecimals),
+          Fixed(row.running_h, kHourDecimals),
+          Fixed(row.standard_coverage, kRatioDecimals),
+          Fixed(row.fully_productive_h, kHourDecimals),
+          Fixed(row.speed_loss_h, kHourDecimals),
+          Fixed(row.scrap_loss_h, kHourDecimals)};
 }
 
 }  // namespace
@@ -56,7 +65,16 @@ const std::vector<std::string>& OeeColumns() {
                                                    "availability",
                                                    "performance",
                                                    "quality",
-                                                   "oee"};
+                                                   "oee",
+                                                   "changeover_h",
+                                                   "operator_stop_h",
+                                                   "waiting_h",
+                                                   "minor_stop_h",
+                                                   "running_h",
+                                                   "standard_coverage",
+                                                   "fully_productive_h",
+                                                   "speed_loss_h",
+                                                   "scrap_loss_h"};
   return columns;
 }
 
@@ -83,6 +101,15 @@ void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows) {
     object["performance"] = OptionalNumber(row.performance, kRatioDecimals);
     object["quality"] = OptionalNumber(row.quality, kRatioDecimals);
     object["oee"] = OptionalNumber(row.oee, kRatioDecimals);
+    object["changeover_h"] = Rounded(row.changeover_h, kHourDecimals);
+    object["operator_stop_h"] = Rounded(row.operator_stop_h, kHourDecimals);
+    object["waiting_h"] = Rounded(row.waiting_h, kHourDecimals);
+    object["minor_stop_h"] = Rounded(row.minor_stop_h, kHourDecimals);
+    object["running_h"] = Rounded(row.running_h, kHourDecimals);
+    object["standard_coverage"] = Rounded(row.standard_coverage, kRatioDecimals);
+    object["fully_productive_h"] = Rounded(row.fully_productive_h, kHourDecimals);
+    object["speed_loss_h"] = Rounded(row.speed_loss_h, kHourDecimals);
+    object["scrap_loss_h"] = Rounded(row.scrap_loss_h, kHourDecimals);
     array.push_back(std::move(object));
   }
   out << array.dump(2) << "\n";

@@ -16,7 +16,9 @@ namespace reports {
 
 // machine, chart_date, shift_id, shift_name, scheduled_h, planned_downtime_h,
 // unplanned_downtime_h, run_h, good, scrap, availability, performance,
-// quality, oee.
+// quality, oee, then the loss model's changeover_h, operator_stop_h,
+// waiting_h, minor_stop_h, running_h, standard_coverage, fully_productive_h,
+// speed_loss_h, scrap_loss_h.
 const std::vector<std::string>& OeeColumns();
 
 void WriteOeeCsv(std::ostream& out, const std::vector<OeeRow>& rows);

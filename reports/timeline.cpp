@@ -10,6 +10,7 @@
 
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "reports/command_events.h"
 #include "reports/oee.h"
 #include "reports/report_sql.h"
 
@@ -20,23 +21,10 @@ namespace {
 using dbaccess::DateTime;
 using dbaccess::Variant;
 
-constexpr int32_t kTypeLogon = 4;
-constexpr int32_t kTypeJob = 5;
-constexpr int32_t kTypePart = 6;
-constexpr int32_t kTypeSetup = 8;
-constexpr int32_t kTypeCycle = 9;
-constexpr int32_t kTypeTeardown = 10;
-constexpr int32_t kTypeMachineDowntime = 11;
-constexpr int32_t kTypeUserDowntime = 12;
 constexpr int32_t kMachineDowntimeCode = 0;
 constexpr int32_t kUserDowntimeCode = 1;
 
-struct Event {
-  DateTime start;
-  DateTime stop;
-  int32_t type = 0;
-  std::string param;
-};
+using Event = CommandEvent;
 
 struct Record {
   DateTime start;
@@ -60,12 +48,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-std::string IdList(const std::vector<int64_t>& ids) {
-  std::string list;
-  for (const int64_t id : ids) list += (list.empty() ? "" : ", ") + std::to_string(id);
-  return list.empty() ? "-1" : list;
-}
-
 // PLANNED of each downtime code, by upper-case number and downtime type.
 std::set<std::pair<std::string, int32_t>> ReadPlannedCodes(
     const dbaccess::ConnectionPtr& connection, int32_t kind) {
@@ -80,69 +62,6 @@ std::set<std::pair<std::string, int32_t>> ReadPlannedCodes(
                     type.IsNull() ? 0 : static_cast<int32_t>(type.ToInt64())});
   }
   return planned;
-}
-
-// COMMAND_ID to COMMAND_TYPE_CODE for the command types a timeline shows.
-std::map<int64_t, int32_t> ReadCommandTypes(const dbaccess::ConnectionPtr& connection,
-                                            int32_t kind) {
-  dbaccess::Recordset rs;
-  rs.Open("select COMMAND_ID, COMMAND_TYPE_CODE from T_SFC_COMMAND " + voltrane::NoLockHint(kind) +
-              " where COMMAND_TYPE_CODE in (4, 5, 6, 8, 9, 10, 11, 12)",
-          connection);
-  std::map<int64_t, int32_t> types;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    types[rs.Fields("COMMAND_ID").Value().ToInt64()] =
-        static_cast<int32_t>(rs.Fields("COMMAND_TYPE_CODE").Value().ToInt64());
-  }
-  return types;
-}
-
-std::string CommandIds(const std::map<int64_t, int32_t>& types, bool status_only) {
-  std::vector<int64_t> ids;
-  for (const auto& [id, type] : types) {
-    if (!status_only || type >= kTypeSetup) ids.push_back(id);
-  }
-  return IdList(ids);
-}
-
-void ReadEvents(const dbaccess::ConnectionPtr& connection, int32_t kind,
-                const std::map<int64_t, int32_t>& types, const std::string& machine_ids,
-                const DateTime& day_start, const DateTime& day_end, const DateTime& open_end,
-                std::map<int64_t, MachineRows>& rows) {
-  const std::string hint = voltrane::NoLockHint(kind);
-  const std::string start = voltrane::DateTimeLiteral(kind, day_start);
-  const std::string columns =
-      "select e.MACHINE_ID, e.COMMAND_ID, e.START_TIME, e.STOP_TIME, e.PARAM1 ";
-  // The day's events, and of each status command the last event begun before
-  // the day, when it is still running at its start.
-  const std::string sql =
-      columns + "from T_SFC_EVENT e " + hint + " where e.MACHINE_ID in (" + machine_ids +
-      ") and e.COMMAND_ID in (" + CommandIds(types, false) + ") and e.START_TIME >= " + start +
-      " and e.START_TIME < " + voltrane::DateTimeLiteral(kind, day_end) + " union all " + columns +
-      "from T_SFC_EVENT e " + hint +
-      " inner join (select me.MACHINE_ID, me.COMMAND_ID, (select max(x.START_TIME) from "
-      "T_SFC_EVENT x " +
-      hint +
-      " where x.MACHINE_ID = me.MACHINE_ID and x.COMMAND_ID = "
-      "me.COMMAND_ID and x.START_TIME < " +
-      start + ") as LAST_START from T_SFC_MACHINE_EVENT me " + hint + " where me.MACHINE_ID in (" +
-      machine_ids + ") and me.COMMAND_ID in (" + CommandIds(types, true) +
-      ")) l on l.MACHINE_ID = e.MACHINE_ID and l.COMMAND_ID = "
-      "e.COMMAND_ID and l.LAST_START = e.START_TIME where e.STOP_TIME is null or e.STOP_TIME > " +
-      start;
-  dbaccess::Recordset rs;
-  rs.Open(sql, connection);
-  for (; !rs.Eof(); rs.MoveNext()) {
-    const auto type = types.find(rs.Fields("COMMAND_ID").Value().ToInt64());
-    if (type == types.end()) continue;
-    Event event;
-    event.start = rs.Fields("START_TIME").Value().ToDateTime();
-    const Variant& stop = rs.Fields("STOP_TIME").Value();
-    event.stop = stop.IsNull() || stop.IsEmpty() ? open_end : stop.ToDateTime();
-    event.type = type->second;
-    event.param = Text(rs.Fields("PARAM1").Value());
-    rows[rs.Fields("MACHINE_ID").Value().ToInt64()].events.push_back(std::move(event));
-  }
 }
 
 // The records begun in the day (records never span midnight: the collector
@@ -364,10 +283,16 @@ std::vector<MachineTimeline> QueryTimelines(const dbaccess::ConnectionPtr& conne
   for (size_t i = 0; i < timelines.size(); ++i) by_id[machine_ids[i]] = &timelines[i];
 
   const std::string ids = IdList(machine_ids);
-  const std::map<int64_t, int32_t> types = ReadCommandTypes(connection, kind);
+  const std::map<int64_t, int32_t> types =
+      ReadCommandTypes(connection, kind,
+                       {kTypeLogon, kTypeJob, kTypePart, kTypeSetup, kTypeCycle, kTypeTeardown,
+                        kTypeMachineDowntime, kTypeUserDowntime});
   const auto planned = ReadPlannedCodes(connection, kind);
   std::map<int64_t, MachineRows> rows;
-  ReadEvents(connection, kind, types, ids, day_start, day_end, open_end, rows);
+  for (auto& [machine, events] :
+       ReadCommandEvents(connection, kind, types, ids, day_start, day_end, open_end)) {
+    rows[machine].events = std::move(events);
+  }
   ReadRecords(connection, kind, ids, day_start, day_end, voltrane::DateTimeLiteral(kind, clock),
               rows, by_id);
   for (auto& [machine, machine_rows] : rows)

@@ -196,8 +196,11 @@ echo
 echo "OEE of $day per machine and shift (korvex7 report oee):"
 korvex7 report oee --from "$day" --to "$day"
 echo
+echo "where the scheduled hours of $day went, per machine and shift (korvex7 report losses):"
+korvex7 report losses --from "$day" --to "$day"
+echo
 echo "downtimes of $day, largest first (korvex7 report downtimes):"
 korvex7 report downtimes --from "$day" --to "$day"
 korvex7 report html --from "$day" --to "$day" --output "$demo/report.html" >/dev/null
 echo
-echo "HTML report (OEE, downtime Pareto, machine timelines of $day): $demo/report.html"
+echo "HTML report (OEE, loss waterfall, downtime Pareto, machine timelines of $day): $demo/report.html"

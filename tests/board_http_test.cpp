@@ -258,7 +258,7 @@ TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   ASSERT_EQ(tiles.size(), 5u);
   for (const json& tile : tiles) {
     for (const char* field : {"machine", "name", "status", "since", "operator", "job", "part",
-                              "good", "scrap", "oee"}) {
+                              "good", "scrap", "oee", "availability", "performance", "quality"}) {
       EXPECT_TRUE(tile.contains(field)) << field;
     }
   }
@@ -271,6 +271,9 @@ TEST_P(BoardServerTest, ReadsShowEachMachinesStatusShiftCountsAndEvents) {
   // A part with a standard time and counted parts give the shift an OEE.
   ASSERT_TRUE(tiles[0]["oee"].is_number()) << tiles[0];
   EXPECT_GT(tiles[0]["oee"].get<double>(), 0.0);
+  EXPECT_NEAR(tiles[0]["availability"].get<double>() * tiles[0]["performance"].get<double>() *
+                  tiles[0]["quality"].get<double>(),
+              tiles[0]["oee"].get<double>(), 1e-3);
   EXPECT_TRUE(tiles[1]["oee"].is_null());  // 102 never sent a command
   EXPECT_EQ(tiles[3]["machine"], "202");
   EXPECT_EQ(tiles[3]["status"], "downtime");

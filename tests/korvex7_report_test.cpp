@@ -39,6 +39,7 @@ class ReportToolTest : public testsupport::ReportPlantTest {
  protected:
   void SetUp() override {
     ReportPlantTest::SetUp();
+    AddStateEvents();
     dir_ = testsupport::MakeTempDir();
   }
   void TearDown() override {
@@ -71,18 +72,54 @@ TEST_P(ReportToolTest, OeeCsvAndParetoJson) {
   ASSERT_EQ(oee.exit_code, 0) << oee.output;
   EXPECT_EQ(oee.output,
             "machine,chart_date,shift_id,shift_name,scheduled_h,planned_downtime_h,"
-            "unplanned_downtime_h,run_h,good,scrap,availability,performance,quality,oee\r\n"
-            "101,2026-03-02,1,Day,8.000,0.750,1.000,6.250,60,4,0.8621,0.8533,0.9375,0.6897\r\n"
-            "101,2026-03-02,2,Swing,8.000,0.000,1.000,7.000,70,0,0.8750,0.5714,1.0000,0.5000\r\n"
-            "101,2026-03-02,,,8.000,0.000,0.000,8.000,0,0,1.0000,,,\r\n"
-            "102,2026-03-02,1,Day,8.000,0.000,2.000,6.000,0,0,0.7500,0.0000,,\r\n");
+            "unplanned_downtime_h,run_h,good,scrap,availability,performance,quality,oee,"
+            "changeover_h,operator_stop_h,waiting_h,minor_stop_h,running_h,standard_coverage,"
+            "fully_productive_h,speed_loss_h,scrap_loss_h\r\n"
+            "101,2026-03-02,1,Day,8.000,0.667,1.000,5.575,60,4,0.7602,0.9567,0.9375,0.6818,"
+            "0.500,0.000,0.258,0.017,5.558,1.0000,5.000,0.242,0.333\r\n"
+            "101,2026-03-02,2,Swing,8.000,0.000,1.000,7.000,70,0,0.8750,0.8000,1.0000,0.7000,"
+            "0.000,0.000,0.000,0.000,7.000,0.7143,4.000,1.000,0.000\r\n"
+            "101,2026-03-02,,,8.000,0.000,0.000,0.000,0,0,0.0000,,,,"
+            "0.000,0.000,8.000,0.000,0.000,0.0000,0.000,0.000,0.000\r\n"
+            "102,2026-03-02,1,Day,8.000,0.000,2.000,0.000,0,0,0.0000,,,,"
+            "0.000,0.500,5.500,0.000,0.000,0.0000,0.000,0.000,0.000\r\n");
   const RunResult pareto = Run({"downtimes", "--from", "2026-03-02", "--to", "2026-03-02",
                                 "--machine", "101", "--format", "json"});
   ASSERT_EQ(pareto.exit_code, 0) << pareto.output;
   const nlohmann::json rows = nlohmann::json::parse(pareto.output);
-  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows.size(), 5u);  // MAINT, JAM, BREAK, XYZ and the operator's CALL
   EXPECT_EQ(rows[0]["code"], "JAM");
   EXPECT_DOUBLE_EQ(rows[0]["hours"].get<double>(), 1.75);
+}
+
+// The waterfall's steps add up to the scheduled hours (see oee_report_test.cpp).
+TEST_P(ReportToolTest, LossesCsvIsTheWaterfallPerMachineAndShift) {
+  const RunResult losses = Run({"losses", "--from", "2026-03-02", "--to", "2026-03-02",
+                                "--machine", "101", "--by", "shift", "--format", "csv"});
+  ASSERT_EQ(losses.exit_code, 0) << losses.output;
+  std::istringstream lines(losses.output);
+  std::string header, day;
+  std::getline(lines, header);
+  std::getline(lines, day);
+  EXPECT_EQ(header,
+            "machine,chart_date,shift_id,shift_name,scheduled_h,planned_stop_h,"
+            "unplanned_downtime_h,changeover_h,operator_stop_h,waiting_h,no_standard_h,"
+            "speed_loss_h,scrap_loss_h,fully_productive_h,oee\r");
+  EXPECT_EQ(day, "101,2026-03-02,1,Day,8.000,0.667,1.000,0.500,0.000,0.258,0.000,0.242,0.333,"
+                 "5.000,0.6818\r");
+}
+
+// The settings are stored in the database: a later call, and the reports,
+// see what an earlier one set.
+TEST_P(ReportToolTest, SettingsAreReadAndWrittenInTheDatabase) {
+  EXPECT_EQ(Run({"settings"}).output, "MicroStopSeconds=120\nChangeoverIsPlanned=off\n");
+  const RunResult set =
+      Run({"settings", "--micro-stop-seconds", "30", "--changeover-is-planned", "on"});
+  ASSERT_EQ(set.exit_code, 0) << set.output;
+  EXPECT_EQ(set.output, "MicroStopSeconds=30\nChangeoverIsPlanned=on\n");
+  EXPECT_EQ(Run({"settings", "--changeover-is-planned", "off"}).output,
+            "MicroStopSeconds=30\nChangeoverIsPlanned=off\n");
+  EXPECT_NE(Run({"settings", "--micro-stop-seconds", "-1"}).exit_code, 0);
 }
 
 TEST_P(ReportToolTest, TimelineAndHtmlAreSelfContainedFiles) {
@@ -98,6 +135,7 @@ TEST_P(ReportToolTest, TimelineAndHtmlAreSelfContainedFiles) {
   EXPECT_NE(html.output.find(page), std::string::npos);
   const std::string text = ReadFile(page);
   for (const char* part : {"<!DOCTYPE html>", "OEE per machine and shift", "class=\"pareto\"",
+                           "class=\"losses\"", "class=\"oee-trend\"", "OEE per part",
                            "Machine timelines 2026-03-02", "class=\"timeline\""}) {
     EXPECT_NE(text.find(part), std::string::npos) << part;
   }

@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
   if (count->parsed()) return RunCount(choice, count_options, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
   if (mtconnect->parsed()) return RunMtconnect(choice, mtconnect_options, std::cerr);
-  if (report.oee->parsed() || report.downtimes->parsed() || report.timeline->parsed() ||
-      report.html->parsed()) {
+  if (report.oee->parsed() || report.losses->parsed() || report.downtimes->parsed() ||
+      report.timeline->parsed() || report.html->parsed() || report.settings->parsed()) {
     return RunReport(choice, report, report_options, std::cout, std::cerr);
   }
   if (serve->parsed()) return RunServe(choice, serve_options, std::cout, std::cerr);

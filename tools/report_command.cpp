@@ -10,6 +10,8 @@
 #include "dbaccess/mod_crypto.h"
 #include "reports/downtime_pareto.h"
 #include "reports/html_report.h"
+#include "reports/loss_format.h"
+#include "reports/loss_settings.h"
 #include "reports/oee.h"
 #include "reports/oee_format.h"
 #include "reports/timeline.h"
@@ -78,8 +80,8 @@ std::string TimelinePage(const std::string& day, const std::string& svg) {
       day, svg);
 }
 
-int RunOee(const dbaccess::ConnectionPtr& connection, int32_t kind, const ReportOptions& options,
-           std::ostream& out) {
+std::vector<reports::OeeRow> QueryOeeRows(const dbaccess::ConnectionPtr& connection, int32_t kind,
+                                          const ReportOptions& options) {
   reports::OeeQuery query;
   query.from = *ParseDate(options.from);
   query.to = *ParseDate(options.to);
@@ -87,7 +89,12 @@ int RunOee(const dbaccess::ConnectionPtr& connection, int32_t kind, const Report
   query.grouping = options.by == "day"       ? reports::OeeGrouping::kDay
                    : options.by == "machine" ? reports::OeeGrouping::kMachine
                                              : reports::OeeGrouping::kShift;
-  const std::vector<reports::OeeRow> rows = reports::QueryOee(connection, kind, query);
+  return reports::QueryOee(connection, kind, query);
+}
+
+int RunOee(const dbaccess::ConnectionPtr& connection, int32_t kind, const ReportOptions& options,
+           std::ostream& out) {
+  const std::vector<reports::OeeRow> rows = QueryOeeRows(connection, kind, options);
   if (options.format == "csv") {
     reports::WriteOeeCsv(out, rows);
   } else if (options.format == "json") {
@@ -95,6 +102,36 @@ int RunOee(const dbaccess::ConnectionPtr& connection, int32_t kind, const Report
   } else {
     reports::WriteOeeTable(out, rows);
   }
+  return 0;
+}
+
+int RunLosses(const dbaccess::ConnectionPtr& connection, int32_t kind,
+              const ReportOptions& options, std::ostream& out) {
+  const std::vector<reports::OeeRow> rows = QueryOeeRows(connection, kind, options);
+  if (options.format == "csv") {
+    reports::WriteLossesCsv(out, rows);
+  } else if (options.format == "json") {
+    reports::WriteLossesJson(out, rows);
+  } else {
+    reports::WriteLossesTable(out, rows);
+  }
+  return 0;
+}
+
+int RunSettings(const dbaccess::ConnectionPtr& connection, int32_t kind,
+                const ReportOptions& options, std::ostream& out) {
+  reports::LossSettings settings = reports::ReadLossSettings(connection, kind);
+  const bool change = options.micro_stop_seconds || !options.changeover_is_planned.empty();
+  if (options.micro_stop_seconds) settings.micro_stop_seconds = *options.micro_stop_seconds;
+  if (!options.changeover_is_planned.empty()) {
+    settings.changeover_is_planned = options.changeover_is_planned == "on";
+  }
+  if (change) {
+    reports::WriteLossSettings(connection, kind, settings);
+    settings = reports::ReadLossSettings(connection, kind);
+  }
+  out << fmt::format("MicroStopSeconds={}\nChangeoverIsPlanned={}\n", settings.micro_stop_seconds,
+                     settings.changeover_is_planned ? "on" : "off");
   return 0;
 }
 
@@ -153,6 +190,14 @@ ReportCommands AddReportCommands(CLI::App& app, ReportOptions& options) {
       ->check(CLI::IsMember({"shift", "day", "machine"}));
   AddFormat(*commands.oee, options);
 
+  commands.losses = report->add_subcommand(
+      "losses", "Loss waterfall from scheduled to fully productive hours per machine and shift");
+  AddPeriod(*commands.losses, options);
+  AddMachines(*commands.losses, options);
+  commands.losses->add_option("--by", options.by, "Group by shift (default), day or machine")
+      ->check(CLI::IsMember({"shift", "day", "machine"}));
+  AddFormat(*commands.losses, options);
+
   commands.downtimes =
       report->add_subcommand("downtimes", "Downtime codes by hours and count, largest first");
   AddPeriod(*commands.downtimes, options);
@@ -183,7 +228,18 @@ ReportCommands AddReportCommands(CLI::App& app, ReportOptions& options) {
   AddMachines(*commands.html, options);
   commands.html->add_option("--output", options.output, "FILE.html")->required();
 
-  for (CLI::App* command : {commands.oee, commands.downtimes, commands.html}) {
+  commands.settings = report->add_subcommand(
+      "settings", "Show, or set, how the reports count losses (stored in the database)");
+  commands.settings
+      ->add_option("--micro-stop-seconds", options.micro_stop_seconds,
+                   "Idle stretches shorter than this are minor stops (default 120)")
+      ->check(CLI::Range(0, 86400));
+  commands.settings
+      ->add_option("--changeover-is-planned", options.changeover_is_planned,
+                   "Count setups and teardowns as planned stops: on or off (default off)")
+      ->check(CLI::IsMember({"on", "off"}));
+
+  for (CLI::App* command : {commands.oee, commands.losses, commands.downtimes, commands.html}) {
     command->callback([&options]() {
       if (*ParseDate(options.from) > *ParseDate(options.to)) {
         throw CLI::ValidationError("--from",
@@ -207,6 +263,8 @@ int RunReport(const DatabaseChoice& choice, const ReportCommands& commands,
   }
   try {
     if (commands.oee->parsed()) return RunOee(connection, kind, options, out);
+    if (commands.losses->parsed()) return RunLosses(connection, kind, options, out);
+    if (commands.settings->parsed()) return RunSettings(connection, kind, options, out);
     if (commands.downtimes->parsed()) return RunDowntimes(connection, kind, options, out);
     if (commands.timeline->parsed()) return RunTimeline(connection, kind, options, out, err);
     if (commands.html->parsed()) return RunHtml(connection, kind, options, out, err);

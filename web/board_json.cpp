@@ -33,7 +33,10 @@ json TileJson(const MachineTile& tile) {
                                              : json(nullptr)},
               {"good", tile.good},
               {"scrap", tile.scrap},
-              {"oee", RatioJson(tile.oee)}};
+              {"oee", RatioJson(tile.oee)},
+              {"availability", RatioJson(tile.availability)},
+              {"performance", RatioJson(tile.performance)},
+              {"quality", RatioJson(tile.quality)}};
 }
 
 json TilesJson(const std::vector<MachineTile>& tiles) {

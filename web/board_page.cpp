@@ -46,6 +46,7 @@ main { display: grid; grid-template-columns: repeat(auto-fill, minmax(300px, 1fr
 .tile dd { margin: 0; font-weight: 600; white-space: nowrap; overflow: hidden;
            text-overflow: ellipsis; }
 .tile .oee { font-size: 24px; }
+.tile .factors { font-size: 16px; color: #adbac7; font-weight: 400; }
 .legend { padding: 0 24px 16px; color: #768390; font-size: 15px; }
 .legend span { display: inline-block; padding: 2px 10px; margin-right: 8px; border-radius: 4px;
                color: #111418; font-weight: 600; }
@@ -79,6 +80,11 @@ constexpr const char* kScript = R"js(
     return "since " + clock + " (" + span + ")";
   }
   function percent(ratio) { return ratio === null ? "\u2013" : (ratio * 100).toFixed(1) + " %"; }
+  function factors(m) {
+    function short(ratio) { return ratio === null ? "\u2013" : (ratio * 100).toFixed(0) + "%"; }
+    return "A " + short(m.availability) + " \u00b7 P " + short(m.performance) + " \u00b7 Q " +
+           short(m.quality);
+  }
   function update(machines, now) {
     var known = 0;
     machines.forEach(function (m) {
@@ -95,6 +101,7 @@ constexpr const char* kScript = R"js(
       text(tile, "part", m.part || "\u2013");
       text(tile, "counts", m.good + " / " + m.scrap);
       text(tile, "oee", percent(m.oee));
+      text(tile, "factors", factors(m));
     });
     if (known !== machines.length || known !== document.querySelectorAll(".tile").length) location.reload();
     if (now) document.getElementById("clock").textContent = now.replace("T", " ");
@@ -152,6 +159,16 @@ std::string Percent(const std::optional<double>& ratio) {
   return fmt::format("{:.1f} %", *ratio * 100.0);
 }
 
+// "A 92% · P 81% · Q 99%", the factors of the shift's OEE.
+std::string FactorsText(const MachineTile& tile) {
+  const auto rounded = [](const std::optional<double>& ratio) {
+    if (!ratio || !std::isfinite(*ratio)) return std::string("\u2013");
+    return fmt::format("{:.0f}%", *ratio * 100.0);
+  };
+  return "A " + rounded(tile.availability) + " \u00b7 P " + rounded(tile.performance) +
+         " \u00b7 Q " + rounded(tile.quality);
+}
+
 std::string TileHtml(const MachineTile& tile, const dbaccess::DateTime& now, bool link) {
   const std::string status = StatusName(tile.status);
   const std::string number = HtmlEscape(tile.number);
@@ -165,7 +182,8 @@ std::string TileHtml(const MachineTile& tile, const dbaccess::DateTime& now, boo
       "<dt>Job</dt><dd data-field=\"job\">{job}</dd>"
       "<dt>Part</dt><dd data-field=\"part\">{part}</dd>"
       "<dt>Good / scrap</dt><dd data-field=\"counts\">{good} / {scrap}</dd>"
-      "<dt>OEE shift</dt><dd class=\"oee\" data-field=\"oee\">{oee}</dd></dl>\n"
+      "<dt>OEE shift</dt><dd class=\"oee\" data-field=\"oee\">{oee}</dd>"
+      "<dt>A \u00b7 P \u00b7 Q</dt><dd class=\"factors\" data-field=\"factors\">{factors}</dd></dl>\n"
       "</{tag}>\n",
       fmt::arg("tag", link ? "a" : "div"), fmt::arg("number", number), fmt::arg("status", status),
       fmt::arg("href",
@@ -173,7 +191,7 @@ std::string TileHtml(const MachineTile& tile, const dbaccess::DateTime& now, boo
       fmt::arg("name", HtmlEscape(tile.name)), fmt::arg("since", SinceText(tile.since, now)),
       fmt::arg("operator_name", Dash(tile.operator_name)), fmt::arg("job", Dash(tile.job)),
       fmt::arg("part", Dash(tile.part)), fmt::arg("good", tile.good), fmt::arg("scrap", tile.scrap),
-      fmt::arg("oee", Percent(tile.oee)));
+      fmt::arg("oee", Percent(tile.oee)), fmt::arg("factors", FactorsText(tile)));
 }
 
 std::string Legend() {

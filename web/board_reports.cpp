@@ -35,7 +35,11 @@ void FillShiftOee(const dbaccess::ConnectionPtr& reads, int32_t kind, const dbac
       return same_shift && candidate.machine == tile.number && candidate.chart_date &&
              candidate.chart_date->DatePart() == tile.chart_date->DatePart();
     });
-    if (row != rows.end()) tile.oee = row->oee;
+    if (row == rows.end()) continue;
+    tile.oee = row->oee;
+    tile.availability = row->availability;
+    tile.performance = row->performance;
+    tile.quality = row->quality;
   }
 }
 

@@ -17,8 +17,9 @@
 
 namespace web {
 
-// Sets each tile's `oee` to that of its current record's machine, chart date
-// and shift, counted up to `now`; a tile without a current record keeps none.
+// Sets each tile's `oee`, `availability`, `performance` and `quality` to
+// those of its current record's machine, chart date and shift, counted up to
+// `now`; a tile without a current record keeps none.
 void FillShiftOee(const dbaccess::ConnectionPtr& reads, int32_t kind, const dbaccess::DateTime& now,
                   std::vector<MachineTile>& tiles);
 

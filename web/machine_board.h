@@ -31,7 +31,11 @@ struct MachineTile {
   std::optional<dbaccess::DateTime> chart_date;
   int64_t good = 0;
   int64_t scrap = 0;
-  std::optional<double> oee;  // of the current shift; none when it cannot be computed
+  // OEE of the current shift and its factors; none when they cannot be computed.
+  std::optional<double> oee;
+  std::optional<double> availability;
+  std::optional<double> performance;
+  std::optional<double> quality;
 };
 
 struct MachineEvent {

@@ -97,6 +97,28 @@ class ReportPlantTest : public testing::TestWithParam<std::string> {
         LitOrNull(stop) + ", " + (param.empty() ? "null" : "'" + param + "'") + ")");
   }
 
+  // The setups and cycles (T_SFC_EVENT) and operator calls that go with the
+  // records, for the loss model (see oee_report_test.cpp for what they give):
+  // 101's day shift, its swing shift across midnight, 102's operator call
+  // and its 03-03 cycles, 103's cycles and the setup still open.
+  void AddStateEvents() {
+    const auto at = [](int day, int hour, int minute = 0) { return PlantAt(day, hour, minute); };
+    AddEvent(1, 8, at(2, 6, 30), at(2, 7));
+    AddEvent(1, 9, at(2, 7), at(2, 9));
+    AddEvent(1, 9, at(2, 9, 1), at(2, 10));
+    AddEvent(1, 9, at(2, 10, 45), at(2, 12));
+    AddEvent(1, 9, at(2, 12, 5), at(2, 12, 10));
+    AddEvent(1, 9, at(2, 12, 30), at(2, 13));
+    AddEvent(1, 9, at(2, 13, 15), at(2, 13, 59).AddSeconds(30));
+    AddDowntime(1, "null", "CALL", 1, at(2, 9, 30), at(2, 9, 40), "0.1667");
+    AddEvent(1, 9, at(2, 22), at(3, 2));
+    AddEvent(1, 9, at(3, 3), at(3, 6));
+    AddDowntime(6, "null", "CALL", 1, at(2, 11), at(2, 11, 30), "0.5");
+    AddEvent(2, 9, at(3, 6), at(3, 14));
+    AddEvent(3, 9, at(2, 6), at(2, 8));
+    AddEvent(3, 8, at(2, 8), std::nullopt);
+  }
+
   void LoadPlant() {
     Exec(
         "insert into T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME) values "
