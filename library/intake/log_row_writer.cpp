@@ -129,7 +129,8 @@ std::optional<CommandRefusal> LogRowWriter::TimeRefusal(const std::string& machi
                                                         int64_t machine_id,
                                                         const dbaccess::DateTime& time) {
   const std::optional<dbaccess::Variant> now =
-      FirstValue("select " + voltrane::SysDateExpr(kind_), connection_);
+      FirstValue("select " + voltrane::SysDateExpr(kind_) + voltrane::FromDualClause(kind_),
+                 connection_);
   if (now && time > now->ToDateTime().AddSeconds(kTimeAheadSeconds)) {
     return TimeAheadRefusal(time, now->ToDateTime());
   }

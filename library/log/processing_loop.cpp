@@ -351,7 +351,6 @@ void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strEr
                             entry.dtTime,
                             entry.strParam};
   const std::string strStatement = ReplayLogRowStatement(DatabaseType(), row, lMDCLogID);
-  m_bRowRemovedOutOfOrder = true;
   QueueLogRowForDeletion(lMDCLogID);
   WriteExtendedErrorLog("scheduled log MDC_LOG_ID =" + strKey + " for deletion");
   std::string strPathOrError;
@@ -365,7 +364,10 @@ void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strEr
   CloseRecordset(m_rsLog);
   std::string strFlushError;
   if (!CommitBatch(strFlushError)) {
+    // The removal went with the batch: the row is read again.
     strError += " - also failed to flush DeleteQueue, error:" + strFlushError;
+  } else {
+    m_bRowRemovedOutOfOrder = true;
   }
   WriteExtendedErrorLog(strError);
 }
