@@ -47,7 +47,8 @@ namespace {
 constexpr const char* kMachineNumber = "101";
 constexpr int32_t kMachineID = 1;
 constexpr int32_t kMachineVoltraneID = 1101;
-constexpr int32_t kCycle = 9;
+// In the demo plant the cycle's command key is its type code.
+constexpr int32_t kCycle = korvex7::Code(korvex7::CommandType::kCycle);
 constexpr int32_t kCycleVoltraneID = 2009;
 
 std::unique_ptr<CKorvex7Obj> ConnectedObject(const testsupport::TestDatabase& database,
@@ -124,9 +125,8 @@ void BM_JoinedInsert(benchmark::State& state, const testsupport::TestDatabase& d
 
 void BM_PlainInsert(benchmark::State& state, const testsupport::TestDatabase& database) {
   RunStatement(state, database,
-               "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
-               "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1) VALUES (9, 1, 1, 1, 1, 0, " +
-                   voltrane::DateTimeLiteral(database.kind, dbaccess::DateTime::Now()) + ", NULL)");
+               LogRowsInsertStatement(database.kind, {{kCycle, {kMachineID, 1, 1, 1}, 0,
+                                                       dbaccess::DateTime::Now(), ""}}));
 }
 
 // The machine-number lookup of AppendItemToMDCLog2 as the library reads it:

@@ -18,7 +18,7 @@
 
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
-#include "dbaccess/dialect.h"
+#include "library/korvex7_log_writer.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -27,30 +27,20 @@ namespace {
 // Demo commands 18 (type code 0) and 19 (type code 20) are custom commands.
 constexpr int kCustomCommands[] = {18, 19};
 constexpr int kMachines = 5;
-constexpr int kRowsPerInsert = 500;
 
 // Rows in key order: for each machine and command a start, a "both" and an
-// end, so every handler and every event path runs.
-void AppendCustomLog(dbaccess::Connection& connection, int32_t kind, int rows,
-                     dbaccess::DateTime& stamp) {
-  std::string sql;
+// end, so every handler and every event path runs. Machine n is in group,
+// location and department 1 of the demo plant.
+void AppendCustomLog(korvex7::LogRowWriter& writer, int rows, dbaccess::DateTime& stamp) {
+  std::vector<korvex7::LogRow> log;
   for (int row = 0; row < rows; ++row) {
-    if (row % kRowsPerInsert == 0) {
-      if (!sql.empty()) connection.Execute(sql);
-      sql =
-          "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-          "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) VALUES ";
-    } else {
-      sql += ",";
-    }
     const int machine = 1 + row % kMachines;
     const int command = kCustomCommands[(row / kMachines) % 2];
     const int time_code = (row / (2 * kMachines)) % 3;
     stamp = stamp.AddMilliseconds(100);
-    sql += "(" + std::to_string(command) + ",1,1,1," + std::to_string(machine) + "," +
-           std::to_string(time_code) + "," + voltrane::DateTimeLiteral(kind, stamp) + ",'bench')";
+    log.push_back({command, {machine, 1, 1, 1}, time_code, stamp, "bench"});
   }
-  if (!sql.empty()) connection.Execute(sql);
+  writer.AppendRows(log);
 }
 
 // A connected object past its announcement and startup checks, on an empty log.
@@ -72,14 +62,15 @@ std::unique_ptr<CKorvex7Obj> ReadyObject(const testsupport::TestDatabase& databa
 void BM_DrainCustomCommands(benchmark::State& state, const testsupport::TestDatabase& database) {
   const int rows = static_cast<int>(state.range(0));
   auto object = ReadyObject(database, state);
-  dbaccess::Connection connection;
-  connection.Open(database.connection_string);
+  auto connection = std::make_shared<dbaccess::Connection>();
+  connection->Open(database.connection_string);
+  korvex7::LogRowWriter writer(connection, database.kind);
   dbaccess::DateTime stamp = dbaccess::DateTime::FromParts(2026, 1, 5, 6, 0, 0);
   int64_t processed = 0;
   std::string error;
   for (auto _ : state) {
     state.PauseTiming();
-    AppendCustomLog(connection, database.kind, rows, stamp);
+    AppendCustomLog(writer, rows, stamp);
     state.ResumeTiming();
     while (object->DoNextItemFromMDCLog(error)) ++processed;
     if (!error.empty()) {

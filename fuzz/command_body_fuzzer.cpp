@@ -33,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (parsed.commands.size() > limits.max_commands) std::abort();
   FakeReferences references;
   const auto refused = web::FirstRefusedCommand(parsed.commands, references);
-  if (refused && (refused->index >= parsed.commands.size() || refused->text.empty())) std::abort();
+  if (refused && (refused->index >= parsed.commands.size() || refused->refusal.text.empty())) std::abort();
   return 0;
 }

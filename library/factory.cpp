@@ -1,7 +1,7 @@
 // The library's class factory: Korvex7CreateObject and Korvex7ReleaseObject
 // (declared in korvex7.h), the way clients and the collector service create
-// the object, by ProgID or CLSID and one of the four interface ids the
-// object answers to (the object is a _CKorvex7Obj2 for each). Identifiers
+// the object, by ProgID or CLSID and one of the five interface ids the
+// object answers to (the object is a _CKorvex7Obj3 for each). Identifiers
 // compare without regard to case, and the braces around an id may be left
 // out. Never throws across the C boundary.
 #include <algorithm>
@@ -44,7 +44,8 @@ bool IsOurInterface(const char* id) {
   const std::string wanted = Normalized(id);
   return wanted == Normalized(kKorvex7InterfaceId) || wanted == Normalized(kKorvex7InterfaceIdV0) ||
          wanted == Normalized(kKorvex7InterfaceIdV1) ||
-         wanted == Normalized(kKorvex7Obj2InterfaceId);
+         wanted == Normalized(kKorvex7Obj2InterfaceId) ||
+         wanted == Normalized(kKorvex7Obj3InterfaceId);
 }
 
 }  // namespace

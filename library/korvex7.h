@@ -7,7 +7,8 @@
 // `_CKorvex7Obj2` extends the interface without moving a slot of it: an
 // object created for kKorvex7Obj2InterfaceId is a `_CKorvex7Obj2`, so the
 // pointer the factory hands back may be static_cast to it; a library that
-// predates it answers that id with 0x80004002 (no such interface). An
+// predates it answers that id with 0x80004002 (no such interface). The same
+// holds for `_CKorvex7Obj3` and kKorvex7Obj3InterfaceId. An
 // object is used by the thread that created it. Operations with a strError
 // argument report failures as text there and return false; the others let an
 // unexpected failure escape as ComError (see com_error.h).
@@ -19,6 +20,7 @@
 
 #include "dbaccess/variant.h"
 #include "library/export.h"
+#include "library/korvex7_commands.h"
 
 class _CKorvex7Obj {
  public:
@@ -87,12 +89,31 @@ class _CKorvex7Obj2 : public _CKorvex7Obj {
   virtual bool CommitProcessedItems(std::string& strError) = 0;
 };
 
+// The command vocabulary's operations (korvex7_commands.h), answered for
+// kKorvex7Obj3InterfaceId: outcomes as values, so that no caller reads them
+// from a text.
+class _CKorvex7Obj3 : public _CKorvex7Obj2 {
+ public:
+  // Appends one command named by machine number and type code. With neither
+  // a time nor a client id it is AppendItemToMDCLog2 (the database's time,
+  // the same retries); with a time the row carries it, refused when it lies
+  // more than 5 seconds after the database's time or before the machine's
+  // latest row or record; with a client id the id is kept with the row and
+  // a command whose id was appended before appends nothing (kDuplicate).
+  // Never throws: a database failure is kFailed with its text.
+  virtual korvex7::AppendResult AppendCommand(const korvex7::Command& command) = 0;
+  // What the last DoNextItemFromMDCLog call did; kNoProgress before any
+  // call and when that call let a failure escape. Never throws.
+  virtual korvex7::ItemOutcome GetLastItemOutcome() = 0;
+};
+
 inline constexpr const char* kKorvex7ProgId = "Korvex7.CKorvex7Obj";
 inline constexpr const char* kKorvex7Clsid = "{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}";
 inline constexpr const char* kKorvex7InterfaceId = "{8C2DA5BA-37FE-4C30-B6C3-4DE2978B3C82}";
 inline constexpr const char* kKorvex7InterfaceIdV0 = "{C94F4CD5-FBDF-439A-A79A-73836F5DA334}";
 inline constexpr const char* kKorvex7InterfaceIdV1 = "{799E3C02-5E1E-414F-97FE-27B330BF6E70}";
 inline constexpr const char* kKorvex7Obj2InterfaceId = "{5B1F3E6A-2D47-4C8B-9A61-E0C4D8B27F15}";
+inline constexpr const char* kKorvex7Obj3InterfaceId = "{E3A7C915-6B2D-4F08-8C4E-71D9B05A3F62}";
 
 extern "C" {
 // 0 on success; 0x80040154 (class not registered) for an unknown ProgID or

@@ -47,6 +47,14 @@ bool CKorvex7Obj::CommitProcessedItems(std::string& strError) {
   return components_->log.CommitProcessedItems(strError);
 }
 
+korvex7::AppendResult CKorvex7Obj::AppendCommand(const korvex7::Command& command) {
+  return components_->intake.AppendCommand(command);
+}
+
+korvex7::ItemOutcome CKorvex7Obj::GetLastItemOutcome() {
+  return components_->log.LastItemOutcome();
+}
+
 int32_t CKorvex7Obj::GetMDCLogCount() { return components_->log.GetMDCLogCount(); }
 
 void CKorvex7Obj::CompleteMachineDataRecord(int32_t lMachineDataID) {

@@ -7,22 +7,23 @@
 #include <cstdint>
 #include <string>
 
-#include "library/dispatch/command_types.h"
+#include "library/korvex7_commands.h"
 
 namespace mtconnect {
 
 // The command type codes the mapping uses, named for the mapping.
-inline constexpr int32_t kLogonCommand = commandtype::kLogon;
-inline constexpr int32_t kJobCommand = commandtype::kJob;
-inline constexpr int32_t kPartCommand = commandtype::kPart;
-inline constexpr int32_t kCycleCommand = commandtype::kCycle;
-inline constexpr int32_t kMachineDowntimeCommand = commandtype::kMachineDowntime;
-inline constexpr int32_t kGoodCountCommand = commandtype::kGoodPartCount;
+inline constexpr int32_t kLogonCommand = korvex7::Code(korvex7::CommandType::kLogon);
+inline constexpr int32_t kJobCommand = korvex7::Code(korvex7::CommandType::kJob);
+inline constexpr int32_t kPartCommand = korvex7::Code(korvex7::CommandType::kPart);
+inline constexpr int32_t kCycleCommand = korvex7::Code(korvex7::CommandType::kCycle);
+inline constexpr int32_t kMachineDowntimeCommand =
+    korvex7::Code(korvex7::CommandType::kMachineDowntime);
+inline constexpr int32_t kGoodCountCommand = korvex7::Code(korvex7::CommandType::kGoodPartCount);
 
 // Time codes: start, end, both.
-inline constexpr int32_t kStartCode = 0;
-inline constexpr int32_t kEndCode = 1;
-inline constexpr int32_t kBothCode = 2;
+inline constexpr int32_t kStartCode = korvex7::Code(korvex7::TimeCode::kStart);
+inline constexpr int32_t kEndCode = korvex7::Code(korvex7::TimeCode::kEnd);
+inline constexpr int32_t kBothCode = korvex7::Code(korvex7::TimeCode::kBoth);
 
 struct LogCommand {
   int32_t type_code = 0;

@@ -1,14 +1,15 @@
-// LogRowWriter: appends a machine's commands to the MDC log directly, one
-// INSERT per command that carries the observation's time, the way a machine
-// monitor with its own clock writes its rows.
+// LogRowWriter: appends a machine's commands to the MDC log directly through
+// the library's log-row writer (library/korvex7_log_writer.h), one INSERT per
+// command that carries the observation's time, the way a machine monitor
+// with its own clock writes its rows.
 //
 // The row is complete the moment it exists: the machine's hierarchy is
 // joined in and TIME_STAMP is the observation's local wall-clock time in the
-// same statement, so a collector never sees it with another time. The checks
-// and texts are the library intake's: a time code outside 0 to 2 and a
-// parameter longer than PARAM1 are refused before any statement, an unknown
-// machine number or command type code is named. The machine's key and the
-// command keys are looked up once and kept.
+// same statement, so a collector never sees it with another time. The rules
+// and texts are the vocabulary's (library/korvex7_commands.h): a time code
+// outside 0 to 2 and a parameter longer than PARAM1 are refused before any
+// statement, an unknown machine number or command type code is named. The
+// machine's key and the command keys are looked up once and kept.
 //
 // A database that cannot be reached, or that refuses the statement, is
 // retried with back-off: each failure is reported once, and again when the
@@ -21,12 +22,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "dbaccess/connection.h"
+#include "library/korvex7_log_writer.h"
 #include "mtconnect/command_sink.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
@@ -56,9 +57,6 @@ class LogRowWriter : public CommandSink {
   // One attempt; kFailed leaves the database's text in `error` and the
   // connection closed, `reached` telling whether it could be opened.
   Outcome TryAppend(const LogCommand& command, bool& reached, std::string& error);
-  std::optional<int64_t> MachineKey();
-  std::optional<int64_t> CommandKey(int32_t type_code);
-  std::string InsertStatement(int64_t machine, int64_t command, const LogCommand& row) const;
   void ReportOnce(const std::string& failure);
 
   const std::string connection_string_;
@@ -68,8 +66,7 @@ class LogRowWriter : public CommandSink {
   const StopSignal& stop_;
   const RetryPolicy retry_;
   std::shared_ptr<dbaccess::Connection> connection_;  // open, or null after a failure
-  std::optional<int64_t> machine_key_;
-  std::map<int32_t, int64_t> command_keys_;  // by command type code
+  std::optional<korvex7::LogRowWriter> rows_;         // over connection_ while it is open
   std::string reported_failure_;             // the failure last reported, "" when none
 };
 

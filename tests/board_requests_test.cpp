@@ -92,17 +92,22 @@ TEST(CommandCheckTest, TheFirstCommandTheLibraryWouldRefuseWinsWithItsText) {
       {command("101", 9, "", 0), command("102", 9, "", 0), command("101", 8, "", 0)}, plant);
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->index, 1u);
-  EXPECT_EQ(refused->text, "No such machine: 102");
-  EXPECT_EQ(web::FirstRefusedCommand({command("101", 8, "", 0)}, plant)->text,
-            "No command with a COMMAND_TYPE_CODE of 8");
+  using korvex7::CommandRefusal;
+  using korvex7::Refusal;
+  EXPECT_EQ(refused->refusal, (CommandRefusal{Refusal::kNoSuchMachine, "No such machine: 102"}));
+  EXPECT_EQ(web::FirstRefusedCommand({command("101", 8, "", 0)}, plant)->refusal,
+            (CommandRefusal{Refusal::kNoSuchCommandType,
+                            "No command with a COMMAND_TYPE_CODE of 8"}));
   // The time code and the length are refused before the lookups, as the library does.
-  EXPECT_EQ(web::FirstRefusedCommand({command("999", 9, "", -1)}, plant)->text,
-            " CommandTypeCode must be 0 - start, 1 - end, or 2 - both");
+  EXPECT_EQ(web::FirstRefusedCommand({command("999", 9, "", -1)}, plant)->refusal,
+            (CommandRefusal{Refusal::kTimeCode,
+                            " CommandTypeCode must be 0 - start, 1 - end, or 2 - both"}));
   std::string umlauts;
   for (int i = 0; i < 255; ++i) umlauts += "\xC3\xBC";
   EXPECT_FALSE(web::FirstRefusedCommand({command("101", 9, umlauts, 0)}, plant));
-  EXPECT_EQ(web::FirstRefusedCommand({command("101", 9, umlauts + "x", 0)}, plant)->text,
-            "The parameter is 256 characters long; PARAM1 holds at most 255.");
+  EXPECT_EQ(web::FirstRefusedCommand({command("101", 9, umlauts + "x", 0)}, plant)->refusal,
+            (CommandRefusal{Refusal::kParamTooLong,
+                            "The parameter is 256 characters long; PARAM1 holds at most 255."}));
 }
 
 TEST(ListenAddressTest, HostAndPortIPv6InBracketsAndLoopbackForAnEmptyHost) {

@@ -1,4 +1,4 @@
-// The class factory (ProgID or CLSID, four interface ids) and the C API.
+// The class factory (ProgID or CLSID, five interface ids) and the C API.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -25,7 +25,8 @@ void ExpectCreated(const char* name, const char* interface_id) {
 
 TEST(FactoryTest, CreatesByProgIdOrClsidForEveryInterfaceId) {
   for (const char* interface_id : {kKorvex7InterfaceId, kKorvex7InterfaceIdV0,
-                                   kKorvex7InterfaceIdV1, kKorvex7Obj2InterfaceId}) {
+                                   kKorvex7InterfaceIdV1, kKorvex7Obj2InterfaceId,
+                                   kKorvex7Obj3InterfaceId}) {
     ExpectCreated(kKorvex7ProgId, interface_id);
     ExpectCreated(kKorvex7Clsid, interface_id);
   }

@@ -12,11 +12,12 @@
 #include "library/korvex7.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/settings_sandbox.h"
+#include "library/korvex7_commands.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
 
-constexpr int32_t kSetupTypeCode = 8;
+constexpr int32_t kSetupTypeCode = korvex7::Code(korvex7::CommandType::kSetup);
 constexpr int32_t kCustomTypeCode = 20;
 
 class FailedLogItemTest : public testing::TestWithParam<std::string> {

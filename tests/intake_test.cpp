@@ -481,11 +481,11 @@ TEST(IntakeSql, TheInsertTextOnSqlServerAndOracle) {
 }
 
 TEST(IntakeSql, CharactersAreCountedNotBytes) {
-  EXPECT_EQ(CharacterCount(""), 0u);
-  EXPECT_EQ(CharacterCount("abc"), 3u);
-  EXPECT_EQ(CharacterCount("Łódź"), 4u);
-  EXPECT_EQ(CharacterCount("東京"), 2u);
-  EXPECT_EQ(CharacterCount("\xF0\x9F\x94\xA7"), 1u);  // a four-byte wrench
+  EXPECT_EQ(korvex7::CharacterCount(""), 0u);
+  EXPECT_EQ(korvex7::CharacterCount("abc"), 3u);
+  EXPECT_EQ(korvex7::CharacterCount("Łódź"), 4u);
+  EXPECT_EQ(korvex7::CharacterCount("東京"), 2u);
+  EXPECT_EQ(korvex7::CharacterCount("\xF0\x9F\x94\xA7"), 1u);  // a four-byte wrench
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ TEST_P(MtconnectLogWriterTest, RefusesWhatTheIntakeRefusesWithItsTexts) {
       {{mtconnect::kPartCommand, mtconnect::kStartCode, longest + "x", kMorningMs},
        "The parameter is 256 characters long; PARAM1 holds at most 255."},
       {{mtconnect::kCycleCommand, 3, "", kMorningMs},
-       "CommandTypeCode must be 0 - start, 1 - end, or 2 - both"},
+       " CommandTypeCode must be 0 - start, 1 - end, or 2 - both"},
       {{99, mtconnect::kStartCode, "", kMorningMs}, "No command with a COMMAND_TYPE_CODE of 99"},
   };
   for (const Case& c : cases) {

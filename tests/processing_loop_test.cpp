@@ -17,14 +17,15 @@
 #include "library/log/out_of_order.h"
 #include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"
+#include "library/korvex7_commands.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
 
-constexpr int kHeartbeatCommand = 15;
+constexpr int kHeartbeatCommand = korvex7::Code(korvex7::CommandType::kHeartbeat);
 constexpr int kCoolantAlarm = 19;  // a custom command (type code 20)
 
-constexpr int kSetupCommand = 8;
+constexpr int kSetupCommand = korvex7::Code(korvex7::CommandType::kSetup);
 
 // Stand in for the shift handling and the monitor, which decide about
 // out-of-order rows and idle-time failures.

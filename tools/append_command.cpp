@@ -26,9 +26,12 @@ int RunAppend(const DatabaseChoice& choice, const AppendOptions& options, std::o
       err << fmt::format("Could not connect to the database: {}\n", error);
       return 1;
     }
-    if (!object->AppendItemToMDCLog2(options.machine_number, options.command_type_code,
-                                     options.param, options.command_time_code, error)) {
+    const korvex7::AppendResult result =
+        object->AppendCommand({options.machine_number, options.command_type_code, options.param,
+                               options.command_time_code, std::nullopt, ""});
+    if (result.status != korvex7::AppendStatus::kAppended) {
       // Some of the library's texts begin with a blank.
+      error = result.text;
       error.erase(0, error.find_first_not_of(' '));
       err << fmt::format("Could not append the command: {}\n", error);
       return 1;

@@ -1,6 +1,6 @@
 // `korvex7 append --machine NUMBER --type CODE [--param TEXT] [--time-code N]`:
-// queues one command in the MDC log through the library's
-// AppendItemToMDCLog2, as a machine monitor or DNC client would. The library
+// queues one command in the MDC log through the library's AppendCommand
+// (AppendItemToMDCLog2's way), as a machine monitor or DNC client would. The library
 // refuses a time code outside 0 to 2, an unknown machine or type code and an
 // over-long parameter with its own texts, which the tool prints. Exit code 0
 // when the row was appended, 1 otherwise.

@@ -18,12 +18,12 @@
 class LibraryObject {
  public:
   LibraryObject() = default;
-  LibraryObject(std::unique_ptr<_CKorvex7Obj2> object, std::shared_ptr<ConnectWaitClock> clock)
+  LibraryObject(std::unique_ptr<_CKorvex7Obj3> object, std::shared_ptr<ConnectWaitClock> clock)
       : object_(std::move(object)), clock_(std::move(clock)) {}
 
   explicit operator bool() const { return object_ != nullptr; }
-  _CKorvex7Obj2* operator->() const { return object_.get(); }
-  _CKorvex7Obj2& operator*() const { return *object_; }
+  _CKorvex7Obj3* operator->() const { return object_.get(); }
+  _CKorvex7Obj3& operator*() const { return *object_; }
 
   // ConnectToDatabase with the choice's patience; false with the library's
   // text. Lets a ComError of the library escape, as the library does.
@@ -35,7 +35,7 @@ class LibraryObject {
   void Release() { object_.reset(); }
 
  private:
-  std::unique_ptr<_CKorvex7Obj2> object_;
+  std::unique_ptr<_CKorvex7Obj3> object_;
   std::shared_ptr<ConnectWaitClock> clock_;
 };
 

@@ -9,8 +9,7 @@ namespace {
 
 using dbaccess::DateTime;
 
-constexpr size_t kRowsPerStatement = 200;
-constexpr size_t kStatementsPerTransaction = 5;
+constexpr size_t kRowsPerTransaction = 1000;
 constexpr int64_t kDayMs = 24LL * 60 * 60 * 1000;
 
 std::string Text(const dbaccess::Variant& value) {
@@ -60,26 +59,10 @@ std::string PlantDayWriter::CheckMachines(const std::vector<SimulatedMachine>& m
   return "";
 }
 
-std::string PlantDayWriter::RowValues(const MachineKeys& keys, const std::string& command,
-                                      int32_t time_code, const DateTime& at,
-                                      const std::string& param) const {
-  return fmt::format("({}, {}, {}, {}, {}, {}, {}, {})", command, keys.dept, keys.location,
-                     keys.group, keys.machine, time_code, voltrane::DateTimeLiteral(kind_, at),
-                     param.empty() ? "null" : voltrane::QuotedStr(kind_, param));
-}
-
-void PlantDayWriter::InsertRows(const std::vector<std::string>& values) {
+void PlantDayWriter::InsertRows(const std::vector<korvex7::LogRow>& rows) {
   connection_->BeginTrans();
   try {
-    for (size_t first = 0; first < values.size(); first += kRowsPerStatement) {
-      std::string sql =
-          "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-          "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) VALUES ";
-      for (size_t i = first; i < values.size() && i < first + kRowsPerStatement; ++i) {
-        sql += (i == first ? "" : ", ") + values[i];
-      }
-      connection_->Execute(sql);
-    }
+    rows_.AppendRows(rows);
     connection_->CommitTrans();
   } catch (...) {
     if (connection_->InTransaction()) connection_->RollbackTrans();
@@ -96,7 +79,7 @@ PlantDayResult PlantDayWriter::Write(PlantSimulator& simulator, const DateTime& 
   if (!result.refusal.empty()) return result;
 
   const int64_t end_ms = kDayMs * days;
-  std::vector<std::string> batch;
+  std::vector<korvex7::LogRow> batch;
   const auto flush = [&]() {
     if (batch.empty()) return;
     InsertRows(batch);
@@ -112,23 +95,23 @@ PlantDayResult PlantDayWriter::Write(PlantSimulator& simulator, const DateTime& 
     }
     const auto found = commands_.find(command.command_type_code);
     if (found == commands_.end()) {
-      result.refusal =
-          fmt::format("No command with a COMMAND_TYPE_CODE of {}", command.command_type_code);
+      result.refusal = korvex7::NoSuchCommandTypeRefusal(command.command_type_code).text;
       flush();
       return result;
     }
-    batch.push_back(RowValues(machines_.at(command.machine_number), std::to_string(found->second),
-                              command.command_time_code, start.AddMilliseconds(command.at_ms),
-                              command.param));
+    batch.push_back({found->second, machines_.at(command.machine_number),
+                     command.command_time_code, start.AddMilliseconds(command.at_ms),
+                     command.param});
     ++result.rows;
     ++result.rows_per_machine[command.machine_number];
-    if (batch.size() >= kRowsPerStatement * kStatementsPerTransaction) flush();
+    if (batch.size() >= kRowsPerTransaction) flush();
   }
   // The refresh requests close every machine's records up to the end.
   if (whole_days) {
     const DateTime end = start.AddMilliseconds(end_ms);
     for (const SimulatedMachine& machine : simulator.Profile().machines) {
-      batch.push_back(RowValues(machines_.at(machine.number), "null", 0, end, ""));
+      batch.push_back({-1, machines_.at(machine.number), korvex7::Code(korvex7::TimeCode::kStart),
+                       end, ""});
     }
   }
   flush();

@@ -5,9 +5,9 @@
 // step (the time code keeps its meaning: start, end or both), so the records
 // show a plant's day, not the minutes the run took.
 //
-// Rows are inserted in plant-time order, several hundred per transaction,
-// with the machine's hierarchy and the command of the type code resolved
-// once. After the last whole day every machine gets a refresh request (a
+// Rows are inserted in plant-time order through the library's log-row
+// writer, several hundred per transaction, with the machine's hierarchy and
+// the command of the type code resolved once. After the last whole day every machine gets a refresh request (a
 // row without command) at its end, so that its records are closed up to there.
 // A machine whose records or waiting rows already reach the first day is
 // refused before anything is written: its rows would be discarded as out of
@@ -23,6 +23,7 @@
 
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
+#include "library/korvex7_log_writer.h"
 #include "tools/plant_simulator.h"
 
 struct PlantDayResult {
@@ -35,7 +36,7 @@ struct PlantDayResult {
 class PlantDayWriter {
  public:
   PlantDayWriter(dbaccess::ConnectionPtr connection, int32_t kind)
-      : connection_(std::move(connection)), kind_(kind) {}
+      : connection_(connection), kind_(kind), rows_(std::move(connection), kind) {}
 
   // Writes the stream from `first_day` 00:00 for `days` days (at most
   // `max_commands` commands when that is not negative); `progress` hears
@@ -45,22 +46,15 @@ class PlantDayWriter {
                        const std::function<void(int64_t)>& progress = nullptr);
 
  private:
-  struct MachineKeys {
-    int64_t machine = 0;
-    int64_t group = 0;
-    int64_t location = 0;
-    int64_t dept = 0;
-  };
   // Empty when every machine can take rows from `start` on, else the refusal.
   std::string CheckMachines(const std::vector<SimulatedMachine>& machines,
                             const dbaccess::DateTime& start);
-  std::string RowValues(const MachineKeys& keys, const std::string& command, int32_t time_code,
-                        const dbaccess::DateTime& at, const std::string& param) const;
-  void InsertRows(const std::vector<std::string>& values);
+  void InsertRows(const std::vector<korvex7::LogRow>& rows);
 
   dbaccess::ConnectionPtr connection_;
   int32_t kind_;
-  std::map<std::string, MachineKeys> machines_;
+  korvex7::LogRowWriter rows_;
+  std::map<std::string, korvex7::MachineKeys> machines_;
   std::map<int32_t, int64_t> commands_;
 };
 

@@ -12,7 +12,6 @@
 #include "library/failed_log_item_text.h"
 #include "tools/failing_rows.h"
 #include "tools/library_object.h"
-#include "tools/process_outcome.h"
 #include "tools/stop_signals.h"
 
 namespace {
@@ -61,7 +60,7 @@ class FailureReports {
  public:
   // `object` is the one whose DoNextItemFromMDCLog returned `error`, or null
   // when the text came from elsewhere (connecting, an escaped failure).
-  void Report(_CKorvex7Obj2* object, const std::string& error, std::ostream& err,
+  void Report(_CKorvex7Obj3* object, const std::string& error, std::ostream& err,
               const std::function<void()>& before_line) {
     Korvex7FailedLogItem row;
     if (object && object->GetLastFailedLogItem(row)) {
@@ -121,8 +120,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
   };
   while (!StopRequested()) {
     std::string error;
-    bool result = false;
-    _CKorvex7Obj2* answered = nullptr;  // set once DoNextItemFromMDCLog returned
+    _CKorvex7Obj3* answered = nullptr;  // set once DoNextItemFromMDCLog returned
     try {
       if (!object.EnsureConnected(choice, error)) {
         if (StopRequested()) break;
@@ -130,16 +128,19 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
         err << fmt::format("Could not connect to the database again: {}\n", error);
         return 1;
       }
-      result = object->DoNextItemFromMDCLog(error);
+      object->DoNextItemFromMDCLog(error);  // its outcome is read below
       answered = &*object;
     } catch (const ComError& failure) {
       error = fmt::format("Error # {}:{}", failure.number(), failure.description());
     }
-    const ProcessOutcome outcome = ClassifyProcessResult(result, error);
-    if (outcome == ProcessOutcome::kLogEmpty) break;
-    if (outcome == ProcessOutcome::kProcessed) ++tally.rows;
-    if (outcome == ProcessOutcome::kRemovedOutOfOrder) ++tally.removed_out_of_order;
-    if (outcome == ProcessOutcome::kNoProgress) {
+    // The library says what the call did; a call that let a failure escape
+    // made no progress.
+    const korvex7::ItemOutcome outcome =
+        answered ? answered->GetLastItemOutcome() : korvex7::ItemOutcome::kNoProgress;
+    if (outcome == korvex7::ItemOutcome::kLogEmpty) break;
+    if (outcome == korvex7::ItemOutcome::kProcessed) ++tally.rows;
+    if (outcome == korvex7::ItemOutcome::kRemovedOutOfOrder) ++tally.removed_out_of_order;
+    if (outcome == korvex7::ItemOutcome::kNoProgress) {
       ++idle_calls;
     } else {
       idle_calls = 0;

@@ -231,7 +231,7 @@ class BoardServer::Impl {
   void MachineJson(Session& session, const std::string& number, httplib::Response& res) {
     const std::vector<MachineTile> tiles = Tiles(session, number, Now(session));
     if (tiles.empty()) {
-      SendError(res, 404, NoSuchMachineText(number));
+      SendError(res, 404, korvex7::NoSuchMachineRefusal(number).text);
       return;
     }
     json body = TileJson(tiles[0]);
@@ -277,7 +277,7 @@ class BoardServer::Impl {
       if (const std::optional<RefusedCommand> refused =
               FirstRefusedCommand(parsed.commands, references)) {
         SendJson(res, 422,
-                 json{{"error", refused->text}, {"index", refused->index}, {"appended", 0}});
+                 json{{"error", refused->refusal.text}, {"index", refused->index}, {"appended", 0}});
         return;
       }
       const IntakeOutcome outcome = AppendCommands(session->Intake(), parsed.commands);

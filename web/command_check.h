@@ -1,11 +1,12 @@
 // Checks a batch of commands before any of them is appended, so that a batch
 // the library would refuse part-way is refused whole.
 //
-// The rules are the library's own for AppendItemToMDCLog2 (time code 0 to 2,
-// PARAM1 at most 255 characters, a machine with that MACHINE_NUMBER, a
-// command with that COMMAND_TYPE_CODE) and the texts are the library's, so a
-// client sees the same words whether a command was refused here or by the
-// library. The first refused command wins. Thread-safe when `references` is.
+// The rules and texts are the library's command vocabulary
+// (library/korvex7_commands.h: time code 0 to 2, PARAM1 at most 255
+// characters, a machine with that MACHINE_NUMBER, a command with that
+// COMMAND_TYPE_CODE), so a client sees the same words whether a command was
+// refused here or by the library. The first refused command wins.
+// Thread-safe when `references` is.
 #ifndef VOLTRANE_WEB_COMMAND_CHECK_H_
 #define VOLTRANE_WEB_COMMAND_CHECK_H_
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "library/korvex7_commands.h"
 #include "web/command_body.h"
 
 namespace web {
@@ -28,18 +30,9 @@ class ReferenceLookup {
 };
 
 struct RefusedCommand {
-  size_t index = 0;  // position in the batch
-  std::string text;  // the library's text
+  size_t index = 0;                 // position in the batch
+  korvex7::CommandRefusal refusal;  // which rule, with the library's text
 };
-
-// The library's texts for a refused command.
-std::string TimeCodeText();
-std::string ParamTooLongText(size_t characters);
-std::string NoSuchMachineText(const std::string& machine_number);
-std::string NoSuchCommandTypeText(int32_t command_type_code);
-
-// Characters of UTF-8 text, as PARAM1 counts them.
-size_t Utf8Characters(const std::string& text);
 
 // The first command the library would refuse, or nothing.
 std::optional<RefusedCommand> FirstRefusedCommand(const std::vector<CommandRequest>& commands,

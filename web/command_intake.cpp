@@ -6,14 +6,15 @@
 
 namespace web {
 
-IntakeOutcome AppendCommands(_CKorvex7Obj& intake, const std::vector<CommandRequest>& commands) {
+IntakeOutcome AppendCommands(_CKorvex7Obj3& intake, const std::vector<CommandRequest>& commands) {
   IntakeOutcome outcome;
   for (const CommandRequest& command : commands) {
-    std::string error;
     try {
-      if (!intake.AppendItemToMDCLog2(command.machine, command.type, command.param,
-                                      command.time_code, error)) {
-        outcome.failure = error;
+      const korvex7::AppendResult result = intake.AppendCommand(
+          {command.machine, command.type, command.param, command.time_code, std::nullopt, ""});
+      if (result.status != korvex7::AppendStatus::kAppended) {
+        outcome.failure = result.text;
+        outcome.refusal = result.refusal.reason;
         return outcome;
       }
     } catch (const ComError& raised) {

@@ -1,5 +1,6 @@
 // Appends a checked batch of commands, in order, through the library's
-// AppendItemToMDCLog2: one log row per command, each with the database's time.
+// AppendCommand (_CKorvex7Obj3): one log row per command, each with the
+// database's time, as AppendItemToMDCLog2 appends it.
 //
 // The library appends each row in its own statement and offers no
 // transaction around several calls, so "all or none" rests on the check that
@@ -23,10 +24,11 @@ namespace web {
 struct IntakeOutcome {
   size_t appended = 0;                 // rows appended, the first ones of the batch
   std::optional<std::string> failure;  // the library's text for command `appended`
+  korvex7::Refusal refusal = korvex7::Refusal::kNone;  // which rule, when a rule refused it
 };
 
 // Never throws: an escaping library failure becomes the failure text.
-IntakeOutcome AppendCommands(_CKorvex7Obj& intake, const std::vector<CommandRequest>& commands);
+IntakeOutcome AppendCommands(_CKorvex7Obj3& intake, const std::vector<CommandRequest>& commands);
 
 }  // namespace web
 

@@ -14,9 +14,13 @@ Session::~Session() {
   if (intake_ != nullptr) Korvex7ReleaseObject(intake_);
 }
 
-_CKorvex7Obj& Session::Intake() {
+_CKorvex7Obj3& Session::Intake() {
   if (intake_ == nullptr) {
-    const int32_t created = Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &intake_);
+    _CKorvex7Obj* created_object = nullptr;
+    const int32_t created =
+        Korvex7CreateObject(kKorvex7ProgId, kKorvex7Obj3InterfaceId, &created_object);
+    // The factory hands out a _CKorvex7Obj3 for this id (korvex7.h).
+    intake_ = static_cast<_CKorvex7Obj3*>(created_object);
     if (created != 0) {
       intake_ = nullptr;
       throw SessionError(fmt::format("cannot create the library object: error 0x{:X}",

@@ -42,7 +42,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // The connected library object. Throws SessionError.
-  _CKorvex7Obj& Intake();
+  _CKorvex7Obj3& Intake();
   // The open read connection. Throws SessionError.
   dbaccess::ConnectionPtr Reads();
   // Forgets the read connection after a failure; the next Reads() reopens it.
@@ -51,7 +51,7 @@ class Session {
 
  private:
   DatabaseTarget target_;
-  _CKorvex7Obj* intake_ = nullptr;  // owned; released with Korvex7ReleaseObject
+  _CKorvex7Obj3* intake_ = nullptr;  // owned; released with Korvex7ReleaseObject
   std::shared_ptr<dbaccess::Connection> reads_;
 };
 

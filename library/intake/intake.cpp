@@ -16,8 +16,6 @@
 // Failures are returned in strError, never thrown.
 #include "library/intake/intake.h"
 
-#include <fmt/format.h>
-
 #include <charconv>
 #include <functional>
 #include <string>
@@ -25,23 +23,18 @@
 
 #include "dbaccess/dialect.h"
 #include "library/intake/intake_sql.h"
+#include "library/korvex7_commands.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
 namespace {
 
 constexpr int32_t kRefreshRequest = -1;
-constexpr const char* kTimeCodeMessage = " CommandTypeCode must be 0 - start, 1 - end, or 2 - both";
 
 // The reason a row with these values cannot be stored, or "" when it can.
 std::string RejectedRowText(const std::string& strParam, int32_t lCommandTimeCode) {
-  if (lCommandTimeCode < 0 || lCommandTimeCode > 2) return kTimeCodeMessage;
-  const size_t characters = CharacterCount(strParam);
-  if (characters > kParam1Characters) {
-    return fmt::format("The parameter is {} characters long; PARAM1 holds at most {}.", characters,
-                       kParam1Characters);
-  }
-  return "";
+  const auto refusal = korvex7::CheckCommandValues(lCommandTimeCode, strParam);
+  return refusal ? refusal->text : "";
 }
 
 // Runs one statement with its parameters on a connection: the rows it
@@ -146,8 +139,21 @@ bool Intake::AppendItemToMDCLogDNC(int32_t /*lDeptVoltraneID*/, int32_t /*lLocat
 bool Intake::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lCommandTypeCode,
                                  const std::string& strParam, int32_t lCommandTimeCode,
                                  std::string& strError) {
-  strError = RejectedRowText(strParam, lCommandTimeCode);
-  if (!strError.empty()) return false;
+  korvex7::Refusal ignored = korvex7::Refusal::kNone;
+  return AppendByNumber(strMachineNumber, lCommandTypeCode, strParam, lCommandTimeCode, strError,
+                        ignored);
+}
+
+bool Intake::AppendByNumber(const std::string& strMachineNumber, int32_t lCommandTypeCode,
+                            const std::string& strParam, int32_t lCommandTimeCode,
+                            std::string& strError, korvex7::Refusal& refusal) {
+  refusal = korvex7::Refusal::kNone;
+  if (const auto refused = korvex7::CheckCommandValues(lCommandTimeCode, strParam)) {
+    refusal = refused->reason;
+    strError = refused->text;
+    return false;
+  }
+  strError.clear();
   {
     // One statement in the usual case (MACHINE_NUMBER is unique, so it is
     // one row). Nothing inserted, or a failure, takes the lookups below,
@@ -171,7 +177,9 @@ bool Intake::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lC
         GetScalarText("select MACHINE_ID from T_SFC_MACHINE " + hint + " where MACHINE_NUMBER = " +
                       voltrane::QuotedStr(DatabaseType(), strMachineNumber));
     if (machine.empty()) {
-      strError = "No such machine: " + strMachineNumber;
+      const korvex7::CommandRefusal refused = korvex7::NoSuchMachineRefusal(strMachineNumber);
+      refusal = refused.reason;
+      strError = refused.text;
       return false;
     }
     if (!ParseKey(machine, lMachineID)) {
@@ -193,7 +201,9 @@ bool Intake::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lC
         GetScalarText("select COMMAND_ID from T_SFC_COMMAND " + hint +
                       " where COMMAND_TYPE_CODE = " + std::to_string(lCommandTypeCode));
     if (command.empty()) {
-      strError = "No command with a COMMAND_TYPE_CODE of " + std::to_string(lCommandTypeCode);
+      const korvex7::CommandRefusal refused = korvex7::NoSuchCommandTypeRefusal(lCommandTypeCode);
+      refusal = refused.reason;
+      strError = refused.text;
       return false;
     }
     if (!ParseKey(command, lCommandID)) {
@@ -205,5 +215,36 @@ bool Intake::AppendItemToMDCLog2(const std::string& strMachineNumber, int32_t lC
   } catch (...) {
     strError = step + " - " + CurrentError().description;
     return false;
+  }
+}
+
+korvex7::AppendResult Intake::AppendCommand(const korvex7::Command& command) {
+  std::string strError;
+  if (!command.time && command.client_id.empty()) {
+    korvex7::Refusal refusal = korvex7::Refusal::kNone;
+    if (AppendByNumber(command.machine_number, command.type_code, command.param,
+                       command.time_code, strError, refusal)) {
+      return korvex7::AppendResult::Appended();
+    }
+    if (refusal != korvex7::Refusal::kNone) {
+      return korvex7::AppendResult::Refused({refusal, strError});
+    }
+    return korvex7::AppendResult::Failed(strError);
+  }
+  // A command with its own time or a client id: the writer's one statement
+  // (or transaction) with the id, without the retries of the plain appends.
+  try {
+    if (!writer_ || writer_connection_ != connection()) {
+      writer_connection_ = connection();
+      // An operator's or a terminal's time: checked against the database's
+      // clock and what the machine has recorded.
+      writer_ = std::make_unique<korvex7::LogRowWriter>(writer_connection_, DatabaseType(),
+                                                        korvex7::TimeRule::kChecked);
+    }
+    WriteExtendedErrorLog("AppendCommand for machine " + command.machine_number);
+    return writer_->Append(command);
+  } catch (...) {
+    const ErrorInfo error = CurrentError();
+    return korvex7::AppendResult::Failed(FormatErrorText(error.number, error.description));
   }
 }

@@ -6,28 +6,26 @@ std::string NoLockHint2(int32_t kind) {
   return kind == voltrane::dbkind::kSqlServer ? " with (NOLOCK) " : "";
 }
 
-size_t CharacterCount(const std::string& text) {
-  size_t count = 0;
-  for (const char c : text) {
-    // Continuation bytes of a multi-byte sequence look like 10xxxxxx.
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
-}
-
 namespace {
+
+// The head of every insert into the log, up to its column list's end.
+std::string LogInsertHead(const char* closing) {
+  return std::string(
+             "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
+             "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1") +
+         closing;
+}
 
 // The insert of one log row, its values as expressions; `more_tables` joins
 // further tables after the machine, its group and its location.
 std::string LogInsert(int32_t kind, const std::string& command_expression,
                       const std::string& time_code_expression, const std::string& param_expression,
-                      const std::string& more_tables, const std::string& machine_condition) {
+                      const std::string& more_tables, const std::string& machine_condition,
+                      const std::string& time_expression) {
   const std::string hint = voltrane::NoLockHint(kind);
-  return "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-         "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) select " +
-         command_expression +
+  return LogInsertHead(") select ") + command_expression +
          " as COMMAND_ID, l.DEPT_ID, g.LOCATION_ID, m.GROUP_ID, m.MACHINE_ID, " +
-         time_code_expression + " as COMMAND_TIME_CODE, " + voltrane::SysDateExpr(kind) +
+         time_code_expression + " as COMMAND_TIME_CODE, " + time_expression +
          " as TIME_STAMP, " + param_expression + " as PARAM1 from T_SFC_MACHINE m " + hint +
          ", T_SFC_GROUP g " + hint + ", T_SFC_LOCATION l " + hint + more_tables +
          " where m.group_id = g.GROUP_ID and g.LOCATION_ID = l.LOCATION_ID and " +
@@ -50,16 +48,43 @@ std::string InsertByNumber(int32_t kind, const std::string& machine_number,
       ", (select min(COMMAND_ID) as COMMAND_ID from T_SFC_COMMAND where COMMAND_TYPE_CODE = " +
       type_code + " having count(*) = 1) c";
   return LogInsert(kind, "c.COMMAND_ID", time_code, param, command,
-                   "m.MACHINE_NUMBER = " + machine_number + " and c.COMMAND_ID <> -1");
+                   "m.MACHINE_NUMBER = " + machine_number + " and c.COMMAND_ID <> -1",
+                   voltrane::SysDateExpr(kind));
 }
+
+std::string KeyOrNull(int64_t key) { return key == -1 ? "null" : std::to_string(key); }
 
 }  // namespace
 
 std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
                                int32_t lCommandTimeCode, const std::string& strParam,
-                               const std::string& machine_condition) {
+                               const std::string& machine_condition,
+                               const std::optional<dbaccess::DateTime>& time) {
   return LogInsert(kind, command_expression, std::to_string(lCommandTimeCode),
-                   ParamLiteral(kind, strParam), "", machine_condition);
+                   ParamLiteral(kind, strParam), "", machine_condition,
+                   time ? voltrane::DateTimeLiteral(kind, *time) : voltrane::SysDateExpr(kind));
+}
+
+std::string LogRowsInsertStatement(int32_t kind, const std::vector<korvex7::LogRow>& rows) {
+  std::string sql = LogInsertHead(") VALUES ");
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const korvex7::LogRow& row = rows[i];
+    sql += (i == 0 ? "(" : ", (") + KeyOrNull(row.command_id) + ", " +
+           std::to_string(row.machine.dept_id) + ", " + std::to_string(row.machine.location_id) +
+           ", " + std::to_string(row.machine.group_id) + ", " +
+           std::to_string(row.machine.machine_id) + ", " + std::to_string(row.time_code) + ", " +
+           voltrane::DateTimeLiteral(kind, row.time) + ", " + ParamLiteral(kind, row.param) + ")";
+  }
+  return sql;
+}
+
+std::string ReplayLogRowStatement(int32_t kind, const korvex7::LogRow& row, int32_t lMDCLogID) {
+  return LogInsertHead(" )") + "\r\n" + " VALUES (" + KeyOrNull(row.command_id) + "," +
+         std::to_string(row.machine.dept_id) + "," + std::to_string(row.machine.location_id) +
+         "," + std::to_string(row.machine.group_id) + "," +
+         std::to_string(row.machine.machine_id) + "," + KeyOrNull(row.time_code) + "," +
+         voltrane::DateTimeLiteral(kind, row.time) + ", " + voltrane::QuotedStr(kind, row.param) +
+         ")" + " -- MDC_LOG_ID = " + std::to_string(lMDCLogID);
 }
 
 std::string LogInsertByNumberStatement(int32_t kind, const std::string& strMachineNumber,
@@ -102,7 +127,8 @@ std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind) {
   const std::string param = marker + "4";
   switch (form) {
     case IntakeForm::kByKey:
-      return LogInsert(kind, command, time_code, param, "", "m.MACHINE_ID = " + machine);
+      return LogInsert(kind, command, time_code, param, "", "m.MACHINE_ID = " + machine,
+                       voltrane::SysDateExpr(kind));
     case IntakeForm::kByNumber:
       return InsertByNumber(kind, machine, command, time_code, param);
     case IntakeForm::kByOutsideKey:
@@ -111,7 +137,7 @@ std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind) {
   return LogInsert(kind,
                    "(select COMMAND_ID from T_SFC_COMMAND " + voltrane::NoLockHint(kind) +
                        " where VOLTRANE_ID = " + command + ")",
-                   time_code, param, "", "m.VOLTRANE_ID = " + machine);
+                   time_code, param, "", "m.VOLTRANE_ID = " + machine, voltrane::SysDateExpr(kind));
 }
 
 std::string PrepareLogInsertStatement(IntakeForm form) {

@@ -1,7 +1,9 @@
-// Statement texts of the log intake, built for a database kind: the one
-// insert that appends a command to T_SFC_MDC_LOG with the machine's
-// hierarchy joined in and the database's clock as its time stamp, and the
-// limits an appended row must keep. Pure functions; thread-safe.
+// Statement texts of the log intake, built for a database kind: the only
+// place that writes an insert into T_SFC_MDC_LOG. The insert that appends a
+// command with the machine's hierarchy joined in and the database's clock
+// (or a given time) as its time stamp, the insert of rows whose keys are
+// known, and the text that records a removed row so it can be replayed.
+// Pure functions; thread-safe.
 #ifndef VOLTRANE_LIBRARY_INTAKE_SQL_H_
 #define VOLTRANE_LIBRARY_INTAKE_SQL_H_
 
@@ -10,24 +12,34 @@
 #include <string>
 #include <vector>
 
-#include "dbaccess/variant.h"
+#include <optional>
 
-// Characters PARAM1 holds on every kind.
-inline constexpr size_t kParam1Characters = 255;
+#include "dbaccess/date_time.h"
+#include "dbaccess/variant.h"
+#include "library/korvex7_commands.h"
+#include "library/korvex7_log_writer.h"
 
 // The table hint that a few lookups add on SQL Server only.
 std::string NoLockHint2(int32_t kind);
 
-// Characters (code points) of a UTF-8 text, as a character column counts them.
-size_t CharacterCount(const std::string& text);
-
 // "INSERT INTO T_SFC_MDC_LOG (...) select <command_expression> as COMMAND_ID,
 // ..." from the machine, its group and its location, for the machine that
 // `machine_condition` names (e.g. "m.MACHINE_ID = 5"). An empty parameter is
-// stored as null; any other text as a quoted literal.
+// stored as null; any other text as a quoted literal. With `time`, the row
+// carries that time instead of the database's.
 std::string LogInsertStatement(int32_t kind, const std::string& command_expression,
                                int32_t lCommandTimeCode, const std::string& strParam,
-                               const std::string& machine_condition);
+                               const std::string& machine_condition,
+                               const std::optional<dbaccess::DateTime>& time = std::nullopt);
+
+// "INSERT INTO T_SFC_MDC_LOG (...) VALUES (...), (...)": rows whose keys
+// are known, each with its own time; `rows` must not be empty.
+std::string LogRowsInsertStatement(int32_t kind, const std::vector<korvex7::LogRow>& rows);
+
+// The insert that would put a removed row back, as the diagnostic log
+// records it: its values as they were (a command or time code of -1 as
+// null, the parameter always quoted) and its former key as a comment.
+std::string ReplayLogRowStatement(int32_t kind, const korvex7::LogRow& row, int32_t lMDCLogID);
 
 // The same insert for the machine with number `strMachineNumber` and the one
 // command of type code `lCommandTypeCode`: the lookups of the intake by

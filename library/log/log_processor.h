@@ -22,6 +22,7 @@
 
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
+#include "library/korvex7_commands.h"
 #include "library/log/log_entry.h"
 #include "library/session/session.h"
 
@@ -42,6 +43,8 @@ class LogProcessor : public SessionClient {
   // The public operations of korvex7.h. IsConnected never fails; a cached
   // batch with rows left spares the database its probe.
   bool DoNextItemFromMDCLog(std::string& strError);
+  // What the last DoNextItemFromMDCLog call did. Never throws.
+  korvex7::ItemOutcome LastItemOutcome() const { return m_lastOutcome; }
   int32_t GetMDCLogCount();
   bool IsConnected();
   // The row the last DoNextItemFromMDCLog call failed on, with the names of
@@ -81,6 +84,8 @@ class LogProcessor : public SessionClient {
   const dbaccess::RecordsetPtr& BatchCache() const { return m_rsLog; }
 
  private:
+  // The body of DoNextItemFromMDCLog.
+  bool ProcessNextItem(std::string& strError);
   bool AnnounceVersion(std::string& strError);
   bool DetectV12Database();
   void FillMissingStandardTimes(std::string& strError);
@@ -103,6 +108,8 @@ class LogProcessor : public SessionClient {
   Dispatcher& dispatcher_;
   Monitor& monitor_;
 
+  korvex7::ItemOutcome m_lastOutcome = korvex7::ItemOutcome::kNoProgress;
+  bool m_bRowRemovedOutOfOrder = false;  // the current call removed its row as out of order
   bool m_bLastRowFailed = false;                     // the last processed row left an error text
   double m_sys_date_adjust = 0;                      // days: database clock minus local clock
   std::map<std::string, int32_t> m_dictDeleteQueue;  // "<MDC_LOG_ID>L" -> MDC_LOG_ID

@@ -26,6 +26,7 @@
 #include "library/com_error.h"
 #include "library/dispatch/dispatcher.h"
 #include "library/handlers/handlers.h"
+#include "library/intake/intake_sql.h"
 #include "library/library_version.h"
 #include "library/log/log_processor.h"
 #include "library/log/out_of_order.h"
@@ -75,12 +76,20 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-// A key read from a null column is written back as null.
-std::string KeyOrNull(int32_t lKey) { return lKey == -1 ? "null" : std::to_string(lKey); }
-
 }  // namespace
 
 bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
+  m_bRowRemovedOutOfOrder = false;
+  const bool bResult = ProcessNextItem(strError);
+  // A call without a row and without a text found the log empty.
+  m_lastOutcome = bResult                   ? korvex7::ItemOutcome::kProcessed
+                  : m_bRowRemovedOutOfOrder ? korvex7::ItemOutcome::kRemovedOutOfOrder
+                  : strError.empty()        ? korvex7::ItemOutcome::kLogEmpty
+                                            : korvex7::ItemOutcome::kNoProgress;
+  return bResult;
+}
+
+bool LogProcessor::ProcessNextItem(std::string& strError) {
   WriteExtendedErrorLog("DoNextItemFromMDCLog");
   // A text left from the caller's previous call must not read as a failure.
   strError.clear();
@@ -335,16 +344,13 @@ void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strEr
   using namespace voltrane;
   const int32_t lMDCLogID = entry.lMDCLogID;
   const std::string strKey = std::to_string(lMDCLogID);
-  const std::string strStatement =
-      std::string(
-          "INSERT INTO T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, "
-          "MACHINE_ID, COMMAND_TIME_CODE, TIME_STAMP, PARAM1 )") +
-      "\r\n" + " VALUES (" + KeyOrNull(entry.lCommandID) + "," +
-      std::to_string(entry.machine.lDeptID) + "," + std::to_string(entry.machine.lLocationID) +
-      "," + std::to_string(entry.machine.lGroupID) + "," +
-      std::to_string(entry.machine.lMachineID) + "," + KeyOrNull(entry.lCommandTimeCode) + "," +
-      DateTimeLiteral(DatabaseType(), entry.dtTime) + ", " +
-      QuotedStr(DatabaseType(), entry.strParam) + ")" + " -- MDC_LOG_ID = " + strKey;
+  const korvex7::LogRow row{entry.lCommandID,
+                            {entry.machine.lMachineID, entry.machine.lGroupID,
+                             entry.machine.lLocationID, entry.machine.lDeptID},
+                            entry.lCommandTimeCode,
+                            entry.dtTime,
+                            entry.strParam};
+  const std::string strStatement = ReplayLogRowStatement(DatabaseType(), row, lMDCLogID);
   QueueLogRowForDeletion(lMDCLogID);
   WriteExtendedErrorLog("scheduled log MDC_LOG_ID =" + strKey + " for deletion");
   std::string strPathOrError;
@@ -358,7 +364,10 @@ void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strEr
   CloseRecordset(m_rsLog);
   std::string strFlushError;
   if (!CommitBatch(strFlushError)) {
+    // The removal went with the batch: the row is read again.
     strError += " - also failed to flush DeleteQueue, error:" + strFlushError;
+  } else {
+    m_bRowRemovedOutOfOrder = true;
   }
   WriteExtendedErrorLog(strError);
 }

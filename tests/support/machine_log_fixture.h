@@ -17,17 +17,27 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/components.h"
+#include "library/korvex7_commands.h"
 #include "tests/support/components_fixture.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace testsupport {
 
-// Command type codes (and, in the demo plant, command keys).
-inline constexpr int kLogon = 4, kJob = 5, kPart = 6, kOp = 7, kSetup = 8, kCycle = 9,
-                     kTeardown = 10, kMachineDowntime = 11, kUserDowntime = 12, kGoodCount = 13,
-                     kScrapCount = 14, kIdle = 16;
-// Time codes.
-inline constexpr int kStart = 0, kEnd = 1, kBoth = 2;
+// Command type codes (and, in the demo plant, command keys), and time codes.
+using korvex7::Code;
+using korvex7::CommandType;
+using korvex7::TimeCode;
+inline constexpr int kLogon = Code(CommandType::kLogon), kJob = Code(CommandType::kJob),
+                     kPart = Code(CommandType::kPart), kOp = Code(CommandType::kOperation),
+                     kSetup = Code(CommandType::kSetup), kCycle = Code(CommandType::kCycle),
+                     kTeardown = Code(CommandType::kTeardown),
+                     kMachineDowntime = Code(CommandType::kMachineDowntime),
+                     kUserDowntime = Code(CommandType::kUserDowntime),
+                     kGoodCount = Code(CommandType::kGoodPartCount),
+                     kScrapCount = Code(CommandType::kScrappedPartCount),
+                     kIdle = Code(CommandType::kIdle);
+inline constexpr int kStart = Code(TimeCode::kStart), kEnd = Code(TimeCode::kEnd),
+                     kBoth = Code(TimeCode::kBoth);
 
 class MachineLogTest : public ComponentsTest {
  protected:

@@ -19,6 +19,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "library/components.h"
+#include "library/korvex7_commands.h"
 #include "tests/support/components_fixture.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
@@ -33,10 +34,10 @@ inline void PrintTo(const DateTime& t, std::ostream* os) { *os << t.ToText(); }
 namespace testsupport {
 
 // Demo plant command keys (the key is the type code).
-inline constexpr int kCycleCommand = 9;
-inline constexpr int kMachineDowntimeCommand = 11;
-inline constexpr int kUserDowntimeCommand = 12;
-inline constexpr int kHeartbeatCommand = 15;
+inline constexpr int kCycleCommand = korvex7::Code(korvex7::CommandType::kCycle);
+inline constexpr int kMachineDowntimeCommand = korvex7::Code(korvex7::CommandType::kMachineDowntime);
+inline constexpr int kUserDowntimeCommand = korvex7::Code(korvex7::CommandType::kUserDowntime);
+inline constexpr int kHeartbeatCommand = korvex7::Code(korvex7::CommandType::kHeartbeat);
 // Demo downtime code "190" (Heartbeat missing) and "110" (Tool change, at
 // most 30 minutes).
 inline constexpr int kHeartbeatMissingCode = 4;

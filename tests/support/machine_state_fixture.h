@@ -19,6 +19,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/components.h"
+#include "library/korvex7_commands.h"
 #include "tests/support/components_fixture.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
@@ -26,9 +27,15 @@
 namespace testsupport {
 
 // Command type codes; in the demo plant each built-in command's key is its type.
-inline constexpr int kLogon = 4, kJob = 5, kPart = 6, kOp = 7, kCycle = 9, kUserDowntime = 12,
-                     kSerial = 17;
-inline constexpr int kStart = 0, kEnd = 1;
+using korvex7::Code;
+using korvex7::CommandType;
+using korvex7::TimeCode;
+inline constexpr int kLogon = Code(CommandType::kLogon), kJob = Code(CommandType::kJob),
+                     kPart = Code(CommandType::kPart), kOp = Code(CommandType::kOperation),
+                     kCycle = Code(CommandType::kCycle),
+                     kUserDowntime = Code(CommandType::kUserDowntime),
+                     kSerial = Code(CommandType::kPartSerialNo);
+inline constexpr int kStart = Code(TimeCode::kStart), kEnd = Code(TimeCode::kEnd);
 
 // One row read back, by upper-case column name.
 class Row {
