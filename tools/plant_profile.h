@@ -5,8 +5,8 @@
 // long wait for material). PlantSimulator plays it; a profile is a plain
 // value, so a test or a caller changes one figure without touching the rest.
 //
-// Plant time is in milliseconds since the start of a run; times of day are
-// milliseconds since midnight.
+// Plant time is in milliseconds since the start of a run, which is midnight
+// of the plant's first day; times of day are milliseconds since midnight.
 #ifndef VOLTRANE_TOOLS_PLANT_PROFILE_H_
 #define VOLTRANE_TOOLS_PLANT_PROFILE_H_
 
@@ -82,7 +82,6 @@ struct PlantProfile {
   int32_t door_open_type_code = 0;
   int32_t coolant_alarm_type_code = 20;
   int64_t heartbeat_interval_ms = 5 * plant_time::kMinute;
-  int64_t start_time_of_day_ms = 0;  // the time of day at plant time 0
   PlantRhythm rhythm;
 };
 

@@ -225,7 +225,7 @@ void PlantSimulator::Queue(size_t index, int64_t at, int32_t type_code, int32_t 
 
 int64_t PlantSimulator::CrewChangeBefore(int64_t at) const {
   const std::vector<int64_t>& changes = profile_.rhythm.crew_changes;
-  const int64_t since_midnight = (at + profile_.start_time_of_day_ms) % kDay;
+  const int64_t since_midnight = at % kDay;
   const int64_t midnight = at - since_midnight;
   for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
     if (*change <= since_midnight) return midnight + *change;
@@ -235,7 +235,7 @@ int64_t PlantSimulator::CrewChangeBefore(int64_t at) const {
 
 int64_t PlantSimulator::CrewChangeAfter(int64_t at) const {
   const std::vector<int64_t>& changes = profile_.rhythm.crew_changes;
-  const int64_t since_midnight = (at + profile_.start_time_of_day_ms) % kDay;
+  const int64_t since_midnight = at % kDay;
   const int64_t midnight = at - since_midnight;
   for (const int64_t change : changes) {
     if (change > since_midnight) return midnight + change;

@@ -62,10 +62,9 @@ std::string PlantTime(int64_t ms) {
 }
 
 // The demo plant, or the named machines of it (another number runs the demo
-// jobs at the default standard); plant time 0 falls at `time_of_day_ms`.
-PlantProfile ProfileFor(const std::vector<std::string>& machine_numbers, int64_t time_of_day_ms) {
+// jobs at the default standard).
+PlantProfile ProfileFor(const std::vector<std::string>& machine_numbers) {
   PlantProfile profile = DemoPlantProfile();
-  profile.start_time_of_day_ms = time_of_day_ms;
   if (machine_numbers.empty()) return profile;
   std::vector<SimulatedMachine> machines;
   for (const std::string& number : machine_numbers) {
@@ -152,8 +151,7 @@ int RunPlantDays(const DatabaseChoice& choice, const SimulateOptions& options, s
                  std::ostream& err) {
   auto connection = std::make_shared<dbaccess::Connection>();
   const uint32_t seed = options.seed ? *options.seed : std::random_device()();
-  // The plant days begin at midnight.
-  PlantSimulator simulator(ProfileFor(options.machines, 0), seed);
+  PlantSimulator simulator(ProfileFor(options.machines), seed);
   try {
     connection->Open(voltrane::DecipherConnectionString(choice.connection_string));
     PlantDayWriter writer(connection, choice.database_type);
@@ -187,13 +185,7 @@ int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, st
   LibraryObject object = CreateConnectedObject(choice, err);
   if (!object) return 1;
   const uint32_t seed = options.seed ? *options.seed : std::random_device()();
-  // The live stream begins now: the crews change at the plant's times of day.
-  dbaccess::SystemClock clock;
-  const dbaccess::DateTime now = clock.Now();
-  PlantSimulator simulator(
-      ProfileFor(options.machines, now.MillisecondsSinceEpoch() -
-                                       now.DatePart().MillisecondsSinceEpoch()),
-      seed);
+  PlantSimulator simulator(ProfileFor(options.machines), seed);
   SimulationLimits limits;
   limits.speed = options.speed;
   if (options.duration_seconds) limits.duration_ms = std::llround(*options.duration_seconds * 1000);
@@ -215,6 +207,7 @@ int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, st
 
   // The first SIGINT or SIGTERM ends the run after the command in hand.
   CatchStopSignals();
+  dbaccess::SystemClock clock;
   const SimulationResult result =
       SimulationRun(simulator, clock, StopRequested()).Run(limits, append, appended);
 
