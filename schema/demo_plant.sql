@@ -108,12 +108,24 @@ INSERT INTO T_SFC_PART_SERIAL_NO (PART_SERIAL_NO_ID, PART_ID, SERIAL_NO, ASSET_I
   (2, 3, 'SN-0002', NULL)
   ON CONFLICT DO NOTHING;
 
--- Standard cycle times in minutes.
+-- Standard cycle times in minutes: every machine has one for every part, since the
+-- jobs run on all of them in turn (the plant simulator's profile holds the same).
 INSERT INTO T_SFC_MACHINE_PPH (MACHINE_PPH_ID, MACHINE_ID, PART_ID, CYCLE_TIME) VALUES
   (1, 1, 1, 2.5),
   (2, 2, 1, 3),
   (3, 3, 2, 4.25),
-  (4, 4, 3, 12)
+  (4, 4, 3, 12),
+  (5, 1, 2, 3.5),
+  (6, 1, 3, 8),
+  (7, 2, 2, 4),
+  (8, 2, 3, 9),
+  (9, 3, 1, 5),
+  (10, 3, 3, 10),
+  (11, 4, 1, 6),
+  (12, 4, 2, 5),
+  (13, 5, 1, 6),
+  (14, 5, 2, 4.5),
+  (15, 5, 3, 7)
   ON CONFLICT DO NOTHING;
 
 INSERT INTO T_SFC_OP (OP_ID, OP_NUMBER, REV, ASSET_ID) VALUES
@@ -148,7 +160,8 @@ INSERT INTO T_SFC_DOWNTIME_CODE (DOWNTIME_CODE_ID, DOWNTIME_CODE_NUMBER, DOWNTIM
   (3, '120', 'Planned maintenance', 0, 3, 1),
   (4, '190', 'Heartbeat missing', 0, 0, 0),
   (5, '200', 'Break', 1, 0, 1),
-  (6, '210', 'Meeting', 2, 0, 1)
+  (6, '210', 'Meeting', 2, 0, 1),
+  (7, '130', 'Machine fault', 0, 0, 0)
   ON CONFLICT DO NOTHING;
 
 -- Scrap codes: type 1 marks the default code.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds into the given folder (default build/); extra
 # arguments go to cmake (for example -DVOLTRANE_SANITIZE=ON).
+# VOLTRANE_BUILD_TARGETS (names separated by blanks) builds only those
+# targets and what they need; unset, everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
@@ -14,4 +16,5 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" "${launcher[@]}" "$@" >/dev/null
-cmake --build "$dir" -j "$jobs"
+read -r -a targets <<<"${VOLTRANE_BUILD_TARGETS:-}"
+cmake --build "$dir" -j "$jobs" ${targets[@]+--target "${targets[@]}"}

@@ -7,11 +7,15 @@
 # prints the statements of one processed row and of one appended row (each
 # append operation) by kind: the platform layer's calls (both databases) and
 # what the PostgreSQL server received (its statement log, driver statements
-# included, one line per round trip).
+# included, one line per round trip). With --reports it runs the report
+# timings on 10^6 machine data records instead (bench/report_benchmark.cpp;
+# --report-filter picks them, default the whole-history OEE and the
+# database's own scan beside it) and prints Google Benchmark's table.
 #
 #   scripts/run-bench.sh [--preload-rows N] [--long-rows N] [--profile N]
 #                        [--profile-only] [--min-time S] [--keep-logs DIR]
 #                        [--build-dir DIR] [--no-build]
+#                        [--reports] [--report-filter REGEX]
 #
 # Defaults: 1000000 preloaded rows per table, a long drain of 10000 rows,
 # no profile, --benchmark_min_time=2; --profile-only skips the table;
@@ -30,7 +34,9 @@ keep_logs=""
 table=1
 build=build-release
 do_build=1
-usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; }
+reports=0
+report_filter='^(OeeByMachineAll|ScanAll)/'
+usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --preload-rows) preload_rows=$2; shift 2 ;;
@@ -41,6 +47,8 @@ while [ $# -gt 0 ]; do
     --no-build) do_build=0; shift ;;
     --min-time) min_time=$2; shift 2 ;;
     --keep-logs) keep_logs=$2; shift 2 ;;
+    --reports) reports=1; table=0; shift ;;
+    --report-filter) report_filter=$2; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "run-bench: unknown argument $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -53,7 +61,9 @@ if [ "$do_build" = 1 ]; then
   fi
   echo "==> building the Release configuration in $build" >&2
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
-  nice cmake --build "$build" -j 2 --target machine_state_benchmark intake_benchmark bench_table \
+  targets=(machine_state_benchmark intake_benchmark bench_table)
+  if [ "$reports" = 1 ]; then targets=(report_benchmark); fi
+  nice cmake --build "$build" -j 2 --target "${targets[@]}" \
     >"$build/bench-build.log" 2>&1 || { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
 fi
 
@@ -115,6 +125,13 @@ SQL
     --benchmark_out_format=json >"$work/intake.log" 2>&1 || { cat "$work/intake.log" >&2; exit 1; }
 
   "$build/bench/bench_table" --pg-raw "$pg_raw" "${results[@]}" "$work/intake.json"
+fi
+
+if [ "$reports" = 1 ]; then
+  echo "==> report benchmark on 10^6 machine data records ($report_filter)" >&2
+  "$build/bench/report_benchmark" --benchmark_filter="$report_filter" \
+    --benchmark_min_time="$min_time" --benchmark_out="$work/reports.json" \
+    --benchmark_out_format=json 2>&1 | tee "$work/reports.log"
 fi
 
 # Prints, per row, the statements the PostgreSQL server logged from line

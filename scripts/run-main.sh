@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job on the embedded SQLite default: installs the packages, builds,
-# creates the demo plant database and the collector's settings for it when
+# The main job on the embedded SQLite default: installs the packages, builds
+# what it runs (the library, the korvex7 tool and the collector; not the
+# tests), creates the demo plant database and the collector's settings for it when
 # they are missing, starts the collector (voltrane-collector as a console
 # program, without key watcher since standard input is not a terminal), lets
 # the plant simulator write whole plant days with plant time stamps
@@ -21,8 +22,8 @@ cd "$(dirname "$0")/.."
 if [ "${VOLTRANE_SKIP_SETUP:-0}" != 1 ]; then
   scripts/setup-deps.sh
 fi
-echo "==> building"
-scripts/build.sh build
+echo "==> building the library, korvex7 and voltrane-collector"
+VOLTRANE_BUILD_TARGETS="korvex7 korvex7_tool voltrane-collector" scripts/build.sh build
 
 days=${VOLTRANE_DEMO_DAYS:-2}
 demo=${VOLTRANE_DEMO_DIR:-$PWD/build/demo}

@@ -23,6 +23,7 @@ const DateTime kDay = DateTime::FromParts(2026, 1, 5);
 PlantProfile Machine101() {
   PlantProfile profile = DemoPlantProfile();
   profile.machines.resize(1);  // 101
+  profile.machines[0].standard_minutes.clear();
   profile.machines[0].cycle_minutes = 40;
   profile.heartbeat_interval_ms = 60 * 60 * 1000;
   return profile;

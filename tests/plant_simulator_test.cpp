@@ -1,5 +1,7 @@
 // The plant simulator without the command line: the stream is repeatable by
-// seed and keeps every machine in a state a real machine could be in, and
+// seed, keeps every machine in a state a real machine could be in and has a
+// plant's rhythm (lots, setups, cycles against their standard, breaks, stops,
+// material waits; every part run has its standard in the demo plant), and
 // the run paces, bounds, stops and retries as told, on a manual clock.
 #include "tools/plant_simulator.h"
 
@@ -14,13 +16,17 @@
 #include <vector>
 
 #include "dbaccess/clock.h"
+#include "dbaccess/connection.h"
+#include "dbaccess/recordset.h"
 #include "library/dispatch/command_dispatch_table.h"
+#include "tests/support/shop_floor_db.h"
 #include "tools/simulation_run.h"
 
 namespace {
 
-constexpr int64_t kMinute = 60 * 1000;
-constexpr int64_t kHour = 60 * kMinute;
+using plant_time::kDay;
+using plant_time::kHour;
+using plant_time::kMinute;
 
 std::vector<SimulatedCommand> Take(PlantSimulator& simulator, size_t count) {
   std::vector<SimulatedCommand> commands;
@@ -63,9 +69,15 @@ struct MachineTrack {
   bool in_setup = false;
   bool in_cycle = false;
   bool down = false;
+  bool on_break = false;
   bool coolant_alarm = false;
   bool counted = true;  // the last finished cycle has its count
   int64_t cycle_started = 0;
+  int64_t setup_started = 0;
+  int64_t down_started = 0;
+  std::string down_code;
+  int64_t break_started = 0;
+  int lot_cycles = -1;  // cycles since the lot's setup; -1 before the first
   int64_t last_heartbeat = -1;
   int64_t logged_on_at = 0;
   int cycles = 0;
@@ -73,6 +85,12 @@ struct MachineTrack {
   int downtimes = 0;
   int jobs = 0;
   int operator_changes = 0;
+  int64_t stopped_ms = 0;  // in unplanned machine downtimes
+  std::vector<int> lots;   // cycles of every finished lot
+  std::vector<int64_t> setups_ms;
+  std::vector<int64_t> material_waits_ms;
+  std::map<int64_t, int> breaks_per_crew;  // by the plant time its crew began
+  std::set<std::string> parts_run;
 };
 
 class StreamChecker {
@@ -103,9 +121,9 @@ class StreamChecker {
           if (m.logged_on_at > 0) ++m.operator_changes;
           m.logged_on_at = c.at_ms;
         } else {
-          // An operator works about one shift.
-          EXPECT_GE(c.at_ms - m.logged_on_at, profile_.operator_shift_ms);
-          EXPECT_LT(c.at_ms - m.logged_on_at, profile_.operator_shift_ms + 2 * kHour);
+          // The crew changes at its time, or once the episode in hand is over.
+          EXPECT_LT(c.at_ms - CrewBegan(c.at_ms), 4 * kHour);
+          EXPECT_LE(m.logged_on_at, CrewBegan(c.at_ms));
         }
         m.logged_on = start;
         break;
@@ -124,27 +142,37 @@ class StreamChecker {
         EXPECT_EQ(start, m.part.empty());
         if (start) {
           EXPECT_EQ(parts_of_[m.job].count(c.param), 1u);
+          m.parts_run.insert(c.param);
+        } else if (m.lot_cycles >= 0) {
+          m.lots.push_back(m.lot_cycles);
         }
         m.part = start ? c.param : "";
         break;
       case commandtype::kSetup:
         EXPECT_FALSE(m.part.empty());
         EXPECT_NE(start, m.in_setup);
-        EXPECT_FALSE(m.in_cycle || m.down);
+        EXPECT_FALSE(m.in_cycle || m.down || m.on_break);
+        if (start) {
+          m.setup_started = c.at_ms;
+        } else {
+          m.setups_ms.push_back(c.at_ms - m.setup_started);
+          m.lot_cycles = 0;
+        }
         m.in_setup = start;
         break;
       case commandtype::kCycle:
         EXPECT_TRUE(m.logged_on);
         EXPECT_FALSE(m.part.empty());
         EXPECT_NE(start, m.in_cycle);
-        EXPECT_FALSE(m.in_setup || m.down);
+        EXPECT_FALSE(m.in_setup || m.down || m.on_break);
         if (start) {
           EXPECT_TRUE(m.counted);
           m.cycle_started = c.at_ms;
         } else {
-          ExpectCycleLength(c, c.at_ms - m.cycle_started);
+          ExpectCycleLength(c, m.part, c.at_ms - m.cycle_started);
           m.counted = false;
           ++m.cycles;
+          ++m.lot_cycles;
         }
         m.in_cycle = start;
         break;
@@ -163,12 +191,33 @@ class StreamChecker {
         break;
       case commandtype::kMachineDowntime:
         EXPECT_NE(start, m.down);
-        EXPECT_FALSE(m.in_cycle || m.in_setup);
+        EXPECT_FALSE(m.in_cycle || m.in_setup || m.on_break);
         if (start) {
-          EXPECT_TRUE(Contains(profile_.machine_downtime_codes, c.param));
+          EXPECT_TRUE(Contains(profile_.machine_downtime_codes, c.param) ||
+                      c.param == profile_.rhythm.material_wait_code)
+              << c.param;
+          m.down_started = c.at_ms;
+          m.down_code = c.param;
+        } else if (m.down_code == profile_.rhythm.material_wait_code) {
+          m.material_waits_ms.push_back(c.at_ms - m.down_started);
+        } else {
+          m.stopped_ms += c.at_ms - m.down_started;
+          ++m.downtimes;
         }
         m.down = start;
-        m.downtimes += start;
+        break;
+      case commandtype::kUserDowntime:
+        // A break: the machine stands for its whole length.
+        EXPECT_NE(start, m.on_break);
+        EXPECT_FALSE(m.in_cycle || m.in_setup || m.down);
+        if (start) {
+          EXPECT_EQ(c.param, profile_.rhythm.break_code);
+          m.break_started = c.at_ms;
+          ++m.breaks_per_crew[CrewBegan(c.at_ms)];
+        } else {
+          EXPECT_EQ(c.at_ms - m.break_started, profile_.rhythm.break_ms);
+        }
+        m.on_break = start;
         break;
       default:
         if (c.command_type_code == profile_.door_open_type_code) {
@@ -190,16 +239,26 @@ class StreamChecker {
     return std::find(values.begin(), values.end(), value) != values.end();
   }
   static void ExpectIdle(const MachineTrack& m) {
-    EXPECT_FALSE(m.in_setup || m.in_cycle || m.down);
+    EXPECT_FALSE(m.in_setup || m.in_cycle || m.down || m.on_break);
     EXPECT_TRUE(m.logged_on);
   }
-  void ExpectCycleLength(const SimulatedCommand& c, int64_t length) {
+  void ExpectCycleLength(const SimulatedCommand& c, const std::string& part, int64_t length) {
     for (const SimulatedMachine& machine : profile_.machines) {
       if (machine.number != c.machine_number) continue;
-      const double standard = machine.cycle_minutes * kMinute;
-      EXPECT_GE(length, standard * 0.9 - 1);
-      EXPECT_LE(length, standard * 1.1 + 1);
+      EXPECT_EQ(machine.standard_minutes.count(part), 1u) << "no standard for " << part;
+      const double standard = machine.StandardMinutes(part) * kMinute;
+      EXPECT_GE(length, standard * profile_.rhythm.min_cycle_percent / 100 - 1);
+      EXPECT_LE(length, standard * profile_.rhythm.max_cycle_percent / 100 + 1);
     }
+  }
+  // The plant time at which the crew at work at `at` began (plant time 0 is midnight).
+  int64_t CrewBegan(int64_t at) const {
+    const int64_t midnight = at / kDay * kDay;
+    int64_t began = midnight - kDay + profile_.rhythm.crew_changes.back();
+    for (const int64_t change : profile_.rhythm.crew_changes) {
+      if (midnight + change <= at) began = midnight + change;
+    }
+    return began;
   }
 
   const PlantProfile& profile_;
@@ -208,35 +267,121 @@ class StreamChecker {
   int custom_events_ = 0;
 };
 
-TEST(PlantSimulator, ThreeDaysOfEveryMachineMakeSense) {
-  const PlantProfile profile = DemoPlantProfile();
-  PlantSimulator simulator(profile, 7);
-  StreamChecker checker(profile);
-  int64_t last = 0;
-  while (last < 72 * kHour && !testing::Test::HasFailure()) {
-    const SimulatedCommand command = simulator.Next();
-    ASSERT_GE(command.at_ms, last) << "the stream is in plant-time order";
-    last = command.at_ms;
-    checker.Check(command);
+// A week of the demo plant, every command checked as it comes.
+class PlantWeekTest : public testing::Test {
+ protected:
+  static constexpr int64_t kWeek = 7 * kDay;
+
+  static void SetUpTestSuite() {
+    checker_ = new StreamChecker(profile_);
+    PlantSimulator simulator(profile_, 7);
+    int64_t last = 0;
+    while (last < kWeek && !testing::Test::HasFailure()) {
+      const SimulatedCommand command = simulator.Next();
+      ASSERT_GE(command.at_ms, last) << "the stream is in plant-time order";
+      last = command.at_ms;
+      checker_->Check(command);
+    }
   }
-  ASSERT_EQ(checker.tracks().size(), profile.machines.size());
-  for (const auto& [number, track] : checker.tracks()) {
+  static void TearDownTestSuite() {
+    delete checker_;
+    checker_ = nullptr;
+  }
+
+  static inline const PlantProfile profile_ = DemoPlantProfile();
+  static inline StreamChecker* checker_ = nullptr;
+};
+
+TEST_F(PlantWeekTest, EveryMachineRunsJobsWithItsCrewsAndTheOddEvent) {
+  ASSERT_FALSE(HasFailure());
+  ASSERT_EQ(checker_->tracks().size(), profile_.machines.size());
+  for (const auto& [number, track] : checker_->tracks()) {
     SCOPED_TRACE(number);
-    EXPECT_GE(track.operator_changes, 8);  // every eight hours, for three days
+    // Three crews a day; the week's last change may come after its end.
+    EXPECT_GE(track.operator_changes, 3 * 7 - 1);
+    EXPECT_LE(track.operator_changes, 3 * 7);
     EXPECT_GE(track.jobs, 2);
-    EXPECT_GT(track.cycles, 100);
-    // The odd downtime and scrap: some, but far fewer than cycles.
+    // The odd scrap: some, but few against the cycles.
     EXPECT_GT(track.scrapped, 0);
-    EXPECT_LT(track.scrapped, track.cycles / 5);
-    EXPECT_GT(track.downtimes, 0);
-    EXPECT_LT(track.downtimes, track.cycles / 5);
+    EXPECT_LT(track.scrapped, track.cycles / 20);
   }
-  EXPECT_GT(checker.custom_events(), 10);
+  EXPECT_GT(checker_->custom_events(), 10);
+}
+
+TEST_F(PlantWeekTest, LotsAndSetupsHaveAPlantsSizes) {
+  for (const auto& [number, track] : checker_->tracks()) {
+    SCOPED_TRACE(number);
+    ASSERT_FALSE(track.lots.empty());
+    for (const int lot : track.lots) {
+      EXPECT_GE(lot, profile_.rhythm.min_lot);
+      EXPECT_LE(lot, profile_.rhythm.max_lot);
+    }
+    for (const int64_t setup : track.setups_ms) {
+      EXPECT_GE(setup, 15 * kMinute);
+      EXPECT_LE(setup, 60 * kMinute);
+    }
+  }
+}
+
+TEST_F(PlantWeekTest, EveryCrewTakesOneOrTwoBreaks) {
+  for (const auto& [number, track] : checker_->tracks()) {
+    SCOPED_TRACE(number);
+    // The crews of the week after the first, which began before the run.
+    for (int64_t began = 6 * kHour; began + 8 * kHour <= kWeek; began += 8 * kHour) {
+      const auto found = track.breaks_per_crew.find(began);
+      ASSERT_NE(found, track.breaks_per_crew.end()) << "the crew of " << began / kHour << " h";
+      EXPECT_GE(found->second, 1);
+      EXPECT_LE(found->second, 2);
+    }
+  }
+}
+
+TEST_F(PlantWeekTest, UnplannedStopsTakeAFewPercentAndMaterialSometimesKeepsAMachineWaiting) {
+  size_t material_waits = 0;
+  for (const auto& [number, track] : checker_->tracks()) {
+    SCOPED_TRACE(number);
+    EXPECT_GT(track.downtimes, 10);
+    const double share = static_cast<double>(track.stopped_ms) / kWeek;
+    EXPECT_GE(share, 0.03);
+    EXPECT_LE(share, 0.08);
+    for (const int64_t wait : track.material_waits_ms) EXPECT_GE(wait, 40 * kMinute);
+    material_waits += track.material_waits_ms.size();
+  }
+  EXPECT_GE(material_waits, 1u);
+}
+
+// What the demo plant's master data says of the parts the week ran: each
+// has the same standard on its machine as the profile (ExpectCycleLength
+// checked that the profile names it).
+TEST_F(PlantWeekTest, EveryPartRunHasItsStandardInTheDemoPlant) {
+  for (const std::string& kind : testsupport::AvailableKinds()) {
+    SCOPED_TRACE(kind);
+    const testsupport::TestDatabase database = testsupport::CreateShopFloorDatabase(kind, true);
+    auto connection = std::make_shared<dbaccess::Connection>();
+    connection->Open(database.connection_string);
+    for (const SimulatedMachine& machine : profile_.machines) {
+      for (const std::string& part : checker_->tracks().at(machine.number).parts_run) {
+        SCOPED_TRACE(machine.number + " " + part);
+        dbaccess::Recordset rs;
+        rs.Open(
+            "select pph.CYCLE_TIME from T_SFC_MACHINE_PPH pph join T_SFC_MACHINE m on "
+            "m.MACHINE_ID = pph.MACHINE_ID join T_SFC_PART p on p.PART_ID = pph.PART_ID "
+            "where m.MACHINE_NUMBER = '" +
+                machine.number + "' and p.PART_NUMBER = '" + part + "'",
+            connection);
+        ASSERT_FALSE(rs.Eof());
+        EXPECT_NEAR(rs.Fields(size_t{0}).Value().ToDouble(), machine.StandardMinutes(part), 1e-6);
+      }
+    }
+    connection->Close();
+    testsupport::DropTestDatabase(database);
+  }
 }
 
 TEST(PlantSimulator, OnlyTheMachinesOfTheProfileAppear) {
   PlantProfile profile = DemoPlantProfile();
-  profile.machines = {{"202", 12.0}};
+  profile.machines.resize(1);
+  profile.machines[0].number = "202";
   PlantSimulator simulator(profile, 3);
   for (const SimulatedCommand& command : Take(simulator, 500)) {
     EXPECT_EQ(command.machine_number, "202");

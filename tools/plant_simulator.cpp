@@ -1,41 +1,43 @@
+// The simulator's episodes: what a machine does next, as commands queued at
+// their plant times.
 #include "tools/plant_simulator.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
-#include "library/dispatch/command_dispatch_table.h"
+#include "library/dispatch/command_types.h"
 
 namespace {
+
+using plant_time::kDay;
+using plant_time::kMinute;
+using plant_time::kSecond;
 
 constexpr int32_t kStart = 0;
 constexpr int32_t kEnd = 1;
 constexpr int32_t kBoth = 2;
 
-constexpr int64_t kSecond = 1000;
-constexpr int64_t kMinute = 60 * kSecond;
+void CheckProfile(const PlantProfile& profile) {
+  if (profile.machines.empty() || profile.users.empty() || profile.jobs.empty() ||
+      profile.machine_downtime_codes.empty() || profile.scrap_codes.empty()) {
+    throw std::invalid_argument("the plant profile names no machine, user, job or code");
+  }
+  for (const SimulatedJob& job : profile.jobs) {
+    if (job.parts.empty()) throw std::invalid_argument("job " + job.number + " has no part");
+  }
+  const std::vector<int64_t>& changes = profile.rhythm.crew_changes;
+  if (changes.empty() || !std::is_sorted(changes.begin(), changes.end()) || changes.front() < 0 ||
+      changes.back() >= kDay) {
+    throw std::invalid_argument("the crews change at no time of day, or not in order");
+  }
+}
 
 }  // namespace
 
-PlantProfile DemoPlantProfile() {
-  PlantProfile profile;
-  // Standard cycle times of T_SFC_MACHINE_PPH; the grinder has none, it takes six minutes.
-  profile.machines = {{"101", 2.5}, {"102", 3.0}, {"201", 4.25}, {"202", 12.0}, {"301", 6.0}};
-  profile.users = {"jsmith", "mgarcia", "kobrien"};
-  profile.jobs = {{"J1001", {"SHAFT-100", "FLANGE-200"}}, {"J1002", {"HOUSING-300"}}};
-  profile.machine_downtime_codes = {"100", "110", "120"};
-  profile.scrap_codes = {"S1", "S2", "S3"};
-  return profile;
-}
-
 PlantSimulator::PlantSimulator(PlantProfile profile, uint32_t seed)
     : profile_(std::move(profile)), engine_(seed) {
-  if (profile_.machines.empty() || profile_.users.empty() || profile_.jobs.empty() ||
-      profile_.machine_downtime_codes.empty() || profile_.scrap_codes.empty()) {
-    throw std::invalid_argument("the plant profile names no machine, user, job or code");
-  }
-  for (const SimulatedJob& job : profile_.jobs) {
-    if (job.parts.empty()) throw std::invalid_argument("job " + job.number + " has no part");
-  }
+  CheckProfile(profile_);
   machines_.resize(profile_.machines.size());
   for (size_t index = 0; index < machines_.size(); ++index) {
     MachineState& machine = machines_[index];
@@ -44,6 +46,7 @@ PlantSimulator::PlantSimulator(PlantProfile profile, uint32_t seed)
     machine.job = index % profile_.jobs.size();
     machine.free_at = Between(0, 2 * kMinute);
     machine.next_heartbeat_at = machine.free_at;
+    machine.next_stop_at = machine.free_at + Draw(profile_.rhythm.stop_interval);
   }
 }
 
@@ -79,8 +82,12 @@ void PlantSimulator::PlanEpisode(size_t index) {
     PlanStart(index, at);
   } else if (at >= machine.operator_change_at) {
     PlanOperatorChange(index, at);
+  } else if (!machine.breaks_due.empty() && at >= machine.breaks_due.front()) {
+    PlanBreak(index, at);
   } else if (machine.cycles_left == 0) {
     PlanPartChange(index, at);
+  } else if (at >= machine.next_stop_at) {
+    PlanStop(index, at);
   } else {
     PlanCycle(index, at);
   }
@@ -96,7 +103,7 @@ void PlantSimulator::PlanStart(size_t index, int64_t& at) {
   at += Between(5 * kSecond, 30 * kSecond);
   Queue(index, at, commandtype::kPart, kStart, job.parts[machine.part]);
   machine.logged_on = true;
-  machine.operator_change_at = at + profile_.operator_shift_ms;
+  PlanCrew(index, at);
   PlanSetup(index, at);
 }
 
@@ -106,12 +113,43 @@ void PlantSimulator::PlanOperatorChange(size_t index, int64_t& at) {
   machine.user = (machine.user + 1) % profile_.users.size();
   at += Between(1 * kMinute, 5 * kMinute);
   Queue(index, at, commandtype::kLogon, kStart, profile_.users[machine.user]);
-  machine.operator_change_at = at + profile_.operator_shift_ms;
+  PlanCrew(index, at);
+  at += Between(10 * kSecond, 60 * kSecond);
+}
+
+void PlantSimulator::PlanCrew(size_t index, int64_t at) {
+  MachineState& machine = machines_[index];
+  const int64_t begins = CrewChangeBefore(at);
+  const int64_t ends = CrewChangeAfter(at);
+  machine.operator_change_at = ends;
+  // One break about half way, or two at about a quarter and three quarters.
+  const int64_t length = ends - begins;
+  const auto at_share = [&](int64_t low_percent, int64_t high_percent) {
+    return begins + Between(length * low_percent / 100, length * high_percent / 100);
+  };
+  machine.breaks_due.clear();
+  if (Chance(50)) {
+    machine.breaks_due = {at_share(25, 31), at_share(69, 75)};
+  } else {
+    machine.breaks_due = {at_share(44, 56)};
+  }
+  // A crew that joins late has missed the breaks already over.
+  while (!machine.breaks_due.empty() && machine.breaks_due.front() < at) {
+    machine.breaks_due.pop_front();
+  }
+}
+
+void PlantSimulator::PlanBreak(size_t index, int64_t& at) {
+  machines_[index].breaks_due.pop_front();
+  Queue(index, at, commandtype::kUserDowntime, kStart, profile_.rhythm.break_code);
+  at += profile_.rhythm.break_ms;
+  Queue(index, at, commandtype::kUserDowntime, kEnd);
   at += Between(10 * kSecond, 60 * kSecond);
 }
 
 void PlantSimulator::PlanPartChange(size_t index, int64_t& at) {
   MachineState& machine = machines_[index];
+  const PlantRhythm& rhythm = profile_.rhythm;
   Queue(index, at, commandtype::kPart, kEnd);
   if (++machine.part == profile_.jobs[machine.job].parts.size()) {
     at += Between(5 * kSecond, 20 * kSecond);
@@ -123,26 +161,37 @@ void PlantSimulator::PlanPartChange(size_t index, int64_t& at) {
   }
   at += Between(5 * kSecond, 30 * kSecond);
   Queue(index, at, commandtype::kPart, kStart, profile_.jobs[machine.job].parts[machine.part]);
+  if (Chance(rhythm.material_wait_percent)) {
+    at += Between(5 * kSecond, 30 * kSecond);
+    Queue(index, at, commandtype::kMachineDowntime, kStart, rhythm.material_wait_code);
+    at += Draw(rhythm.material_wait);
+    Queue(index, at, commandtype::kMachineDowntime, kEnd);
+  }
   PlanSetup(index, at);
 }
 
 void PlantSimulator::PlanSetup(size_t index, int64_t& at) {
+  const PlantRhythm& rhythm = profile_.rhythm;
   at += Between(10 * kSecond, 60 * kSecond);
   Queue(index, at, commandtype::kSetup, kStart);
-  at += Between(10 * kMinute, 30 * kMinute);
+  at += Draw(rhythm.setup);
   Queue(index, at, commandtype::kSetup, kEnd);
-  machines_[index].cycles_left = static_cast<int>(Between(3, 8));
+  machines_[index].cycles_left = static_cast<int>(Between(rhythm.min_lot, rhythm.max_lot));
+  at += Between(10 * kSecond, 60 * kSecond);
+}
+
+void PlantSimulator::PlanStop(size_t index, int64_t& at) {
+  Queue(index, at, commandtype::kMachineDowntime, kStart, Pick(profile_.machine_downtime_codes));
+  at += Draw(profile_.rhythm.stop_length);
+  Queue(index, at, commandtype::kMachineDowntime, kEnd);
+  machines_[index].next_stop_at = at + Draw(profile_.rhythm.stop_interval);
   at += Between(10 * kSecond, 60 * kSecond);
 }
 
 void PlantSimulator::PlanCycle(size_t index, int64_t& at) {
   MachineState& machine = machines_[index];
-  if (Chance(6)) {
-    Queue(index, at, commandtype::kMachineDowntime, kStart, Pick(profile_.machine_downtime_codes));
-    at += Between(3 * kMinute, 15 * kMinute);
-    Queue(index, at, commandtype::kMachineDowntime, kEnd);
-    at += Between(10 * kSecond, 60 * kSecond);
-  } else if (Chance(5)) {
+  const PlantRhythm& rhythm = profile_.rhythm;
+  if (Chance(rhythm.event_percent)) {
     if (Chance(50)) {
       Queue(index, at, profile_.door_open_type_code, kBoth, "door opened by operator");
     } else {
@@ -152,24 +201,46 @@ void PlantSimulator::PlanCycle(size_t index, int64_t& at) {
     }
     at += Between(5 * kSecond, 30 * kSecond);
   }
-  const auto cycle_ms = static_cast<int64_t>(profile_.machines[index].cycle_minutes * kMinute);
+  const std::string& part = profile_.jobs[machine.job].parts[machine.part];
+  const auto standard_ms =
+      static_cast<int64_t>(profile_.machines[index].StandardMinutes(part) * kMinute);
   Queue(index, at, commandtype::kCycle, kStart);
-  at += cycle_ms * Between(90, 110) / 100;
+  at += standard_ms * Between(rhythm.min_cycle_percent, rhythm.max_cycle_percent) / 100;
   Queue(index, at, commandtype::kCycle, kEnd);
   at += kSecond;
-  if (Chance(8)) {
+  if (Chance(rhythm.scrap_percent)) {
     Queue(index, at, commandtype::kScrappedPartCount, kBoth, "1." + Pick(profile_.scrap_codes));
   } else {
     Queue(index, at, commandtype::kGoodPartCount, kBoth, "1");
   }
   --machine.cycles_left;
-  at += Between(10 * kSecond, 60 * kSecond);
+  at += Draw(rhythm.load_unload);
 }
 
 void PlantSimulator::Queue(size_t index, int64_t at, int32_t type_code, int32_t time_code,
                            std::string param) {
   machines_[index].queued.push_back(
       {at, profile_.machines[index].number, type_code, time_code, std::move(param)});
+}
+
+int64_t PlantSimulator::CrewChangeBefore(int64_t at) const {
+  const std::vector<int64_t>& changes = profile_.rhythm.crew_changes;
+  const int64_t since_midnight = at % kDay;
+  const int64_t midnight = at - since_midnight;
+  for (auto change = changes.rbegin(); change != changes.rend(); ++change) {
+    if (*change <= since_midnight) return midnight + *change;
+  }
+  return midnight - kDay + changes.back();
+}
+
+int64_t PlantSimulator::CrewChangeAfter(int64_t at) const {
+  const std::vector<int64_t>& changes = profile_.rhythm.crew_changes;
+  const int64_t since_midnight = at % kDay;
+  const int64_t midnight = at - since_midnight;
+  for (const int64_t change : changes) {
+    if (change > since_midnight) return midnight + change;
+  }
+  return midnight + kDay + changes.front();
 }
 
 const std::string& PlantSimulator::Pick(const std::vector<std::string>& values) {

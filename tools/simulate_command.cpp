@@ -61,12 +61,15 @@ std::string PlantTime(int64_t ms) {
   return fmt::format("{:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
+// The demo plant, or the named machines of it (another number runs the demo
+// jobs at the default standard).
 PlantProfile ProfileFor(const std::vector<std::string>& machine_numbers) {
   PlantProfile profile = DemoPlantProfile();
   if (machine_numbers.empty()) return profile;
   std::vector<SimulatedMachine> machines;
   for (const std::string& number : machine_numbers) {
-    SimulatedMachine machine{number, 5.0};
+    SimulatedMachine machine;
+    machine.number = number;
     for (const SimulatedMachine& demo : profile.machines) {
       if (demo.number == number) machine = demo;
     }

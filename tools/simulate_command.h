@@ -6,7 +6,8 @@
 // speed N plant time runs N times faster than real time; the rows carry the
 // database's time, so they show the compressed times. The same seed gives
 // the same stream; without one a seed is drawn and printed so the run can be
-// repeated.
+// repeated. The stream's plant day begins with the run (its crews change six,
+// fourteen and twenty-two plant hours in), whatever the time of day.
 //
 // Each appended command is printed (unless --quiet), and at the end the
 // number appended per machine. A second SIGINT ends the program at once.
