@@ -3,9 +3,9 @@
 
 #include <array>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/database_kind.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 namespace voltrane {
 namespace {
@@ -26,7 +26,7 @@ constexpr std::array<KindEntry, dbkind::kCount> kKinds{{
 
 const KindEntry* FindKind(const std::string& name) {
   for (const auto& entry : kKinds) {
-    if (dbaccess::EqualsIgnoreCase(entry.name, name)) return &entry;
+    if (base::EqualsIgnoreCase(entry.name, name)) return &entry;
   }
   return nullptr;
 }

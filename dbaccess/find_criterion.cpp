@@ -5,7 +5,7 @@
 #include <cctype>
 #include <optional>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 
 namespace dbaccess {
@@ -36,8 +36,8 @@ std::optional<int> Compare(const Variant& field, const Variant& literal) {
       return a < b ? -1 : (b < a ? 1 : 0);
     }
     if (field.Type() == VariantType::kText && literal.Type() == VariantType::kText) {
-      const std::string a = Lower(field.ToText());
-      const std::string b = Lower(literal.ToText());
+      const std::string a = base::Lower(field.ToText());
+      const std::string b = base::Lower(literal.ToText());
       return a < b ? -1 : (b < a ? 1 : 0);
     }
     if (field.Type() == VariantType::kInteger && literal.Type() == VariantType::kInteger) {

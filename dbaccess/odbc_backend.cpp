@@ -14,7 +14,7 @@
 #include <map>
 #include <mutex>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_error.h"
 #include "dbaccess/odbc_handle.h"
@@ -34,7 +34,7 @@ OdbcHandle NewEnvironment() {
 }
 
 voltrane::dbkind::Kind EngineFromDbmsName(const std::string& dbms_name) {
-  const std::string name = Lower(dbms_name);
+  const std::string name = base::Lower(dbms_name);
   if (name.find("postgres") != std::string::npos) return voltrane::dbkind::kPostgreSql;
   if (name.find("sqlite") != std::string::npos) return voltrane::dbkind::kSqlite;
   if (name.find("sql server") != std::string::npos) return voltrane::dbkind::kSqlServer;
@@ -316,8 +316,8 @@ ResultTable OdbcBackend::CatalogQuery(Call call) const {
 // spelling is asked first, since the library writes names in upper case and
 // each miss is a catalog query; elsewhere the name as written comes first.
 std::vector<std::string> NameSpellings(const std::string& name, voltrane::dbkind::Kind engine) {
-  std::vector<std::string> spellings{engine == voltrane::dbkind::kPostgreSql ? Lower(name) : name};
-  for (const std::string& other : {name, Lower(name), Upper(name)}) {
+  std::vector<std::string> spellings{engine == voltrane::dbkind::kPostgreSql ? base::Lower(name) : name};
+  for (const std::string& other : {name, base::Lower(name), base::Upper(name)}) {
     if (std::find(spellings.begin(), spellings.end(), other) == spellings.end()) {
       spellings.push_back(other);
     }
@@ -415,7 +415,7 @@ std::vector<std::string> OdbcBackend::TableNames() {
   for (const auto& row : tables.rows) {
     // Result column 3: TABLE_NAME. SQLite keeps its own bookkeeping tables beside the user's.
     std::string name = row[2].ToText();
-    if (engine_ == voltrane::dbkind::kSqlite && Lower(name).rfind("sqlite_", 0) == 0) continue;
+    if (engine_ == voltrane::dbkind::kSqlite && base::Lower(name).rfind("sqlite_", 0) == 0) continue;
     names.push_back(std::move(name));
   }
   return names;
@@ -456,7 +456,7 @@ std::unique_ptr<Backend> MakeOdbcBackend(const std::string& odbc_connection_stri
 bool OdbcDriverInstalled(const std::string& driver_name) {
   try {
     OdbcHandle environment = NewEnvironment();
-    const std::string wanted = Lower(driver_name);
+    const std::string wanted = base::Lower(driver_name);
     std::array<SQLCHAR, 256> description{};
     std::array<SQLCHAR, 1024> attributes{};
     SQLSMALLINT description_length = 0;
@@ -466,7 +466,7 @@ bool OdbcDriverInstalled(const std::string& driver_name) {
         environment.get(), direction, description.data(),
         static_cast<SQLSMALLINT>(description.size()), &description_length, attributes.data(),
         static_cast<SQLSMALLINT>(attributes.size()), &attributes_length))) {
-      if (Lower(reinterpret_cast<const char*>(description.data())) == wanted) return true;
+      if (base::Lower(reinterpret_cast<const char*>(description.data())) == wanted) return true;
       direction = SQL_FETCH_NEXT;
     }
   } catch (const DbError&) {

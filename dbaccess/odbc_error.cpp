@@ -6,7 +6,7 @@
 #include <cctype>
 #include <optional>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/odbc_backend.h"
 #include "dbaccess/odbc_text.h"
 
@@ -74,7 +74,7 @@ int32_t ErrorNumberForSqlState(const std::string& sqlstate) {
 }
 
 int32_t ErrorNumberForDiagnostic(const std::string& sqlstate, const std::string& text) {
-  const std::string lower_text = Lower(text);
+  const std::string lower_text = base::Lower(text);
   if (IsRefusedLoginText(lower_text)) return kErrLoginFailed;
   if (IsLostConnectionText(lower_text)) return kErrGenericFailure;
   // unixODBC reports a driver named in the string but not installed only as

@@ -5,10 +5,10 @@
 #include <map>
 #include <mutex>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/odbc_backend.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "dbaccess/sqlite_backend.h"
 
 namespace dbaccess {
@@ -105,7 +105,7 @@ std::unique_ptr<Backend> PostgreSqlBackend(const std::vector<ConnectionItem>& it
 }
 
 std::string SqlServerDriver(const std::string& provider) {
-  if (Lower(provider) == "sqloledb") return RequireDriver(DriverAlias("SQLOLEDB", "FreeTDS"));
+  if (base::Lower(provider) == "sqloledb") return RequireDriver(DriverAlias("SQLOLEDB", "FreeTDS"));
   const std::string configured = DriverAlias("MSOLEDBSQL", "");
   if (!configured.empty()) return RequireDriver(configured);
   if (OdbcDriverInstalled("ODBC Driver 18 for SQL Server")) return "ODBC Driver 18 for SQL Server";
@@ -119,7 +119,7 @@ std::unique_ptr<Backend> SqlServerBackend(const std::string& provider,
   AppendOdbc(odbc, "Database", FindConnectionValue(items, "Initial Catalog"));
   AppendOdbc(odbc, "Uid", FindConnectionValue(items, "User ID"));
   AppendOdbc(odbc, "Pwd", FindConnectionValue(items, "Password"));
-  if (Lower(FindConnectionValue(items, "Trusted_Connection")) == "yes") {
+  if (base::Lower(FindConnectionValue(items, "Trusted_Connection")) == "yes") {
     odbc += "Trusted_Connection=yes;";
   }
   return MakeOdbcBackend(odbc);
@@ -163,9 +163,9 @@ std::vector<ConnectionItem> ParseConnectionString(const std::string& text) {
 }
 
 std::string FindConnectionValue(const std::vector<ConnectionItem>& items, const std::string& key) {
-  const std::string wanted = Lower(key);
+  const std::string wanted = base::Lower(key);
   for (const ConnectionItem& item : items) {
-    if (Lower(item.key) == wanted) return item.value;
+    if (base::Lower(item.key) == wanted) return item.value;
   }
   return "";
 }
@@ -173,7 +173,7 @@ std::string FindConnectionValue(const std::vector<ConnectionItem>& items, const 
 std::unique_ptr<Backend> CreateBackend(const std::string& connection_string) {
   const std::vector<ConnectionItem> items = ParseConnectionString(connection_string);
   const std::string provider = Trim(FindConnectionValue(items, "Provider"));
-  const std::string key = Lower(provider);
+  const std::string key = base::Lower(provider);
   BackendFactory extra;
   {
     std::lock_guard<std::mutex> lock(RegistryMutex());
@@ -187,7 +187,7 @@ std::unique_ptr<Backend> CreateBackend(const std::string& connection_string) {
   if (key == "msoledbsql" || key == "sqloledb") return SqlServerBackend(provider, items);
   if (key == "microsoft.jet.oledb.4.0") return AccessBackend(items);
   if (key.empty()) {
-    if (Lower(FindConnectionValue(items, "DRIVER")) == "{microsoft odbc for oracle}") {
+    if (base::Lower(FindConnectionValue(items, "DRIVER")) == "{microsoft odbc for oracle}") {
       return OracleBackend(items);
     }
     throw DbError(kErrInvalidArgument,
@@ -198,12 +198,12 @@ std::unique_ptr<Backend> CreateBackend(const std::string& connection_string) {
 
 void RegisterProvider(const std::string& provider, BackendFactory factory) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  ExtraProviders()[Lower(provider)] = std::move(factory);
+  ExtraProviders()[base::Lower(provider)] = std::move(factory);
 }
 
 void UnregisterProvider(const std::string& provider) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
-  ExtraProviders().erase(Lower(provider));
+  ExtraProviders().erase(base::Lower(provider));
 }
 
 }  // namespace dbaccess

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/find_criterion.h"
 
@@ -22,7 +22,7 @@ namespace {
 
 // Field names compare without regard to case. Called for every field read by
 // name, so it compares in place rather than building lower-case copies.
-bool SameName(const std::string& a, const std::string& b) { return EqualsIgnoreCase(a, b); }
+bool SameName(const std::string& a, const std::string& b) { return base::EqualsIgnoreCase(a, b); }
 
 // Splits a statement into lower-case words and single punctuation marks,
 // skipping quoted texts and whatever stands in parentheses, so that only the
@@ -55,7 +55,7 @@ std::vector<std::string> TopLevelTokens(const std::string& sql) {
                                 sql[i] == '.' || sql[i] == '$')) {
         ++i;
       }
-      tokens.push_back(Lower(sql.substr(start, i - start)));
+      tokens.push_back(base::Lower(sql.substr(start, i - start)));
     } else {
       tokens.push_back(std::string(1, c));
       ++i;
@@ -86,8 +86,8 @@ std::string SingleSelectTable(const std::string& sql) {
   }
   // Recover the table name's original case from the statement text.
   const std::string& table = *(from + 1);
-  const std::string lower_sql = Lower(sql);
-  const auto at = lower_sql.find(Lower(table), lower_sql.find("from"));
+  const std::string lower_sql = base::Lower(sql);
+  const auto at = lower_sql.find(base::Lower(table), lower_sql.find("from"));
   return at == std::string::npos ? table : sql.substr(at, table.size());
 }
 

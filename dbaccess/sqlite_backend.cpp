@@ -26,7 +26,7 @@
 #include <memory>
 #include <string>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/metadata_caching.h"
 #include "dbaccess/sqlite_statement_cache.h"
@@ -109,7 +109,7 @@ void ReadTypeSizes(const std::string& declared, int64_t* first, int* second) {
 // false when the declared type says nothing (expressions), so that the type is
 // taken from the values.
 bool ApplyDeclaredType(const std::string& declared_text, ColumnInfo* column) {
-  const std::string declared = Upper(declared_text);
+  const std::string declared = base::Upper(declared_text);
   if (declared.empty()) return false;
   int64_t size = 0;
   int scale = 0;
@@ -243,7 +243,7 @@ std::string FirstWord(const std::string& sql) {
   if (start == std::string::npos) return "";
   auto stop = start;
   while (stop < sql.size() && std::isalpha(static_cast<unsigned char>(sql[stop]))) ++stop;
-  return Upper(sql.substr(start, stop - start));
+  return base::Upper(sql.substr(start, stop - start));
 }
 
 // Statements worth keeping prepared: reads, writes and transaction control.
@@ -568,7 +568,7 @@ std::unique_ptr<Backend> MakeSqliteBackend(const std::vector<ConnectionItem>& it
   if (path.empty()) {
     throw DbError(kErrInvalidArgument, "The SQLite connection string names no Data Source.");
   }
-  const bool full = Upper(TrimBlanks(FindConnectionValue(items, "Synchronous"))) == "FULL";
+  const bool full = base::Upper(TrimBlanks(FindConnectionValue(items, "Synchronous"))) == "FULL";
   return std::make_unique<SqliteBackend>(path, full, BusyTimeoutFrom(items));
 }
 

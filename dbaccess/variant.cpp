@@ -19,7 +19,7 @@
 #include <optional>
 #include <string_view>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 
 namespace dbaccess {
@@ -225,7 +225,7 @@ bool Variant::ToBool() const {
     case VariantType::kBool:
       return std::get<bool>(value_);
     case VariantType::kText: {
-      const std::string lower = Lower(TrimBlanks(std::get<std::string>(value_)));
+      const std::string lower = base::Lower(TrimBlanks(std::get<std::string>(value_)));
       if (lower == "true") return true;
       if (lower == "false") return false;
       if (auto number = ParseDouble(lower)) return *number != 0;

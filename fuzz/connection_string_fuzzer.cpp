@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "dbaccess/provider_table.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

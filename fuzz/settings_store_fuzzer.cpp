@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 namespace {
 

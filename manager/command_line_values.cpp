@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace voltrane::manager {
 namespace {
@@ -26,7 +26,7 @@ std::string ValueAfter(const std::string& line, const std::string& upper, const 
 }  // namespace
 
 CommandLineValues ReadCommandLineValues(const std::string& command_line) {
-  const std::string upper = dbaccess::Upper(command_line);
+  const std::string upper = base::Upper(command_line);
   CommandLineValues values;
   values.db_type = ValueAfter(command_line, upper, "DBTYPE");
   values.database = ValueAfter(command_line, upper, "DATABASE");

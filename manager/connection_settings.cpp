@@ -2,8 +2,8 @@
 // command-line values on top) and writing them back at Finish.
 #include <array>
 
-#include "dbaccess/mod_crypto.h"
-#include "dbaccess/reg_settings.h"
+#include "cipher/mod_crypto.h"
+#include "settings/reg_settings.h"
 #include "manager/admin_wizard_rules.h"
 
 namespace voltrane::manager {

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "manager/admin_wizard_rules.h"
 #include "manager/string_resources.h"
 

@@ -2,7 +2,7 @@
 // its class registration in the settings store names it. The library is not
 // loaded for this; manager and library are built from one tree, so its file
 // version is the compiled-in project version.
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "manager/admin_wizard_rules.h"
 #include "manager/host_checks.h"
 #include "manager/string_resources.h"

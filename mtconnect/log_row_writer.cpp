@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "mtconnect/utc_time.h"
 
 namespace mtconnect {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/diagnostic_trace.h"
 #include "service/library_trust.h"
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/service_identity.h"
 
 namespace voltrane {

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/diagnostic_trace.h"
 
 namespace voltrane {

@@ -1,7 +1,7 @@
 // The service context: reporting, events, guard and the EnableIcon check.
 #include "service/service_context.h"
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/message_catalogue.h"
 
 namespace voltrane {

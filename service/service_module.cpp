@@ -13,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/diagnostic_trace.h"
 #include "service/key_watcher.h"
 #include "service/message_catalogue.h"

@@ -29,7 +29,7 @@
 
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "library/korvex7.h"
 #include "service/command_runner.h"
 #include "service/service_account.h"

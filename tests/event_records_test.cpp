@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
@@ -186,7 +186,7 @@ TEST_P(EventRecordsTest, ASyntheticCommandRunsItsHandlerWithTheValuesItCarries) 
   command.lCommandID = 8;  // a setup start, failing
   command.strParam = "";
   object_.dispatcher.PostHeartbeatCommand(command, error);
-  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
+  EXPECT_NE(base::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, EventRecordsTest,

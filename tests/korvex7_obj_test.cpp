@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "library/components.h"
 #include "tests/support/fake_provider.h"
 #include "tests/support/test_databases.h"

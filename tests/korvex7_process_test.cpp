@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
@@ -97,7 +97,7 @@ TEST_P(ProcessToolTest, RowsBehindAFailingRowGoThroughBeforeItGivesUp) {
   Append("201", "20", "2");
   const RunResult run = Run({"process", "--max-idle-calls", "4"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
-  EXPECT_NE(dbaccess::Lower(run.output).find("t_sfc_dt_per_machine_data"), std::string::npos)
+  EXPECT_NE(base::Lower(run.output).find("t_sfc_dt_per_machine_data"), std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("Giving up: 4 calls in a row processed no row (2 rows processed "
                             "before)."),
@@ -114,7 +114,7 @@ TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
   Append("102", "20", "0");
   const RunResult run = Run({"process", "--max-idle-calls", "5"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
-  const std::string output = dbaccess::Lower(run.output);
+  const std::string output = base::Lower(run.output);
   const size_t listed_at = output.find("rows that failed:");
   ASSERT_NE(listed_at, std::string::npos) << run.output;
   const std::string reports = output.substr(0, listed_at);
@@ -125,7 +125,7 @@ TEST_P(ProcessToolTest, AFailingRowIsReportedOnceAndListedWithItsAttempts) {
 
   const RunResult listed = Run({"count", "--failing"});
   EXPECT_EQ(listed.exit_code, 0) << listed.output;
-  const std::string list = dbaccess::Lower(listed.output);
+  const std::string list = base::Lower(listed.output);
   EXPECT_NE(list.find("attempts"), std::string::npos) << listed.output;
   EXPECT_NE(list.find("t_sfc_dt_per_machine_data"), std::string::npos) << listed.output;
   EXPECT_NE(list.find("101"), std::string::npos) << listed.output;
@@ -139,7 +139,7 @@ TEST_P(ProcessToolTest, EachFailingRowIsPrintedOnceWithItsIdentityThoughTheTexts
   Append("102", "8", "0");
   const RunResult run = Run({"process", "--max-idle-calls", "6"});
   EXPECT_EQ(run.exit_code, 2) << run.output;
-  const std::string output = dbaccess::Lower(run.output);
+  const std::string output = base::Lower(run.output);
   const std::string reports = output.substr(0, output.find("rows that failed:"));
   std::vector<std::string> lines;
   for (size_t at = reports.find("mdc log row "); at != std::string::npos;

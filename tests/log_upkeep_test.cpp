@@ -13,7 +13,7 @@
 
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "library/com_error.h"
 #include "library/components.h"
 #include "library/session/extended_error_log.h"

@@ -13,7 +13,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/database_configuration.h"
 #include "dbaccess/recordset.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "manager/host_checks.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"

@@ -10,7 +10,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/database_configuration.h"
 #include "dbaccess/recordset.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "manager/admin_wizard_rules.h"
 #include "tests/manager_fakes.h"
 #include "tests/support/settings_sandbox.h"

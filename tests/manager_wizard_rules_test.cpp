@@ -9,7 +9,7 @@
 #include <set>
 
 #include "dbaccess/database_configuration.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "manager/admin_wizard_rules.h"
 #include "manager/command_line_values.h"
 #include "manager/string_resources.h"

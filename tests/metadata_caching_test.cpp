@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/metadata_caching.h"
 #include "dbaccess/recordset.h"
@@ -33,7 +33,7 @@ Dump DumpTables(const std::string& connection_string) {
   Dump dump;
   for (const std::string& table : connection->backend().TableNames()) {
     // Holds the database time at which the drain found the log empty.
-    if (dbaccess::Upper(table) == "T_SFC_MDC_CHECK_TIME") continue;
+    if (base::Upper(table) == "T_SFC_MDC_CHECK_TIME") continue;
     dbaccess::Recordset rs;
     rs.Open("select * from " + table + " order by 1", connection);
     std::string name = table;  // PostgreSQL reports names in lower case

@@ -1,4 +1,4 @@
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/clock.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
@@ -391,9 +391,9 @@ TEST_P(ProcessingLoopTest, AFailingHandlerKeepsItsRowInTheLog) {
   Announce();
   std::string error;
   EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
-  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
+  EXPECT_NE(base::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));  // refill: read again
-  EXPECT_NE(dbaccess::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
+  EXPECT_NE(base::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
   EXPECT_EQ(LogRows(), 1);
 }
 

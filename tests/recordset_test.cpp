@@ -8,7 +8,7 @@
 #include <cctype>
 #include <functional>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/db_error.h"
 #include "tests/support/portable_sql.h"
@@ -78,7 +78,7 @@ TEST_P(RecordsetTest, AddNewMakesTheGeneratedKeyReadable) {
 
   auto rs = OpenRs("select * from T_SHIFT order by SHIFT_ID");
   EXPECT_EQ(rs->BaseTable(), "T_SHIFT");
-  EXPECT_EQ(Upper(rs->KeyColumn()), "SHIFT_ID");
+  EXPECT_EQ(base::Upper(rs->KeyColumn()), "SHIFT_ID");
   ASSERT_EQ(rs->RecordCount(), 2);
   EXPECT_EQ(rs->Fields("shift_id").Value().ToInt64(), keys[0]);
   EXPECT_EQ(rs->Fields("NAME").Value().ToText(), "Early");
@@ -234,7 +234,7 @@ TEST_P(RecordsetTest, NullsAndFieldAttributes) {
   EXPECT_EQ(rs->Fields("NAME").Type(), FieldType::kText);
   EXPECT_EQ(rs->Fields("SHIFT_ID").Type(), FieldType::kInteger);
   EXPECT_EQ(rs->Fields("RATE").Type(), FieldType::kDouble);
-  EXPECT_EQ(Upper(rs->Fields(1).Name()), "NAME");  // servers may fold the case
+  EXPECT_EQ(base::Upper(rs->Fields(1).Name()), "NAME");  // servers may fold the case
   EXPECT_EQ(rs->FieldCount(), 5u);
 
   rs->Fields("RATE") = Variant::Null();

@@ -1,4 +1,4 @@
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 #include <grp.h>
 #include <gtest/gtest.h>

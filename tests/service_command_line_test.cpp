@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/command_line.h"
 #include "service/message_catalogue.h"
 #include "service/registration_data.h"

@@ -17,7 +17,7 @@
 #include <chrono>
 #include <thread>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/instance_guard.h"
 #include "service/key_watcher.h"
 #include "service/message_catalogue.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "dbaccess/database_configuration.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/dl_library_factory.h"
 #include "tests/service_fakes.h"
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "service/console_event_sink.h"
 #include "service/exception_text.h"
 #include "service/message_catalogue.h"

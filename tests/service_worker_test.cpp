@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "library/com_error.h"
 #include "service/message_catalogue.h"
 #include "service/processing_worker.h"

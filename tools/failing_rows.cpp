@@ -6,7 +6,7 @@
 
 #include "dbaccess/connection.h"
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "dbaccess/recordset.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "mtconnect/bridge_run.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "mtconnect/log_row_writer.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"

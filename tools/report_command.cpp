@@ -7,7 +7,7 @@
 
 #include "dbaccess/database_connection.h"
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "reports/downtime_pareto.h"
 #include "reports/html_report.h"
 #include "reports/loss_format.h"

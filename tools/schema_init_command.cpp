@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/database_connection.h"
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "dbaccess/sql_script.h"
 #include "tools/schema_scripts.h"
 
@@ -30,7 +30,7 @@ std::vector<std::string> Matches(const std::string& script, const std::regex& pa
   std::vector<std::string> names;
   for (auto it = std::sregex_iterator(script.begin(), script.end(), pattern);
        it != std::sregex_iterator(); ++it) {
-    names.push_back(dbaccess::Upper((*it)[1].str()));
+    names.push_back(base::Upper((*it)[1].str()));
   }
   return names;
 }
@@ -44,7 +44,7 @@ Inventory ScriptInventory(const std::string& script) {
 
 std::set<std::string> UpperSet(const std::vector<std::string>& names) {
   std::set<std::string> result;
-  for (const std::string& name : names) result.insert(dbaccess::Upper(name));
+  for (const std::string& name : names) result.insert(base::Upper(name));
   return result;
 }
 

@@ -7,7 +7,7 @@
 
 #include "dbaccess/clock.h"
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "library/com_error.h"
 #include "tools/library_object.h"
 #include "tools/plant_day_writer.h"

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "dbaccess/database_configuration.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "web/token_store.h"
 
 namespace web {

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "library/com_error.h"
 
 namespace web {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <tuple>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 namespace web {
 namespace {

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 #include "library/log/log_processor.h"
 #include "library/session/extended_error_log.h"
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 #include "dbaccess/db_error.h"
 #include "library/records/machine_records.h"
 #include "library/session/extended_error_log.h"
@@ -30,7 +30,7 @@ int32_t MachineRecords::InsertRowReturningKey(const std::string& strTable,
   WriteExtendedErrorLog("insert into " + strTable);
   const dbaccess::ResultTable stored = connection()->InsertRow(strTable, names, values);
   for (size_t i = 0; i < stored.columns.size() && !stored.rows.empty(); ++i) {
-    if (dbaccess::EqualsIgnoreCase(stored.columns[i].name, strKeyColumn)) {
+    if (base::EqualsIgnoreCase(stored.columns[i].name, strKeyColumn)) {
       return stored.rows.front()[i].ToLong();
     }
   }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "dbaccess/date_time.h"
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 namespace {
 

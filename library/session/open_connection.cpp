@@ -9,7 +9,7 @@
 
 #include "dbaccess/database_kind.h"
 #include "dbaccess/db_error.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "dbaccess/provider_table.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"

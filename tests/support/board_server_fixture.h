@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dbaccess/connection.h"
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 #include "dbaccess/recordset.h"
 #include "library/korvex7.h"
 #include "tests/support/settings_sandbox.h"

@@ -5,7 +5,7 @@
 // byte against the passphrase bytes. Malformed hex text raises no error; it
 // deciphers to meaningless text and the database refuses the login later.
 // Pure functions; thread-safe.
-#include "dbaccess/mod_crypto.h"
+#include "cipher/mod_crypto.h"
 
 #include <fmt/format.h>
 

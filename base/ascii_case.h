@@ -3,13 +3,13 @@
 // the settings store, command-line keywords. Other bytes stay as they are
 // (the shop floor's own numbers go through the library's UTF-8 upper-casing
 // instead). Pure functions; thread-safe.
-#ifndef VOLTRANE_DBACCESS_ASCII_CASE_H_
-#define VOLTRANE_DBACCESS_ASCII_CASE_H_
+#ifndef VOLTRANE_BASE_ASCII_CASE_H_
+#define VOLTRANE_BASE_ASCII_CASE_H_
 
 #include <string>
 #include <string_view>
 
-namespace dbaccess {
+namespace base {
 
 inline char LowerChar(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -38,6 +38,6 @@ inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace dbaccess
+}  // namespace base
 
-#endif  // VOLTRANE_DBACCESS_ASCII_CASE_H_
+#endif  // VOLTRANE_BASE_ASCII_CASE_H_

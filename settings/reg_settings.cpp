@@ -7,7 +7,7 @@
 // TOML cannot hold, such as invalid UTF-8, is refused instead of stored), and
 // replace the file by a temp file in the same folder, fsync and rename. Every
 // failure of a writer leaves the old file in place and returns false.
-#include "dbaccess/reg_settings.h"
+#include "settings/reg_settings.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -24,7 +24,7 @@
 #include <limits>
 #include <sstream>
 
-#include "dbaccess/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace voltrane {
 namespace {
@@ -67,7 +67,7 @@ auto FindEntry(Table& table, const std::string& name) {
   auto exact = table.find(name);
   if (exact != table.end()) return exact;
   for (auto it = table.begin(); it != table.end(); ++it) {
-    if (dbaccess::EqualsIgnoreCase(it->first.str(), name)) return it;
+    if (base::EqualsIgnoreCase(it->first.str(), name)) return it;
   }
   return table.end();
 }
@@ -363,7 +363,7 @@ const CRegKey::Value* CRegKey::Find(const std::string& value_name) const {
   const Value* match = nullptr;
   for (const auto& value : values_) {
     if (value.name == value_name) return &value;
-    if (!match && dbaccess::EqualsIgnoreCase(value.name, value_name)) match = &value;
+    if (!match && base::EqualsIgnoreCase(value.name, value_name)) match = &value;
   }
   return match;
 }

@@ -4,8 +4,8 @@
 // "eUID"/"eUser ID" (user-name key) and "ePWD"/"ePassword" (password key): each
 // character XOR the passphrase character at the same position (modulo its
 // length), written as two upper-case hex digits. Pure functions; thread-safe.
-#ifndef VOLTRANE_DBACCESS_MOD_CRYPTO_H_
-#define VOLTRANE_DBACCESS_MOD_CRYPTO_H_
+#ifndef VOLTRANE_CIPHER_MOD_CRYPTO_H_
+#define VOLTRANE_CIPHER_MOD_CRYPTO_H_
 
 #include <cstdint>
 #include <string>
@@ -51,4 +51,4 @@ SqlServerConnectionFields ReadSqlServerConnectionString(const std::string& store
 
 }  // namespace voltrane
 
-#endif  // VOLTRANE_DBACCESS_MOD_CRYPTO_H_
+#endif  // VOLTRANE_CIPHER_MOD_CRYPTO_H_

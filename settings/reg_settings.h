@@ -22,8 +22,8 @@
 // exact spelling wins. Readers take no lock (a rename replaces the file whole);
 // writers of several processes serialise on an exclusive flock of the file
 // "<hive>.lock" beside the hive around each read-modify-write.
-#ifndef VOLTRANE_DBACCESS_REG_SETTINGS_H_
-#define VOLTRANE_DBACCESS_REG_SETTINGS_H_
+#ifndef VOLTRANE_SETTINGS_REG_SETTINGS_H_
+#define VOLTRANE_SETTINGS_REG_SETTINGS_H_
 
 #include <cstdint>
 #include <optional>
@@ -113,4 +113,4 @@ class CRegSettings {
 
 }  // namespace voltrane
 
-#endif  // VOLTRANE_DBACCESS_REG_SETTINGS_H_
+#endif  // VOLTRANE_SETTINGS_REG_SETTINGS_H_
