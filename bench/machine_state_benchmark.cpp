@@ -94,7 +94,8 @@ void Preload(dbaccess::Connection& connection, int32_t kind, int64_t rows) {
                      "INSERT INTO T_SFC_HISTORY (TARGET_ID, TABLE_CODE, ACTION_CODE, NOTES, "
                      "APP_CODE, HISTORY_DATE, MACHINE_ID) SELECT i, 1, 1, 'bench', 2, " +
                      start + ", " + machine + " FROM n");
-  if (kind == voltrane::dbkind::kPostgreSql) connection.Execute("ANALYZE");
+  const std::string analyze = voltrane::DialectOf(kind).analyze_statement;
+  if (!analyze.empty()) connection.Execute(analyze);
 }
 
 // This process's resident set in megabytes.
@@ -289,7 +290,7 @@ int main(int argc, char** argv) {
                                  BM_SingleRowTransaction, empty.database)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime();
-    if (empty.database.kind == voltrane::dbkind::kSqlite) {
+    if (voltrane::DialectOf(empty.database.kind).embedded) {
       benchmark::RegisterBenchmark(("RawInsert/" + empty.database.name).c_str(), BM_RawInsert,
                                    empty.database)
           ->Unit(benchmark::kMicrosecond)

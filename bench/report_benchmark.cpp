@@ -28,6 +28,8 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
+#include "dbaccess/query_dialect.h"
+#include "dbaccess/sql_dialect.h"
 #include "dbaccess/recordset.h"
 #include "reports/downtime_pareto.h"
 #include "reports/oee.h"
@@ -45,29 +47,20 @@ const DateTime kReportDay = DateTime::FromParts(2025, 6, 2);
 const DateTime kNow = DateTime::FromParts(2026, 6, 1);
 
 // n runs over 0 .. kRecords - 1: machine n % 50 + 1, hour n / 50.
-std::string Numbers(int32_t kind, int64_t count) {
-  if (kind == voltrane::dbkind::kPostgreSql) {
-    return "(select generate_series(0, " + std::to_string(count - 1) + ") as n) s";
-  }
-  return "(with recursive seq(n) as (select 0 union all select n + 1 from seq limit " +
+std::string Numbers(int64_t count) {
+  return "(with recursive seq(n) as (select 0 union all select n + 1 from seq where n + 1 < " +
          std::to_string(count) + ") select n from seq) s";
 }
 
 // The start of hour n / 50 plus `minutes`.
 std::string HourStart(int32_t kind, const std::string& minutes) {
-  if (kind == voltrane::dbkind::kPostgreSql) {
-    return "(timestamp '2024-01-01' + (n / 50) * interval '1 hour' + " + minutes +
-           " * interval '1 minute')";
-  }
-  return "strftime('%Y-%m-%d %H:%M:%f', '2024-01-01', '+' || (n / 50) || ' hours', '+' || " +
-         minutes + " || ' minutes')";
+  const std::string hour =
+      voltrane::DateAdd(kind, "hh", "n / 50", voltrane::DateTimeLiteral(kind, kFirstDay));
+  return voltrane::DateAdd(kind, "n", minutes, hour);
 }
 
 std::string DayStart(int32_t kind) {
-  if (kind == voltrane::dbkind::kPostgreSql) {
-    return "(timestamp '2024-01-01' + (n / 1200) * interval '1 day')";
-  }
-  return "strftime('%Y-%m-%d 00:00:00.000', '2024-01-01', '+' || (n / 1200) || ' days')";
+  return voltrane::DateAdd(kind, "dd", "n / 1200", voltrane::DateTimeLiteral(kind, kFirstDay));
 }
 
 void LoadPlant(dbaccess::Connection& connection, int32_t kind) {
@@ -75,7 +68,7 @@ void LoadPlant(dbaccess::Connection& connection, int32_t kind) {
   connection.Execute(
       "insert into T_SFC_MACHINE (MACHINE_ID, MACHINE_NUMBER, MACHINE_NAME) "
       "select n + 1, 'M' || (n + 101), 'Machine ' || (n + 101) from " +
-      Numbers(kind, kMachines));
+      Numbers(kMachines));
   connection.Execute(
       "insert into T_SFC_SHIFT (SHIFT_ID, SHIFT_NAME) values (1, 'Night'), "
       "(2, 'Day'), (3, 'Late')");
@@ -92,27 +85,27 @@ void LoadPlant(dbaccess::Connection& connection, int32_t kind) {
       "FINISHED_CYCLES, STATUS_CODE) select n + 1, n % 50 + 1, " +
       HourStart(kind, "0") + ", " + HourStart(kind, "60") + ", " + DayStart(kind) +
       ", (n / 50) % 24 / 8 + 1, " + HourStart(kind, "60") +
-      ", 2.5, (n * 7) % 20, n % 3, 1, 2 from " + Numbers(kind, kRecords));
+      ", 2.5, (n * 7) % 20, n % 3, 1, 2 from " + Numbers(kRecords));
   connection.Execute(
       "insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, "
       "DOWNTIME_TYPE_CODE, START_TIME, STOP_TIME, DURATION) select n + 1, (n / 4) % 3 + 1, 0, " +
       HourStart(kind, "10") + ", " + HourStart(kind, "40") + ", 0.5 from " +
-      Numbers(kind, kRecords) + " where n % 4 = 0");
+      Numbers(kRecords) + " where n % 4 = 0");
   for (const auto& [command, from, to] :
        {std::tuple{"9", "0", "50"}, std::tuple{"8", "50", "60"}}) {
     connection.Execute(
         "insert into T_SFC_EVENT (MACHINE_ID, COMMAND_ID, START_TIME, STOP_TIME) "
         "select n % 50 + 1, " +
         std::string(command) + ", " + HourStart(kind, from) + ", " + HourStart(kind, to) +
-        " from " + Numbers(kind, kRecords));
+        " from " + Numbers(kRecords));
   }
   connection.Execute(
       "insert into T_SFC_MACHINE_EVENT (MACHINE_ID, COMMAND_ID) select n % 50 + 1, "
       "8 + n / 50 from " +
-      Numbers(kind, 2 * kMachines));
+      Numbers(2 * kMachines));
   connection.CommitTrans();
-  if (kind == voltrane::dbkind::kPostgreSql) connection.Execute("analyze");
-  if (kind == voltrane::dbkind::kSqlite) connection.Execute("analyze");
+  const std::string analyze = voltrane::DialectOf(kind).analyze_statement;
+  if (!analyze.empty()) connection.Execute(analyze);
 }
 
 struct Plant {

@@ -18,6 +18,7 @@
 
 #include "dbaccess/backend.h"
 #include "dbaccess/db_error.h"
+#include "dbaccess/sql_dialect.h"
 
 namespace dbaccess {
 
@@ -42,6 +43,8 @@ class Connection {
   void Close();
   bool IsOpen() const;
   voltrane::dbkind::Kind Kind() const;
+  // What the engine behind the connection differs in; the empty row when closed.
+  const voltrane::Dialect& Dialect() const { return voltrane::DialectOf(Kind()); }
 
   // Executes a statement that returns no rows; returns the affected-row count.
   int64_t Execute(const std::string& sql);

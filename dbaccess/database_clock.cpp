@@ -1,22 +1,24 @@
 // Reading the database clock. See database_clock.h.
 #include "dbaccess/database_clock.h"
 
-#include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "dbaccess/sql_dialect.h"
 
 namespace voltrane {
 
 std::string DatabaseDateTimeQuery(int32_t kind) {
+  const std::string now = DialectOf(kind).current_time;
   switch (kind) {
     case dbkind::kOracle:
-      return "Select CURRENT_DATE from DUAL";
+      return "Select " + now + " from DUAL";
+    // Access reads the date and the time of day as two columns.
     case dbkind::kAccess:
       return "SELECT Date() as PDATE , Time() as PTIME ";
     case dbkind::kSqlServer:
-      return "select CURRENT_TIMESTAMP AS PDATE ";
+      return "select " + now + " AS PDATE ";
     case dbkind::kSqlite:
     case dbkind::kPostgreSql:
-      return "select " + SysDateExpr(kind) + " AS PDATE";
+      return "select " + now + " AS PDATE";
     default:
       return "";
   }

@@ -1,8 +1,12 @@
 // The per-kind SQL fragments shared by the library object and the manager's
-// query builder. See dialect.h.
+// query builder. See dialect.h. The single texts (the table hint, the
+// database's time, the concatenation operator, the literal prefix) are read
+// from the kind's Dialect row (sql_dialect.h), where each is defined once.
 #include "dbaccess/dialect.h"
 
 #include <fmt/format.h>
+
+#include "dbaccess/sql_dialect.h"
 
 namespace voltrane {
 
@@ -40,26 +44,12 @@ std::string TimePartTextUnpadded(const DateTime& value) {
   return fmt::format(" {}:{}:{}", value.Hour(), value.Minute(), value.Second());
 }
 
-std::string NoLockHint(int32_t kind) { return kind == dbkind::kSqlServer ? " with (NOLOCK)" : ""; }
+std::string NoLockHint(int32_t kind) { return DialectOf(kind).table_hint; }
 
 std::string ConcatLiteral(int32_t kind, const std::string& text) {
-  const char* op = nullptr;
-  switch (kind) {
-    case dbkind::kOracle:
-    case dbkind::kSqlite:
-    case dbkind::kPostgreSql:
-      op = "||";
-      break;
-    case dbkind::kAccess:
-      op = "&";
-      break;
-    case dbkind::kSqlServer:
-      op = "+";
-      break;
-    default:
-      return "";
-  }
-  return std::string(op) + " '" + text + "' " + op;
+  const std::string op = DialectOf(kind).concat_operator;
+  if (op.empty()) return "";
+  return op + " '" + text + "' " + op;
 }
 
 std::string UCase(int32_t kind, const std::string& expression) {
@@ -69,19 +59,9 @@ std::string UCase(int32_t kind, const std::string& expression) {
 }
 
 std::string QuotedStr(int32_t kind, const std::string& text) {
-  switch (kind) {
-    case dbkind::kOracle:
-    case dbkind::kSqlServer:
-      return "N'" + DoubleApostrophes(text) + "'";
-    // SQLite has no national prefix; on PostgreSQL N'' would make a blank-padded
-    // character value, which compares without its trailing blanks.
-    case dbkind::kAccess:
-    case dbkind::kSqlite:
-    case dbkind::kPostgreSql:
-      return "'" + DoubleApostrophes(text) + "'";
-    default:
-      return "";
-  }
+  const std::string open = DialectOf(kind).text_literal_open;
+  if (open.empty()) return "";
+  return open + DoubleApostrophes(text) + "'";
 }
 
 std::string IIF(int32_t kind, const std::string& condition, const std::string& when_true,
@@ -205,25 +185,8 @@ std::string GetTop(int32_t kind, int32_t count, const std::string& statement) {
   }
 }
 
-std::string FromDualClause(int32_t kind) { return kind == dbkind::kOracle ? " from dual" : ""; }
+std::string FromDualClause(int32_t kind) { return DialectOf(kind).from_dual; }
 
-std::string SysDateExpr(int32_t kind) {
-  switch (kind) {
-    case dbkind::kOracle:
-      return "CURRENT_DATE";
-    case dbkind::kAccess:
-      return "Date()+Time()";
-    case dbkind::kSqlServer:
-      return "CURRENT_TIMESTAMP";
-    case dbkind::kSqlite:
-      return "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
-    // The statement's start, as SQL Server's CURRENT_TIMESTAMP; LOCALTIMESTAMP
-    // would stay at the transaction's start.
-    case dbkind::kPostgreSql:
-      return "CAST(statement_timestamp() AS TIMESTAMP(3))";
-    default:
-      return "";
-  }
-}
+std::string SysDateExpr(int32_t kind) { return DialectOf(kind).current_time; }
 
 }  // namespace voltrane

@@ -2,6 +2,7 @@
 #include "dbaccess/query_dialect.h"
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/sql_dialect.h"
 
 namespace voltrane {
 
@@ -119,9 +120,9 @@ std::string EscStart(int32_t kind) { return Pick(kind, "\"", "[", "[", "\"", "\"
 
 std::string EscEnd(int32_t kind) { return Pick(kind, "\"", "]", "]", "\"", "\""); }
 
-std::string GlueConnector(int32_t kind) { return Pick(kind, "||", "&", "+", "||", "||"); }
+std::string GlueConnector(int32_t kind) { return DialectOf(kind).concat_operator; }
 
-std::string NoLockText(int32_t kind) { return kind == dbkind::kSqlServer ? " with (NOLOCK) " : ""; }
+std::string NoLockText(int32_t kind) { return DialectOf(kind).SpacedTableHint(); }
 
 std::string FromDual(int32_t kind) {
   return Pick(kind, " from DUAL ",
@@ -132,10 +133,7 @@ std::string StdDev(int32_t kind) {
   return Pick(kind, "STDDEV", "STDEV", "STDEV", "STDDEV", "STDDEV");
 }
 
-std::string SysDate(int32_t kind) {
-  return Pick(kind, "CURRENT_DATE", "(Date()+Time())", "CURRENT_TIMESTAMP", SysDateExpr(kind),
-              SysDateExpr(kind));
-}
+std::string SysDate(int32_t kind) { return DialectOf(kind).CurrentTimeOperand(); }
 
 std::string GetTopSingle(int32_t kind, const std::string& body, const std::string& from,
                          const std::string& where) {

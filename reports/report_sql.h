@@ -1,8 +1,9 @@
-// The few expressions the reports need beyond the dialect layer: the hours
-// between two date-times, the earliest of date-times, the midnight after a
-// date-time, and machine-number filters. SQLite and PostgreSQL are the kinds
-// that run here; SQL Server, Oracle and Access get their own texts so that the
-// same reports can be read there. Pure functions; thread-safe.
+// The expressions the reports build on the dialect (dbaccess/sql_dialect.h):
+// the hours between two date-times across clock changes, the earliest and
+// latest of date-times, the midnight after a date-time, when a record ends,
+// and machine-number filters. SQLite and PostgreSQL are the kinds that run
+// here; the dialect's texts for SQL Server, Oracle and Access let the same
+// reports be read there. Pure functions; thread-safe.
 #ifndef VOLTRANE_REPORTS_REPORT_SQL_H_
 #define VOLTRANE_REPORTS_REPORT_SQL_H_
 

@@ -15,6 +15,7 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "cipher/mod_crypto.h"
+#include "dbaccess/sql_dialect.h"
 #include "dbaccess/sql_script.h"
 #include "tools/schema_scripts.h"
 
@@ -69,17 +70,17 @@ std::string Script(const char* name) {
   return text;
 }
 
-void LoadDemoPlant(dbaccess::Connection& connection, int32_t kind) {
+void LoadDemoPlant(dbaccess::Connection& connection, const voltrane::Dialect& dialect) {
   dbaccess::RunSqlScript(connection, Script("demo_plant.sql"));
   // PostgreSQL's key sequences must move past the demo's explicit keys.
-  if (kind == voltrane::dbkind::kPostgreSql) {
-    dbaccess::RunSqlScript(connection, Script("demo_plant_postgresql_tail.sql"));
+  if (dialect.demo_plant_tail_script[0] != '\0') {
+    dbaccess::RunSqlScript(connection, Script(dialect.demo_plant_tail_script));
   }
 }
 
-int CreateSchema(dbaccess::Connection& connection, int32_t kind, bool demo, std::ostream& out) {
-  const std::string schema =
-      Script(kind == voltrane::dbkind::kSqlite ? "sqlite.sql" : "postgresql.sql");
+int CreateSchema(dbaccess::Connection& connection, const voltrane::Dialect& dialect, bool demo,
+                 std::ostream& out) {
+  const std::string schema = Script(dialect.schema_script);
   const Inventory wanted = ScriptInventory(schema);
   const std::set<std::string> tables = UpperSet(connection.backend().TableNames());
   const std::vector<std::string> missing_tables = Missing(wanted.tables, tables);
@@ -96,7 +97,7 @@ int CreateSchema(dbaccess::Connection& connection, int32_t kind, bool demo, std:
   connection.BeginTrans();
   try {
     dbaccess::RunSqlScript(connection, schema);
-    if (demo && new_schema) LoadDemoPlant(connection, kind);
+    if (demo && new_schema) LoadDemoPlant(connection, dialect);
     connection.CommitTrans();
   } catch (...) {
     if (connection.InTransaction()) connection.RollbackTrans();
@@ -127,7 +128,8 @@ CLI::App* AddSchemaInitCommand(CLI::App& app, SchemaInitOptions& options) {
 int RunSchemaInit(const DatabaseChoice& choice, const SchemaInitOptions& options, std::ostream& out,
                   std::ostream& err) {
   const int32_t kind = choice.database_type;
-  if (kind != voltrane::dbkind::kSqlite && kind != voltrane::dbkind::kPostgreSql) {
+  const voltrane::Dialect& dialect = voltrane::DialectOf(kind);
+  if (dialect.schema_script[0] == '\0') {
     err << "korvex7 schema init supports SQLite and PostgreSQL only. On SQL Server and Oracle "
            "run schema/sqlserver.sql or schema/oracle.sql with the server's own tools.\n";
     return 1;
@@ -142,7 +144,7 @@ int RunSchemaInit(const DatabaseChoice& choice, const SchemaInitOptions& options
     return 1;
   }
   try {
-    return CreateSchema(connection, kind, options.demo, out);
+    return CreateSchema(connection, dialect, options.demo, out);
   } catch (const dbaccess::DbError& error) {
     err << fmt::format("The schema could not be created; nothing changed. Error # {}:{}\n",
                        error.number(), error.description());

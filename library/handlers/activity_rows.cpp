@@ -22,17 +22,12 @@ std::string MonthDayYearLiteral(const dbaccess::DateTime& dtValue) {
                      dtValue.Year(), dtValue.Hour(), dtValue.Minute(), dtValue.Second());
 }
 
-// The table hint as these statements place it, between two blanks.
-std::string SpacedNoLockHint(int32_t lDatabaseType) {
-  return lDatabaseType == voltrane::dbkind::kSqlServer ? " with (NOLOCK) " : "";
-}
-
 }  // namespace
 
 void Handlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
                                  const dbaccess::DateTime& dtCurrentTime) {
   dbaccess::RecordsetPtr rs = OpenQuery(
-      "select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
+      "select * from T_SFC_DT_PER_MACHINE_DATA " + dialect().SpacedTableHint() +
       " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL " +
       " and DOWNTIME_TYPE_CODE = " + std::to_string(lDowntimeTypeCode));
   CloseFirstOpenDowntime(*rs, dtCurrentTime);
@@ -42,7 +37,7 @@ void Handlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCo
 int32_t Handlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode, int32_t lCodeID,
                                  const std::string& strCodeNumber,
                                  const dbaccess::DateTime& dtCurrentTime) {
-  if (DatabaseType() != voltrane::dbkind::kSqlServer) {
+  if (dialect().inserted_key != voltrane::InsertedKey::kIdentityBatch) {
     // The code is written with the row; only an unresolved number waits for
     // the row's key.
     MachineRecords::RowValues row = {{"MACHINE_DATA_ID", lMachineDataID},
@@ -75,7 +70,7 @@ int32_t Handlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCo
     throw dbaccess::DbError(-1, strError);
   }
   dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
+      OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + dialect().SpacedTableHint() +
                 " where DT_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
   if (lCodeID != -1) {
     rs->Fields("DOWNTIME_CODE_ID") = lCodeID;
@@ -94,7 +89,7 @@ void Handlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lC
   // QTY is never negative: a negative count books good parts as scrap.
   const int32_t lQty = lQuantity < 0 ? -lQuantity : lQuantity;
   int32_t lRowID = 0;
-  if (DatabaseType() == voltrane::dbkind::kSqlServer) {
+  if (dialect().inserted_key == voltrane::InsertedKey::kIdentityBatch) {
     std::string strColumns = "MACHINE_DATA_ID, START_TIME, QTY";
     std::string strValues = std::to_string(lMachineDataID) + ", " +
                             MonthDayYearLiteral(dtCurrentTime) + ", " + std::to_string(lQty);
@@ -112,7 +107,7 @@ void Handlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lC
     }
     if (lCodeID != -1) return;
     dbaccess::RecordsetPtr rs =
-        OpenQuery("select * from T_SFC_SCRAP_PER_MACHINE_DATA " + SpacedNoLockHint(DatabaseType()) +
+        OpenQuery("select * from T_SFC_SCRAP_PER_MACHINE_DATA " + dialect().SpacedTableHint() +
                   " where SCRAP_PER_MACHINE_DATA_ID = " + std::to_string(lRowID));
     rs->Fields("SCRAP_DATA_START_ID") = lRowID;
     rs->Update();

@@ -28,7 +28,7 @@ bool Handlers::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGrou
                              int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
                              const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
   strError.clear();
-  const bool bOwnTransaction = DatabaseType() != voltrane::dbkind::kSqlServer;
+  const bool bOwnTransaction = dialect().event_steps != voltrane::EventSteps::kStoredProcedures;
   return RunHandlerTransaction(bOwnTransaction, kMsgCustomStartLocked, strError, [&] {
     AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
                    false);
@@ -58,7 +58,7 @@ bool Handlers::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
 }
 
 bool Handlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
-  if (DatabaseType() != voltrane::dbkind::kSqlServer) return true;
+  if (dialect().event_steps != voltrane::EventSteps::kStoredProcedures) return true;
   int32_t lRecordsAffected = 0;
   if (ExecuteWithRetry("EXEC DoAllCustomStartsInLog", strError, lRecordsAffected)) {
     WriteExtendedErrorLog("DONE with DoAllCustomStartsInLog");

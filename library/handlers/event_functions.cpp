@@ -23,7 +23,8 @@ enum StopTimeResult { kNoMachineEvent = 0, kNoOpenEvent = 1, kEnded = 2, kEventG
 }  // namespace
 
 bool Handlers::UsesServerEventFunctions() const {
-  return DatabaseType() == voltrane::dbkind::kPostgreSql && session_.ServerEventFunctions();
+  return dialect().event_steps == voltrane::EventSteps::kServerFunctions &&
+         session_.ServerEventFunctions();
 }
 
 // nullopt when the call failed.

@@ -51,7 +51,7 @@ int32_t Handlers::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t l
                                  int32_t lMachineID, int32_t lCommandID,
                                  const std::string& strParam,
                                  const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
-  if (DatabaseType() == voltrane::dbkind::kSqlServer) {
+  if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) {
     return AddEventRecordByProcedure(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
                                      strParam, dtCurrentTime, bBoth);
   }
@@ -154,7 +154,7 @@ int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationI
 std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
     int32_t lMachineID, const std::vector<int32_t>& alCommandIDs) {
   // The stored procedure ends events on SQL Server: it is asked every time.
-  if (DatabaseType() == voltrane::dbkind::kSqlServer) return std::nullopt;
+  if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) return std::nullopt;
   std::string strIDs;
   for (const int32_t lCommandID : alCommandIDs) {
     if (!strIDs.empty()) strIDs += ",";
@@ -179,7 +179,7 @@ std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
 bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
                                 const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
                                 bool* pbEnded) {
-  if (DatabaseType() == voltrane::dbkind::kSqlServer &&
+  if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures &&
       SetEventStopTimeByProcedure(lMachineID, lCommandID, dtCurrentTime, pbEnded)) {
     return true;
   }
@@ -256,7 +256,7 @@ void Handlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommand
     rs->Fields("EVENT_ID") = dbaccess::Variant::Null();
     rs->Update();
     CloseRecordset(rs);
-    if (DatabaseType() == voltrane::dbkind::kSqlServer) {
+    if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) {
       std::string strError;
       if (!ExecuteSQL(std::string(" UPDATE T_SFC_EVENT SET STOP_TIME = '") +
                           FormatSQLDateTime(dtCurrentTime) + "'" +

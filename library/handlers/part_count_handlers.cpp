@@ -44,12 +44,11 @@ bool Handlers::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, 
                                           std::string& strError) {
   bool bHasPart = false;
   try {
-    const bool bSqlServer = DatabaseType() == voltrane::dbkind::kSqlServer;
+    const std::string strHint = dialect().table_hint;
     dbaccess::RecordsetPtr rs = OpenQuery(
         std::string("select T_SFC_MACHINE_DATA.PART_DATA_START_ID, ") +
-        " T_SFC_MACHINE_DATA.PART_ID " +
-        (bSqlServer ? " from T_SFC_MACHINE_DATA with (NOLOCK), T_SFC_MACHINE with (NOLOCK) "
-                    : " from T_SFC_MACHINE_DATA, T_SFC_MACHINE ") +
+        " T_SFC_MACHINE_DATA.PART_ID " + " from T_SFC_MACHINE_DATA" + strHint + ", T_SFC_MACHINE" +
+        strHint + " " +
         " where T_SFC_MACHINE.MACHINE_DATA_ID = T_SFC_MACHINE_DATA.MACHINE_DATA_ID " +
         " and T_SFC_MACHINE.MACHINE_ID = " + std::to_string(lMachineID));
     // A machine without any record has no part either.

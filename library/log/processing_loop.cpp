@@ -49,18 +49,17 @@ constexpr const char* kBatchColumns =
     "PARAM1, ";
 
 // The (at most) 1000 rows with the lowest keys, in key order.
-std::string BatchStatement(int32_t lDatabaseType) {
-  using namespace voltrane;
+std::string BatchStatement(const voltrane::Dialect& dialect) {
+  using voltrane::RowLimit;
   const std::string inner = std::string("select ") + kBatchColumns + "TIME_STAMP as TS" +
-                            " from T_SFC_MDC_LOG " + NoLockHint(lDatabaseType);
+                            " from T_SFC_MDC_LOG " + dialect.table_hint;
   const std::string n = std::to_string(kBatchSize);
-  switch (lDatabaseType) {
-    case dbkind::kOracle:
+  switch (dialect.row_limit) {
+    case RowLimit::kRownum:
       // ROWNUM counts before the outer order: order inside first.
       return "select Sel.* from (" + inner + " order by MDC_LOG_ID) Sel where ROWNUM <= " + n +
              " order by MDC_LOG_ID";
-    case dbkind::kSqlite:
-    case dbkind::kPostgreSql:
+    case RowLimit::kLimit:
       return "select * from (" + inner + ") Sel order by MDC_LOG_ID LIMIT " + n;
     default:
       return "select top " + n + " * from (" + inner + ") Sel order by MDC_LOG_ID";
@@ -225,7 +224,7 @@ bool LogProcessor::AnnounceVersion(std::string& strError) {
   const std::string strVersion = GetLibraryVersion(strPath);
   strError = " Note: Using " + strPath + " Version " + strVersion;
   const voltrane::CDatabaseConnectionObj* oDBConnection = session_.FallbackConnection();
-  if (oDBConnection && DatabaseType() == voltrane::dbkind::kSqlServer) {
+  if (oDBConnection && dialect().connection_fallbacks) {
     const std::string strAltered = session_.BuildAlteredConnectionString(*oDBConnection);
     if (strAltered != session_.ConnectionStringAsGiven()) {
       strError += "\r\nUsing altered connection string: " + strAltered;
@@ -268,7 +267,7 @@ bool LogProcessor::DetectV12Database() {
 void LogProcessor::FillMissingStandardTimes(std::string& strError) {
   using namespace voltrane;
   std::string strFailure;
-  if (DatabaseType() == dbkind::kAccess || DatabaseType() == dbkind::kSqlServer) {
+  if (dialect().joined_update) {
     const std::string sql = QBUpdate(
         DatabaseType(), "T_SFC_MACHINE_DATA", "md",
         "left JOIN T_SFC_MACHINE_PPH pph on (md.MACHINE_ID = pph.MACHINE_ID and md.PART_ID = "
@@ -283,7 +282,7 @@ void LogProcessor::FillMissingStandardTimes(std::string& strError) {
   // keep null in the first statement and get 0 in the second.
   // SQLite takes a table alias in an update only after AS; Oracle refuses AS.
   const std::string table =
-      DatabaseType() == dbkind::kOracle ? "T_SFC_MACHINE_DATA md1" : "T_SFC_MACHINE_DATA AS md1";
+      dialect().update_alias_takes_as ? "T_SFC_MACHINE_DATA AS md1" : "T_SFC_MACHINE_DATA md1";
   const std::string first =
       "UPDATE " + table + " set STANDARD_TIME =(" +
       "Select CASE WHEN pph.CYCLE_TIME is NULL THEN 0 ELSE pph.CYCLE_TIME END" +
@@ -310,7 +309,7 @@ bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::str
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();
   PrepareRecordset(*m_rsLog);
-  OpenRecordset(*m_rsLog, BatchStatement(DatabaseType()));
+  OpenRecordset(*m_rsLog, BatchStatement(dialect()));
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();
   const dbaccess::DateTime dtLocal = clock().Now();
@@ -375,8 +374,7 @@ void LogProcessor::HandleOutOfOrderRow(const LogEntry& entry, std::string& strEr
 // Read through OpenQuery rather than the scalar helper, which would turn a
 // lost connection into an empty value: the real error must reach the loop.
 dbaccess::DateTime LogProcessor::GetDatabaseTime() {
-  dbaccess::RecordsetPtr rs = OpenQuery("select " + voltrane::SysDateExpr(DatabaseType()) +
-                                        voltrane::FromDualClause(DatabaseType()));
+  dbaccess::RecordsetPtr rs = OpenQuery(dialect().CurrentTimeQuery());
   dbaccess::Variant value;
   if (!rs->Eof()) value = rs->Fields(size_t{0}).Value();
   CloseRecordset(rs);
@@ -395,8 +393,8 @@ int32_t LogProcessor::GetMDCLogCount() {
   }
   dbaccess::RecordsetPtr rs;
   try {
-    std::string sql = "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG ";
-    if (DatabaseType() == voltrane::dbkind::kSqlServer) sql += " with (NOLOCK) ";
+    const std::string sql =
+        "select COUNT(MDC_LOG_ID) AS CT from T_SFC_MDC_LOG " + dialect().SpacedTableHint();
     rs = OpenQuery(sql);
     int32_t lCount = 0;
     if (!rs->Eof()) {

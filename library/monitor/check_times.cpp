@@ -64,7 +64,7 @@ bool Monitor::CheckTimeTableReady() {
   // batch, whose rows would then commit half done. There the schema files
   // create the table, or the next check outside a batch does.
   if (m_bCheckTimeTableRefused ||
-      (DatabaseType() == voltrane::dbkind::kOracle && session_.BatchOpen())) {
+      (dialect().ddl_commits && session_.BatchOpen())) {
     return false;
   }
   // Another process may create it at the same moment: then ours fails and

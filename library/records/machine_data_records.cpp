@@ -148,7 +148,7 @@ int32_t MachineRecords::CreateNextMachineDataRecord(const MachineKeys& machine,
 }
 
 int32_t MachineRecords::StoreMachineDataRecord(const RowValues& row) {
-  if (DatabaseType() != voltrane::dbkind::kSqlServer) {
+  if (dialect().inserted_key != voltrane::InsertedKey::kIdentityBatch) {
     return InsertRowReturningKey("T_SFC_MACHINE_DATA", "MACHINE_DATA_ID", row);
   }
   std::string strColumns;
@@ -176,9 +176,7 @@ int32_t MachineRecords::StoreMachineDataRecord(const RowValues& row) {
 
 void MachineRecords::CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
                                         const DateTime& dtTime) {
-  const std::string strHint = DatabaseType() == voltrane::dbkind::kSqlServer
-                                  ? voltrane::NoLockHint(DatabaseType()) + " "
-                                  : "";
+  const std::string strHint = dialect().SpacedTableHint();
   dbaccess::RecordsetPtr rsOpen =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + strHint + " where MACHINE_DATA_ID = " +
                 std::to_string(lPrevMachineDataID) + " and STOP_TIME IS NULL");

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/sql_dialect.h"
 #include "library/reference/upper_case.h"
 
 using voltrane::ConcatLiteral;
@@ -15,9 +16,7 @@ using voltrane::UCase;
 namespace {
 
 // Two reads carry their hint as a literal of their own, blanks on both sides.
-std::string SqlServerOnlyHint(int32_t kind) {
-  return kind == voltrane::dbkind::kSqlServer ? " with (NOLOCK) " : "";
-}
+std::string SpacedHint(int32_t kind) { return voltrane::DialectOf(kind).SpacedTableHint(); }
 
 // "select <what> from <table> HINT where UCase(<column>) = '<NUMBER>'".
 std::string ByUpperNumber(int32_t kind, const std::string& select_and_table,
@@ -66,7 +65,7 @@ std::string ScrapCodeIDQuery(int32_t kind, const std::string& strCodeNumber) {
 
 std::string DefaultScrapCodeNumberQuery(int32_t kind) {
   return std::string("select SCRAP_CODE_NUMBER ") + " from T_SFC_SCRAP_CODE " +
-         SqlServerOnlyHint(kind) + " where SCRAP_CODE_TYPE_CODE = " + "1";
+         SpacedHint(kind) + " where SCRAP_CODE_TYPE_CODE = " + "1";
 }
 
 std::string FirstPartNumberForJobQuery(int32_t kind, const std::string& strJobNumber) {
@@ -80,7 +79,7 @@ std::string FirstPartNumberForJobQuery(int32_t kind, const std::string& strJobNu
 }
 
 std::string PartEventRowQuery(int32_t kind, int32_t lMachineID, int32_t lPartCommandID) {
-  return "select * from T_SFC_MACHINE_EVENT " + SqlServerOnlyHint(kind) +
+  return "select * from T_SFC_MACHINE_EVENT " + SpacedHint(kind) +
          " where MACHINE_ID = " + std::to_string(lMachineID) +
          " and COMMAND_ID = " + std::to_string(lPartCommandID);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dbaccess/dialect.h"
+#include "dbaccess/sql_dialect.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
 
@@ -20,7 +20,7 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 bool SchemaMaintenance::TableExists(const std::string& strTableName) {
-  if (DatabaseType() == voltrane::dbkind::kAccess) {
+  if (dialect().catalogue_from_provider) {
     try {
       return Contains(connection()->backend().TableNames(), strTableName);
     } catch (...) {
@@ -31,7 +31,7 @@ bool SchemaMaintenance::TableExists(const std::string& strTableName) {
 }
 
 bool SchemaMaintenance::IndexExists(const std::string& strTable, const std::string& strColumn) {
-  if (DatabaseType() == voltrane::dbkind::kAccess) {
+  if (dialect().catalogue_from_provider) {
     try {
       return Contains(connection()->backend().IndexNames(""), GetIndexName(strTable, strColumn));
     } catch (...) {

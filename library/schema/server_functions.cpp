@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dbaccess/database_kind.h"
+#include "dbaccess/sql_dialect.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/session/extended_error_log.h"
 
@@ -82,7 +82,7 @@ END $$)",
 }  // namespace
 
 void SchemaMaintenance::InstallServerFunctions() {
-  if (DatabaseType() != voltrane::dbkind::kPostgreSql) return;
+  if (dialect().event_steps != voltrane::EventSteps::kServerFunctions) return;
   bool bInstalled = true;
   for (const std::string& strStatement : ServerFunctionStatements()) {
     std::string strError;

@@ -9,7 +9,7 @@
 // script that cannot be loaded throws ComError. Processing thread only.
 #include <string>
 
-#include "dbaccess/dialect.h"
+#include "dbaccess/sql_dialect.h"
 #include "library/com_error.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/schema/stored_procedure_script.h"
@@ -25,8 +25,9 @@ constexpr int32_t kErrResourceNotFound = static_cast<int32_t>(0x80070716u);
 }  // namespace
 
 void SchemaMaintenance::InstallStoredProcedures(std::string& strError) {
-  if (DatabaseType() == voltrane::dbkind::kPostgreSql) InstallServerFunctions();
-  if (DatabaseType() != voltrane::dbkind::kSqlServer) return;
+  const voltrane::EventSteps steps = dialect().event_steps;
+  if (steps == voltrane::EventSteps::kServerFunctions) InstallServerFunctions();
+  if (steps != voltrane::EventSteps::kStoredProcedures) return;
   const std::optional<std::string_view> script = LoadTextResource(kStoredProcedureScriptId);
   if (!script) {
     throw ComError(kErrResourceNotFound, "InstallStoredProcedures",

@@ -7,7 +7,7 @@
 // diagnostic log on does not write credentials to disk.
 #include <string>
 
-#include "dbaccess/database_kind.h"
+#include "dbaccess/sql_dialect.h"
 #include "dbaccess/db_error.h"
 #include "cipher/mod_crypto.h"
 #include "dbaccess/provider_table.h"
@@ -99,7 +99,7 @@ dbaccess::ConnectionPtr Session::OpenConnection(const std::string& strConnection
                           strErrDescription);
     WriteExtendedErrorLog("tried connection string :" + MaskPasswords(plain));
   }
-  if (lDatabaseType != voltrane::dbkind::kSqlServer) return connection;
+  if (!voltrane::DialectOf(lDatabaseType).connection_fallbacks) return connection;
 
   try {
     m_oDBConnection = std::make_unique<voltrane::CDatabaseConnectionObj>(
@@ -108,7 +108,7 @@ dbaccess::ConnectionPtr Session::OpenConnection(const std::string& strConnection
     lErrNumber = 0;
     strErrDescription.clear();
     if (m_oDBConnection->IsConnected()) m_oDBConnection->Disconnect();
-    int32_t lKind = voltrane::dbkind::kSqlServer;
+    int32_t lKind = lDatabaseType;  // the kind whose fallbacks these are
     if (m_oDBConnection->Connect(lKind)) return m_oDBConnection->GetADOConnection();
     // The connection class reports its number as decimal text.
     lErrNumber = static_cast<int32_t>(std::stoll(m_oDBConnection->errNumber()));

@@ -73,7 +73,7 @@ bool Session::ConnectToDatabase(const std::string& strConnectionString, int32_t 
 }
 
 std::string Session::GetConnectionString() {
-  if (m_oDBConnection && m_lDatabaseType == voltrane::dbkind::kSqlServer) {
+  if (m_oDBConnection && dialect().connection_fallbacks) {
     return m_oDBConnection->ConnectionString();
   }
   return m_strConnectionString;

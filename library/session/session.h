@@ -145,6 +145,8 @@ class Session {
   const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
   // The database kind given to the last ConnectToDatabase.
   int32_t DatabaseType() const { return m_lDatabaseType; }
+  // What the kind given to ConnectToDatabase differs in.
+  const voltrane::Dialect& dialect() const { return voltrane::DialectOf(m_lDatabaseType); }
   // The connection string as given, credentials still enciphered.
   const std::string& ConnectionStringAsGiven() const { return m_strConnectionString; }
   // Set only when a SQL Server string failed to open directly and the
@@ -265,6 +267,7 @@ class SessionClient {
   dbaccess::Clock& clock() { return session_.clock(); }
   const dbaccess::ConnectionPtr& connection() const { return session_.connection(); }
   int32_t DatabaseType() const { return session_.DatabaseType(); }
+  const voltrane::Dialect& dialect() const { return session_.dialect(); }
   bool IsV12Database() const { return session_.IsV12Database(); }
 
   Session& session_;

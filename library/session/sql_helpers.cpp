@@ -84,7 +84,7 @@ dbaccess::RecordsetPtr Session::OpenQuery(const std::string& strSQL, bool bServe
   auto rs = std::make_shared<dbaccess::Recordset>();
   PrepareRecordset(*rs);
   // Oracle long columns are read through a server-side keyset cursor.
-  if (m_lDatabaseType == voltrane::dbkind::kOracle && bServerCursor) {
+  if (dialect().long_columns_server_cursor && bServerCursor) {
     rs->SetCursorLocation(dbaccess::CursorLocation::kServer);
   }
   OpenRecordset(*rs, strSQL);
