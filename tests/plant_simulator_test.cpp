@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dbaccess/clock.h"
-#include "library/dispatch/command_dispatch_table.h"
+#include "library/handlers/handler_table.h"
 #include "tools/simulation_run.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "library/dispatch/command_dispatch_table.h"
+#include "library/handlers/handler_table.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "library/log/out_of_order.h"
+#include "library/core/out_of_order.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 
-enum class HandlerOutcome;  // library/dispatch/handler_outcome.h
+enum class HandlerOutcome;  // library/core/handler_outcome.h
 
 class Session {
  public:
