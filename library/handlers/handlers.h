@@ -230,8 +230,7 @@ class Handlers : public SessionClient {
                   std::string& strError);
 
  private:
-  bool RunMachineStateHandler(CommandHandler handler, const LogEntry& entry,
-                              std::string& strError);
+  bool RunMachineStateHandler(CommandHandler handler, const LogEntry& entry, std::string& strError);
   int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                     int32_t lMachineID, int32_t lCommandID,
                                     const std::string& strParam,

@@ -15,7 +15,7 @@ constexpr const char* kProbeSql = "select PTYPE_ID from T_VMES_PTYPE where PTYPE
 
 LogProcessor::LogProcessor(Session& session, SchemaMaintenance& schema, RecordRefresh& refresh,
                            Handlers& handlers, LogMonitor& monitor)
-    : SessionClient(session),
+    : BatchClient(session),
       schema_(schema),
       refresh_(refresh),
       handlers_(handlers),

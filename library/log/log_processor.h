@@ -34,7 +34,7 @@ struct Korvex7FailedLogItem;
 class Handlers;
 class SchemaMaintenance;
 
-class LogProcessor : public SessionClient {
+class LogProcessor : public BatchClient {
  public:
   LogProcessor(Session& session, SchemaMaintenance& schema, RecordRefresh& refresh,
                Handlers& handlers, LogMonitor& monitor);

@@ -75,7 +75,7 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
     bComputeFirst = true;
     pass.rsRecord.reset();
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
-    if (bOwnTransaction && !CommitProgress()) return false;
+    if (bOwnTransaction && !session_.CommitProgress()) return false;
   }
 }
 
@@ -247,7 +247,7 @@ DateTime MachineRecords::WriteShiftOfNextRecord(dbaccess::Recordset& rs, ShiftPa
   pass.strUserName = IsNothing(vUser) ? "" : vUser.ToText();
   if (ExtendedErrorLogEnabled()) {
     std::string strLine = "[" + rs.Fields("MACHINE_ID").Value().ToText() + "] [" +
-                          rs.Fields("MACHINE_DATA_ID").Value().ToText() + "] [" +
+                          std::to_string(rs.Fields("MACHINE_DATA_ID").Value().ToLong()) + "] [" +
                           Text(pass.dtRecordStart) + "]";
     if (lNewShiftID != -1) {
       strLine += " [" + std::to_string(lNewShiftID) + "] [" + Text(dtShiftStop) + "]";

@@ -238,9 +238,8 @@ int32_t MachineRecords::RollToNextRecord(const MachineKeys& machine, int32_t lCl
                                          MachineDataSplitKind eKind, const DateTime& dtTime,
                                          const std::function<void(dbaccess::Recordset&)>& writeNext,
                                          int32_t lReusedID) {
-  const int32_t lNextID = lReusedID != -1
-                              ? lReusedID
-                              : CreateNextMachineDataRecord(machine, lClosingID, eKind, dtTime);
+  const int32_t lNextID =
+      lReusedID != -1 ? lReusedID : CreateNextMachineDataRecord(machine, lClosingID, eKind, dtTime);
   dbaccess::RecordsetPtr rsNext = OpenMachineDataRecord(lNextID);
   writeNext(*rsNext);
   if (rsNext->EditPending()) rsNext->Update();
