@@ -1,4 +1,4 @@
-// The dispatch table: which handler a command's type code and time code
+// The handler table: which handler a command's type code and time code
 // choose, and the time format of the event traces.
 #include "library/handlers/handler_table.h"
 
