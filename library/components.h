@@ -6,20 +6,26 @@
 //               options, extended error log, clock
 //   intake/     Intake: appends to the machine data log; machine and
 //               command lookups
-//   log/        LogProcessor: the processing loop, batch cache, delete
-//               queue, log history, failed and out-of-order rows
-//   dispatch/   Dispatcher: one row (a LogEntry value) to its handler
-//   handlers/   Handlers: what each command does to a machine's state
+//   core/       the values every component shares: LogEntry, MachineKeys,
+//               RowOutcome, HandlerOutcome, the out-of-order refusal
+//   log/        LogProcessor: the processing loop, one row's steps, batch
+//               cache, delete queue, log history, failed and out-of-order
+//               rows; the only caller of the monitor
+//   dispatch/   the command type codes
+//   handlers/   Handlers: what each command does to a machine's state, and
+//               the handler table that picks the handler of a row
 //   records/    MachineRecords: machine data records, status, shifts
 //   reference/  ReferenceData: lookups, automatic creation, audit history
-//   monitor/    Monitor: heartbeats and downtime timeouts
+//   monitor/    Monitor: heartbeats and downtime timeouts; its synthetic
+//               commands run through the handler table
 //   schema/     SchemaMaintenance: startup checks, stored procedures,
 //               machine pointer repair
 //
-// A component holds references to the components it calls; the members are
-// built in the order below, and a reference to one built later is only kept,
-// never used, until the set is complete. The record and monitor types are
-// parameters only so that a test can stand in for their outcomes.
+// A component holds references to the components it calls, each declared
+// (and so built) before it: no component calls one after it in the member
+// list, and none calls back into its caller. The log processor sees the
+// records and the monitor through narrow interfaces (record_refresh.h,
+// log_monitor.h), where a loop test puts stand-ins.
 // Thread rule: the whole set is used by the thread that created it.
 #ifndef VOLTRANE_LIBRARY_COMPONENTS_H_
 #define VOLTRANE_LIBRARY_COMPONENTS_H_
@@ -28,7 +34,6 @@
 #include <utility>
 
 #include "dbaccess/clock.h"
-#include "library/dispatch/dispatcher.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
 #include "library/log/log_processor.h"
@@ -38,32 +43,27 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/session.h"
 
-template <class RecordsT, class MonitorT>
-struct BasicComponents {
-  explicit BasicComponents(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock())
+struct Components {
+  explicit Components(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock())
       : session(std::move(clock)),
         reference(session),
         intake(session),
         records(session, reference),
         handlers(session, intake, records, reference),
-        dispatcher(session, intake, records, handlers, monitor, log),
-        monitor(session, intake, handlers, dispatcher, schema),
         schema(session, intake),
-        log(session, schema, handlers, dispatcher, monitor) {}
-  BasicComponents(const BasicComponents&) = delete;
-  BasicComponents& operator=(const BasicComponents&) = delete;
+        monitor(session, intake, handlers, schema),
+        log(session, schema, records, handlers, monitor) {}
+  Components(const Components&) = delete;
+  Components& operator=(const Components&) = delete;
 
   Session session;
   ReferenceData reference;
   Intake intake;
-  RecordsT records;
+  MachineRecords records;
   Handlers handlers;
-  Dispatcher dispatcher;
-  MonitorT monitor;
   SchemaMaintenance schema;
+  Monitor monitor;
   LogProcessor log;
 };
-
-using Components = BasicComponents<MachineRecords, Monitor>;
 
 #endif  // VOLTRANE_LIBRARY_COMPONENTS_H_

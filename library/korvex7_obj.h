@@ -21,10 +21,7 @@
 #include "dbaccess/variant.h"
 #include "library/korvex7.h"
 
-template <class RecordsT, class MonitorT>
-struct BasicComponents;
-class MachineRecords;
-class Monitor;
+struct Components;
 
 class CKorvex7Obj : public _CKorvex7Obj3 {
  public:
@@ -74,7 +71,7 @@ class CKorvex7Obj : public _CKorvex7Obj3 {
   int32_t DatabaseType() const;
 
  private:
-  std::unique_ptr<BasicComponents<MachineRecords, Monitor>> components_;
+  std::unique_ptr<Components> components_;
 };
 
 #endif  // VOLTRANE_LIBRARY_KORVEX7_OBJ_H_

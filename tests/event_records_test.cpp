@@ -172,7 +172,7 @@ TEST_P(EventRecordsTest, ASyntheticCommandRunsItsHandlerWithTheValuesItCarries) 
   command.strParam = "synthetic";
   command.dtTime = t0_;
   std::string error = "stale";
-  object_.dispatcher.PostHeartbeatCommand(command, error);
+  object_.monitor.PostHeartbeatCommand(command, error);
   EXPECT_EQ(error, "");
   const auto events = Events(4, kDoorOpen);
   ASSERT_EQ(events.size(), 1u);
@@ -185,7 +185,7 @@ TEST_P(EventRecordsTest, ASyntheticCommandRunsItsHandlerWithTheValuesItCarries) 
       "ALTER TABLE T_SFC_DT_PER_MACHINE_DATA RENAME TO T_SFC_DT_AWAY");
   command.lCommandID = 8;  // a setup start, failing
   command.strParam = "";
-  object_.dispatcher.PostHeartbeatCommand(command, error);
+  object_.monitor.PostHeartbeatCommand(command, error);
   EXPECT_NE(base::Lower(error).find("t_sfc_dt_per_machine_data"), std::string::npos) << error;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "library/com_error.h"
-#include "library/log/out_of_order.h"
+#include "library/core/out_of_order.h"
 #include "tests/support/records_fixture.h"
 
 namespace {

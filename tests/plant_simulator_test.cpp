@@ -18,7 +18,7 @@
 #include "dbaccess/clock.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
-#include "library/dispatch/command_dispatch_table.h"
+#include "library/handlers/handler_table.h"
 #include "tests/support/shop_floor_db.h"
 #include "tools/simulation_run.h"
 

@@ -14,7 +14,7 @@
 #include "dbaccess/recordset.h"
 #include "library/com_error.h"
 #include "library/components.h"
-#include "library/log/out_of_order.h"
+#include "library/core/out_of_order.h"
 #include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"
 #include "library/korvex7_commands.h"
@@ -27,28 +27,28 @@ constexpr int kCoolantAlarm = 19;  // a custom command (type code 20)
 
 constexpr int kSetupCommand = korvex7::Code(korvex7::CommandType::kSetup);
 
-// Stand in for the shift handling and the monitor, which decide about
-// out-of-order rows and idle-time failures.
-class StandInRecords : public MachineRecords {
+// Stand in for the refresh requests and the idle-time check of the monitor,
+// which decide about out-of-order rows and idle-time failures.
+class StandInRefresh : public RecordRefresh {
  public:
-  using MachineRecords::MachineRecords;
   bool refresh_out_of_order = false;  // refresh requests raise error 10001
 
-  bool HandleExpiredShifts(const MachineKeys&, const dbaccess::DateTime&, int32_t&, bool,
-                           dbaccess::RecordsetPtr*) override {
-    if (refresh_out_of_order) {
-      throw OutOfOrderRow();
-    }
+  bool RefreshRecords(const MachineKeys&, const dbaccess::DateTime&) override {
+    if (refresh_out_of_order) throw OutOfOrderRow();
     return true;
   }
 };
 
-class StandInMonitor : public Monitor {
+// Forwards to the real monitor, except for the downtime-timeout checks.
+class StandInMonitor : public LogMonitor {
  public:
-  using Monitor::Monitor;
+  explicit StandInMonitor(Monitor& monitor) : monitor_(monitor) {}
   std::string idle_check_error;  // text of a failing downtime-timeout check
   int idle_checks = 0;
 
+  bool RecordHeartBeat(const LogEntry& row, std::string& strError) override {
+    return monitor_.RecordHeartBeat(row, strError);
+  }
   bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime&,
                           std::string& strError) override {
     if (lMachineID != -1) return true;
@@ -56,9 +56,41 @@ class StandInMonitor : public Monitor {
     strError = idle_check_error;
     return idle_check_error.empty();
   }
+  bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtTime, std::string& strError) override {
+    return monitor_.DoCheckForLateHeartBeats(dtTime, strError);
+  }
+  void NoteLogDrained() override { monitor_.NoteLogDrained(); }
+  void ForgetCaches() override { monitor_.ForgetCaches(); }
+
+ private:
+  Monitor& monitor_;
 };
 
-using LoopObj = BasicComponents<StandInRecords, StandInMonitor>;
+// The library's components with the two stand-ins where the log processor
+// sees the records and the monitor.
+struct LoopObj {
+  explicit LoopObj(std::shared_ptr<dbaccess::Clock> clock)
+      : session(std::move(clock)),
+        reference(session),
+        intake(session),
+        records(session, reference),
+        handlers(session, intake, records, reference),
+        schema(session, intake),
+        real_monitor(session, intake, handlers, schema),
+        monitor(real_monitor),
+        log(session, schema, refresh, handlers, monitor) {}
+
+  Session session;
+  ReferenceData reference;
+  Intake intake;
+  MachineRecords records;
+  Handlers handlers;
+  SchemaMaintenance schema;
+  Monitor real_monitor;
+  StandInMonitor monitor;
+  StandInRefresh refresh;
+  LogProcessor log;
+};
 
 class ProcessingLoopTest : public testing::TestWithParam<std::string> {
  protected:
@@ -193,7 +225,7 @@ TEST_P(ProcessingLoopTest, AnEmptyLogRunsTheIdleChecksAndReportsNothing) {
   std::string error = "stale text";
   EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   EXPECT_EQ(error, "");
-  EXPECT_TRUE(object_->monitor.LogDrained());
+  EXPECT_TRUE(object_->real_monitor.LogDrained());
   EXPECT_EQ(object_->log.BatchCache(), nullptr);
   EXPECT_EQ(object_->monitor.idle_checks, 1);
   EXPECT_TRUE(sandbox_.Traced("Log is empty"));
@@ -417,7 +449,7 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
   AppendRows(std::to_string(kHeartbeatCommand), 0);
   const int64_t key = MinLogKey();
   Announce();
-  object_->records.refresh_out_of_order = true;
+  object_->refresh.refresh_out_of_order = true;
   std::string error;
   EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
   const std::string named = "log entry (" + std::to_string(key) + ")";
@@ -439,7 +471,7 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
             std::string::npos)
       << replay;
 
-  object_->records.refresh_out_of_order = false;
+  object_->refresh.refresh_out_of_order = false;
   EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
 }
 

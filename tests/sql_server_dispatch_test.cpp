@@ -1,4 +1,4 @@
-// What the dispatcher and the processing loop send to SQL Server: the
+// What the handlers and the processing loop send to SQL Server: the
 // stored-procedure calls of the event records, the bulk pre-processing of
 // custom starts and the batch statement, through a fake provider that
 // records every call.

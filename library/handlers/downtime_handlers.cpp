@@ -14,7 +14,7 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/dispatch/handler_outcome.h"
+#include "library/core/handler_outcome.h"
 #include "library/handlers/cycle_status_lock_rules.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"

@@ -13,7 +13,8 @@
 // runs in the session's RunHandlerTransaction, its one error path, and
 // returns true on success or false with strError set; a command the lock
 // filters returns false with an empty strError. A handler gets the row's
-// parts as values and keeps nothing of them.
+// parts as values and keeps nothing of them; RunCommand picks it through the
+// handler table (handler_table.h, run_command.cpp).
 // Thread rule: used by the thread that owns its session.
 #ifndef VOLTRANE_LIBRARY_HANDLERS_HANDLERS_H_
 #define VOLTRANE_LIBRARY_HANDLERS_HANDLERS_H_
@@ -30,7 +31,8 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/log/log_entry.h"
+#include "library/core/log_entry.h"
+#include "library/handlers/handler_table.h"
 #include "library/session/session.h"
 
 class Intake;
@@ -41,14 +43,16 @@ class Handlers : public SessionClient {
  public:
   Handlers(Session& session, Intake& intake, MachineRecords& records, ReferenceData& reference)
       : SessionClient(session), intake_(intake), records_(records), reference_(reference) {}
-  virtual ~Handlers() = default;
 
   // The public pre-processing operation (korvex7.h): turns the custom starts
   // of type code 0 into events in bulk on SQL Server before a batch is read.
   bool DoPreProcessCustomCommands(std::string& strError, bool& bCleanStart);
   // (Re)loads the cycle status locks; the loop asks before each batch.
-  // Virtual so that tests can stand in for it.
-  virtual void LoadCycleStatusLocks();
+  void LoadCycleStatusLocks();
+  // Runs the handler the handler table names for the command's type and time
+  // code (run_command.cpp); true when there is none. A handler's failure is
+  // its text in strError; database errors outside its transaction escape.
+  bool RunCommand(const LogEntry& entry, std::string& strError);
 
   // Event records and custom commands (event_records.cpp, custom_commands.cpp).
   // Opens an event (ending the open one of the same command and machine);
@@ -226,6 +230,7 @@ class Handlers : public SessionClient {
                   std::string& strError);
 
  private:
+  bool RunMachineStateHandler(CommandHandler handler, const LogEntry& entry, std::string& strError);
   int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
                                     int32_t lMachineID, int32_t lCommandID,
                                     const std::string& strParam,

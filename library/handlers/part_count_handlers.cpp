@@ -13,7 +13,7 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/dispatch/handler_outcome.h"
+#include "library/core/handler_outcome.h"
 #include "library/handlers/handlers.h"
 #include "library/handlers/part_count_parameters.h"
 #include "library/intake/intake.h"

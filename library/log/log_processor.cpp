@@ -3,7 +3,6 @@
 // left.
 #include "library/log/log_processor.h"
 
-#include "library/monitor/monitor.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/system_names.h"
@@ -14,12 +13,12 @@ constexpr const char* kProbeSql = "select PTYPE_ID from T_VMES_PTYPE where PTYPE
 
 }  // namespace
 
-LogProcessor::LogProcessor(Session& session, SchemaMaintenance& schema, Handlers& handlers,
-                           Dispatcher& dispatcher, Monitor& monitor)
-    : SessionClient(session),
+LogProcessor::LogProcessor(Session& session, SchemaMaintenance& schema, RecordRefresh& refresh,
+                           Handlers& handlers, LogMonitor& monitor)
+    : BatchClient(session),
       schema_(schema),
+      refresh_(refresh),
       handlers_(handlers),
-      dispatcher_(dispatcher),
       monitor_(monitor),
       m_strComputerName(GetComputerNameText()),
       m_dtLastEntry(session.clock().Now()) {

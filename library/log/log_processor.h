@@ -1,7 +1,8 @@
 // LogProcessor: the processing loop over the machine data log
 // (processing_loop.cpp). Each DoNextItemFromMDCLog call reads at most one row
-// of T_SFC_MDC_LOG, as a LogEntry value, from the batch cache, hands it to
-// the dispatcher and acts on the RowOutcome: a done row is queued for
+// of T_SFC_MDC_LOG, as a LogEntry value, from the batch cache, runs it
+// (process_row.cpp: history copy, the monitor's sign of life, the handler,
+// the downtime limits) and acts on the RowOutcome: a done row is queued for
 // deletion (delete_queue.cpp), a failed one is recorded (failed_rows.cpp),
 // an out-of-order one is discarded to the diagnostic log (out_of_order.h,
 // diagnostic_log.cpp). Processed rows are copied to the log history first
@@ -9,8 +10,9 @@
 //
 // May touch: the session; T_SFC_MDC_LOG and its history and failure tables,
 // the diagnostic log file, the designated-PC option. Calls schema
-// maintenance (startup checks, table checks), the handlers (custom-command
-// pre-processing, cycle status locks), the dispatcher and the monitor.
+// maintenance (startup checks, table checks), the handlers (the row's
+// handler, custom-command pre-processing, cycle status locks), machine
+// records (refresh requests) and the monitor.
 // Thread rule: used by the thread that owns its session.
 #ifndef VOLTRANE_LIBRARY_LOG_LOG_PROCESSOR_H_
 #define VOLTRANE_LIBRARY_LOG_LOG_PROCESSOR_H_
@@ -22,20 +24,21 @@
 
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
+#include "library/core/log_entry.h"
+#include "library/core/row_outcome.h"
 #include "library/korvex7_commands.h"
-#include "library/log/log_entry.h"
+#include "library/monitor/log_monitor.h"
+#include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
 struct Korvex7FailedLogItem;
-class Dispatcher;
 class Handlers;
-class Monitor;
 class SchemaMaintenance;
 
-class LogProcessor : public SessionClient {
+class LogProcessor : public BatchClient {
  public:
-  LogProcessor(Session& session, SchemaMaintenance& schema, Handlers& handlers,
-               Dispatcher& dispatcher, Monitor& monitor);
+  LogProcessor(Session& session, SchemaMaintenance& schema, RecordRefresh& refresh,
+               Handlers& handlers, LogMonitor& monitor);
   ~LogProcessor();
   LogProcessor(const LogProcessor&) = delete;
   LogProcessor& operator=(const LogProcessor&) = delete;
@@ -91,6 +94,9 @@ class LogProcessor : public SessionClient {
   void FillMissingStandardTimes(std::string& strError);
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
+  // Runs one row the loop read (process_row.cpp); database errors outside
+  // the handlers escape.
+  RowOutcome ProcessRow(const LogEntry& entry, std::string& strError);
   void HandleOutOfOrderRow(const LogEntry& entry, std::string& strError);
   // Undoes a failing row's work, records its failure and ends its savepoint.
   void KeepRowInLog(const LogEntry& entry, const std::string& strError);
@@ -104,9 +110,9 @@ class LogProcessor : public SessionClient {
   bool FailedRowsTableReady();
 
   SchemaMaintenance& schema_;
+  RecordRefresh& refresh_;
   Handlers& handlers_;
-  Dispatcher& dispatcher_;
-  Monitor& monitor_;
+  LogMonitor& monitor_;
 
   korvex7::ItemOutcome m_lastOutcome = korvex7::ItemOutcome::kNoProgress;
   bool m_bRowRemovedOutOfOrder = false;  // the current call removed its row as out of order

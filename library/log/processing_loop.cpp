@@ -24,13 +24,11 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
-#include "library/dispatch/dispatcher.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake_sql.h"
 #include "library/library_version.h"
 #include "library/log/log_processor.h"
-#include "library/log/out_of_order.h"
-#include "library/monitor/monitor.h"
+#include "library/core/out_of_order.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
@@ -134,7 +132,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     OpenRowSavepoint();
     entry = ReadLogEntry(*m_rsLog);
     bool bResult = false;
-    const RowOutcome outcome = dispatcher_.ProcessCommand(*entry, strError);
+    const RowOutcome outcome = ProcessRow(*entry, strError);
     m_bLastRowFailed = !strError.empty();
     switch (outcome) {
       case RowOutcome::kDone:

@@ -8,7 +8,9 @@
 //
 // The heartbeat table is read once per library object; the times are those of
 // the commands, never the clock. State changes go through the downtime
-// handlers and PostHeartbeatCommand, exactly as if a command had arrived.
+// handlers and PostHeartbeatCommand, exactly as if a command had arrived:
+// a synthetic command runs through the handler table, never back through
+// the log processor that called the monitor.
 // Processing thread only.
 #include <functional>
 #include <string>
@@ -18,11 +20,11 @@
 #include "dbaccess/elapsed_time.h"
 #include "dbaccess/sql_builder.h"
 #include "library/dispatch/command_types.h"
-#include "library/dispatch/dispatcher.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
 #include "library/monitor/monitor.h"
 #include "library/session/error_text.h"
+#include "library/session/extended_error_log.h"
 
 namespace {
 
@@ -207,6 +209,17 @@ bool Monitor::PostPreviousActivity(const LogEntry& row, std::string& strError) {
   command.machine.lDeptID = previous.lDeptID;
   command.machine.lLocationID = previous.lLocationID;
   command.strParam = previous.strParam;
-  dispatcher_.PostHeartbeatCommand(command, strError);
+  PostHeartbeatCommand(command, strError);
   return true;
+}
+
+void Monitor::PostHeartbeatCommand(const LogEntry& command, std::string& strError) {
+  WriteExtendedErrorLog("Special heartbeat ProcessCommand()");
+  try {
+    handlers_.RunCommand(command, strError);
+  } catch (...) {
+    // The synthetic command is the monitor's own; its failure is traced, not
+    // passed on, and the row being processed goes on.
+    WriteExtendedErrorLog("Special heartbeat ProcessCommand() failed");
+  }
 }

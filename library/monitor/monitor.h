@@ -6,9 +6,9 @@
 // limit.
 //
 // May touch: its heartbeat table cache; machine state only through the
-// downtime handlers and synthetic commands, which it posts as LogEntry
-// values through the dispatcher. Calls the handlers, the dispatcher and
-// intake. Every time comes from the caller (a row's time or the database
+// downtime handlers and synthetic commands, LogEntry values it runs through
+// the handler table. Calls the handlers and intake; only the log processor
+// calls it. Every time comes from the caller (a row's time or the database
 // clock).
 // Thread rule: used by the thread that owns its session.
 #ifndef VOLTRANE_LIBRARY_MONITOR_MONITOR_H_
@@ -22,37 +22,26 @@
 #include <vector>
 
 #include "dbaccess/date_time.h"
-#include "library/log/log_entry.h"
+#include "library/core/log_entry.h"
 #include "library/monitor/heart_beat_info.h"
+#include "library/monitor/log_monitor.h"
 #include "library/session/session.h"
 
-class Dispatcher;
 class Handlers;
 class Intake;
 class SchemaMaintenance;
 
-class Monitor : public SessionClient {
+class Monitor : public SessionClient, public LogMonitor {
  public:
-  Monitor(Session& session, Intake& intake, Handlers& handlers, Dispatcher& dispatcher,
-          SchemaMaintenance& schema)
-      : SessionClient(session),
-        intake_(intake),
-        handlers_(handlers),
-        dispatcher_(dispatcher),
-        schema_(schema) {}
-  virtual ~Monitor() = default;
+  Monitor(Session& session, Intake& intake, Handlers& handlers, SchemaMaintenance& schema)
+      : SessionClient(session), intake_(intake), handlers_(handlers), schema_(schema) {}
 
-  // The steps the dispatcher and the loop call. Virtual so that loop tests
-  // can stand in for their outcomes.
-  //
-  // RecordHeartBeat reports every error itself as "Error processing
-  // heartbeat for Machine_id=..."; DoCheckForLateHeartBeats gives the failing
-  // step after the error text; DoAutoEndDowntimes lets database errors escape.
-  virtual bool RecordHeartBeat(const LogEntry& row, std::string& strError);
-  virtual bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
-                                  std::string& strError);
-  virtual bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
-                                        std::string& strError);
+  // The steps the log processor calls (log_monitor.h).
+  bool RecordHeartBeat(const LogEntry& row, std::string& strError) override;
+  bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                          std::string& strError) override;
+  bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
+                                std::string& strError) override;
   // Builds the heartbeat table cache once per object; every supervised
   // machine starts with a full timeout from dtTime. A read error escapes and
   // leaves the cache empty.
@@ -60,14 +49,15 @@ class Monitor : public SessionClient {
   // The COMMAND_IDs of the type codes joined by ","; a type code without a
   // command escapes as an error.
   std::string GetCommandIDList(const std::vector<int32_t>& alCommandTypeCodes);
-  // The log has been read to its end once: from then on the downtime
-  // timeouts of every machine are checked, not only the row's machine's.
-  void NoteLogDrained() { m_bLogDrained = true; }
+  void NoteLogDrained() override { m_bLogDrained = true; }
   bool LogDrained() const { return m_bLogDrained; }
-  // After a batch that was not committed: the heartbeat table, the
-  // downtime-timeout count and the time of the last downtime-timeout check
-  // are read again from the database.
-  void ForgetCaches() {
+  // Runs the handler of a synthetic command the monitor builds. A failure of
+  // the handler is traced, its text handed over; the row being processed
+  // goes on.
+  void PostHeartbeatCommand(const LogEntry& command, std::string& strError);
+  // The heartbeat table, the downtime-timeout count and the time of the last
+  // downtime-timeout check are read again from the database.
+  void ForgetCaches() override {
     m_dictHeartBeats.reset();
     m_bFirstDowntimeTimeoutCheck = true;
   }
@@ -108,7 +98,6 @@ class Monitor : public SessionClient {
 
   Intake& intake_;
   Handlers& handlers_;
-  Dispatcher& dispatcher_;
   SchemaMaintenance& schema_;
 
   bool m_bCheckHeartbeats = true;

@@ -1,4 +1,6 @@
-// Expired shift handling: brings a machine's records up to a time. While the
+// Expired shift handling: brings a machine's records up to a time, below the
+// current-record entry points (current_record.cpp) and above the record
+// primitives, whose close-and-roll sequence ends each record. While the
 // current record's shift end lies before that time, the record is closed at
 // the shift end and the next one starts there with the next shift's key, end
 // and chart date; records of swing shifts are split at midnight as well, both
@@ -14,11 +16,9 @@
 
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
-#include "library/com_error.h"
-#include "library/log/out_of_order.h"
+#include "library/core/out_of_order.h"
 #include "library/records/machine_records.h"
 #include "library/records/shift_dates.h"
-#include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
@@ -26,8 +26,6 @@ namespace {
 
 using dbaccess::DateTime;
 using dbaccess::Variant;
-
-constexpr const char* kSource = "HandleExpiredShifts";
 
 bool IsNothing(const Variant& value) { return value.IsNull() || value.IsEmpty(); }
 
@@ -51,27 +49,6 @@ bool BeyondBoundary(int64_t lLatestMoment, const DateTime& dtBoundary, const Dat
 }
 
 }  // namespace
-
-bool MachineRecords::HandleExpiredShifts(const MachineKeys& machine, const DateTime& dtTime,
-                                         int32_t& lMachineDataID, bool bOwnTransaction,
-                                         dbaccess::RecordsetPtr* prsCurrent) {
-  if (!bOwnTransaction) {
-    return BringRecordsUpTo(machine, dtTime, lMachineDataID, false, prsCurrent);
-  }
-  if (!BeginTransaction()) return false;
-  try {
-    if (!BringRecordsUpTo(machine, dtTime, lMachineDataID, true, prsCurrent)) return false;
-    CommitTransaction();
-    return true;
-  } catch (const OutOfOrderRow&) {
-    RollbackTransaction();
-    throw;
-  } catch (...) {
-    const ErrorInfo error = CurrentError();
-    RollbackTransaction();
-    throw ComError(error.number, kSource, error.description);
-  }
-}
 
 bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime& dtTime,
                                       int32_t& lMachineDataID, bool bOwnTransaction,
@@ -98,7 +75,7 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
     bComputeFirst = true;
     pass.rsRecord.reset();
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
-    if (bOwnTransaction && !CommitProgress()) return false;
+    if (bOwnTransaction && !session_.CommitProgress()) return false;
   }
 }
 
@@ -219,15 +196,14 @@ int32_t MachineRecords::CloseRecordAtBoundary(const MachineKeys& machine, ShiftP
     lNextID = lCurrentID;
     lCurrentID = -1;
   }
-  if (lNextID == -1) {
-    lNextID = CreateNextMachineDataRecord(machine, lCurrentID, MachineDataSplitKind::Shift,
-                                          dtBoundary, lNewShiftID, dtShiftStop);
-  }
-  const DateTime dtNextBoundary = WriteShiftOfNextRecord(
-      lMachineID, lNextID, pass, lNewShiftID, bIsSwing, dtBoundary, dtShiftStop, dtChartDate);
-  if (lCurrentID != -1) PrepareMachineDataRecordForCompletion(lCurrentID, dtBoundary);
-  SetMachineDataPointer(lMachineID, lNextID);
-  if (lCurrentID != -1) CompleteMachineDataRecord(lCurrentID);
+  DateTime dtNextBoundary;
+  lNextID = RollToNextRecord(
+      machine, lCurrentID, MachineDataSplitKind::Shift, dtBoundary,
+      [&](dbaccess::Recordset& rs) {
+        dtNextBoundary = WriteShiftOfNextRecord(rs, pass, lNewShiftID, bIsSwing, dtBoundary,
+                                                dtShiftStop, dtChartDate);
+      },
+      lNextID);
 
   pass.lRecordID = lNextID;
   pass.lShiftID = lNewShiftID;
@@ -237,23 +213,22 @@ int32_t MachineRecords::CloseRecordAtBoundary(const MachineKeys& machine, ShiftP
   return lNextID;
 }
 
-DateTime MachineRecords::WriteShiftOfNextRecord(int32_t, int32_t lNextID, ShiftPass& pass,
+DateTime MachineRecords::WriteShiftOfNextRecord(dbaccess::Recordset& rs, ShiftPass& pass,
                                                 int32_t lNewShiftID, bool bIsSwing,
                                                 const DateTime& dtBoundary,
                                                 const DateTime& dtShiftStop,
                                                 const DateTime& dtChartDate) {
-  dbaccess::RecordsetPtr rs = OpenMachineDataRecord(lNextID);
   const Variant vShift = lNewShiftID == -1 ? Variant::Null() : Variant(lNewShiftID);
   const Variant vShiftEnd = lNewShiftID == -1 ? Variant::Null() : Variant(dtShiftStop);
   DateTime dtNextBoundary;
   if (pass.dtPendingRealEnd) {
-    rs->Fields("SHIFT_ID") = vShift;
-    rs->Fields("SHIFT_END") = vShiftEnd;
+    rs.Fields("SHIFT_ID") = vShift;
+    rs.Fields("SHIFT_END") = vShiftEnd;
     dtNextBoundary = *pass.dtPendingRealEnd;
     pass.dtPendingRealEnd.reset();
   } else if (lNewShiftID == -1) {
-    rs->Fields("SHIFT_ID") = Variant::Null();
-    rs->Fields("SHIFT_END") = Variant::Null();
+    rs.Fields("SHIFT_ID") = Variant::Null();
+    rs.Fields("SHIFT_END") = Variant::Null();
     dtNextBoundary = NoShiftSentinel();
   } else {
     if (bIsSwing && DatePartOnly(dtShiftStop) != DatePartOnly(dtBoundary) &&
@@ -263,22 +238,21 @@ DateTime MachineRecords::WriteShiftOfNextRecord(int32_t, int32_t lNextID, ShiftP
     } else {
       dtNextBoundary = dtShiftStop;
     }
-    rs->Fields("SHIFT_ID") = lNewShiftID;
-    rs->Fields("SHIFT_END") = dtShiftStop;
+    rs.Fields("SHIFT_ID") = lNewShiftID;
+    rs.Fields("SHIFT_END") = dtShiftStop;
   }
-  rs->Fields("CHART_DATE") = dtChartDate;
-  pass.dtRecordStart = rs->Fields("START_TIME").Value().ToDateTime();
-  const Variant vUser = rs->Fields("USER_NAME").Value();
+  rs.Fields("CHART_DATE") = dtChartDate;
+  pass.dtRecordStart = rs.Fields("START_TIME").Value().ToDateTime();
+  const Variant vUser = rs.Fields("USER_NAME").Value();
   pass.strUserName = IsNothing(vUser) ? "" : vUser.ToText();
-  rs->Update();
   if (ExtendedErrorLogEnabled()) {
-    std::string strLine = "[" + rs->Fields("MACHINE_ID").Value().ToText() + "] [" +
-                          std::to_string(lNextID) + "] [" + Text(pass.dtRecordStart) + "]";
+    std::string strLine = "[" + rs.Fields("MACHINE_ID").Value().ToText() + "] [" +
+                          std::to_string(rs.Fields("MACHINE_DATA_ID").Value().ToLong()) + "] [" +
+                          Text(pass.dtRecordStart) + "]";
     if (lNewShiftID != -1) {
       strLine += " [" + std::to_string(lNewShiftID) + "] [" + Text(dtShiftStop) + "]";
     }
     WriteExtendedErrorLog(strLine);
   }
-  CloseRecordset(rs);
   return dtNextBoundary;
 }

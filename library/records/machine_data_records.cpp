@@ -1,12 +1,13 @@
-// The machine data record lifecycle: creating the record that continues the
-// current one, closing the old one's running periods and open downtimes, and
-// the split sequence of the reference handlers. Every machine always has one
+// The machine data record lifecycle, the primitives below the current-record
+// entry points: creating the record that continues the current one, closing
+// the old one's running periods and open downtimes, and the close-and-roll
+// sequence both the reference handlers' split and the shift handling end a
+// record with. Nothing here calls back up into them. Every machine always has one
 // open record that T_SFC_MACHINE.MACHINE_DATA_ID points to. The operations
 // run inside the calling handler's transaction and let database errors reach
 // it, so a failed split leaves the old record current. Times are the log
 // entry's, never the clock. Processing thread only.
 #include <cmath>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -80,8 +81,7 @@ dbaccess::RecordsetPtr MachineRecords::OpenMachineDataRecord(int32_t lMachineDat
 int32_t MachineRecords::CreateNextMachineDataRecord(const MachineKeys& machine,
                                                     int32_t lPrevMachineDataID,
                                                     MachineDataSplitKind eKind,
-                                                    const DateTime& dtTime, std::optional<int32_t>,
-                                                    std::optional<DateTime>) {
+                                                    const DateTime& dtTime) {
   WriteExtendedErrorLog("CreateNextMachineDataRecord");
   dbaccess::RecordsetPtr rsPrev = OpenQuery(
       "select md.*, pph.CYCLE_TIME as STD_CYCLE_TIME from T_SFC_MACHINE_DATA md left join "
@@ -226,30 +226,24 @@ int32_t MachineRecords::SplitMachineDataRecord(
   const int32_t lCurrentID = rsCurrent.Fields("MACHINE_DATA_ID").Value().ToLong();
   rsCurrent.Fields("STOP_TIME") = dtTime;
   rsCurrent.Update();
-  // A split always has the current record to take the keys from.
-  const int32_t lNewID = CreateNextMachineDataRecord({}, lCurrentID, eKind, dtTime);
-  dbaccess::RecordsetPtr rsNew = OpenMachineDataRecord(lNewID);
-  writeNew(*rsNew);
-  if (rsNew->EditPending()) rsNew->Update();
-  CloseRecordset(rsNew);
-  PrepareMachineDataRecordForCompletion(lCurrentID, dtTime);
-  SetMachineDataPointer(lMachineID, lNewID);
-  CompleteMachineDataRecord(lCurrentID);
-  return lNewID;
+  // A split always has the current record to take the other keys from.
+  MachineKeys machine;
+  machine.lMachineID = lMachineID;
+  return RollToNextRecord(machine, lCurrentID, eKind, dtTime, writeNew);
 }
 
-int32_t MachineRecords::GetCurrentMachineDataID(const MachineKeys& machine,
-                                                const DateTime& dtTime) {
-  int32_t lMachineDataID = -1;
-  HandleExpiredShifts(machine, dtTime, lMachineDataID, false, nullptr);
-  return lMachineDataID;
-}
-
-dbaccess::RecordsetPtr MachineRecords::OpenCurrentMachineDataRecord(const MachineKeys& machine,
-                                                                    const DateTime& dtTime,
-                                                                    int32_t& lMachineDataID) {
-  lMachineDataID = -1;
-  dbaccess::RecordsetPtr rs;
-  HandleExpiredShifts(machine, dtTime, lMachineDataID, false, &rs);
-  return rs ? rs : OpenMachineDataRecord(lMachineDataID);
+int32_t MachineRecords::RollToNextRecord(const MachineKeys& machine, int32_t lClosingID,
+                                         MachineDataSplitKind eKind, const DateTime& dtTime,
+                                         const std::function<void(dbaccess::Recordset&)>& writeNext,
+                                         int32_t lReusedID) {
+  const int32_t lNextID =
+      lReusedID != -1 ? lReusedID : CreateNextMachineDataRecord(machine, lClosingID, eKind, dtTime);
+  dbaccess::RecordsetPtr rsNext = OpenMachineDataRecord(lNextID);
+  writeNext(*rsNext);
+  if (rsNext->EditPending()) rsNext->Update();
+  CloseRecordset(rsNext);
+  if (lClosingID != -1) PrepareMachineDataRecordForCompletion(lClosingID, dtTime);
+  SetMachineDataPointer(machine.lMachineID, lNextID);
+  if (lClosingID != -1) CompleteMachineDataRecord(lClosingID);
+  return lNextID;
 }

@@ -2,10 +2,12 @@
 // record per machine, and what keeps them in step with time -- record
 // creation, splitting, validation and completion, the machine's status and
 // record pointer, the shift calendar and the expired-shift handling that
-// closes a record at each shift boundary (machine_data_records.cpp,
+// closes a record at each shift boundary. Layered one way: the current-record
+// entry points (current_record.cpp) over the expired-shift handling
+// (expired_shifts.cpp) over the record primitives (machine_data_records.cpp,
 // machine_data_validation.cpp, machine_status.cpp, shift_calendar.cpp,
-// expired_shifts.cpp, row_writes.cpp; record_fields.h, record_periods.h and
-// shift_dates.h hold its pure parts).
+// row_writes.cpp), where the close-and-roll sequence of a record lives once;
+// record_fields.h, record_periods.h and shift_dates.h hold its pure parts.
 //
 // May touch: the session; T_SFC_MACHINE_DATA and its downtime and scrap
 // rows, T_SFC_MACHINE (status and record pointer), the shift tables. Calls
@@ -27,44 +29,45 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
-#include "library/log/log_entry.h"
+#include "library/core/log_entry.h"
 #include "library/records/machine_data_kinds.h"
+#include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
 class ReferenceData;
 
-class MachineRecords : public SessionClient {
+class MachineRecords : public SessionClient, public RecordRefresh {
  public:
   // Column names and values of one row, in the order they are written.
   using RowValues = std::vector<std::pair<std::string, dbaccess::Variant>>;
 
   MachineRecords(Session& session, ReferenceData& reference)
       : SessionClient(session), reference_(reference) {}
-  virtual ~MachineRecords() = default;
 
   // Completes the record: the public operation of korvex7.h.
   void CompleteMachineDataRecord(int32_t lMachineDataID);
 
-  // Brings the machine's records up to dtTime before a row is handled
-  // (expired_shifts.cpp); lMachineDataID receives the current record. False
-  // when that failed. Virtual so that tests can stand in for its outcome (an
-  // out-of-order row).
-  // prsCurrent (may be null) receives the current record as the handling
-  // read it, open for editing, when no shift ended; else it stays null.
-  virtual bool HandleExpiredShifts(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
-                                   int32_t& lMachineDataID, bool bOwnTransaction,
-                                   dbaccess::RecordsetPtr* prsCurrent);
+  // The current record (current_record.cpp): the refresh request of a row
+  // without a command, and the two entry points of the handlers below.
+  bool RefreshRecords(const MachineKeys& machine, const dbaccess::DateTime& dtTime) override;
+  // Brings the machine's records up to dtTime (inside the caller's
+  // transaction) and returns the id of the record current afterwards.
+  // Throws OutOfOrderRow for a time older than the machine has recorded.
+  int32_t GetCurrentMachineDataID(const MachineKeys& machine, const dbaccess::DateTime& dtTime);
+  // The same, and the current record open for editing: the one the shift
+  // handling has just read, so that a handler does not read it again.
+  dbaccess::RecordsetPtr OpenCurrentMachineDataRecord(const MachineKeys& machine,
+                                                      const dbaccess::DateTime& dtTime,
+                                                      int32_t& lMachineDataID);
 
   // Machine data records (machine_data_records.cpp, machine_data_validation.cpp,
   // machine_status.cpp). They run inside the calling handler's transaction
   // and let database errors reach it (DbError or ComError).
-  // lShiftID and dtShiftEnd are passed by the expired-shift handling only and
-  // never reach the new record, whose caller writes the shift columns itself.
-  // A machine's first record (no previous one) takes the keys of `machine`.
+  // The caller of a shift split writes the new record's shift columns
+  // itself. A machine's first record (no previous one) takes the keys of
+  // `machine`.
   int32_t CreateNextMachineDataRecord(const MachineKeys& machine, int32_t lPrevMachineDataID,
-                                      MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
-                                      std::optional<int32_t> lShiftID = std::nullopt,
-                                      std::optional<dbaccess::DateTime> dtShiftEnd = std::nullopt);
+                                      MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime);
   void PrepareMachineDataRecordForCompletion(int32_t lMachineDataID,
                                              const dbaccess::DateTime& dtStopTime);
   // True when the record is invalid; the first failing check is traced.
@@ -76,15 +79,6 @@ class MachineRecords : public SessionClient {
   int32_t SplitMachineDataRecord(int32_t lMachineID, dbaccess::Recordset& rsCurrent,
                                  MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
                                  const std::function<void(dbaccess::Recordset&)>& writeNew);
-  // Brings the machine's records up to dtTime (inside the caller's
-  // transaction) and returns the id of the record current afterwards.
-  // Throws OutOfOrderRow for a time older than the machine has recorded.
-  int32_t GetCurrentMachineDataID(const MachineKeys& machine, const dbaccess::DateTime& dtTime);
-  // The same, and the current record open for editing: the one the shift
-  // handling has just read, so that a handler does not read it again.
-  dbaccess::RecordsetPtr OpenCurrentMachineDataRecord(const MachineKeys& machine,
-                                                      const dbaccess::DateTime& dtTime,
-                                                      int32_t& lMachineDataID);
   // Opens "select * from T_SFC_MACHINE_DATA ... where MACHINE_DATA_ID = id".
   dbaccess::RecordsetPtr OpenMachineDataRecord(int32_t lMachineDataID);
   void SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID);
@@ -126,6 +120,15 @@ class MachineRecords : public SessionClient {
 
  private:
   // Parts of the record operations above.
+  // The close-and-roll sequence, after the closing record's STOP_TIME is
+  // written: the next record (created from lClosingID, or lReusedID when
+  // not -1) is written by writeNext and becomes current; the closing record
+  // (none when -1) has its periods and open downtimes ended at dtTime and is
+  // completed. Returns the next record's id.
+  int32_t RollToNextRecord(const MachineKeys& machine, int32_t lClosingID,
+                           MachineDataSplitKind eKind, const dbaccess::DateTime& dtTime,
+                           const std::function<void(dbaccess::Recordset&)>& writeNext,
+                           int32_t lReusedID = -1);
   int32_t StoreMachineDataRecord(const RowValues& row);
   void CarryOpenDowntimes(int32_t lPrevMachineDataID, int32_t lNewMachineDataID,
                           const dbaccess::DateTime& dtTime);
@@ -145,6 +148,11 @@ class MachineRecords : public SessionClient {
     std::optional<dbaccess::DateTime> dtPendingRealEnd;  // a swing record ends at midnight first
     dbaccess::RecordsetPtr rsRecord;  // the current record as read; null once a pass closed it
   };
+  // Brings the machine's records up to dtTime; lMachineDataID receives the
+  // current record. With bOwnTransaction each pass commits its progress;
+  // false when that failed. prsCurrent (may be null) receives the current
+  // record as the handling read it, open for editing, when no shift ended;
+  // else it stays null.
   bool BringRecordsUpTo(const MachineKeys& machine, const dbaccess::DateTime& dtTime,
                         int32_t& lMachineDataID, bool bOwnTransaction,
                         dbaccess::RecordsetPtr* prsCurrent);
@@ -152,7 +160,7 @@ class MachineRecords : public SessionClient {
   void RefuseOutOfOrder(const ShiftPass& pass, const dbaccess::DateTime& dtTime);
   void ComputeBoundary(int32_t lMachineID, ShiftPass& pass);
   int32_t CloseRecordAtBoundary(const MachineKeys& machine, ShiftPass& pass);
-  dbaccess::DateTime WriteShiftOfNextRecord(int32_t lMachineID, int32_t lNextID, ShiftPass& pass,
+  dbaccess::DateTime WriteShiftOfNextRecord(dbaccess::Recordset& rs, ShiftPass& pass,
                                             int32_t lNewShiftID, bool bIsSwing,
                                             const dbaccess::DateTime& dtBoundary,
                                             const dbaccess::DateTime& dtShiftStop,

@@ -6,8 +6,8 @@
 // committed). Processing thread only.
 #include <string>
 
-#include "library/dispatch/handler_outcome.h"
-#include "library/log/out_of_order.h"
+#include "library/core/handler_outcome.h"
+#include "library/core/out_of_order.h"
 #include "library/session/error_text.h"
 #include "library/session/session.h"
 #include "library/session/string_table.h"

@@ -27,7 +27,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 
-enum class HandlerOutcome;  // library/dispatch/handler_outcome.h
+enum class HandlerOutcome;  // library/core/handler_outcome.h
 
 class Session {
  public:
@@ -256,13 +256,6 @@ class SessionClient {
   bool SetStringOption(int32_t lOptionCode, const std::string& strValue) {
     return session_.SetStringOption(lOptionCode, strValue);
   }
-  void OpenRowSavepoint() { session_.OpenRowSavepoint(); }
-  bool UndoRowWork() { return session_.UndoRowWork(); }
-  bool CloseRowSavepoint() { return session_.CloseRowSavepoint(); }
-  bool BatchDue() { return session_.BatchDue(); }
-  bool CommitBatch(std::string& strError) { return session_.CommitBatch(strError); }
-  bool CommitProgress() { return session_.CommitProgress(); }
-  void ForgetUncommittedBatch() { session_.ForgetUncommittedBatch(); }
   void WaitMilliseconds(int64_t lMilliseconds) { session_.WaitMilliseconds(lMilliseconds); }
   dbaccess::Clock& clock() { return session_.clock(); }
   const dbaccess::ConnectionPtr& connection() const { return session_.connection(); }
@@ -271,6 +264,24 @@ class SessionClient {
   bool IsV12Database() const { return session_.IsV12Database(); }
 
   Session& session_;
+};
+
+// The log processor's base: the services of every component and the steps
+// of the batch transaction, which only the processing loop runs. No other
+// component's base offers them, so a handler cannot open, undo or commit the
+// batch; the shift handling's catch-up commits its progress by asking the
+// session itself.
+class BatchClient : public SessionClient {
+ public:
+  using SessionClient::SessionClient;
+
+ protected:
+  void OpenRowSavepoint() { session_.OpenRowSavepoint(); }
+  bool UndoRowWork() { return session_.UndoRowWork(); }
+  bool CloseRowSavepoint() { return session_.CloseRowSavepoint(); }
+  bool BatchDue() { return session_.BatchDue(); }
+  bool CommitBatch(std::string& strError) { return session_.CommitBatch(strError); }
+  void ForgetUncommittedBatch() { session_.ForgetUncommittedBatch(); }
 };
 
 #endif  // VOLTRANE_LIBRARY_SESSION_SESSION_H_

@@ -1,5 +1,5 @@
 // Reading the batch cache's current row into a LogEntry.
-#include "library/log/log_entry.h"
+#include "library/core/log_entry.h"
 
 namespace {
 

@@ -1,11 +1,12 @@
-// The dispatch table: which command handler a log row calls, chosen by the
-// type code of its command and its time code (0 start, 1 end, 2 both). Type
+// The handler table: which command handler a log row calls, chosen by the
+// type code of its command and its time code (0 start, 1 end, 2 both);
+// Handlers::RunCommand (run_command.cpp) calls the handler it names. Type
 // codes 4 to 17 are the built-in commands; every other code is a custom
 // command, which is nothing but an event. A pair without a handler (a setup
 // with time code 2, any unknown time code) calls nothing. Pure functions;
 // thread-safe.
-#ifndef VOLTRANE_LIBRARY_COMMAND_DISPATCH_TABLE_H_
-#define VOLTRANE_LIBRARY_COMMAND_DISPATCH_TABLE_H_
+#ifndef VOLTRANE_LIBRARY_HANDLERS_HANDLER_TABLE_H_
+#define VOLTRANE_LIBRARY_HANDLERS_HANDLER_TABLE_H_
 
 #include <cstdint>
 
@@ -48,4 +49,4 @@ CommandHandler HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeC
 // "DoProcessHeartBeatCommand"); "" for kNone.
 const char* CommandHandlerName(CommandHandler handler);
 
-#endif  // VOLTRANE_LIBRARY_COMMAND_DISPATCH_TABLE_H_
+#endif  // VOLTRANE_LIBRARY_HANDLERS_HANDLER_TABLE_H_

@@ -1,5 +1,5 @@
 // The type test behind the processing loop's out-of-order handling.
-#include "library/log/out_of_order.h"
+#include "library/core/out_of_order.h"
 
 bool CaughtOutOfOrderRow() {
   try {

@@ -3,10 +3,10 @@
 // run, commit. A begin or commit that fails even after its retries gives
 // the handler's "database is currently locked" message; any exception from
 // the steps rolls back and gives the error's description (an out-of-order
-// refusal is also noted by its type for the dispatcher). Processing thread
+// refusal is also noted by its type for the log processor). Processing thread
 // only.
-#ifndef VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
-#define VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
+#ifndef VOLTRANE_LIBRARY_CORE_HANDLER_OUTCOME_H_
+#define VOLTRANE_LIBRARY_CORE_HANDLER_OUTCOME_H_
 
 // What a handler's steps ended with.
 enum class HandlerOutcome {
@@ -15,4 +15,4 @@ enum class HandlerOutcome {
   kFailed,   // roll back; the steps have put the error text in place
 };
 
-#endif  // VOLTRANE_LIBRARY_HANDLER_OUTCOME_H_
+#endif  // VOLTRANE_LIBRARY_CORE_HANDLER_OUTCOME_H_

@@ -3,8 +3,8 @@
 // ran into it reports the text like any other failure, and the processing
 // loop, told by the type and never by the text, removes the row from the log
 // into the diagnostic log.
-#ifndef VOLTRANE_LIBRARY_OUT_OF_ORDER_H_
-#define VOLTRANE_LIBRARY_OUT_OF_ORDER_H_
+#ifndef VOLTRANE_LIBRARY_CORE_OUT_OF_ORDER_H_
+#define VOLTRANE_LIBRARY_CORE_OUT_OF_ORDER_H_
 
 #include <cstdint>
 
@@ -24,4 +24,4 @@ class OutOfOrderRow : public ComError {
 // inside a catch block.
 bool CaughtOutOfOrderRow();
 
-#endif  // VOLTRANE_LIBRARY_OUT_OF_ORDER_H_
+#endif  // VOLTRANE_LIBRARY_CORE_OUT_OF_ORDER_H_

@@ -1,6 +1,6 @@
-// The dispatch table: which handler a command's type code and time code
+// The handler table: which handler a command's type code and time code
 // choose, and the time format of the event traces.
-#include "library/dispatch/command_dispatch_table.h"
+#include "library/handlers/handler_table.h"
 
 #include <gtest/gtest.h>
 

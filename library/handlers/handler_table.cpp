@@ -1,4 +1,4 @@
-#include "library/dispatch/command_dispatch_table.h"
+#include "library/handlers/handler_table.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
 // The log row being processed, as a value: what the processing loop read from
 // the batch cache, or a synthetic command the heartbeat monitor posts. It is
-// handed to the dispatcher and from there to the handlers; nothing keeps it
+// handed to the handlers through their handler table; nothing keeps it
 // after its row is done. Plain data; safe to copy between threads.
-#ifndef VOLTRANE_LIBRARY_LOG_ENTRY_H_
-#define VOLTRANE_LIBRARY_LOG_ENTRY_H_
+#ifndef VOLTRANE_LIBRARY_CORE_LOG_ENTRY_H_
+#define VOLTRANE_LIBRARY_CORE_LOG_ENTRY_H_
 
 #include <cstdint>
 #include <string>
@@ -32,4 +32,4 @@ struct LogEntry {
 // parameter as "". Throws DbError when a column cannot be read.
 LogEntry ReadLogEntry(dbaccess::Recordset& rs);
 
-#endif  // VOLTRANE_LIBRARY_LOG_ENTRY_H_
+#endif  // VOLTRANE_LIBRARY_CORE_LOG_ENTRY_H_

@@ -1,7 +1,7 @@
-// What became of a log row, as the dispatcher reports it to the processing
-// loop; the loop acts on this, never on the error text. Plain enum.
-#ifndef VOLTRANE_LIBRARY_ROW_OUTCOME_H_
-#define VOLTRANE_LIBRARY_ROW_OUTCOME_H_
+// What became of a log row, as its steps (log/process_row.cpp) report it to
+// the processing loop; the loop acts on this, never on the error text. Plain enum.
+#ifndef VOLTRANE_LIBRARY_CORE_ROW_OUTCOME_H_
+#define VOLTRANE_LIBRARY_CORE_ROW_OUTCOME_H_
 
 enum class RowOutcome {
   kDone,        // processed: the row joins the delete queue
@@ -11,4 +11,4 @@ enum class RowOutcome {
                 // log
 };
 
-#endif  // VOLTRANE_LIBRARY_ROW_OUTCOME_H_
+#endif  // VOLTRANE_LIBRARY_CORE_ROW_OUTCOME_H_
