@@ -39,6 +39,13 @@ enum class EventSteps {
   kServerFunctions,   // the PL/pgSQL functions installed on PostgreSQL
 };
 
+// How the log intake's insert runs as a statement the database has planned before.
+enum class PlannedInserts {
+  kNone,             // plain statement text every time
+  kBoundParameters,  // "?1".."?n" bound on the connection's cached statement (SQLite)
+  kSessionPrepare,   // PREPARE once per server session, then EXECUTE; "$1".."$n" (PostgreSQL)
+};
+
 // Column kinds of the library's own tables (columnkind in schema_statements.h).
 inline constexpr size_t kColumnKindCount = 9;
 
@@ -61,6 +68,7 @@ struct Dialect {
   RowLimit row_limit = RowLimit::kNone;
   InsertedKey inserted_key = InsertedKey::kInsertedRow;
   EventSteps event_steps = EventSteps::kStatements;
+  PlannedInserts planned_inserts = PlannedInserts::kNone;
   // UPDATE over a join (SQL Server, Access); else a correlated subquery.
   bool joined_update = false;
   // The table alias of an UPDATE needs AS (SQLite); Oracle refuses it.
@@ -107,6 +115,10 @@ struct Dialect {
   // " with (NOLOCK) " on SQL Server, "" elsewhere: the hint as statements
   // place it between two blanks.
   std::string SpacedTableHint() const;
+  // The marker before a parameter's number in a planned insert ("?" or "$").
+  const char* ParameterMarker() const {
+    return planned_inserts == PlannedInserts::kSessionPrepare ? "$" : "?";
+  }
   // "select " + current_time + from_dual.
   std::string CurrentTimeQuery() const;
   // current_time as an operand of a larger expression.

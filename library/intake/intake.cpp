@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/sql_dialect.h"
 #include "library/intake/intake_sql.h"
 #include "library/korvex7_commands.h"
 #include "library/session/error_text.h"
@@ -65,10 +66,11 @@ BoundExecutor ExecutorOn(const dbaccess::ConnectionPtr& connection, const std::s
 // on the other kinds; the caller then takes the plain statement.
 bool RunPrepared(int32_t kind, const BoundExecutor& run, IntakeForm form,
                  const std::vector<dbaccess::Variant>& values, int32_t& lRecordsAffected) {
-  if (kind == voltrane::dbkind::kSqlite) {
+  const voltrane::PlannedInserts planned = voltrane::DialectOf(kind).planned_inserts;
+  if (planned == voltrane::PlannedInserts::kBoundParameters) {
     return run(ParameterizedLogInsertStatement(form, kind), values, lRecordsAffected);
   }
-  if (kind != voltrane::dbkind::kPostgreSql) return false;
+  if (planned != voltrane::PlannedInserts::kSessionPrepare) return false;
   const std::string execute = ExecuteLogInsertStatement(form, values);
   if (run(execute, {}, lRecordsAffected)) return true;
   int32_t lPrepared = 0;

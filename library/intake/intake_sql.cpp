@@ -1,10 +1,9 @@
 #include "library/intake/intake_sql.h"
 
 #include "dbaccess/dialect.h"
+#include "dbaccess/sql_dialect.h"
 
-std::string NoLockHint2(int32_t kind) {
-  return kind == voltrane::dbkind::kSqlServer ? " with (NOLOCK) " : "";
-}
+std::string NoLockHint2(int32_t kind) { return voltrane::DialectOf(kind).SpacedTableHint(); }
 
 namespace {
 
@@ -120,7 +119,7 @@ std::vector<dbaccess::Variant> IntakeValues(const dbaccess::Variant& machine,
 }
 
 std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind) {
-  const std::string marker = kind == voltrane::dbkind::kPostgreSql ? "$" : "?";
+  const std::string marker = voltrane::DialectOf(kind).ParameterMarker();
   const std::string machine = marker + "1";
   const std::string command = marker + "2";
   const std::string time_code = marker + "3";
