@@ -1,32 +1,18 @@
 // Reading the collector's database configuration from the settings store.
 #include "dbaccess/database_configuration.h"
 
-#include <array>
-
 #include "base/ascii_case.h"
 #include "dbaccess/database_kind.h"
+#include "dbaccess/sql_dialect.h"
 #include "settings/reg_settings.h"
 
 namespace voltrane {
 namespace {
 
-struct KindEntry {
-  const char* name;
-  int32_t kind;
-  const char* connection_string_value;
-};
-
-constexpr std::array<KindEntry, dbkind::kCount> kKinds{{
-    {"Oracle", dbkind::kOracle, "OracleConnectionString"},
-    {"Access", dbkind::kAccess, "AccessConnectionString"},
-    {"SQLServer", dbkind::kSqlServer, "SQLServerConnectionString"},
-    {"SQLite", dbkind::kSqlite, "SQLiteConnectionString"},
-    {"PostgreSQL", dbkind::kPostgreSql, "PostgreSQLConnectionString"},
-}};
-
-const KindEntry* FindKind(const std::string& name) {
-  for (const auto& entry : kKinds) {
-    if (base::EqualsIgnoreCase(entry.name, name)) return &entry;
+// The settings store names the kind as its dialect row does, in any case.
+const Dialect* FindKind(const std::string& name) {
+  for (int32_t k = 0; k < dbkind::kCount; ++k) {
+    if (base::EqualsIgnoreCase(DialectOf(k).settings_name, name)) return &DialectOf(k);
   }
   return nullptr;
 }
@@ -34,7 +20,7 @@ const KindEntry* FindKind(const std::string& name) {
 }  // namespace
 
 std::optional<int32_t> DatabaseKindFromName(const std::string& name) {
-  const KindEntry* entry = FindKind(name);
+  const Dialect* entry = FindKind(name);
   if (!entry) return std::nullopt;
   return entry->kind;
 }
@@ -49,7 +35,7 @@ int32_t ReadConfiguration(DatabaseConfiguration& config) {
   if (!type_name) return kConfigurationInvalid;
 
   config.database_type = -1;
-  const KindEntry* kind = FindKind(*type_name);
+  const Dialect* kind = FindKind(*type_name);
   if (!kind) return kConfigurationInvalid;
   config.database_type = kind->kind;
 

@@ -30,6 +30,11 @@ constexpr Dialect kOracle = {
     .earlier = "least({a}, {b})",
     .later = "greatest({a}, {b})",
     .next_midnight = "(TRUNC({x}) + 1)",
+    .settings_name = "Oracle",
+    .connection_string_value = "OracleConnectionString",
+    .display_name = "Oracle",
+    .connection_form = ConnectionForm::kOracleHost,
+    .oldest_schema_version = 3174,
 };
 
 constexpr Dialect kAccess = {
@@ -48,6 +53,13 @@ constexpr Dialect kAccess = {
     .earlier = "IIf({a} < {b}, {a}, {b})",
     .later = "IIf({a} > {b}, {a}, {b})",
     .next_midnight = "DateAdd('d', 1, DateValue({x}))",
+    .settings_name = "Access",
+    .connection_string_value = "AccessConnectionString",
+    .display_name = "Microsoft Access",
+    .connection_form = ConnectionForm::kFilePath,
+    .oldest_schema_version = 2852,
+    .file_connection_string =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source={path};Persist Security",
 };
 
 constexpr Dialect kSqlServer = {
@@ -74,6 +86,13 @@ constexpr Dialect kSqlServer = {
     .earlier = "(case when {a} < {b} then {a} else {b} end)",
     .later = "(case when {a} > {b} then {a} else {b} end)",
     .next_midnight = "DATEADD(day, 1, CAST(CAST({x} AS DATE) AS DATETIME))",
+    .settings_name = "SQLServer",
+    .connection_string_value = "SQLServerConnectionString",
+    .display_name = "Microsoft SQL Server",
+    .connection_form = ConnectionForm::kServer,
+    .oldest_schema_version = 3025,
+    .database_list_query =
+        "select [name] from master.dbo.sysdatabases where dbid > 4 order by [name]",
 };
 
 // SQLite: AUTOINCREMENT so that a key is never handed out twice, and
@@ -105,6 +124,13 @@ constexpr Dialect kSqlite = {
     .earlier = "min({a}, {b})",
     .later = "max({a}, {b})",
     .next_midnight = "strftime('%Y-%m-%d 00:00:00.000', {x}, '+1 day')",
+    .settings_name = "SQLite",
+    .connection_string_value = "SQLiteConnectionString",
+    .display_name = "SQLite",
+    .connection_form = ConnectionForm::kFilePath,
+    // The schema files start at the newest version.
+    .oldest_schema_version = 3174,
+    .file_connection_string = "Provider=SQLite;Data Source={path};",
 };
 
 // PostgreSQL: the statement's start as the time, as SQL Server's
@@ -139,6 +165,16 @@ constexpr Dialect kPostgreSql = {
     .earlier = "least({a}, {b})",
     .later = "greatest({a}, {b})",
     .next_midnight = "(date_trunc('day', {x}) + interval '1 day')",
+    .settings_name = "PostgreSQL",
+    .connection_string_value = "PostgreSQLConnectionString",
+    .display_name = "PostgreSQL",
+    .connection_form = ConnectionForm::kServer,
+    .oldest_schema_version = 3174,
+    .fixed_provider = "PostgreSQL",
+    // PostgreSQL always connects to a database; the list is read from the maintenance one.
+    .maintenance_database = "postgres",
+    .database_list_query =
+        "select datname as name from pg_database where not datistemplate order by datname",
 };
 
 constexpr Dialect kUnknown = {};
@@ -179,6 +215,10 @@ std::string Dialect::TableExistsQuery(const std::string& quoted_name) const {
 
 std::string Dialect::IndexExistsQuery(const std::string& quoted_name) const {
   return Fill(index_exists_query, fmt::arg("name", quoted_name));
+}
+
+std::string Dialect::FileConnectionString(const std::string& path) const {
+  return Fill(file_connection_string, fmt::arg("path", path));
 }
 
 std::string Dialect::WallHours(const std::string& from, const std::string& to) const {

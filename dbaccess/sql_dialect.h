@@ -46,6 +46,14 @@ enum class PlannedInserts {
   kSessionPrepare,   // PREPARE once per server session, then EXECUTE; "$1".."$n" (PostgreSQL)
 };
 
+// The connection form the service manager's wizard shows for a kind.
+enum class ConnectionForm {
+  kNone,        // unknown kinds
+  kServer,      // server, database and credentials (SQL Server, PostgreSQL)
+  kOracleHost,  // user, password and the Oracle host/service
+  kFilePath,    // one database file (Access, SQLite)
+};
+
 // Column kinds of the library's own tables (columnkind in schema_statements.h).
 inline constexpr size_t kColumnKindCount = 9;
 
@@ -112,6 +120,25 @@ struct Dialect {
   const char* later = "";          // the latest of {a} and {b}
   const char* next_midnight = "";  // midnight at the end of the day of {x}
 
+  // The service manager. Settings store: the DatabaseType value naming the
+  // kind and the value holding its connection string.
+  const char* settings_name = "";
+  const char* connection_string_value = "";
+  // The kind's name as the manager prints it.
+  const char* display_name = "";
+  ConnectionForm connection_form = ConnectionForm::kNone;
+  // The oldest shop-floor schema version the manager works with.
+  int64_t oldest_schema_version = 0;
+  // File kinds: the connection string of the database file {path}.
+  const char* file_connection_string = "";
+  // Server kinds: the provider the connection string names; "" where the
+  // user picks it (SQL Server's providers).
+  const char* fixed_provider = "";
+  // The database a server connection opens to list the server's databases;
+  // "" where the server lists them without one.
+  const char* maintenance_database = "";
+  const char* database_list_query = "";
+
   // " with (NOLOCK) " on SQL Server, "" elsewhere: the hint as statements
   // place it between two blanks.
   std::string SpacedTableHint() const;
@@ -132,6 +159,7 @@ struct Dialect {
   std::string Earlier(const std::string& a, const std::string& b) const;
   std::string Later(const std::string& a, const std::string& b) const;
   std::string NextMidnight(const std::string& expression) const;
+  std::string FileConnectionString(const std::string& path) const;
 };
 
 // The row of `kind`; the empty row for a kind the system does not know.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "dbaccess/db_error.h"
+#include "dbaccess/sql_dialect.h"
+#include "manager/kind_pages.h"
 #include "manager/string_resources.h"
 
 namespace voltrane::manager {
@@ -53,15 +55,16 @@ void CAdminWizardRules::Load(const CommandLineValues& values) {
 }
 
 int CAdminWizardRules::ConnectionPage(int32_t database_kind) {
-  switch (database_kind) {
-    case kind::kOracle:
+  switch (DialectOf(database_kind).connection_form) {
+    case ConnectionForm::kOracleHost:
       return 1;
-    case kind::kAccess:
-    case kind::kSqlite:
+    case ConnectionForm::kFilePath:
       return 2;
-    default:
-      return 3;
+    case ConnectionForm::kServer:
+    case ConnectionForm::kNone:
+      break;
   }
+  return 3;
 }
 
 void CAdminWizardRules::ShowPage(int page) {
@@ -78,11 +81,9 @@ std::string CAdminWizardRules::WindowTitle() const {
     case 1:
       return LoadResText(res::kTitleOracle);
     case 2:
-      return LoadResText(connection.database_kind == kind::kSqlite ? res::kTitleSqlite
-                                                                   : res::kTitleAccess);
+      return LoadResText(KindPageOf(connection.database_kind).file_title);
     case 3:
-      return LoadResText(connection.database_kind == kind::kPostgreSql ? res::kTitlePostgreSql
-                                                                       : res::kTitleSqlServer);
+      return LoadResText(KindPageOf(connection.database_kind).server_title);
     case 4:
       return LoadResText(res::kTitleOptions);
     case 5:
@@ -104,7 +105,7 @@ ButtonStates CAdminWizardRules::UpdateButtons() {
 bool CAdminWizardRules::NextRule(int page) const {
   switch (page) {
     case 0:
-      return connection.selected_kind >= 0 && connection.selected_kind < kind::kCount;
+      return DialectOf(connection.selected_kind).connection_form != ConnectionForm::kNone;
     case 1:
       return !connection.oracle_user.empty() && !connection.oracle_password.empty() &&
              !connection.oracle_host.empty();
@@ -310,8 +311,7 @@ std::string CAdminWizardRules::LockItemTip(int32_t lock) const {
 }
 
 std::string& CAdminWizardRules::FilePath() {
-  return connection.database_kind == kind::kSqlite ? connection.sqlite_path
-                                                   : connection.access_path;
+  return connection.*KindPageOf(connection.database_kind).file_path;
 }
 
 const std::string& CAdminWizardRules::FilePath() const {
@@ -319,8 +319,7 @@ const std::string& CAdminWizardRules::FilePath() const {
 }
 
 ServerFields& CAdminWizardRules::Server() {
-  return connection.database_kind == kind::kPostgreSql ? connection.postgresql
-                                                       : connection.sql_server;
+  return connection.*KindPageOf(connection.database_kind).server;
 }
 
 const ServerFields& CAdminWizardRules::Server() const {

@@ -1,20 +1,13 @@
 // Reading the collector's settings into the wizard at load (with the
 // command-line values on top) and writing them back at Finish.
-#include <array>
-
 #include "cipher/mod_crypto.h"
-#include "settings/reg_settings.h"
+#include "dbaccess/sql_dialect.h"
 #include "manager/admin_wizard_rules.h"
+#include "manager/kind_pages.h"
+#include "settings/reg_settings.h"
 
 namespace voltrane::manager {
 namespace {
-
-// Settings-store names of the kinds and of their connection-string values.
-constexpr std::array<const char*, kind::kCount> kKindNames{"Oracle", "Access", "SQLServer",
-                                                           "SQLite", "PostgreSQL"};
-constexpr std::array<const char*, kind::kCount> kStringValues{
-    "OracleConnectionString", "AccessConnectionString", "SQLServerConnectionString",
-    "SQLiteConnectionString", "PostgreSQLConnectionString"};
 
 ServerFields ServerFieldsOf(const std::string& stored, std::string* provider) {
   const SqlServerConnectionFields read = ReadSqlServerConnectionString(stored);
@@ -32,29 +25,52 @@ void ApplyCommandLine(const CommandLineValues& values, ConnectionState& state) {
   const auto take = [](const std::string& value, std::string& member) {
     if (!value.empty()) member = value;
   };
-  switch (state.database_kind) {
-    case kind::kOracle:
+  const KindPage& page = KindPageOf(state.database_kind);
+  switch (DialectOf(state.database_kind).connection_form) {
+    case ConnectionForm::kOracleHost:
       take(values.database, state.oracle_host);
       take(values.database_user, state.oracle_user);
       take(values.database_password, state.oracle_password);
       break;
-    case kind::kAccess:
-      take(values.database, state.access_path);
+    case ConnectionForm::kFilePath:
+      take(values.database, state.*page.file_path);
       break;
-    case kind::kSqlite:
-      take(values.database, state.sqlite_path);
-      break;
-    case kind::kSqlServer:
-    case kind::kPostgreSql: {
-      ServerFields& fields =
-          state.database_kind == kind::kSqlServer ? state.sql_server : state.postgresql;
+    case ConnectionForm::kServer: {
+      ServerFields& fields = state.*page.server;
       take(values.database, fields.database);
       take(values.database_user, fields.user);
       take(values.database_password, fields.password);
       take(values.database_server, fields.server);
       break;
     }
-    default:
+    case ConnectionForm::kNone:
+      break;
+  }
+}
+
+// Parses the stored connection string of `k` into the fields of its form.
+void ReadStoredFields(int32_t k, ConnectionState& state) {
+  const Dialect& dialect = DialectOf(k);
+  const KindPage& page = KindPageOf(k);
+  const std::string& stored = state.stored[k];
+  switch (dialect.connection_form) {
+    case ConnectionForm::kOracleHost: {
+      const OracleConnectionFields oracle = ReadOracleConnectionString(stored);
+      state.oracle_user = oracle.user;
+      state.oracle_password = oracle.password;
+      state.oracle_host = oracle.host;
+      break;
+    }
+    case ConnectionForm::kFilePath:
+      state.*page.file_path = ReadAccessDatabasePath(stored);
+      break;
+    case ConnectionForm::kServer: {
+      // Only a kind whose user picks the provider keeps the stored one.
+      const bool picked_provider = dialect.fixed_provider[0] == '\0';
+      state.*page.server = ServerFieldsOf(stored, picked_provider ? &state.sql_provider : nullptr);
+      break;
+    }
+    case ConnectionForm::kNone:
       break;
   }
 }
@@ -67,23 +83,15 @@ void CAdminWizardRules::LoadSettings(const CommandLineValues& values) {
       settings.GetMachineStringValue(kServiceKey, "DatabaseType", "Oracle");
   connection.database_kind = kind::kOracle;
   for (int32_t k = 0; k < kind::kCount; ++k) {
-    if (type_name == kKindNames[k]) connection.database_kind = k;
+    if (type_name == DialectOf(k).settings_name) connection.database_kind = k;
   }
-  for (int32_t k = 0; k < kind::kCount; ++k)
-    connection.stored[k] = settings.GetMachineStringValue(kServiceKey, kStringValues[k], "");
+  for (int32_t k = 0; k < kind::kCount; ++k) {
+    connection.stored[k] =
+        settings.GetMachineStringValue(kServiceKey, DialectOf(k).connection_string_value, "");
+  }
   connection.timeout_seconds = settings.GetMachineDWORDValue(kServiceKey, "Timeout", 3000) / 1000;
-
-  const OracleConnectionFields oracle =
-      ReadOracleConnectionString(connection.stored[kind::kOracle]);
-  connection.oracle_user = oracle.user;
-  connection.oracle_password = oracle.password;
-  connection.oracle_host = oracle.host;
-  connection.access_path = ReadAccessDatabasePath(connection.stored[kind::kAccess]);
-  connection.sqlite_path = ReadAccessDatabasePath(connection.stored[kind::kSqlite]);
-  connection.sql_server =
-      ServerFieldsOf(connection.stored[kind::kSqlServer], &connection.sql_provider);
+  for (int32_t k = 0; k < kind::kCount; ++k) ReadStoredFields(k, connection);
   if (connection.sql_provider.empty()) connection.sql_provider = kDefaultSqlProvider;
-  connection.postgresql = ServerFieldsOf(connection.stored[kind::kPostgreSql], nullptr);
 
   ApplyCommandLine(values, connection);
   connection.selected_kind = connection.database_kind;
@@ -94,11 +102,13 @@ void CAdminWizardRules::LoadSettings(const CommandLineValues& values) {
 bool CAdminWizardRules::SaveSettings() {
   CRegSettings settings;
   const int32_t current = connection.database_kind;
-  if (current < 0 || current >= kind::kCount) return false;
-  if (!settings.SaveMachineStringValue(kServiceKey, "DatabaseType", kKindNames[current]))
+  if (DialectOf(current).settings_name[0] == '\0') return false;
+  if (!settings.SaveMachineStringValue(kServiceKey, "DatabaseType",
+                                       DialectOf(current).settings_name))
     return false;
   for (int32_t k = 0; k < kind::kCount; ++k) {
-    if (!settings.SaveMachineStringValue(kServiceKey, kStringValues[k], connection.stored[k]))
+    if (!settings.SaveMachineStringValue(kServiceKey, DialectOf(k).connection_string_value,
+                                         connection.stored[k]))
       return false;
   }
   if (!settings.SaveMachineDWORDValue(kServiceKey, "Timeout", connection.timeout_seconds * 1000))

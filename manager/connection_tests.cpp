@@ -1,19 +1,13 @@
 // The connection tests of pages 1 to 3, with the database version check and
 // the designation check every test runs, and the server page's database list.
-#include <array>
-
-#include "dbaccess/db_error.h"
 #include "cipher/mod_crypto.h"
+#include "dbaccess/db_error.h"
+#include "dbaccess/sql_dialect.h"
 #include "manager/admin_wizard_rules.h"
 #include "manager/string_resources.h"
 
 namespace voltrane::manager {
 namespace {
-
-// The oldest schema version the manager works with, by kind. SQLite and
-// PostgreSQL start at the newest version of the schema (the schema files
-// write 3174), so they take that as their floor.
-constexpr std::array<int64_t, kind::kCount> kRequiredVersion{3174, 2852, 3025, 3174, 3174};
 
 constexpr int kDesignatedPCOption = 14;
 
@@ -67,14 +61,12 @@ bool CAdminWizardRules::TestFileConnection() {
     prompts_.ShowMessage(LoadResText(res::kNetworkDrive, {path}));
     return false;
   }
-  const bool sqlite = connection.database_kind == kind::kSqlite;
   if (connection_.IsConnected()) connection_.Disconnect();
   connection_.AccessDatabaseName = path;
   int32_t database_kind = connection.database_kind;
   if (connection_.Connect(database_kind)) {
     connection.stored[connection.database_kind] =
-        sqlite ? "Provider=SQLite;Data Source=" + path + ";"
-               : "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security";
+        DialectOf(connection.database_kind).FileConnectionString(path);
     if (ConnectionChecksPass()) return true;
   }
   prompts_.ShowMessage(LoadResText(res::kConnectionNotValid));
@@ -83,27 +75,28 @@ bool CAdminWizardRules::TestFileConnection() {
 
 bool CAdminWizardRules::ConnectServer(bool with_database) {
   const ServerFields& fields = Server();
-  const bool postgresql = connection.database_kind == kind::kPostgreSql;
+  const Dialect& dialect = DialectOf(connection.database_kind);
+  const bool picked_provider = dialect.fixed_provider[0] == '\0';
   if (connection_.IsConnected()) connection_.Disconnect();
-  if (!postgresql) connection_.SQLProvider = connection.sql_provider;
+  if (picked_provider) connection_.SQLProvider = connection.sql_provider;
   connection_.SQLServerUserName = fields.user;
   connection_.SQLServerPassword = fields.password;
   connection_.SQLServerServer = fields.server;
-  // PostgreSQL always connects to a database; its list is read from the maintenance one.
   connection_.SQLServerDatabaseName =
-      with_database ? fields.database : (postgresql ? "postgres" : "");
+      with_database ? fields.database : dialect.maintenance_database;
   int32_t database_kind = connection.database_kind;
   const bool connected = connection_.Connect(database_kind);
-  if (!postgresql) connection.sql_provider = connection_.SQLProvider;
+  if (picked_provider) connection.sql_provider = connection_.SQLProvider;
   return connected;
 }
 
 bool CAdminWizardRules::TestServerConnection() {
-  const bool postgresql = connection.database_kind == kind::kPostgreSql;
+  const char* fixed_provider = DialectOf(connection.database_kind).fixed_provider;
   const ServerFields fields = Server();
   bool passed = false;
   if (ConnectServer(true)) {
-    const std::string provider = postgresql ? "PostgreSQL" : connection.sql_provider;
+    const std::string provider =
+        fixed_provider[0] != '\0' ? fixed_provider : connection.sql_provider;
     connection.stored[connection.database_kind] =
         "Provider=" + provider + ";Data Source=" + fields.server +
         ";Initial Catalog=" + fields.database + CredentialItems(fields) + ";";
@@ -128,9 +121,7 @@ bool CAdminWizardRules::CheckDatabaseVersion() {
     current = -1;
   }
   db_.RsClose(rs);
-  const int32_t current_kind = connection.database_kind;
-  const int64_t required =
-      current_kind >= 0 && current_kind < kind::kCount ? kRequiredVersion[current_kind] : 0;
+  const int64_t required = DialectOf(connection.database_kind).oldest_schema_version;
   if (current >= required) return true;
   prompts_.ShowMessage(current < 0 ? "The selected Database is not a valid Voltrane Database"
                                    : "The selected Database must be updated before continuing. "
@@ -191,10 +182,7 @@ void CAdminWizardRules::TryLoadSQLDatabases() {
 
 void CAdminWizardRules::LoadSQLDatabases() {
   connection.database_list.clear();
-  const std::string sql =
-      connection.database_kind == kind::kPostgreSql
-          ? "select datname as name from pg_database where not datistemplate order by datname"
-          : "select [name] from master.dbo.sysdatabases where dbid > 4 order by [name]";
+  const std::string sql = DialectOf(connection.database_kind).database_list_query;
   dbaccess::RecordsetPtr rs;
   try {
     rs = db_.GetRecordset(sql);

@@ -2,6 +2,7 @@
 #include "manager/manager_database.h"
 
 #include "dbaccess/db_error.h"
+#include "dbaccess/sql_dialect.h"
 
 namespace voltrane::manager {
 namespace {
@@ -86,7 +87,7 @@ void ManagerDatabase::RsClose(dbaccess::RecordsetPtr& rs) {
 
 dbaccess::RecordsetPtr ManagerDatabase::GetRecordset(const std::string& sql, bool server_side) {
   auto rs = std::make_shared<dbaccess::Recordset>();
-  if (builder_state_->database_kind == 0 && server_side)
+  if (server_side && DialectOf(builder_state_->database_kind).long_columns_server_cursor)
     rs->SetCursorLocation(dbaccess::CursorLocation::kServer);
   RsOpen(*rs, sql, true);
   return rs;

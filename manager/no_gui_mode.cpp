@@ -1,6 +1,7 @@
 // The no-GUI walk through the wizard's pages.
 #include "manager/no_gui_mode.h"
 
+#include "dbaccess/sql_dialect.h"
 #include "manager/admin_wizard_rules.h"
 #include "manager/string_resources.h"
 
@@ -29,9 +30,8 @@ class TerminalPrompts : public WizardPrompts {
 };
 
 const char* KindName(int32_t database_kind) {
-  static const char* kNames[] = {"Oracle", "Microsoft Access", "Microsoft SQL Server", "SQLite",
-                                 "PostgreSQL"};
-  return database_kind >= 0 && database_kind < kind::kCount ? kNames[database_kind] : "unknown";
+  const char* name = DialectOf(database_kind).display_name;
+  return name[0] != '\0' ? name : "unknown";
 }
 
 class NoGuiRun {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dbaccess/connection.h"
+#include "dbaccess/database_configuration.h"
 #include "dbaccess/dialect.h"
 #include "library/schema/schema_statements.h"
 #include "library/session/savepoint_statements.h"
@@ -58,6 +59,9 @@ TEST(SqlDialectTest, UnknownKindsGetTheEmptyRow) {
     EXPECT_FALSE(HasSavepoints(kind));
     EXPECT_EQ(GetColumnTypeName(kind, columnkind::kInteger), "");
     EXPECT_EQ(reports::EarlierExpr(kind, "a", "b"), "");
+    EXPECT_EQ(dialect.connection_form, voltrane::ConnectionForm::kNone);
+    EXPECT_STREQ(dialect.settings_name, "");
+    EXPECT_EQ(dialect.FileConnectionString("a.db"), "");
   }
 }
 
@@ -65,6 +69,9 @@ TEST(SqlDialectTest, EveryKnownKindHasItsOwnRow) {
   for (int32_t kind = 0; kind < dbkind::kCount; ++kind) {
     EXPECT_EQ(DialectOf(kind).kind, kind);
     EXPECT_NE(DialectOf(kind).current_time[0], '\0') << kind;
+    // The manager offers a page, and the settings store a name, for every kind.
+    EXPECT_NE(DialectOf(kind).connection_form, voltrane::ConnectionForm::kNone) << kind;
+    EXPECT_EQ(voltrane::DatabaseKindFromName(DialectOf(kind).settings_name), kind);
   }
 }
 

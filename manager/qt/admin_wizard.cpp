@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "manager/host_checks.h"
+#include "manager/kind_pages.h"
 #include "manager/qt/message_box_prompts.h"
 #include "manager/qt/single_instance.h"
 #include "manager/string_resources.h"
@@ -216,12 +217,11 @@ bool frmAdminWizard::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmAdminWizard::BrowseDatabaseFile() {
-  const bool sqlite = rules_.connection.database_kind == kind::kSqlite;
+  const KindPage& page = KindPageOf(rules_.connection.database_kind);
   const QString current = QString::fromStdString(rules_.FilePath());
   const QString folder = current.contains('/') ? current.left(current.lastIndexOf('/') + 1) : "";
-  const QString chosen = QFileDialog::getOpenFileName(
-      this, Res(sqlite ? res::kSelectSqliteDatabase : res::kSelectAccessDatabase), folder,
-      DialogFilter(sqlite ? res::kSqliteFilter : res::kAccessFilter));
+  const QString chosen = QFileDialog::getOpenFileName(this, Res(page.browse_title), folder,
+                                                      DialogFilter(page.browse_filter));
   if (!chosen.isEmpty()) {
     file_path_->setText(chosen);
     RefreshButtons();

@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "manager/kind_pages.h"
 #include "manager/qt/admin_wizard.h"
 #include "manager/string_resources.h"
 
@@ -60,10 +61,8 @@ QWidget* frmAdminWizard::BuildKindPage() {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
   kinds_ = new QButtonGroup(page);
-  const int captions[] = {res::kOptionOracle, res::kOptionAccess, res::kOptionSqlServer,
-                          res::kOptionSqlite, res::kOptionPostgreSql};
   for (int k = 0; k < kind::kCount; ++k) {
-    auto* option = new QRadioButton(Res(captions[k]));
+    auto* option = new QRadioButton(Res(KindPageOf(k).option_caption));
     kinds_->addButton(option, k);
     layout->addWidget(option);
   }
@@ -395,8 +394,7 @@ void frmAdminWizard::RenderPage(int page) {
       oracle_user_->setFocus();
       break;
     case 2:
-      file_caption_->setText(Res(
-          rules_.connection.database_kind == kind::kSqlite ? res::kDatabaseFile : res::kDatabase));
+      file_caption_->setText(Res(KindPageOf(rules_.connection.database_kind).file_caption));
       file_path_->setText(Q(rules_.FilePath()));
       file_path_->setFocus();
       break;
