@@ -8,6 +8,8 @@
 //   OeeByShiftDay      report oee for one chart date, all machines (1,200 records)
 //   OeeByShiftMonth    report oee for 30 chart dates (36,000 records)
 //   OeeByMachineAll    report oee --by machine over every record (10^6)
+//   LossesByMachineAll report losses --by machine over every record: the same
+//                      query, then the waterfall table it prints
 //   ParetoMonth        report downtimes for 30 chart dates
 //   TimelinesDay       the timelines of one day, all 50 machines
 //   ScanMonth          the database's own rate: one grouped sum over the same
@@ -21,6 +23,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -29,9 +32,10 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/query_dialect.h"
-#include "dbaccess/sql_dialect.h"
 #include "dbaccess/recordset.h"
+#include "dbaccess/sql_dialect.h"
 #include "reports/downtime_pareto.h"
+#include "reports/loss_format.h"
 #include "reports/oee.h"
 #include "reports/timeline.h"
 #include "tests/support/shop_floor_db.h"
@@ -89,8 +93,8 @@ void LoadPlant(dbaccess::Connection& connection, int32_t kind) {
   connection.Execute(
       "insert into T_SFC_DT_PER_MACHINE_DATA (MACHINE_DATA_ID, DOWNTIME_CODE_ID, "
       "DOWNTIME_TYPE_CODE, START_TIME, STOP_TIME, DURATION) select n + 1, (n / 4) % 3 + 1, 0, " +
-      HourStart(kind, "10") + ", " + HourStart(kind, "40") + ", 0.5 from " +
-      Numbers(kRecords) + " where n % 4 = 0");
+      HourStart(kind, "10") + ", " + HourStart(kind, "40") + ", 0.5 from " + Numbers(kRecords) +
+      " where n % 4 = 0");
   for (const auto& [command, from, to] :
        {std::tuple{"9", "0", "50"}, std::tuple{"8", "50", "60"}}) {
     connection.Execute(
@@ -126,6 +130,13 @@ reports::OeeQuery Oee(int days, reports::OeeGrouping grouping) {
   return query;
 }
 
+reports::OeeQuery WholeHistory() {
+  reports::OeeQuery query = Oee(1, reports::OeeGrouping::kMachine);
+  query.from = kFirstDay;
+  query.to = kFirstDay.AddDays(1000);
+  return query;
+}
+
 void BM_OeeByShiftDay(benchmark::State& state, Plant* plant) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(reports::QueryOee(plant->connection, plant->database.kind,
@@ -143,11 +154,20 @@ void BM_OeeByShiftMonth(benchmark::State& state, Plant* plant) {
 }
 
 void BM_OeeByMachineAll(benchmark::State& state, Plant* plant) {
-  reports::OeeQuery query = Oee(1, reports::OeeGrouping::kMachine);
-  query.from = kFirstDay;
-  query.to = kFirstDay.AddDays(1000);
+  const reports::OeeQuery query = WholeHistory();
   for (auto _ : state) {
     benchmark::DoNotOptimize(reports::QueryOee(plant->connection, plant->database.kind, query));
+  }
+  Finish(state, kRecords);
+}
+
+void BM_LossesByMachineAll(benchmark::State& state, Plant* plant) {
+  const reports::OeeQuery query = WholeHistory();
+  for (auto _ : state) {
+    std::ostringstream out;
+    reports::WriteLossesTable(out,
+                              reports::QueryOee(plant->connection, plant->database.kind, query));
+    benchmark::DoNotOptimize(out.str());
   }
   Finish(state, kRecords);
 }
@@ -209,6 +229,7 @@ int main(int argc, char** argv) {
       {"OeeByShiftMonth", BM_OeeByShiftMonth},
       {"ScanMonth", BM_ScanMonth},
       {"OeeByMachineAll", BM_OeeByMachineAll},
+      {"LossesByMachineAll", BM_LossesByMachineAll},
       {"ScanAll", BM_ScanAll},
       {"ParetoMonth", BM_ParetoMonth},
       {"TimelinesDay", BM_TimelinesDay}};

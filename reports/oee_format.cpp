@@ -115,20 +115,34 @@ void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows) {
   out << array.dump(2) << "\n";
 }
 
+// The figures and the loss columns do not fit in 160 columns side by side,
+// so the losses follow as a second table with the same machine, date and
+// shift per line.
 void WriteOeeTable(std::ostream& out, const std::vector<OeeRow>& rows) {
-  const std::vector<std::string> header = {"machine",   "date",  "shift", "sched h", "plan dt h",
-                                           "unpl dt h", "run h", "good",  "scrap",   "avail",
-                                           "perf",      "qual",  "OEE"};
-  std::vector<std::vector<std::string>> cells;
+  const std::vector<std::string> figures_header = {
+      "machine", "date",  "shift", "sched h", "plan dt h", "unpl dt h", "run h",
+      "good",    "scrap", "avail", "perf",    "qual",      "OEE"};
+  const std::vector<std::string> losses_header = {
+      "machine", "date",      "shift",     "changeover h", "oper stop h", "waiting h",
+      "minor h", "running h", "std cover", "fully prod h", "speed h",     "scrap h"};
+  std::vector<std::vector<std::string>> figures;
+  std::vector<std::vector<std::string>> losses;
   for (const OeeRow& row : rows) {
-    cells.push_back({row.machine, DateText(row.chart_date),
-                     row.shift_id ? row.shift_name : (row.chart_date ? "-" : ""),
-                     Fixed(row.scheduled_h, 2), Fixed(row.planned_downtime_h, 2),
-                     Fixed(row.unplanned_downtime_h, 2), Fixed(row.run_h, 2),
-                     std::to_string(row.good), std::to_string(row.scrap), Percent(row.availability),
-                     Percent(row.performance), Percent(row.quality), Percent(row.oee)});
+    const std::string shift = row.shift_id ? row.shift_name : (row.chart_date ? "-" : "");
+    figures.push_back({row.machine, DateText(row.chart_date), shift, Fixed(row.scheduled_h, 2),
+                       Fixed(row.planned_downtime_h, 2), Fixed(row.unplanned_downtime_h, 2),
+                       Fixed(row.run_h, 2), std::to_string(row.good), std::to_string(row.scrap),
+                       Percent(row.availability), Percent(row.performance), Percent(row.quality),
+                       Percent(row.oee)});
+    losses.push_back({row.machine, DateText(row.chart_date), shift, Fixed(row.changeover_h, 2),
+                      Fixed(row.operator_stop_h, 2), Fixed(row.waiting_h, 2),
+                      Fixed(row.minor_stop_h, 2), Fixed(row.running_h, 2),
+                      Percent(row.standard_coverage), Fixed(row.fully_productive_h, 2),
+                      Fixed(row.speed_loss_h, 2), Fixed(row.scrap_loss_h, 2)});
   }
-  WriteTextTable(out, header, cells, {0, 1, 2});
+  WriteTextTable(out, figures_header, figures, {0, 1, 2});
+  out << "\n";
+  WriteTextTable(out, losses_header, losses, {0, 1, 2});
 }
 
 }  // namespace reports

@@ -1,8 +1,9 @@
 // The OEE rows as the `korvex7 report oee` formats print them: csv (the
 // column order below, hours with 3 decimals, ratios with 4, empty cells for
 // empty values), json (an array of objects with the same keys, null for
-// empty values, numbers rounded alike) and a text table (percentages with
-// one decimal). Pure functions; thread-safe.
+// empty values, numbers rounded alike) and text (a table of the figures,
+// then one of the loss columns, percentages with one decimal). Pure
+// functions; thread-safe.
 #ifndef VOLTRANE_REPORTS_OEE_FORMAT_H_
 #define VOLTRANE_REPORTS_OEE_FORMAT_H_
 

@@ -9,7 +9,7 @@
 # what the PostgreSQL server received (its statement log, driver statements
 # included, one line per round trip). With --reports it runs the report
 # timings on 10^6 machine data records instead (bench/report_benchmark.cpp;
-# --report-filter picks them, default the whole-history OEE and the
+# --report-filter picks them, default the whole-history OEE and losses and the
 # database's own scan beside it) and prints Google Benchmark's table.
 #
 #   scripts/run-bench.sh [--preload-rows N] [--long-rows N] [--profile N]
@@ -35,7 +35,7 @@ table=1
 build=build-release
 do_build=1
 reports=0
-report_filter='^(OeeByMachineAll|ScanAll)/'
+report_filter='^(OeeByMachineAll|LossesByMachineAll|ScanAll)/'
 usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in

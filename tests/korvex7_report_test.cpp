@@ -92,10 +92,30 @@ TEST_P(ReportToolTest, OeeCsvAndParetoJson) {
   EXPECT_DOUBLE_EQ(rows[0]["hours"].get<double>(), 1.75);
 }
 
+// Without --format the figures come first, then the loss columns, each table
+// no wider than 160 columns.
+TEST_P(ReportToolTest, OeeTextShowsTheFiguresThenTheLosses) {
+  const RunResult oee =
+      Run({"oee", "--from", "2026-03-02", "--to", "2026-03-02", "--machine", "101"});
+  ASSERT_EQ(oee.exit_code, 0) << oee.output;
+  std::istringstream lines(oee.output);
+  std::vector<std::string> headers;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_LE(line.size(), 160u) << line;
+    if (line.rfind("machine", 0) == 0) headers.push_back(line);
+  }
+  ASSERT_EQ(headers.size(), 2u) << oee.output;
+  EXPECT_NE(headers[0].find("OEE"), std::string::npos);
+  for (const char* column : {"changeover h", "oper stop h", "waiting h", "minor h", "running h",
+                             "std cover", "fully prod h", "speed h", "scrap h"}) {
+    EXPECT_NE(headers[1].find(column), std::string::npos) << column;
+  }
+}
+
 // The waterfall's steps add up to the scheduled hours (see oee_report_test.cpp).
 TEST_P(ReportToolTest, LossesCsvIsTheWaterfallPerMachineAndShift) {
-  const RunResult losses = Run({"losses", "--from", "2026-03-02", "--to", "2026-03-02",
-                                "--machine", "101", "--by", "shift", "--format", "csv"});
+  const RunResult losses = Run({"losses", "--from", "2026-03-02", "--to", "2026-03-02", "--machine",
+                                "101", "--by", "shift", "--format", "csv"});
   ASSERT_EQ(losses.exit_code, 0) << losses.output;
   std::istringstream lines(losses.output);
   std::string header, day;
@@ -105,8 +125,9 @@ TEST_P(ReportToolTest, LossesCsvIsTheWaterfallPerMachineAndShift) {
             "machine,chart_date,shift_id,shift_name,scheduled_h,planned_stop_h,"
             "unplanned_downtime_h,changeover_h,operator_stop_h,waiting_h,no_standard_h,"
             "speed_loss_h,scrap_loss_h,fully_productive_h,oee\r");
-  EXPECT_EQ(day, "101,2026-03-02,1,Day,8.000,0.667,1.000,0.500,0.000,0.258,0.000,0.242,0.333,"
-                 "5.000,0.6818\r");
+  EXPECT_EQ(day,
+            "101,2026-03-02,1,Day,8.000,0.667,1.000,0.500,0.000,0.258,0.000,0.242,0.333,"
+            "5.000,0.6818\r");
 }
 
 // The settings are stored in the database: a later call, and the reports,
