@@ -50,7 +50,10 @@ struct Components {
         intake(session),
         records(session, reference),
         handlers(session, intake, records, reference),
-        schema(session, intake),
+        schema(session,
+               [this](int32_t machine, int32_t& dept, int32_t& location, int32_t& group) {
+                 return intake.GetMachineHierarchy(machine, dept, location, group);
+               }),
         monitor(session, intake, handlers, schema),
         log(session, schema, records, handlers, monitor) {}
   Components(const Components&) = delete;

@@ -75,7 +75,10 @@ struct LoopObj {
         intake(session),
         records(session, reference),
         handlers(session, intake, records, reference),
-        schema(session, intake),
+        schema(session,
+               [this](int32_t machine, int32_t& dept, int32_t& location, int32_t& group) {
+                 return intake.GetMachineHierarchy(machine, dept, location, group);
+               }),
         real_monitor(session, intake, handlers, schema),
         monitor(real_monitor),
         log(session, schema, refresh, handlers, monitor) {}
@@ -180,6 +183,8 @@ TEST_P(ProcessingLoopTest, TheFirstCallOnlyAnnouncesAndClaimsThisComputer) {
 }
 
 TEST_P(ProcessingLoopTest, TheFirstCallFillsMissingStandardTimesFromTheMachinesRates) {
+  // The demo plant's own rates give way to the ones this test needs.
+  Exec("delete from T_SFC_MACHINE_PPH where MACHINE_ID in (1, 2)");
   Exec("insert into T_SFC_MACHINE_PPH (MACHINE_ID, PART_ID, CYCLE_TIME) values (1, 2, 2.5)");
   Exec(
       "insert into T_SFC_MACHINE_DATA (MACHINE_DATA_ID, MACHINE_ID, PART_ID, STANDARD_TIME) "

@@ -9,7 +9,6 @@
 // Never throws. Processing thread only.
 #include <string>
 
-#include "library/intake/intake.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
@@ -54,8 +53,8 @@ void SchemaMaintenance::CheckAndFixMachines(std::string& strError) {
       int32_t lGroupID = 0;
       // A machine outside any group keeps its record, with no hierarchy
       // rather than made-up keys.
-      const bool found = intake_.GetMachineHierarchy(rs->Fields("MACHINE_ID").Value().ToLong(),
-                                                     lDeptID, lLocationID, lGroupID);
+      const bool found = machine_hierarchy_(rs->Fields("MACHINE_ID").Value().ToLong(), lDeptID,
+                                            lLocationID, lGroupID);
       const std::string sql =
           "UPDATE T_SFC_MACHINE_DATA set MACHINE_ID = " + machine +
           ", DEPT_ID = " + KeyOrNull(found, lDeptID) +

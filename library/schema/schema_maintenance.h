@@ -7,21 +7,30 @@
 // PostgreSQL, the server functions (server_functions.cpp).
 //
 // May touch: the session; the schema (DDL), T_SFC_MACHINE's record pointers.
-// Calls intake (machine hierarchy). The existence checks read false on any
+// Asks the machine hierarchy through the lookup it is given (the intake's,
+// handed in by the component set, so that schema does not include intake).
+// The existence checks read false on any
 // failure; the others report through strError.
 // Thread rule: used by the thread that owns its session.
 #ifndef VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_
 #define VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "library/session/session.h"
 
-class Intake;
+// Finds a machine's department, location and group; false when it has none.
+using MachineHierarchyLookup =
+    std::function<bool(int32_t machine_id, int32_t& dept_id, int32_t& location_id,
+                       int32_t& group_id)>;
 
 class SchemaMaintenance : public SessionClient {
  public:
-  SchemaMaintenance(Session& session, Intake& intake) : SessionClient(session), intake_(intake) {}
+  SchemaMaintenance(Session& session, MachineHierarchyLookup machine_hierarchy)
+      : SessionClient(session), machine_hierarchy_(std::move(machine_hierarchy)) {}
 
   // The public operations of korvex7.h.
   void InstallStoredProcedures(std::string& strError);
@@ -35,7 +44,7 @@ class SchemaMaintenance : public SessionClient {
   // PostgreSQL's event record functions; failures are traced, never reported.
   void InstallServerFunctions();
 
-  Intake& intake_;
+  MachineHierarchyLookup machine_hierarchy_;
 };
 
 #endif  // VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_
