@@ -12,7 +12,7 @@
 #include "library/session/error_text.h"
 
 struct korvex7_handle {
-  CKorvex7Obj object;
+  CKorvex7Obj object{};
 };
 
 namespace {
@@ -47,7 +47,7 @@ int Report(Fn&& fn, char* error, size_t error_size) {
 
 extern "C" korvex7_handle* korvex7_create(void) {
   try {
-    return new korvex7_handle{};
+    return new korvex7_handle();
   } catch (...) {
     return nullptr;
   }
