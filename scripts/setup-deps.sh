@@ -15,6 +15,7 @@ packages=(
   systemd passwd util-linux
   tzdata
   chromium
+  nodejs npm
 )
 
 as_root() {
@@ -24,3 +25,8 @@ as_root() {
 echo "==> installing Debian packages: ${packages[*]}"
 as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}"
+
+# The operator terminal's browser test drives chromium through puppeteer-core,
+# installed from the committed lock file into tests/browser/node_modules.
+echo "==> installing the browser test's npm packages"
+(cd "$(dirname "$0")/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error)

@@ -49,6 +49,7 @@ json EventJson(const MachineEvent& event) {
   return json{{"start", TimeJson(event.start)},
               {"stop", TimeJson(event.stop)},
               {"command", event.command},
+              {"type", event.type_code ? json(*event.type_code) : json(nullptr)},
               {"param", event.param}};
 }
 

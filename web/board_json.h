@@ -23,7 +23,7 @@ nlohmann::json RatioJson(const std::optional<double>& ratio);
 //  "operation", "part", "shift", "chart_date", "good", "scrap", "oee"}
 nlohmann::json TileJson(const MachineTile& tile);
 nlohmann::json TilesJson(const std::vector<MachineTile>& tiles);
-// {"start", "stop", "command", "param"}
+// {"start", "stop", "command", "type", "param"}
 nlohmann::json EventJson(const MachineEvent& event);
 
 }  // namespace web

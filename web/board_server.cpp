@@ -16,6 +16,8 @@
 #include "web/connection_limit.h"
 #include "web/machine_board.h"
 #include "web/reference_cache.h"
+#include "web/terminal_choices.h"
+#include "web/terminal_page.h"
 #include "web/token_store.h"
 
 namespace web {
@@ -31,6 +33,7 @@ constexpr int kRecentEvents = 20;
 struct RequestContext {
   std::optional<Clock::time_point> start;
   std::string token_name;
+  TokenScope token_scope;
 };
 thread_local RequestContext t_context;
 
@@ -125,6 +128,19 @@ class BoardServer::Impl {
           if (!MayRead(req, res, true)) return;
           Reading(res, [&](Session& session) { MachinePage(session, req.matches[1], res); });
         });
+    // The terminal's page holds no plant data, so it loads without a token
+    // (one given as ?token= is kept by its script) and while the database is away.
+    server_.Get(R"(/terminal/([^/]+))",
+                [this](const httplib::Request& req, httplib::Response& res) {
+                  res.set_header("Cache-Control", "no-store");
+                  res.set_content(RenderTerminalPage(req.matches[1], options_.refresh_seconds),
+                                  "text/html; charset=utf-8");
+                });
+    server_.Get("/api/v1/choices", [this](const httplib::Request& req, httplib::Response& res) {
+      if (!MayRead(req, res, false)) return;
+      Reading(res,
+              [&](Session& session) { SendJson(res, 200, ReadTerminalChoices(session.Reads())); });
+    });
     server_.Get("/api/v1/machines", [this](const httplib::Request& req, httplib::Response& res) {
       if (!MayRead(req, res, false)) return;
       Reading(res, [&](Session& session) { MachinesJson(session, res); });
@@ -146,6 +162,10 @@ class BoardServer::Impl {
     });
     server_.Post("/api/v1/commands", [this](const httplib::Request& req, httplib::Response& res) {
       if (!Authorized(req, res, false)) return;
+      if (t_context.token_scope.read_only) {
+        SendError(res, 403, fmt::format("token \"{}\" may only read", t_context.token_name));
+        return;
+      }
       PostCommands(req, res);
     });
   }
@@ -157,9 +177,10 @@ class BoardServer::Impl {
   }
 
   bool Authorized(const httplib::Request& req, httplib::Response& res, bool allow_query) {
-    const std::optional<std::string> name = VerifyToken(BearerToken(req, allow_query));
-    if (name) {
-      t_context.token_name = *name;
+    const std::optional<TokenGrant> grant = FindToken(BearerToken(req, allow_query));
+    if (grant) {
+      t_context.token_name = grant->name;
+      t_context.token_scope = grant->scope;
       return true;
     }
     res.set_header("WWW-Authenticate", "Bearer realm=\"voltrane-board\"");
@@ -270,25 +291,28 @@ class BoardServer::Impl {
       SendJson(res, 400, json{{"error", parsed.error->message}, {"field", parsed.error->field}});
       return;
     }
+    for (size_t i = 0; i < parsed.commands.size(); ++i) {
+      if (!t_context.token_scope.MayPostFor(parsed.commands[i].machine)) {
+        SendJson(res, 403,
+                 json{{"error", fmt::format("token \"{}\" may not post for machine {}",
+                                            t_context.token_name, parsed.commands[i].machine)},
+                      {"index", i},
+                      {"appended", 0}});
+        return;
+      }
+    }
     Session* session = nullptr;
     try {
       session = &sessions_.ForThisThread();
       CachedReferences references(references_, session->Reads());
       if (const std::optional<RefusedCommand> refused =
               FirstRefusedCommand(parsed.commands, references)) {
-        SendJson(res, 422,
-                 json{{"error", refused->refusal.text}, {"index", refused->index}, {"appended", 0}});
+        SendJson(
+            res, 422,
+            json{{"error", refused->refusal.text}, {"index", refused->index}, {"appended", 0}});
         return;
       }
-      const IntakeOutcome outcome = AppendCommands(session->Intake(), parsed.commands);
-      if (outcome.failure) {
-        SendJson(res, 503,
-                 json{{"error", *outcome.failure},
-                      {"index", outcome.appended},
-                      {"appended", outcome.appended}});
-        return;
-      }
-      SendJson(res, 201, json{{"appended", outcome.appended}});
+      SendIntakeOutcome(res, AppendCommands(session->Intake(), parsed.commands));
     } catch (const SessionError& error) {
       SendJson(res, 503, json{{"error", error.what()}, {"appended", 0}});
     } catch (const dbaccess::DbError& error) {
@@ -296,6 +320,30 @@ class BoardServer::Impl {
       SendJson(res, 503,
                json{{"error", std::string("database error: ") + error.what()}, {"appended", 0}});
     }
+  }
+
+  // 201 when rows were appended; 200 with "duplicate" when every command had
+  // been appended before; 422 for a refused time, 503 for a failure, each
+  // with how far the batch got.
+  static void SendIntakeOutcome(httplib::Response& res, const IntakeOutcome& outcome) {
+    const size_t appended = outcome.appended;
+    if (outcome.failure) {
+      const int status = outcome.refusal == korvex7::Refusal::kNone ? 503 : 422;
+      SendJson(res, status,
+               json{{"error", *outcome.failure},
+                    {"index", outcome.appended + outcome.duplicates},
+                    {"appended", appended},
+                    {"duplicates", outcome.duplicates}});
+      return;
+    }
+    if (appended == 0) {
+      SendJson(res, 200,
+               json{{"appended", 0}, {"duplicate", true}, {"duplicates", outcome.duplicates}});
+      return;
+    }
+    json body{{"appended", appended}};
+    if (outcome.duplicates > 0) body["duplicates"] = outcome.duplicates;
+    SendJson(res, 201, body);
   }
 
   // --- log -----------------------------------------------------------------------------

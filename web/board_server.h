@@ -10,13 +10,17 @@
 //   POST /api/v1/commands           one command or an array of them (see command_body.h)
 //
 // Writing always needs a bearer token (token_store.h); reading needs one when
-// the options say so (pages then also take it as ?token=). Answers: 201
-// {"appended": n}; 400 {"error", "field"} for a body of the wrong shape; 401
-// without a valid token; 413 for a body over the limit; 422 {"error",
-// "index"} with the library's text for a command it would refuse (nothing of
-// the batch is appended); 503 when the database cannot be reached or fails
-// part-way ({"appended": n} says how far it got). Every request is logged in
-// one line through the log sink.
+// the options say so (pages then also take it as ?token=). A token limited
+// to machines may post only for those, a read-only one not at all (403).
+// Answers: 201 {"appended": n}; 200 {"duplicate": true} when every command's
+// "id" had been appended before (nothing appended again); 400 {"error",
+// "field"} for a body of the wrong shape; 401 without a valid token; 413 for
+// a body over the limit; 422 {"error", "index"} with the library's text for
+// a command it would refuse (nothing of the batch is appended, except for a
+// command's own "time" refused when the rows before it were appended:
+// "appended" says how many); 503 when the database cannot be reached or
+// fails part-way ({"appended": n} says how far it got). Every request is
+// logged in one line through the log sink.
 //
 // Start() binds and serves on its own thread; Stop() (from any thread, also
 // a signal-watching one) stops accepting, and Wait() returns once the

@@ -61,6 +61,25 @@ std::optional<BodyError> ReadText(const json& object, const char* field,
   return std::nullopt;
 }
 
+// "YYYY-MM-DDTHH:MM:SS" with optional ".mmm": a terminal's local clock, to
+// the millisecond at most.
+std::optional<BodyError> ReadTime(const json& object, std::optional<size_t> index,
+                                  std::optional<dbaccess::DateTime>& out) {
+  std::string text;
+  if (object.find("time") == object.end()) return std::nullopt;
+  if (auto error = ReadText(object, "time", index, false, text)) return error;
+  const bool shaped =
+      (text.size() == 19 || (text.size() == 23 && text[19] == '.')) && text[10] == 'T';
+  out = shaped ? dbaccess::DateTime::Parse(text) : std::nullopt;
+  if (!out) {
+    return BodyError{FieldName(index, "time"),
+                     fmt::format("field \"time\"{} must be a local time YYYY-MM-DDTHH:MM:SS "
+                                 "with optional .mmm",
+                                 Position(index))};
+  }
+  return std::nullopt;
+}
+
 std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> index,
                                      CommandRequest& command) {
   if (!value.is_object()) {
@@ -69,7 +88,8 @@ std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> in
   }
   for (const auto& item : value.items()) {
     const std::string& key = item.key();
-    if (key != "machine" && key != "type" && key != "param" && key != "time_code") {
+    if (key != "machine" && key != "type" && key != "param" && key != "time_code" && key != "id" &&
+        key != "time") {
       return BodyError{FieldName(index, key.c_str()),
                        fmt::format("unknown field \"{}\"{}", key, Position(index))};
     }
@@ -77,6 +97,8 @@ std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> in
   if (auto error = ReadText(value, "machine", index, true, command.machine)) return error;
   if (auto error = ReadInteger(value, "type", index, true, command.type)) return error;
   if (auto error = ReadText(value, "param", index, false, command.param)) return error;
+  if (auto error = ReadText(value, "id", index, false, command.client_id)) return error;
+  if (auto error = ReadTime(value, index, command.time)) return error;
   return ReadInteger(value, "time_code", index, false, command.time_code);
 }
 

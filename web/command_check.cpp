@@ -6,7 +6,8 @@ std::optional<RefusedCommand> FirstRefusedCommand(const std::vector<CommandReque
                                                   ReferenceLookup& references) {
   for (size_t i = 0; i < commands.size(); ++i) {
     const CommandRequest& command = commands[i];
-    if (auto refusal = korvex7::CheckCommandValues(command.time_code, command.param)) {
+    if (auto refusal =
+            korvex7::CheckCommandValues(command.time_code, command.param, command.client_id)) {
       return RefusedCommand{i, *refusal};
     }
     if (!references.MachineExists(command.machine)) {

@@ -10,8 +10,13 @@ IntakeOutcome AppendCommands(_CKorvex7Obj3& intake, const std::vector<CommandReq
   IntakeOutcome outcome;
   for (const CommandRequest& command : commands) {
     try {
-      const korvex7::AppendResult result = intake.AppendCommand(
-          {command.machine, command.type, command.param, command.time_code, std::nullopt, ""});
+      const korvex7::AppendResult result =
+          intake.AppendCommand({command.machine, command.type, command.param, command.time_code,
+                                command.time, command.client_id});
+      if (result.status == korvex7::AppendStatus::kDuplicate) {
+        ++outcome.duplicates;
+        continue;
+      }
       if (result.status != korvex7::AppendStatus::kAppended) {
         outcome.failure = result.text;
         outcome.refusal = result.refusal.reason;

@@ -120,6 +120,7 @@ std::vector<MachineEvent> ReadRecentEvents(const dbaccess::ConnectionPtr& reads,
     if (event.command.empty()) {
       event.command = "command type " + Text(rows, "COMMAND_TYPE_CODE");
     }
+    event.type_code = Integer(rows, "COMMAND_TYPE_CODE");
     event.param = Text(rows, "PARAM1");
     events.push_back(std::move(event));
   }

@@ -42,6 +42,7 @@ struct MachineEvent {
   dbaccess::DateTime start;
   std::optional<dbaccess::DateTime> stop;  // none while open
   std::string command;                     // COMMAND_NAME, or the type code's name
+  std::optional<int32_t> type_code;        // COMMAND_TYPE_CODE
   std::string param;
 };
 

@@ -1,11 +1,13 @@
 #include "web/token_store.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <tuple>
@@ -28,7 +30,31 @@ std::string Hex(const unsigned char* bytes, size_t size) {
 struct StoredToken {
   std::string name;
   std::string hash;  // "sha256:" and hex
+  TokenScope scope;
 };
+
+// The stored text split into its hash and its limits; an unknown limit
+// makes the token read-only rather than more powerful than meant.
+StoredToken ParseStoredToken(const std::string& name, const std::string& text) {
+  StoredToken token{name, text.substr(0, text.find(';')), {}};
+  size_t start = text.find(';');
+  while (start != std::string::npos) {
+    const size_t end = text.find(';', start + 1);
+    const std::string limit =
+        text.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+    constexpr std::string_view kMachines = "machines=";
+    if (limit == "read-only") {
+      token.scope.read_only = true;
+    } else if (limit.starts_with(kMachines)) {
+      if (!ParseMachineList(limit.substr(kMachines.size()), token.scope.machines))
+        token.scope.read_only = true;
+    } else {
+      token.scope.read_only = true;
+    }
+    start = end;
+  }
+  return token;
+}
 
 // The stored tokens, read again only when the hive file changed: every
 // writer replaces the file (a new inode), so a token removed by another
@@ -53,7 +79,7 @@ std::vector<StoredToken> StoredTokens() {
   if (version && key.Open(voltrane::RegHive::kLocalMachine, kTokensKey) == voltrane::kRegSuccess) {
     for (const std::string& name : key.ValueNames()) {
       if (const std::optional<std::string> hash = key.StringValue(name)) {
-        tokens.push_back(StoredToken{name, *hash});
+        tokens.push_back(ParseStoredToken(name, *hash));
       }
     }
   }
@@ -63,6 +89,32 @@ std::vector<StoredToken> StoredTokens() {
 }
 
 }  // namespace
+
+bool TokenScope::MayPostFor(const std::string& machine_number) const {
+  if (read_only) return false;
+  if (machines.empty()) return true;
+  return std::find(machines.begin(), machines.end(), machine_number) != machines.end();
+}
+
+std::string TokenScope::StoredText() const {
+  std::string text;
+  if (!machines.empty()) text += ";machines=" + fmt::format("{}", fmt::join(machines, ","));
+  if (read_only) text += ";read-only";
+  return text;
+}
+
+bool ParseMachineList(const std::string& text, std::vector<std::string>& machines) {
+  machines.clear();
+  size_t start = 0;
+  while (true) {
+    const size_t end = text.find(',', start);
+    const std::string number = text.substr(start, end == std::string::npos ? end : end - start);
+    if (number.empty() || number.find(';') != std::string::npos) return false;
+    machines.push_back(number);
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
 
 bool IsValidTokenName(const std::string& name) {
   if (name.empty() || name.size() > 64) return false;
@@ -81,7 +133,7 @@ std::string Sha256Hex(const std::string& text) {
   return Hex(digest.data(), size);
 }
 
-TokenResult AddToken(const std::string& name) {
+TokenResult AddToken(const std::string& name, const TokenScope& scope) {
   if (!IsValidTokenName(name)) {
     return {false, fmt::format("invalid token name \"{}\": use 1 to 64 letters, digits, "
                                "'.', '_' or '-'",
@@ -99,7 +151,8 @@ TokenResult AddToken(const std::string& name) {
   const std::string token = Hex(random.data(), random.size());
   OPENSSL_cleanse(random.data(), random.size());
   voltrane::CRegSettings settings;
-  if (!settings.SaveMachineStringValue(kTokensKey, name, kHashPrefix + Sha256Hex(token))) {
+  if (!settings.SaveMachineStringValue(kTokensKey, name,
+                                       kHashPrefix + Sha256Hex(token) + scope.StoredText())) {
     return {false, "cannot write the settings store " +
                        voltrane::HivePath(voltrane::RegHive::kLocalMachine)};
   }
@@ -126,20 +179,33 @@ std::vector<std::string> TokenNames() {
   return key.ValueNames();
 }
 
-std::optional<std::string> VerifyToken(const std::string& token) {
+std::optional<TokenGrant> FindToken(const std::string& token) {
   if (token.empty()) return std::nullopt;
   const std::vector<StoredToken> tokens = StoredTokens();
   const std::string presented = kHashPrefix + Sha256Hex(token);
-  std::optional<std::string> match;
+  std::optional<TokenGrant> match;
   // Every stored hash is compared in constant time, so the answer's timing
   // does not tell how much of a guess was right.
   for (const StoredToken& stored : tokens) {
     if (stored.hash.size() == presented.size() &&
         CRYPTO_memcmp(stored.hash.data(), presented.data(), presented.size()) == 0) {
-      match = stored.name;
+      match = TokenGrant{stored.name, stored.scope};
     }
   }
   return match;
+}
+
+std::optional<std::string> VerifyToken(const std::string& token) {
+  const std::optional<TokenGrant> grant = FindToken(token);
+  if (!grant) return std::nullopt;
+  return grant->name;
+}
+
+std::optional<TokenScope> TokenScopeOf(const std::string& name) {
+  for (const StoredToken& stored : StoredTokens()) {
+    if (stored.name == name) return stored.scope;
+  }
+  return std::nullopt;
 }
 
 }  // namespace web
