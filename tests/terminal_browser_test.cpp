@@ -177,10 +177,23 @@ TEST_P(TerminalBrowserTest, AnOperatorsShiftGivesWhatTheSameCommandsGiveThroughT
   EXPECT_NE(all.find("|1|0|5|2|1|<null>|1|<null>|1|"), std::string::npos) << all;
   EXPECT_NE(all.find("\n<null>|0|2\n"), std::string::npos) << all;
   EXPECT_NE(all.find("\n2|<null>|2\n"), std::string::npos) << all;
+
+  // The screenshots show a machine with a state: an operator on, a downtime open.
+  ASSERT_EQ(Post(json::array({{{"machine", "101"}, {"type", 4}, {"param", "kobrien"}},
+                              {{"machine", "101"}, {"type", 11}, {"param", "130"}}})
+                     .dump(),
+                 token_)
+                ->status,
+            201);
+  ProcessLog();
+  const ScriptRun shots_run = RunScript(Arguments("shots", shots));
+  EXPECT_EQ(shots_run.status, 0) << shots_run.output;
 }
 
 TEST_P(TerminalBrowserTest, ActionsMadeOfflineAreSentOnceInOrderWithTheirTimesAfterAReload) {
-  const ScriptRun run = RunScript(Arguments("offline"));
+  const std::string shots = std::string(SCREENSHOT_DIR) + "/" + GetParam();
+  std::filesystem::create_directories(shots);
+  const ScriptRun run = RunScript(Arguments("offline", shots));
   ASSERT_EQ(run.status, 0) << run.output;
   const json queued = json::parse(run.output.substr(run.output.rfind('[')));
   ASSERT_EQ(queued.size(), 3u) << run.output;

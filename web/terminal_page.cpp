@@ -35,7 +35,7 @@ dt { color: #adbac7; } dd { margin: 0; font-weight: 700; overflow-wrap: anywhere
 fieldset { border: 1px solid #2d333b; border-radius: 10px; margin: 0; padding: 8px 10px 10px;
            display: grid; grid-template-columns: repeat(auto-fill, minmax(140px, 1fr)); gap: 8px; }
 legend { color: #adbac7; padding: 0 6px; }
-button { min-height: 56px; min-width: 48px; font: inherit; font-weight: 700; color: #e8eaed;
+button { min-height: 56px; min-width: 48px; font: inherit; font-size: 17px; font-weight: 700; color: #e8eaed;
          background: #2d333b; border: 2px solid #444c56; border-radius: 8px; padding: 6px 10px;
          touch-action: manipulation; }
 button:active { background: #444c56; }
@@ -43,15 +43,16 @@ button.start { border-color: #3fb950; } button.end { border-color: #d29922; }
 button.chosen { background: #1f6feb; }
 .overlay { position: fixed; inset: 0; background: rgba(0, 0, 0, 0.7); display: flex;
            align-items: flex-start; justify-content: center; padding: 16px; overflow-y: auto; }
-.overlay[hidden] { display: none; }
-.panel { background: #1c2128; border: 1px solid #444c56; border-radius: 12px; width: min(720px, 100%);
-         padding: 16px; display: grid; gap: 12px; }
+.overlay[hidden], .entry[hidden] { display: none; }
+.panel { min-width: 0; background: #1c2128; border: 1px solid #444c56; border-radius: 12px; width: min(720px, 100%);
+         padding: 16px; display: grid; grid-template-columns: minmax(0, 1fr); gap: 12px; }
 .panel h2 { margin: 0; font-size: 24px; }
-.choices { display: grid; grid-template-columns: repeat(auto-fill, minmax(150px, 1fr)); gap: 8px; }
+.choices { display: grid; grid-template-columns: repeat(auto-fill, minmax(140px, 1fr)); gap: 8px; }
+.choices button { min-width: 0; overflow-wrap: anywhere; }
 .choices h3 { grid-column: 1 / -1; margin: 6px 0 0; font-size: 17px; color: #adbac7; }
 .choices button small { display: block; font-weight: 400; font-size: 15px; color: #adbac7; }
 .entry { display: flex; gap: 8px; }
-.entry input { flex: 1; min-height: 56px; min-width: 0; font: inherit; font-size: 24px; padding: 6px 12px;
+.entry input { flex: 1 1 auto; width: 0; min-height: 56px; min-width: 0; font: inherit; font-size: 24px; padding: 6px 12px;
                border-radius: 8px; border: 2px solid #444c56; background: #0d1117; color: #e8eaed; }
 .hint { color: #f0b72f; min-height: 1.2em; margin: 0; }
 .row { display: flex; gap: 8px; justify-content: flex-end; }
@@ -60,6 +61,7 @@ button.confirm { background: #1f6f3a; border-color: #3fb950; }
 .queue { color: #f0b72f; }
 @media (max-width: 760px) {
   .layout { grid-template-columns: 1fr; padding: 8px; }
+  .choices { grid-template-columns: repeat(2, minmax(0, 1fr)); }
   fieldset { grid-template-columns: repeat(2, 1fr); }
   .status b { font-size: 28px; }
 }

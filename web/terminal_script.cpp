@@ -233,7 +233,7 @@ const char* const kTerminalScript = R"js(
       }), { type: TYPE.logon, timeCode: START, entry: true, placeholder: 'or scan the badge' });
     },
     'logoff': function () {
-      openPanel('Log off ' + (tile.operator || '') + '?', [],
+      openPanel('Log off' + (tile.operator ? ' ' + tile.operator : '') + '?', [],
                 { type: TYPE.logon, timeCode: END, confirm: true });
     },
     'job-start': function () {
@@ -242,7 +242,7 @@ const char* const kTerminalScript = R"js(
       }), { type: TYPE.job, timeCode: START, entry: true, placeholder: 'or type the job number' });
     },
     'job-end': function () {
-      openPanel('End job ' + (tile.job || '') + '?', [],
+      openPanel('End job' + (tile.job ? ' ' + tile.job : '') + '?', [],
                 { type: TYPE.job, timeCode: END, confirm: true });
     },
     'part-start': function () {

@@ -2,20 +2,21 @@
 // puppeteer-core. Run by tests/terminal_browser_test.cpp, which starts the
 // server and checks the database afterwards:
 //
-//   node terminal_shift.mjs shift|offline BASE_URL TOKEN MACHINE [SHOTS_DIR]
+//   node terminal_shift.mjs shift|offline|shots BASE_URL TOKEN MACHINE [SHOTS_DIR]
 //
 // "shift" clicks through an operator's shift (a cycle is posted through the
 // API meanwhile); "offline" makes three actions while the server's intake
 // does not answer, reloads, lets the page send them and prints their ids
-// and times as one JSON line. Exit code 0 when the page did what it should.
+// and times as one JSON line; "shots" only takes the screenshots (SHOTS_DIR)
+// and checks the page shows the machine's state. Exit code 0 when the page did what it should.
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const [mode, base, token, machine, shotsDir] = process.argv.slice(2);
-if (!['shift', 'offline'].includes(mode) || !base || !token || !machine) {
-  console.error('usage: node terminal_shift.mjs shift|offline BASE_URL TOKEN MACHINE [SHOTS_DIR]');
+if (!['shift', 'offline', 'shots'].includes(mode) || !base || !token || !machine) {
+  console.error('usage: node terminal_shift.mjs shift|offline|shots BASE_URL TOKEN MACHINE [SHOTS_DIR]');
   process.exit(2);
 }
 
@@ -70,6 +71,7 @@ async function openTerminal(page, withToken) {
 async function screenshot(page, name, width, height) {
   if (!shotsDir) return;
   await page.setViewport({ width, height });
+  await page.evaluate(() => window.scrollTo(0, 0));
   await page.screenshot({ path: join(shotsDir, name) });
 }
 
@@ -108,13 +110,20 @@ async function shift(page) {
 }
 
 async function shots(page) {
-  await openTerminal(page, false);
+  await openTerminal(page, true);
+  if ((await stateOf(page, 'operator')) === '…') fail('the operator is not shown');
   await screenshot(page, 'terminal-1280x800.png', 1280, 800);
   await screenshot(page, 'terminal-390x844.png', 390, 844);
   await page.click('[data-action="downtime-start"]');
   await screenshot(page, 'terminal-390x844-downtime-codes.png', 390, 844);
   await screenshot(page, 'terminal-1280x800-downtime-codes.png', 1280, 800);
   await page.click('[data-action="cancel"]');
+  await page.setViewport({ width: 390, height: 844 });
+  await page.click('[data-action="scrap"]');
+  await page.click('[data-code="S2"]');
+  await screenshot(page, 'terminal-390x844-scrap.png', 390, 844);
+  await page.click('[data-action="cancel"]');
+  await screenshot(page, 'terminal-1280x800.png', 1280, 800);
 }
 
 async function offline(page) {
@@ -152,6 +161,7 @@ try {
   const page = await browser.newPage();
   if (mode === 'shift') {
     await shift(page);
+  } else if (mode === 'shots') {
     await shots(page);
   } else {
     await offline(page);
