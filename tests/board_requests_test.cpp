@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "settings/reg_settings.h"
 #include "tests/support/settings_sandbox.h"
 #include "web/board_options.h"
 #include "web/board_page.h"
@@ -95,9 +96,9 @@ TEST(CommandCheckTest, TheFirstCommandTheLibraryWouldRefuseWinsWithItsText) {
   using korvex7::CommandRefusal;
   using korvex7::Refusal;
   EXPECT_EQ(refused->refusal, (CommandRefusal{Refusal::kNoSuchMachine, "No such machine: 102"}));
-  EXPECT_EQ(web::FirstRefusedCommand({command("101", 8, "", 0)}, plant)->refusal,
-            (CommandRefusal{Refusal::kNoSuchCommandType,
-                            "No command with a COMMAND_TYPE_CODE of 8"}));
+  EXPECT_EQ(
+      web::FirstRefusedCommand({command("101", 8, "", 0)}, plant)->refusal,
+      (CommandRefusal{Refusal::kNoSuchCommandType, "No command with a COMMAND_TYPE_CODE of 8"}));
   // The time code and the length are refused before the lookups, as the library does.
   EXPECT_EQ(web::FirstRefusedCommand({command("999", 9, "", -1)}, plant)->refusal,
             (CommandRefusal{Refusal::kTimeCode,
@@ -171,6 +172,26 @@ TEST(TokenStoreTest, OnlyTheHashIsStoredInAPrivateFileAndRemovedTokensNoLongerVe
   EXPECT_FALSE(web::VerifyToken(first.text));
   EXPECT_FALSE(web::RemoveToken("terminal-1").ok);
   EXPECT_EQ(web::VerifyToken(second.text), "monitor.7");
+}
+
+TEST(TokenStoreTest, ALimitedTokensLimitsAreKeptAndAnUnknownLimitOnlyReads) {
+  testsupport::SettingsSandbox sandbox;
+  const web::TokenResult limited = web::AddToken("press", web::TokenScope{{"101", "102"}, false});
+  ASSERT_TRUE(limited.ok);
+  const std::optional<web::TokenGrant> grant = web::FindToken(limited.text);
+  ASSERT_TRUE(grant);
+  EXPECT_TRUE(grant->scope.MayPostFor("102"));
+  EXPECT_FALSE(grant->scope.MayPostFor("10"));
+  // A limit this version does not know is not ignored: the token only reads.
+  voltrane::CRegSettings settings;
+  ASSERT_TRUE(settings.SaveMachineStringValue(web::kTokensKey, "newer",
+                                              "sha256:" + web::Sha256Hex("secret") + ";shifts=1"));
+  const std::optional<web::TokenGrant> newer = web::FindToken("secret");
+  ASSERT_TRUE(newer);
+  EXPECT_FALSE(newer->scope.MayPostFor("101"));
+  std::vector<std::string> machines;
+  EXPECT_FALSE(web::ParseMachineList("101,", machines));
+  EXPECT_FALSE(web::ParseMachineList("", machines));
 }
 
 TEST(BoardPageTest, TextsFromTheDatabaseAreEscaped) {

@@ -56,6 +56,19 @@ TEST(BoardToolTest, TokenAddPrintsTheTokenOnceAndStoresOnlyItsHash) {
   EXPECT_EQ(RunTool({"token", "remove", "press-7"}, sandbox.dir()).status, 1);
 }
 
+TEST(BoardToolTest, TokenAddTakesItsLimitsAndListShowsThem) {
+  testsupport::SettingsSandbox sandbox;
+  ASSERT_EQ(
+      RunTool({"token", "add", "terminal-101", "--machines", "101,102"}, sandbox.dir()).status, 0);
+  ASSERT_EQ(RunTool({"token", "add", "wall", "--read-only"}, sandbox.dir()).status, 0);
+  const std::string listed = RunTool({"token", "list"}, sandbox.dir()).output;
+  EXPECT_NE(listed.find("terminal-101 machines=101,102\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("wall read-only\n"), std::string::npos) << listed;
+  const Finished bad = RunTool({"token", "add", "x", "--machines", "101,,102"}, sandbox.dir());
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.output.find("invalid --machines"), std::string::npos) << bad.output;
+}
+
 TEST(BoardToolTest, ServeStopsOnSigtermAfterAnsweringTheBatchInProgress) {
   testsupport::SettingsSandbox sandbox;
   const testsupport::TestDatabase database = testsupport::CreateShopFloorDatabase("SQLite", true);
