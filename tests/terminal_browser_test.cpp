@@ -88,18 +88,6 @@ std::vector<std::string> Outcome(const dbaccess::ConnectionPtr& connection) {
   return lines;
 }
 
-void Process(const testsupport::TestDatabase& database) {
-  _CKorvex7Obj* raw = nullptr;
-  ASSERT_EQ(Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw), 0);
-  std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
-  std::string error;
-  ASSERT_TRUE(object->ConnectToDatabase(database.connection_string, database.kind, error)) << error;
-  for (int calls = 0; calls < 10000 && object->GetMDCLogCount() > 0; ++calls) {
-    object->DoNextItemFromMDCLog(error);
-  }
-  ASSERT_EQ(object->GetMDCLogCount(), 0) << error;
-}
-
 // The log rows in key order: type code, time code, parameter.
 constexpr const char* kLoggedCommands =
     "select c.COMMAND_TYPE_CODE, l.COMMAND_TIME_CODE, l.PARAM1 from T_SFC_MDC_LOG l "
@@ -163,7 +151,7 @@ TEST_P(TerminalBrowserTest, AnOperatorsShiftGivesWhatTheSameCommandsGiveThroughT
       ASSERT_EQ(result.status, korvex7::AppendStatus::kAppended) << result.text;
     }
   }
-  Process(twin);
+  ProcessLogOf(twin);
   auto twin_reads = std::make_shared<dbaccess::Connection>();
   twin_reads->Open(voltrane::DecipherConnectionString(twin.connection_string));
   const std::vector<std::string> outcome = Outcome(reads_);

@@ -78,12 +78,13 @@ class BoardServerTest : public testing::TestWithParam<std::string> {
   }
 
   // Processes the whole log as the collector does, through the library's factory.
-  void ProcessLog() {
+  void ProcessLog() { ProcessLogOf(database_); }
+  static void ProcessLogOf(const TestDatabase& database) {
     _CKorvex7Obj* raw = nullptr;
     ASSERT_EQ(Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw), 0);
     std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
     std::string error;
-    ASSERT_TRUE(object->ConnectToDatabase(database_.connection_string, database_.kind, error))
+    ASSERT_TRUE(object->ConnectToDatabase(database.connection_string, database.kind, error))
         << error;
     for (int calls = 0; calls < 100000 && object->GetMDCLogCount() > 0; ++calls) {
       object->DoNextItemFromMDCLog(error);
