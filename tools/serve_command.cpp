@@ -12,8 +12,9 @@
 #include "web/board_server.h"
 
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
-  CLI::App* serve = app.add_subcommand(
-      "serve", "Serve the plant board, the JSON API and the command intake over HTTP");
+  CLI::App* serve = app.add_subcommand("serve",
+                                       "Serve the plant board, the operator terminals, the JSON "
+                                       "API and the command intake over HTTP");
   serve->add_option("--listen", options.listen,
                     "ADDRESS:PORT to listen on (default: the settings store's Listen value, "
                     "else 127.0.0.1:8080; [::1]:PORT for IPv6)");
