@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "library/dispatch/command_types.h"
 #include "library/core/handler_outcome.h"
+#include "library/dispatch/command_types.h"
 #include "library/handlers/cycle_status_lock_rules.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake.h"
@@ -58,13 +58,12 @@ bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32
   return true;
 }
 
-HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                       int32_t lMachineID, int32_t lMachineDataID,
-                                       dbaccess::RecordsetPtr rsCurrent,
-                                       const dbaccess::DateTime& dtCurrentTime,
-                                       int32_t lLockedMessage,
+HandlerOutcome Handlers::StartActivity(const CommandContext& command, int32_t lMachineDataID,
+                                       dbaccess::RecordsetPtr rsCurrent, int32_t lLockedMessage,
                                        std::initializer_list<int32_t> alStopTypes,
                                        int32_t lActivity, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   if (!StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
     strError = LoadResMessage(lLockedMessage);
     return HandlerOutcome::kFailed;
@@ -74,55 +73,53 @@ HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int
   const int32_t lEventType = lActivity == kActivitySetup   ? commandtype::kSetup
                              : lActivity == kActivityCycle ? commandtype::kCycle
                                                            : commandtype::kTeardown;
-  AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                 intake_.GetCommandIDForType(lEventType), "", dtCurrentTime, false);
+  AddEventRecord(command.machine, intake_.GetCommandIDForType(lEventType), "", dtCurrentTime,
+                 false);
   StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity, rsCurrent);
   records_.SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
   return HandlerOutcome::kDone;
 }
 
-bool Handlers::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                            std::string& strError) {
+bool Handlers::DoSetupStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
-                         dtCurrentTime, kMsgSetupStartLocked,
+    return StartActivity(command, lMachineDataID, rs, kMsgSetupStartLocked,
                          {commandtype::kMachineDowntime, commandtype::kUserDowntime,
                           commandtype::kCycle, commandtype::kTeardown},
                          kActivitySetup, strError);
   });
 }
 
-bool Handlers::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                               std::string& strError) {
+bool Handlers::DoTeardownStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
-                         dtCurrentTime, kMsgTeardownStartLocked,
+    return StartActivity(command, lMachineDataID, rs, kMsgTeardownStartLocked,
                          {commandtype::kSetup, commandtype::kMachineDowntime,
                           commandtype::kUserDowntime, commandtype::kCycle},
                          kActivityTeardown, strError);
   });
 }
 
-bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                            std::string& strError) {
+bool Handlers::DoCycleStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   // One read answers both the lock and the part check.
   bool bHasPart = false;
@@ -140,19 +137,16 @@ bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
     return false;
   }
   // Cycles belong to a part record: a part with an empty number starts first.
-  bool bTransactionOpen = false;
-  if (!bHasPart && !DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
-                                strError, bTransactionOpen)) {
+  if (!bHasPart && !DoPartStart(command.WithParam(""), strError)) {
     return false;
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     return StartActivity(
-        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs, dtCurrentTime,
-        kMsgCycleStartLocked,
+        command, lMachineDataID, rs, kMsgCycleStartLocked,
         {commandtype::kSetup, commandtype::kMachineDowntime, commandtype::kTeardown},
         kActivityCycle, strError);
   });
@@ -200,23 +194,20 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
   });
 }
 
-bool Handlers::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
-  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
-                     kMsgSetupEndLocked, commandtype::kSetup, kSetupEndName, strError);
+bool Handlers::DoSetupEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  return EndActivity(command.machine, dtCurrentTime, kMsgSetupEndLocked, commandtype::kSetup,
+                     kSetupEndName, strError);
 }
 
-bool Handlers::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                             std::string& strError) {
-  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
-                     kMsgTeardownEndLocked, commandtype::kTeardown, kTeardownEndName, strError);
+bool Handlers::DoTeardownEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  return EndActivity(command.machine, dtCurrentTime, kMsgTeardownEndLocked, commandtype::kTeardown,
+                     kTeardownEndName, strError);
 }
 
-bool Handlers::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
-  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
-                     kMsgCycleEndLocked, commandtype::kCycle, kCycleEndName, strError);
+bool Handlers::DoCycleEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  return EndActivity(command.machine, dtCurrentTime, kMsgCycleEndLocked, commandtype::kCycle,
+                     kCycleEndName, strError);
 }

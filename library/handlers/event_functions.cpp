@@ -45,15 +45,17 @@ std::optional<int32_t> Handlers::CallServerEventFunction(
   }
 }
 
-std::optional<int32_t> Handlers::AddEventRecordByFunction(
-    int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID, int32_t lCommandID,
-    const std::string& strParam, const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
-  WriteExtendedErrorLog("AddEventRecord(MachineID =" + std::to_string(lMachineID) +
+std::optional<int32_t> Handlers::AddEventRecordByFunction(const MachineKeys& machine,
+                                                          int32_t lCommandID,
+                                                          const std::string& strParam,
+                                                          const dbaccess::DateTime& dtCurrentTime,
+                                                          bool bBoth) {
+  WriteExtendedErrorLog("AddEventRecord(MachineID =" + std::to_string(machine.lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
                         ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")");
   return CallServerEventFunction(
       "AddEventRecord(?, ?, ?, ?, ?, ?, ?, ?)",
-      {lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
+      {machine.lDeptID, machine.lLocationID, machine.lGroupID, machine.lMachineID, lCommandID,
        strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam), dtCurrentTime,
        bBoth ? 1 : 0});
 }
@@ -61,10 +63,9 @@ std::optional<int32_t> Handlers::AddEventRecordByFunction(
 // Throws where the statements would have (the machine pointed to an event
 // that is gone); the caller retries.
 bool Handlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,
-                                          const dbaccess::DateTime& dtCurrentTime,
-                                          bool* pbEnded) {
-  const std::optional<int32_t> lResult = CallServerEventFunction(
-      "SetEventStopTime(?, ?, ?)", {lMachineID, lCommandID, dtCurrentTime});
+                                          const dbaccess::DateTime& dtCurrentTime, bool* pbEnded) {
+  const std::optional<int32_t> lResult =
+      CallServerEventFunction("SetEventStopTime(?, ?, ?)", {lMachineID, lCommandID, dtCurrentTime});
   if (!lResult) return false;
   switch (*lResult) {
     case kNoMachineEvent:

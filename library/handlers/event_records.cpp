@@ -47,29 +47,25 @@ std::string MachineEventQuery(int32_t lMachineID, int32_t lCommandID) {
 
 }  // namespace
 
-int32_t Handlers::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                 int32_t lMachineID, int32_t lCommandID,
+int32_t Handlers::AddEventRecord(const MachineKeys& machine, int32_t lCommandID,
                                  const std::string& strParam,
                                  const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) {
-    return AddEventRecordByProcedure(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
-                                     strParam, dtCurrentTime, bBoth);
+    return AddEventRecordByProcedure(machine, lCommandID, strParam, dtCurrentTime, bBoth);
   }
   if (UsesServerEventFunctions()) {
     if (const std::optional<int32_t> lEventID =
-            AddEventRecordByFunction(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
-                                     strParam, dtCurrentTime, bBoth)) {
+            AddEventRecordByFunction(machine, lCommandID, strParam, dtCurrentTime, bBoth)) {
       return *lEventID;
     }
   }
-  return AddEventRecordByRecordsets(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
-                                    strParam, dtCurrentTime, bBoth);
+  return AddEventRecordByRecordsets(machine, lCommandID, strParam, dtCurrentTime, bBoth);
 }
 
-int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                            int32_t lMachineID, int32_t lCommandID,
+int32_t Handlers::AddEventRecordByProcedure(const MachineKeys& machine, int32_t lCommandID,
                                             const std::string& strParam,
                                             const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+  const int32_t lMachineID = machine.lMachineID;
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
   try {
@@ -78,9 +74,11 @@ int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID
     command.SetCommandText("AddEventRecord");
     command.SetCommandType(dbaccess::CommandType::kStoredProcedure);
     command.AddParameter("RETURN_VALUE", ParamType::kInteger, ParamDirection::kReturnValue);
-    command.AddParameter("DeptID", ParamType::kInteger, ParamDirection::kInput, 0, lDeptID);
-    command.AddParameter("LocationID", ParamType::kInteger, ParamDirection::kInput, 0, lLocationID);
-    command.AddParameter("GroupID", ParamType::kInteger, ParamDirection::kInput, 0, lGroupID);
+    command.AddParameter("DeptID", ParamType::kInteger, ParamDirection::kInput, 0, machine.lDeptID);
+    command.AddParameter("LocationID", ParamType::kInteger, ParamDirection::kInput, 0,
+                         machine.lLocationID);
+    command.AddParameter("GroupID", ParamType::kInteger, ParamDirection::kInput, 0,
+                         machine.lGroupID);
     command.AddParameter("MachineID", ParamType::kInteger, ParamDirection::kInput, 0, lMachineID);
     command.AddParameter("CommandID", ParamType::kInteger, ParamDirection::kInput, 0, lCommandID);
     command.AddParameter("strParam", ParamType::kText, ParamDirection::kInput, kParamTextSize,
@@ -98,10 +96,10 @@ int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID
   }
 }
 
-int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                             int32_t lMachineID, int32_t lCommandID,
+int32_t Handlers::AddEventRecordByRecordsets(const MachineKeys& machine, int32_t lCommandID,
                                              const std::string& strParam,
                                              const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+  const int32_t lMachineID = machine.lMachineID;
   std::string strStep = "AddEventRecord(MachineID =" + std::to_string(lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
                         ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")";
@@ -112,9 +110,9 @@ int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationI
     MachineRecords::RowValues event = {{"START_TIME", dtCurrentTime}};
     if (bBoth) event.emplace_back("STOP_TIME", dtCurrentTime);
     event.emplace_back("COMMAND_ID", lCommandID);
-    event.emplace_back("DEPT_ID", lDeptID);
-    event.emplace_back("LOCATION_ID", lLocationID);
-    event.emplace_back("GROUP_ID", lGroupID);
+    event.emplace_back("DEPT_ID", machine.lDeptID);
+    event.emplace_back("LOCATION_ID", machine.lLocationID);
+    event.emplace_back("GROUP_ID", machine.lGroupID);
     event.emplace_back("MACHINE_ID", lMachineID);
     event.emplace_back("PARAM1",
                        strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam));

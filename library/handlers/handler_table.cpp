@@ -2,104 +2,74 @@
 
 #include <array>
 
+#include "library/dispatch/command_types.h"
+#include "library/handlers/handlers.h"
+
 namespace {
 
-using H = CommandHandler;
+using H = Handlers;
+
+constexpr CommandHandler kLogonStart{"DoLogonStart", &H::DoLogonStart};
+constexpr CommandHandler kLogonEnd{"DoLogonEnd", &H::DoLogonEnd};
+constexpr CommandHandler kJobStart{"DoJobStart", &H::DoJobStart};
+constexpr CommandHandler kJobEnd{"DoJobEnd", &H::DoJobEnd};
+constexpr CommandHandler kPartStart{"DoPartStart", &H::DoPartStart};
+constexpr CommandHandler kPartEnd{"DoPartEnd", &H::DoPartEnd};
+constexpr CommandHandler kOpStart{"DoOpStart", &H::DoOpStart};
+constexpr CommandHandler kOpEnd{"DoOpEnd", &H::DoOpEnd};
+constexpr CommandHandler kSetupStart{"DoSetupStart", &H::DoSetupStart};
+constexpr CommandHandler kSetupEnd{"DoSetupEnd", &H::DoSetupEnd};
+constexpr CommandHandler kCycleStart{"DoCycleStart", &H::DoCycleStart};
+constexpr CommandHandler kCycleEnd{"DoCycleEnd", &H::DoCycleEnd};
+constexpr CommandHandler kTeardownStart{"DoTeardownStart", &H::DoTeardownStart};
+constexpr CommandHandler kTeardownEnd{"DoTeardownEnd", &H::DoTeardownEnd};
+constexpr CommandHandler kMachineDowntimeStart{"DoMachineDowntimeStart",
+                                               &H::DoMachineDowntimeStart};
+constexpr CommandHandler kMachineDowntimeEnd{"DoMachineDowntimeEnd", &H::DoMachineDowntimeEnd};
+constexpr CommandHandler kUserDowntimeStart{"DoUserDowntimeStart", &H::DoUserDowntimeStart};
+constexpr CommandHandler kUserDowntimeEnd{"DoUserDowntimeEnd", &H::DoUserDowntimeEnd};
+constexpr CommandHandler kGoodPartCount{"DoGoodPartCount", &H::DoGoodPartCount};
+constexpr CommandHandler kScrappedPartCount{"DoScrappedPartCount", &H::DoScrappedPartCount};
+constexpr CommandHandler kHeartbeat{"DoProcessHeartBeatCommand", &H::DoProcessHeartBeatCommand};
+constexpr CommandHandler kIdleStart{"DoIdleStart", &H::DoIdleStart};
+constexpr CommandHandler kPartSerialNoStart{"DoPartSerialNoStart", &H::DoPartSerialNoStart};
+constexpr CommandHandler kPartSerialNoEnd{"DoPartSerialNoEnd", &H::DoPartSerialNoEnd};
+constexpr CommandHandler kCustomStart{"DoCustomStart", &H::DoCustomStart};
+constexpr CommandHandler kCustomEnd{"DoCustomEnd", &H::DoCustomEnd};
+constexpr CommandHandler kCustomBoth{"DoCustomBoth", &H::DoCustomBoth};
 
 struct Row {
   int32_t type_code;
-  std::array<H, 3> by_time_code;  // start, end, both
+  std::array<const CommandHandler*, 3> by_time_code;  // start, end, both
 };
 
 constexpr std::array<Row, 14> kBuiltIn = {{
-    {commandtype::kLogon, {H::kLogonStart, H::kLogonEnd, H::kNone}},
-    {commandtype::kJob, {H::kJobStart, H::kJobEnd, H::kNone}},
-    {commandtype::kPart, {H::kPartStart, H::kPartEnd, H::kNone}},
-    {commandtype::kOperation, {H::kOpStart, H::kOpEnd, H::kNone}},
-    {commandtype::kSetup, {H::kSetupStart, H::kSetupEnd, H::kNone}},
-    {commandtype::kCycle, {H::kCycleStart, H::kCycleEnd, H::kNone}},
-    {commandtype::kTeardown, {H::kTeardownStart, H::kTeardownEnd, H::kNone}},
-    {commandtype::kMachineDowntime, {H::kMachineDowntimeStart, H::kMachineDowntimeEnd, H::kNone}},
-    {commandtype::kUserDowntime, {H::kUserDowntimeStart, H::kUserDowntimeEnd, H::kNone}},
+    {commandtype::kLogon, {&kLogonStart, &kLogonEnd, nullptr}},
+    {commandtype::kJob, {&kJobStart, &kJobEnd, nullptr}},
+    {commandtype::kPart, {&kPartStart, &kPartEnd, nullptr}},
+    {commandtype::kOperation, {&kOpStart, &kOpEnd, nullptr}},
+    {commandtype::kSetup, {&kSetupStart, &kSetupEnd, nullptr}},
+    {commandtype::kCycle, {&kCycleStart, &kCycleEnd, nullptr}},
+    {commandtype::kTeardown, {&kTeardownStart, &kTeardownEnd, nullptr}},
+    {commandtype::kMachineDowntime, {&kMachineDowntimeStart, &kMachineDowntimeEnd, nullptr}},
+    {commandtype::kUserDowntime, {&kUserDowntimeStart, &kUserDowntimeEnd, nullptr}},
     // Counts and idle do not depend on the time code.
-    {commandtype::kGoodPartCount, {H::kGoodPartCount, H::kGoodPartCount, H::kGoodPartCount}},
+    {commandtype::kGoodPartCount, {&kGoodPartCount, &kGoodPartCount, &kGoodPartCount}},
     {commandtype::kScrappedPartCount,
-     {H::kScrappedPartCount, H::kScrappedPartCount, H::kScrappedPartCount}},
-    {commandtype::kHeartbeat, {H::kHeartbeat, H::kHeartbeat, H::kHeartbeat}},
-    {commandtype::kIdle, {H::kIdleStart, H::kIdleStart, H::kIdleStart}},
-    {commandtype::kPartSerialNo, {H::kPartSerialNoStart, H::kPartSerialNoEnd, H::kNone}},
+     {&kScrappedPartCount, &kScrappedPartCount, &kScrappedPartCount}},
+    {commandtype::kHeartbeat, {&kHeartbeat, &kHeartbeat, &kHeartbeat}},
+    {commandtype::kIdle, {&kIdleStart, &kIdleStart, &kIdleStart}},
+    {commandtype::kPartSerialNo, {&kPartSerialNoStart, &kPartSerialNoEnd, nullptr}},
 }};
 
-constexpr std::array<H, 3> kCustom = {H::kCustomStart, H::kCustomEnd, H::kCustomBoth};
+constexpr std::array<const CommandHandler*, 3> kCustom = {&kCustomStart, &kCustomEnd, &kCustomBoth};
 
 }  // namespace
 
-CommandHandler HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode) {
-  if (lCommandTimeCode < 0 || lCommandTimeCode > 2) return H::kNone;
+const CommandHandler* HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode) {
+  if (lCommandTimeCode < 0 || lCommandTimeCode > 2) return nullptr;
   for (const Row& row : kBuiltIn) {
     if (row.type_code == lCommandTypeCode) return row.by_time_code[lCommandTimeCode];
   }
   return kCustom[lCommandTimeCode];
-}
-
-const char* CommandHandlerName(CommandHandler handler) {
-  switch (handler) {
-    case H::kNone:
-      return "";
-    case H::kLogonStart:
-      return "DoLogonStart";
-    case H::kLogonEnd:
-      return "DoLogonEnd";
-    case H::kJobStart:
-      return "DoJobStart";
-    case H::kJobEnd:
-      return "DoJobEnd";
-    case H::kPartStart:
-      return "DoPartStart";
-    case H::kPartEnd:
-      return "DoPartEnd";
-    case H::kOpStart:
-      return "DoOpStart";
-    case H::kOpEnd:
-      return "DoOpEnd";
-    case H::kSetupStart:
-      return "DoSetupStart";
-    case H::kSetupEnd:
-      return "DoSetupEnd";
-    case H::kCycleStart:
-      return "DoCycleStart";
-    case H::kCycleEnd:
-      return "DoCycleEnd";
-    case H::kTeardownStart:
-      return "DoTeardownStart";
-    case H::kTeardownEnd:
-      return "DoTeardownEnd";
-    case H::kMachineDowntimeStart:
-      return "DoMachineDowntimeStart";
-    case H::kMachineDowntimeEnd:
-      return "DoMachineDowntimeEnd";
-    case H::kUserDowntimeStart:
-      return "DoUserDowntimeStart";
-    case H::kUserDowntimeEnd:
-      return "DoUserDowntimeEnd";
-    case H::kGoodPartCount:
-      return "DoGoodPartCount";
-    case H::kScrappedPartCount:
-      return "DoScrappedPartCount";
-    case H::kHeartbeat:
-      return "DoProcessHeartBeatCommand";
-    case H::kIdleStart:
-      return "DoIdleStart";
-    case H::kPartSerialNoStart:
-      return "DoPartSerialNoStart";
-    case H::kPartSerialNoEnd:
-      return "DoPartSerialNoEnd";
-    case H::kCustomStart:
-      return "DoCustomStart";
-    case H::kCustomEnd:
-      return "DoCustomEnd";
-    case H::kCustomBoth:
-      return "DoCustomBoth";
-  }
-  return "";
 }

@@ -12,9 +12,10 @@
 // reference data and intake (command and machine lookups). Every handler
 // runs in the session's RunHandlerTransaction, its one error path, and
 // returns true on success or false with strError set; a command the lock
-// filters returns false with an empty strError. A handler gets the row's
-// parts as values and keeps nothing of them; RunCommand picks it through the
-// handler table (handler_table.h, run_command.cpp).
+// filters returns false with an empty strError. Every handler has the one
+// signature of a HandlerFunction (handler_table.h) over a command context
+// (command_context.h) and keeps nothing of it; RunCommand picks it through
+// the handler table.
 // Thread rule: used by the thread that owns its session.
 #ifndef VOLTRANE_LIBRARY_HANDLERS_HANDLERS_H_
 #define VOLTRANE_LIBRARY_HANDLERS_HANDLERS_H_
@@ -32,7 +33,7 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/core/log_entry.h"
-#include "library/handlers/handler_table.h"
+#include "library/handlers/command_context.h"
 #include "library/session/session.h"
 
 class Intake;
@@ -58,56 +59,36 @@ class Handlers : public SessionClient {
   // Opens an event (ending the open one of the same command and machine);
   // returns its key, 0 for a "both" event on SQL Server. Throws ComError
   // (source "AddEventRecord") naming the step that failed.
-  int32_t AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         int32_t lCommandID, const std::string& strParam,
-                         const dbaccess::DateTime& dtCurrentTime, bool bBoth);
+  int32_t AddEventRecord(const MachineKeys& machine, int32_t lCommandID,
+                         const std::string& strParam, const dbaccess::DateTime& dtCurrentTime,
+                         bool bBoth);
   // Ends the open event of the command on the machine; retries 12 times, 5 s
   // apart, then returns false. pbEnded: whether an open event was ended.
   bool SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
                         const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
                         bool* pbEnded = nullptr);
-  bool DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                     int32_t lCommandID, const std::string& strParam,
-                     const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoCustomEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                   int32_t lCommandID, const dbaccess::DateTime& dtCurrentTime,
-                   std::string& strError);
-  bool DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                    int32_t lCommandID, const std::string& strParam,
-                    const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoCustomStart(const CommandContext& command, std::string& strError);
+  bool DoCustomEnd(const CommandContext& command, std::string& strError);
+  bool DoCustomBoth(const CommandContext& command, std::string& strError);
+  // The sign of life was recorded before the handler: only traced.
+  bool DoProcessHeartBeatCommand(const CommandContext& command, std::string& strError);
 
   // Logon, job, operation, part and serial-number handlers
   // (logon_handlers.cpp, job_handlers.cpp, operation_handlers.cpp,
   // part_handlers.cpp, serial_number_handlers.cpp). Each returns true on
   // success and fills strError on failure.
-  bool DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                    const std::string& strUserName, const dbaccess::DateTime& dtCurrentTime,
-                    std::string& strError, bool bNoTransaction = false);
-  bool DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                  const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                  const std::string& strJobNumber, const dbaccess::DateTime& dtCurrentTime,
-                  std::string& strError);
-  bool DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                 const std::string& strOpNumber, const dbaccess::DateTime& dtCurrentTime,
-                 std::string& strError);
-  bool DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-               const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  // bTransactionOpen: false on entry makes the handler begin and commit its
-  // own transaction; true runs it inside the caller's.
-  bool DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                   const std::string& strPartNumber, const dbaccess::DateTime& dtCurrentTime,
-                   std::string& strError, bool& bTransactionOpen);
-  bool DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                 const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const std::string& strSerialNo,
-                           const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                         bool bTransactionOpen);
+  bool DoLogonStart(const CommandContext& command, std::string& strError);
+  bool DoLogonEnd(const CommandContext& command, std::string& strError);
+  bool DoJobStart(const CommandContext& command, std::string& strError);
+  bool DoJobEnd(const CommandContext& command, std::string& strError);
+  bool DoOpStart(const CommandContext& command, std::string& strError);
+  bool DoOpEnd(const CommandContext& command, std::string& strError);
+  // The logon start, part start and serial-number end run inside the
+  // caller's transaction when the context says so (in_callers_transaction).
+  bool DoPartStart(const CommandContext& command, std::string& strError);
+  bool DoPartEnd(const CommandContext& command, std::string& strError);
+  bool DoPartSerialNoStart(const CommandContext& command, std::string& strError);
+  bool DoPartSerialNoEnd(const CommandContext& command, std::string& strError);
   // Begins a transaction unless bTransactionOpen (and sets it); a failure,
   // the begin's included, escapes as an exception for the caller to report.
   bool FindSerialOnOtherMachine(const std::string& strSerialNo, const MachineKeys& machine,
@@ -136,8 +117,7 @@ class Handlers : public SessionClient {
   // was counted). bRestartCycleEvent also restarts the cycle event at the
   // cut; the part handlers restart it once themselves. False when an event
   // could not be ended.
-  bool EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                              int32_t lMachineID, int32_t& lCurrentID,
+  bool EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurrentID,
                               const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
                               bool& bCutCycle);
 
@@ -150,38 +130,19 @@ class Handlers : public SessionClient {
   void StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateTime& dtCurrentTime,
                            int32_t lMachineID, int32_t lNewActivity,
                            dbaccess::RecordsetPtr rsCurrent = nullptr);
-  bool DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                    const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                  const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                       const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                     const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                    const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                  const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                              int32_t lMachineID, const std::string& strCodeNumber,
-                              const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                              bool bLateHeartBeat = false);
-  bool DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                            std::string& strError);
-  bool DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const std::string& strCodeNumber,
-                           const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                       const std::string& strCount, const dbaccess::DateTime& dtCurrentTime,
-                       std::string& strError);
-  bool DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const std::string& strParam,
-                           const dbaccess::DateTime& dtCurrentTime, std::string& strError);
-  bool DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                   const dbaccess::DateTime& dtCurrentTime, std::string& strError);
+  bool DoSetupStart(const CommandContext& command, std::string& strError);
+  bool DoSetupEnd(const CommandContext& command, std::string& strError);
+  bool DoTeardownStart(const CommandContext& command, std::string& strError);
+  bool DoTeardownEnd(const CommandContext& command, std::string& strError);
+  bool DoCycleStart(const CommandContext& command, std::string& strError);
+  bool DoCycleEnd(const CommandContext& command, std::string& strError);
+  bool DoMachineDowntimeStart(const CommandContext& command, std::string& strError);
+  bool DoMachineDowntimeEnd(const CommandContext& command, std::string& strError);
+  bool DoUserDowntimeStart(const CommandContext& command, std::string& strError);
+  bool DoUserDowntimeEnd(const CommandContext& command, std::string& strError);
+  bool DoGoodPartCount(const CommandContext& command, std::string& strError);
+  bool DoScrappedPartCount(const CommandContext& command, std::string& strError);
+  bool DoIdleStart(const CommandContext& command, std::string& strError);
   // The parameterised query (@MachineID, @DowntimeCodeID) that finds a
   // machine's current downtime of a code with the machine's STATUS_DATE.
   std::string CurrentDowntimeQueryText();
@@ -206,13 +167,9 @@ class Handlers : public SessionClient {
                    const std::string& strCodeNumber, const dbaccess::DateTime& dtCurrentTime);
   // Starts a part with an empty number when the machine's current record has
   // no part, so that cycles and counts belong to a part record.
-  bool EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                  int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                  std::string& strError);
-  HandlerOutcome StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, int32_t lMachineDataID,
-                               dbaccess::RecordsetPtr rsCurrent,
-                               const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+  bool EnsureCurrentRecordHasPart(const CommandContext& command, std::string& strError);
+  HandlerOutcome StartActivity(const CommandContext& command, int32_t lMachineDataID,
+                               dbaccess::RecordsetPtr rsCurrent, int32_t lLockedMessage,
                                std::initializer_list<int32_t> alStopTypes, int32_t lActivity,
                                std::string& strError);
   bool EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
@@ -220,23 +177,18 @@ class Handlers : public SessionClient {
                    std::string& strError);
   // With option 23 a count ends the open cycle event and starts the next;
   // false when the open one cannot be ended.
-  bool MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                              int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime);
+  bool MarkCountCycleBoundary(const CommandContext& command);
   // Runs a count's steps on the current record (its id and the record, open),
   // after the part check.
-  bool CountParts(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                  const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+  bool CountParts(const CommandContext& command, int32_t lLockedMessage,
                   const std::function<HandlerOutcome(int32_t, dbaccess::RecordsetPtr&)>& count,
                   std::string& strError);
 
  private:
-  bool RunMachineStateHandler(CommandHandler handler, const LogEntry& entry, std::string& strError);
-  int32_t AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                    int32_t lMachineID, int32_t lCommandID,
+  int32_t AddEventRecordByProcedure(const MachineKeys& machine, int32_t lCommandID,
                                     const std::string& strParam,
                                     const dbaccess::DateTime& dtCurrentTime, bool bBoth);
-  int32_t AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                     int32_t lMachineID, int32_t lCommandID,
+  int32_t AddEventRecordByRecordsets(const MachineKeys& machine, int32_t lCommandID,
                                      const std::string& strParam,
                                      const dbaccess::DateTime& dtCurrentTime, bool bBoth);
   // The commands among alCommandIDs with an open event on the machine, read
@@ -253,9 +205,8 @@ class Handlers : public SessionClient {
   bool UsesServerEventFunctions() const;
   std::optional<int32_t> CallServerEventFunction(const std::string& strCall,
                                                  const std::vector<dbaccess::Variant>& params);
-  std::optional<int32_t> AddEventRecordByFunction(int32_t lDeptID, int32_t lLocationID,
-                                                  int32_t lGroupID, int32_t lMachineID,
-                                                  int32_t lCommandID, const std::string& strParam,
+  std::optional<int32_t> AddEventRecordByFunction(const MachineKeys& machine, int32_t lCommandID,
+                                                  const std::string& strParam,
                                                   const dbaccess::DateTime& dtCurrentTime,
                                                   bool bBoth);
   bool SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,

@@ -35,16 +35,15 @@ std::string QuantityText(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const std::string& strJobNumber,
-                          const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoJobStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strJobNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime,
-                   false);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kJob), strJobNumber,
+                   dtCurrentTime, false);
     int32_t lJobID = reference_.GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
@@ -75,10 +74,10 @@ bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID
     CloseRecordset(rs);
 
     if (GetBoolOption(kOptJobStartsPart)) {
-      bool bTransactionOpen = true;
-      if (!DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID,
-                       reference_.GetFirstPartNumberForJob(strJobNumber), dtCurrentTime, strError,
-                       bTransactionOpen)) {
+      const CommandContext partStart =
+          command.WithParam(reference_.GetFirstPartNumberForJob(strJobNumber))
+              .InCallersTransaction();
+      if (!DoPartStart(partStart, strError)) {
         return false;
       }
     }
@@ -105,20 +104,20 @@ bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID
   });
 }
 
-bool Handlers::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                        const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoJobEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   // The running part ends first, in a transaction of its own.
   if (!RunHandlerTransaction(false, kMsgJobEndLocked, strError, [&] {
         if (!GetBoolOption(kOptJobStartsPart) || !reference_.HasPartEventRow(lMachineID))
           return true;
-        return DoPartEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+        return DoPartEnd(command, strError);
       })) {
     return false;
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kJob), dtCurrentTime,
                           1)) {
       strError = LoadResMessage(kMsgJobEndLocked);

@@ -24,51 +24,49 @@ constexpr const char* kUserDowntimeCode = "1";
 
 }  // namespace
 
-bool Handlers::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const std::string& strUserName,
-                            const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                            bool bNoTransaction) {
+bool Handlers::DoLogonStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strUserName = command.param;
   strError.clear();
-  return RunHandlerTransaction(!bNoTransaction, kMsgLogonStartLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
-                          dtCurrentTime, 1)) {
-      strError = LoadResMessage(kMsgLogonStartLocked);
-      return false;
-    }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kLogon), strUserName, dtCurrentTime,
-                   false);
-    const int32_t lUserID = reference_.GetUserIDByName(strUserName);
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
-    const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
-      WriteReference(rsTarget, kUserColumns, lUserID, strUserName);
-      WriteShiftColumns(rsTarget, lMachineID, dtCurrentTime, strUserName);
-    };
-    if (HoldsSameReference(*rs, kUserColumns, lUserID, strUserName, false)) {
-      CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
-    } else if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
-      // A record that starts now has covered nobody yet: it takes the user.
-      writeUser(*rs);
-      rs->Update();
-    } else {
-      CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
-      records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User, dtCurrentTime,
-                                      writeUser);
-    }
-    CloseRecordset(rs);
-    return true;
-  });
+  return RunHandlerTransaction(
+      !command.in_callers_transaction, kMsgLogonStartLocked, strError, [&] {
+        const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+        if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                              dtCurrentTime, 1)) {
+          strError = LoadResMessage(kMsgLogonStartLocked);
+          return false;
+        }
+        AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kLogon),
+                       strUserName, dtCurrentTime, false);
+        const int32_t lUserID = reference_.GetUserIDByName(strUserName);
+        dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
+        const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
+          WriteReference(rsTarget, kUserColumns, lUserID, strUserName);
+          WriteShiftColumns(rsTarget, lMachineID, dtCurrentTime, strUserName);
+        };
+        if (HoldsSameReference(*rs, kUserColumns, lUserID, strUserName, false)) {
+          CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
+        } else if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
+          // A record that starts now has covered nobody yet: it takes the user.
+          writeUser(*rs);
+          rs->Update();
+        } else {
+          CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
+          records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User,
+                                          dtCurrentTime, writeUser);
+        }
+        CloseRecordset(rs);
+        return true;
+      });
 }
 
-bool Handlers::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
+bool Handlers::DoLogonEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgLogonEndLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kLogon),
                           dtCurrentTime, 1) ||
         !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),

@@ -22,16 +22,15 @@ constexpr int32_t kMsgOpEndLocked = 108;
 
 }  // namespace
 
-bool Handlers::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         const std::string& strOpNumber, const dbaccess::DateTime& dtCurrentTime,
-                         std::string& strError) {
+bool Handlers::DoOpStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strOpNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime,
-                   false);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kOperation),
+                   strOpNumber, dtCurrentTime, false);
     int32_t lOpID = reference_.GetOpIDByNumber(strOpNumber);
     if (lOpID == -1 && !reference_.AutoOpCreate(strOpNumber, lOpID, lMachineID, strError))
       lOpID = -1;
@@ -54,12 +53,12 @@ bool Handlers::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
   });
 }
 
-bool Handlers::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                       const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoOpEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kOperation),
                           dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgOpEndLocked);

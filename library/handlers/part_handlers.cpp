@@ -28,19 +28,16 @@ constexpr int32_t kMsgPartEndLocked = 110;
 
 }  // namespace
 
-bool Handlers::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const std::string& strPartNumber,
-                           const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                           bool& bTransactionOpen) {
+bool Handlers::DoPartStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strPartNumber = command.param;
   strError.clear();
-  const bool bOwnTransaction = !bTransactionOpen;
-  bTransactionOpen = true;
-  const bool bDone = RunHandlerTransaction(bOwnTransaction, kMsgPartStartLocked, strError, [&] {
-    int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+  return RunHandlerTransaction(!command.in_callers_transaction, kMsgPartStartLocked, strError, [&] {
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCutCycle = false;
-    if (IsV12Database() && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
-                                                   lCurrentID, dtCurrentTime, false, bCutCycle)) {
+    if (IsV12Database() &&
+        !EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, false, bCutCycle)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
@@ -50,13 +47,12 @@ bool Handlers::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
       strError = LoadResMessage(kMsgPartStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kPart), strPartNumber, dtCurrentTime,
-                   false);
+    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPart), strPartNumber,
+                   dtCurrentTime, false);
     // The running cycle goes on as an event of the new part.
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+      AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                     dtCurrentTime, false);
     }
     dbaccess::Variant vPartTypeID;
     int32_t lPartID = reference_.GetPartIDByNumber(strPartNumber, vPartTypeID);
@@ -81,20 +77,18 @@ bool Handlers::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
     CloseRecordset(rs);
     return true;
   });
-  if (bOwnTransaction) bTransactionOpen = false;
-  return bDone;
 }
 
-bool Handlers::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoPartEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgPartEndLocked, strError, [&] {
-    int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCutCycle = false;
     bool bCycleStopped = false;
-    if ((IsV12Database() && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
-                                                    lCurrentID, dtCurrentTime, false, bCutCycle)) ||
+    if ((IsV12Database() &&
+         !EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, false, bCutCycle)) ||
         !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPart),
                           dtCurrentTime, 1) ||
         !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
@@ -103,8 +97,8 @@ bool Handlers::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+      AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                     dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     // The cycle goes on in the next record; the piece it was making is cut.

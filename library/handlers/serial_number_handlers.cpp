@@ -33,9 +33,10 @@ constexpr const char* kNoSerialNumbers = "No Part Serial Numbers unless v12 data
 
 }  // namespace
 
-bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                   int32_t lMachineID, const std::string& strSerialNo,
-                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool Handlers::DoPartSerialNoStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strSerialNo = command.param;
   strError.clear();
   if (!IsV12Database()) {
     strError = kNoSerialNumbers;
@@ -44,17 +45,17 @@ bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t
   return RunHandlerTransaction(true, kMsgSerialStartLocked, strError, [&] {
     bool bTransactionOpen = true;
     int32_t lOtherMachineID = -1;
-    if (FindSerialOnOtherMachine(strSerialNo, {lDeptID, lLocationID, lGroupID, lMachineID},
-                                 dtCurrentTime, bTransactionOpen, lOtherMachineID)) {
+    if (FindSerialOnOtherMachine(strSerialNo, command.machine, dtCurrentTime, bTransactionOpen,
+                                 lOtherMachineID)) {
       int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
       intake_.GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
-      if (!DoPartSerialNoEnd(lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID,
-                             dtCurrentTime, strError, true)) {
+      CommandContext otherEnd = command.InCallersTransaction();
+      otherEnd.machine = {lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID};
+      if (!DoPartSerialNoEnd(otherEnd, strError)) {
         return false;
       }
     }
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCycleStopped = false;
     if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
                           dtCurrentTime, 1) ||
@@ -63,12 +64,11 @@ bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t
       strError = LoadResMessage(kMsgSerialStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kPartSerialNo), strSerialNo,
-                   dtCurrentTime, false);
+    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                   strSerialNo, dtCurrentTime, false);
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+      AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                     dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const int32_t lPartID = IdOrNone(rs->Fields("PART_ID").Value());
@@ -90,20 +90,17 @@ bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t
   });
 }
 
-bool Handlers::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                 int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                 std::string& strError, bool bTransactionOpen) {
+bool Handlers::DoPartSerialNoEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   if (!IsV12Database()) {
     strError = kNoSerialNumbers;
     return false;
   }
-  return RunHandlerTransaction(!bTransactionOpen, kMsgSerialEndLocked, strError, [&] {
-    int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+  return RunHandlerTransaction(!command.in_callers_transaction, kMsgSerialEndLocked, strError, [&] {
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCutCycle = false;
-    if (!EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID, lCurrentID,
-                                dtCurrentTime, true, bCutCycle)) {
+    if (!EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, true, bCutCycle)) {
       strError = LoadResMessage(kMsgSerialEndLocked);
       return false;
     }
@@ -111,10 +108,10 @@ bool Handlers::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t l
   });
 }
 
-bool Handlers::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, int32_t& lCurrentID,
+bool Handlers::EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurrentID,
                                       const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
                                       bool& bCutCycle) {
+  const int32_t lMachineID = machine.lMachineID;
   bCutCycle = false;
   if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo), dtTime,
                         1))
@@ -132,8 +129,7 @@ bool Handlers::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int3
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
+      AddEventRecord(machine, intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
     }
   }
   // The cycle goes on in the next record; the piece it was making is cut.

@@ -115,13 +115,12 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
 
 bool Monitor::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
                                  const dbaccess::DateTime& dtTime, std::string& strError) {
-  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  const CommandContext command = MonitorCommand(lMachineID, dtTime);
   // An end the cycle status lock drops is no failure: it has no error text.
   if (bMachineDowntime) {
-    handlers_.DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+    handlers_.DoMachineDowntimeEnd(command, strError);
   } else {
-    handlers_.DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+    handlers_.DoUserDowntimeEnd(command, strError);
   }
   return strError.empty();
 }

@@ -171,10 +171,18 @@ bool Monitor::LeaveLateHeartBeatDowntime(const LogEntry& row,
       !dbaccess::MoreThanElapsed(dtStatusDate, dtTime, lReturnSeconds * 1000LL)) {
     if (PostPreviousActivity(row, strError)) return strError.empty();
   }
-  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
-  handlers_.DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  handlers_.DoMachineDowntimeEnd(MonitorCommand(lMachineID, dtTime), strError);
   return strError.empty();
+}
+
+CommandContext Monitor::MonitorCommand(int32_t lMachineID, const dbaccess::DateTime& dtTime) {
+  CommandContext command;
+  command.machine.lMachineID = lMachineID;
+  command.machine.lDeptID = command.machine.lLocationID = command.machine.lGroupID = -1;
+  intake_.GetMachineHierarchy(lMachineID, command.machine.lDeptID, command.machine.lLocationID,
+                              command.machine.lGroupID);
+  command.time = dtTime;
+  return command;
 }
 
 bool Monitor::PostPreviousActivity(const LogEntry& row, std::string& strError) {

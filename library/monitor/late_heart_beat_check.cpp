@@ -92,8 +92,6 @@ bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   WriteExtendedErrorLog("Heartbeat missing post log entry to update machine state");
   strStep = "looking up Dept,Location,Group ID's from MACHINE_ID=" + strMachineID;
-  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
   const std::string strCodeNumber = GetScalarText(
       "select DOWNTIME_CODE_NUMBER from T_SFC_DOWNTIME_CODE" +
       voltrane::NoLockHint(DatabaseType()) + " where DOWNTIME_CODE_ID = " + strCodeID);
@@ -104,7 +102,8 @@ bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   strStep = "generating automatic start of machine downtime for late HEARTBEAT, MACHINE_ID=" +
             strMachineID;
-  handlers_.DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow,
-                                   strError, true);
+  CommandContext command = MonitorCommand(lMachineID, dtNow).WithParam(strCodeNumber);
+  command.late_heart_beat = true;
+  handlers_.DoMachineDowntimeStart(command, strError);
   return strError.empty();
 }

@@ -23,6 +23,7 @@
 
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
+#include "library/handlers/command_context.h"
 #include "library/monitor/heart_beat_info.h"
 #include "library/monitor/log_monitor.h"
 #include "library/session/session.h"
@@ -76,6 +77,9 @@ class Monitor : public SessionClient, public LogMonitor {
   // Posts the start of the activity the late-heartbeat downtime ended; false
   // when the machine's latest events do not show such an activity.
   bool PostPreviousActivity(const LogEntry& row, std::string& strError);
+  // A command of the monitor's own for the machine at dtTime, its keys read
+  // from the machine hierarchy (heart_beat_monitor.cpp).
+  CommandContext MonitorCommand(int32_t lMachineID, const dbaccess::DateTime& dtTime);
   bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
                                   std::string& strStep, std::string& strError);
   void CountDowntimeTimeouts();
