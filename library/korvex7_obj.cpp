@@ -77,7 +77,7 @@ std::string CKorvex7Obj::CastToNumeric(std::string& strColExpression) {
 }
 
 bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool& bCleanStart) {
-  return components_->handlers.DoPreProcessCustomCommands(strError, bCleanStart);
+  return components_->handlers.events.DoPreProcessCustomCommands(strError, bCleanStart);
 }
 
 void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {

@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "library/handlers/handlers.h"
 #include "library/session/sql_date_time.h"
 
 namespace {
@@ -27,12 +26,6 @@ TEST(CommandDispatchTableTest, BuiltInCommandsHaveAStartAndAnEndButNoBoth) {
   for (int type_code : {4, 5, 6, 7, 8, 9, 10, 11, 12, 17}) {
     EXPECT_EQ(Chosen(type_code, 2), "") << type_code;
   }
-}
-
-TEST(CommandDispatchTableTest, TheNamedHandlerIsTheOneThatRuns) {
-  EXPECT_EQ(HandlerForCommand(9, 0)->run, &Handlers::DoCycleStart);
-  EXPECT_EQ(HandlerForCommand(12, 1)->run, &Handlers::DoUserDowntimeEnd);
-  EXPECT_EQ(HandlerForCommand(20, 2)->run, &Handlers::DoCustomBoth);
 }
 
 TEST(CommandDispatchTableTest, CountsIdleAndHeartbeatsIgnoreTheTimeCode) {

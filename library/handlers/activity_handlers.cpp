@@ -7,6 +7,8 @@
 // running. The cycle status lock may make a machine ignore any of them: the
 // handler then returns false with an empty error text. Each handler runs in
 // its own transaction (RunHandlerTransaction). Processing thread only.
+#include "library/handlers/activity_handlers.h"
+
 #include <optional>
 #include <set>
 #include <string>
@@ -15,7 +17,8 @@
 #include "library/core/handler_outcome.h"
 #include "library/dispatch/command_types.h"
 #include "library/handlers/cycle_status_lock_rules.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
@@ -41,30 +44,15 @@ constexpr const char* kStartName = "?";
 
 }  // namespace
 
-bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
-                                 const dbaccess::DateTime& dtCurrentTime) {
-  std::vector<int32_t> alCommandIDs;
-  for (const int32_t lTypeCode : alTypeCodes) {
-    alCommandIDs.push_back(intake_.GetCommandIDForType(lTypeCode));
-  }
-  // Mostly none of several commands has an open event: one read tells,
-  // instead of one per command.
-  const std::optional<std::set<int32_t>> open =
-      alCommandIDs.size() > 1 ? CommandsWithOpenEvents(lMachineID, alCommandIDs) : std::nullopt;
-  for (const int32_t lCommandID : alCommandIDs) {
-    if (open && open->count(lCommandID) == 0) continue;
-    if (!SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return false;
-  }
-  return true;
-}
-
-HandlerOutcome Handlers::StartActivity(const CommandContext& command, int32_t lMachineDataID,
-                                       dbaccess::RecordsetPtr rsCurrent, int32_t lLockedMessage,
-                                       std::initializer_list<int32_t> alStopTypes,
-                                       int32_t lActivity, std::string& strError) {
+HandlerOutcome ActivityHandlers::StartActivity(const CommandContext& command,
+                                               int32_t lMachineDataID,
+                                               dbaccess::RecordsetPtr rsCurrent,
+                                               int32_t lLockedMessage,
+                                               std::initializer_list<int32_t> alStopTypes,
+                                               int32_t lActivity, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
-  if (!StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
+  if (!events_.StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
     strError = LoadResMessage(lLockedMessage);
     return HandlerOutcome::kFailed;
   }
@@ -73,14 +61,14 @@ HandlerOutcome Handlers::StartActivity(const CommandContext& command, int32_t lM
   const int32_t lEventType = lActivity == kActivitySetup   ? commandtype::kSetup
                              : lActivity == kActivityCycle ? commandtype::kCycle
                                                            : commandtype::kTeardown;
-  AddEventRecord(command.machine, intake_.GetCommandIDForType(lEventType), "", dtCurrentTime,
-                 false);
+  events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(lEventType), "",
+                         dtCurrentTime, false);
   StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity, rsCurrent);
   records_.SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
   return HandlerOutcome::kDone;
 }
 
-bool Handlers::DoSetupStart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoSetupStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
@@ -99,7 +87,7 @@ bool Handlers::DoSetupStart(const CommandContext& command, std::string& strError
   });
 }
 
-bool Handlers::DoTeardownStart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoTeardownStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
@@ -117,7 +105,7 @@ bool Handlers::DoTeardownStart(const CommandContext& command, std::string& strEr
   });
 }
 
-bool Handlers::DoCycleStart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoCycleStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
@@ -137,7 +125,7 @@ bool Handlers::DoCycleStart(const CommandContext& command, std::string& strError
     return false;
   }
   // Cycles belong to a part record: a part with an empty number starts first.
-  if (!bHasPart && !DoPartStart(command.WithParam(""), strError)) {
+  if (!bHasPart && !reference_handlers_.DoPartStart(command.WithParam(""), strError)) {
     return false;
   }
   strError.clear();
@@ -152,9 +140,10 @@ bool Handlers::DoCycleStart(const CommandContext& command, std::string& strError
   });
 }
 
-bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
-                           int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
-                           std::string& strError) {
+bool ActivityHandlers::EndActivity(const MachineKeys& machine,
+                                   const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+                                   int32_t lEventType, const char* strEndName,
+                                   std::string& strError) {
   const int32_t lMachineID = machine.lMachineID;
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
@@ -164,7 +153,7 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
-    if (!StopEventsOfTypes(lMachineID, {lEventType}, dtCurrentTime)) {
+    if (!events_.StopEventsOfTypes(lMachineID, {lEventType}, dtCurrentTime)) {
       strError = LoadResMessage(lLockedMessage);
       return HandlerOutcome::kFailed;
     }
@@ -194,19 +183,19 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
   });
 }
 
-bool Handlers::DoSetupEnd(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoSetupEnd(const CommandContext& command, std::string& strError) {
   const dbaccess::DateTime& dtCurrentTime = command.time;
   return EndActivity(command.machine, dtCurrentTime, kMsgSetupEndLocked, commandtype::kSetup,
                      kSetupEndName, strError);
 }
 
-bool Handlers::DoTeardownEnd(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoTeardownEnd(const CommandContext& command, std::string& strError) {
   const dbaccess::DateTime& dtCurrentTime = command.time;
   return EndActivity(command.machine, dtCurrentTime, kMsgTeardownEndLocked, commandtype::kTeardown,
                      kTeardownEndName, strError);
 }
 
-bool Handlers::DoCycleEnd(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoCycleEnd(const CommandContext& command, std::string& strError) {
   const dbaccess::DateTime& dtCurrentTime = command.time;
   return EndActivity(command.machine, dtCurrentTime, kMsgCycleEndLocked, commandtype::kCycle,
                      kCycleEndName, strError);

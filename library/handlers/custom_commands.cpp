@@ -12,7 +12,7 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
 
@@ -24,7 +24,7 @@ constexpr int32_t kMsgCustomBothLocked = 125;
 
 }  // namespace
 
-bool Handlers::DoCustomStart(const CommandContext& command, std::string& strError) {
+bool EventHandlers::DoCustomStart(const CommandContext& command, std::string& strError) {
   strError.clear();
   const bool bOwnTransaction = dialect().event_steps != voltrane::EventSteps::kStoredProcedures;
   return RunHandlerTransaction(bOwnTransaction, kMsgCustomStartLocked, strError, [&] {
@@ -33,7 +33,7 @@ bool Handlers::DoCustomStart(const CommandContext& command, std::string& strErro
   });
 }
 
-bool Handlers::DoCustomEnd(const CommandContext& command, std::string& strError) {
+bool EventHandlers::DoCustomEnd(const CommandContext& command, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgCustomEndLocked, strError, [&] {
     if (SetEventStopTime(command.machine.lMachineID, command.command_id, command.time, 1)) {
@@ -44,7 +44,7 @@ bool Handlers::DoCustomEnd(const CommandContext& command, std::string& strError)
   });
 }
 
-bool Handlers::DoCustomBoth(const CommandContext& command, std::string& strError) {
+bool EventHandlers::DoCustomBoth(const CommandContext& command, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgCustomBothLocked, strError, [&] {
     AddEventRecord(command.machine, command.command_id, command.param, command.time, true);
@@ -52,7 +52,7 @@ bool Handlers::DoCustomBoth(const CommandContext& command, std::string& strError
   });
 }
 
-bool Handlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
+bool EventHandlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
   if (dialect().event_steps != voltrane::EventSteps::kStoredProcedures) return true;
   int32_t lRecordsAffected = 0;
   if (ExecuteWithRetry("EXEC DoAllCustomStartsInLog", strError, lRecordsAffected)) {
@@ -61,3 +61,5 @@ bool Handlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
   }
   return strError.empty();
 }
+
+bool EventHandlers::DoProcessHeartBeatCommand(const CommandContext&, std::string&) { return true; }

@@ -15,8 +15,10 @@
 #include "dbaccess/dialect.h"
 #include "library/core/handler_outcome.h"
 #include "library/dispatch/command_types.h"
+#include "library/handlers/activity_handlers.h"
 #include "library/handlers/cycle_status_lock_rules.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
@@ -45,7 +47,8 @@ constexpr int32_t kStatusTeardown = 4;
 
 }  // namespace
 
-bool Handlers::DoMachineDowntimeStart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoMachineDowntimeStart(const CommandContext& command,
+                                              std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strCodeNumber = command.param;
@@ -68,14 +71,15 @@ bool Handlers::DoMachineDowntimeStart(const CommandContext& command, std::string
     int32_t lMachineDataID = -1;
     dbaccess::RecordsetPtr rs =
         records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
-    if (!StopEventsOfTypes(lMachineID,
-                           {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
-                           dtCurrentTime)) {
+    if (!events_.StopEventsOfTypes(
+            lMachineID, {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
+            dtCurrentTime)) {
       strError = LoadResMessage(kMsgMachineDowntimeStartLocked);
       return HandlerOutcome::kFailed;
     }
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kMachineDowntime),
-                   strCodeNumber, dtCurrentTime, false);
+    events_.AddEventRecord(command.machine,
+                           intake_.GetCommandIDForType(commandtype::kMachineDowntime),
+                           strCodeNumber, dtCurrentTime, false);
     // The previous machine downtime ends where the new one begins.
     CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
     StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime, rs);
@@ -85,7 +89,7 @@ bool Handlers::DoMachineDowntimeStart(const CommandContext& command, std::string
   });
 }
 
-bool Handlers::DoMachineDowntimeEnd(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoMachineDowntimeEnd(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
@@ -96,7 +100,7 @@ bool Handlers::DoMachineDowntimeEnd(const CommandContext& command, std::string& 
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
       return HandlerOutcome::kIgnored;
     }
-    if (!StopEventsOfTypes(lMachineID, {commandtype::kMachineDowntime}, dtCurrentTime)) {
+    if (!events_.StopEventsOfTypes(lMachineID, {commandtype::kMachineDowntime}, dtCurrentTime)) {
       strError = LoadResMessage(kMsgMachineDowntimeEndLocked);
       return HandlerOutcome::kFailed;
     }
@@ -111,7 +115,7 @@ bool Handlers::DoMachineDowntimeEnd(const CommandContext& command, std::string& 
   });
 }
 
-bool Handlers::DoUserDowntimeStart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoUserDowntimeStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strCodeNumber = command.param;
@@ -125,12 +129,13 @@ bool Handlers::DoUserDowntimeStart(const CommandContext& command, std::string& s
                   std::to_string(intake_.GetCommandIDForType(commandtype::kLogon)));
     const bool bHadLogon = !rsLogon->Eof();
     CloseRecordset(rsLogon);
-    if (!bHadLogon && !DoLogonStart(command.WithParam("").InCallersTransaction(), strError)) {
+    if (!bHadLogon &&
+        !reference_handlers_.DoLogonStart(command.WithParam("").InCallersTransaction(), strError)) {
       return HandlerOutcome::kFailed;
     }
     const int32_t lMachineDataID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kUserDowntime),
-                   strCodeNumber, dtCurrentTime, false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                           strCodeNumber, dtCurrentTime, false);
     CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
     StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityUserDowntime);
     AddDowntimeRow(lMachineDataID, kUserDowntime,
@@ -140,13 +145,13 @@ bool Handlers::DoUserDowntimeStart(const CommandContext& command, std::string& s
   });
 }
 
-bool Handlers::DoUserDowntimeEnd(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoUserDowntimeEnd(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgUserDowntimeEndLocked, strError, [&] {
     const int32_t lMachineDataID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    if (!StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
+    if (!events_.StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
       strError = LoadResMessage(kMsgUserDowntimeEndLocked);
       return HandlerOutcome::kFailed;
     }
@@ -155,7 +160,7 @@ bool Handlers::DoUserDowntimeEnd(const CommandContext& command, std::string& str
   });
 }
 
-bool Handlers::DoIdleStart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoIdleStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   strError.clear();
   int32_t lStatus = kStatusIdle;
@@ -179,7 +184,7 @@ bool Handlers::DoIdleStart(const CommandContext& command, std::string& strError)
   }
 }
 
-std::string Handlers::CurrentDowntimeQueryText() {
+std::string ActivityHandlers::CurrentDowntimeQueryText() {
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
   return "select DOWNTIME_CODE_ID , m.STATUS_DATE from T_SFC_DT_PER_MACHINE_DATA dtpmd" + strHint +
          " , T_SFC_MACHINE_DATA md" + strHint + ", T_SFC_MACHINE m" + strHint +

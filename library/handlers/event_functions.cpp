@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dbaccess/db_error.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
@@ -22,13 +22,13 @@ enum StopTimeResult { kNoMachineEvent = 0, kNoOpenEvent = 1, kEnded = 2, kEventG
 
 }  // namespace
 
-bool Handlers::UsesServerEventFunctions() const {
+bool EventHandlers::UsesServerEventFunctions() const {
   return dialect().event_steps == voltrane::EventSteps::kServerFunctions &&
          session_.ServerEventFunctions();
 }
 
 // nullopt when the call failed.
-std::optional<int32_t> Handlers::CallServerEventFunction(
+std::optional<int32_t> EventHandlers::CallServerEventFunction(
     const std::string& strCall, const std::vector<dbaccess::Variant>& params) {
   try {
     const dbaccess::ResultTable result = connection()->Query("select " + strCall, params);
@@ -45,11 +45,9 @@ std::optional<int32_t> Handlers::CallServerEventFunction(
   }
 }
 
-std::optional<int32_t> Handlers::AddEventRecordByFunction(const MachineKeys& machine,
-                                                          int32_t lCommandID,
-                                                          const std::string& strParam,
-                                                          const dbaccess::DateTime& dtCurrentTime,
-                                                          bool bBoth) {
+std::optional<int32_t> EventHandlers::AddEventRecordByFunction(
+    const MachineKeys& machine, int32_t lCommandID, const std::string& strParam,
+    const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
   WriteExtendedErrorLog("AddEventRecord(MachineID =" + std::to_string(machine.lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
                         ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")");
@@ -62,8 +60,9 @@ std::optional<int32_t> Handlers::AddEventRecordByFunction(const MachineKeys& mac
 
 // Throws where the statements would have (the machine pointed to an event
 // that is gone); the caller retries.
-bool Handlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,
-                                          const dbaccess::DateTime& dtCurrentTime, bool* pbEnded) {
+bool EventHandlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,
+                                               const dbaccess::DateTime& dtCurrentTime,
+                                               bool* pbEnded) {
   const std::optional<int32_t> lResult =
       CallServerEventFunction("SetEventStopTime(?, ?, ?)", {lMachineID, lCommandID, dtCurrentTime});
   if (!lResult) return false;

@@ -21,7 +21,8 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
@@ -47,9 +48,9 @@ std::string MachineEventQuery(int32_t lMachineID, int32_t lCommandID) {
 
 }  // namespace
 
-int32_t Handlers::AddEventRecord(const MachineKeys& machine, int32_t lCommandID,
-                                 const std::string& strParam,
-                                 const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+int32_t EventHandlers::AddEventRecord(const MachineKeys& machine, int32_t lCommandID,
+                                      const std::string& strParam,
+                                      const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) {
     return AddEventRecordByProcedure(machine, lCommandID, strParam, dtCurrentTime, bBoth);
   }
@@ -62,9 +63,28 @@ int32_t Handlers::AddEventRecord(const MachineKeys& machine, int32_t lCommandID,
   return AddEventRecordByRecordsets(machine, lCommandID, strParam, dtCurrentTime, bBoth);
 }
 
-int32_t Handlers::AddEventRecordByProcedure(const MachineKeys& machine, int32_t lCommandID,
-                                            const std::string& strParam,
-                                            const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+bool EventHandlers::StopEventsOfTypes(int32_t lMachineID,
+                                      std::initializer_list<int32_t> alTypeCodes,
+                                      const dbaccess::DateTime& dtCurrentTime) {
+  std::vector<int32_t> alCommandIDs;
+  for (const int32_t lTypeCode : alTypeCodes) {
+    alCommandIDs.push_back(intake_.GetCommandIDForType(lTypeCode));
+  }
+  // Mostly none of several commands has an open event: one read tells,
+  // instead of one per command.
+  const std::optional<std::set<int32_t>> open =
+      alCommandIDs.size() > 1 ? CommandsWithOpenEvents(lMachineID, alCommandIDs) : std::nullopt;
+  for (const int32_t lCommandID : alCommandIDs) {
+    if (open && open->count(lCommandID) == 0) continue;
+    if (!SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return false;
+  }
+  return true;
+}
+
+int32_t EventHandlers::AddEventRecordByProcedure(const MachineKeys& machine, int32_t lCommandID,
+                                                 const std::string& strParam,
+                                                 const dbaccess::DateTime& dtCurrentTime,
+                                                 bool bBoth) {
   const int32_t lMachineID = machine.lMachineID;
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
@@ -96,9 +116,10 @@ int32_t Handlers::AddEventRecordByProcedure(const MachineKeys& machine, int32_t 
   }
 }
 
-int32_t Handlers::AddEventRecordByRecordsets(const MachineKeys& machine, int32_t lCommandID,
-                                             const std::string& strParam,
-                                             const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+int32_t EventHandlers::AddEventRecordByRecordsets(const MachineKeys& machine, int32_t lCommandID,
+                                                  const std::string& strParam,
+                                                  const dbaccess::DateTime& dtCurrentTime,
+                                                  bool bBoth) {
   const int32_t lMachineID = machine.lMachineID;
   std::string strStep = "AddEventRecord(MachineID =" + std::to_string(lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
@@ -149,7 +170,7 @@ int32_t Handlers::AddEventRecordByRecordsets(const MachineKeys& machine, int32_t
   }
 }
 
-std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
+std::optional<std::set<int32_t>> EventHandlers::CommandsWithOpenEvents(
     int32_t lMachineID, const std::vector<int32_t>& alCommandIDs) {
   // The stored procedure ends events on SQL Server: it is asked every time.
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) return std::nullopt;
@@ -174,9 +195,9 @@ std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
   }
 }
 
-bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
-                                const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
-                                bool* pbEnded) {
+bool EventHandlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
+                                     const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
+                                     bool* pbEnded) {
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures &&
       SetEventStopTimeByProcedure(lMachineID, lCommandID, dtCurrentTime, pbEnded)) {
     return true;
@@ -196,8 +217,9 @@ bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
   return SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, lAttempt + 1, pbEnded);
 }
 
-bool Handlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
-                                           const dbaccess::DateTime& dtCurrentTime, bool* pbEnded) {
+bool EventHandlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
+                                                const dbaccess::DateTime& dtCurrentTime,
+                                                bool* pbEnded) {
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
   try {
@@ -234,9 +256,9 @@ bool Handlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandI
 }
 
 // Throws on any failure; the caller retries.
-void Handlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
-                                            const dbaccess::DateTime& dtCurrentTime,
-                                            bool* pbEnded) {
+void EventHandlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
+                                                 const dbaccess::DateTime& dtCurrentTime,
+                                                 bool* pbEnded) {
   dbaccess::RecordsetPtr rs;
   try {
     rs = OpenQuery(MachineEventQuery(lMachineID, lCommandID), true);

@@ -9,34 +9,59 @@ namespace {
 
 using H = Handlers;
 
-constexpr CommandHandler kLogonStart{"DoLogonStart", &H::DoLogonStart};
-constexpr CommandHandler kLogonEnd{"DoLogonEnd", &H::DoLogonEnd};
-constexpr CommandHandler kJobStart{"DoJobStart", &H::DoJobStart};
-constexpr CommandHandler kJobEnd{"DoJobEnd", &H::DoJobEnd};
-constexpr CommandHandler kPartStart{"DoPartStart", &H::DoPartStart};
-constexpr CommandHandler kPartEnd{"DoPartEnd", &H::DoPartEnd};
-constexpr CommandHandler kOpStart{"DoOpStart", &H::DoOpStart};
-constexpr CommandHandler kOpEnd{"DoOpEnd", &H::DoOpEnd};
-constexpr CommandHandler kSetupStart{"DoSetupStart", &H::DoSetupStart};
-constexpr CommandHandler kSetupEnd{"DoSetupEnd", &H::DoSetupEnd};
-constexpr CommandHandler kCycleStart{"DoCycleStart", &H::DoCycleStart};
-constexpr CommandHandler kCycleEnd{"DoCycleEnd", &H::DoCycleEnd};
-constexpr CommandHandler kTeardownStart{"DoTeardownStart", &H::DoTeardownStart};
-constexpr CommandHandler kTeardownEnd{"DoTeardownEnd", &H::DoTeardownEnd};
-constexpr CommandHandler kMachineDowntimeStart{"DoMachineDowntimeStart",
-                                               &H::DoMachineDowntimeStart};
-constexpr CommandHandler kMachineDowntimeEnd{"DoMachineDowntimeEnd", &H::DoMachineDowntimeEnd};
-constexpr CommandHandler kUserDowntimeStart{"DoUserDowntimeStart", &H::DoUserDowntimeStart};
-constexpr CommandHandler kUserDowntimeEnd{"DoUserDowntimeEnd", &H::DoUserDowntimeEnd};
-constexpr CommandHandler kGoodPartCount{"DoGoodPartCount", &H::DoGoodPartCount};
-constexpr CommandHandler kScrappedPartCount{"DoScrappedPartCount", &H::DoScrappedPartCount};
-constexpr CommandHandler kHeartbeat{"DoProcessHeartBeatCommand", &H::DoProcessHeartBeatCommand};
-constexpr CommandHandler kIdleStart{"DoIdleStart", &H::DoIdleStart};
-constexpr CommandHandler kPartSerialNoStart{"DoPartSerialNoStart", &H::DoPartSerialNoStart};
-constexpr CommandHandler kPartSerialNoEnd{"DoPartSerialNoEnd", &H::DoPartSerialNoEnd};
-constexpr CommandHandler kCustomStart{"DoCustomStart", &H::DoCustomStart};
-constexpr CommandHandler kCustomEnd{"DoCustomEnd", &H::DoCustomEnd};
-constexpr CommandHandler kCustomBoth{"DoCustomBoth", &H::DoCustomBoth};
+// Calls one group's handler on the handlers of the session.
+template <auto group, auto handler>
+bool Run(Handlers& handlers, const CommandContext& command, std::string& strError) {
+  return ((handlers.*group).*handler)(command, strError);
+}
+
+constexpr CommandHandler kLogonStart{"DoLogonStart",
+                                     &Run<&H::reference, &ReferenceHandlers::DoLogonStart>};
+constexpr CommandHandler kLogonEnd{"DoLogonEnd",
+                                   &Run<&H::reference, &ReferenceHandlers::DoLogonEnd>};
+constexpr CommandHandler kJobStart{"DoJobStart",
+                                   &Run<&H::reference, &ReferenceHandlers::DoJobStart>};
+constexpr CommandHandler kJobEnd{"DoJobEnd", &Run<&H::reference, &ReferenceHandlers::DoJobEnd>};
+constexpr CommandHandler kPartStart{"DoPartStart",
+                                    &Run<&H::reference, &ReferenceHandlers::DoPartStart>};
+constexpr CommandHandler kPartEnd{"DoPartEnd", &Run<&H::reference, &ReferenceHandlers::DoPartEnd>};
+constexpr CommandHandler kOpStart{"DoOpStart", &Run<&H::reference, &ReferenceHandlers::DoOpStart>};
+constexpr CommandHandler kOpEnd{"DoOpEnd", &Run<&H::reference, &ReferenceHandlers::DoOpEnd>};
+constexpr CommandHandler kSetupStart{"DoSetupStart",
+                                     &Run<&H::activity, &ActivityHandlers::DoSetupStart>};
+constexpr CommandHandler kSetupEnd{"DoSetupEnd", &Run<&H::activity, &ActivityHandlers::DoSetupEnd>};
+constexpr CommandHandler kCycleStart{"DoCycleStart",
+                                     &Run<&H::activity, &ActivityHandlers::DoCycleStart>};
+constexpr CommandHandler kCycleEnd{"DoCycleEnd", &Run<&H::activity, &ActivityHandlers::DoCycleEnd>};
+constexpr CommandHandler kTeardownStart{"DoTeardownStart",
+                                        &Run<&H::activity, &ActivityHandlers::DoTeardownStart>};
+constexpr CommandHandler kTeardownEnd{"DoTeardownEnd",
+                                      &Run<&H::activity, &ActivityHandlers::DoTeardownEnd>};
+constexpr CommandHandler kMachineDowntimeStart{
+    "DoMachineDowntimeStart", &Run<&H::activity, &ActivityHandlers::DoMachineDowntimeStart>};
+constexpr CommandHandler kMachineDowntimeEnd{
+    "DoMachineDowntimeEnd", &Run<&H::activity, &ActivityHandlers::DoMachineDowntimeEnd>};
+constexpr CommandHandler kUserDowntimeStart{
+    "DoUserDowntimeStart", &Run<&H::activity, &ActivityHandlers::DoUserDowntimeStart>};
+constexpr CommandHandler kUserDowntimeEnd{"DoUserDowntimeEnd",
+                                          &Run<&H::activity, &ActivityHandlers::DoUserDowntimeEnd>};
+constexpr CommandHandler kGoodPartCount{"DoGoodPartCount",
+                                        &Run<&H::activity, &ActivityHandlers::DoGoodPartCount>};
+constexpr CommandHandler kScrappedPartCount{
+    "DoScrappedPartCount", &Run<&H::activity, &ActivityHandlers::DoScrappedPartCount>};
+constexpr CommandHandler kHeartbeat{"DoProcessHeartBeatCommand",
+                                    &Run<&H::events, &EventHandlers::DoProcessHeartBeatCommand>};
+constexpr CommandHandler kIdleStart{"DoIdleStart",
+                                    &Run<&H::activity, &ActivityHandlers::DoIdleStart>};
+constexpr CommandHandler kPartSerialNoStart{
+    "DoPartSerialNoStart", &Run<&H::reference, &ReferenceHandlers::DoPartSerialNoStart>};
+constexpr CommandHandler kPartSerialNoEnd{
+    "DoPartSerialNoEnd", &Run<&H::reference, &ReferenceHandlers::DoPartSerialNoEnd>};
+constexpr CommandHandler kCustomStart{"DoCustomStart",
+                                      &Run<&H::events, &EventHandlers::DoCustomStart>};
+constexpr CommandHandler kCustomEnd{"DoCustomEnd", &Run<&H::events, &EventHandlers::DoCustomEnd>};
+constexpr CommandHandler kCustomBoth{"DoCustomBoth",
+                                     &Run<&H::events, &EventHandlers::DoCustomBoth>};
 
 struct Row {
   int32_t type_code;

@@ -15,9 +15,11 @@
 class Handlers;
 struct CommandContext;
 
-// Every handler's signature: true on success, false with strError set (an
-// empty text: the cycle status lock filtered the command).
-using HandlerFunction = bool (Handlers::*)(const CommandContext& command, std::string& strError);
+// Every handler's signature, called on the handlers of the session: true on
+// success, false with strError set (an empty text: the cycle status lock
+// filtered the command).
+using HandlerFunction = bool (*)(Handlers& handlers, const CommandContext& command,
+                                 std::string& strError);
 
 struct CommandHandler {
   const char* name;  // as the trace shows it ("DoCycleStart", "DoProcessHeartBeatCommand")

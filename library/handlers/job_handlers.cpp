@@ -9,7 +9,8 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -35,15 +36,15 @@ std::string QuantityText(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool Handlers::DoJobStart(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoJobStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strJobNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kJob), strJobNumber,
-                   dtCurrentTime, false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kJob),
+                           strJobNumber, dtCurrentTime, false);
     int32_t lJobID = reference_.GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
@@ -104,7 +105,7 @@ bool Handlers::DoJobStart(const CommandContext& command, std::string& strError) 
   });
 }
 
-bool Handlers::DoJobEnd(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoJobEnd(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
@@ -118,8 +119,8 @@ bool Handlers::DoJobEnd(const CommandContext& command, std::string& strError) {
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kJob), dtCurrentTime,
-                          1)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kJob),
+                                  dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgJobEndLocked);
       return false;
     }
@@ -151,7 +152,8 @@ bool Handlers::DoJobEnd(const CommandContext& command, std::string& strError) {
   });
 }
 
-bool Handlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID, std::string& strError) {
+bool ReferenceHandlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID,
+                                          std::string& strError) {
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
   const std::string strTotals =
       "select JOB_ID, PART_ID, sum(GOOD_COUNT) as good, sum(SCRAPPED_COUNT) as scrapped from "

@@ -9,7 +9,8 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -24,7 +25,7 @@ constexpr const char* kUserDowntimeCode = "1";
 
 }  // namespace
 
-bool Handlers::DoLogonStart(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoLogonStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strUserName = command.param;
@@ -32,13 +33,14 @@ bool Handlers::DoLogonStart(const CommandContext& command, std::string& strError
   return RunHandlerTransaction(
       !command.in_callers_transaction, kMsgLogonStartLocked, strError, [&] {
         const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-        if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
-                              dtCurrentTime, 1)) {
+        if (!events_.SetEventStopTime(lMachineID,
+                                      intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                                      dtCurrentTime, 1)) {
           strError = LoadResMessage(kMsgLogonStartLocked);
           return false;
         }
-        AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kLogon),
-                       strUserName, dtCurrentTime, false);
+        events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kLogon),
+                               strUserName, dtCurrentTime, false);
         const int32_t lUserID = reference_.GetUserIDByName(strUserName);
         dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
         const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
@@ -61,16 +63,17 @@ bool Handlers::DoLogonStart(const CommandContext& command, std::string& strError
       });
 }
 
-bool Handlers::DoLogonEnd(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoLogonEnd(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgLogonEndLocked, strError, [&] {
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kLogon),
-                          dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
-                          dtCurrentTime, 1)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kLogon),
+                                  dtCurrentTime, 1) ||
+        !events_.SetEventStopTime(lMachineID,
+                                  intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                                  dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonEndLocked);
       return false;
     }
@@ -90,8 +93,8 @@ bool Handlers::DoLogonEnd(const CommandContext& command, std::string& strError) 
   });
 }
 
-void Handlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
-                                          const dbaccess::DateTime& dtTime) {
+void ReferenceHandlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
+                                                   const dbaccess::DateTime& dtTime) {
   dbaccess::RecordsetPtr rs =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
@@ -106,8 +109,9 @@ void Handlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
   CloseRecordset(rs);
 }
 
-void Handlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
-                                 const dbaccess::DateTime& dtTime, const std::string& strUserName) {
+void ReferenceHandlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
+                                          const dbaccess::DateTime& dtTime,
+                                          const std::string& strUserName) {
   dbaccess::DateTime dtChartDate, dtShiftStart, dtShiftStop;
   int32_t lShiftID = -1;
   bool bIsSwing = false;

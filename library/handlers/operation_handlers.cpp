@@ -7,7 +7,8 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -22,15 +23,15 @@ constexpr int32_t kMsgOpEndLocked = 108;
 
 }  // namespace
 
-bool Handlers::DoOpStart(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoOpStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strOpNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kOperation),
-                   strOpNumber, dtCurrentTime, false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kOperation),
+                           strOpNumber, dtCurrentTime, false);
     int32_t lOpID = reference_.GetOpIDByNumber(strOpNumber);
     if (lOpID == -1 && !reference_.AutoOpCreate(strOpNumber, lOpID, lMachineID, strError))
       lOpID = -1;
@@ -53,14 +54,14 @@ bool Handlers::DoOpStart(const CommandContext& command, std::string& strError) {
   });
 }
 
-bool Handlers::DoOpEnd(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoOpEnd(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kOperation),
-                          dtCurrentTime, 1)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kOperation),
+                                  dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgOpEndLocked);
       return false;
     }

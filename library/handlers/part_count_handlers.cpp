@@ -14,8 +14,10 @@
 #include "dbaccess/dialect.h"
 #include "library/core/handler_outcome.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/activity_handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/handlers/part_count_parameters.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/reference/reference_data.h"
@@ -38,7 +40,8 @@ int64_t CounterValue(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool Handlers::EnsureCurrentRecordHasPart(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::EnsureCurrentRecordHasPart(const CommandContext& command,
+                                                  std::string& strError) {
   bool bHasPart = false;
   try {
     const std::string strHint = dialect().table_hint;
@@ -57,10 +60,10 @@ bool Handlers::EnsureCurrentRecordHasPart(const CommandContext& command, std::st
     return false;
   }
   if (bHasPart) return true;
-  return DoPartStart(command.WithParam(""), strError);
+  return reference_handlers_.DoPartStart(command.WithParam(""), strError);
 }
 
-bool Handlers::CountParts(
+bool ActivityHandlers::CountParts(
     const CommandContext& command, int32_t lLockedMessage,
     const std::function<HandlerOutcome(int32_t, dbaccess::RecordsetPtr&)>& count,
     std::string& strError) {
@@ -79,13 +82,14 @@ bool Handlers::CountParts(
   });
 }
 
-bool Handlers::DoGoodPartCount(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoGoodPartCount(const CommandContext& command, std::string& strError) {
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strCount = command.param;
   const auto count = [&](int32_t, dbaccess::RecordsetPtr& rs) {
     const int32_t lCount = NormalizePartCount(strCount);
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kGoodPartCount),
-                   std::to_string(lCount), dtCurrentTime, true);
+    events_.AddEventRecord(command.machine,
+                           intake_.GetCommandIDForType(commandtype::kGoodPartCount),
+                           std::to_string(lCount), dtCurrentTime, true);
     if (!MarkCountCycleBoundary(command)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
@@ -101,15 +105,16 @@ bool Handlers::DoGoodPartCount(const CommandContext& command, std::string& strEr
   return CountParts(command, kMsgGoodPartCountLocked, count, strError);
 }
 
-bool Handlers::DoScrappedPartCount(const CommandContext& command, std::string& strError) {
+bool ActivityHandlers::DoScrappedPartCount(const CommandContext& command, std::string& strError) {
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strParam = command.param;
   const auto count = [&](int32_t lMachineDataID, dbaccess::RecordsetPtr& rs) {
     ScrapCountParameter scrap = ParseScrapCountParameter(strParam);
     if (scrap.strCode.empty()) scrap.strCode = reference_.GetDefaultScrapCodeNumber();
     const int32_t lCodeID = reference_.GetScrapCodeID(scrap.strCode);
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kScrappedPartCount),
-                   strParam, dtCurrentTime, true);
+    events_.AddEventRecord(command.machine,
+                           intake_.GetCommandIDForType(commandtype::kScrappedPartCount), strParam,
+                           dtCurrentTime, true);
     if (!MarkCountCycleBoundary(command)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
@@ -130,17 +135,18 @@ bool Handlers::DoScrappedPartCount(const CommandContext& command, std::string& s
   return CountParts(command, kMsgScrappedPartCountLocked, count, strError);
 }
 
-bool Handlers::MarkCountCycleBoundary(const CommandContext& command) {
-  if (!m_bCountPartsOptionRead) {
-    m_bCountPartsOption = GetBoolOption(kCountsMarkCyclesOption);
-    m_bCountPartsOptionRead = true;
+bool ActivityHandlers::MarkCountCycleBoundary(const CommandContext& command) {
+  if (!count_parts_option_read_) {
+    count_parts_option_ = GetBoolOption(kCountsMarkCyclesOption);
+    count_parts_option_read_ = true;
   }
-  if (!m_bCountPartsOption) return true;
+  if (!count_parts_option_) return true;
   const int32_t lCycleCommandID = intake_.GetCommandIDForType(commandtype::kCycle);
   bool bEnded = false;
-  if (!SetEventStopTime(command.machine.lMachineID, lCycleCommandID, command.time, 1, &bEnded)) {
+  if (!events_.SetEventStopTime(command.machine.lMachineID, lCycleCommandID, command.time, 1,
+                                &bEnded)) {
     return false;
   }
-  if (bEnded) AddEventRecord(command.machine, lCycleCommandID, "", command.time, false);
+  if (bEnded) events_.AddEventRecord(command.machine, lCycleCommandID, "", command.time, false);
   return true;
 }

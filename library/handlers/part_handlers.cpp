@@ -12,7 +12,8 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -28,7 +29,7 @@ constexpr int32_t kMsgPartEndLocked = 110;
 
 }  // namespace
 
-bool Handlers::DoPartStart(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoPartStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strPartNumber = command.param;
@@ -42,17 +43,17 @@ bool Handlers::DoPartStart(const CommandContext& command, std::string& strError)
       return false;
     }
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
-                          dtCurrentTime, 1, &bCycleStopped)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return false;
     }
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPart), strPartNumber,
-                   dtCurrentTime, false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPart),
+                           strPartNumber, dtCurrentTime, false);
     // The running cycle goes on as an event of the new part.
     if (bCycleStopped) {
-      AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
-                     dtCurrentTime, false);
+      events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                             dtCurrentTime, false);
     }
     dbaccess::Variant vPartTypeID;
     int32_t lPartID = reference_.GetPartIDByNumber(strPartNumber, vPartTypeID);
@@ -79,7 +80,7 @@ bool Handlers::DoPartStart(const CommandContext& command, std::string& strError)
   });
 }
 
-bool Handlers::DoPartEnd(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoPartEnd(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
@@ -89,16 +90,16 @@ bool Handlers::DoPartEnd(const CommandContext& command, std::string& strError) {
     bool bCycleStopped = false;
     if ((IsV12Database() &&
          !EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, false, bCutCycle)) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPart),
-                          dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
-                          dtCurrentTime, 1, &bCycleStopped)) {
+        !events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPart),
+                                  dtCurrentTime, 1) ||
+        !events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
-                     dtCurrentTime, false);
+      events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                             dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     // The cycle goes on in the next record; the piece it was making is cut.
@@ -125,9 +126,9 @@ bool Handlers::DoPartEnd(const CommandContext& command, std::string& strError) {
   });
 }
 
-void Handlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
-                                const dbaccess::Variant& vPartTypeID,
-                                const std::string& strPartNumber) {
+void ReferenceHandlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID,
+                                         int32_t lPartID, const dbaccess::Variant& vPartTypeID,
+                                         const std::string& strPartNumber) {
   WriteReference(rs, kPartColumns, lPartID, UpperCaseText(strPartNumber));
   if (lPartID == -1) {
     rs.Fields("PART_TYPE_ID") = dbaccess::Variant::Null();
@@ -140,8 +141,9 @@ void Handlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int
   }
 }
 
-void Handlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
-                                 const dbaccess::DateTime& dtTime, std::string& strError) {
+void ReferenceHandlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID,
+                                          int32_t lPartID, const dbaccess::DateTime& dtTime,
+                                          std::string& strError) {
   // Only a job number entered unresolved in this very record, before any
   // part was known, waits for its part.
   const dbaccess::Variant vJobNumber = rs.Fields("JOB_NUMBER").Value();

@@ -15,7 +15,5 @@ bool Handlers::RunCommand(const LogEntry& entry, std::string& strError) {
       HandlerForCommand(intake_.GetCommandTypeCode(entry.lCommandID), entry.lCommandTimeCode);
   if (handler == nullptr) return true;
   WriteExtendedErrorLog(handler->name);
-  return (this->*handler->run)(CommandContext::Of(entry), strError);
+  return handler->run(*this, CommandContext::Of(entry), strError);
 }
-
-bool Handlers::DoProcessHeartBeatCommand(const CommandContext&, std::string&) { return true; }

@@ -15,7 +15,8 @@
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -33,7 +34,7 @@ constexpr const char* kNoSerialNumbers = "No Part Serial Numbers unless v12 data
 
 }  // namespace
 
-bool Handlers::DoPartSerialNoStart(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoPartSerialNoStart(const CommandContext& command, std::string& strError) {
   const int32_t lMachineID = command.machine.lMachineID;
   const dbaccess::DateTime& dtCurrentTime = command.time;
   const std::string& strSerialNo = command.param;
@@ -57,18 +58,19 @@ bool Handlers::DoPartSerialNoStart(const CommandContext& command, std::string& s
     }
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
-                          dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
-                          dtCurrentTime, 1, &bCycleStopped)) {
+    if (!events_.SetEventStopTime(lMachineID,
+                                  intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                                  dtCurrentTime, 1) ||
+        !events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgSerialStartLocked);
       return false;
     }
-    AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
-                   strSerialNo, dtCurrentTime, false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                           strSerialNo, dtCurrentTime, false);
     if (bCycleStopped) {
-      AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
-                     dtCurrentTime, false);
+      events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                             dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const int32_t lPartID = IdOrNone(rs->Fields("PART_ID").Value());
@@ -90,7 +92,7 @@ bool Handlers::DoPartSerialNoStart(const CommandContext& command, std::string& s
   });
 }
 
-bool Handlers::DoPartSerialNoEnd(const CommandContext& command, std::string& strError) {
+bool ReferenceHandlers::DoPartSerialNoEnd(const CommandContext& command, std::string& strError) {
   const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   if (!IsV12Database()) {
@@ -108,13 +110,13 @@ bool Handlers::DoPartSerialNoEnd(const CommandContext& command, std::string& str
   });
 }
 
-bool Handlers::EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurrentID,
-                                      const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
-                                      bool& bCutCycle) {
+bool ReferenceHandlers::EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurrentID,
+                                               const dbaccess::DateTime& dtTime,
+                                               bool bRestartCycleEvent, bool& bCutCycle) {
   const int32_t lMachineID = machine.lMachineID;
   bCutCycle = false;
-  if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo), dtTime,
-                        1))
+  if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                                dtTime, 1))
     return false;
   dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
   if (!HoldsReference(*rs, kSerialColumns)) {
@@ -123,13 +125,14 @@ bool Handlers::EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurr
   }
   if (bRestartCycleEvent) {
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle), dtTime, 1,
-                          &bCycleStopped)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtTime, 1, &bCycleStopped)) {
       CloseRecordset(rs);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(machine, intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
+      events_.AddEventRecord(machine, intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime,
+                             false);
     }
   }
   // The cycle goes on in the next record; the piece it was making is cut.
@@ -146,9 +149,10 @@ bool Handlers::EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurr
   return true;
 }
 
-bool Handlers::FindSerialOnOtherMachine(const std::string& strSerialNo, const MachineKeys& machine,
-                                        const dbaccess::DateTime& dtCurrentTime,
-                                        bool& bTransactionOpen, int32_t& lOtherMachineID) {
+bool ReferenceHandlers::FindSerialOnOtherMachine(const std::string& strSerialNo,
+                                                 const MachineKeys& machine,
+                                                 const dbaccess::DateTime& dtCurrentTime,
+                                                 bool& bTransactionOpen, int32_t& lOtherMachineID) {
   const int32_t lMachineID = machine.lMachineID;
   if (!bTransactionOpen) {
     if (!BeginTransaction()) {

@@ -24,11 +24,11 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
+#include "library/core/out_of_order.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake_sql.h"
 #include "library/library_version.h"
 #include "library/log/log_processor.h"
-#include "library/core/out_of_order.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
@@ -116,7 +116,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     if (m_bStartupChecksPending) {
       schema_.StartupDatabaseChecksAndUpdates(strError);
       if (!strError.empty()) {
-        handlers_.LoadCycleStatusLocks();
+        handlers_.activity.LoadCycleStatusLocks();
         return false;
       }
       m_bStartupChecksPending = false;
@@ -302,7 +302,7 @@ void LogProcessor::FillMissingStandardTimes(std::string& strError) {
 bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
   if (!CommitBatch(strError)) return false;
   bool bCleanStart = false;
-  if (!handlers_.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
+  if (!handlers_.events.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
   CloseRecordset(m_rsLog);
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();

@@ -118,9 +118,9 @@ bool Monitor::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
   const CommandContext command = MonitorCommand(lMachineID, dtTime);
   // An end the cycle status lock drops is no failure: it has no error text.
   if (bMachineDowntime) {
-    handlers_.DoMachineDowntimeEnd(command, strError);
+    handlers_.activity.DoMachineDowntimeEnd(command, strError);
   } else {
-    handlers_.DoUserDowntimeEnd(command, strError);
+    handlers_.activity.DoUserDowntimeEnd(command, strError);
   }
   return strError.empty();
 }

@@ -145,7 +145,7 @@ int32_t Monitor::FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
                                            dbaccess::DateTime& dtStatusDate) {
   voltrane::SQLBuilder builder;
   builder.SetDatabaseType(DatabaseType());
-  builder.SetCommandText(handlers_.CurrentDowntimeQueryText());
+  builder.SetCommandText(handlers_.activity.CurrentDowntimeQueryText());
   builder.SetParameter("@MachineID", voltrane::adtype::kInteger, dbaccess::Variant(lMachineID));
   builder.SetParameter("@DowntimeCodeID", voltrane::adtype::kInteger,
                        dbaccess::Variant(m_lLateHeartBeatDowntimeCodeID));
@@ -171,7 +171,7 @@ bool Monitor::LeaveLateHeartBeatDowntime(const LogEntry& row,
       !dbaccess::MoreThanElapsed(dtStatusDate, dtTime, lReturnSeconds * 1000LL)) {
     if (PostPreviousActivity(row, strError)) return strError.empty();
   }
-  handlers_.DoMachineDowntimeEnd(MonitorCommand(lMachineID, dtTime), strError);
+  handlers_.activity.DoMachineDowntimeEnd(MonitorCommand(lMachineID, dtTime), strError);
   return strError.empty();
 }
 

@@ -104,6 +104,6 @@ bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
             strMachineID;
   CommandContext command = MonitorCommand(lMachineID, dtNow).WithParam(strCodeNumber);
   command.late_heart_beat = true;
-  handlers_.DoMachineDowntimeStart(command, strError);
+  handlers_.activity.DoMachineDowntimeStart(command, strError);
   return strError.empty();
 }

@@ -143,7 +143,7 @@ class MachineStateTest : public ComponentsTest {
     Exec("update T_SFC_MACHINE_DATA set IDLE_START_TIME = null, CYCLE_START_TIME = " + Literal(at) +
          " where MACHINE_DATA_ID = " + std::to_string(CurrentRecordID(machine)));
     std::string error;
-    ASSERT_TRUE(object_->handlers.DoCustomStart({{1, 1, 1, machine}, kCycle, "", at}, error))
+    ASSERT_TRUE(object_->handlers.events.DoCustomStart({{1, 1, 1, machine}, kCycle, "", at}, error))
         << error;
   }
 
