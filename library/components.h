@@ -25,7 +25,7 @@
 // (and so built) before it: no component calls one after it in the member
 // list, and none calls back into its caller. The log processor sees the
 // records and the monitor through narrow interfaces (record_refresh.h,
-// log_monitor.h), where a loop test puts stand-ins.
+// log_monitor.h), where a loop test puts stand-ins (LoopSeams).
 // Thread rule: the whole set is used by the thread that created it.
 #ifndef VOLTRANE_LIBRARY_COMPONENTS_H_
 #define VOLTRANE_LIBRARY_COMPONENTS_H_
@@ -43,8 +43,16 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/session.h"
 
+// What the log processor sees of the records and the monitor, when not the
+// components themselves: a loop test's stand-ins, which outlive the set.
+struct LoopSeams {
+  RecordRefresh* refresh = nullptr;
+  LogMonitor* monitor = nullptr;
+};
+
 struct Components {
-  explicit Components(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock())
+  explicit Components(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock(),
+                      LoopSeams seams = {})
       : session(std::move(clock)),
         reference(session),
         intake(session),
@@ -55,7 +63,8 @@ struct Components {
                  return intake.GetMachineHierarchy(machine, dept, location, group);
                }),
         monitor(session, intake, handlers, schema),
-        log(session, schema, records, handlers, monitor) {}
+        log(session, schema, seams.refresh ? *seams.refresh : records, handlers,
+            seams.monitor ? *seams.monitor : monitor) {}
   Components(const Components&) = delete;
   Components& operator=(const Components&) = delete;
 
