@@ -37,12 +37,12 @@ class MachineRecords;
 class ReferenceData;
 class ReferenceHandlers;
 
-class ActivityHandlers : public SessionClient {
+class ActivityHandlers : public TransactionClient {
  public:
   ActivityHandlers(Session& session, Intake& intake, MachineRecords& records,
                    ReferenceData& reference, EventHandlers& events,
                    ReferenceHandlers& reference_handlers)
-      : SessionClient(session),
+      : TransactionClient(session),
         intake_(intake),
         records_(records),
         reference_(reference),

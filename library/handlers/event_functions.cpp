@@ -24,7 +24,7 @@ enum StopTimeResult { kNoMachineEvent = 0, kNoOpenEvent = 1, kEnded = 2, kEventG
 
 bool EventHandlers::UsesServerEventFunctions() const {
   return dialect().event_steps == voltrane::EventSteps::kServerFunctions &&
-         session_.ServerEventFunctions();
+         ServerEventFunctions();
 }
 
 // nullopt when the call failed.
@@ -40,7 +40,7 @@ std::optional<int32_t> EventHandlers::CallServerEventFunction(
   } catch (const dbaccess::DbError& error) {
     WriteExtendedErrorLog("Server function failed, using statements: " + strCall + " - " +
                           error.description());
-    if (error.native() == kUndefinedFunction) session_.SetServerEventFunctions(false);
+    if (error.native() == kUndefinedFunction) SetServerEventFunctions(false);
     return std::nullopt;
   }
 }

@@ -28,10 +28,10 @@
 class Intake;
 class MachineRecords;
 
-class EventHandlers : public SessionClient {
+class EventHandlers : public TransactionClient {
  public:
   EventHandlers(Session& session, Intake& intake, MachineRecords& records)
-      : SessionClient(session), intake_(intake), records_(records) {}
+      : TransactionClient(session), intake_(intake), records_(records) {}
 
   // The public pre-processing operation (korvex7.h): turns the custom starts
   // of type code 0 into events in bulk on SQL Server before a batch is read.

@@ -28,11 +28,11 @@ class Intake;
 class MachineRecords;
 class ReferenceData;
 
-class ReferenceHandlers : public SessionClient {
+class ReferenceHandlers : public TransactionClient {
  public:
   ReferenceHandlers(Session& session, Intake& intake, MachineRecords& records,
                     ReferenceData& reference, EventHandlers& events)
-      : SessionClient(session),
+      : TransactionClient(session),
         intake_(intake),
         records_(records),
         reference_(reference),

@@ -61,14 +61,14 @@ void Monitor::CountDowntimeTimeouts() {
 void Monitor::LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime) {
   const std::optional<dbaccess::DateTime> stored = ReadCheckTime(checkcode::kDowntimeTimeouts);
   m_dtLastDowntimeTimeoutCheck = stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
-  m_lCheckTimeRollbacks = session_.RollbackCount();
+  m_lCheckTimeRollbacks = RollbackCount();
 }
 
 bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                  std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts();
   if (!m_bHasDowntimeTimeouts) return true;
-  if (m_lCheckTimeRollbacks != session_.RollbackCount()) LoadLastDowntimeTimeoutCheck(dtTime);
+  if (m_lCheckTimeRollbacks != RollbackCount()) LoadLastDowntimeTimeoutCheck(dtTime);
   if (!dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
                                  kMinutesBetweenChecks * 60000)) {
     return true;
@@ -109,7 +109,7 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
   }
   WriteCheckTime(checkcode::kDowntimeTimeouts, dtTime);
   m_dtLastDowntimeTimeoutCheck = dtTime;
-  m_lCheckTimeRollbacks = session_.RollbackCount();
+  m_lCheckTimeRollbacks = RollbackCount();
   return true;
 }
 

@@ -32,10 +32,10 @@ class Handlers;
 class Intake;
 class SchemaMaintenance;
 
-class Monitor : public SessionClient, public LogMonitor {
+class Monitor : public TransactionClient, public LogMonitor {
  public:
   Monitor(Session& session, Intake& intake, Handlers& handlers, SchemaMaintenance& schema)
-      : SessionClient(session), intake_(intake), handlers_(handlers), schema_(schema) {}
+      : TransactionClient(session), intake_(intake), handlers_(handlers), schema_(schema) {}
 
   // The steps the log processor calls (log_monitor.h).
   bool RecordHeartBeat(const LogEntry& row, std::string& strError) override;

@@ -75,7 +75,7 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
     bComputeFirst = true;
     pass.rsRecord.reset();
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
-    if (bOwnTransaction && !session_.CommitProgress()) return false;
+    if (bOwnTransaction && !commit_progress_()) return false;
   }
 }
 

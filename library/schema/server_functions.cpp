@@ -91,5 +91,5 @@ void SchemaMaintenance::InstallServerFunctions() {
       bInstalled = false;
     }
   }
-  session_.SetServerEventFunctions(bInstalled);
+  SetServerEventFunctions(bInstalled);
 }
