@@ -12,8 +12,10 @@
 //               cache, delete queue, log history, failed and out-of-order
 //               rows; the only caller of the monitor
 //   dispatch/   the command type codes
-//   handlers/   Handlers: what each command does to a machine's state, and
-//               the handler table that picks the handler of a row
+//   handlers/   Handlers: what each command does to a machine's state, in
+//               three groups (events, reference, activity) over one
+//               command context, and the handler table that picks the
+//               handler of a row
 //   records/    MachineRecords: machine data records, status, shifts
 //   reference/  ReferenceData: lookups, automatic creation, audit history
 //   monitor/    Monitor: heartbeats and downtime timeouts; its synthetic
