@@ -45,6 +45,8 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 // What the log processor sees of the records and the monitor, when not the
 // components themselves: a loop test's stand-ins, which outlive the set.
 struct LoopSeams {
@@ -79,5 +81,7 @@ struct Components {
   Monitor monitor;
   LogProcessor log;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_COMPONENTS_H_

@@ -5,6 +5,9 @@
 #include "library/components.h"
 #include "library/session/extended_error_log.h"
 
+// The facade hands every operation to the library's internals.
+using namespace korvex7::internal;
+
 CKorvex7Obj::CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock)
     : components_(std::make_unique<Components>(std::move(clock))) {}
 

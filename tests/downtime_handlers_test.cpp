@@ -9,6 +9,8 @@
 #include "dbaccess/command.h"
 #include "tests/support/machine_log_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::kCycle;

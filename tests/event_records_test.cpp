@@ -15,6 +15,8 @@
 #include "library/session/sql_date_time.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 constexpr int kDoorOpen = 18;      // custom, type code 0

@@ -8,6 +8,8 @@
 
 #include "library/session/sql_date_time.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 // The name of the handler the pair chooses ("" for none), as the trace shows it.

@@ -20,6 +20,8 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 constexpr int kHeartbeatCommand = korvex7::Code(korvex7::CommandType::kHeartbeat);

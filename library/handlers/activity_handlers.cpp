@@ -25,6 +25,8 @@
 #include "library/session/error_text.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgSetupStartLocked = 111;
@@ -200,3 +202,5 @@ bool ActivityHandlers::DoCycleEnd(const CommandContext& command, std::string& st
   return EndActivity(command.machine, dtCurrentTime, kMsgCycleEndLocked, commandtype::kCycle,
                      kCycleEndName, strError);
 }
+
+}  // namespace korvex7::internal

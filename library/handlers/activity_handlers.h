@@ -30,6 +30,8 @@
 #include "library/handlers/command_context.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 enum class HandlerOutcome;  // library/core/handler_outcome.h
 class EventHandlers;
 class Intake;
@@ -127,5 +129,7 @@ class ActivityHandlers : public TransactionClient {
   bool count_parts_option_ = false;
   bool count_parts_option_read_ = false;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HANDLERS_ACTIVITY_HANDLERS_H_

@@ -15,6 +15,8 @@
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // The date literal of the SQL Server insert batch, which sets DATEFORMAT MDY.
@@ -133,3 +135,5 @@ void ActivityHandlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, in
         {lRowID, lRowID});
   }
 }
+
+}  // namespace korvex7::internal

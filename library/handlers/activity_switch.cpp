@@ -9,6 +9,8 @@
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kActivitySetup = 1;
@@ -63,3 +65,5 @@ void ActivityHandlers::StopCurrentActivity(int32_t lMachineDataID,
   }
   CloseRecordset(rs);
 }
+
+}  // namespace korvex7::internal

@@ -15,6 +15,8 @@
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
 
+namespace korvex7::internal {
+
 struct CommandContext {
   MachineKeys machine;
   int32_t command_id = -1;
@@ -40,5 +42,7 @@ struct CommandContext {
     return changed;
   }
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HANDLERS_COMMAND_CONTEXT_H_

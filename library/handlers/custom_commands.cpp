@@ -16,6 +16,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgCustomStartLocked = 123;
@@ -63,3 +65,5 @@ bool EventHandlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
 }
 
 bool EventHandlers::DoProcessHeartBeatCommand(const CommandContext&, std::string&) { return true; }
+
+}  // namespace korvex7::internal

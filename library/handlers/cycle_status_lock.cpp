@@ -11,6 +11,8 @@
 #include "library/handlers/event_handlers.h"
 #include "library/records/machine_records.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kSetupLockOption = 4;
@@ -59,3 +61,5 @@ bool ActivityHandlers::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int3
   if (found != downtime_locks_->end()) state.lDowntimeLockValue = found->second;
   return IsLockedByRules(state, lKind, strEndName);
 }
+
+}  // namespace korvex7::internal

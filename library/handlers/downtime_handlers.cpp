@@ -27,6 +27,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgMachineDowntimeStartLocked = 115;
@@ -193,3 +195,5 @@ std::string ActivityHandlers::CurrentDowntimeQueryText() {
          " and dtpmd.DOWNTIME_CODE_ID = @DowntimeCodeID" + " and m.STATUS_CODE = " + "3" +
          " and dtpmd.STOP_TIME IS NULL";
 }
+
+}  // namespace korvex7::internal

@@ -13,6 +13,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // SQLSTATE undefined_function.
@@ -83,3 +85,5 @@ bool EventHandlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lComm
   }
   return true;
 }
+
+}  // namespace korvex7::internal

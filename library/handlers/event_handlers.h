@@ -25,6 +25,8 @@
 #include "library/handlers/command_context.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 class Intake;
 class MachineRecords;
 
@@ -90,5 +92,7 @@ class EventHandlers : public TransactionClient {
   Intake& intake_;
   MachineRecords& records_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HANDLERS_EVENT_HANDLERS_H_

@@ -28,6 +28,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kStopTimeAttempts = 12;
@@ -298,3 +300,5 @@ void EventHandlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCo
     throw;
   }
 }
+
+}  // namespace korvex7::internal

@@ -5,6 +5,8 @@
 #include "library/dispatch/command_types.h"
 #include "library/handlers/handlers.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 using H = Handlers;
@@ -98,3 +100,5 @@ const CommandHandler* HandlerForCommand(int32_t lCommandTypeCode, int32_t lComma
   }
   return kCustom[lCommandTimeCode];
 }
+
+}  // namespace korvex7::internal

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex7::internal {
+
 class Handlers;
 struct CommandContext;
 
@@ -28,5 +30,7 @@ struct CommandHandler {
 
 // The handler of the pair; nullptr when it has none.
 const CommandHandler* HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HANDLERS_HANDLER_TABLE_H_

@@ -20,6 +20,8 @@
 #include "library/handlers/event_handlers.h"
 #include "library/handlers/reference_handlers.h"
 
+namespace korvex7::internal {
+
 class Intake;
 class MachineRecords;
 class ReferenceData;
@@ -45,5 +47,7 @@ class Handlers {
  private:
   Intake& intake_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HANDLERS_HANDLERS_H_

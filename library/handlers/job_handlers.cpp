@@ -18,6 +18,8 @@
 #include "library/reference/upper_case.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgJobStartLocked = 105;
@@ -175,3 +177,5 @@ bool ReferenceHandlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID,
   CloseRecordset(rs);
   return bDone;
 }
+
+}  // namespace korvex7::internal

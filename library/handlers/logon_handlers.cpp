@@ -17,6 +17,8 @@
 #include "library/reference/reference_data.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgLogonStartLocked = 103;
@@ -122,3 +124,5 @@ void ReferenceHandlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMach
   rs.Fields("SHIFT_END") = bNoShift ? dbaccess::Variant::Null() : dbaccess::Variant(dtShiftStop);
   rs.Fields("CHART_DATE") = dbaccess::Variant(dtChartDate);
 }
+
+}  // namespace korvex7::internal

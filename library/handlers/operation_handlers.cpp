@@ -16,6 +16,8 @@
 #include "library/reference/upper_case.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgOpStartLocked = 107;
@@ -75,3 +77,5 @@ bool ReferenceHandlers::DoOpEnd(const CommandContext& command, std::string& strE
     return true;
   });
 }
+
+}  // namespace korvex7::internal

@@ -24,6 +24,8 @@
 #include "library/session/error_text.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgPartStartLocked = 109;
@@ -150,3 +152,5 @@ bool ActivityHandlers::MarkCountCycleBoundary(const CommandContext& command) {
   if (bEnded) events_.AddEventRecord(command.machine, lCycleCommandID, "", command.time, false);
   return true;
 }
+
+}  // namespace korvex7::internal

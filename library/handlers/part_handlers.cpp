@@ -22,6 +22,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgPartStartLocked = 109;
@@ -163,3 +165,5 @@ void ReferenceHandlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMach
   rs.Fields("JOB_NUMBER") = dbaccess::Variant::Null();
   rs.Fields("JOB_DATA_START_ID") = dbaccess::Variant::Null();
 }
+
+}  // namespace korvex7::internal

@@ -23,6 +23,8 @@
 #include "library/handlers/command_context.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 class EventHandlers;
 class Intake;
 class MachineRecords;
@@ -88,5 +90,7 @@ class ReferenceHandlers : public TransactionClient {
   ReferenceData& reference_;
   EventHandlers& events_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HANDLERS_REFERENCE_HANDLERS_H_

@@ -10,6 +10,8 @@
 #include "library/intake/intake.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 bool Handlers::RunCommand(const LogEntry& entry, std::string& strError) {
   const CommandHandler* handler =
       HandlerForCommand(intake_.GetCommandTypeCode(entry.lCommandID), entry.lCommandTimeCode);
@@ -17,3 +19,5 @@ bool Handlers::RunCommand(const LogEntry& entry, std::string& strError) {
   WriteExtendedErrorLog(handler->name);
   return handler->run(*this, CommandContext::Of(entry), strError);
 }
+
+}  // namespace korvex7::internal

@@ -25,6 +25,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgSerialStartLocked = 109;
@@ -191,3 +193,5 @@ bool ReferenceHandlers::FindSerialOnOtherMachine(const std::string& strSerialNo,
   CloseRecordset(rs);
   return bFound;
 }
+
+}  // namespace korvex7::internal

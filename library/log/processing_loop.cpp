@@ -33,6 +33,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kDesignatedPCOption = 14;
@@ -406,3 +408,5 @@ int32_t LogProcessor::GetMDCLogCount() {
     RethrowAsComError("Korvex7.CKorvex7Obj.GetMDCLogCount");
   }
 }
+
+}  // namespace korvex7::internal

@@ -13,6 +13,8 @@
 #include "library/schema/schema_statements.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kCheckTimeStem = "MDC_CHECK_TIME";
@@ -98,3 +100,5 @@ bool Monitor::RunOnOwnLevel(std::string& strError, const std::function<bool()>& 
   RollbackTransaction();
   return false;
 }
+
+}  // namespace korvex7::internal

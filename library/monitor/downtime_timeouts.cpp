@@ -33,6 +33,8 @@
 #include "library/monitor/monitor.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // A database without a stored check time has its first check run at once.
@@ -124,3 +126,5 @@ bool Monitor::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
   }
   return strError.empty();
 }
+
+}  // namespace korvex7::internal

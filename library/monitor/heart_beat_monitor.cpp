@@ -26,6 +26,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
@@ -231,3 +233,5 @@ void Monitor::PostHeartbeatCommand(const LogEntry& command, std::string& strErro
     WriteExtendedErrorLog("Special heartbeat ProcessCommand() failed");
   }
 }
+
+}  // namespace korvex7::internal

@@ -17,6 +17,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
@@ -107,3 +109,5 @@ bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
   handlers_.activity.DoMachineDowntimeStart(command, strError);
   return strError.empty();
 }
+
+}  // namespace korvex7::internal

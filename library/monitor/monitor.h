@@ -28,6 +28,8 @@
 #include "library/monitor/log_monitor.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 class Handlers;
 class Intake;
 class SchemaMaintenance;
@@ -118,5 +120,7 @@ class Monitor : public TransactionClient, public LogMonitor {
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_MONITOR_MONITOR_H_

@@ -34,6 +34,8 @@
 #include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 class ReferenceData;
 
 class MachineRecords : public TransactionClient, public RecordRefresh {
@@ -173,5 +175,7 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   // done so far (Session::CommitProgress).
   std::function<bool()> commit_progress_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_RECORDS_MACHINE_RECORDS_H_

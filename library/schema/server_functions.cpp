@@ -16,6 +16,8 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 const std::vector<std::string>& ServerFunctionStatements() {
@@ -93,3 +95,5 @@ void SchemaMaintenance::InstallServerFunctions() {
   }
   SetServerEventFunctions(bInstalled);
 }
+
+}  // namespace korvex7::internal

@@ -27,6 +27,8 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 
+namespace korvex7::internal {
+
 enum class HandlerOutcome;  // library/core/handler_outcome.h
 
 class Session {
@@ -304,5 +306,7 @@ class BatchClient : public TransactionClient {
 
   Session& session_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SESSION_SESSION_H_
