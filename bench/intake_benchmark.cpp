@@ -40,6 +40,8 @@
 #include "tests/support/counting_backend.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 // Demo machine 101 is machine 1 (outside key 1101); the cycle command

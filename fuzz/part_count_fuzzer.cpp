@@ -8,6 +8,8 @@
 
 #include "library/handlers/part_count_parameters.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const int32_t count = NormalizePartCount(text);

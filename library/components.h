@@ -12,8 +12,10 @@
 //               cache, delete queue, log history, failed and out-of-order
 //               rows; the only caller of the monitor
 //   dispatch/   the command type codes
-//   handlers/   Handlers: what each command does to a machine's state, and
-//               the handler table that picks the handler of a row
+//   handlers/   Handlers: what each command does to a machine's state, in
+//               three groups (events, reference, activity) over one
+//               command context, and the handler table that picks the
+//               handler of a row
 //   records/    MachineRecords: machine data records, status, shifts
 //   reference/  ReferenceData: lookups, automatic creation, audit history
 //   monitor/    Monitor: heartbeats and downtime timeouts; its synthetic
@@ -25,7 +27,7 @@
 // (and so built) before it: no component calls one after it in the member
 // list, and none calls back into its caller. The log processor sees the
 // records and the monitor through narrow interfaces (record_refresh.h,
-// log_monitor.h), where a loop test puts stand-ins.
+// log_monitor.h), where a loop test puts stand-ins (LoopSeams).
 // Thread rule: the whole set is used by the thread that created it.
 #ifndef VOLTRANE_LIBRARY_COMPONENTS_H_
 #define VOLTRANE_LIBRARY_COMPONENTS_H_
@@ -43,8 +45,18 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
+// What the log processor sees of the records and the monitor, when not the
+// components themselves: a loop test's stand-ins, which outlive the set.
+struct LoopSeams {
+  RecordRefresh* refresh = nullptr;
+  LogMonitor* monitor = nullptr;
+};
+
 struct Components {
-  explicit Components(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock())
+  explicit Components(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock(),
+                      LoopSeams seams = {})
       : session(std::move(clock)),
         reference(session),
         intake(session),
@@ -55,7 +67,8 @@ struct Components {
                  return intake.GetMachineHierarchy(machine, dept, location, group);
                }),
         monitor(session, intake, handlers, schema),
-        log(session, schema, records, handlers, monitor) {}
+        log(session, schema, seams.refresh ? *seams.refresh : records, handlers,
+            seams.monitor ? *seams.monitor : monitor) {}
   Components(const Components&) = delete;
   Components& operator=(const Components&) = delete;
 
@@ -68,5 +81,7 @@ struct Components {
   Monitor monitor;
   LogProcessor log;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_COMPONENTS_H_

@@ -35,8 +35,8 @@ int Report(Fn&& fn, char* error, size_t error_size) {
   try {
     ok = fn(text);
   } catch (...) {
-    const ErrorInfo info = CurrentError();
-    text = FormatErrorText(info.number, info.description);
+    const korvex7::internal::ErrorInfo info = korvex7::internal::CurrentError();
+    text = korvex7::internal::FormatErrorText(info.number, info.description);
     ok = false;
   }
   CopyError(text, error, error_size);

@@ -5,6 +5,9 @@
 #include "library/components.h"
 #include "library/session/extended_error_log.h"
 
+// The facade hands every operation to the library's internals.
+using namespace korvex7::internal;
+
 CKorvex7Obj::CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock)
     : components_(std::make_unique<Components>(std::move(clock))) {}
 
@@ -77,7 +80,7 @@ std::string CKorvex7Obj::CastToNumeric(std::string& strColExpression) {
 }
 
 bool CKorvex7Obj::DoPreProcessCustomCommands(std::string& strError, bool& bCleanStart) {
-  return components_->handlers.DoPreProcessCustomCommands(strError, bCleanStart);
+  return components_->handlers.events.DoPreProcessCustomCommands(strError, bCleanStart);
 }
 
 void CKorvex7Obj::InstallStoredProcedures(std::string& strError) {

@@ -21,7 +21,9 @@
 #include "dbaccess/variant.h"
 #include "library/korvex7.h"
 
+namespace korvex7::internal {
 struct Components;
+}  // namespace korvex7::internal
 
 class CKorvex7Obj : public _CKorvex7Obj3 {
  public:
@@ -71,7 +73,7 @@ class CKorvex7Obj : public _CKorvex7Obj3 {
   int32_t DatabaseType() const;
 
  private:
-  std::unique_ptr<Components> components_;
+  std::unique_ptr<korvex7::internal::Components> components_;
 };
 
 #endif  // VOLTRANE_LIBRARY_KORVEX7_OBJ_H_

@@ -13,10 +13,6 @@ namespace {
 constexpr int kHourDecimals = 3;
 constexpr int kRatioDecimals = 4;
 
-std::string ShiftText(const OeeRow& row) {
-  return row.shift_id ? row.shift_name : (row.chart_date ? "-" : "");
-}
-
 }  // namespace
 
 const std::vector<std::string>& LossColumns() {
@@ -47,11 +43,7 @@ void WriteLossesCsv(std::ostream& out, const std::vector<OeeRow>& rows) {
 void WriteLossesJson(std::ostream& out, const std::vector<OeeRow>& rows) {
   nlohmann::json array = nlohmann::json::array();
   for (const OeeRow& row : rows) {
-    nlohmann::json object;
-    object["machine"] = row.machine;
-    object["chart_date"] = row.chart_date ? nlohmann::json(DateText(row.chart_date)) : nullptr;
-    object["shift_id"] = row.shift_id ? nlohmann::json(*row.shift_id) : nullptr;
-    object["shift_name"] = row.shift_id ? nlohmann::json(row.shift_name) : nullptr;
+    nlohmann::json object = GroupJson(row);
     object["scheduled_h"] = Rounded(row.scheduled_h, kHourDecimals);
     for (const LossStep& step : LossWaterfall(row)) {
       object[step.key] = Rounded(step.hours, kHourDecimals);

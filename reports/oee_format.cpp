@@ -83,14 +83,23 @@ void WriteOeeCsv(std::ostream& out, const std::vector<OeeRow>& rows) {
   for (const OeeRow& row : rows) WriteCsvLine(out, CsvFields(row));
 }
 
+nlohmann::json GroupJson(const OeeRow& row) {
+  nlohmann::json object;
+  object["machine"] = row.machine;
+  object["chart_date"] = row.chart_date ? nlohmann::json(DateText(row.chart_date)) : nullptr;
+  object["shift_id"] = row.shift_id ? nlohmann::json(*row.shift_id) : nullptr;
+  object["shift_name"] = row.shift_id ? nlohmann::json(row.shift_name) : nullptr;
+  return object;
+}
+
+std::string ShiftText(const OeeRow& row) {
+  return row.shift_id ? row.shift_name : (row.chart_date ? "-" : "");
+}
+
 void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows) {
   nlohmann::json array = nlohmann::json::array();
   for (const OeeRow& row : rows) {
-    nlohmann::json object;
-    object["machine"] = row.machine;
-    object["chart_date"] = row.chart_date ? nlohmann::json(DateText(row.chart_date)) : nullptr;
-    object["shift_id"] = row.shift_id ? nlohmann::json(*row.shift_id) : nullptr;
-    object["shift_name"] = row.shift_id ? nlohmann::json(row.shift_name) : nullptr;
+    nlohmann::json object = GroupJson(row);
     object["scheduled_h"] = Rounded(row.scheduled_h, kHourDecimals);
     object["planned_downtime_h"] = Rounded(row.planned_downtime_h, kHourDecimals);
     object["unplanned_downtime_h"] = Rounded(row.unplanned_downtime_h, kHourDecimals);
@@ -128,7 +137,7 @@ void WriteOeeTable(std::ostream& out, const std::vector<OeeRow>& rows) {
   std::vector<std::vector<std::string>> figures;
   std::vector<std::vector<std::string>> losses;
   for (const OeeRow& row : rows) {
-    const std::string shift = row.shift_id ? row.shift_name : (row.chart_date ? "-" : "");
+    const std::string shift = ShiftText(row);
     figures.push_back({row.machine, DateText(row.chart_date), shift, Fixed(row.scheduled_h, 2),
                        Fixed(row.planned_downtime_h, 2), Fixed(row.unplanned_downtime_h, 2),
                        Fixed(row.run_h, 2), std::to_string(row.good), std::to_string(row.scrap),

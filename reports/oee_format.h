@@ -7,6 +7,7 @@
 #ifndef VOLTRANE_REPORTS_OEE_FORMAT_H_
 #define VOLTRANE_REPORTS_OEE_FORMAT_H_
 
+#include <nlohmann/json_fwd.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,6 +26,14 @@ const std::vector<std::string>& OeeColumns();
 void WriteOeeCsv(std::ostream& out, const std::vector<OeeRow>& rows);
 void WriteOeeJson(std::ostream& out, const std::vector<OeeRow>& rows);
 void WriteOeeTable(std::ostream& out, const std::vector<OeeRow>& rows);
+
+// The keys of the row's group that every json row of the reports opens
+// with: machine, chart_date, shift_id and shift_name (null when empty).
+nlohmann::json GroupJson(const OeeRow& row);
+
+// The shift as the text tables show it: its name, "-" on a day without one,
+// "" for a row over the whole period.
+std::string ShiftText(const OeeRow& row);
 
 // "YYYY-MM-DD", or "" for none.
 std::string DateText(const std::optional<dbaccess::DateTime>& date);

@@ -8,6 +8,8 @@
 
 #include "tests/support/machine_log_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::kBoth;

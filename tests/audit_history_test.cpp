@@ -9,6 +9,8 @@
 #include "dbaccess/variant.h"
 #include "tests/support/reference_data_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::ReferenceDataTest;

@@ -21,6 +21,8 @@
 #include "tests/support/machine_log_fixture.h"
 #include "tests/support/machine_monitor_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::DateTime;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 struct Command {

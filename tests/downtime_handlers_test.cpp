@@ -9,6 +9,8 @@
 #include "dbaccess/command.h"
 #include "tests/support/machine_log_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::kCycle;
@@ -168,7 +170,7 @@ TEST_P(DowntimeHandlersTest, AUserDowntimeOnAMachineThatNeverLoggedOnLogsOnAnony
 TEST_P(DowntimeHandlersTest, TheMonitorsQueryFindsTheOpenDowntimeOfTheCode) {
   GivePart(t0_);
   Ok(kMachineDowntime, kStart, "110", t0_.AddSeconds(60));
-  const std::string sql = object_->handlers.CurrentDowntimeQueryText();
+  const std::string sql = object_->handlers.activity.CurrentDowntimeQueryText();
   EXPECT_EQ(sql,
             "select DOWNTIME_CODE_ID , m.STATUS_DATE from T_SFC_DT_PER_MACHINE_DATA dtpmd , "
             "T_SFC_MACHINE_DATA md, T_SFC_MACHINE m Where md.MACHINE_DATA_ID = "

@@ -11,6 +11,8 @@
 #include "library/schema/schema_statements.h"
 #include "tests/support/machine_monitor_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::kHeartbeatCommand;

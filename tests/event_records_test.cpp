@@ -15,6 +15,8 @@
 #include "library/session/sql_date_time.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 constexpr int kDoorOpen = 18;      // custom, type code 0
@@ -74,7 +76,8 @@ class EventRecordsTest : public testing::TestWithParam<std::string> {
   }
   bool Start(int machine, int command, const dbaccess::DateTime& at, const std::string& param) {
     std::string error = "stale";
-    const bool ok = object_.handlers.DoCustomStart(1, 1, 1, machine, command, param, at, error);
+    const bool ok =
+        object_.handlers.events.DoCustomStart({{1, 1, 1, machine}, command, param, at}, error);
     EXPECT_TRUE(ok) << error;
     return ok;
   }
@@ -105,8 +108,8 @@ TEST_P(EventRecordsTest, AStartEndsThePreviousOpenEventOfItsCommandOnly) {
 TEST_P(EventRecordsTest, ABothEventStartsAndStopsAtOnceAndEndsTheOpenOne) {
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_, ""));
   std::string error = "stale";
-  ASSERT_TRUE(
-      object_.handlers.DoCustomBoth(1, 1, 1, 1, kCoolantAlarm, "blip", t0_.AddSeconds(30), error))
+  ASSERT_TRUE(object_.handlers.events.DoCustomBoth(
+      {{1, 1, 1, 1}, kCoolantAlarm, "blip", t0_.AddSeconds(30)}, error))
       << error;
   EXPECT_EQ(error, "");
   const auto events = Events(1, kCoolantAlarm);
@@ -117,30 +120,35 @@ TEST_P(EventRecordsTest, ABothEventStartsAndStopsAtOnceAndEndsTheOpenOne) {
   EXPECT_EQ(OpenEvent(1, kCoolantAlarm), "null");
 
   // On a machine without any event of the command, too.
-  ASSERT_TRUE(object_.handlers.DoCustomBoth(1, 1, 1, 3, kCoolantAlarm, "", t0_, error)) << error;
+  ASSERT_TRUE(object_.handlers.events.DoCustomBoth({{1, 1, 1, 3}, kCoolantAlarm, "", t0_}, error))
+      << error;
   EXPECT_EQ(OpenEvent(3, kCoolantAlarm), "null");
 }
 
 TEST_P(EventRecordsTest, AnEndClosesTheOpenEventAndWithoutOneEndsNothing) {
   std::string error = "stale";
   bool ended = true;
-  EXPECT_TRUE(object_.handlers.SetEventStopTime(1, kCoolantAlarm, t0_, 1, &ended));
+  EXPECT_TRUE(object_.handlers.events.SetEventStopTime(1, kCoolantAlarm, t0_, 1, &ended));
   EXPECT_FALSE(ended);  // no machine event row
-  EXPECT_TRUE(object_.handlers.DoCustomEnd(1, 1, 1, 1, kCoolantAlarm, t0_, error)) << error;
+  EXPECT_TRUE(object_.handlers.events.DoCustomEnd({{1, 1, 1, 1}, kCoolantAlarm, "", t0_}, error))
+      << error;
   EXPECT_EQ(error, "");
   EXPECT_TRUE(Events(1, kCoolantAlarm).empty());
 
   ASSERT_TRUE(Start(1, kCoolantAlarm, t0_, ""));
-  EXPECT_TRUE(object_.handlers.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(90), 1, &ended));
+  EXPECT_TRUE(
+      object_.handlers.events.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(90), 1, &ended));
   EXPECT_TRUE(ended);
   EXPECT_EQ(Events(1, kCoolantAlarm).at(0).stop, t0_.AddSeconds(90).ToText());
   EXPECT_EQ(OpenEvent(1, kCoolantAlarm), "null");
 
   // A second end finds the row without an open event; the flag stays as given.
   ended = true;
-  EXPECT_TRUE(object_.handlers.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(120), 1, &ended));
+  EXPECT_TRUE(
+      object_.handlers.events.SetEventStopTime(1, kCoolantAlarm, t0_.AddSeconds(120), 1, &ended));
   EXPECT_TRUE(ended);
-  EXPECT_TRUE(object_.handlers.DoCustomEnd(1, 1, 1, 1, kCoolantAlarm, t0_.AddSeconds(120), error));
+  EXPECT_TRUE(object_.handlers.events.DoCustomEnd(
+      {{1, 1, 1, 1}, kCoolantAlarm, "", t0_.AddSeconds(120)}, error));
   EXPECT_EQ(Events(1, kCoolantAlarm).at(0).stop, t0_.AddSeconds(90).ToText());
 }
 
@@ -148,7 +156,8 @@ TEST_P(EventRecordsTest, AFailedEventNamesItsStepAndLeavesNothingBehind) {
   object_.session.connection()->Execute(
       "ALTER TABLE T_SFC_MACHINE_EVENT RENAME TO T_SFC_MACHINE_EVENT_AWAY");
   std::string error;
-  EXPECT_FALSE(object_.handlers.DoCustomStart(1, 1, 1, 1, kCoolantAlarm, "", t0_, error));
+  EXPECT_FALSE(
+      object_.handlers.events.DoCustomStart({{1, 1, 1, 1}, kCoolantAlarm, "", t0_}, error));
   EXPECT_EQ(error.rfind("AddEventRecord(MachineID =1, CommandID =" + std::to_string(kCoolantAlarm) +
                             ", CurrentTime =" + FormatSQLDateTime(t0_) +
                             ") updating T_SFC_MACHINE_EVENT, for EventID=",

@@ -10,6 +10,8 @@
 #include "library/core/out_of_order.h"
 #include "tests/support/records_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::DateTime;

@@ -4,47 +4,54 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "library/session/sql_date_time.h"
+
+using namespace korvex7::internal;  // the library's internals
 
 namespace {
 
-using H = CommandHandler;
+// The name of the handler the pair chooses ("" for none), as the trace shows it.
+std::string Chosen(int type_code, int time_code) {
+  const CommandHandler* handler = HandlerForCommand(type_code, time_code);
+  return handler == nullptr ? "" : handler->name;
+}
 
 TEST(CommandDispatchTableTest, BuiltInCommandsHaveAStartAndAnEndButNoBoth) {
-  EXPECT_EQ(HandlerForCommand(4, 0), H::kLogonStart);
-  EXPECT_EQ(HandlerForCommand(4, 1), H::kLogonEnd);
-  EXPECT_EQ(HandlerForCommand(9, 0), H::kCycleStart);
-  EXPECT_EQ(HandlerForCommand(11, 1), H::kMachineDowntimeEnd);
-  EXPECT_EQ(HandlerForCommand(17, 1), H::kPartSerialNoEnd);
+  EXPECT_EQ(Chosen(4, 0), "DoLogonStart");
+  EXPECT_EQ(Chosen(4, 1), "DoLogonEnd");
+  EXPECT_EQ(Chosen(7, 0), "DoOpStart");
+  EXPECT_EQ(Chosen(9, 0), "DoCycleStart");
+  EXPECT_EQ(Chosen(11, 1), "DoMachineDowntimeEnd");
+  EXPECT_EQ(Chosen(17, 1), "DoPartSerialNoEnd");
   for (int type_code : {4, 5, 6, 7, 8, 9, 10, 11, 12, 17}) {
-    EXPECT_EQ(HandlerForCommand(type_code, 2), H::kNone) << type_code;
+    EXPECT_EQ(Chosen(type_code, 2), "") << type_code;
   }
 }
 
 TEST(CommandDispatchTableTest, CountsIdleAndHeartbeatsIgnoreTheTimeCode) {
   for (int time_code : {0, 1, 2}) {
-    EXPECT_EQ(HandlerForCommand(13, time_code), H::kGoodPartCount);
-    EXPECT_EQ(HandlerForCommand(14, time_code), H::kScrappedPartCount);
-    EXPECT_EQ(HandlerForCommand(15, time_code), H::kHeartbeat);
-    EXPECT_EQ(HandlerForCommand(16, time_code), H::kIdleStart);
+    EXPECT_EQ(Chosen(13, time_code), "DoGoodPartCount");
+    EXPECT_EQ(Chosen(14, time_code), "DoScrappedPartCount");
+    EXPECT_EQ(Chosen(15, time_code), "DoProcessHeartBeatCommand");
+    EXPECT_EQ(Chosen(16, time_code), "DoIdleStart");
   }
-  EXPECT_STREQ(CommandHandlerName(H::kHeartbeat), "DoProcessHeartBeatCommand");
-  EXPECT_STREQ(CommandHandlerName(H::kOpStart), "DoOpStart");
 }
 
 TEST(CommandDispatchTableTest, EveryOtherTypeCodeIsACustomCommand) {
   for (int type_code : {-1, 0, 1, 2, 3, 18, 20, 999}) {
-    EXPECT_EQ(HandlerForCommand(type_code, 0), H::kCustomStart) << type_code;
-    EXPECT_EQ(HandlerForCommand(type_code, 1), H::kCustomEnd) << type_code;
-    EXPECT_EQ(HandlerForCommand(type_code, 2), H::kCustomBoth) << type_code;
+    EXPECT_EQ(Chosen(type_code, 0), "DoCustomStart") << type_code;
+    EXPECT_EQ(Chosen(type_code, 1), "DoCustomEnd") << type_code;
+    EXPECT_EQ(Chosen(type_code, 2), "DoCustomBoth") << type_code;
   }
 }
 
 TEST(CommandDispatchTableTest, AnUnknownTimeCodeCallsNothing) {
   for (int time_code : {-1, 3}) {
-    EXPECT_EQ(HandlerForCommand(9, time_code), H::kNone);
-    EXPECT_EQ(HandlerForCommand(13, time_code), H::kNone);
-    EXPECT_EQ(HandlerForCommand(20, time_code), H::kNone);
+    EXPECT_EQ(HandlerForCommand(9, time_code), nullptr);
+    EXPECT_EQ(HandlerForCommand(13, time_code), nullptr);
+    EXPECT_EQ(HandlerForCommand(20, time_code), nullptr);
   }
 }
 

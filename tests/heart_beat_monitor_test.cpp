@@ -10,6 +10,8 @@
 #include "library/com_error.h"
 #include "tests/support/machine_monitor_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::kCycleCommand;

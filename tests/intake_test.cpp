@@ -23,6 +23,8 @@
 #include "tests/support/counting_backend.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::Variant;

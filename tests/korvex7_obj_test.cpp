@@ -14,6 +14,8 @@
 #include "tests/support/fake_provider.h"
 #include "tests/support/test_databases.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::kErrCommandFailed;

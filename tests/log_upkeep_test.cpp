@@ -21,6 +21,8 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 namespace fs = std::filesystem;

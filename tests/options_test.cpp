@@ -10,6 +10,8 @@
 #include "library/components.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 class OptionsTest : public testing::TestWithParam<std::string> {

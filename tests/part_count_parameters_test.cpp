@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 TEST(PartCountParametersTest, AGoodCountIsRoundedHalfToEven) {

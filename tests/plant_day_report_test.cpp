@@ -12,6 +12,8 @@
 #include "tools/plant_day_writer.h"
 #include "tools/plant_simulator.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::DateTime;

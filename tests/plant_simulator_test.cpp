@@ -18,9 +18,11 @@
 #include "dbaccess/clock.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
-#include "library/handlers/handler_table.h"
+#include "library/dispatch/command_types.h"
 #include "tests/support/shop_floor_db.h"
 #include "tools/simulation_run.h"
+
+using namespace korvex7::internal;  // the library's internals
 
 namespace {
 

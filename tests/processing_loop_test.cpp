@@ -15,10 +15,12 @@
 #include "library/com_error.h"
 #include "library/components.h"
 #include "library/core/out_of_order.h"
+#include "library/korvex7_commands.h"
 #include "tests/support/row_triggers.h"
 #include "tests/support/settings_sandbox.h"
-#include "library/korvex7_commands.h"
 #include "tests/support/shop_floor_db.h"
+
+using namespace korvex7::internal;  // the library's internals
 
 namespace {
 
@@ -42,12 +44,12 @@ class StandInRefresh : public RecordRefresh {
 // Forwards to the real monitor, except for the downtime-timeout checks.
 class StandInMonitor : public LogMonitor {
  public:
-  explicit StandInMonitor(Monitor& monitor) : monitor_(monitor) {}
+  Monitor* real = nullptr;       // the components' own, set once they are built
   std::string idle_check_error;  // text of a failing downtime-timeout check
   int idle_checks = 0;
 
   bool RecordHeartBeat(const LogEntry& row, std::string& strError) override {
-    return monitor_.RecordHeartBeat(row, strError);
+    return real->RecordHeartBeat(row, strError);
   }
   bool DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime&,
                           std::string& strError) override {
@@ -57,42 +59,26 @@ class StandInMonitor : public LogMonitor {
     return idle_check_error.empty();
   }
   bool DoCheckForLateHeartBeats(const dbaccess::DateTime& dtTime, std::string& strError) override {
-    return monitor_.DoCheckForLateHeartBeats(dtTime, strError);
+    return real->DoCheckForLateHeartBeats(dtTime, strError);
   }
-  void NoteLogDrained() override { monitor_.NoteLogDrained(); }
-  void ForgetCaches() override { monitor_.ForgetCaches(); }
-
- private:
-  Monitor& monitor_;
+  void NoteLogDrained() override { real->NoteLogDrained(); }
+  void ForgetCaches() override { real->ForgetCaches(); }
 };
 
 // The library's components with the two stand-ins where the log processor
 // sees the records and the monitor.
 struct LoopObj {
   explicit LoopObj(std::shared_ptr<dbaccess::Clock> clock)
-      : session(std::move(clock)),
-        reference(session),
-        intake(session),
-        records(session, reference),
-        handlers(session, intake, records, reference),
-        schema(session,
-               [this](int32_t machine, int32_t& dept, int32_t& location, int32_t& group) {
-                 return intake.GetMachineHierarchy(machine, dept, location, group);
-               }),
-        real_monitor(session, intake, handlers, schema),
-        monitor(real_monitor),
-        log(session, schema, refresh, handlers, monitor) {}
+      : components(std::move(clock), {&refresh, &monitor}) {
+    monitor.real = &components.monitor;
+  }
 
-  Session session;
-  ReferenceData reference;
-  Intake intake;
-  MachineRecords records;
-  Handlers handlers;
-  SchemaMaintenance schema;
-  Monitor real_monitor;
-  StandInMonitor monitor;
   StandInRefresh refresh;
-  LogProcessor log;
+  StandInMonitor monitor;
+  Components components;
+  Session& session = components.session;
+  Monitor& real_monitor = components.monitor;
+  LogProcessor& log = components.log;
 };
 
 class ProcessingLoopTest : public testing::TestWithParam<std::string> {

@@ -23,6 +23,8 @@
 #include "library/schema/schema_statements.h"
 #include "tests/support/test_databases.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -15,6 +15,8 @@
 #include "library/schema/stored_procedure_script.h"
 #include "library/session/savepoint_statements.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 constexpr int32_t kOracle = 0;

@@ -9,6 +9,8 @@
 
 #include "tests/support/machine_state_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using testsupport::kCycle;

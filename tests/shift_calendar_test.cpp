@@ -7,6 +7,8 @@
 
 #include "tests/support/records_fixture.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::DateTime;

@@ -13,6 +13,8 @@
 #include "reports/report_sql.h"
 #include "tests/support/test_databases.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using voltrane::DialectOf;

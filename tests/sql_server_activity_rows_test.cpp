@@ -12,6 +12,8 @@
 #include "tests/support/fake_provider.h"
 #include "tests/support/settings_sandbox.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::DateTime;
@@ -52,7 +54,7 @@ class SqlServerActivityRowsTest : public testing::Test {
 };
 
 TEST_F(SqlServerActivityRowsTest, AScrapRowOfAKnownCodeIsOneBatch) {
-  object_->handlers.AddScrapRow(41, -3, 2, "S2", at_);
+  object_->handlers.activity.AddScrapRow(41, -3, 2, "S2", at_);
   EXPECT_EQ(InsertBatch(),
             "SET NOCOUNT ON; SET DATEFORMAT MDY; INSERT INTO T_SFC_SCRAP_PER_MACHINE_DATA "
             "(MACHINE_DATA_ID, START_TIME, QTY, SCRAP_CODE_ID) VALUES (41, '03/07/2026 09:05:07', "
@@ -61,7 +63,7 @@ TEST_F(SqlServerActivityRowsTest, AScrapRowOfAKnownCodeIsOneBatch) {
 
 TEST_F(SqlServerActivityRowsTest, AnUnknownScrapCodeIsInsertedByItsNumber) {
   try {
-    object_->handlers.AddScrapRow(41, 1, -1, "O'9", at_);
+    object_->handlers.activity.AddScrapRow(41, 1, -1, "O'9", at_);
   } catch (...) {
     // Setting the data start on the row afterwards is beyond the fake.
   }
@@ -74,7 +76,7 @@ TEST_F(SqlServerActivityRowsTest, AnUnknownScrapCodeIsInsertedByItsNumber) {
 
 TEST_F(SqlServerActivityRowsTest, ADowntimeRowIsInsertedOpenAndThenGivenItsCode) {
   try {
-    object_->handlers.AddDowntimeRow(41, 1, 5, "200", at_);
+    object_->handlers.activity.AddDowntimeRow(41, 1, 5, "200", at_);
   } catch (...) {
     // Writing the code triple into the row afterwards is beyond the fake.
   }
@@ -95,7 +97,7 @@ TEST_F(SqlServerActivityRowsTest, AFailedBatchFailsWithItsText) {
   script_->fail_sql_containing = "INSERT INTO T_SFC_DT_PER_MACHINE_DATA";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "Invalid column name 'X'."};
   try {
-    object_->handlers.AddDowntimeRow(41, 0, 1, "100", at_);
+    object_->handlers.activity.AddDowntimeRow(41, 0, 1, "100", at_);
     FAIL() << "the downtime went on without its row";
   } catch (const std::exception& error) {
     EXPECT_NE(std::string(error.what()).find("Invalid column name 'X'."), std::string::npos)

@@ -14,6 +14,8 @@
 #include "tests/support/fake_provider.h"
 #include "tests/support/settings_sandbox.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::ParamDirection;
@@ -60,7 +62,8 @@ TEST_F(SqlServerDispatchTest, ACustomStartCallsAddEventRecordWithoutATransaction
   script_->procedure_outputs["RETURN_VALUE"] = 41;
   const int transactions_before = script_->transaction_calls;
   std::string error = "stale";
-  ASSERT_TRUE(object_->handlers.DoCustomStart(7, 8, 9, 3, 19, "door", t0_, error)) << error;
+  ASSERT_TRUE(object_->handlers.events.DoCustomStart({{7, 8, 9, 3}, 19, "door", t0_}, error))
+      << error;
   EXPECT_EQ(script_->transaction_calls, transactions_before);
   ASSERT_EQ(script_->procedures.size(), 1u);
   const auto& call = script_->procedures[0];
@@ -82,7 +85,7 @@ TEST_F(SqlServerDispatchTest, ACustomStartCallsAddEventRecordWithoutATransaction
   EXPECT_FALSE(call.parameters[8].value.ToBool());
   EXPECT_TRUE(sandbox_.Traced("AddEventRecord3,19,2026-01-05 07:00:00.250"));
 
-  ASSERT_TRUE(object_->handlers.DoCustomBoth(7, 8, 9, 3, 19, "", t0_, error)) << error;
+  ASSERT_TRUE(object_->handlers.events.DoCustomBoth({{7, 8, 9, 3}, 19, "", t0_}, error)) << error;
   EXPECT_GT(script_->transaction_calls, transactions_before);  // "both" keeps its own
   EXPECT_TRUE(script_->procedures.back().parameters[8].value.ToBool());
 }
@@ -91,14 +94,14 @@ TEST_F(SqlServerDispatchTest, AFailedProcedureIsReportedWithAnEmptyStep) {
   script_->fail_sql_containing = "AddEventRecord";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "deadlock victim"};
   std::string error;
-  EXPECT_FALSE(object_->handlers.DoCustomStart(1, 1, 1, 3, 19, "", t0_, error));
+  EXPECT_FALSE(object_->handlers.events.DoCustomStart({{1, 1, 1, 3}, 19, "", t0_}, error));
   EXPECT_EQ(error, " - deadlock victim");
 }
 
 TEST_F(SqlServerDispatchTest, ACustomEndCallsSetEventStopTimeAndTracesItsOutputs) {
   script_->procedure_outputs = {{"RETURN_VALUE", 1}, {"DidStop", 1}, {"MachineEventID", 12}};
   bool ended = false;
-  ASSERT_TRUE(object_->handlers.SetEventStopTime(3, 19, t0_, 1, &ended));
+  ASSERT_TRUE(object_->handlers.events.SetEventStopTime(3, 19, t0_, 1, &ended));
   EXPECT_TRUE(ended);
   ASSERT_EQ(script_->procedures.size(), 1u);
   const auto& call = script_->procedures[0];
@@ -118,16 +121,16 @@ TEST_F(SqlServerDispatchTest, ACustomEndCallsSetEventStopTimeAndTracesItsOutputs
   script_->procedure_outputs = {{"RETURN_VALUE", 1}};
   ended = true;
   std::string error;
-  ASSERT_TRUE(object_->handlers.SetEventStopTime(3, 19, t0_, 1, &ended));
+  ASSERT_TRUE(object_->handlers.events.SetEventStopTime(3, 19, t0_, 1, &ended));
   EXPECT_FALSE(ended);
-  EXPECT_TRUE(object_->handlers.DoCustomEnd(1, 1, 1, 3, 19, t0_, error)) << error;
+  EXPECT_TRUE(object_->handlers.events.DoCustomEnd({{1, 1, 1, 3}, 19, "", t0_}, error)) << error;
 }
 
 TEST_F(SqlServerDispatchTest, AFailedStopProcedureFallsBackToStatements) {
   script_->fail_sql_containing = "SetEventStopTime";
   script_->execute_failure = {static_cast<int32_t>(0x80040E14u), "no such procedure"};
   bool ended = true;
-  ASSERT_TRUE(object_->handlers.SetEventStopTime(3, 19, t0_, 1, &ended));
+  ASSERT_TRUE(object_->handlers.events.SetEventStopTime(3, 19, t0_, 1, &ended));
   EXPECT_FALSE(ended);  // the fake holds no machine event row
   bool traced = false;
   for (const std::string& line : sandbox_.Messages()) {
@@ -142,7 +145,7 @@ TEST_F(SqlServerDispatchTest, AFailedStopProcedureFallsBackToStatements) {
 TEST_F(SqlServerDispatchTest, TheLoopPreProcessesCustomStartsAndReadsTheBatchWithoutLocks) {
   std::string error;
   bool clean = false;
-  ASSERT_TRUE(object_->handlers.DoPreProcessCustomCommands(error, clean)) << error;
+  ASSERT_TRUE(object_->handlers.events.DoPreProcessCustomCommands(error, clean)) << error;
   EXPECT_TRUE(Executed("EXEC DoAllCustomStartsInLog"));
   EXPECT_TRUE(sandbox_.Traced("DONE with DoAllCustomStartsInLog"));
 

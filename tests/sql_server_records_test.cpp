@@ -16,6 +16,8 @@
 #include "tests/support/fake_provider.h"
 #include "tests/support/settings_sandbox.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using dbaccess::DateTime;

@@ -5,6 +5,8 @@
 
 #include "library/session/message_text.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 TEST(StringTableTest, HoldsExactlyIds101And103To125) {

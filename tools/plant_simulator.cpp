@@ -8,6 +8,8 @@
 
 #include "library/dispatch/command_types.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace {
 
 using plant_time::kDay;

@@ -8,11 +8,15 @@
 #ifndef VOLTRANE_LIBRARY_CORE_HANDLER_OUTCOME_H_
 #define VOLTRANE_LIBRARY_CORE_HANDLER_OUTCOME_H_
 
+namespace korvex7::internal {
+
 // What a handler's steps ended with.
 enum class HandlerOutcome {
   kDone,     // commit; the handler succeeds
   kIgnored,  // commit; the handler returns false with an empty error (a locked command)
   kFailed,   // roll back; the steps have put the error text in place
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_CORE_HANDLER_OUTCOME_H_

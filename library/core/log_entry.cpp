@@ -1,6 +1,8 @@
 // Reading the batch cache's current row into a LogEntry.
 #include "library/core/log_entry.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 int32_t LongOr(const dbaccess::Variant& value, int32_t lWhenNull) {
@@ -23,3 +25,5 @@ LogEntry ReadLogEntry(dbaccess::Recordset& rs) {
   entry.lMDCLogID = rs.Fields("MDC_LOG_ID").Value().ToLong();
   return entry;
 }
+
+}  // namespace korvex7::internal

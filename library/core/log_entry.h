@@ -11,6 +11,8 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 
+namespace korvex7::internal {
+
 // Where a machine sits in the plant: the keys every record of it carries.
 struct MachineKeys {
   int32_t lDeptID = 0;
@@ -31,5 +33,7 @@ struct LogEntry {
 // The batch cache's current row; a null key column reads as -1, a null
 // parameter as "". Throws DbError when a column cannot be read.
 LogEntry ReadLogEntry(dbaccess::Recordset& rs);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_CORE_LOG_ENTRY_H_

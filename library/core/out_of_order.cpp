@@ -1,6 +1,8 @@
 // The type test behind the processing loop's out-of-order handling.
 #include "library/core/out_of_order.h"
 
+namespace korvex7::internal {
+
 bool CaughtOutOfOrderRow() {
   try {
     throw;
@@ -10,3 +12,5 @@ bool CaughtOutOfOrderRow() {
     return false;
   }
 }
+
+}  // namespace korvex7::internal

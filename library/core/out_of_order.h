@@ -10,6 +10,8 @@
 
 #include "library/com_error.h"
 
+namespace korvex7::internal {
+
 inline constexpr int32_t kErrOutOfOrder = 10001;
 inline constexpr const char* kOutOfOrderText =
     "HandleExpiredShifts: Error log entry is older than latest previously processed, throwing "
@@ -23,5 +25,7 @@ class OutOfOrderRow : public ComError {
 // Whether the exception being handled is an OutOfOrderRow. Must be called
 // inside a catch block.
 bool CaughtOutOfOrderRow();
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_CORE_OUT_OF_ORDER_H_

@@ -3,6 +3,8 @@
 #ifndef VOLTRANE_LIBRARY_CORE_ROW_OUTCOME_H_
 #define VOLTRANE_LIBRARY_CORE_ROW_OUTCOME_H_
 
+namespace korvex7::internal {
+
 enum class RowOutcome {
   kDone,        // processed: the row joins the delete queue
   kFailed,      // the handler failed: the row stays in the log, the text says why
@@ -10,5 +12,7 @@ enum class RowOutcome {
   kOutOfOrder,  // older than its machine's records: removed from the log, noted in the diagnostic
                 // log
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_CORE_ROW_OUTCOME_H_

@@ -10,6 +10,8 @@
 
 #include "library/korvex7_commands.h"
 
+namespace korvex7::internal {
+
 // Command type codes of T_SFC_COMMAND.
 namespace commandtype {
 using korvex7::CommandType;
@@ -28,5 +30,7 @@ inline constexpr int32_t kHeartbeat = korvex7::Code(CommandType::kHeartbeat);
 inline constexpr int32_t kIdle = korvex7::Code(CommandType::kIdle);
 inline constexpr int32_t kPartSerialNo = korvex7::Code(CommandType::kPartSerialNo);
 }  // namespace commandtype
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_COMMAND_TYPES_H_

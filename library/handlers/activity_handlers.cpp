@@ -7,20 +7,25 @@
 // running. The cycle status lock may make a machine ignore any of them: the
 // handler then returns false with an empty error text. Each handler runs in
 // its own transaction (RunHandlerTransaction). Processing thread only.
+#include "library/handlers/activity_handlers.h"
+
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "library/dispatch/command_types.h"
 #include "library/core/handler_outcome.h"
+#include "library/dispatch/command_types.h"
 #include "library/handlers/cycle_status_lock_rules.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
 #include "library/session/error_text.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -41,31 +46,15 @@ constexpr const char* kStartName = "?";
 
 }  // namespace
 
-bool Handlers::StopEventsOfTypes(int32_t lMachineID, std::initializer_list<int32_t> alTypeCodes,
-                                 const dbaccess::DateTime& dtCurrentTime) {
-  std::vector<int32_t> alCommandIDs;
-  for (const int32_t lTypeCode : alTypeCodes) {
-    alCommandIDs.push_back(intake_.GetCommandIDForType(lTypeCode));
-  }
-  // Mostly none of several commands has an open event: one read tells,
-  // instead of one per command.
-  const std::optional<std::set<int32_t>> open =
-      alCommandIDs.size() > 1 ? CommandsWithOpenEvents(lMachineID, alCommandIDs) : std::nullopt;
-  for (const int32_t lCommandID : alCommandIDs) {
-    if (open && open->count(lCommandID) == 0) continue;
-    if (!SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return false;
-  }
-  return true;
-}
-
-HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                       int32_t lMachineID, int32_t lMachineDataID,
-                                       dbaccess::RecordsetPtr rsCurrent,
-                                       const dbaccess::DateTime& dtCurrentTime,
-                                       int32_t lLockedMessage,
-                                       std::initializer_list<int32_t> alStopTypes,
-                                       int32_t lActivity, std::string& strError) {
-  if (!StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
+HandlerOutcome ActivityHandlers::StartActivity(const CommandContext& command,
+                                               int32_t lMachineDataID,
+                                               dbaccess::RecordsetPtr rsCurrent,
+                                               int32_t lLockedMessage,
+                                               std::initializer_list<int32_t> alStopTypes,
+                                               int32_t lActivity, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  if (!events_.StopEventsOfTypes(lMachineID, alStopTypes, dtCurrentTime)) {
     strError = LoadResMessage(lLockedMessage);
     return HandlerOutcome::kFailed;
   }
@@ -74,55 +63,53 @@ HandlerOutcome Handlers::StartActivity(int32_t lDeptID, int32_t lLocationID, int
   const int32_t lEventType = lActivity == kActivitySetup   ? commandtype::kSetup
                              : lActivity == kActivityCycle ? commandtype::kCycle
                                                            : commandtype::kTeardown;
-  AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                 intake_.GetCommandIDForType(lEventType), "", dtCurrentTime, false);
+  events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(lEventType), "",
+                         dtCurrentTime, false);
   StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, lActivity, rsCurrent);
   records_.SetMachineStatus(lMachineID, lActivity, dtCurrentTime);
   return HandlerOutcome::kDone;
 }
 
-bool Handlers::DoSetupStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                            std::string& strError) {
+bool ActivityHandlers::DoSetupStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgSetupStartLocked, strError, [&] {
     // The current record comes first: it brings the machine up to the time.
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindSetupStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
-                         dtCurrentTime, kMsgSetupStartLocked,
+    return StartActivity(command, lMachineDataID, rs, kMsgSetupStartLocked,
                          {commandtype::kMachineDowntime, commandtype::kUserDowntime,
                           commandtype::kCycle, commandtype::kTeardown},
                          kActivitySetup, strError);
   });
 }
 
-bool Handlers::DoTeardownStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                               std::string& strError) {
+bool ActivityHandlers::DoTeardownStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgTeardownStartLocked, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindTeardownStart, -1, kStartName)) {
       return HandlerOutcome::kIgnored;
     }
-    return StartActivity(lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs,
-                         dtCurrentTime, kMsgTeardownStartLocked,
+    return StartActivity(command, lMachineDataID, rs, kMsgTeardownStartLocked,
                          {commandtype::kSetup, commandtype::kMachineDowntime,
                           commandtype::kUserDowntime, commandtype::kCycle},
                          kActivityTeardown, strError);
   });
 }
 
-bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                            std::string& strError) {
+bool ActivityHandlers::DoCycleStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   // One read answers both the lock and the part check.
   bool bHasPart = false;
@@ -140,27 +127,25 @@ bool Handlers::DoCycleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroup
     return false;
   }
   // Cycles belong to a part record: a part with an empty number starts first.
-  bool bTransactionOpen = false;
-  if (!bHasPart && !DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
-                                strError, bTransactionOpen)) {
+  if (!bHasPart && !reference_handlers_.DoPartStart(command.WithParam(""), strError)) {
     return false;
   }
   strError.clear();
   return RunHandlerTransaction(true, kMsgCycleStartLocked, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     return StartActivity(
-        lDeptID, lLocationID, lGroupID, lMachineID, lMachineDataID, rs, dtCurrentTime,
-        kMsgCycleStartLocked,
+        command, lMachineDataID, rs, kMsgCycleStartLocked,
         {commandtype::kSetup, commandtype::kMachineDowntime, commandtype::kTeardown},
         kActivityCycle, strError);
   });
 }
 
-bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime& dtCurrentTime,
-                           int32_t lLockedMessage, int32_t lEventType, const char* strEndName,
-                           std::string& strError) {
+bool ActivityHandlers::EndActivity(const MachineKeys& machine,
+                                   const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+                                   int32_t lEventType, const char* strEndName,
+                                   std::string& strError) {
   const int32_t lMachineID = machine.lMachineID;
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
@@ -170,7 +155,7 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, strEndName)) {
       return HandlerOutcome::kIgnored;
     }
-    if (!StopEventsOfTypes(lMachineID, {lEventType}, dtCurrentTime)) {
+    if (!events_.StopEventsOfTypes(lMachineID, {lEventType}, dtCurrentTime)) {
       strError = LoadResMessage(lLockedMessage);
       return HandlerOutcome::kFailed;
     }
@@ -200,23 +185,22 @@ bool Handlers::EndActivity(const MachineKeys& machine, const dbaccess::DateTime&
   });
 }
 
-bool Handlers::DoSetupEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
-  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
-                     kMsgSetupEndLocked, commandtype::kSetup, kSetupEndName, strError);
+bool ActivityHandlers::DoSetupEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  return EndActivity(command.machine, dtCurrentTime, kMsgSetupEndLocked, commandtype::kSetup,
+                     kSetupEndName, strError);
 }
 
-bool Handlers::DoTeardownEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                             std::string& strError) {
-  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
-                     kMsgTeardownEndLocked, commandtype::kTeardown, kTeardownEndName, strError);
+bool ActivityHandlers::DoTeardownEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  return EndActivity(command.machine, dtCurrentTime, kMsgTeardownEndLocked, commandtype::kTeardown,
+                     kTeardownEndName, strError);
 }
 
-bool Handlers::DoCycleEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
-  return EndActivity({lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime,
-                     kMsgCycleEndLocked, commandtype::kCycle, kCycleEndName, strError);
+bool ActivityHandlers::DoCycleEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  return EndActivity(command.machine, dtCurrentTime, kMsgCycleEndLocked, commandtype::kCycle,
+                     kCycleEndName, strError);
 }
+
+}  // namespace korvex7::internal

@@ -10,9 +10,12 @@
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/activity_handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -24,8 +27,8 @@ std::string MonthDayYearLiteral(const dbaccess::DateTime& dtValue) {
 
 }  // namespace
 
-void Handlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
-                                 const dbaccess::DateTime& dtCurrentTime) {
+void ActivityHandlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
+                                         const dbaccess::DateTime& dtCurrentTime) {
   dbaccess::RecordsetPtr rs = OpenQuery(
       "select * from T_SFC_DT_PER_MACHINE_DATA " + dialect().SpacedTableHint() +
       " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) + " and STOP_TIME IS NULL " +
@@ -34,9 +37,9 @@ void Handlers::CloseOpenDowntime(int32_t lMachineDataID, int32_t lDowntimeTypeCo
   CloseRecordset(rs);
 }
 
-int32_t Handlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode, int32_t lCodeID,
-                                 const std::string& strCodeNumber,
-                                 const dbaccess::DateTime& dtCurrentTime) {
+int32_t ActivityHandlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCode,
+                                         int32_t lCodeID, const std::string& strCodeNumber,
+                                         const dbaccess::DateTime& dtCurrentTime) {
   if (dialect().inserted_key != voltrane::InsertedKey::kIdentityBatch) {
     // The code is written with the row; only an unresolved number waits for
     // the row's key.
@@ -83,9 +86,9 @@ int32_t Handlers::AddDowntimeRow(int32_t lMachineDataID, int32_t lDowntimeTypeCo
   return lRowID;
 }
 
-void Handlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lCodeID,
-                           const std::string& strCodeNumber,
-                           const dbaccess::DateTime& dtCurrentTime) {
+void ActivityHandlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lCodeID,
+                                   const std::string& strCodeNumber,
+                                   const dbaccess::DateTime& dtCurrentTime) {
   // QTY is never negative: a negative count books good parts as scrap.
   const int32_t lQty = lQuantity < 0 ? -lQuantity : lQuantity;
   int32_t lRowID = 0;
@@ -132,3 +135,5 @@ void Handlers::AddScrapRow(int32_t lMachineDataID, int32_t lQuantity, int32_t lC
         {lRowID, lRowID});
   }
 }
+
+}  // namespace korvex7::internal

@@ -4,9 +4,12 @@
 // downtime (activity 100) runs beside the machine's activity and leaves the
 // periods alone. Runs in the calling handler's transaction; database errors
 // reach it.
-#include "library/handlers/handlers.h"
+#include "library/handlers/activity_handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -31,9 +34,10 @@ const char* PeriodStartColumn(int32_t lActivity) {
 
 }  // namespace
 
-void Handlers::StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateTime& dtCurrentTime,
-                                   int32_t /*lMachineID*/, int32_t lNewActivity,
-                                   dbaccess::RecordsetPtr rsCurrent) {
+void ActivityHandlers::StopCurrentActivity(int32_t lMachineDataID,
+                                           const dbaccess::DateTime& dtCurrentTime,
+                                           int32_t /*lMachineID*/, int32_t lNewActivity,
+                                           dbaccess::RecordsetPtr rsCurrent) {
   // A user downtime looks for downtime rows of type 100, of which there are
   // none: it closes nothing here.
   CloseOpenDowntime(
@@ -61,3 +65,5 @@ void Handlers::StopCurrentActivity(int32_t lMachineDataID, const dbaccess::DateT
   }
   CloseRecordset(rs);
 }
+
+}  // namespace korvex7::internal

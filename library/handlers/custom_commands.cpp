@@ -12,9 +12,11 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -24,40 +26,35 @@ constexpr int32_t kMsgCustomBothLocked = 125;
 
 }  // namespace
 
-bool Handlers::DoCustomStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                             int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
-                             const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool EventHandlers::DoCustomStart(const CommandContext& command, std::string& strError) {
   strError.clear();
   const bool bOwnTransaction = dialect().event_steps != voltrane::EventSteps::kStoredProcedures;
   return RunHandlerTransaction(bOwnTransaction, kMsgCustomStartLocked, strError, [&] {
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
-                   false);
+    AddEventRecord(command.machine, command.command_id, command.param, command.time, false);
     return true;
   });
 }
 
-bool Handlers::DoCustomEnd(int32_t, int32_t, int32_t, int32_t lMachineID, int32_t lCommandID,
-                           const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool EventHandlers::DoCustomEnd(const CommandContext& command, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgCustomEndLocked, strError, [&] {
-    if (SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return true;
+    if (SetEventStopTime(command.machine.lMachineID, command.command_id, command.time, 1)) {
+      return true;
+    }
     strError = LoadResMessage(kMsgCustomEndLocked);
     return false;
   });
 }
 
-bool Handlers::DoCustomBoth(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, int32_t lCommandID, const std::string& strParam,
-                            const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool EventHandlers::DoCustomBoth(const CommandContext& command, std::string& strError) {
   strError.clear();
   return RunHandlerTransaction(true, kMsgCustomBothLocked, strError, [&] {
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID, strParam, dtCurrentTime,
-                   true);
+    AddEventRecord(command.machine, command.command_id, command.param, command.time, true);
     return true;
   });
 }
 
-bool Handlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
+bool EventHandlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
   if (dialect().event_steps != voltrane::EventSteps::kStoredProcedures) return true;
   int32_t lRecordsAffected = 0;
   if (ExecuteWithRetry("EXEC DoAllCustomStartsInLog", strError, lRecordsAffected)) {
@@ -66,3 +63,7 @@ bool Handlers::DoPreProcessCustomCommands(std::string& strError, bool&) {
   }
   return strError.empty();
 }
+
+bool EventHandlers::DoProcessHeartBeatCommand(const CommandContext&, std::string&) { return true; }
+
+}  // namespace korvex7::internal

@@ -6,9 +6,12 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
+#include "library/handlers/activity_handlers.h"
 #include "library/handlers/cycle_status_lock_rules.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/records/machine_records.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -18,10 +21,10 @@ constexpr int32_t kStatusDowntime = 3;
 
 }  // namespace
 
-void Handlers::LoadCycleStatusLocks() {
+void ActivityHandlers::LoadCycleStatusLocks() {
   int32_t lLevel = 0;
-  m_lSetupLock = GetIntOption(kSetupLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
-  m_lTeardownLock = GetIntOption(kTeardownLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
+  setup_lock_ = GetIntOption(kSetupLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
+  teardown_lock_ = GetIntOption(kTeardownLockOption, lLevel) ? EffectiveLockLevel(lLevel) : 0;
 
   std::map<int32_t, int32_t> dictLocks;
   dbaccess::RecordsetPtr rs =
@@ -35,11 +38,11 @@ void Handlers::LoadCycleStatusLocks() {
         vLock.IsNull() || vLock.IsEmpty() ? 0 : vLock.ToLong();
   }
   CloseRecordset(rs);
-  m_dictDowntimeLocks = std::move(dictLocks);
+  downtime_locks_ = std::move(dictLocks);
 }
 
-bool Handlers::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind,
-                               int32_t lDowntimeCodeID, const std::string& strEndName) {
+bool ActivityHandlers::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKind,
+                                       int32_t lDowntimeCodeID, const std::string& strEndName) {
   if (lStatus == -1) {
     lStatus = records_.GetMachineStatus(lMachineID);
     // A machine that is down is governed by the downtime it is in: the code of
@@ -48,13 +51,15 @@ bool Handlers::IsCommandLocked(int32_t lMachineID, int32_t lStatus, int32_t lKin
     if (lStatus == kStatusDowntime)
       records_.GetMachineStatusAndDowntime(lMachineID, lDowntimeCodeID);
   }
-  if (!m_dictDowntimeLocks) LoadCycleStatusLocks();
+  if (!downtime_locks_) LoadCycleStatusLocks();
 
   CycleStatusLockState state;
   state.lStatus = lStatus;
-  state.lSetupLevel = m_lSetupLock;
-  state.lTeardownLevel = m_lTeardownLock;
-  const auto found = m_dictDowntimeLocks->find(lDowntimeCodeID);
-  if (found != m_dictDowntimeLocks->end()) state.lDowntimeLockValue = found->second;
+  state.lSetupLevel = setup_lock_;
+  state.lTeardownLevel = teardown_lock_;
+  const auto found = downtime_locks_->find(lDowntimeCodeID);
+  if (found != downtime_locks_->end()) state.lDowntimeLockValue = found->second;
   return IsLockedByRules(state, lKind, strEndName);
 }
+
+}  // namespace korvex7::internal

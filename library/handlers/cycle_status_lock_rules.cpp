@@ -1,6 +1,8 @@
 // The decision table of the cycle status lock (see cycle_status_lock_rules.h).
 #include "library/handlers/cycle_status_lock_rules.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kStatusIdle = 0;
@@ -70,3 +72,5 @@ bool IsLockedByRules(const CycleStatusLockState& state, int32_t lKind,
       return false;
   }
 }
+
+}  // namespace korvex7::internal

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+namespace korvex7::internal {
+
 // Kinds of the command being checked.
 inline constexpr int32_t kLockKindEnd = 0;
 inline constexpr int32_t kLockKindSetupStart = 1;
@@ -38,5 +40,7 @@ struct CycleStatusLockState {
 
 bool IsLockedByRules(const CycleStatusLockState& state, int32_t lKind,
                      const std::string& strEndName);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_CYCLE_STATUS_LOCK_RULES_H_

@@ -13,10 +13,12 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
-#include "library/dispatch/command_types.h"
 #include "library/core/handler_outcome.h"
+#include "library/dispatch/command_types.h"
+#include "library/handlers/activity_handlers.h"
 #include "library/handlers/cycle_status_lock_rules.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_periods.h"
@@ -24,6 +26,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -45,15 +49,16 @@ constexpr int32_t kStatusTeardown = 4;
 
 }  // namespace
 
-bool Handlers::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, const std::string& strCodeNumber,
-                                      const dbaccess::DateTime& dtCurrentTime,
-                                      std::string& strError, bool bLateHeartBeat) {
+bool ActivityHandlers::DoMachineDowntimeStart(const CommandContext& command,
+                                              std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strCodeNumber = command.param;
   strError.clear();
   int32_t lCodeID = -1;
   try {
     lCodeID = reference_.GetDowntimeCodeID(strCodeNumber, kMachineDowntime);
-    if (bLateHeartBeat) {
+    if (command.late_heart_beat) {
       // The monitor's own downtime is never filtered.
       WriteExtendedErrorLog("Hearbeat late");
     } else if (IsCommandLocked(lMachineID, -1, kLockKindDowntimeStart, lCodeID, "?")) {
@@ -66,17 +71,17 @@ bool Handlers::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int3
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeStartLocked, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
-    if (!StopEventsOfTypes(lMachineID,
-                           {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
-                           dtCurrentTime)) {
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
+    if (!events_.StopEventsOfTypes(
+            lMachineID, {commandtype::kSetup, commandtype::kCycle, commandtype::kTeardown},
+            dtCurrentTime)) {
       strError = LoadResMessage(kMsgMachineDowntimeStartLocked);
       return HandlerOutcome::kFailed;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kMachineDowntime), strCodeNumber,
-                   dtCurrentTime, false);
+    events_.AddEventRecord(command.machine,
+                           intake_.GetCommandIDForType(commandtype::kMachineDowntime),
+                           strCodeNumber, dtCurrentTime, false);
     // The previous machine downtime ends where the new one begins.
     CloseOpenDowntime(lMachineDataID, kMachineDowntime, dtCurrentTime);
     StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityMachineDowntime, rs);
@@ -86,18 +91,18 @@ bool Handlers::DoMachineDowntimeStart(int32_t lDeptID, int32_t lLocationID, int3
   });
 }
 
-bool Handlers::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                    int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                    std::string& strError) {
+bool ActivityHandlers::DoMachineDowntimeEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgMachineDowntimeEndLocked, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, dtCurrentTime, lMachineDataID);
     if (IsCommandLocked(lMachineID, -1, kLockKindEnd, -1, kDowntimeEndName)) {
       return HandlerOutcome::kIgnored;
     }
-    if (!StopEventsOfTypes(lMachineID, {commandtype::kMachineDowntime}, dtCurrentTime)) {
+    if (!events_.StopEventsOfTypes(lMachineID, {commandtype::kMachineDowntime}, dtCurrentTime)) {
       strError = LoadResMessage(kMsgMachineDowntimeEndLocked);
       return HandlerOutcome::kFailed;
     }
@@ -112,9 +117,10 @@ bool Handlers::DoMachineDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_
   });
 }
 
-bool Handlers::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                   int32_t lMachineID, const std::string& strCodeNumber,
-                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ActivityHandlers::DoUserDowntimeStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strCodeNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgUserDowntimeStartLocked, strError, [&] {
     // A machine event row of the logon command stays after its event has
@@ -125,15 +131,13 @@ bool Handlers::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t
                   std::to_string(intake_.GetCommandIDForType(commandtype::kLogon)));
     const bool bHadLogon = !rsLogon->Eof();
     CloseRecordset(rsLogon);
-    if (!bHadLogon && !DoLogonStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime,
-                                    strError, true)) {
+    if (!bHadLogon &&
+        !reference_handlers_.DoLogonStart(command.WithParam("").InCallersTransaction(), strError)) {
       return HandlerOutcome::kFailed;
     }
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kUserDowntime), strCodeNumber,
-                   dtCurrentTime, false);
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                           strCodeNumber, dtCurrentTime, false);
     CloseOpenDowntime(lMachineDataID, kUserDowntime, dtCurrentTime);
     StopCurrentActivity(lMachineDataID, dtCurrentTime, lMachineID, kActivityUserDowntime);
     AddDowntimeRow(lMachineDataID, kUserDowntime,
@@ -143,14 +147,13 @@ bool Handlers::DoUserDowntimeStart(int32_t lDeptID, int32_t lLocationID, int32_t
   });
 }
 
-bool Handlers::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                 int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                 std::string& strError) {
+bool ActivityHandlers::DoUserDowntimeEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgUserDowntimeEndLocked, strError, [&] {
-    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
+    const int32_t lMachineDataID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    if (!events_.StopEventsOfTypes(lMachineID, {commandtype::kUserDowntime}, dtCurrentTime)) {
       strError = LoadResMessage(kMsgUserDowntimeEndLocked);
       return HandlerOutcome::kFailed;
     }
@@ -159,9 +162,8 @@ bool Handlers::DoUserDowntimeEnd(int32_t lDeptID, int32_t lLocationID, int32_t l
   });
 }
 
-bool Handlers::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                           std::string& strError) {
+bool ActivityHandlers::DoIdleStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
   strError.clear();
   int32_t lStatus = kStatusIdle;
   try {
@@ -172,20 +174,19 @@ bool Handlers::DoIdleStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
   }
   switch (lStatus) {
     case kStatusSetup:
-      return DoSetupEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+      return DoSetupEnd(command, strError);
     case kStatusCycle:
-      return DoCycleEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+      return DoCycleEnd(command, strError);
     case kStatusDowntime:
-      return DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
-                                  strError);
+      return DoMachineDowntimeEnd(command, strError);
     case kStatusTeardown:
-      return DoTeardownEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+      return DoTeardownEnd(command, strError);
     default:
       return false;  // already idle: nothing to end
   }
 }
 
-std::string Handlers::CurrentDowntimeQueryText() {
+std::string ActivityHandlers::CurrentDowntimeQueryText() {
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
   return "select DOWNTIME_CODE_ID , m.STATUS_DATE from T_SFC_DT_PER_MACHINE_DATA dtpmd" + strHint +
          " , T_SFC_MACHINE_DATA md" + strHint + ", T_SFC_MACHINE m" + strHint +
@@ -194,3 +195,5 @@ std::string Handlers::CurrentDowntimeQueryText() {
          " and dtpmd.DOWNTIME_CODE_ID = @DowntimeCodeID" + " and m.STATUS_CODE = " + "3" +
          " and dtpmd.STOP_TIME IS NULL";
 }
+
+}  // namespace korvex7::internal

@@ -9,9 +9,11 @@
 #include <string>
 
 #include "dbaccess/db_error.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -22,13 +24,13 @@ enum StopTimeResult { kNoMachineEvent = 0, kNoOpenEvent = 1, kEnded = 2, kEventG
 
 }  // namespace
 
-bool Handlers::UsesServerEventFunctions() const {
+bool EventHandlers::UsesServerEventFunctions() const {
   return dialect().event_steps == voltrane::EventSteps::kServerFunctions &&
-         session_.ServerEventFunctions();
+         ServerEventFunctions();
 }
 
 // nullopt when the call failed.
-std::optional<int32_t> Handlers::CallServerEventFunction(
+std::optional<int32_t> EventHandlers::CallServerEventFunction(
     const std::string& strCall, const std::vector<dbaccess::Variant>& params) {
   try {
     const dbaccess::ResultTable result = connection()->Query("select " + strCall, params);
@@ -40,31 +42,31 @@ std::optional<int32_t> Handlers::CallServerEventFunction(
   } catch (const dbaccess::DbError& error) {
     WriteExtendedErrorLog("Server function failed, using statements: " + strCall + " - " +
                           error.description());
-    if (error.native() == kUndefinedFunction) session_.SetServerEventFunctions(false);
+    if (error.native() == kUndefinedFunction) SetServerEventFunctions(false);
     return std::nullopt;
   }
 }
 
-std::optional<int32_t> Handlers::AddEventRecordByFunction(
-    int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID, int32_t lCommandID,
-    const std::string& strParam, const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
-  WriteExtendedErrorLog("AddEventRecord(MachineID =" + std::to_string(lMachineID) +
+std::optional<int32_t> EventHandlers::AddEventRecordByFunction(
+    const MachineKeys& machine, int32_t lCommandID, const std::string& strParam,
+    const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+  WriteExtendedErrorLog("AddEventRecord(MachineID =" + std::to_string(machine.lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
                         ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")");
   return CallServerEventFunction(
       "AddEventRecord(?, ?, ?, ?, ?, ?, ?, ?)",
-      {lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
+      {machine.lDeptID, machine.lLocationID, machine.lGroupID, machine.lMachineID, lCommandID,
        strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam), dtCurrentTime,
        bBoth ? 1 : 0});
 }
 
 // Throws where the statements would have (the machine pointed to an event
 // that is gone); the caller retries.
-bool Handlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,
-                                          const dbaccess::DateTime& dtCurrentTime,
-                                          bool* pbEnded) {
-  const std::optional<int32_t> lResult = CallServerEventFunction(
-      "SetEventStopTime(?, ?, ?)", {lMachineID, lCommandID, dtCurrentTime});
+bool EventHandlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID,
+                                               const dbaccess::DateTime& dtCurrentTime,
+                                               bool* pbEnded) {
+  const std::optional<int32_t> lResult =
+      CallServerEventFunction("SetEventStopTime(?, ?, ?)", {lMachineID, lCommandID, dtCurrentTime});
   if (!lResult) return false;
   switch (*lResult) {
     case kNoMachineEvent:
@@ -83,3 +85,5 @@ bool Handlers::SetEventStopTimeByFunction(int32_t lMachineID, int32_t lCommandID
   }
   return true;
 }
+
+}  // namespace korvex7::internal

@@ -21,11 +21,14 @@
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -47,29 +50,44 @@ std::string MachineEventQuery(int32_t lMachineID, int32_t lCommandID) {
 
 }  // namespace
 
-int32_t Handlers::AddEventRecord(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                 int32_t lMachineID, int32_t lCommandID,
-                                 const std::string& strParam,
-                                 const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+int32_t EventHandlers::AddEventRecord(const MachineKeys& machine, int32_t lCommandID,
+                                      const std::string& strParam,
+                                      const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) {
-    return AddEventRecordByProcedure(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
-                                     strParam, dtCurrentTime, bBoth);
+    return AddEventRecordByProcedure(machine, lCommandID, strParam, dtCurrentTime, bBoth);
   }
   if (UsesServerEventFunctions()) {
     if (const std::optional<int32_t> lEventID =
-            AddEventRecordByFunction(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
-                                     strParam, dtCurrentTime, bBoth)) {
+            AddEventRecordByFunction(machine, lCommandID, strParam, dtCurrentTime, bBoth)) {
       return *lEventID;
     }
   }
-  return AddEventRecordByRecordsets(lDeptID, lLocationID, lGroupID, lMachineID, lCommandID,
-                                    strParam, dtCurrentTime, bBoth);
+  return AddEventRecordByRecordsets(machine, lCommandID, strParam, dtCurrentTime, bBoth);
 }
 
-int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                            int32_t lMachineID, int32_t lCommandID,
-                                            const std::string& strParam,
-                                            const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+bool EventHandlers::StopEventsOfTypes(int32_t lMachineID,
+                                      std::initializer_list<int32_t> alTypeCodes,
+                                      const dbaccess::DateTime& dtCurrentTime) {
+  std::vector<int32_t> alCommandIDs;
+  for (const int32_t lTypeCode : alTypeCodes) {
+    alCommandIDs.push_back(intake_.GetCommandIDForType(lTypeCode));
+  }
+  // Mostly none of several commands has an open event: one read tells,
+  // instead of one per command.
+  const std::optional<std::set<int32_t>> open =
+      alCommandIDs.size() > 1 ? CommandsWithOpenEvents(lMachineID, alCommandIDs) : std::nullopt;
+  for (const int32_t lCommandID : alCommandIDs) {
+    if (open && open->count(lCommandID) == 0) continue;
+    if (!SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, 1)) return false;
+  }
+  return true;
+}
+
+int32_t EventHandlers::AddEventRecordByProcedure(const MachineKeys& machine, int32_t lCommandID,
+                                                 const std::string& strParam,
+                                                 const dbaccess::DateTime& dtCurrentTime,
+                                                 bool bBoth) {
+  const int32_t lMachineID = machine.lMachineID;
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
   try {
@@ -78,9 +96,11 @@ int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID
     command.SetCommandText("AddEventRecord");
     command.SetCommandType(dbaccess::CommandType::kStoredProcedure);
     command.AddParameter("RETURN_VALUE", ParamType::kInteger, ParamDirection::kReturnValue);
-    command.AddParameter("DeptID", ParamType::kInteger, ParamDirection::kInput, 0, lDeptID);
-    command.AddParameter("LocationID", ParamType::kInteger, ParamDirection::kInput, 0, lLocationID);
-    command.AddParameter("GroupID", ParamType::kInteger, ParamDirection::kInput, 0, lGroupID);
+    command.AddParameter("DeptID", ParamType::kInteger, ParamDirection::kInput, 0, machine.lDeptID);
+    command.AddParameter("LocationID", ParamType::kInteger, ParamDirection::kInput, 0,
+                         machine.lLocationID);
+    command.AddParameter("GroupID", ParamType::kInteger, ParamDirection::kInput, 0,
+                         machine.lGroupID);
     command.AddParameter("MachineID", ParamType::kInteger, ParamDirection::kInput, 0, lMachineID);
     command.AddParameter("CommandID", ParamType::kInteger, ParamDirection::kInput, 0, lCommandID);
     command.AddParameter("strParam", ParamType::kText, ParamDirection::kInput, kParamTextSize,
@@ -98,10 +118,11 @@ int32_t Handlers::AddEventRecordByProcedure(int32_t lDeptID, int32_t lLocationID
   }
 }
 
-int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                             int32_t lMachineID, int32_t lCommandID,
-                                             const std::string& strParam,
-                                             const dbaccess::DateTime& dtCurrentTime, bool bBoth) {
+int32_t EventHandlers::AddEventRecordByRecordsets(const MachineKeys& machine, int32_t lCommandID,
+                                                  const std::string& strParam,
+                                                  const dbaccess::DateTime& dtCurrentTime,
+                                                  bool bBoth) {
+  const int32_t lMachineID = machine.lMachineID;
   std::string strStep = "AddEventRecord(MachineID =" + std::to_string(lMachineID) +
                         ", CommandID =" + std::to_string(lCommandID) +
                         ", CurrentTime =" + FormatSQLDateTime(dtCurrentTime) + ")";
@@ -112,9 +133,9 @@ int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationI
     MachineRecords::RowValues event = {{"START_TIME", dtCurrentTime}};
     if (bBoth) event.emplace_back("STOP_TIME", dtCurrentTime);
     event.emplace_back("COMMAND_ID", lCommandID);
-    event.emplace_back("DEPT_ID", lDeptID);
-    event.emplace_back("LOCATION_ID", lLocationID);
-    event.emplace_back("GROUP_ID", lGroupID);
+    event.emplace_back("DEPT_ID", machine.lDeptID);
+    event.emplace_back("LOCATION_ID", machine.lLocationID);
+    event.emplace_back("GROUP_ID", machine.lGroupID);
     event.emplace_back("MACHINE_ID", lMachineID);
     event.emplace_back("PARAM1",
                        strParam.empty() ? dbaccess::Variant::Null() : dbaccess::Variant(strParam));
@@ -151,7 +172,7 @@ int32_t Handlers::AddEventRecordByRecordsets(int32_t lDeptID, int32_t lLocationI
   }
 }
 
-std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
+std::optional<std::set<int32_t>> EventHandlers::CommandsWithOpenEvents(
     int32_t lMachineID, const std::vector<int32_t>& alCommandIDs) {
   // The stored procedure ends events on SQL Server: it is asked every time.
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures) return std::nullopt;
@@ -176,9 +197,9 @@ std::optional<std::set<int32_t>> Handlers::CommandsWithOpenEvents(
   }
 }
 
-bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
-                                const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
-                                bool* pbEnded) {
+bool EventHandlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
+                                     const dbaccess::DateTime& dtCurrentTime, int32_t lAttempt,
+                                     bool* pbEnded) {
   if (dialect().event_steps == voltrane::EventSteps::kStoredProcedures &&
       SetEventStopTimeByProcedure(lMachineID, lCommandID, dtCurrentTime, pbEnded)) {
     return true;
@@ -198,8 +219,9 @@ bool Handlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
   return SetEventStopTime(lMachineID, lCommandID, dtCurrentTime, lAttempt + 1, pbEnded);
 }
 
-bool Handlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
-                                           const dbaccess::DateTime& dtCurrentTime, bool* pbEnded) {
+bool EventHandlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandID,
+                                                const dbaccess::DateTime& dtCurrentTime,
+                                                bool* pbEnded) {
   using dbaccess::ParamDirection;
   using dbaccess::ParamType;
   try {
@@ -236,9 +258,9 @@ bool Handlers::SetEventStopTimeByProcedure(int32_t lMachineID, int32_t lCommandI
 }
 
 // Throws on any failure; the caller retries.
-void Handlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
-                                            const dbaccess::DateTime& dtCurrentTime,
-                                            bool* pbEnded) {
+void EventHandlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommandID,
+                                                 const dbaccess::DateTime& dtCurrentTime,
+                                                 bool* pbEnded) {
   dbaccess::RecordsetPtr rs;
   try {
     rs = OpenQuery(MachineEventQuery(lMachineID, lCommandID), true);
@@ -278,3 +300,5 @@ void Handlers::SetEventStopTimeByRecordsets(int32_t lMachineID, int32_t lCommand
     throw;
   }
 }
+
+}  // namespace korvex7::internal

@@ -2,104 +2,103 @@
 
 #include <array>
 
+#include "library/dispatch/command_types.h"
+#include "library/handlers/handlers.h"
+
+namespace korvex7::internal {
+
 namespace {
 
-using H = CommandHandler;
+using H = Handlers;
+
+// Calls one group's handler on the handlers of the session.
+template <auto group, auto handler>
+bool Run(Handlers& handlers, const CommandContext& command, std::string& strError) {
+  return ((handlers.*group).*handler)(command, strError);
+}
+
+constexpr CommandHandler kLogonStart{"DoLogonStart",
+                                     &Run<&H::reference, &ReferenceHandlers::DoLogonStart>};
+constexpr CommandHandler kLogonEnd{"DoLogonEnd",
+                                   &Run<&H::reference, &ReferenceHandlers::DoLogonEnd>};
+constexpr CommandHandler kJobStart{"DoJobStart",
+                                   &Run<&H::reference, &ReferenceHandlers::DoJobStart>};
+constexpr CommandHandler kJobEnd{"DoJobEnd", &Run<&H::reference, &ReferenceHandlers::DoJobEnd>};
+constexpr CommandHandler kPartStart{"DoPartStart",
+                                    &Run<&H::reference, &ReferenceHandlers::DoPartStart>};
+constexpr CommandHandler kPartEnd{"DoPartEnd", &Run<&H::reference, &ReferenceHandlers::DoPartEnd>};
+constexpr CommandHandler kOpStart{"DoOpStart", &Run<&H::reference, &ReferenceHandlers::DoOpStart>};
+constexpr CommandHandler kOpEnd{"DoOpEnd", &Run<&H::reference, &ReferenceHandlers::DoOpEnd>};
+constexpr CommandHandler kSetupStart{"DoSetupStart",
+                                     &Run<&H::activity, &ActivityHandlers::DoSetupStart>};
+constexpr CommandHandler kSetupEnd{"DoSetupEnd", &Run<&H::activity, &ActivityHandlers::DoSetupEnd>};
+constexpr CommandHandler kCycleStart{"DoCycleStart",
+                                     &Run<&H::activity, &ActivityHandlers::DoCycleStart>};
+constexpr CommandHandler kCycleEnd{"DoCycleEnd", &Run<&H::activity, &ActivityHandlers::DoCycleEnd>};
+constexpr CommandHandler kTeardownStart{"DoTeardownStart",
+                                        &Run<&H::activity, &ActivityHandlers::DoTeardownStart>};
+constexpr CommandHandler kTeardownEnd{"DoTeardownEnd",
+                                      &Run<&H::activity, &ActivityHandlers::DoTeardownEnd>};
+constexpr CommandHandler kMachineDowntimeStart{
+    "DoMachineDowntimeStart", &Run<&H::activity, &ActivityHandlers::DoMachineDowntimeStart>};
+constexpr CommandHandler kMachineDowntimeEnd{
+    "DoMachineDowntimeEnd", &Run<&H::activity, &ActivityHandlers::DoMachineDowntimeEnd>};
+constexpr CommandHandler kUserDowntimeStart{
+    "DoUserDowntimeStart", &Run<&H::activity, &ActivityHandlers::DoUserDowntimeStart>};
+constexpr CommandHandler kUserDowntimeEnd{"DoUserDowntimeEnd",
+                                          &Run<&H::activity, &ActivityHandlers::DoUserDowntimeEnd>};
+constexpr CommandHandler kGoodPartCount{"DoGoodPartCount",
+                                        &Run<&H::activity, &ActivityHandlers::DoGoodPartCount>};
+constexpr CommandHandler kScrappedPartCount{
+    "DoScrappedPartCount", &Run<&H::activity, &ActivityHandlers::DoScrappedPartCount>};
+constexpr CommandHandler kHeartbeat{"DoProcessHeartBeatCommand",
+                                    &Run<&H::events, &EventHandlers::DoProcessHeartBeatCommand>};
+constexpr CommandHandler kIdleStart{"DoIdleStart",
+                                    &Run<&H::activity, &ActivityHandlers::DoIdleStart>};
+constexpr CommandHandler kPartSerialNoStart{
+    "DoPartSerialNoStart", &Run<&H::reference, &ReferenceHandlers::DoPartSerialNoStart>};
+constexpr CommandHandler kPartSerialNoEnd{
+    "DoPartSerialNoEnd", &Run<&H::reference, &ReferenceHandlers::DoPartSerialNoEnd>};
+constexpr CommandHandler kCustomStart{"DoCustomStart",
+                                      &Run<&H::events, &EventHandlers::DoCustomStart>};
+constexpr CommandHandler kCustomEnd{"DoCustomEnd", &Run<&H::events, &EventHandlers::DoCustomEnd>};
+constexpr CommandHandler kCustomBoth{"DoCustomBoth",
+                                     &Run<&H::events, &EventHandlers::DoCustomBoth>};
 
 struct Row {
   int32_t type_code;
-  std::array<H, 3> by_time_code;  // start, end, both
+  std::array<const CommandHandler*, 3> by_time_code;  // start, end, both
 };
 
 constexpr std::array<Row, 14> kBuiltIn = {{
-    {commandtype::kLogon, {H::kLogonStart, H::kLogonEnd, H::kNone}},
-    {commandtype::kJob, {H::kJobStart, H::kJobEnd, H::kNone}},
-    {commandtype::kPart, {H::kPartStart, H::kPartEnd, H::kNone}},
-    {commandtype::kOperation, {H::kOpStart, H::kOpEnd, H::kNone}},
-    {commandtype::kSetup, {H::kSetupStart, H::kSetupEnd, H::kNone}},
-    {commandtype::kCycle, {H::kCycleStart, H::kCycleEnd, H::kNone}},
-    {commandtype::kTeardown, {H::kTeardownStart, H::kTeardownEnd, H::kNone}},
-    {commandtype::kMachineDowntime, {H::kMachineDowntimeStart, H::kMachineDowntimeEnd, H::kNone}},
-    {commandtype::kUserDowntime, {H::kUserDowntimeStart, H::kUserDowntimeEnd, H::kNone}},
+    {commandtype::kLogon, {&kLogonStart, &kLogonEnd, nullptr}},
+    {commandtype::kJob, {&kJobStart, &kJobEnd, nullptr}},
+    {commandtype::kPart, {&kPartStart, &kPartEnd, nullptr}},
+    {commandtype::kOperation, {&kOpStart, &kOpEnd, nullptr}},
+    {commandtype::kSetup, {&kSetupStart, &kSetupEnd, nullptr}},
+    {commandtype::kCycle, {&kCycleStart, &kCycleEnd, nullptr}},
+    {commandtype::kTeardown, {&kTeardownStart, &kTeardownEnd, nullptr}},
+    {commandtype::kMachineDowntime, {&kMachineDowntimeStart, &kMachineDowntimeEnd, nullptr}},
+    {commandtype::kUserDowntime, {&kUserDowntimeStart, &kUserDowntimeEnd, nullptr}},
     // Counts and idle do not depend on the time code.
-    {commandtype::kGoodPartCount, {H::kGoodPartCount, H::kGoodPartCount, H::kGoodPartCount}},
+    {commandtype::kGoodPartCount, {&kGoodPartCount, &kGoodPartCount, &kGoodPartCount}},
     {commandtype::kScrappedPartCount,
-     {H::kScrappedPartCount, H::kScrappedPartCount, H::kScrappedPartCount}},
-    {commandtype::kHeartbeat, {H::kHeartbeat, H::kHeartbeat, H::kHeartbeat}},
-    {commandtype::kIdle, {H::kIdleStart, H::kIdleStart, H::kIdleStart}},
-    {commandtype::kPartSerialNo, {H::kPartSerialNoStart, H::kPartSerialNoEnd, H::kNone}},
+     {&kScrappedPartCount, &kScrappedPartCount, &kScrappedPartCount}},
+    {commandtype::kHeartbeat, {&kHeartbeat, &kHeartbeat, &kHeartbeat}},
+    {commandtype::kIdle, {&kIdleStart, &kIdleStart, &kIdleStart}},
+    {commandtype::kPartSerialNo, {&kPartSerialNoStart, &kPartSerialNoEnd, nullptr}},
 }};
 
-constexpr std::array<H, 3> kCustom = {H::kCustomStart, H::kCustomEnd, H::kCustomBoth};
+constexpr std::array<const CommandHandler*, 3> kCustom = {&kCustomStart, &kCustomEnd, &kCustomBoth};
 
 }  // namespace
 
-CommandHandler HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode) {
-  if (lCommandTimeCode < 0 || lCommandTimeCode > 2) return H::kNone;
+const CommandHandler* HandlerForCommand(int32_t lCommandTypeCode, int32_t lCommandTimeCode) {
+  if (lCommandTimeCode < 0 || lCommandTimeCode > 2) return nullptr;
   for (const Row& row : kBuiltIn) {
     if (row.type_code == lCommandTypeCode) return row.by_time_code[lCommandTimeCode];
   }
   return kCustom[lCommandTimeCode];
 }
 
-const char* CommandHandlerName(CommandHandler handler) {
-  switch (handler) {
-    case H::kNone:
-      return "";
-    case H::kLogonStart:
-      return "DoLogonStart";
-    case H::kLogonEnd:
-      return "DoLogonEnd";
-    case H::kJobStart:
-      return "DoJobStart";
-    case H::kJobEnd:
-      return "DoJobEnd";
-    case H::kPartStart:
-      return "DoPartStart";
-    case H::kPartEnd:
-      return "DoPartEnd";
-    case H::kOpStart:
-      return "DoOpStart";
-    case H::kOpEnd:
-      return "DoOpEnd";
-    case H::kSetupStart:
-      return "DoSetupStart";
-    case H::kSetupEnd:
-      return "DoSetupEnd";
-    case H::kCycleStart:
-      return "DoCycleStart";
-    case H::kCycleEnd:
-      return "DoCycleEnd";
-    case H::kTeardownStart:
-      return "DoTeardownStart";
-    case H::kTeardownEnd:
-      return "DoTeardownEnd";
-    case H::kMachineDowntimeStart:
-      return "DoMachineDowntimeStart";
-    case H::kMachineDowntimeEnd:
-      return "DoMachineDowntimeEnd";
-    case H::kUserDowntimeStart:
-      return "DoUserDowntimeStart";
-    case H::kUserDowntimeEnd:
-      return "DoUserDowntimeEnd";
-    case H::kGoodPartCount:
-      return "DoGoodPartCount";
-    case H::kScrappedPartCount:
-      return "DoScrappedPartCount";
-    case H::kHeartbeat:
-      return "DoProcessHeartBeatCommand";
-    case H::kIdleStart:
-      return "DoIdleStart";
-    case H::kPartSerialNoStart:
-      return "DoPartSerialNoStart";
-    case H::kPartSerialNoEnd:
-      return "DoPartSerialNoEnd";
-    case H::kCustomStart:
-      return "DoCustomStart";
-    case H::kCustomEnd:
-      return "DoCustomEnd";
-    case H::kCustomBoth:
-      return "DoCustomBoth";
-  }
-  return "";
-}
+}  // namespace korvex7::internal

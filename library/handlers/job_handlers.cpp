@@ -9,13 +9,16 @@
 
 #include "dbaccess/dialect.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
 #include "library/reference/reference_data.h"
 #include "library/reference/upper_case.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -35,16 +38,15 @@ std::string QuantityText(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const std::string& strJobNumber,
-                          const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ReferenceHandlers::DoJobStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strJobNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgJobStartLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kJob), strJobNumber, dtCurrentTime,
-                   false);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kJob),
+                           strJobNumber, dtCurrentTime, false);
     int32_t lJobID = reference_.GetJobIDByNumber(strJobNumber);
     if (lJobID == -1) {
       int32_t lPartID = -1;
@@ -75,10 +77,10 @@ bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID
     CloseRecordset(rs);
 
     if (GetBoolOption(kOptJobStartsPart)) {
-      bool bTransactionOpen = true;
-      if (!DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID,
-                       reference_.GetFirstPartNumberForJob(strJobNumber), dtCurrentTime, strError,
-                       bTransactionOpen)) {
+      const CommandContext partStart =
+          command.WithParam(reference_.GetFirstPartNumberForJob(strJobNumber))
+              .InCallersTransaction();
+      if (!DoPartStart(partStart, strError)) {
         return false;
       }
     }
@@ -105,22 +107,22 @@ bool Handlers::DoJobStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID
   });
 }
 
-bool Handlers::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                        const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ReferenceHandlers::DoJobEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   // The running part ends first, in a transaction of its own.
   if (!RunHandlerTransaction(false, kMsgJobEndLocked, strError, [&] {
         if (!GetBoolOption(kOptJobStartsPart) || !reference_.HasPartEventRow(lMachineID))
           return true;
-        return DoPartEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime, strError);
+        return DoPartEnd(command, strError);
       })) {
     return false;
   }
   return RunHandlerTransaction(true, kMsgJobEndLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kJob), dtCurrentTime,
-                          1)) {
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kJob),
+                                  dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgJobEndLocked);
       return false;
     }
@@ -152,7 +154,8 @@ bool Handlers::DoJobEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, 
   });
 }
 
-bool Handlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID, std::string& strError) {
+bool ReferenceHandlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID,
+                                          std::string& strError) {
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
   const std::string strTotals =
       "select JOB_ID, PART_ID, sum(GOOD_COUNT) as good, sum(SCRAPPED_COUNT) as scrapped from "
@@ -174,3 +177,5 @@ bool Handlers::BookJobQuantities(int32_t lMachineID, int32_t lJobID, std::string
   CloseRecordset(rs);
   return bDone;
 }
+
+}  // namespace korvex7::internal

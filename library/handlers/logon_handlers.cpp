@@ -9,12 +9,15 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
 #include "library/reference/reference_data.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -24,55 +27,55 @@ constexpr const char* kUserDowntimeCode = "1";
 
 }  // namespace
 
-bool Handlers::DoLogonStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                            int32_t lMachineID, const std::string& strUserName,
-                            const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                            bool bNoTransaction) {
+bool ReferenceHandlers::DoLogonStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strUserName = command.param;
   strError.clear();
-  return RunHandlerTransaction(!bNoTransaction, kMsgLogonStartLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
-                          dtCurrentTime, 1)) {
-      strError = LoadResMessage(kMsgLogonStartLocked);
-      return false;
-    }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kLogon), strUserName, dtCurrentTime,
-                   false);
-    const int32_t lUserID = reference_.GetUserIDByName(strUserName);
-    dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
-    const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
-      WriteReference(rsTarget, kUserColumns, lUserID, strUserName);
-      WriteShiftColumns(rsTarget, lMachineID, dtCurrentTime, strUserName);
-    };
-    if (HoldsSameReference(*rs, kUserColumns, lUserID, strUserName, false)) {
-      CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
-    } else if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
-      // A record that starts now has covered nobody yet: it takes the user.
-      writeUser(*rs);
-      rs->Update();
-    } else {
-      CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
-      records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User, dtCurrentTime,
-                                      writeUser);
-    }
-    CloseRecordset(rs);
-    return true;
-  });
+  return RunHandlerTransaction(
+      !command.in_callers_transaction, kMsgLogonStartLocked, strError, [&] {
+        const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+        if (!events_.SetEventStopTime(lMachineID,
+                                      intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                                      dtCurrentTime, 1)) {
+          strError = LoadResMessage(kMsgLogonStartLocked);
+          return false;
+        }
+        events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kLogon),
+                               strUserName, dtCurrentTime, false);
+        const int32_t lUserID = reference_.GetUserIDByName(strUserName);
+        dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
+        const auto writeUser = [&](dbaccess::Recordset& rsTarget) {
+          WriteReference(rsTarget, kUserColumns, lUserID, strUserName);
+          WriteShiftColumns(rsTarget, lMachineID, dtCurrentTime, strUserName);
+        };
+        if (HoldsSameReference(*rs, kUserColumns, lUserID, strUserName, false)) {
+          CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
+        } else if (rs->Fields("START_TIME").Value().ToDateTime() == dtCurrentTime) {
+          // A record that starts now has covered nobody yet: it takes the user.
+          writeUser(*rs);
+          rs->Update();
+        } else {
+          CloseFirstOpenUserDowntime(lCurrentID, dtCurrentTime);
+          records_.SplitMachineDataRecord(lMachineID, *rs, MachineDataSplitKind::User,
+                                          dtCurrentTime, writeUser);
+        }
+        CloseRecordset(rs);
+        return true;
+      });
 }
 
-bool Handlers::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                          int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                          std::string& strError) {
+bool ReferenceHandlers::DoLogonEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgLogonEndLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kLogon),
-                          dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kUserDowntime),
-                          dtCurrentTime, 1)) {
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kLogon),
+                                  dtCurrentTime, 1) ||
+        !events_.SetEventStopTime(lMachineID,
+                                  intake_.GetCommandIDForType(commandtype::kUserDowntime),
+                                  dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgLogonEndLocked);
       return false;
     }
@@ -92,8 +95,8 @@ bool Handlers::DoLogonEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID
   });
 }
 
-void Handlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
-                                          const dbaccess::DateTime& dtTime) {
+void ReferenceHandlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
+                                                   const dbaccess::DateTime& dtTime) {
   dbaccess::RecordsetPtr rs =
       OpenQuery("select * from T_SFC_DT_PER_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
@@ -108,8 +111,9 @@ void Handlers::CloseFirstOpenUserDowntime(int32_t lMachineDataID,
   CloseRecordset(rs);
 }
 
-void Handlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
-                                 const dbaccess::DateTime& dtTime, const std::string& strUserName) {
+void ReferenceHandlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
+                                          const dbaccess::DateTime& dtTime,
+                                          const std::string& strUserName) {
   dbaccess::DateTime dtChartDate, dtShiftStart, dtShiftStop;
   int32_t lShiftID = -1;
   bool bIsSwing = false;
@@ -120,3 +124,5 @@ void Handlers::WriteShiftColumns(dbaccess::Recordset& rs, int32_t lMachineID,
   rs.Fields("SHIFT_END") = bNoShift ? dbaccess::Variant::Null() : dbaccess::Variant(dtShiftStop);
   rs.Fields("CHART_DATE") = dbaccess::Variant(dtChartDate);
 }
+
+}  // namespace korvex7::internal

@@ -7,13 +7,16 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
 #include "library/reference/reference_data.h"
 #include "library/reference/upper_case.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -22,16 +25,15 @@ constexpr int32_t kMsgOpEndLocked = 108;
 
 }  // namespace
 
-bool Handlers::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         const std::string& strOpNumber, const dbaccess::DateTime& dtCurrentTime,
-                         std::string& strError) {
+bool ReferenceHandlers::DoOpStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strOpNumber = command.param;
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpStartLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kOperation), strOpNumber, dtCurrentTime,
-                   false);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kOperation),
+                           strOpNumber, dtCurrentTime, false);
     int32_t lOpID = reference_.GetOpIDByNumber(strOpNumber);
     if (lOpID == -1 && !reference_.AutoOpCreate(strOpNumber, lOpID, lMachineID, strError))
       lOpID = -1;
@@ -54,14 +56,14 @@ bool Handlers::DoOpStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
   });
 }
 
-bool Handlers::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                       const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ReferenceHandlers::DoOpEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgOpEndLocked, strError, [&] {
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kOperation),
-                          dtCurrentTime, 1)) {
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kOperation),
+                                  dtCurrentTime, 1)) {
       strError = LoadResMessage(kMsgOpEndLocked);
       return false;
     }
@@ -75,3 +77,5 @@ bool Handlers::DoOpEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, i
     return true;
   });
 }
+
+}  // namespace korvex7::internal

@@ -12,15 +12,19 @@
 #include <string>
 
 #include "dbaccess/dialect.h"
-#include "library/dispatch/command_types.h"
 #include "library/core/handler_outcome.h"
-#include "library/handlers/handlers.h"
+#include "library/dispatch/command_types.h"
+#include "library/handlers/activity_handlers.h"
+#include "library/handlers/event_handlers.h"
 #include "library/handlers/part_count_parameters.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/reference/reference_data.h"
 #include "library/session/error_text.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -38,19 +42,17 @@ int64_t CounterValue(const dbaccess::Variant& value) {
 
 }  // namespace
 
-bool Handlers::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                          int32_t lMachineID,
-                                          const dbaccess::DateTime& dtCurrentTime,
-                                          std::string& strError) {
+bool ActivityHandlers::EnsureCurrentRecordHasPart(const CommandContext& command,
+                                                  std::string& strError) {
   bool bHasPart = false;
   try {
     const std::string strHint = dialect().table_hint;
-    dbaccess::RecordsetPtr rs = OpenQuery(
-        std::string("select T_SFC_MACHINE_DATA.PART_DATA_START_ID, ") +
-        " T_SFC_MACHINE_DATA.PART_ID " + " from T_SFC_MACHINE_DATA" + strHint + ", T_SFC_MACHINE" +
-        strHint + " " +
-        " where T_SFC_MACHINE.MACHINE_DATA_ID = T_SFC_MACHINE_DATA.MACHINE_DATA_ID " +
-        " and T_SFC_MACHINE.MACHINE_ID = " + std::to_string(lMachineID));
+    dbaccess::RecordsetPtr rs =
+        OpenQuery(std::string("select T_SFC_MACHINE_DATA.PART_DATA_START_ID, ") +
+                  " T_SFC_MACHINE_DATA.PART_ID " + " from T_SFC_MACHINE_DATA" + strHint +
+                  ", T_SFC_MACHINE" + strHint + " " +
+                  " where T_SFC_MACHINE.MACHINE_DATA_ID = T_SFC_MACHINE_DATA.MACHINE_DATA_ID " +
+                  " and T_SFC_MACHINE.MACHINE_ID = " + std::to_string(command.machine.lMachineID));
     // A machine without any record has no part either.
     bHasPart = !rs->Eof() && (HasValue(rs->Fields("PART_DATA_START_ID").Value()) ||
                               HasValue(rs->Fields("PART_ID").Value()));
@@ -60,41 +62,37 @@ bool Handlers::EnsureCurrentRecordHasPart(int32_t lDeptID, int32_t lLocationID, 
     return false;
   }
   if (bHasPart) return true;
-  bool bTransactionOpen = false;
-  return DoPartStart(lDeptID, lLocationID, lGroupID, lMachineID, "", dtCurrentTime, strError,
-                     bTransactionOpen);
+  return reference_handlers_.DoPartStart(command.WithParam(""), strError);
 }
 
-bool Handlers::CountParts(
-    int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-    const dbaccess::DateTime& dtCurrentTime, int32_t lLockedMessage,
+bool ActivityHandlers::CountParts(
+    const CommandContext& command, int32_t lLockedMessage,
     const std::function<HandlerOutcome(int32_t, dbaccess::RecordsetPtr&)>& count,
     std::string& strError) {
   strError.clear();
-  if (!EnsureCurrentRecordHasPart(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
-                                  strError)) {
+  if (!EnsureCurrentRecordHasPart(command, strError)) {
     return false;
   }
   strError.clear();
   return RunHandlerTransaction(true, lLockedMessage, strError, [&] {
     int32_t lMachineDataID = -1;
-    dbaccess::RecordsetPtr rs = records_.OpenCurrentMachineDataRecord(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime, lMachineDataID);
+    dbaccess::RecordsetPtr rs =
+        records_.OpenCurrentMachineDataRecord(command.machine, command.time, lMachineDataID);
     const HandlerOutcome outcome = count(lMachineDataID, rs);
     CloseRecordset(rs);
     return outcome;
   });
 }
 
-bool Handlers::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                               int32_t lMachineID, const std::string& strCount,
-                               const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ActivityHandlers::DoGoodPartCount(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strCount = command.param;
   const auto count = [&](int32_t, dbaccess::RecordsetPtr& rs) {
     const int32_t lCount = NormalizePartCount(strCount);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kGoodPartCount), std::to_string(lCount),
-                   dtCurrentTime, true);
-    if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
+    events_.AddEventRecord(command.machine,
+                           intake_.GetCommandIDForType(commandtype::kGoodPartCount),
+                           std::to_string(lCount), dtCurrentTime, true);
+    if (!MarkCountCycleBoundary(command)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
@@ -106,21 +104,20 @@ bool Handlers::DoGoodPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGr
     CloseRecordset(rs);
     return HandlerOutcome::kDone;
   };
-  return CountParts(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
-                    kMsgGoodPartCountLocked, count, strError);
+  return CountParts(command, kMsgGoodPartCountLocked, count, strError);
 }
 
-bool Handlers::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                   int32_t lMachineID, const std::string& strParam,
-                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ActivityHandlers::DoScrappedPartCount(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strParam = command.param;
   const auto count = [&](int32_t lMachineDataID, dbaccess::RecordsetPtr& rs) {
     ScrapCountParameter scrap = ParseScrapCountParameter(strParam);
     if (scrap.strCode.empty()) scrap.strCode = reference_.GetDefaultScrapCodeNumber();
     const int32_t lCodeID = reference_.GetScrapCodeID(scrap.strCode);
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kScrappedPartCount), strParam,
-                   dtCurrentTime, true);
-    if (!MarkCountCycleBoundary(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime)) {
+    events_.AddEventRecord(command.machine,
+                           intake_.GetCommandIDForType(commandtype::kScrappedPartCount), strParam,
+                           dtCurrentTime, true);
+    if (!MarkCountCycleBoundary(command)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return HandlerOutcome::kFailed;
     }
@@ -137,23 +134,23 @@ bool Handlers::DoScrappedPartCount(int32_t lDeptID, int32_t lLocationID, int32_t
     AddScrapRow(lMachineDataID, scrap.lQuantity, lCodeID, scrap.strCode, dtCurrentTime);
     return HandlerOutcome::kDone;
   };
-  return CountParts(lDeptID, lLocationID, lGroupID, lMachineID, dtCurrentTime,
-                    kMsgScrappedPartCountLocked, count, strError);
+  return CountParts(command, kMsgScrappedPartCountLocked, count, strError);
 }
 
-bool Handlers::MarkCountCycleBoundary(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime) {
-  if (!m_bCountPartsOptionRead) {
-    m_bCountPartsOption = GetBoolOption(kCountsMarkCyclesOption);
-    m_bCountPartsOptionRead = true;
+bool ActivityHandlers::MarkCountCycleBoundary(const CommandContext& command) {
+  if (!count_parts_option_read_) {
+    count_parts_option_ = GetBoolOption(kCountsMarkCyclesOption);
+    count_parts_option_read_ = true;
   }
-  if (!m_bCountPartsOption) return true;
+  if (!count_parts_option_) return true;
   const int32_t lCycleCommandID = intake_.GetCommandIDForType(commandtype::kCycle);
   bool bEnded = false;
-  if (!SetEventStopTime(lMachineID, lCycleCommandID, dtCurrentTime, 1, &bEnded)) return false;
-  if (bEnded) {
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID, lCycleCommandID, "", dtCurrentTime,
-                   false);
+  if (!events_.SetEventStopTime(command.machine.lMachineID, lCycleCommandID, command.time, 1,
+                                &bEnded)) {
+    return false;
   }
+  if (bEnded) events_.AddEventRecord(command.machine, lCycleCommandID, "", command.time, false);
   return true;
 }
+
+}  // namespace korvex7::internal

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+namespace korvex7::internal {
+
 namespace {
 
 std::string_view Trimmed(std::string_view text) {
@@ -59,3 +61,5 @@ ScrapCountParameter ParseScrapCountParameter(const std::string& strParam) {
   result.strCode = strParam.substr(dot + 1);
   return result;
 }
+
+}  // namespace korvex7::internal

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex7::internal {
+
 // The whole number of parts a count text stands for. Text that is not a
 // plain decimal number, or whose value does not fit a 32-bit count, counts 1.
 int32_t NormalizePartCount(const std::string& strCount);
@@ -19,5 +21,7 @@ struct ScrapCountParameter {
 };
 
 ScrapCountParameter ParseScrapCountParameter(const std::string& strParam);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_PART_COUNT_PARAMETERS_H_

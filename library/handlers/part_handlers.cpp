@@ -12,7 +12,8 @@
 #include <string>
 
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -21,6 +22,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgPartStartLocked = 109;
@@ -28,35 +31,31 @@ constexpr int32_t kMsgPartEndLocked = 110;
 
 }  // namespace
 
-bool Handlers::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                           int32_t lMachineID, const std::string& strPartNumber,
-                           const dbaccess::DateTime& dtCurrentTime, std::string& strError,
-                           bool& bTransactionOpen) {
+bool ReferenceHandlers::DoPartStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strPartNumber = command.param;
   strError.clear();
-  const bool bOwnTransaction = !bTransactionOpen;
-  bTransactionOpen = true;
-  const bool bDone = RunHandlerTransaction(bOwnTransaction, kMsgPartStartLocked, strError, [&] {
-    int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+  return RunHandlerTransaction(!command.in_callers_transaction, kMsgPartStartLocked, strError, [&] {
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCutCycle = false;
-    if (IsV12Database() && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
-                                                   lCurrentID, dtCurrentTime, false, bCutCycle)) {
+    if (IsV12Database() &&
+        !EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, false, bCutCycle)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
-                          dtCurrentTime, 1, &bCycleStopped)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kPart), strPartNumber, dtCurrentTime,
-                   false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPart),
+                           strPartNumber, dtCurrentTime, false);
     // The running cycle goes on as an event of the new part.
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+      events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                             dtCurrentTime, false);
     }
     dbaccess::Variant vPartTypeID;
     int32_t lPartID = reference_.GetPartIDByNumber(strPartNumber, vPartTypeID);
@@ -81,30 +80,28 @@ bool Handlers::DoPartStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupI
     CloseRecordset(rs);
     return true;
   });
-  if (bOwnTransaction) bTransactionOpen = false;
-  return bDone;
 }
 
-bool Handlers::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID, int32_t lMachineID,
-                         const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ReferenceHandlers::DoPartEnd(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   return RunHandlerTransaction(true, kMsgPartEndLocked, strError, [&] {
-    int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCutCycle = false;
     bool bCycleStopped = false;
-    if ((IsV12Database() && !EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID,
-                                                    lCurrentID, dtCurrentTime, false, bCutCycle)) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPart),
-                          dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
-                          dtCurrentTime, 1, &bCycleStopped)) {
+    if ((IsV12Database() &&
+         !EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, false, bCutCycle)) ||
+        !events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPart),
+                                  dtCurrentTime, 1) ||
+        !events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgPartEndLocked);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+      events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                             dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     // The cycle goes on in the next record; the piece it was making is cut.
@@ -131,9 +128,9 @@ bool Handlers::DoPartEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
   });
 }
 
-void Handlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
-                                const dbaccess::Variant& vPartTypeID,
-                                const std::string& strPartNumber) {
+void ReferenceHandlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID,
+                                         int32_t lPartID, const dbaccess::Variant& vPartTypeID,
+                                         const std::string& strPartNumber) {
   WriteReference(rs, kPartColumns, lPartID, UpperCaseText(strPartNumber));
   if (lPartID == -1) {
     rs.Fields("PART_TYPE_ID") = dbaccess::Variant::Null();
@@ -146,8 +143,9 @@ void Handlers::WritePartColumns(dbaccess::Recordset& rs, int32_t lMachineID, int
   }
 }
 
-void Handlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID, int32_t lPartID,
-                                 const dbaccess::DateTime& dtTime, std::string& strError) {
+void ReferenceHandlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID,
+                                          int32_t lPartID, const dbaccess::DateTime& dtTime,
+                                          std::string& strError) {
   // Only a job number entered unresolved in this very record, before any
   // part was known, waits for its part.
   const dbaccess::Variant vJobNumber = rs.Fields("JOB_NUMBER").Value();
@@ -167,3 +165,5 @@ void Handlers::CreateDeferredJob(dbaccess::Recordset& rs, int32_t lMachineID, in
   rs.Fields("JOB_NUMBER") = dbaccess::Variant::Null();
   rs.Fields("JOB_DATA_START_ID") = dbaccess::Variant::Null();
 }
+
+}  // namespace korvex7::internal

@@ -15,7 +15,8 @@
 #include "dbaccess/dialect.h"
 #include "library/com_error.h"
 #include "library/dispatch/command_types.h"
-#include "library/handlers/handlers.h"
+#include "library/handlers/event_handlers.h"
+#include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
@@ -23,6 +24,8 @@
 #include "library/reference/upper_case.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/string_table.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -33,9 +36,10 @@ constexpr const char* kNoSerialNumbers = "No Part Serial Numbers unless v12 data
 
 }  // namespace
 
-bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                   int32_t lMachineID, const std::string& strSerialNo,
-                                   const dbaccess::DateTime& dtCurrentTime, std::string& strError) {
+bool ReferenceHandlers::DoPartSerialNoStart(const CommandContext& command, std::string& strError) {
+  const int32_t lMachineID = command.machine.lMachineID;
+  const dbaccess::DateTime& dtCurrentTime = command.time;
+  const std::string& strSerialNo = command.param;
   strError.clear();
   if (!IsV12Database()) {
     strError = kNoSerialNumbers;
@@ -44,31 +48,31 @@ bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t
   return RunHandlerTransaction(true, kMsgSerialStartLocked, strError, [&] {
     bool bTransactionOpen = true;
     int32_t lOtherMachineID = -1;
-    if (FindSerialOnOtherMachine(strSerialNo, {lDeptID, lLocationID, lGroupID, lMachineID},
-                                 dtCurrentTime, bTransactionOpen, lOtherMachineID)) {
+    if (FindSerialOnOtherMachine(strSerialNo, command.machine, dtCurrentTime, bTransactionOpen,
+                                 lOtherMachineID)) {
       int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
       intake_.GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
-      if (!DoPartSerialNoEnd(lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID,
-                             dtCurrentTime, strError, true)) {
+      CommandContext otherEnd = command.InCallersTransaction();
+      otherEnd.machine = {lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID};
+      if (!DoPartSerialNoEnd(otherEnd, strError)) {
         return false;
       }
     }
-    const int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+    const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
-                          dtCurrentTime, 1) ||
-        !SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
-                          dtCurrentTime, 1, &bCycleStopped)) {
+    if (!events_.SetEventStopTime(lMachineID,
+                                  intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                                  dtCurrentTime, 1) ||
+        !events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtCurrentTime, 1, &bCycleStopped)) {
       strError = LoadResMessage(kMsgSerialStartLocked);
       return false;
     }
-    AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                   intake_.GetCommandIDForType(commandtype::kPartSerialNo), strSerialNo,
-                   dtCurrentTime, false);
+    events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                           strSerialNo, dtCurrentTime, false);
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtCurrentTime, false);
+      events_.AddEventRecord(command.machine, intake_.GetCommandIDForType(commandtype::kCycle), "",
+                             dtCurrentTime, false);
     }
     dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
     const int32_t lPartID = IdOrNone(rs->Fields("PART_ID").Value());
@@ -90,20 +94,17 @@ bool Handlers::DoPartSerialNoStart(int32_t lDeptID, int32_t lLocationID, int32_t
   });
 }
 
-bool Handlers::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                 int32_t lMachineID, const dbaccess::DateTime& dtCurrentTime,
-                                 std::string& strError, bool bTransactionOpen) {
+bool ReferenceHandlers::DoPartSerialNoEnd(const CommandContext& command, std::string& strError) {
+  const dbaccess::DateTime& dtCurrentTime = command.time;
   strError.clear();
   if (!IsV12Database()) {
     strError = kNoSerialNumbers;
     return false;
   }
-  return RunHandlerTransaction(!bTransactionOpen, kMsgSerialEndLocked, strError, [&] {
-    int32_t lCurrentID = records_.GetCurrentMachineDataID(
-        {lDeptID, lLocationID, lGroupID, lMachineID}, dtCurrentTime);
+  return RunHandlerTransaction(!command.in_callers_transaction, kMsgSerialEndLocked, strError, [&] {
+    int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);
     bool bCutCycle = false;
-    if (!EndRunningSerialNumber(lDeptID, lLocationID, lGroupID, lMachineID, lCurrentID,
-                                dtCurrentTime, true, bCutCycle)) {
+    if (!EndRunningSerialNumber(command.machine, lCurrentID, dtCurrentTime, true, bCutCycle)) {
       strError = LoadResMessage(kMsgSerialEndLocked);
       return false;
     }
@@ -111,13 +112,13 @@ bool Handlers::DoPartSerialNoEnd(int32_t lDeptID, int32_t lLocationID, int32_t l
   });
 }
 
-bool Handlers::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int32_t lGroupID,
-                                      int32_t lMachineID, int32_t& lCurrentID,
-                                      const dbaccess::DateTime& dtTime, bool bRestartCycleEvent,
-                                      bool& bCutCycle) {
+bool ReferenceHandlers::EndRunningSerialNumber(const MachineKeys& machine, int32_t& lCurrentID,
+                                               const dbaccess::DateTime& dtTime,
+                                               bool bRestartCycleEvent, bool& bCutCycle) {
+  const int32_t lMachineID = machine.lMachineID;
   bCutCycle = false;
-  if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo), dtTime,
-                        1))
+  if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                                dtTime, 1))
     return false;
   dbaccess::RecordsetPtr rs = records_.OpenMachineDataRecord(lCurrentID);
   if (!HoldsReference(*rs, kSerialColumns)) {
@@ -126,14 +127,14 @@ bool Handlers::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int3
   }
   if (bRestartCycleEvent) {
     bool bCycleStopped = false;
-    if (!SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle), dtTime, 1,
-                          &bCycleStopped)) {
+    if (!events_.SetEventStopTime(lMachineID, intake_.GetCommandIDForType(commandtype::kCycle),
+                                  dtTime, 1, &bCycleStopped)) {
       CloseRecordset(rs);
       return false;
     }
     if (bCycleStopped) {
-      AddEventRecord(lDeptID, lLocationID, lGroupID, lMachineID,
-                     intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime, false);
+      events_.AddEventRecord(machine, intake_.GetCommandIDForType(commandtype::kCycle), "", dtTime,
+                             false);
     }
   }
   // The cycle goes on in the next record; the piece it was making is cut.
@@ -150,9 +151,10 @@ bool Handlers::EndRunningSerialNumber(int32_t lDeptID, int32_t lLocationID, int3
   return true;
 }
 
-bool Handlers::FindSerialOnOtherMachine(const std::string& strSerialNo, const MachineKeys& machine,
-                                        const dbaccess::DateTime& dtCurrentTime,
-                                        bool& bTransactionOpen, int32_t& lOtherMachineID) {
+bool ReferenceHandlers::FindSerialOnOtherMachine(const std::string& strSerialNo,
+                                                 const MachineKeys& machine,
+                                                 const dbaccess::DateTime& dtCurrentTime,
+                                                 bool& bTransactionOpen, int32_t& lOtherMachineID) {
   const int32_t lMachineID = machine.lMachineID;
   if (!bTransactionOpen) {
     if (!BeginTransaction()) {
@@ -191,3 +193,5 @@ bool Handlers::FindSerialOnOtherMachine(const std::string& strSerialNo, const Ma
   CloseRecordset(rs);
   return bFound;
 }
+
+}  // namespace korvex7::internal

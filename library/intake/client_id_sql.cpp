@@ -4,6 +4,8 @@
 #include "dbaccess/dialect.h"
 #include "library/schema/schema_statements.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kStem = "MDC_CLIENT_ID";
@@ -43,3 +45,5 @@ std::string ClientIdPruneStatement(int32_t kind, const dbaccess::DateTime& oldes
   return std::string("delete from ") + kClientIdTable +
          " where KEPT_SINCE < " + voltrane::DateTimeLiteral(kind, oldest);
 }
+
+}  // namespace korvex7::internal

@@ -12,6 +12,8 @@
 
 #include "dbaccess/date_time.h"
 
+namespace korvex7::internal {
+
 inline constexpr const char* kClientIdTable = "T_SFC_MDC_CLIENT_ID";
 // How long an id is kept at least, in days.
 inline constexpr int kClientIdDays = 8;
@@ -26,5 +28,7 @@ std::string ClientIdInsertStatement(int32_t kind, const std::string& client_id,
                                     int64_t machine_id, const dbaccess::DateTime& now);
 // Removes the ids kept before `oldest`.
 std::string ClientIdPruneStatement(int32_t kind, const dbaccess::DateTime& oldest);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_INTAKE_CLIENT_ID_SQL_H_

@@ -13,6 +13,8 @@
 #include "library/intake/intake.h"
 #include "library/intake/intake_sql.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kLastCachedTypeCode = 16;
@@ -69,3 +71,5 @@ int32_t Intake::GetCommandTypeCode(int32_t lCommandID) {
     throw;
   }
 }
+
+}  // namespace korvex7::internal

@@ -28,6 +28,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kRefreshRequest = -1;
@@ -250,3 +252,5 @@ korvex7::AppendResult Intake::AppendCommand(const korvex7::Command& command) {
     return korvex7::AppendResult::Failed(FormatErrorText(error.number, error.description));
   }
 }
+
+}  // namespace korvex7::internal

@@ -24,6 +24,8 @@
 #include "library/korvex7_log_writer.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 class Intake : public SessionClient {
  public:
   explicit Intake(Session& session) : SessionClient(session) { m_alCommandIDs.fill(-1); }
@@ -65,5 +67,7 @@ class Intake : public SessionClient {
   std::map<std::string, int32_t> m_dictCommandTypes;  // "<COMMAND_ID>C" -> type code
   std::array<int32_t, 18> m_alCommandIDs;             // type code -> COMMAND_ID, -1 unknown
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_INTAKE_INTAKE_H_

@@ -3,6 +3,8 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/sql_dialect.h"
 
+namespace korvex7::internal {
+
 std::string NoLockHint2(int32_t kind) { return voltrane::DialectOf(kind).SpacedTableHint(); }
 
 namespace {
@@ -162,3 +164,5 @@ std::string ExecuteLogInsertStatement(IntakeForm form,
   }
   return text + ")";
 }
+
+}  // namespace korvex7::internal

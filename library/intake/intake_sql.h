@@ -19,6 +19,8 @@
 #include "library/korvex7_commands.h"
 #include "library/korvex7_log_writer.h"
 
+namespace korvex7::internal {
+
 // The table hint that a few lookups add on SQL Server only.
 std::string NoLockHint2(int32_t kind);
 
@@ -74,5 +76,7 @@ std::string ParameterizedLogInsertStatement(IntakeForm form, int32_t kind);
 std::string PrepareLogInsertStatement(IntakeForm form);
 std::string ExecuteLogInsertStatement(IntakeForm form,
                                       const std::vector<dbaccess::Variant>& values);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_INTAKE_SQL_H_

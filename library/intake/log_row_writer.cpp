@@ -20,6 +20,9 @@
 
 namespace korvex7 {
 
+// The intake's statements this writer runs.
+using namespace internal;
+
 namespace {
 
 constexpr size_t kRowsPerStatement = 200;

@@ -13,6 +13,8 @@
 #include "library/intake/intake.h"
 #include "library/intake/intake_sql.h"
 
+namespace korvex7::internal {
+
 bool Intake::GetMachineHierarchy(int32_t lMachineID, int32_t& lDeptID, int32_t& lLocationID,
                                  int32_t& lGroupID) {
   const std::string hint = voltrane::NoLockHint(DatabaseType());
@@ -71,3 +73,5 @@ int32_t Intake::GetMachineIDForVoltraneID(int32_t lMachineVoltraneID) {
   CloseRecordset(rs);
   return machine;
 }
+
+}  // namespace korvex7::internal

@@ -13,6 +13,8 @@
 #include "library/log/log_processor.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 void LogProcessor::QueueLogRowForDeletion(int32_t lMDCLogID) {
   m_dictDeleteQueue[std::to_string(lMDCLogID) + "L"] = lMDCLogID;
 }
@@ -36,3 +38,5 @@ bool LogProcessor::FlushDeleteQueue(std::string& strError) {
   m_dictDeleteQueue.clear();
   return true;
 }
+
+}  // namespace korvex7::internal

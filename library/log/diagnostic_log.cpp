@@ -15,6 +15,8 @@
 #include "library/log/log_processor.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kDiagnosticLogName = "MDCService.log";
@@ -64,3 +66,5 @@ bool LogProcessor::WriteDiagnosticLog(const std::string& strStatement,
   strPathOrError = strPath;
   return true;
 }
+
+}  // namespace korvex7::internal

@@ -13,6 +13,8 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kFailedRowsStem = "MDC_LOG_FAILURE";
@@ -115,3 +117,5 @@ bool LogProcessor::GetLastFailedLogItem(Korvex7FailedLogItem& item) {
   }
   return true;
 }
+
+}  // namespace korvex7::internal

@@ -14,9 +14,13 @@
 #include <string>
 #include <vector>
 
+namespace korvex7::internal {
+
 inline constexpr const char* kFailedRowsTable = "T_SFC_MDC_LOG_FAILURE";
 
 // The statements that create the table on a database kind (one, or three on Oracle).
 std::vector<std::string> FailedRowsCreateStatements(int32_t lDatabaseType);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_FAILED_ROWS_H_

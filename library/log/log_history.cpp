@@ -19,6 +19,8 @@
 #include "library/schema/schema_statements.h"
 #include "library/session/error_text.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kHistoryStem = "MDC_LOG_HIST";
@@ -132,3 +134,5 @@ std::string LogProcessor::CopyLogEntryToHistory(int32_t lMDCLogID,
   }
   return strError + " - delete failed 10 tries: (" + strDelete + ")";
 }
+
+}  // namespace korvex7::internal

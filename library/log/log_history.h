@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace korvex7::internal {
+
 inline constexpr const char* kLogHistoryTable = "T_SFC_MDC_LOG_HIST";
 // Option 15: history retention in days; history is on from 1 day.
 inline constexpr int32_t kLogHistoryDaysOption = 15;
@@ -16,5 +18,7 @@ inline constexpr int32_t kLogHistoryDaysOption = 15;
 std::vector<std::string> LogHistoryCreateStatements(int32_t lDatabaseType);
 // The index on MDC_LOG_ID that also carries TIME_STAMP.
 std::string LogHistoryIndexStatement(int32_t lDatabaseType);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_LOG_HISTORY_H_

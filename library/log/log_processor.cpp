@@ -7,6 +7,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/system_names.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kProbeSql = "select PTYPE_ID from T_VMES_PTYPE where PTYPE_ID = 0";
@@ -78,3 +80,5 @@ bool LogProcessor::IsConnected() {
     return false;
   }
 }
+
+}  // namespace korvex7::internal

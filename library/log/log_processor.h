@@ -31,7 +31,10 @@
 #include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
-struct Korvex7FailedLogItem;
+struct Korvex7FailedLogItem;  // library/korvex7.h
+
+namespace korvex7::internal {
+
 class Handlers;
 class SchemaMaintenance;
 
@@ -129,5 +132,7 @@ class LogProcessor : public BatchClient {
   dbaccess::RecordsetPtr m_rsLog;  // the batch cache
   bool m_bStartupChecksPending = true;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_LOG_LOG_PROCESSOR_H_

@@ -17,6 +17,8 @@
 #include "library/session/sql_date_time.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kMsgRefreshFailed = 101;
@@ -46,3 +48,5 @@ RowOutcome LogProcessor::ProcessRow(const LogEntry& entry, std::string& strError
   // failure; the row then goes out of the log.
   return session_.OutOfOrderRefused() ? RowOutcome::kOutOfOrder : RowOutcome::kFailed;
 }
+
+}  // namespace korvex7::internal

@@ -24,14 +24,16 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
+#include "library/core/out_of_order.h"
 #include "library/handlers/handlers.h"
 #include "library/intake/intake_sql.h"
 #include "library/library_version.h"
 #include "library/log/log_processor.h"
-#include "library/core/out_of_order.h"
 #include "library/schema/schema_maintenance.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
+
+namespace korvex7::internal {
 
 namespace {
 
@@ -116,7 +118,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     if (m_bStartupChecksPending) {
       schema_.StartupDatabaseChecksAndUpdates(strError);
       if (!strError.empty()) {
-        handlers_.LoadCycleStatusLocks();
+        handlers_.activity.LoadCycleStatusLocks();
         return false;
       }
       m_bStartupChecksPending = false;
@@ -302,7 +304,7 @@ void LogProcessor::FillMissingStandardTimes(std::string& strError) {
 bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
   if (!CommitBatch(strError)) return false;
   bool bCleanStart = false;
-  if (!handlers_.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
+  if (!handlers_.events.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
   CloseRecordset(m_rsLog);
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();
@@ -406,3 +408,5 @@ int32_t LogProcessor::GetMDCLogCount() {
     RethrowAsComError("Korvex7.CKorvex7Obj.GetMDCLogCount");
   }
 }
+
+}  // namespace korvex7::internal

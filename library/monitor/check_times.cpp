@@ -13,6 +13,8 @@
 #include "library/schema/schema_statements.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kCheckTimeStem = "MDC_CHECK_TIME";
@@ -64,7 +66,7 @@ bool Monitor::CheckTimeTableReady() {
   // batch, whose rows would then commit half done. There the schema files
   // create the table, or the next check outside a batch does.
   if (m_bCheckTimeTableRefused ||
-      (dialect().ddl_commits && session_.BatchOpen())) {
+      (dialect().ddl_commits && BatchOpen())) {
     return false;
   }
   // Another process may create it at the same moment: then ours fails and
@@ -87,7 +89,7 @@ bool Monitor::CheckTimeTableReady() {
 bool Monitor::RunOnOwnLevel(std::string& strError, const std::function<bool()>& statements) {
   // Outside the batch a transaction left open by someone else is used as it
   // is: a second one cannot begin.
-  const bool bOwnLevel = session_.BatchOpen() || !connection()->InTransaction();
+  const bool bOwnLevel = BatchOpen() || !connection()->InTransaction();
   if (bOwnLevel && !BeginTransaction()) {
     strError = "no transaction could be begun";
     return false;
@@ -98,3 +100,5 @@ bool Monitor::RunOnOwnLevel(std::string& strError, const std::function<bool()>& 
   RollbackTransaction();
   return false;
 }
+
+}  // namespace korvex7::internal

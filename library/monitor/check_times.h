@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace korvex7::internal {
+
 inline constexpr const char* kCheckTimeTable = "T_SFC_MDC_CHECK_TIME";
 
 namespace checkcode {
@@ -21,5 +23,7 @@ inline constexpr int32_t kDowntimeTimeouts = 1;
 
 // The statements that create the table on a database kind (one, or three on Oracle).
 std::vector<std::string> CheckTimeCreateStatements(int32_t lDatabaseType);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_MONITOR_CHECK_TIMES_H_

@@ -33,6 +33,8 @@
 #include "library/monitor/monitor.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // A database without a stored check time has its first check run at once.
@@ -61,14 +63,14 @@ void Monitor::CountDowntimeTimeouts() {
 void Monitor::LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime) {
   const std::optional<dbaccess::DateTime> stored = ReadCheckTime(checkcode::kDowntimeTimeouts);
   m_dtLastDowntimeTimeoutCheck = stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
-  m_lCheckTimeRollbacks = session_.RollbackCount();
+  m_lCheckTimeRollbacks = RollbackCount();
 }
 
 bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                  std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts();
   if (!m_bHasDowntimeTimeouts) return true;
-  if (m_lCheckTimeRollbacks != session_.RollbackCount()) LoadLastDowntimeTimeoutCheck(dtTime);
+  if (m_lCheckTimeRollbacks != RollbackCount()) LoadLastDowntimeTimeoutCheck(dtTime);
   if (!dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
                                  kMinutesBetweenChecks * 60000)) {
     return true;
@@ -109,19 +111,20 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
   }
   WriteCheckTime(checkcode::kDowntimeTimeouts, dtTime);
   m_dtLastDowntimeTimeoutCheck = dtTime;
-  m_lCheckTimeRollbacks = session_.RollbackCount();
+  m_lCheckTimeRollbacks = RollbackCount();
   return true;
 }
 
 bool Monitor::EndOverdueDowntime(int32_t lMachineID, bool bMachineDowntime,
                                  const dbaccess::DateTime& dtTime, std::string& strError) {
-  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
+  const CommandContext command = MonitorCommand(lMachineID, dtTime);
   // An end the cycle status lock drops is no failure: it has no error text.
   if (bMachineDowntime) {
-    handlers_.DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+    handlers_.activity.DoMachineDowntimeEnd(command, strError);
   } else {
-    handlers_.DoUserDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+    handlers_.activity.DoUserDowntimeEnd(command, strError);
   }
   return strError.empty();
 }
+
+}  // namespace korvex7::internal

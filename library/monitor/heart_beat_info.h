@@ -8,9 +8,13 @@
 
 #include "dbaccess/date_time.h"
 
+namespace korvex7::internal {
+
 struct HeartBeatInfoClass {
   int32_t Timeout = 0;  // seconds
   dbaccess::DateTime LastHeartBeat;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_HEART_BEAT_INFO_H_

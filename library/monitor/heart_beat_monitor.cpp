@@ -26,6 +26,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
@@ -145,7 +147,7 @@ int32_t Monitor::FindLateHeartBeatDowntime(int32_t lMachineID, int32_t& lCodeID,
                                            dbaccess::DateTime& dtStatusDate) {
   voltrane::SQLBuilder builder;
   builder.SetDatabaseType(DatabaseType());
-  builder.SetCommandText(handlers_.CurrentDowntimeQueryText());
+  builder.SetCommandText(handlers_.activity.CurrentDowntimeQueryText());
   builder.SetParameter("@MachineID", voltrane::adtype::kInteger, dbaccess::Variant(lMachineID));
   builder.SetParameter("@DowntimeCodeID", voltrane::adtype::kInteger,
                        dbaccess::Variant(m_lLateHeartBeatDowntimeCodeID));
@@ -171,10 +173,18 @@ bool Monitor::LeaveLateHeartBeatDowntime(const LogEntry& row,
       !dbaccess::MoreThanElapsed(dtStatusDate, dtTime, lReturnSeconds * 1000LL)) {
     if (PostPreviousActivity(row, strError)) return strError.empty();
   }
-  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
-  handlers_.DoMachineDowntimeEnd(lDeptID, lLocationID, lGroupID, lMachineID, dtTime, strError);
+  handlers_.activity.DoMachineDowntimeEnd(MonitorCommand(lMachineID, dtTime), strError);
   return strError.empty();
+}
+
+CommandContext Monitor::MonitorCommand(int32_t lMachineID, const dbaccess::DateTime& dtTime) {
+  CommandContext command;
+  command.machine.lMachineID = lMachineID;
+  command.machine.lDeptID = command.machine.lLocationID = command.machine.lGroupID = -1;
+  intake_.GetMachineHierarchy(lMachineID, command.machine.lDeptID, command.machine.lLocationID,
+                              command.machine.lGroupID);
+  command.time = dtTime;
+  return command;
 }
 
 bool Monitor::PostPreviousActivity(const LogEntry& row, std::string& strError) {
@@ -223,3 +233,5 @@ void Monitor::PostHeartbeatCommand(const LogEntry& command, std::string& strErro
     WriteExtendedErrorLog("Special heartbeat ProcessCommand() failed");
   }
 }
+
+}  // namespace korvex7::internal

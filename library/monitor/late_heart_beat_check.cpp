@@ -17,6 +17,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kOptionLateHeartBeatDowntimeCode = 13;
@@ -92,8 +94,6 @@ bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   WriteExtendedErrorLog("Heartbeat missing post log entry to update machine state");
   strStep = "looking up Dept,Location,Group ID's from MACHINE_ID=" + strMachineID;
-  int32_t lDeptID = -1, lLocationID = -1, lGroupID = -1;
-  intake_.GetMachineHierarchy(lMachineID, lDeptID, lLocationID, lGroupID);
   const std::string strCodeNumber = GetScalarText(
       "select DOWNTIME_CODE_NUMBER from T_SFC_DOWNTIME_CODE" +
       voltrane::NoLockHint(DatabaseType()) + " where DOWNTIME_CODE_ID = " + strCodeID);
@@ -104,7 +104,10 @@ bool Monitor::StartLateHeartBeatDowntime(const std::string& strMachineID,
 
   strStep = "generating automatic start of machine downtime for late HEARTBEAT, MACHINE_ID=" +
             strMachineID;
-  handlers_.DoMachineDowntimeStart(lDeptID, lLocationID, lGroupID, lMachineID, strCodeNumber, dtNow,
-                                   strError, true);
+  CommandContext command = MonitorCommand(lMachineID, dtNow).WithParam(strCodeNumber);
+  command.late_heart_beat = true;
+  handlers_.activity.DoMachineDowntimeStart(command, strError);
   return strError.empty();
 }
+
+}  // namespace korvex7::internal

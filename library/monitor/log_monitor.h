@@ -11,6 +11,8 @@
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
 
+namespace korvex7::internal {
+
 class LogMonitor {
  public:
   virtual ~LogMonitor() = default;
@@ -30,5 +32,7 @@ class LogMonitor {
   // the database is read again.
   virtual void ForgetCaches() = 0;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_MONITOR_LOG_MONITOR_H_

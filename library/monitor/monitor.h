@@ -23,18 +23,21 @@
 
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
+#include "library/handlers/command_context.h"
 #include "library/monitor/heart_beat_info.h"
 #include "library/monitor/log_monitor.h"
 #include "library/session/session.h"
+
+namespace korvex7::internal {
 
 class Handlers;
 class Intake;
 class SchemaMaintenance;
 
-class Monitor : public SessionClient, public LogMonitor {
+class Monitor : public TransactionClient, public LogMonitor {
  public:
   Monitor(Session& session, Intake& intake, Handlers& handlers, SchemaMaintenance& schema)
-      : SessionClient(session), intake_(intake), handlers_(handlers), schema_(schema) {}
+      : TransactionClient(session), intake_(intake), handlers_(handlers), schema_(schema) {}
 
   // The steps the log processor calls (log_monitor.h).
   bool RecordHeartBeat(const LogEntry& row, std::string& strError) override;
@@ -76,6 +79,9 @@ class Monitor : public SessionClient, public LogMonitor {
   // Posts the start of the activity the late-heartbeat downtime ended; false
   // when the machine's latest events do not show such an activity.
   bool PostPreviousActivity(const LogEntry& row, std::string& strError);
+  // A command of the monitor's own for the machine at dtTime, its keys read
+  // from the machine hierarchy (heart_beat_monitor.cpp).
+  CommandContext MonitorCommand(int32_t lMachineID, const dbaccess::DateTime& dtTime);
   bool StartLateHeartBeatDowntime(const std::string& strMachineID, const dbaccess::DateTime& dtNow,
                                   std::string& strStep, std::string& strError);
   void CountDowntimeTimeouts();
@@ -114,5 +120,7 @@ class Monitor : public SessionClient, public LogMonitor {
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_MONITOR_MONITOR_H_

@@ -12,6 +12,8 @@
 #include "library/records/machine_records.h"
 #include "library/session/error_text.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kSource = "HandleExpiredShifts";
@@ -49,3 +51,5 @@ dbaccess::RecordsetPtr MachineRecords::OpenCurrentMachineDataRecord(
   BringRecordsUpTo(machine, dtTime, lMachineDataID, false, &rs);
   return rs ? rs : OpenMachineDataRecord(lMachineDataID);
 }
+
+}  // namespace korvex7::internal

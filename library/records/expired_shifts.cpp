@@ -22,6 +22,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 using dbaccess::DateTime;
@@ -75,7 +77,7 @@ bool MachineRecords::BringRecordsUpTo(const MachineKeys& machine, const DateTime
     bComputeFirst = true;
     pass.rsRecord.reset();
     lMachineDataID = CloseRecordAtBoundary(machine, pass);
-    if (bOwnTransaction && !session_.CommitProgress()) return false;
+    if (bOwnTransaction && !commit_progress_()) return false;
   }
 }
 
@@ -256,3 +258,5 @@ DateTime MachineRecords::WriteShiftOfNextRecord(dbaccess::Recordset& rs, ShiftPa
   }
   return dtNextBoundary;
 }
+
+}  // namespace korvex7::internal

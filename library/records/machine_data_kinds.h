@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace korvex7::internal {
+
 // The reference a record split replaces: the new record does not inherit it.
 enum class MachineDataSplitKind : int32_t {
   Shift = 0,
@@ -31,5 +33,7 @@ enum class MachineStatusCode : int32_t {
   Downtime = 3,
   Teardown = 4,
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_MACHINE_DATA_KINDS_H_

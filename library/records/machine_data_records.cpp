@@ -20,6 +20,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 using dbaccess::DateTime;
@@ -247,3 +249,5 @@ int32_t MachineRecords::RollToNextRecord(const MachineKeys& machine, int32_t lCl
   if (lClosingID != -1) CompleteMachineDataRecord(lClosingID);
   return lNextID;
 }
+
+}  // namespace korvex7::internal

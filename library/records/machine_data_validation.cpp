@@ -10,6 +10,8 @@
 #include "library/records/machine_records.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 using dbaccess::Variant;
@@ -100,3 +102,5 @@ void MachineRecords::CompleteMachineDataRecord(int32_t lMachineDataID) {
   ExecuteStatement("update T_SFC_MACHINE_DATA  set STATUS_CODE = 2 where MACHINE_DATA_ID = " +
                    std::to_string(lMachineDataID));
 }
+
+}  // namespace korvex7::internal

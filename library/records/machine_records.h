@@ -34,15 +34,19 @@
 #include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 class ReferenceData;
 
-class MachineRecords : public SessionClient, public RecordRefresh {
+class MachineRecords : public TransactionClient, public RecordRefresh {
  public:
   // Column names and values of one row, in the order they are written.
   using RowValues = std::vector<std::pair<std::string, dbaccess::Variant>>;
 
   MachineRecords(Session& session, ReferenceData& reference)
-      : SessionClient(session), reference_(reference) {}
+      : TransactionClient(session),
+        reference_(reference),
+        commit_progress_([&session] { return session.CommitProgress(); }) {}
 
   // Completes the record: the public operation of korvex7.h.
   void CompleteMachineDataRecord(int32_t lMachineDataID);
@@ -167,6 +171,11 @@ class MachineRecords : public SessionClient, public RecordRefresh {
                                             const dbaccess::DateTime& dtChartDate);
 
   ReferenceData& reference_;
+  // The one batch step the records take: a long catch-up commits what it has
+  // done so far (Session::CommitProgress).
+  std::function<bool()> commit_progress_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_RECORDS_MACHINE_RECORDS_H_

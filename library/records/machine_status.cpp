@@ -10,6 +10,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 bool IsNothing(const dbaccess::Variant& value) { return value.IsNull() || value.IsEmpty(); }
@@ -104,3 +106,5 @@ bool MachineRecords::InsertReturningIdentity(const std::string& strTable,
   CloseRecordset(rs);
   return true;
 }
+
+}  // namespace korvex7::internal

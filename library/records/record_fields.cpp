@@ -2,6 +2,8 @@
 
 #include "library/reference/upper_case.h"
 
+namespace korvex7::internal {
+
 bool HasValue(const dbaccess::Variant& value) { return !value.IsNull() && !value.IsEmpty(); }
 
 int32_t IdOrNone(const dbaccess::Variant& value) { return HasValue(value) ? value.ToLong() : -1; }
@@ -40,3 +42,5 @@ void ClearReference(dbaccess::Recordset& rs, const ReferenceColumns& columns) {
   rs.Fields(columns.strText) = dbaccess::Variant::Null();
   rs.Fields(columns.strDataStart) = dbaccess::Variant::Null();
 }
+
+}  // namespace korvex7::internal

@@ -13,6 +13,8 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 
+namespace korvex7::internal {
+
 struct ReferenceColumns {
   const char* strID;
   const char* strText;
@@ -49,5 +51,7 @@ void WriteReference(dbaccess::Recordset& rs, const ReferenceColumns& columns, in
 
 // Empties all three columns.
 void ClearReference(dbaccess::Recordset& rs, const ReferenceColumns& columns);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_RECORD_FIELDS_H_

@@ -4,6 +4,8 @@
 
 #include "dbaccess/elapsed_time.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 bool HasValue(const dbaccess::Variant& value) { return !value.IsNull() && !value.IsEmpty(); }
@@ -52,3 +54,5 @@ bool CloseFirstOpenDowntime(dbaccess::Recordset& rsDowntimes, const dbaccess::Da
   rsDowntimes.Update();
   return true;
 }
+
+}  // namespace korvex7::internal

@@ -12,6 +12,8 @@
 #include "dbaccess/date_time.h"
 #include "dbaccess/recordset.h"
 
+namespace korvex7::internal {
+
 inline constexpr double kSecondsPerHour = 3600.0;
 inline constexpr double kSecondsPerMinute = 60.0;
 
@@ -36,5 +38,7 @@ void StartIdleIfNotRunning(dbaccess::Recordset& rs, const dbaccess::DateTime& dt
 // Closes the first row of rsDowntimes (open downtime rows) at dtTime; false
 // when there is none.
 bool CloseFirstOpenDowntime(dbaccess::Recordset& rsDowntimes, const dbaccess::DateTime& dtTime);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_RECORD_PERIODS_H_

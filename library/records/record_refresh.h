@@ -8,6 +8,8 @@
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
 
+namespace korvex7::internal {
+
 class RecordRefresh {
  public:
   virtual ~RecordRefresh() = default;
@@ -17,5 +19,7 @@ class RecordRefresh {
   // older than the machine has recorded, ComError for any other failure.
   virtual bool RefreshRecords(const MachineKeys& machine, const dbaccess::DateTime& dtTime) = 0;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_RECORDS_RECORD_REFRESH_H_

@@ -18,6 +18,8 @@
 #include "library/records/machine_records.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 int32_t MachineRecords::InsertRowReturningKey(const std::string& strTable,
                                               const std::string& strKeyColumn,
                                               const RowValues& row) {
@@ -44,3 +46,5 @@ int64_t MachineRecords::ExecuteWithParameters(const std::string& strSQL,
   WriteExtendedErrorLog(strSQL);
   return connection()->Execute(strSQL, params);
 }
+
+}  // namespace korvex7::internal

@@ -18,6 +18,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/sql_date_time.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 using dbaccess::DateTime;
@@ -218,3 +220,5 @@ DateTime MachineRecords::GetNextShiftStart(const DateTime& dtTime, int32_t lMach
   if (bIsStart) WriteExtendedErrorLog("isStart = true");
   return CombineDateAndTime(dtTime.AddDays(k), best.dtTime);
 }
+
+}  // namespace korvex7::internal

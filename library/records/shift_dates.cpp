@@ -1,6 +1,8 @@
 // Date arithmetic of the shift calendar; see shift_dates.h.
 #include "library/records/shift_dates.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int64_t kMillisecondsPerDay = 86400000;
@@ -30,3 +32,5 @@ int32_t DaysFromShiftBaseDay(const dbaccess::DateTime& dtValue) {
 }
 
 bool IsMidnight(const dbaccess::DateTime& dtValue) { return dtValue.DatePart() == dtValue; }
+
+}  // namespace korvex7::internal

@@ -8,6 +8,8 @@
 
 #include "dbaccess/date_time.h"
 
+namespace korvex7::internal {
+
 // The day interval times are stored on.
 dbaccess::DateTime ShiftBaseDay();
 
@@ -22,5 +24,7 @@ dbaccess::DateTime TruncateToSeconds(const dbaccess::DateTime& dtValue);
 int32_t DaysFromShiftBaseDay(const dbaccess::DateTime& dtValue);
 // True when the value is a midnight.
 bool IsMidnight(const dbaccess::DateTime& dtValue);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SHIFT_DATES_H_

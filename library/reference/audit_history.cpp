@@ -12,6 +12,8 @@
 #include "dbaccess/variant.h"
 #include "library/reference/reference_data.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kAppCode = 2;
@@ -66,3 +68,5 @@ void ReferenceData::WriteHistory(int32_t lTargetID, int32_t lTableCode, int32_t 
   lHistoryID = rs->Fields("HISTORY_ID").Value().ToLong();
   CloseRecordset(rs);
 }
+
+}  // namespace korvex7::internal

@@ -21,6 +21,8 @@
 #include "library/reference/upper_case.h"
 #include "library/session/error_text.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // TABLE_CODE of asset and history rows.
@@ -183,3 +185,5 @@ JobCreation ReferenceData::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
     return JobCreation::kNotCreated;
   }
 }
+
+}  // namespace korvex7::internal

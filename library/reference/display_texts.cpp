@@ -10,6 +10,8 @@
 #include "library/reference/reference_data.h"
 #include "library/reference/reference_queries.h"
 
+namespace korvex7::internal {
+
 std::string ReferenceData::GetMachineUserDisplay(int32_t lMachineID, int32_t& lUserID) {
   dbaccess::Variant vUserID;
   std::string strDisplay =
@@ -22,3 +24,5 @@ std::string ReferenceData::GetMachineUserDisplay(int32_t lMachineID, int32_t& lU
 std::string ReferenceData::GetJobDisplayName(int32_t lJobID) {
   return GetScalarText(JobDisplayNameQuery(DatabaseType(), lJobID));
 }
+
+}  // namespace korvex7::internal

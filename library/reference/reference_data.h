@@ -25,6 +25,8 @@
 #include "dbaccess/variant.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 // What AutoJobCreate did. Without any part to give the job the result is
 // kNoCurrentPart (its text in strError), which the job handler takes as "the
 // job stays a number", not as a failure.
@@ -79,5 +81,7 @@ class ReferenceData : public SessionClient {
   void WriteAddedHistory(int32_t lTargetID, int32_t lTableCode, const std::string& strWhat,
                          const std::string& strNumber, int32_t lMachineID);
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_REFERENCE_REFERENCE_DATA_H_

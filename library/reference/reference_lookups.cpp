@@ -18,6 +18,8 @@
 #include "library/reference/reference_queries.h"
 #include "library/reference/upper_case.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kNotFound = -1;
@@ -125,3 +127,5 @@ bool ReferenceData::HasPartEventRow(int32_t lMachineID) {
   rs->Close();
   return bHasRow;
 }
+
+}  // namespace korvex7::internal

@@ -7,6 +7,8 @@
 #include "dbaccess/sql_dialect.h"
 #include "library/reference/upper_case.h"
 
+namespace korvex7::internal {
+
 using voltrane::ConcatLiteral;
 using voltrane::IIF;
 using voltrane::NoLockHint;
@@ -105,3 +107,5 @@ std::string MachineCurrentPartQuery(int32_t kind, int32_t lMachineID) {
          " where MACHINE_DATA_ID = (select MACHINE_DATA_ID from T_SFC_MACHINE " + hint +
          " where MACHINE_ID = " + std::to_string(lMachineID) + ")";
 }
+
+}  // namespace korvex7::internal

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex7::internal {
+
 std::string UserIDByNameQuery(int32_t kind, const std::string& strUserName);
 std::string JobIDByNumberQuery(int32_t kind, const std::string& strJobNumber);
 std::string OpIDByNumberQuery(int32_t kind, const std::string& strOpNumber);
@@ -34,5 +36,7 @@ std::string MachineUserDisplayQuery(int32_t kind, int32_t lMachineID);
 std::string JobDisplayNameQuery(int32_t kind, int32_t lJobID);
 // One column: PART_ID of the machine's current machine data record.
 std::string MachineCurrentPartQuery(int32_t kind, int32_t lMachineID);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_REFERENCE_QUERIES_H_

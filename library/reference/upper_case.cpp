@@ -10,6 +10,8 @@
 #include <cwchar>
 #include <string>
 
+namespace korvex7::internal {
+
 namespace {
 
 // Created once and never freed: a locale object is immutable and shared.
@@ -62,3 +64,5 @@ std::string UpperCaseText(const std::string& text) {
   uselocale(previous);
   return result;
 }
+
+}  // namespace korvex7::internal

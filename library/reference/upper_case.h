@@ -9,6 +9,10 @@
 
 #include <string>
 
+namespace korvex7::internal {
+
 std::string UpperCaseText(const std::string& text);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_UPPER_CASE_H_

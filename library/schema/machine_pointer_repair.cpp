@@ -13,6 +13,8 @@
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kMismatchQuery =
@@ -82,3 +84,5 @@ void SchemaMaintenance::CheckAndFixMachines(std::string& strError) {
   }
   CloseRecordset(rs);
 }
+
+}  // namespace korvex7::internal

@@ -11,6 +11,8 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/schema/schema_statements.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
@@ -40,3 +42,5 @@ bool SchemaMaintenance::IndexExists(const std::string& strTable, const std::stri
   }
   return GetScalarText(GetIndexExistsSQL(DatabaseType(), strTable, strColumn)) == "1";
 }
+
+}  // namespace korvex7::internal

@@ -22,6 +22,8 @@
 
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 // Finds a machine's department, location and group; false when it has none.
 using MachineHierarchyLookup =
     std::function<bool(int32_t machine_id, int32_t& dept_id, int32_t& location_id,
@@ -46,5 +48,7 @@ class SchemaMaintenance : public SessionClient {
 
   MachineHierarchyLookup machine_hierarchy_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SCHEMA_SCHEMA_MAINTENANCE_H_

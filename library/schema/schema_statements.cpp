@@ -4,6 +4,8 @@
 
 #include "dbaccess/sql_dialect.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr size_t kShortNameLength = 10;
@@ -98,3 +100,5 @@ void AddCreateTableStatements(int32_t lDatabaseType, std::vector<std::string>& s
   statements.push_back("CREATE SEQUENCE S_SFC_" + strTable + " INCREMENT BY 1 START WITH 1");
   statements.push_back(OracleKeyTrigger(strTable));
 }
+
+}  // namespace korvex7::internal

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace korvex7::internal {
+
 // Column kinds of GetColumnTypeName.
 namespace columnkind {
 inline constexpr int32_t kReal = 0;
@@ -64,5 +66,7 @@ std::string GetCreateIndexSQL(int32_t lDatabaseType, const std::string& strTable
 // "," + name + " " + type, and the closing ")". Run them in order.
 void AddCreateTableStatements(int32_t lDatabaseType, std::vector<std::string>& statements,
                               const std::string& strTable, const std::string& strColumnText);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SCHEMA_STATEMENTS_H_

@@ -16,6 +16,8 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 const std::vector<std::string>& ServerFunctionStatements() {
@@ -91,5 +93,7 @@ void SchemaMaintenance::InstallServerFunctions() {
       bInstalled = false;
     }
   }
-  session_.SetServerEventFunctions(bInstalled);
+  SetServerEventFunctions(bInstalled);
 }
+
+}  // namespace korvex7::internal

@@ -8,6 +8,8 @@
 #include "library/schema/schema_maintenance.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 void SchemaMaintenance::StartupDatabaseChecksAndUpdates(std::string& strError) {
   CheckAndFixMachines(strError);
   if (!strError.empty()) {
@@ -17,3 +19,5 @@ void SchemaMaintenance::StartupDatabaseChecksAndUpdates(std::string& strError) {
   InstallStoredProcedures(strError);
   if (!strError.empty()) WriteExtendedErrorLog("InstallStoredProcedures: " + strError);
 }
+
+}  // namespace korvex7::internal

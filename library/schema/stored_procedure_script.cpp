@@ -9,6 +9,8 @@
 extern const unsigned char kStoredProcedureScriptBytes[];
 extern const std::size_t kStoredProcedureScriptSize;
 
+namespace korvex7::internal {
+
 namespace {
 
 bool IsBlank(std::string_view text) {
@@ -44,3 +46,5 @@ std::vector<std::string> SplitScriptBatches(std::string_view script) {
   if (!IsBlank(current)) batches.push_back(current);
   return batches;
 }
+
+}  // namespace korvex7::internal

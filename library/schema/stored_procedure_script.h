@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+namespace korvex7::internal {
+
 inline constexpr int32_t kStoredProcedureScriptId = 101;
 
 // The bytes of a text resource of the library, or nullopt for an unknown id.
@@ -22,5 +24,7 @@ std::optional<std::string_view> LoadTextResource(int32_t id);
 // The script's batches in order; each keeps its line ends. A line holding
 // only "GO" separates batches; pieces holding only blanks are dropped.
 std::vector<std::string> SplitScriptBatches(std::string_view script);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_STORED_PROCEDURE_SCRIPT_H_

@@ -15,6 +15,8 @@
 #include "library/schema/stored_procedure_script.h"
 #include "library/session/extended_error_log.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // DB_E_NOTABLE (0x80040E37) as it appears in an error text.
@@ -46,3 +48,5 @@ void SchemaMaintenance::InstallStoredProcedures(std::string& strError) {
     }
   }
 }
+
+}  // namespace korvex7::internal

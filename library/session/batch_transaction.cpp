@@ -28,6 +28,8 @@
 #include "library/session/savepoint_statements.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kBatchRows = 200;
@@ -248,3 +250,5 @@ void Session::SetBatchSteps(std::function<bool()> queued,
 bool Session::BeforeBatchCommit(std::string& strError) {
   return !m_beforeBatchCommit || m_beforeBatchCommit(strError);
 }
+
+}  // namespace korvex7::internal

@@ -7,6 +7,8 @@
 #include "dbaccess/db_error.h"
 #include "library/com_error.h"
 
+namespace korvex7::internal {
+
 ErrorInfo CurrentError() {
   try {
     throw;
@@ -39,3 +41,5 @@ void RethrowAsComError(const std::string& source) {
     throw ComError(error.number, source, error.description);
   }
 }
+
+}  // namespace korvex7::internal

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex7::internal {
+
 // Unexpected failure that is neither a database nor a library error (E_UNEXPECTED).
 inline constexpr int32_t kErrUnexpected = static_cast<int32_t>(0x8000FFFFu);
 
@@ -28,5 +30,7 @@ std::string FormatConnectErrorText(int32_t number, const std::string& descriptio
 // Rethrows the exception being handled as ComError with `source`; a ComError
 // passes unchanged. Must be called inside a catch block.
 [[noreturn]] void RethrowAsComError(const std::string& source);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_ERROR_TEXT_H_

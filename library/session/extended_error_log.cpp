@@ -5,6 +5,8 @@
 #include "dbaccess/date_time.h"
 #include "settings/reg_settings.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 struct ExtendedErrorLogState {
@@ -37,3 +39,5 @@ void WriteExtendedErrorLog(const std::string& message) {
 bool ExtendedErrorLogEnabled() { return state.enabled; }
 
 const std::string& ExtendedErrorLogPath() { return state.path; }
+
+}  // namespace korvex7::internal

@@ -14,6 +14,8 @@
 
 #include <string>
 
+namespace korvex7::internal {
+
 // Reads the "ExtendedErrorLog" setting into this thread's module state.
 void ReadExtendedErrorLogSetting();
 
@@ -23,5 +25,7 @@ void WriteExtendedErrorLog(const std::string& message);
 // This thread's module state, for diagnosis and tests.
 bool ExtendedErrorLogEnabled();
 const std::string& ExtendedErrorLogPath();
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_EXTENDED_ERROR_LOG_H_

@@ -12,6 +12,8 @@
 #include "library/session/session.h"
 #include "library/session/string_table.h"
 
+namespace korvex7::internal {
+
 bool Session::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID,
                                     std::string& strError,
                                     const std::function<HandlerOutcome()>& body) {
@@ -47,3 +49,5 @@ bool Session::RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessage
     return body() ? HandlerOutcome::kDone : HandlerOutcome::kFailed;
   });
 }
+
+}  // namespace korvex7::internal

@@ -8,8 +8,12 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex7::internal {
+
 inline constexpr int32_t kMessageFailedLogon = 6808;
 
 std::string MessageTextForId(int32_t id);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_MESSAGE_TEXT_H_

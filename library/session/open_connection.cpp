@@ -16,6 +16,8 @@
 #include "library/session/message_text.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 // The connection string with the values of its password items replaced.
@@ -143,3 +145,5 @@ std::string Session::BuildAlteredConnectionString(
   }
   return result + ";";
 }
+
+}  // namespace korvex7::internal

@@ -8,6 +8,8 @@
 #include "dbaccess/recordset.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr const char* kAppCode = "2";
@@ -80,3 +82,5 @@ bool Session::SetStringOption(int32_t lOptionCode, const std::string& strValue) 
     return false;
   }
 }
+
+}  // namespace korvex7::internal

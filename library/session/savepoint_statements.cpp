@@ -2,6 +2,8 @@
 
 #include "dbaccess/sql_dialect.h"
 
+namespace korvex7::internal {
+
 SavepointStatements SavepointStatementsFor(int32_t lDatabaseType, int32_t lLevel) {
   const voltrane::Dialect& dialect = voltrane::DialectOf(lDatabaseType);
   if (!dialect.HasSavepoints()) return {};
@@ -14,3 +16,5 @@ SavepointStatements SavepointStatementsFor(int32_t lDatabaseType, int32_t lLevel
 bool HasSavepoints(int32_t lDatabaseType) {
   return voltrane::DialectOf(lDatabaseType).HasSavepoints();
 }
+
+}  // namespace korvex7::internal

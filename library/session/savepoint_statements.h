@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex7::internal {
+
 struct SavepointStatements {
   std::string set;       // marks the level
   std::string release;   // ends the level keeping its work
@@ -21,5 +23,7 @@ SavepointStatements SavepointStatementsFor(int32_t lDatabaseType, int32_t lLevel
 
 // Whether the kind can roll back a part of a transaction.
 bool HasSavepoints(int32_t lDatabaseType);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SAVEPOINT_STATEMENTS_H_

@@ -12,6 +12,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/wait.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int64_t kConnectRetryMilliseconds = 5000;
@@ -80,5 +82,7 @@ std::string Session::GetConnectionString() {
 }
 
 void Session::WaitMilliseconds(int64_t lMilliseconds) {
-  ::WaitMilliseconds(*m_clock, lMilliseconds);
+  korvex7::internal::WaitMilliseconds(*m_clock, lMilliseconds);
 }
+
+}  // namespace korvex7::internal

@@ -27,6 +27,8 @@
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 
+namespace korvex7::internal {
+
 enum class HandlerOutcome;  // library/core/handler_outcome.h
 
 class Session {
@@ -198,9 +200,15 @@ class Session {
   std::function<void(bool)> m_forgetBatch;
 };
 
-// The base of every component: the session services its members call, under
-// the names they have always had, so that a component's code reads the same
-// wherever it runs.
+// The session as the components see it, in three narrowing layers, each
+// offering only the services named in it; none hands out the session
+// itself. SessionClient: statements, recordsets, options and what the
+// connected database is (intake, reference data and schema maintenance use
+// no more). TransactionClient adds the transactions and the handlers' one
+// error path (handlers, machine records, monitor). BatchClient adds the
+// batch transaction's steps, which only the log processor runs: no handler
+// can open, undo or commit the batch. The names are those the components'
+// code has always used.
 class SessionClient {
  public:
   explicit SessionClient(Session& session) : session_(session) {}
@@ -232,17 +240,6 @@ class SessionClient {
   dbaccess::Variant GetScalarValue(const std::string& strSQL) {
     return session_.GetScalarValue(strSQL);
   }
-  bool BeginTransaction(int32_t lAttempt = 1) { return session_.BeginTransaction(lAttempt); }
-  bool CommitTransaction(int32_t lAttempt = 1) { return session_.CommitTransaction(lAttempt); }
-  bool RollbackTransaction(int32_t lAttempt = 1) { return session_.RollbackTransaction(lAttempt); }
-  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
-                             const std::function<HandlerOutcome()>& body) {
-    return session_.RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, body);
-  }
-  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
-                             const std::function<bool()>& body) {
-    return session_.RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, body);
-  }
   bool GetBoolOption(int32_t lOptionCode) { return session_.GetBoolOption(lOptionCode); }
   bool GetIntOption(int32_t lOptionCode, int32_t& lValue) {
     return session_.GetIntOption(lOptionCode, lValue);
@@ -262,18 +259,42 @@ class SessionClient {
   int32_t DatabaseType() const { return session_.DatabaseType(); }
   const voltrane::Dialect& dialect() const { return session_.dialect(); }
   bool IsV12Database() const { return session_.IsV12Database(); }
+  bool ServerEventFunctions() const { return session_.ServerEventFunctions(); }
+  void SetServerEventFunctions(bool bInstalled) { session_.SetServerEventFunctions(bInstalled); }
 
+ private:
+  friend class TransactionClient;
   Session& session_;
 };
 
-// The log processor's base: the services of every component and the steps
-// of the batch transaction, which only the processing loop runs. No other
-// component's base offers them, so a handler cannot open, undo or commit the
-// batch; the shift handling's catch-up commits its progress by asking the
-// session itself.
-class BatchClient : public SessionClient {
+class TransactionClient : public SessionClient {
  public:
   using SessionClient::SessionClient;
+
+ protected:
+  bool BeginTransaction(int32_t lAttempt = 1) { return session_.BeginTransaction(lAttempt); }
+  bool CommitTransaction(int32_t lAttempt = 1) { return session_.CommitTransaction(lAttempt); }
+  bool RollbackTransaction(int32_t lAttempt = 1) { return session_.RollbackTransaction(lAttempt); }
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<HandlerOutcome()>& body) {
+    return session_.RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, body);
+  }
+  bool RunHandlerTransaction(bool bOwnTransaction, int32_t lLockedMessageID, std::string& strError,
+                             const std::function<bool()>& body) {
+    return session_.RunHandlerTransaction(bOwnTransaction, lLockedMessageID, strError, body);
+  }
+  // Read only: whether the loop's batch is open, and how often work was
+  // undone (see Session::RollbackCount).
+  bool BatchOpen() const { return session_.BatchOpen(); }
+  int64_t RollbackCount() const { return session_.RollbackCount(); }
+};
+
+// The log processor's base: the batch transaction's steps and the session
+// itself, which the loop drives (connection, out-of-order verdicts, the
+// batch steps it hands over).
+class BatchClient : public TransactionClient {
+ public:
+  explicit BatchClient(Session& session) : TransactionClient(session), session_(session) {}
 
  protected:
   void OpenRowSavepoint() { session_.OpenRowSavepoint(); }
@@ -282,6 +303,10 @@ class BatchClient : public SessionClient {
   bool BatchDue() { return session_.BatchDue(); }
   bool CommitBatch(std::string& strError) { return session_.CommitBatch(strError); }
   void ForgetUncommittedBatch() { session_.ForgetUncommittedBatch(); }
+
+  Session& session_;
 };
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SESSION_SESSION_H_

@@ -10,7 +10,11 @@
 
 #include "dbaccess/date_time.h"
 
+namespace korvex7::internal {
+
 std::string FormatSQLDateTime(const dbaccess::DateTime& dtValue);
 std::string QuotedInsertDateTime(const dbaccess::DateTime& dtValue);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SQL_DATE_TIME_H_

@@ -13,6 +13,8 @@
 #include "library/session/extended_error_log.h"
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int kExecuteAttempts = 90;
@@ -134,3 +136,5 @@ dbaccess::Variant Session::GetScalarValue(const std::string& strSQL) {
   CloseRecordset(rs);
   return result;
 }
+
+}  // namespace korvex7::internal

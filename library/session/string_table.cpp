@@ -3,6 +3,8 @@
 #include <map>
 #include <utility>
 
+namespace korvex7::internal {
+
 namespace {
 
 const std::map<int32_t, std::string>& Table() {
@@ -66,3 +68,5 @@ std::string LoadResMessage(int32_t id, const std::string& insert1, const std::st
     return kStringResourceError;
   }
 }
+
+}  // namespace korvex7::internal

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+namespace korvex7::internal {
+
 inline constexpr const char* kStringResourceError = "###STRING RESOURCE ERROR###";
 
 // The text stored under `id`, or nullopt when the table has no such id.
@@ -24,5 +26,7 @@ std::string LoadResMessage(int32_t id, const std::string& insert1 = "",
                            const std::string& insert2 = "", const std::string& insert3 = "",
                            const std::string& insert4 = "", const std::string& insert5 = "",
                            const std::string& insert6 = "", const std::string& insert7 = "");
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_STRING_TABLE_H_

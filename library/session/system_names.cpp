@@ -6,6 +6,8 @@
 #include <array>
 #include <vector>
 
+namespace korvex7::internal {
+
 namespace {
 
 // Cuts at the first NUL, as a fixed buffer read by the system is read back.
@@ -34,3 +36,5 @@ std::string GetCurrentUserName() {
   }
   return TextBeforeNul(found->pw_name, 99);
 }
+
+}  // namespace korvex7::internal

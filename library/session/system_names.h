@@ -5,9 +5,13 @@
 
 #include <string>
 
+namespace korvex7::internal {
+
 // The host name, at most 255 characters.
 std::string GetComputerNameText();
 // The effective user's login name, at most 99 characters.
 std::string GetCurrentUserName();
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_SYSTEM_NAMES_H_

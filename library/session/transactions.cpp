@@ -8,6 +8,8 @@
 // commits with the row's removal from the log, and still rolls back alone.
 #include "library/session/session.h"
 
+namespace korvex7::internal {
+
 namespace {
 
 constexpr int32_t kTransactionAttempts = 12;
@@ -45,3 +47,5 @@ bool Session::RollbackTransaction(int32_t lAttempt) {
   ++m_lRollbackCount;
   return RetryTransactionStep(lAttempt, [this] { m_oConnection->RollbackTrans(); });
 }
+
+}  // namespace korvex7::internal

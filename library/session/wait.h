@@ -9,8 +9,12 @@
 
 #include "dbaccess/clock.h"
 
+namespace korvex7::internal {
+
 inline constexpr int64_t kWaitPollMilliseconds = 250;
 
 void WaitMilliseconds(dbaccess::Clock& clock, int64_t milliseconds);
+
+}  // namespace korvex7::internal
 
 #endif  // VOLTRANE_LIBRARY_WAIT_H_

@@ -20,6 +20,8 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace testsupport {
 
 class ComponentsTest : public testing::TestWithParam<std::string> {

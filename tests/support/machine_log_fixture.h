@@ -21,6 +21,8 @@
 #include "tests/support/components_fixture.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace testsupport {
 
 // Command type codes (and, in the demo plant, command keys), and time codes.

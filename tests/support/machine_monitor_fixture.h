@@ -24,6 +24,8 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace dbaccess {
 
 // Readable date-times in failure messages.

@@ -24,6 +24,8 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace testsupport {
 
 // Command type codes; in the demo plant each built-in command's key is its type.
@@ -143,7 +145,8 @@ class MachineStateTest : public ComponentsTest {
     Exec("update T_SFC_MACHINE_DATA set IDLE_START_TIME = null, CYCLE_START_TIME = " + Literal(at) +
          " where MACHINE_DATA_ID = " + std::to_string(CurrentRecordID(machine)));
     std::string error;
-    ASSERT_TRUE(object_->handlers.DoCustomStart(1, 1, 1, machine, kCycle, "", at, error)) << error;
+    ASSERT_TRUE(object_->handlers.events.DoCustomStart({{1, 1, 1, machine}, kCycle, "", at}, error))
+        << error;
   }
 
   void SetBoolOption(int code, bool on) {

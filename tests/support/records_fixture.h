@@ -20,6 +20,8 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace testsupport {
 
 // Machine 101 of the demo plant: department 1, location 1 (Hall A), group 1.

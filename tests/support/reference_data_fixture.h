@@ -14,6 +14,8 @@
 #include "tests/support/components_fixture.h"
 #include "tests/support/shop_floor_db.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace testsupport {
 
 class ReferenceDataTest : public ComponentsTest {

@@ -10,6 +10,8 @@
 #include "library/session/extended_error_log.h"
 #include "tests/support/test_databases.h"
 
+using namespace korvex7::internal;  // the library's internals
+
 namespace testsupport {
 
 SettingsSandbox::SettingsSandbox() : dir_(MakeTempDir()) {
