@@ -15,6 +15,7 @@ packages=(
   systemd passwd util-linux
   tzdata
   chromium
+  prometheus
 )
 
 as_root() {
