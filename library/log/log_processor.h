@@ -32,6 +32,7 @@
 #include "library/session/session.h"
 
 struct Korvex7FailedLogItem;
+struct Korvex7ProcessingReport;
 class Handlers;
 class SchemaMaintenance;
 
@@ -48,6 +49,8 @@ class LogProcessor : public BatchClient {
   bool DoNextItemFromMDCLog(std::string& strError);
   // What the last DoNextItemFromMDCLog call did. Never throws.
   korvex7::ItemOutcome LastItemOutcome() const { return m_lastOutcome; }
+  // What was processed and committed since the last call. Never throws.
+  void TakeProcessingReport(Korvex7ProcessingReport& report);
   int32_t GetMDCLogCount();
   bool IsConnected();
   // The row the last DoNextItemFromMDCLog call failed on, with the names of
@@ -115,6 +118,9 @@ class LogProcessor : public BatchClient {
   LogMonitor& monitor_;
 
   korvex7::ItemOutcome m_lastOutcome = korvex7::ItemOutcome::kNoProgress;
+  int32_t m_lRunCommandID = -1;                // COMMAND_ID of the row the last call ran
+  std::map<int32_t, int64_t> m_processedRows;  // by COMMAND_ID, since the last report
+  std::map<int32_t, int64_t> m_failedRows;     // by COMMAND_ID, since the last report
   bool m_bRowRemovedOutOfOrder = false;  // the current call removed its row as out of order
   bool m_bLastRowFailed = false;                     // the last processed row left an error text
   double m_sys_date_adjust = 0;                      // days: database clock minus local clock

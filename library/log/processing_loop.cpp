@@ -19,12 +19,14 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
 #include "library/handlers/handlers.h"
+#include "library/korvex7.h"
 #include "library/intake/intake_sql.h"
 #include "library/library_version.h"
 #include "library/log/log_processor.h"
@@ -83,7 +85,15 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
                   : m_bRowRemovedOutOfOrder ? korvex7::ItemOutcome::kRemovedOutOfOrder
                   : strError.empty()        ? korvex7::ItemOutcome::kLogEmpty
                                             : korvex7::ItemOutcome::kNoProgress;
+  if (bResult) ++m_processedRows[m_lRunCommandID];
+  if (m_failedEntry) ++m_failedRows[m_failedEntry->lCommandID];
   return bResult;
+}
+
+void LogProcessor::TakeProcessingReport(Korvex7ProcessingReport& report) {
+  report.processed = std::exchange(m_processedRows, {});
+  report.failed = std::exchange(m_failedRows, {});
+  report.commit_seconds = session_.TakeCommitSeconds();
 }
 
 bool LogProcessor::ProcessNextItem(std::string& strError) {

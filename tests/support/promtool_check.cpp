@@ -4,12 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 
 namespace testsupport {
-
-bool HavePromtool() { return std::system("command -v promtool > /dev/null 2>&1") == 0; }
 
 std::string PromtoolProblems(const std::string& metrics_text) {
   char path[] = "/tmp/voltrane-metrics-XXXXXX";

@@ -8,8 +8,6 @@
 
 namespace testsupport {
 
-// True when promtool is installed.
-bool HavePromtool();
 std::string PromtoolProblems(const std::string& metrics_text);
 
 }  // namespace testsupport
