@@ -8,7 +8,9 @@
 #include <optional>
 
 #include "dbaccess/db_error.h"
+#include "metrics/health_routes.h"
 #include "web/board_json.h"
+#include "web/board_metrics.h"
 #include "web/board_page.h"
 #include "web/board_reports.h"
 #include "web/command_check.h"
@@ -67,12 +69,14 @@ class BoardServer::Impl {
       : options_(std::move(options)),
         log_(std::move(log)),
         sessions_(std::move(target)),
-        server_(options_.max_connections, options_.max_waiting_connections) {
+        server_(options_.max_connections, options_.max_waiting_connections),
+        metrics_([this] { return server_.OpenConnections(); }) {
     Configure();
     Route();
   }
 
   httplib::Server& server() { return server_; }
+  metrics::Registry& registry() { return metrics_.registry(); }
 
  private:
   void Configure() {
@@ -110,6 +114,10 @@ class BoardServer::Impl {
       else
         SendError(res, res.status, fmt::format("HTTP status {}", res.status));
     });
+    // Counted before the answer is written, so that a client's next request sees it.
+    server_.set_post_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+      metrics_.CountRequest(req.path, res.status);
+    });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
       LogRequest(req, res);
     });
@@ -143,6 +151,15 @@ class BoardServer::Impl {
       Reading(res, [&](Session& session) {
         SendJson(res, 200, json{{"count", ReadLogCount(session.Reads())}});
       });
+    });
+    server_.Get("/metrics", [this](const httplib::Request& req, httplib::Response& res) {
+      if (!MayRead(req, res, false)) return;
+      metrics::AnswerMetrics(metrics_.registry(), res);
+    });
+    server_.Get("/healthz",
+                [](const httplib::Request&, httplib::Response& res) { metrics::AnswerHealth(res); });
+    server_.Get("/readyz", [this](const httplib::Request&, httplib::Response& res) {
+      metrics::AnswerReadiness([this] { return DatabaseSilence(); }, res);
     });
     server_.Post("/api/v1/commands", [this](const httplib::Request& req, httplib::Response& res) {
       if (!Authorized(req, res, false)) return;
@@ -180,6 +197,21 @@ class BoardServer::Impl {
     } catch (const dbaccess::DbError& error) {
       if (session != nullptr) session->DropReads();
       SendError(res, 503, std::string("database error: ") + error.what());
+    }
+  }
+
+  // Why the database does not answer on this thread's session, or nothing.
+  std::optional<std::string> DatabaseSilence() {
+    Session* session = nullptr;
+    try {
+      session = &sessions_.ForThisThread();
+      Now(*session);
+      return std::nullopt;
+    } catch (const SessionError& error) {
+      return std::string(error.what());
+    } catch (const dbaccess::DbError& error) {
+      if (session != nullptr) session->DropReads();
+      return std::string("database error: ") + error.what();
     }
   }
 
@@ -276,11 +308,14 @@ class BoardServer::Impl {
       CachedReferences references(references_, session->Reads());
       if (const std::optional<RefusedCommand> refused =
               FirstRefusedCommand(parsed.commands, references)) {
+        metrics_.CountRefused(refused->refusal.reason);
         SendJson(res, 422,
                  json{{"error", refused->refusal.text}, {"index", refused->index}, {"appended", 0}});
         return;
       }
       const IntakeOutcome outcome = AppendCommands(session->Intake(), parsed.commands);
+      metrics_.CountAppended(static_cast<int64_t>(outcome.appended));
+      if (outcome.refusal != korvex7::Refusal::kNone) metrics_.CountRefused(outcome.refusal);
       if (outcome.failure) {
         SendJson(res, 503,
                  json{{"error", *outcome.failure},
@@ -321,6 +356,7 @@ class BoardServer::Impl {
   SessionPool sessions_;
   ReferenceCache references_;
   LimitedHttpServer server_;
+  BoardMetrics metrics_;
 };
 
 BoardServer::BoardServer(DatabaseTarget target, BoardOptions options, LogSink log)
@@ -351,6 +387,8 @@ bool BoardServer::Start(std::string& error) {
 }
 
 void BoardServer::Stop() { impl_->server().stop(); }
+
+metrics::Registry& BoardServer::registry() { return impl_->registry(); }
 
 void BoardServer::Wait() {
   if (thread_.joinable()) thread_.join();

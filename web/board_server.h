@@ -8,9 +8,12 @@
 //   GET  /api/v1/oee?from=&to=      OEE per machine and shift, chart dates from..to
 //   GET  /api/v1/log/count          {"count": rows waiting in the MDC log}
 //   POST /api/v1/commands           one command or an array of them (see command_body.h)
+//   GET  /metrics                   the board's metrics (board_metrics.h), Prometheus text
+//   GET  /healthz, /readyz          200 while it runs / while its database answers (else 503)
 //
 // Writing always needs a bearer token (token_store.h); reading needs one when
-// the options say so (pages then also take it as ?token=). Answers: 201
+// the options say so (pages then also take it as ?token=); /healthz and
+// /readyz never do. Answers: 201
 // {"appended": n}; 400 {"error", "field"} for a body of the wrong shape; 401
 // without a valid token; 413 for a body over the limit; 422 {"error",
 // "index"} with the library's text for a command it would refuse (nothing of
@@ -29,6 +32,7 @@
 #include <string>
 #include <thread>
 
+#include "metrics/metric_registry.h"
 #include "web/board_options.h"
 #include "web/database_sessions.h"
 
@@ -48,6 +52,9 @@ class BoardServer {
   bool Start(std::string& error);
   // The port bound by Start.
   int port() const { return port_; }
+  // The board's metrics (board_metrics.h); others running in the same
+  // process (the alerts) add their families to it.
+  metrics::Registry& registry();
   // Stops accepting; returns at once.
   void Stop();
   // Blocks until the server has stopped and its requests have finished. One
