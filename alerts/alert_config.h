@@ -4,6 +4,7 @@
 //
 //   interval_seconds = 5                 # between evaluations, 1 to 5
 //   board_url = "http://board:8080"      # base of each alert's machine page url
+//                                        # (default: the board's own address)
 //   queue_limit = 1000                   # posts kept per webhook while it is down
 //   [[webhook]]
 //   url = "http://10.20.1.9:9000/hooks/mdc"
@@ -44,7 +45,7 @@ struct AlertConfig {
   std::vector<AlertRule> rules;
   std::vector<Webhook> webhooks;
   int interval_seconds = 5;
-  std::string board_url = "http://127.0.0.1:8080";
+  std::string board_url;  // "": the caller fills in the board's address
   size_t queue_limit = 1000;
 };
 

@@ -8,6 +8,8 @@
 
 #include "tests/support/board_server_fixture.h"
 #include "tests/support/promtool_check.h"
+#include "alerts/active_alerts.h"
+#include "dbaccess/date_time.h"
 #include "web/board_metrics.h"
 
 namespace {
@@ -66,6 +68,32 @@ TEST_P(BoardServerTest, MetricsNeedATokenOnlyWhenReadingDoes) {
   EXPECT_EQ(Client(token_)->Get("/metrics")->status, 200);
   EXPECT_EQ(Client("")->Get("/healthz")->status, 200);
   EXPECT_EQ(Client("")->Get("/readyz")->status, 200);
+}
+
+TEST_P(BoardServerTest, ActiveAlertsShowInTheApiAndAsTheBoardsBanner) {
+  web::BoardOptions options;
+  options.port = 0;
+  server_ = std::make_unique<web::BoardServer>(
+      web::DatabaseTarget{database_.connection_string, database_.kind}, options, nullptr);
+  alerts::Alert stop{"long stop", alerts::RuleKind::kDowntime, "101",
+                     *dbaccess::DateTime::Parse("2026-03-02 06:15:00"), "100",
+                     "Waiting for material"};
+  server_->SetAlertSource([&] { return std::vector<alerts::Alert>{stop}; });
+  std::string error;
+  ASSERT_TRUE(server_->Start(error)) << error;
+  const httplib::Result listed = Client("")->Get("/api/v1/alerts");
+  ASSERT_TRUE(listed);
+  const json body = json::parse(listed->body);
+  ASSERT_EQ(body["alerts"].size(), 1u);
+  EXPECT_EQ(body["alerts"][0]["rule"], "long stop");
+  EXPECT_EQ(body["alerts"][0]["code_name"], "Waiting for material");
+  EXPECT_EQ(body["alerts"][0]["url"], "/machines/101");
+  const httplib::Result page = Client("")->Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("<section class=\"alerts\" role=\"alert\"><p>long stop: machine 101 "
+                            "(Waiting for material) since 2026-03-02 06:15:00</p></section>"),
+            std::string::npos)
+      << page->body;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, BoardServerTest,

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "dbaccess/db_error.h"
+#include "alerts/alert_engine.h"
 #include "metrics/health_routes.h"
 #include "web/board_json.h"
 #include "web/board_metrics.h"
@@ -50,6 +51,14 @@ void SendError(httplib::Response& res, int status, const std::string& message) {
   SendJson(res, status, json{{"error", message}});
 }
 
+// One line of the board's banner: the rule, the machine, since when.
+std::string AlertBannerText(const alerts::Alert& alert) {
+  std::string text = alert.rule;
+  if (!alert.machine.empty()) text += ": machine " + alert.machine;
+  if (!alert.code_name.empty()) text += " (" + alert.code_name + ")";
+  return text + " since " + alert.since.ToTextSeconds();
+}
+
 std::string BearerToken(const httplib::Request& req, bool allow_query) {
   const std::string header = req.get_header_value("Authorization");
   constexpr const char* kScheme = "bearer ";
@@ -77,6 +86,7 @@ class BoardServer::Impl {
 
   httplib::Server& server() { return server_; }
   metrics::Registry& registry() { return metrics_.registry(); }
+  void SetAlertSource(AlertSource source) { alert_source_ = std::move(source); }
 
  private:
   void Configure() {
@@ -152,6 +162,14 @@ class BoardServer::Impl {
         SendJson(res, 200, json{{"count", ReadLogCount(session.Reads())}});
       });
     });
+    server_.Get("/api/v1/alerts", [this](const httplib::Request& req, httplib::Response& res) {
+      if (!MayRead(req, res, false)) return;
+      json list = json::array();
+      for (const alerts::Alert& alert : ActiveAlerts()) {
+        list.push_back(json::parse(alerts::AlertMessage(alert, "firing", "")));
+      }
+      SendJson(res, 200, json{{"alerts", std::move(list)}});
+    });
     server_.Get("/metrics", [this](const httplib::Request& req, httplib::Response& res) {
       if (!MayRead(req, res, false)) return;
       metrics::AnswerMetrics(metrics_.registry(), res);
@@ -200,6 +218,10 @@ class BoardServer::Impl {
     }
   }
 
+  std::vector<alerts::Alert> ActiveAlerts() const {
+    return alert_source_ ? alert_source_() : std::vector<alerts::Alert>();
+  }
+
   // Why the database does not answer on this thread's session, or nothing.
   std::optional<std::string> DatabaseSilence() {
     Session* session = nullptr;
@@ -232,7 +254,9 @@ class BoardServer::Impl {
   void BoardPage(Session& session, httplib::Response& res) {
     const dbaccess::DateTime now = Now(session);
     const std::vector<MachineTile> tiles = Tiles(session, std::nullopt, now);
-    res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds),
+    std::vector<std::string> banner;
+    for (const alerts::Alert& alert : ActiveAlerts()) banner.push_back(AlertBannerText(alert));
+    res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds, banner),
                     "text/html; charset=utf-8");
   }
 
@@ -357,6 +381,7 @@ class BoardServer::Impl {
   ReferenceCache references_;
   LimitedHttpServer server_;
   BoardMetrics metrics_;
+  AlertSource alert_source_;
 };
 
 BoardServer::BoardServer(DatabaseTarget target, BoardOptions options, LogSink log)
@@ -389,6 +414,8 @@ bool BoardServer::Start(std::string& error) {
 void BoardServer::Stop() { impl_->server().stop(); }
 
 metrics::Registry& BoardServer::registry() { return impl_->registry(); }
+
+void BoardServer::SetAlertSource(AlertSource source) { impl_->SetAlertSource(std::move(source)); }
 
 void BoardServer::Wait() {
   if (thread_.joinable()) thread_.join();
