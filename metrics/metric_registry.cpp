@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <array>
 #include <cmath>
 
 namespace metrics {
@@ -38,17 +39,10 @@ std::string Escaped(const std::string& text, bool quote) {
   return out;
 }
 
-const char* KindText(MetricKind kind) {
-  switch (kind) {
-    case MetricKind::kCounter:
-      return "counter";
-    case MetricKind::kGauge:
-      return "gauge";
-    case MetricKind::kHistogram:
-      return "histogram";
-  }
-  return "untyped";
-}
+// The TYPE line's word, by MetricKind.
+constexpr std::array<const char*, 3> kKindTexts = {"counter", "gauge", "histogram"};
+
+const char* KindText(MetricKind kind) { return kKindTexts[static_cast<size_t>(kind)]; }
 
 }  // namespace
 

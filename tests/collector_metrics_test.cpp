@@ -15,6 +15,9 @@
 #include "metrics/health_server.h"
 #include "service/collector_metrics.h"
 #include "service/collector_operations.h"
+#include "service/processing_worker.h"
+#include "service/thread_message_queue.h"
+#include "tests/support/child_process.h"
 #include "tests/service_fakes.h"
 #include "tests/support/promtool_check.h"
 #include "tests/support/settings_sandbox.h"
@@ -166,9 +169,56 @@ TEST_P(CollectorMetricsTest, ReadyzAnswers503WhileAnOldRowWaitsWithNoCommit) {
   EXPECT_EQ(Get(server.port(), "/readyz")->status, 200);
 }
 
+// Hands out library objects on the test's database, as the collector's factory does.
+class RealLibraryFactory : public voltrane::LibraryFactory {
+ public:
+  voltrane::LibraryCreation Create() override {
+    auto* library = new CKorvex7Obj(std::make_shared<dbaccess::ManualClock>());
+    voltrane::LibraryCreation creation;
+    creation.object = library;
+    creation.object2 = library;
+    creation.object4 = library;
+    return creation;
+  }
+  void Release(_CKorvex7Obj* object) override { delete object; }
+};
+
+TEST_P(CollectorMetricsTest, TheWorkerRecordsWhatItProcessesAndItsConnection) {
+  for (int i = 0; i < 5; ++i) Append({"101", kCycle, "", 2, {}, ""});
+  voltrane::LogBacklogProbe probe(Reader(database_.connection_string));
+  voltrane::CollectorMetrics metrics(probe, seconds{300});
+  voltrane::CServiceContext context(
+      servicetest::RecordingSinks(std::make_shared<servicetest::EventRecorder>()));
+  voltrane::ThreadMessageQueue queue;
+  context.Init("voltrane-metrics-test", false, &queue, false);
+  RealLibraryFactory factory;
+  voltrane::RealTimeEventWaiter waiter;
+  const voltrane::ConfigurationReader reader = Reader(database_.connection_string);
+  voltrane::CProcessingWorker worker(
+      context, factory, waiter, [&reader](voltrane::DatabaseConfiguration& config) {
+        reader(config);
+        config.idle_timeout_ms = 10;
+        return 0;
+      });
+  worker.SetMetrics(&metrics);
+  worker.StartThread();
+  metrics::Family& processed =
+      metrics.registry().Counter("collector_rows_processed_total", "", {"command"});
+  EXPECT_TRUE(testsupport::WaitFor([&] { return processed.Value({"9"}) == 5; }, 20000))
+      << metrics.registry().Render();
+  const std::string text = metrics.registry().Render();
+  EXPECT_NE(text.find("voltrane_collector_database_connected 1\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("voltrane_collector_batch_commit_seconds_count 0\n"), std::string::npos);
+  context.RequestStop();
+  EXPECT_TRUE(worker.WaitForEnd());
+  EXPECT_NE(metrics.registry().Render().find("voltrane_collector_database_connected 0\n"),
+            std::string::npos);
+}
+
 // A SQLite file that is not there yet stands in for a stopped server.
 TEST(CollectorReadiness, Answers503WhileTheDatabaseDoesNotAnswerAnd200After) {
-  const std::string folder = testsupport::MakeTempDir() + "/later";
+  const std::string temp = testsupport::MakeTempDir();
+  const std::string folder = temp + "/later";
   std::chrono::steady_clock::time_point now{};
   const std::string connection_string = "Provider=SQLite;Data Source=" + folder + "/mdc.db;";
   voltrane::LogBacklogProbe probe(
@@ -191,7 +241,7 @@ TEST(CollectorReadiness, Answers503WhileTheDatabaseDoesNotAnswerAnd200After) {
   testsupport::LoadShopFloorSchema(database, 3, false);
   now += seconds{2};
   EXPECT_EQ(metrics.NotReadyReason(), std::nullopt);
-  std::system(("rm -rf " + folder + "/..").c_str());
+  std::system(("rm -rf " + temp).c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, CollectorMetricsTest,
