@@ -19,7 +19,7 @@
 #include "library/korvex7_commands.h"
 #include "library/korvex7_obj.h"
 #include "tests/support/child_process.h"
-#include "tests/support/settings_sandbox.h"
+#include "tests/support/demo_plant_library_fixture.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -64,19 +64,16 @@ class WebhookReceiver {
   std::vector<json> bodies_;
 };
 
-class AlertEngineTest : public testing::TestWithParam<std::string> {
+class AlertEngineTest : public testsupport::DemoPlantLibraryTest {
  protected:
   void SetUp() override {
-    database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
-    std::string error;
-    ASSERT_TRUE(library_.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
+    DemoPlantLibraryTest::SetUp();
     receiver_.Start();
   }
   void TearDown() override {
     engine_.reset();
     receiver_.Stop();
-    testsupport::DropTestDatabase(database_);
+    DemoPlantLibraryTest::TearDown();
   }
 
   void StartEngine(std::vector<alerts::AlertRule> rules) {
@@ -127,9 +124,6 @@ class AlertEngineTest : public testing::TestWithParam<std::string> {
     return rule;
   }
 
-  testsupport::SettingsSandbox sandbox_;
-  testsupport::TestDatabase database_;
-  CKorvex7Obj library_{std::make_shared<dbaccess::ManualClock>()};
   WebhookReceiver receiver_;
   metrics::Registry registry_;
   std::unique_ptr<alerts::AlertEngine> engine_;

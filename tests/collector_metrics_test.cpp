@@ -19,8 +19,8 @@
 #include "service/thread_message_queue.h"
 #include "tests/support/child_process.h"
 #include "tests/service_fakes.h"
+#include "tests/support/demo_plant_library_fixture.h"
 #include "tests/support/promtool_check.h"
-#include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
 namespace {
@@ -49,16 +49,8 @@ TEST(CollectorReadinessRule, ReadyUnlessTheDatabaseIsSilentOrAnOldRowWaitsWithou
             "committed for 61 s");
 }
 
-class CollectorMetricsTest : public testing::TestWithParam<std::string> {
+class CollectorMetricsTest : public testsupport::DemoPlantLibraryTest {
  protected:
-  void SetUp() override {
-    database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
-    std::string error;
-    ASSERT_TRUE(library_.ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-  }
-  void TearDown() override { testsupport::DropTestDatabase(database_); }
-
   voltrane::ConfigurationReader Reader(std::string connection_string) {
     const int32_t kind = database_.kind;
     return [connection_string, kind](voltrane::DatabaseConfiguration& config) {
@@ -94,9 +86,6 @@ class CollectorMetricsTest : public testing::TestWithParam<std::string> {
     return client.Get(path);
   }
 
-  testsupport::SettingsSandbox sandbox_;
-  testsupport::TestDatabase database_;
-  CKorvex7Obj library_{std::make_shared<dbaccess::ManualClock>()};
 };
 
 TEST_P(CollectorMetricsTest, ScrapeFollowsRowsProcessedFailedAndWaiting) {
