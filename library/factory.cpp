@@ -45,7 +45,8 @@ bool IsOurInterface(const char* id) {
   return wanted == Normalized(kKorvex7InterfaceId) || wanted == Normalized(kKorvex7InterfaceIdV0) ||
          wanted == Normalized(kKorvex7InterfaceIdV1) ||
          wanted == Normalized(kKorvex7Obj2InterfaceId) ||
-         wanted == Normalized(kKorvex7Obj3InterfaceId);
+         wanted == Normalized(kKorvex7Obj3InterfaceId) ||
+         wanted == Normalized(kKorvex7Obj4InterfaceId);
 }
 
 }  // namespace

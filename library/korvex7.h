@@ -8,7 +8,8 @@
 // object created for kKorvex7Obj2InterfaceId is a `_CKorvex7Obj2`, so the
 // pointer the factory hands back may be static_cast to it; a library that
 // predates it answers that id with 0x80004002 (no such interface). The same
-// holds for `_CKorvex7Obj3` and kKorvex7Obj3InterfaceId. An
+// holds for `_CKorvex7Obj3` and kKorvex7Obj3InterfaceId, and for
+// `_CKorvex7Obj4` and kKorvex7Obj4InterfaceId. An
 // object is used by the thread that created it. Operations with a strError
 // argument report failures as text there and return false; the others let an
 // unexpected failure escape as ComError (see com_error.h).
@@ -16,7 +17,9 @@
 #define VOLTRANE_LIBRARY_KORVEX7_H_
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "dbaccess/variant.h"
 #include "library/export.h"
@@ -107,6 +110,23 @@ class _CKorvex7Obj3 : public _CKorvex7Obj2 {
   virtual korvex7::ItemOutcome GetLastItemOutcome() = 0;
 };
 
+// What the processing did since the caller last asked (_CKorvex7Obj4), for
+// the collector's metrics. Rows count when they run: a batch whose commit
+// fails runs its rows again and counts them again.
+struct Korvex7ProcessingReport {
+  std::map<int32_t, int64_t> processed;  // rows that left the log, by COMMAND_ID (-1 refresh)
+  std::map<int32_t, int64_t> failed;     // failed attempts at a row, by COMMAND_ID
+  std::vector<double> commit_seconds;    // each batch commit that succeeded, its duration
+};
+
+// The processing report, answered for kKorvex7Obj4InterfaceId.
+class _CKorvex7Obj4 : public _CKorvex7Obj3 {
+ public:
+  // Moves what was counted since the last call into `report` (replacing
+  // its contents) and starts counting afresh. Never throws.
+  virtual void TakeProcessingReport(Korvex7ProcessingReport& report) = 0;
+};
+
 inline constexpr const char* kKorvex7ProgId = "Korvex7.CKorvex7Obj";
 inline constexpr const char* kKorvex7Clsid = "{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}";
 inline constexpr const char* kKorvex7InterfaceId = "{8C2DA5BA-37FE-4C30-B6C3-4DE2978B3C82}";
@@ -114,6 +134,7 @@ inline constexpr const char* kKorvex7InterfaceIdV0 = "{C94F4CD5-FBDF-439A-A79A-7
 inline constexpr const char* kKorvex7InterfaceIdV1 = "{799E3C02-5E1E-414F-97FE-27B330BF6E70}";
 inline constexpr const char* kKorvex7Obj2InterfaceId = "{5B1F3E6A-2D47-4C8B-9A61-E0C4D8B27F15}";
 inline constexpr const char* kKorvex7Obj3InterfaceId = "{E3A7C915-6B2D-4F08-8C4E-71D9B05A3F62}";
+inline constexpr const char* kKorvex7Obj4InterfaceId = "{4D2B8E71-9C3A-4F56-B1E0-6A7F2C95D813}";
 
 extern "C" {
 // 0 on success; 0x80040154 (class not registered) for an unknown ProgID or

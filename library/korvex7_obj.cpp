@@ -58,6 +58,10 @@ korvex7::ItemOutcome CKorvex7Obj::GetLastItemOutcome() {
   return components_->log.LastItemOutcome();
 }
 
+void CKorvex7Obj::TakeProcessingReport(Korvex7ProcessingReport& report) {
+  components_->log.TakeProcessingReport(report);
+}
+
 int32_t CKorvex7Obj::GetMDCLogCount() { return components_->log.GetMDCLogCount(); }
 
 void CKorvex7Obj::CompleteMachineDataRecord(int32_t lMachineDataID) {

@@ -243,8 +243,10 @@ void RunAdapter(const AdapterOptions& options, MachineBridge& bridge, const Stop
                                  options.port, error));
     } else {
       bridge.Info(fmt::format("connected to the adapter {}:{}", options.host, options.port));
+      bridge.OnConnected(true);
       Session session(options, bridge, stop, reader);
       carried_data = session.Run(socket_fd.fd());
+      bridge.OnConnected(false);
       reader.Reset();
       bridge.ReportTotals(&reader.counts());
     }

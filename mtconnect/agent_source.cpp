@@ -45,6 +45,7 @@ class AgentClient {
 };
 
 void Deliver(const AgentDocument& document, MachineBridge& bridge) {
+  bridge.OnMessage();
   for (const Observation& observation : document.observations) bridge.OnObservation(observation);
 }
 
@@ -64,6 +65,7 @@ bool FollowSamples(AgentClient& client, const std::string& base, const AgentOpti
     }
     if (!document.error.empty()) {
       bridge.Warning(fmt::format("the agent failed: {}", document.error));
+      bridge.OnConnected(false);
       return false;
     }
     Deliver(document, bridge);
@@ -107,6 +109,7 @@ void RunAgent(const AgentOptions& options, MachineBridge& bridge, const StopSign
       current.error = fmt::format("no device \"{}\" in its answer", options.device);
     }
     if (!current.error.empty()) {
+      bridge.OnConnected(false);
       bridge.Warning(fmt::format("cannot read the agent {}: {}; again in {} ms", options.url,
                                  current.error, retry.count()));
       if (!stop.WaitFor(retry)) break;
@@ -116,6 +119,7 @@ void RunAgent(const AgentOptions& options, MachineBridge& bridge, const StopSign
     bridge.Info(fmt::format("reading device {} from the agent {} at sequence {}", options.device,
                             options.url, current.next_sequence));
     retry = options.retry_min;
+    bridge.OnConnected(true);
     Deliver(current, bridge);
     if (FollowSamples(client, base, options, current.next_sequence, bridge, stop)) continue;
     if (stop.Stopped()) break;

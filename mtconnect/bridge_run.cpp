@@ -5,8 +5,9 @@
 namespace mtconnect {
 
 bool RunMachine(const MachineConfig& machine, CommandSink& sink, Reporter& reporter,
-                const StopSignal& stop) {
+                const StopSignal& stop, MachineStatus* status) {
   MachineBridge bridge(machine.machine_number, machine.mapping, sink, reporter);
+  bridge.SetStatus(status);
   switch (machine.source) {
     case SourceKind::kReplay:
       return RunReplay(machine.replay, bridge, stop);

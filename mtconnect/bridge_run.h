@@ -5,6 +5,7 @@
 #define VOLTRANE_MTCONNECT_BRIDGE_RUN_H_
 
 #include "mtconnect/bridge_config.h"
+#include "mtconnect/bridge_metrics.h"
 #include "mtconnect/command_sink.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
@@ -12,8 +13,9 @@
 namespace mtconnect {
 
 // False when the source could not be read at all (a missing replay file).
+// `status`, when given, counts for the metrics and outlives the run.
 bool RunMachine(const MachineConfig& machine, CommandSink& sink, Reporter& reporter,
-                const StopSignal& stop);
+                const StopSignal& stop, MachineStatus* status = nullptr);
 
 }  // namespace mtconnect
 

@@ -13,8 +13,18 @@ MachineBridge::MachineBridge(std::string machine_number, MappingOptions options,
       sink_(sink),
       reporter_(reporter) {}
 
+void MachineBridge::OnConnected(bool connected) {
+  if (status_) status_->SetConnected(connected);
+}
+
+void MachineBridge::OnMessage() {
+  if (status_) ++status_->messages;
+}
+
 void MachineBridge::OnShdrLine(const ShdrLine& line, const std::string& where) {
+  OnMessage();
   if (line.kind == ShdrLineKind::kMalformed) {
+    if (status_) ++status_->malformed;
     ++malformed_reported_;
     if (malformed_reported_ <= kMalformedReportLimit) {
       Warning(fmt::format("malformed SHDR {} skipped: {}", where, line.text));
@@ -38,9 +48,11 @@ void MachineBridge::OnObservation(const Observation& observation) {
     const std::string at = LocalWallClock(command.utc_ms).ToText();
     if (sink_.Append(command, error)) {
       ++counts_.commands;
+      if (status_) ++status_->commands;
       Info(fmt::format("{} at {}", DescribeCommand(command), at));
     } else {
       ++counts_.failed_commands;
+      if (status_) ++status_->failed_commands;
       Error(fmt::format("{} at {} not appended: {}", DescribeCommand(command), at, error));
     }
   }

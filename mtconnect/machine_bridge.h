@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "mtconnect/bridge_metrics.h"
 #include "mtconnect/command_sink.h"
 #include "mtconnect/observation_mapper.h"
 #include "mtconnect/reporter.h"
@@ -36,6 +37,13 @@ class MachineBridge {
 
   const std::string& machine_number() const { return machine_number_; }
   const BridgeCounts& counts() const { return counts_; }
+  // Where the bridge also counts for the metrics; none by default. The
+  // status outlives the bridge.
+  void SetStatus(MachineStatus* status) { status_ = status; }
+  // The source connected or lost its connection.
+  void OnConnected(bool connected);
+  // A message read from the source (an SHDR line, an agent document).
+  void OnMessage();
 
   // A line as a reader returned it; `where` names it for a report ("line 12").
   void OnShdrLine(const ShdrLine& line, const std::string& where);
@@ -57,6 +65,7 @@ class MachineBridge {
   Reporter& reporter_;
   BridgeCounts counts_;
   uint64_t malformed_reported_ = 0;
+  MachineStatus* status_ = nullptr;
 };
 
 }  // namespace mtconnect

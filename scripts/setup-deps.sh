@@ -16,6 +16,7 @@ packages=(
   tzdata
   chromium
   nodejs npm
+  prometheus
 )
 
 as_root() {

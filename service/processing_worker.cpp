@@ -97,6 +97,7 @@ void CProcessingWorker::SettleForPause() {
       if (!m_pLibrary2->CommitProcessedItems(error)) {
         context_.LogStatus(EventType::kError, "Korvex7 error:" + error);
       }
+      RecordProcessing();
     } else if (!m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
       context_.LogStatus(EventType::kError, "Korvex7 error:" + error);
     }
@@ -109,7 +110,9 @@ int32_t CProcessingWorker::ReleaseLibrary() {
   if (m_pLibrary) factory_.Release(m_pLibrary);
   m_pLibrary = nullptr;
   m_pLibrary2 = nullptr;
+  m_pLibrary4 = nullptr;
   m_bLibraryCreated = false;
+  RecordConnected(false);
   return 0;
 }
 
@@ -128,6 +131,7 @@ int32_t CProcessingWorker::Connect(bool first) {
   }
   m_pLibrary = creation.object;
   m_pLibrary2 = creation.object2;
+  m_pLibrary4 = creation.object4;
   m_bLibraryCreated = true;
 
   uint32_t code = kGenericFailure;
@@ -137,6 +141,7 @@ int32_t CProcessingWorker::Connect(bool first) {
     std::string error = NoErrorText();
     if (m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
       context_.LogStatus(EventType::kInformation, "Connected to database " + m_strConnectionString);
+      RecordConnected(true);
       return kConnectOk;
     }
     if (IsNoErrorText(error)) {
@@ -170,9 +175,12 @@ int32_t CProcessingWorker::ProcessNext(bool& more) {
   try {
     std::string error = NoErrorText();
     while (!m_pLibrary->IsConnected()) {
+      RecordConnected(false);
       if (m_pLibrary->ConnectToDatabase(m_strConnectionString, m_lDatabaseType, error)) {
         context_.LogStatus(EventType::kInformation,
                            "Re-Connected to database " + m_strConnectionString);
+        RecordConnected(true);
+        if (m_pMetrics) m_pMetrics->CountReconnect();
         continue;
       }
       if (first_failure) {
@@ -187,7 +195,9 @@ int32_t CProcessingWorker::ProcessNext(bool& more) {
       if (waiter_.Wait(context_.StopEvent(), kConnectRetryMs)) return kProcessStopped;
     }
     error = NoErrorText();
-    if (m_pLibrary->DoNextItemFromMDCLog(error)) {
+    const bool processed = m_pLibrary->DoNextItemFromMDCLog(error);
+    RecordProcessing();
+    if (processed) {
       more = true;
       return kProcessCompleted;
     }
@@ -210,6 +220,16 @@ int32_t CProcessingWorker::ProcessNext(bool& more) {
   more = false;
   ReportException(code, source, description);
   return kProcessReported;
+}
+
+void CProcessingWorker::RecordProcessing() {
+  if (!m_pMetrics || !m_pLibrary4) return;
+  m_pLibrary4->TakeProcessingReport(m_report);
+  m_pMetrics->Record(m_report);
+}
+
+void CProcessingWorker::RecordConnected(bool connected) {
+  if (m_pMetrics) m_pMetrics->SetConnected(connected);
 }
 
 void CProcessingWorker::ReportFailure(const std::string& error) {

@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "service/collector_metrics.h"
 #include "service/event_waiter.h"
 #include "service/failing_row_reports.h"
 #include "service/library_factory.h"
@@ -72,6 +73,9 @@ class CProcessingWorker : public CServiceConfig {
   int32_t ReleaseLibrary();
 
   bool HasLibrary() const { return m_bLibraryCreated; }
+  // Where the worker records what it did; null (the default): nowhere. Set
+  // before StartThread; the metrics outlive the thread.
+  void SetMetrics(CollectorMetrics* metrics) { m_pMetrics = metrics; }
   const ManualResetEvent& DoneEvent() const { return *m_hDoneEvent; }
 
  private:
@@ -82,12 +86,18 @@ class CProcessingWorker : public CServiceConfig {
   // Reports a failed DoNextItemFromMDCLog call's text, once per failing row or text.
   void ReportFailure(const std::string& error);
   void ReportException(uint32_t code, const std::string& source, const std::string& description);
+  // Hands the library's processing report to the metrics, when both are there.
+  void RecordProcessing();
+  void RecordConnected(bool connected);
 
   CServiceContext& context_;
   LibraryFactory& factory_;
   EventWaiter& waiter_;
   _CKorvex7Obj* m_pLibrary = nullptr;
   _CKorvex7Obj2* m_pLibrary2 = nullptr;  // m_pLibrary when it offers _CKorvex7Obj2
+  _CKorvex7Obj4* m_pLibrary4 = nullptr;  // m_pLibrary when it offers _CKorvex7Obj4
+  CollectorMetrics* m_pMetrics = nullptr;
+  Korvex7ProcessingReport m_report;      // reused between calls
   RepeatedReportFilter m_reported;       // texts of failed calls reported so far
   FailingRowReports m_reportedRows;      // failing log rows reported so far
   bool m_bLibraryCreated = false;

@@ -17,6 +17,7 @@
 #include "service/diagnostic_trace.h"
 #include "service/key_watcher.h"
 #include "service/message_catalogue.h"
+#include "service/collector_operations.h"
 #include "service/processing_worker.h"
 #include "service/registration_data.h"
 #include "service/service_account.h"
@@ -270,8 +271,11 @@ void CServiceModule::Run() {
     return;
   }
 
+  auto operations = std::make_unique<CollectorOperations>(m_services.reader);
+  operations->Start(ReadOperationsSettings(), m_context);
   auto worker = std::make_unique<CProcessingWorker>(m_context, *m_services.factory,
                                                     *m_services.waiter, m_services.reader);
+  worker->SetMetrics(operations->metrics());
   worker->StartThread();
   m_context.LogEvent(EventType::kInformation, MSG_SERVICE_STARTED);
   if (m_bService) SetServiceStatus(SERVICE_RUNNING);
@@ -291,9 +295,13 @@ void CServiceModule::Run() {
   if (!worker->WaitForEnd()) {
     // The thread still uses the worker and its library object: both are left to it.
     worker.release();
+    // So are the metrics it records into; only their listener ends.
+    operations->Stop();
+    operations.release();
     m_bWorkerAbandoned = true;
   }
   worker.reset();
+  operations.reset();
   m_context.LogEvent(EventType::kInformation, MSG_SERVICE_STOPPED);
 }
 

@@ -26,7 +26,7 @@ void ExpectCreated(const char* name, const char* interface_id) {
 TEST(FactoryTest, CreatesByProgIdOrClsidForEveryInterfaceId) {
   for (const char* interface_id : {kKorvex7InterfaceId, kKorvex7InterfaceIdV0,
                                    kKorvex7InterfaceIdV1, kKorvex7Obj2InterfaceId,
-                                   kKorvex7Obj3InterfaceId}) {
+                                   kKorvex7Obj3InterfaceId, kKorvex7Obj4InterfaceId}) {
     ExpectCreated(kKorvex7ProgId, interface_id);
     ExpectCreated(kKorvex7Clsid, interface_id);
   }

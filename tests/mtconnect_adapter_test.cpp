@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "mtconnect/adapter_source.h"
+#include "mtconnect/bridge_metrics.h"
+#include "tests/support/promtool_check.h"
 #include "tests/support/child_process.h"
 #include "tests/support/mtconnect_recording.h"
 
@@ -82,6 +84,7 @@ class AdapterSourceTest : public testing::Test {
   void Start() {
     thread_ = std::thread([this] {
       MachineBridge bridge("101", mapping_, sink_, reporter_);
+      bridge.SetStatus(&status_);
       RunAdapter(options_, bridge, stop_);
     });
   }
@@ -97,6 +100,9 @@ class AdapterSourceTest : public testing::Test {
   testsupport::RecordingSink sink_;
   testsupport::RecordingReporter reporter_;
   StopSignal stop_;
+  metrics::Registry registry_;
+  BridgeMetrics bridge_metrics_{registry_};
+  MachineStatus& status_ = bridge_metrics_.ForMachine("101");
   std::thread thread_;
 };
 
@@ -150,6 +156,37 @@ TEST_F(AdapterSourceTest, ReconnectsAfterADropAndValuesSentAgainChangeNothing) {
   EXPECT_EQ(reporter_.Count("the adapter closed the connection"), 1u) << reporter_.All();
   EXPECT_EQ(reporter_.Count("malformed SHDR line 3 of this connection skipped"), 1u)
       << reporter_.All();
+}
+
+TEST_F(AdapterSourceTest, MetricsCountLinesCommandsMalformedLinesAndReconnects) {
+  Start();
+  int connection = adapter_.Accept();
+  ASSERT_GE(connection, 0);
+  LoopbackAdapter::Send(connection, "2022-08-08T13:51:36Z|exec|ACTIVE\nno time stamp here\n");
+  ASSERT_TRUE(testsupport::WaitFor([&] { return status_.malformed == 1; }, 10000));
+  EXPECT_NE(registry_.Render().find("voltrane_mtconnect_connected{machine=\"101\"} 1\n"),
+            std::string::npos);
+  close(connection);
+
+  connection = adapter_.Accept();
+  ASSERT_GE(connection, 0);
+  LoopbackAdapter::Send(connection, "2022-08-08T13:54:43Z|exec|READY\n");
+  ASSERT_TRUE(testsupport::WaitFor([&] { return Commands() == 2; }, 10000));
+  const std::string text = registry_.Render();
+  EXPECT_NE(text.find("voltrane_mtconnect_messages_total{machine=\"101\"} 3\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("voltrane_mtconnect_commands_written_total{machine=\"101\"} 2\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("voltrane_mtconnect_malformed_lines_total{machine=\"101\"} 1\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("voltrane_mtconnect_reconnects_total{machine=\"101\"} 1\n"),
+            std::string::npos);
+  EXPECT_EQ(testsupport::PromtoolProblems(text), "");
+  Stop();
+  close(connection);
+  EXPECT_NE(registry_.Render().find("voltrane_mtconnect_connected{machine=\"101\"} 0\n"),
+            std::string::npos);
 }
 
 TEST_F(AdapterSourceTest, ASilentAdapterIsLeftAndCalledAgain) {

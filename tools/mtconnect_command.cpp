@@ -5,11 +5,15 @@
 #include <signal.h>
 
 #include <atomic>
+#include <optional>
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
+#include "metrics/health_server.h"
+#include "metrics/listen_address.h"
 #include "mtconnect/bridge_config.h"
+#include "mtconnect/bridge_metrics.h"
 #include "mtconnect/bridge_run.h"
 #include "dbaccess/connection.h"
 #include "dbaccess/db_error.h"
@@ -104,10 +108,22 @@ bool SingleMachineOptionsGiven(const MtconnectOptions& options) {
 // One machine's thread: its own writer (and connection), its source.
 void RunMachineThread(const DatabaseChoice& choice, const MachineConfig& machine,
                       mtconnect::Reporter& reporter, const mtconnect::StopSignal& stop,
-                      std::atomic<bool>& failed) {
+                      mtconnect::MachineStatus* status, std::atomic<bool>& failed) {
   mtconnect::LogRowWriter writer(choice.connection_string, choice.database_type,
                                  machine.machine_number, reporter, stop);
-  if (!mtconnect::RunMachine(machine, writer, reporter, stop)) failed = true;
+  if (!mtconnect::RunMachine(machine, writer, reporter, stop, status)) failed = true;
+}
+
+// Why the database does not answer, or nothing; one connection per ask.
+std::optional<std::string> DatabaseSilence(const DatabaseChoice& choice) {
+  try {
+    dbaccess::Connection connection;
+    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
+    return std::nullopt;
+  } catch (const dbaccess::DbError& failure) {
+    return fmt::format("database does not answer: Error # {}:{}", failure.number(),
+                       failure.description());
+  }
 }
 
 // A database named wrongly is told at once; one lost later is waited for.
@@ -150,6 +166,8 @@ CLI::App* AddMtconnectCommand(CLI::App& app, MtconnectOptions& options) {
       ->add_option("--config", options.config_path,
                    "TOML file with one [[machine]] table per machine")
       ->check(CLI::ExistingFile);
+  command->add_option("--metrics", options.metrics_listen,
+                      "Serve /metrics, /healthz and /readyz on HOST:PORT (\":PORT\": loopback)");
   AddMachineOptions(command, options);
   command->footer(
       "Mapping: execution ACTIVE = cycle start, leaving ACTIVE = cycle end; a rise of part_count "
@@ -182,6 +200,13 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
     err << message << "\n";
     return 1;
   }
+  std::string metrics_host;
+  int metrics_port = 0;
+  if (!options.metrics_listen.empty() &&
+      !metrics::ParseListenAddress(options.metrics_listen, metrics_host, metrics_port)) {
+    err << "--metrics: \"" << options.metrics_listen << "\" is not HOST:PORT\n";
+    return 1;
+  }
   if (!CheckDatabase(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
@@ -193,12 +218,28 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
   sigset_t previous;
   pthread_sigmask(SIG_BLOCK, &signals, &previous);  // the machines' threads inherit it
 
+  // Started after the mask, so that its threads never take the signals.
+  metrics::Registry registry;
+  mtconnect::BridgeMetrics bridge_metrics(registry);
+  metrics::HealthServer health(registry, [&choice] { return DatabaseSilence(choice); });
+  if (!options.metrics_listen.empty()) {
+    std::string error;
+    if (!health.Start(metrics_host, metrics_port, error)) {
+      err << error << "\n";
+      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      return 1;
+    }
+    reporter.Report(mtconnect::Severity::kInfo,
+                    fmt::format("metrics on {}:{}", metrics_host, health.port()));
+  }
+
   std::atomic<bool> failed{false};
   std::atomic<size_t> running{machines.size()};
   std::vector<std::thread> threads;
   for (const MachineConfig& machine : machines) {
-    threads.emplace_back([&, machine] {
-      RunMachineThread(choice, machine, reporter, stop, failed);
+    mtconnect::MachineStatus* status = &bridge_metrics.ForMachine(machine.machine_number);
+    threads.emplace_back([&, machine, status] {
+      RunMachineThread(choice, machine, reporter, stop, status, failed);
       --running;
     });
   }

@@ -32,6 +32,7 @@ struct MtconnectOptions {
   std::string estop_downtime_code;
   int silence_timeout = 0;  // seconds; 0 keeps the default
   int retry_max = 0;        // seconds; 0 keeps the default
+  std::string metrics_listen;  // "": no metrics listener
 };
 
 CLI::App* AddMtconnectCommand(CLI::App& app, MtconnectOptions& options);

@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+#include "alerts/alert_config.h"
+#include "alerts/alert_engine.h"
 #include "web/board_server.h"
 
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
@@ -18,14 +21,37 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
   serve->add_option("--listen", options.listen,
                     "ADDRESS:PORT to listen on (default: the settings store's Listen value, "
                     "else 127.0.0.1:8080; [::1]:PORT for IPv6)");
+  serve->add_option("--alerts", options.alerts_path,
+                    "Alert rules and webhooks (TOML; default /etc/voltrane/alerts.toml when it "
+                    "exists)")
+      ->check(CLI::ExistingFile);
   return serve;
 }
+
+namespace {
+
+constexpr const char* kDefaultAlertsPath = "/etc/voltrane/alerts.toml";
+
+// The alerts file to read: the one named, the default one when it exists, or none.
+std::string AlertsPath(const ServeOptions& options) {
+  if (!options.alerts_path.empty()) return options.alerts_path;
+  return access(kDefaultAlertsPath, F_OK) == 0 ? kDefaultAlertsPath : "";
+}
+
+}  // namespace
 
 int RunServe(const DatabaseChoice& choice, const ServeOptions& options, std::ostream& out,
              std::ostream& err) {
   web::BoardOptions board = web::ReadBoardOptions();
   if (!options.listen.empty() && !web::ParseListenAddress(options.listen, board.host, board.port)) {
     err << fmt::format("--listen {}: expected ADDRESS:PORT\n", options.listen);
+    return 1;
+  }
+  alerts::AlertConfig alert_config;
+  const std::string alerts_path = AlertsPath(options);
+  std::string message;
+  if (!alerts_path.empty() && !alerts::LoadAlertConfig(alerts_path, alert_config, message)) {
+    err << message << "\n";
     return 1;
   }
   // SIGTERM and SIGINT are taken by one thread that stops the server; every
@@ -42,10 +68,26 @@ int RunServe(const DatabaseChoice& choice, const ServeOptions& options, std::ost
                             std::lock_guard<std::mutex> lock(log_mutex);
                             out << line << std::endl;
                           });
+  if (alert_config.board_url.empty()) {
+    alert_config.board_url = fmt::format("http://{}:{}", board.host, board.port);
+  }
+  std::unique_ptr<alerts::AlertEngine> alert_engine;
+  if (!alerts_path.empty()) {
+    alert_engine = std::make_unique<alerts::AlertEngine>(
+        choice.connection_string, choice.database_type, alert_config, server.registry());
+    server.SetAlertSource([engine = alert_engine.get()] { return engine->Active(); });
+  }
   std::string error;
   if (!server.Start(error)) {
     err << error << "\n";
     return 1;
+  }
+  if (alert_engine) {
+    alert_engine->Start();
+    std::lock_guard<std::mutex> lock(log_mutex);
+    out << fmt::format("Alerts: {} rules from {}, {} webhooks", alert_config.rules.size(),
+                       alerts_path, alert_config.webhooks.size())
+        << std::endl;
   }
   {
     std::lock_guard<std::mutex> lock(log_mutex);
@@ -68,6 +110,7 @@ int RunServe(const DatabaseChoice& choice, const ServeOptions& options, std::ost
   // The server may end without a signal (its socket failed): wake the watcher.
   if (!signalled) kill(getpid(), SIGTERM);
   watcher.join();
+  if (alert_engine) alert_engine->Stop();
   out << "Stopped." << std::endl;
   return 0;
 }

@@ -14,6 +14,7 @@
 
 struct ServeOptions {
   std::string listen;  // "" for the settings store's
+  std::string alerts_path;  // "": /etc/voltrane/alerts.toml when it exists, else no alerts
 };
 
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options);

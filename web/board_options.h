@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <string>
 
+#include "metrics/listen_address.h"
 #include "web/command_body.h"
 
 namespace web {
@@ -36,8 +37,7 @@ struct BoardOptions {
 
 BoardOptions ReadBoardOptions();
 
-// "host:port", "[v6 address]:port" or ":port" (loopback). False for anything else.
-bool ParseListenAddress(const std::string& text, std::string& host, int& port);
+using metrics::ParseListenAddress;
 
 }  // namespace web
 

@@ -22,6 +22,8 @@ header { display: flex; justify-content: space-between; align-items: baseline;
 header h1 { margin: 0; font-size: 28px; font-weight: 600; }
 header .clock { font-size: 22px; color: #adbac7; }
 header .stale { color: #ff6b6b; font-weight: 700; }
+.alerts { background: #b00020; color: #fff; padding: 0.4em 1em; font-weight: 700; }
+.alerts p { margin: 0.2em 0; }
 main { display: grid; grid-template-columns: repeat(auto-fill, minmax(300px, 1fr));
        gap: 16px; padding: 16px 24px; }
 .tile { background: #1c2128; border-radius: 10px; overflow: hidden;
@@ -216,13 +218,19 @@ std::string PageHead(const std::string& title) {
 std::string HtmlEscape(const std::string& text) { return reports::XmlEscape(text); }
 
 std::string RenderBoardPage(const std::vector<MachineTile>& tiles, const dbaccess::DateTime& now,
-                            int refresh_seconds) {
+                            int refresh_seconds, const std::vector<std::string>& alerts) {
+  std::string banner;
+  if (!alerts.empty()) {
+    banner = "<section class=\"alerts\" role=\"alert\">";
+    for (const std::string& alert : alerts) banner += "<p>" + HtmlEscape(alert) + "</p>";
+    banner += "</section>\n";
+  }
   std::string page = PageHead("Plant board");
   page += fmt::format(
       "<header><h1>Plant board</h1><span><span id=\"stale\" class=\"stale\" hidden>"
       "no connection &#8211; </span><span class=\"clock\" id=\"clock\">{}</span></span></header>\n"
-      "<main id=\"board\">\n",
-      now.ToTextSeconds());
+      "{}<main id=\"board\">\n",
+      now.ToTextSeconds(), banner);
   for (const MachineTile& tile : tiles) page += TileHtml(tile, now, true);
   if (tiles.empty()) page += "<p>No machines are configured.</p>\n";
   page += "</main>\n" + Legend();

@@ -20,9 +20,10 @@ namespace web {
 
 std::string HtmlEscape(const std::string& text);
 
-// `now` is the database's time; `refresh_seconds` how often the page polls.
+// `now` is the database's time; `refresh_seconds` how often the page polls;
+// `alerts`, one text each, show as a banner above the tiles (none: no banner).
 std::string RenderBoardPage(const std::vector<MachineTile>& tiles, const dbaccess::DateTime& now,
-                            int refresh_seconds);
+                            int refresh_seconds, const std::vector<std::string>& alerts = {});
 
 // One machine: its tile, the timeline of its day (`timeline_svg`, inline SVG
 // or "" when there is none) and its recent events.

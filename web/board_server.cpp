@@ -8,7 +8,10 @@
 #include <optional>
 
 #include "dbaccess/db_error.h"
+#include "alerts/alert_engine.h"
+#include "metrics/health_routes.h"
 #include "web/board_json.h"
+#include "web/board_metrics.h"
 #include "web/board_page.h"
 #include "web/board_reports.h"
 #include "web/command_check.h"
@@ -51,6 +54,14 @@ void SendError(httplib::Response& res, int status, const std::string& message) {
   SendJson(res, status, json{{"error", message}});
 }
 
+// One line of the board's banner: the rule, the machine, since when.
+std::string AlertBannerText(const alerts::Alert& alert) {
+  std::string text = alert.rule;
+  if (!alert.machine.empty()) text += ": machine " + alert.machine;
+  if (!alert.code_name.empty()) text += " (" + alert.code_name + ")";
+  return text + " since " + alert.since.ToTextSeconds();
+}
+
 std::string BearerToken(const httplib::Request& req, bool allow_query) {
   const std::string header = req.get_header_value("Authorization");
   constexpr const char* kScheme = "bearer ";
@@ -70,12 +81,15 @@ class BoardServer::Impl {
       : options_(std::move(options)),
         log_(std::move(log)),
         sessions_(std::move(target)),
-        server_(options_.max_connections, options_.max_waiting_connections) {
+        server_(options_.max_connections, options_.max_waiting_connections),
+        metrics_([this] { return server_.OpenConnections(); }) {
     Configure();
     Route();
   }
 
   httplib::Server& server() { return server_; }
+  metrics::Registry& registry() { return metrics_.registry(); }
+  void SetAlertSource(AlertSource source) { alert_source_ = std::move(source); }
 
  private:
   void Configure() {
@@ -112,6 +126,10 @@ class BoardServer::Impl {
         SendError(res, 404, "not found");
       else
         SendError(res, res.status, fmt::format("HTTP status {}", res.status));
+    });
+    // Counted before the answer is written, so that a client's next request sees it.
+    server_.set_post_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+      metrics_.CountRequest(req.path, res.status);
     });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
       LogRequest(req, res);
@@ -160,6 +178,23 @@ class BoardServer::Impl {
         SendJson(res, 200, json{{"count", ReadLogCount(session.Reads())}});
       });
     });
+    server_.Get("/api/v1/alerts", [this](const httplib::Request& req, httplib::Response& res) {
+      if (!MayRead(req, res, false)) return;
+      json list = json::array();
+      for (const alerts::Alert& alert : ActiveAlerts()) {
+        list.push_back(json::parse(alerts::AlertMessage(alert, "firing", "")));
+      }
+      SendJson(res, 200, json{{"alerts", std::move(list)}});
+    });
+    server_.Get("/metrics", [this](const httplib::Request& req, httplib::Response& res) {
+      if (!MayRead(req, res, false)) return;
+      metrics::AnswerMetrics(metrics_.registry(), res);
+    });
+    server_.Get("/healthz",
+                [](const httplib::Request&, httplib::Response& res) { metrics::AnswerHealth(res); });
+    server_.Get("/readyz", [this](const httplib::Request&, httplib::Response& res) {
+      metrics::AnswerReadiness([this] { return DatabaseSilence(); }, res);
+    });
     server_.Post("/api/v1/commands", [this](const httplib::Request& req, httplib::Response& res) {
       if (!Authorized(req, res, false)) return;
       if (t_context.token_scope.read_only) {
@@ -204,6 +239,25 @@ class BoardServer::Impl {
     }
   }
 
+  std::vector<alerts::Alert> ActiveAlerts() const {
+    return alert_source_ ? alert_source_() : std::vector<alerts::Alert>();
+  }
+
+  // Why the database does not answer on this thread's session, or nothing.
+  std::optional<std::string> DatabaseSilence() {
+    Session* session = nullptr;
+    try {
+      session = &sessions_.ForThisThread();
+      Now(*session);
+      return std::nullopt;
+    } catch (const SessionError& error) {
+      return std::string(error.what());
+    } catch (const dbaccess::DbError& error) {
+      if (session != nullptr) session->DropReads();
+      return std::string("database error: ") + error.what();
+    }
+  }
+
   // --- reads ---------------------------------------------------------------------------
 
   std::vector<MachineTile> Tiles(Session& session, const std::optional<std::string>& number,
@@ -221,7 +275,9 @@ class BoardServer::Impl {
   void BoardPage(Session& session, httplib::Response& res) {
     const dbaccess::DateTime now = Now(session);
     const std::vector<MachineTile> tiles = Tiles(session, std::nullopt, now);
-    res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds),
+    std::vector<std::string> banner;
+    for (const alerts::Alert& alert : ActiveAlerts()) banner.push_back(AlertBannerText(alert));
+    res.set_content(RenderBoardPage(tiles, now, options_.refresh_seconds, banner),
                     "text/html; charset=utf-8");
   }
 
@@ -307,12 +363,16 @@ class BoardServer::Impl {
       CachedReferences references(references_, session->Reads());
       if (const std::optional<RefusedCommand> refused =
               FirstRefusedCommand(parsed.commands, references)) {
+        metrics_.CountRefused(refused->refusal.reason);
         SendJson(
             res, 422,
             json{{"error", refused->refusal.text}, {"index", refused->index}, {"appended", 0}});
         return;
       }
-      SendIntakeOutcome(res, AppendCommands(session->Intake(), parsed.commands));
+      const IntakeOutcome outcome = AppendCommands(session->Intake(), parsed.commands);
+      metrics_.CountAppended(static_cast<int64_t>(outcome.appended));
+      if (outcome.refusal != korvex7::Refusal::kNone) metrics_.CountRefused(outcome.refusal);
+      SendIntakeOutcome(res, outcome);
     } catch (const SessionError& error) {
       SendJson(res, 503, json{{"error", error.what()}, {"appended", 0}});
     } catch (const dbaccess::DbError& error) {
@@ -369,6 +429,8 @@ class BoardServer::Impl {
   SessionPool sessions_;
   ReferenceCache references_;
   LimitedHttpServer server_;
+  BoardMetrics metrics_;
+  AlertSource alert_source_;
 };
 
 BoardServer::BoardServer(DatabaseTarget target, BoardOptions options, LogSink log)
@@ -399,6 +461,10 @@ bool BoardServer::Start(std::string& error) {
 }
 
 void BoardServer::Stop() { impl_->server().stop(); }
+
+metrics::Registry& BoardServer::registry() { return impl_->registry(); }
+
+void BoardServer::SetAlertSource(AlertSource source) { impl_->SetAlertSource(std::move(source)); }
 
 void BoardServer::Wait() {
   if (thread_.joinable()) thread_.join();

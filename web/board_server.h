@@ -7,10 +7,14 @@
 //   GET  /api/v1/machines/{number}  one machine's tile and recent events
 //   GET  /api/v1/oee?from=&to=      OEE per machine and shift, chart dates from..to
 //   GET  /api/v1/log/count          {"count": rows waiting in the MDC log}
+//   GET  /api/v1/alerts             {"alerts": [...]}: the active alerts (alert_engine.h)
 //   POST /api/v1/commands           one command or an array of them (see command_body.h)
+//   GET  /metrics                   the board's metrics (board_metrics.h), Prometheus text
+//   GET  /healthz, /readyz          200 while it runs / while its database answers (else 503)
 //
 // Writing always needs a bearer token (token_store.h); reading needs one when
-// the options say so (pages then also take it as ?token=). A token limited
+// the options say so (pages then also take it as ?token=); /healthz and
+// /readyz never do. A token limited
 // to machines may post only for those, a read-only one not at all (403).
 // Answers: 201 {"appended": n}; 200 {"duplicate": true} when every command's
 // "id" had been appended before (nothing appended again); 400 {"error",
@@ -32,13 +36,17 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "alerts/active_alerts.h"
+#include "metrics/metric_registry.h"
 #include "web/board_options.h"
 #include "web/database_sessions.h"
 
 namespace web {
 
 using LogSink = std::function<void(const std::string& line)>;
+using AlertSource = std::function<std::vector<alerts::Alert>()>;
 
 class BoardServer {
  public:
@@ -52,6 +60,12 @@ class BoardServer {
   bool Start(std::string& error);
   // The port bound by Start.
   int port() const { return port_; }
+  // The board's metrics (board_metrics.h); others running in the same
+  // process (the alerts) add their families to it.
+  metrics::Registry& registry();
+  // Where the banner and GET /api/v1/alerts read the active alerts; none:
+  // no banner and an empty list. Set before Start.
+  void SetAlertSource(AlertSource source);
   // Stops accepting; returns at once.
   void Stop();
   // Blocks until the server has stopped and its requests have finished. One

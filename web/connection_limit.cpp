@@ -8,8 +8,9 @@ thread_local bool t_refusing = false;
 
 }  // namespace
 
-ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting)
-    : capacity_(threads + max_waiting) {
+ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting,
+                                 std::shared_ptr<std::atomic<int64_t>> open)
+    : capacity_(threads + max_waiting), open_(std::move(open)) {
   for (size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
   threads_.emplace_back([this] { Refuse(); });
 }
@@ -17,6 +18,13 @@ ConnectionQueue::ConnectionQueue(size_t threads, size_t max_waiting)
 ConnectionQueue::~ConnectionQueue() { shutdown(); }
 
 void ConnectionQueue::enqueue(std::function<void()> fn) {
+  if (open_) {
+    ++*open_;
+    fn = [served = std::move(fn), open = open_] {
+      served();
+      --*open;
+    };
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (busy_ + waiting_.size() < capacity_) {
@@ -82,8 +90,8 @@ void ConnectionQueue::Refuse() {
 }
 
 LimitedHttpServer::LimitedHttpServer(size_t max_connections, size_t max_waiting) {
-  new_task_queue = [max_connections, max_waiting] {
-    return new ConnectionQueue(max_connections, max_waiting);
+  new_task_queue = [max_connections, max_waiting, open = open_] {
+    return new ConnectionQueue(max_connections, max_waiting, open);
   };
 }
 

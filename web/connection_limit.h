@@ -6,7 +6,8 @@
 // neither grow the queue without end nor starve the ones being served. Up to
 // kMaxRefusalsWaiting connections wait for the refusing thread (a slow client
 // holds it up to the read timeout); beyond that the accepting thread refuses
-// them itself. Thread-safe.
+// them itself. Every connection from its acceptance to its close counts in
+// the shared open-connections count. Thread-safe.
 #ifndef VOLTRANE_WEB_CONNECTION_LIMIT_H_
 #define VOLTRANE_WEB_CONNECTION_LIMIT_H_
 
@@ -15,8 +16,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -27,7 +30,8 @@ inline constexpr size_t kMaxRefusalsWaiting = 256;
 
 class ConnectionQueue : public httplib::TaskQueue {
  public:
-  ConnectionQueue(size_t threads, size_t max_waiting);
+  ConnectionQueue(size_t threads, size_t max_waiting,
+                  std::shared_ptr<std::atomic<int64_t>> open = nullptr);
   ~ConnectionQueue() override;
 
   void enqueue(std::function<void()> fn) override;
@@ -39,6 +43,7 @@ class ConnectionQueue : public httplib::TaskQueue {
   void Refuse();
 
   const size_t capacity_;  // threads + the most that may wait
+  const std::shared_ptr<std::atomic<int64_t>> open_;  // connections accepted, not yet closed
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> waiting_;   // guarded by mutex_
@@ -52,6 +57,11 @@ class ConnectionQueue : public httplib::TaskQueue {
 class LimitedHttpServer : public httplib::Server {
  public:
   LimitedHttpServer(size_t max_connections, size_t max_waiting);
+  // Connections accepted and not yet closed, served, waiting or being refused.
+  int64_t OpenConnections() const { return open_->load(); }
+
+ private:
+  std::shared_ptr<std::atomic<int64_t>> open_ = std::make_shared<std::atomic<int64_t>>(0);
 };
 
 // True on the accepting thread while it answers a connection it has no room for.

@@ -31,7 +31,8 @@
 #include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
-struct Korvex7FailedLogItem;  // library/korvex7.h
+struct Korvex7FailedLogItem;      // library/korvex7.h
+struct Korvex7ProcessingReport;  // library/korvex7.h
 
 namespace korvex7::internal {
 
@@ -51,6 +52,8 @@ class LogProcessor : public BatchClient {
   bool DoNextItemFromMDCLog(std::string& strError);
   // What the last DoNextItemFromMDCLog call did. Never throws.
   korvex7::ItemOutcome LastItemOutcome() const { return m_lastOutcome; }
+  // What was processed and committed since the last call. Never throws.
+  void TakeProcessingReport(Korvex7ProcessingReport& report);
   int32_t GetMDCLogCount();
   bool IsConnected();
   // The row the last DoNextItemFromMDCLog call failed on, with the names of
@@ -118,6 +121,9 @@ class LogProcessor : public BatchClient {
   LogMonitor& monitor_;
 
   korvex7::ItemOutcome m_lastOutcome = korvex7::ItemOutcome::kNoProgress;
+  int32_t m_lRunCommandID = -1;                // COMMAND_ID of the row the last call ran
+  std::map<int32_t, int64_t> m_processedRows;  // by COMMAND_ID, since the last report
+  std::map<int32_t, int64_t> m_failedRows;     // by COMMAND_ID, since the last report
   bool m_bRowRemovedOutOfOrder = false;  // the current call removed its row as out of order
   bool m_bLastRowFailed = false;                     // the last processed row left an error text
   double m_sys_date_adjust = 0;                      // days: database clock minus local clock

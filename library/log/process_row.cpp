@@ -27,6 +27,7 @@ constexpr int32_t kMsgRefreshFailed = 101;
 
 RowOutcome LogProcessor::ProcessRow(const LogEntry& entry, std::string& strError) {
   WriteExtendedErrorLog("TS = " + FormatSQLDateTime(entry.dtTime));
+  m_lRunCommandID = entry.lCommandID;
   strError = CopyLogEntryToHistory(entry.lMDCLogID, entry.dtTime);
   if (!strError.empty()) return RowOutcome::kReread;
 

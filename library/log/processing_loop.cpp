@@ -19,6 +19,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "dbaccess/db_error.h"
 #include "dbaccess/dialect.h"
@@ -26,6 +27,7 @@
 #include "library/com_error.h"
 #include "library/core/out_of_order.h"
 #include "library/handlers/handlers.h"
+#include "library/korvex7.h"
 #include "library/intake/intake_sql.h"
 #include "library/library_version.h"
 #include "library/log/log_processor.h"
@@ -85,7 +87,15 @@ bool LogProcessor::DoNextItemFromMDCLog(std::string& strError) {
                   : m_bRowRemovedOutOfOrder ? korvex7::ItemOutcome::kRemovedOutOfOrder
                   : strError.empty()        ? korvex7::ItemOutcome::kLogEmpty
                                             : korvex7::ItemOutcome::kNoProgress;
+  if (bResult) ++m_processedRows[m_lRunCommandID];
+  if (m_failedEntry) ++m_failedRows[m_failedEntry->lCommandID];
   return bResult;
+}
+
+void LogProcessor::TakeProcessingReport(Korvex7ProcessingReport& report) {
+  report.processed = std::exchange(m_processedRows, {});
+  report.failed = std::exchange(m_failedRows, {});
+  report.commit_seconds = session_.TakeCommitSeconds();
 }
 
 bool LogProcessor::ProcessNextItem(std::string& strError) {

@@ -187,6 +187,7 @@ bool Session::CommitBatch(std::string& strError) {
     AbandonBatch();
     return false;
   }
+  const int64_t lCommitStart = clock().Now().MillisecondsSinceEpoch();
   try {
     m_oConnection->CommitTrans();
   } catch (...) {
@@ -195,6 +196,8 @@ bool Session::CommitBatch(std::string& strError) {
     AbandonBatch();
     return false;
   }
+  m_commitSeconds.push_back(
+      static_cast<double>(clock().Now().MillisecondsSinceEpoch() - lCommitStart) / 1000.0);
   m_bBatchOpen = false;
   m_lSavepointDepth = 0;
   m_lBatchRows = 0;

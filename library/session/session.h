@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "dbaccess/clock.h"
 #include "dbaccess/connection.h"
@@ -113,6 +115,9 @@ class Session {
   bool CloseRowSavepoint();
   bool BatchDue();
   bool CommitBatch(std::string& strError);
+  // The durations in seconds of the batch commits that succeeded since the
+  // last call.
+  std::vector<double> TakeCommitSeconds() { return std::exchange(m_commitSeconds, {}); }
   // Commits what a long catch-up has done so far and carries on at the same
   // savepoint level; outside a batch, commits and begins a transaction.
   bool CommitProgress();
@@ -195,6 +200,7 @@ class Session {
   int32_t m_lBatchRows = 0;
   int64_t m_lRollbackCount = 0;
   dbaccess::DateTime m_dtBatchStart;
+  std::vector<double> m_commitSeconds;  // since the last TakeCommitSeconds
   std::function<bool()> m_batchWorkQueued;
   std::function<bool(std::string&)> m_beforeBatchCommit;
   std::function<void(bool)> m_forgetBatch;
