@@ -84,7 +84,7 @@ class PlantReferences : public web::ReferenceLookup {
 TEST(CommandCheckTest, TheFirstCommandTheLibraryWouldRefuseWinsWithItsText) {
   PlantReferences plant;
   const auto command = [](std::string machine, int type, std::string param, int time_code) {
-    return web::CommandRequest{std::move(machine), type, std::move(param), time_code};
+    return web::CommandRequest{std::move(machine), type, std::move(param), time_code, "", ""};
   };
   EXPECT_FALSE(
       web::FirstRefusedCommand({command("101", 9, "", 0), command("101", 9, "x", 2)}, plant));

@@ -61,28 +61,38 @@ std::optional<BodyError> ReadText(const json& object, const char* field,
   return std::nullopt;
 }
 
+bool KnownField(const std::string& key, const BodyFields& fields) {
+  if (key == "machine" || key == "type" || key == "param" || key == "time_code") return true;
+  return fields.client_fields && (key == "id" || key == "time");
+}
+
 std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> index,
-                                     CommandRequest& command) {
+                                     const BodyFields& fields, CommandRequest& command) {
   if (!value.is_object()) {
     return BodyError{index ? fmt::format("[{}]", *index) : std::string(),
                      fmt::format("a command must be a JSON object{}", Position(index))};
   }
   for (const auto& item : value.items()) {
     const std::string& key = item.key();
-    if (key != "machine" && key != "type" && key != "param" && key != "time_code") {
+    if (!KnownField(key, fields)) {
       return BodyError{FieldName(index, key.c_str()),
                        fmt::format("unknown field \"{}\"{}", key, Position(index))};
     }
   }
-  if (auto error = ReadText(value, "machine", index, true, command.machine)) return error;
+  if (auto error = ReadText(value, "machine", index, !fields.machine_optional, command.machine)) {
+    return error;
+  }
   if (auto error = ReadInteger(value, "type", index, true, command.type)) return error;
   if (auto error = ReadText(value, "param", index, false, command.param)) return error;
+  if (auto error = ReadText(value, "id", index, false, command.id)) return error;
+  if (auto error = ReadText(value, "time", index, false, command.time)) return error;
   return ReadInteger(value, "time_code", index, false, command.time_code);
 }
 
 }  // namespace
 
-ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
+ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits,
+                            const BodyFields& fields) {
   ParsedBody parsed;
   json document;
   const auto depth_guard = [&limits](int depth, json::parse_event_t event, json&) {
@@ -104,7 +114,7 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
   }
   if (!document.is_array()) {
     CommandRequest command;
-    if (auto error = ReadCommand(document, std::nullopt, command)) {
+    if (auto error = ReadCommand(document, std::nullopt, fields, command)) {
       parsed.error = std::move(error);
       return parsed;
     }
@@ -123,7 +133,7 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
   parsed.commands.reserve(document.size());
   for (size_t i = 0; i < document.size(); ++i) {
     CommandRequest command;
-    if (auto error = ReadCommand(document[i], i, command)) {
+    if (auto error = ReadCommand(document[i], i, fields, command)) {
       parsed.error = std::move(error);
       parsed.commands.clear();
       return parsed;

@@ -5,7 +5,10 @@
 // number of commands, each field's presence and type) and names the field
 // that is wrong; whether the machine and command exist is the intake's
 // business. "param" may be omitted (no parameter) and "time_code" too (0,
-// start). Pure function of its input; thread-safe. Never throws.
+// start). Clients that deliver at least once (the MQTT bridge) may also send
+// "id" (the client's key of the command) and "time" (its local wall-clock
+// time) and leave "machine" out, when BodyFields allows it. Pure function of
+// its input; thread-safe. Never throws.
 #ifndef VOLTRANE_WEB_COMMAND_BODY_H_
 #define VOLTRANE_WEB_COMMAND_BODY_H_
 
@@ -23,11 +26,19 @@ struct CommandRequest {
   int32_t type = 0;       // COMMAND_TYPE_CODE
   std::string param;      // "" when none
   int32_t time_code = 0;  // 0 start, 1 end, 2 both
+  std::string id;         // the client's key, "" when none
+  std::string time;       // local wall-clock time as sent, "" when none
 };
 
 struct BodyLimits {
   size_t max_depth = 4;         // an array of objects is depth 2
   size_t max_commands = 10000;  // per request
+};
+
+// Which fields beyond the HTTP intake's own a body may carry.
+struct BodyFields {
+  bool client_fields = false;     // "id" and "time"
+  bool machine_optional = false;  // "machine" may be left out ("" then)
 };
 
 struct BodyError {
@@ -40,7 +51,8 @@ struct ParsedBody {
   std::optional<BodyError> error;        // set when the body is refused
 };
 
-ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits);
+ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits,
+                            const BodyFields& fields = {});
 
 }  // namespace web
 
