@@ -34,6 +34,15 @@ using mqtt::ValueKind;
 using testsupport::WaitFor;
 
 const std::vector<std::string> kMachines = {"101", "102", "201", "202", "301"};
+// The suite's bounded run; scripts/mqtt-crash-check.sh sets larger ones.
+int FromEnvironment(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
+}
+const int kCommands = FromEnvironment("VOLTRANE_MQTT_COMMANDS", 300);
+const int kKills = FromEnvironment("VOLTRANE_MQTT_KILLS", 3);
+constexpr int kPublishPaceMs = 3;
+
 // 2026-01-05 07:00:00 UTC.
 constexpr uint64_t kMorningMs = 1767596400000;
 constexpr uint64_t kMinute = 60000;
@@ -168,7 +177,7 @@ class MqttBridgeTest : public testing::TestWithParam<std::string> {
         out.Publish("voltrane/" + machine + "/commands",
                     "{\"type\": 15, \"param\": \"" + std::to_string(i) + "\", \"id\": \"hb-" +
                         std::to_string(i) + "\"}");
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPublishPaceMs));
       }
       done = true;
     });
@@ -208,28 +217,31 @@ class MqttBridgeTest : public testing::TestWithParam<std::string> {
 TEST_P(MqttBridgeTest, KilledBridgeAppendsEachCommandOnceInPublishOrder) {
   StartBridge(true);
   std::mt19937 random(std::random_device{}());
-  PublishHeartbeats(300, [&](const std::atomic<bool>&) {
-    for (int kill = 0; kill < 3; ++kill) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 200));
+  // Kills spread at random over the time the publishing takes.
+  const int spacing_ms = kCommands * kPublishPaceMs / (kKills + 1);
+  PublishHeartbeats(kCommands, [&](const std::atomic<bool>&) {
+    for (int kill = 0; kill < kKills; ++kill) {
+      std::this_thread::sleep_for(
+          std::chrono::milliseconds(spacing_ms / 2 + static_cast<int>(random() % spacing_ms)));
       KillBridge();
       StartBridge(false);
     }
   });
-  ExpectEveryHeartbeatOnceInOrder(300);
+  ExpectEveryHeartbeatOnceInOrder(kCommands);
   StopBridge();
 }
 
 TEST_P(MqttBridgeTest, BrokerRestartedMeanwhileLosesNothing) {
   StartBridge(true);
-  PublishHeartbeats(200, [&](const std::atomic<bool>&) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  PublishHeartbeats(kCommands, [&](const std::atomic<bool>&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kCommands * kPublishPaceMs / 3));
     KillBridge();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     broker_.Stop();
     ASSERT_TRUE(broker_.Start()) << broker_.Output();
     StartBridge(false);
   });
-  ExpectEveryHeartbeatOnceInOrder(200);
+  ExpectEveryHeartbeatOnceInOrder(kCommands);
   const std::string output = StopBridge();
   EXPECT_EQ(output.find("not reachable"), output.rfind("not reachable")) << output;
 }
