@@ -18,10 +18,10 @@
 
 #include "dbaccess/connection.h"
 #include "dbaccess/recordset.h"
-#include "library/korvex7.h"
 #include "mqtt/broker_connection.h"
 #include "mqtt/sparkplug_payload.h"
 #include "tests/support/child_process.h"
+#include "tests/support/log_queries.h"
 #include "tests/support/mosquitto_broker.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -134,27 +134,7 @@ class MqttBridgeTest : public testing::TestWithParam<std::string> {
     EXPECT_EQ(LogCount(), rows);
   }
   std::vector<std::string> Rows(const std::string& sql) {
-    dbaccess::Recordset rs;
-    rs.Open(sql, connection_);
-    std::vector<std::string> rows;
-    for (; !rs.Eof(); rs.MoveNext()) {
-      std::string row;
-      for (size_t i = 0; i < rs.FieldCount(); ++i) {
-        const dbaccess::Variant value = rs.Fields(i).Value();
-        const std::string name = rs.Fields(i).Name();
-        row += i == 0 ? "" : "|";
-        if (value.IsNull() || value.IsEmpty()) {
-          row += "null";
-        } else if (name == "TIME_STAMP" || name == "time_stamp" || name == "START_TIME" ||
-                   name == "start_time" || name == "STOP_TIME" || name == "stop_time") {
-          row += value.ToDateTime().ToText();
-        } else {
-          row += value.ToText();
-        }
-      }
-      rows.push_back(row);
-    }
-    return rows;
+    return testsupport::QueryRows(connection_, sql);
   }
   // Each machine's PARAM1 values in log order.
   std::map<std::string, std::vector<std::string>> ParamsByMachine() {
@@ -192,20 +172,6 @@ class MqttBridgeTest : public testing::TestWithParam<std::string> {
     }
     EXPECT_EQ(ParamsByMachine(), expected);
   }
-  void ProcessLog() {
-    _CKorvex7Obj* raw = nullptr;
-    ASSERT_EQ(Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw), 0);
-    std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
-    std::string error;
-    ASSERT_TRUE(object->ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-    object->DoNextItemFromMDCLog(error);
-    for (int calls = 0; object->GetMDCLogCount() > 0 && calls < 100; ++calls) {
-      object->DoNextItemFromMDCLog(error);
-    }
-    ASSERT_EQ(object->GetMDCLogCount(), 0) << error;
-  }
-
   std::string dir_;
   testsupport::TestDatabase database_;
   std::shared_ptr<dbaccess::Connection> connection_;
@@ -349,7 +315,7 @@ TEST_P(MqttBridgeTest, SparkplugDeviceLifeGivesCyclesPartsAndDowntime) {
             }));
   const std::string output = StopBridge();
   EXPECT_NE(output.find("not a Sparkplug B payload"), std::string::npos) << output;
-  ProcessLog();
+  testsupport::ProcessWholeLog(database_);
   EXPECT_EQ(Rows("select sum(FINISHED_CYCLES), sum(GOOD_COUNT) from T_SFC_MACHINE_DATA "
                  "where MACHINE_ID = 2"),
             std::vector<std::string>{"2|3"});

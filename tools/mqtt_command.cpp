@@ -7,9 +7,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "cipher/mod_crypto.h"
-#include "dbaccess/connection.h"
-#include "dbaccess/db_error.h"
 #include "mqtt/bridge_config.h"
 #include "mqtt/bridge_counters.h"
 #include "mqtt/bridge_loop.h"
@@ -41,18 +38,6 @@ bool ConfigFromOptions(const MqttOptions& options, mqtt::BridgeConfig& config,
     config.reconnect_max = std::chrono::milliseconds(options.reconnect_max_ms);
   }
   return mqtt::CheckBridgeConfig(config, message);
-}
-
-bool CheckDatabase(const DatabaseChoice& choice, std::ostream& err) {
-  try {
-    dbaccess::Connection connection;
-    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
-    return true;
-  } catch (const dbaccess::DbError& failure) {
-    err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure.number(),
-                       failure.description());
-    return false;
-  }
 }
 
 }  // namespace
@@ -89,7 +74,7 @@ int RunMqtt(const DatabaseChoice& choice, const MqttOptions& options, std::ostre
     err << message << "\n";
     return 1;
   }
-  if (!CheckDatabase(choice, err)) return 1;
+  if (!DatabaseReachable(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
   mtconnect::StopSignal stop;

@@ -11,9 +11,6 @@
 
 #include "mtconnect/bridge_config.h"
 #include "mtconnect/bridge_run.h"
-#include "dbaccess/connection.h"
-#include "dbaccess/db_error.h"
-#include "cipher/mod_crypto.h"
 #include "mtconnect/log_row_writer.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
@@ -110,19 +107,6 @@ void RunMachineThread(const DatabaseChoice& choice, const MachineConfig& machine
   if (!mtconnect::RunMachine(machine, writer, reporter, stop)) failed = true;
 }
 
-// A database named wrongly is told at once; one lost later is waited for.
-bool CheckDatabase(const DatabaseChoice& choice, std::ostream& err) {
-  try {
-    dbaccess::Connection connection;
-    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
-    return true;
-  } catch (const dbaccess::DbError& failure) {
-    err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure.number(),
-                       failure.description());
-    return false;
-  }
-}
-
 // Waits for SIGINT or SIGTERM (blocked in every thread) until every machine
 // is done; a signal stops them all.
 void WaitForMachinesOrSignal(const sigset_t& signals, const std::atomic<size_t>& running,
@@ -182,7 +166,7 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
     err << message << "\n";
     return 1;
   }
-  if (!CheckDatabase(choice, err)) return 1;
+  if (!DatabaseReachable(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
   mtconnect::StopSignal stop;
