@@ -15,6 +15,7 @@
 #include "mtconnect/adapter_source.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
+#include "tools/stop_signals.h"
 
 namespace {
 
@@ -78,12 +79,8 @@ int RunMqtt(const DatabaseChoice& choice, const MqttOptions& options, std::ostre
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
   mtconnect::StopSignal stop;
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
   sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &signals, &previous);
+  const sigset_t signals = BlockStopSignals(previous);  // the bridge's thread inherits it
 
   mqtt::BridgeCounters counters;
   mqtt::MessageWriter writer(choice.connection_string, choice.database_type, reporter, stop);

@@ -14,6 +14,7 @@
 #include "mtconnect/log_row_writer.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
+#include "tools/stop_signals.h"
 
 namespace {
 
@@ -170,12 +171,8 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
   mtconnect::StopSignal stop;
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
   sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &signals, &previous);  // the machines' threads inherit it
+  const sigset_t signals = BlockStopSignals(previous);  // the machines' threads inherit it
 
   std::atomic<bool> failed{false};
   std::atomic<size_t> running{machines.size()};
