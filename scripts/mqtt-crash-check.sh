@@ -4,7 +4,8 @@
 # with COMMANDS heartbeats (default 2000) published with QoS 1 over 5 machines
 # to a Mosquitto broker of the test's own: once while the bridge is killed
 # with SIGKILL KILLS times (default 10) at random moments and restarted, once
-# with the broker restarted meanwhile; each must give exactly COMMANDS log
+# with the broker stopped and started under the running bridge (the bridge
+# killed once after); each must give exactly COMMANDS log
 # rows, every machine's in publish order. On SQLite, and on PostgreSQL in a
 # throwaway cluster of the script's own (stopped at the end). Needs a build
 # in build/ (scripts/build.sh build).

@@ -15,7 +15,7 @@ packages=(
   systemd passwd util-linux
   tzdata
   chromium
-  mosquitto libmosquitto-dev protobuf-c-compiler libprotobuf-c-dev
+  mosquitto protobuf-c-compiler libprotobuf-c-dev
 )
 
 as_root() {
