@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 #include <toml++/toml.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <set>
@@ -160,6 +161,10 @@ bool CheckBridgeConfig(const BridgeConfig& config, std::string& message) {
   }
   if (config.prefix.empty() || config.prefix.find_first_of("+#") != std::string::npos) {
     message = "the prefix must be a topic level without + or #";
+    return false;
+  }
+  if (!config.broker.ca_file.empty() && ::access(config.broker.ca_file.c_str(), R_OK) != 0) {
+    message = fmt::format("cannot read the CA file {}", config.broker.ca_file);
     return false;
   }
   if (config.reconnect_min > config.reconnect_max) {

@@ -48,7 +48,8 @@ struct BridgeConfig {
 // False with a message naming the file and the key at fault.
 bool LoadBridgeConfig(const std::string& path, BridgeConfig& config, std::string& message);
 
-// A client id, a broker port and devices named once each, with a machine.
+// A client id, a readable CA file when one is named, and devices named
+// once each, with a machine.
 bool CheckBridgeConfig(const BridgeConfig& config, std::string& message);
 
 // The password from the password file ("" without one); false with a message.

@@ -15,7 +15,7 @@ packages=(
   systemd passwd util-linux
   tzdata
   chromium
-  mosquitto protobuf-c-compiler libprotobuf-c-dev
+  mosquitto openssl protobuf-c-compiler libprotobuf-c-dev
 )
 
 as_root() {

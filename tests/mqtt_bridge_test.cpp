@@ -96,11 +96,14 @@ class MqttBridgeTest : public testing::TestWithParam<std::string> {
     tzset();
   }
 
-  // Starts the bridge; `wait` until it is subscribed.
-  void StartBridge(bool wait, const std::vector<std::string>& more = {}) {
+  // Starts the bridge (on the test's broker unless another is named); `wait`
+  // until it is subscribed.
+  void StartBridge(bool wait, const std::vector<std::string>& more = {},
+                   const std::string& broker = "") {
     std::vector<std::string> arguments = {KORVEX7_TOOL_PATH, "--connection",
                                           database_.connection_string, "--dbtype",
-                                          database_.name, "mqtt", "--broker", broker_.address(),
+                                          database_.name, "mqtt", "--broker",
+                                          broker.empty() ? broker_.address() : broker,
                                           "--client-id", "test-bridge", "--reconnect-min-ms", "50",
                                           "--reconnect-max-ms", "400"};
     arguments.insert(arguments.end(), more.begin(), more.end());
@@ -250,6 +253,26 @@ TEST_P(MqttBridgeTest, RefusedAndMalformedMessagesAreReportedAndPassedOver) {
   EXPECT_NE(output.find("7 messages, 2 commands written, 1 delivered again, 2 refused, 2 malformed"),
             std::string::npos)
       << output;
+}
+
+TEST_P(MqttBridgeTest, TlsBrokerIsCheckedAgainstTheConfiguredCa) {
+  if (GetParam() != "SQLite") GTEST_SKIP() << "the broker's TLS does not depend on the database";
+  testsupport::MosquittoBroker tls_broker(true);
+  ASSERT_TRUE(tls_broker.Start()) << tls_broker.Output();
+  const std::string address = "localhost:" + std::to_string(tls_broker.port());
+  const std::string good = dir_ + "/tls.toml";
+  std::ofstream(good) << "tls_ca_file = \"" << tls_broker.ca_file() << "\"\n";
+  // The broker's own certificate is no CA: the handshake is refused.
+  std::string server_certificate = tls_broker.ca_file();
+  server_certificate.replace(server_certificate.rfind("ca.crt"), 6, "server.crt");
+  const std::string wrong = dir_ + "/wrong.toml";
+  std::ofstream(wrong) << "tls_ca_file = \"" << server_certificate << "\"\n";
+  StartBridge(false, {"--config", wrong}, address);
+  EXPECT_TRUE(WaitFor([this] { return bridge_->Output().find("not reachable") != std::string::npos; },
+                      10000));
+  EXPECT_NE(StopBridge().find("certificate verify failed"), std::string::npos) << bridge_->Output();
+  StartBridge(true, {"--config", good}, address);
+  StopBridge();
 }
 
 SparkplugMetric Named(const std::string& name, uint64_t alias, SparkplugType type,

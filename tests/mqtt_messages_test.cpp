@@ -196,6 +196,10 @@ TEST(MqttConfiguration, ThePackagedExampleLoadsAndMistakesAreNamed) {
   empty.sparkplug.push_back(NodeMachine());
   EXPECT_FALSE(mqtt::CheckBridgeConfig(empty, message));
   EXPECT_EQ(message, "sparkplug device 2: named twice");
+  empty.sparkplug.pop_back();
+  empty.broker.ca_file = "/nonexistent/ca.crt";
+  EXPECT_FALSE(mqtt::CheckBridgeConfig(empty, message));
+  EXPECT_EQ(message, "cannot read the CA file /nonexistent/ca.crt");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -27,6 +28,19 @@ bool Accepts(uint16_t port) {
   return ok;
 }
 
+// A CA and a certificate for localhost signed by it, in `dir`.
+bool MakeCertificates(const std::string& dir) {
+  const std::string quiet = " >/dev/null 2>&1";
+  const std::string in = "cd '" + dir + "' && ";
+  return std::system((in + "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt "
+                           "-days 2 -subj /CN=test-ca" + quiet).c_str()) == 0 &&
+         std::system((in + "openssl req -newkey rsa:2048 -nodes -keyout server.key -out "
+                           "server.csr -subj /CN=localhost" + quiet).c_str()) == 0 &&
+         std::system((in + "printf 'subjectAltName=DNS:localhost' > ext && openssl x509 -req "
+                           "-in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out "
+                           "server.crt -days 2 -extfile ext" + quiet).c_str()) == 0;
+}
+
 }  // namespace
 
 bool MosquittoInstalled() { return ::access(kMosquitto, X_OK) == 0; }
@@ -43,15 +57,20 @@ uint16_t FreePort() {
   return ntohs(address.sin_port);
 }
 
-MosquittoBroker::MosquittoBroker() : dir_(MakeTempDir()), port_(FreePort()) {
+MosquittoBroker::MosquittoBroker(bool tls) : dir_(MakeTempDir()), port_(FreePort()) {
   const passwd* me = getpwuid(getuid());
-  std::ofstream(dir_ + "/mosquitto.conf")
-      << "listener " << port_ << " 127.0.0.1\n"
-      << "allow_anonymous true\n"
-      << "persistence true\n"
-      << "persistence_location " << dir_ << "/\n"
-      << "max_queued_messages 100000\n"
-      << "user " << (me != nullptr ? me->pw_name : "root") << "\n";
+  std::ofstream config(dir_ + "/mosquitto.conf");
+  config << "listener " << port_ << " 127.0.0.1\n";
+  // The TLS settings belong to the listener above them.
+  if (tls && MakeCertificates(dir_)) {
+    config << "cafile " << dir_ << "/ca.crt\ncertfile " << dir_ << "/server.crt\nkeyfile " << dir_
+           << "/server.key\n";
+  }
+  config << "allow_anonymous true\n"
+         << "persistence true\n"
+         << "persistence_location " << dir_ << "/\n"
+         << "max_queued_messages 100000\n"
+         << "user " << (me != nullptr ? me->pw_name : "root") << "\n";
 }
 
 MosquittoBroker::~MosquittoBroker() {

@@ -2,6 +2,7 @@
 // persistence on in a temporary folder and a per-client queue large enough
 // for the test's messages, stopped (and its folder removed) with the object.
 // Stop() and Start() restart it on the same port with what it persisted.
+// Optionally TLS only.
 #ifndef VOLTRANE_TESTS_SUPPORT_MOSQUITTO_BROKER_H_
 #define VOLTRANE_TESTS_SUPPORT_MOSQUITTO_BROKER_H_
 
@@ -21,7 +22,9 @@ uint16_t FreePort();
 
 class MosquittoBroker {
  public:
-  MosquittoBroker();
+  // `tls`: the listener speaks TLS with a certificate for localhost signed
+  // by a CA of its own (ca_file()); made with the openssl program.
+  explicit MosquittoBroker(bool tls = false);
   ~MosquittoBroker();
 
   // Starts the broker and waits until it accepts connections; false when it did not.
@@ -31,6 +34,7 @@ class MosquittoBroker {
   uint16_t port() const { return port_; }
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string Output() const;
+  std::string ca_file() const { return dir_ + "/ca.crt"; }
 
  private:
   std::string dir_;
