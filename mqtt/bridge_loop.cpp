@@ -61,7 +61,7 @@ void RunBridge(const BridgeConfig& config, const std::string& password, MessageR
     }
     if (!outage_reported) {
       reporter.Report(mtconnect::Severity::kWarning,
-                      fmt::format("Broker {} not reachable, retrying: {}", broker, error));
+                      fmt::format("Cannot connect to broker {}, retrying: {}", broker, error));
       outage_reported = true;
     }
     if (!stop.WaitFor(wait)) break;

@@ -25,6 +25,24 @@ bool WaitReadable(int fd, std::chrono::milliseconds wait) {
   return poll(&entry, 1, static_cast<int>(wait.count())) > 0;
 }
 
+// The CONNACK return codes of MQTT 3.1.1.
+std::string RefusalText(int code) {
+  switch (code) {
+    case 1:
+      return "it does not speak MQTT 3.1.1";
+    case 2:
+      return "it rejects the client id";
+    case 3:
+      return "the broker is unavailable";
+    case 4:
+      return "wrong user name or password";
+    case 5:
+      return "not authorised";
+    default:
+      return fmt::format("code {}", code);
+  }
+}
+
 std::string TlsErrorText() {
   const unsigned long code = ERR_get_error();
   return code == 0 ? std::string("TLS failure") : std::string(ERR_error_string(code, nullptr));
@@ -73,8 +91,7 @@ bool BrokerConnection::Connect(const BrokerAddress& address, const ConnectReques
     return Fail(error, "the broker did not answer CONNECT with CONNACK");
   }
   if (body[1] != 0) {
-    return Fail(error, fmt::format("the broker refused the connection (code {})",
-                                   static_cast<int>(body[1])));
+    return Fail(error, "the broker refused the connection: " + RefusalText(body[1]));
   }
   return true;
 }

@@ -220,9 +220,9 @@ TEST_P(MqttBridgeTest, BrokerRestartedMeanwhileLosesNothing) {
   ExpectEveryHeartbeatOnceInOrder(kCommands);
   StopBridge();
   // The outage is reported once, and its end once.
-  const size_t lost = first_run.find("not reachable");
+  const size_t lost = first_run.find("Cannot connect to broker");
   ASSERT_NE(lost, std::string::npos) << first_run;
-  EXPECT_EQ(lost, first_run.rfind("not reachable")) << first_run;
+  EXPECT_EQ(lost, first_run.rfind("Cannot connect to broker")) << first_run;
   EXPECT_EQ(first_run.find("Connected again"), first_run.rfind("Connected again")) << first_run;
 }
 
@@ -268,7 +268,7 @@ TEST_P(MqttBridgeTest, TlsBrokerIsCheckedAgainstTheConfiguredCa) {
   const std::string wrong = dir_ + "/wrong.toml";
   std::ofstream(wrong) << "tls_ca_file = \"" << server_certificate << "\"\n";
   StartBridge(false, {"--config", wrong}, address);
-  EXPECT_TRUE(WaitFor([this] { return bridge_->Output().find("not reachable") != std::string::npos; },
+  EXPECT_TRUE(WaitFor([this] { return bridge_->Output().find("Cannot connect to broker") != std::string::npos; },
                       10000));
   EXPECT_NE(StopBridge().find("certificate verify failed"), std::string::npos) << bridge_->Output();
   StartBridge(true, {"--config", good}, address);
