@@ -98,8 +98,8 @@ void BM_DirectIntake(benchmark::State& state, const testsupport::TestDatabase& d
   for (auto _ : state) {
     for (int i = 0; i < kBatch; ++i) {
       const int64_t id = ++next_id;
-      const auto result = writer.Append({"101", kHeartbeat, std::to_string(id), 0, std::nullopt,
-                                         "direct-" + std::to_string(id)});
+      const auto result = writer.Append(
+          {"101", kHeartbeat, std::to_string(id), 0, std::nullopt, "direct-" + std::to_string(id)});
       if (result.status != korvex7::AppendStatus::kAppended) {
         state.SkipWithError(result.text.c_str());
         return;

@@ -12,13 +12,12 @@
 namespace mqtt {
 namespace {
 
-const std::set<std::string> kTopKeys = {"broker",        "client_id",      "prefix",
-                                        "tls_ca_file",   "username",       "password_file",
-                                        "keepalive",     "reconnect_min_ms", "reconnect_max_ms",
-                                        "sparkplug"};
-const std::set<std::string> kDeviceKeys = {"group",   "node",          "device",
-                                           "machine", "metrics",       "program_starts",
-                                           "downtime_code", "estop_downtime_code"};
+const std::set<std::string> kTopKeys = {
+    "broker",        "client_id", "prefix",           "tls_ca_file",      "username",
+    "password_file", "keepalive", "reconnect_min_ms", "reconnect_max_ms", "sparkplug"};
+const std::set<std::string> kDeviceKeys = {
+    "group",   "node",           "device",        "machine",
+    "metrics", "program_starts", "downtime_code", "estop_downtime_code"};
 
 bool Text(const toml::table& table, const char* key, std::string& value, std::string& message) {
   const toml::node* node = table.get(key);
@@ -46,8 +45,7 @@ bool Positive(const toml::table& table, const char* key, int64_t& value, std::st
   return true;
 }
 
-bool UnknownKey(const toml::table& table, const std::set<std::string>& keys,
-                std::string& message) {
+bool UnknownKey(const toml::table& table, const std::set<std::string>& keys, std::string& message) {
   for (const auto& [key, node] : table) {
     if (!keys.contains(std::string(key.str()))) {
       message = fmt::format("unknown key \"{}\"", key.str());
@@ -99,7 +97,8 @@ bool ReadTop(const toml::table& root, BridgeConfig& config, std::string& message
   int64_t keepalive = config.keepalive_seconds;
   int64_t reconnect_min = config.reconnect_min.count();
   int64_t reconnect_max = config.reconnect_max.count();
-  if (!Text(root, "broker", broker, message) || !Text(root, "client_id", config.client_id, message) ||
+  if (!Text(root, "broker", broker, message) ||
+      !Text(root, "client_id", config.client_id, message) ||
       !Text(root, "prefix", config.prefix, message) ||
       !Text(root, "tls_ca_file", config.broker.ca_file, message) ||
       !Text(root, "username", config.username, message) ||
@@ -155,8 +154,9 @@ bool LoadBridgeConfig(const std::string& path, BridgeConfig& config, std::string
 
 bool CheckBridgeConfig(const BridgeConfig& config, std::string& message) {
   if (config.client_id.empty()) {
-    message = "a fixed client id is needed (--client-id or client_id): the broker keeps the "
-              "session under it";
+    message =
+        "a fixed client id is needed (--client-id or client_id): the broker keeps the "
+        "session under it";
     return false;
   }
   if (config.prefix.empty() || config.prefix.find_first_of("+#") != std::string::npos) {

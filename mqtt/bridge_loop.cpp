@@ -36,9 +36,8 @@ void RunBridge(const BridgeConfig& config, const std::string& password, MessageR
                mtconnect::Reporter& reporter, BridgeCounters& counters,
                const mtconnect::StopSignal& stop) {
   const std::string broker = fmt::format("{}:{}", config.broker.host, config.broker.port);
-  ConnectRequest request{config.client_id, false,
-                         static_cast<uint16_t>(config.keepalive_seconds), config.username,
-                         password};
+  ConnectRequest request{config.client_id, false, static_cast<uint16_t>(config.keepalive_seconds),
+                         config.username, password};
   std::chrono::milliseconds wait = config.reconnect_min;
   bool ever_connected = false;
   bool outage_reported = false;
@@ -48,9 +47,10 @@ void RunBridge(const BridgeConfig& config, const std::string& password, MessageR
     if (connection.Connect(config.broker, request, error) &&
         connection.Subscribe(router.Filters(), error)) {
       if (ever_connected) ++counters.reconnects;
-      reporter.Report(mtconnect::Severity::kInfo,
-                      fmt::format("{} broker {} as {}", outage_reported ? "Connected again to" : "Connected to",
-                                  broker, config.client_id));
+      reporter.Report(
+          mtconnect::Severity::kInfo,
+          fmt::format("{} broker {} as {}", outage_reported ? "Connected again to" : "Connected to",
+                      broker, config.client_id));
       ever_connected = true;
       outage_reported = false;
       counters.connected = 1;

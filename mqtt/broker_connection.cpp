@@ -108,7 +108,8 @@ bool BrokerConnection::OpenSocket(const BrokerAddress& address, std::string& err
   }
   error = "no address";
   for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    const int fd = ::socket(entry->ai_family, entry->ai_socktype | SOCK_CLOEXEC, entry->ai_protocol);
+    const int fd =
+        ::socket(entry->ai_family, entry->ai_socktype | SOCK_CLOEXEC, entry->ai_protocol);
     if (fd < 0) continue;
     if (::connect(fd, entry->ai_addr, entry->ai_addrlen) == 0) {
       const int one = 1;
@@ -132,8 +133,8 @@ bool BrokerConnection::StartTls(const BrokerAddress& address, std::string& error
   tls_context_ = SSL_CTX_new(TLS_client_method());
   if (tls_context_ == nullptr ||
       SSL_CTX_load_verify_locations(tls_context_, address.ca_file.c_str(), nullptr) != 1) {
-    return Fail(error, fmt::format("cannot read the CA file {}: {}", address.ca_file,
-                                   TlsErrorText()));
+    return Fail(error,
+                fmt::format("cannot read the CA file {}: {}", address.ca_file, TlsErrorText()));
   }
   SSL_CTX_set_verify(tls_context_, SSL_VERIFY_PEER, nullptr);
   tls_ = SSL_new(tls_context_);
@@ -149,8 +150,9 @@ bool BrokerConnection::Send(const std::string& bytes, std::string& error) {
   size_t sent = 0;
   while (sent < bytes.size()) {
     const ssize_t written =
-        tls_ != nullptr ? SSL_write(tls_, bytes.data() + sent, static_cast<int>(bytes.size() - sent))
-                        : ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        tls_ != nullptr
+            ? SSL_write(tls_, bytes.data() + sent, static_cast<int>(bytes.size() - sent))
+            : ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (written <= 0) {
       if (tls_ == nullptr && written < 0 && errno == EINTR) continue;
       return Fail(error, "the connection to the broker was lost while sending");
@@ -267,7 +269,8 @@ BrokerConnection::Next BrokerConnection::NextMessage(Message& message,
     if (left.count() <= 0) return Next::kIdle;
     uint8_t first = 0;
     std::string body;
-    const Next next = ReadPacket(first, body, std::min(left, std::chrono::milliseconds(500)), error);
+    const Next next =
+        ReadPacket(first, body, std::min(left, std::chrono::milliseconds(500)), error);
     if (next == Next::kClosed) return next;
     if (next == Next::kIdle) continue;
     const auto type = static_cast<PacketType>(first >> 4);

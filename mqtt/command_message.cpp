@@ -19,8 +19,8 @@ std::optional<std::string> CommandTopicMachine(const std::string& prefix, std::s
       topic.substr(topic.size() - kCommandsLevel.size()) != kCommandsLevel) {
     return std::nullopt;
   }
-  const std::string_view machine = topic.substr(
-      prefix.size() + 1, topic.size() - prefix.size() - 1 - kCommandsLevel.size());
+  const std::string_view machine =
+      topic.substr(prefix.size() + 1, topic.size() - prefix.size() - 1 - kCommandsLevel.size());
   if (machine.empty() || machine.find('/') != std::string_view::npos) return std::nullopt;
   return std::string(machine);
 }
@@ -43,13 +43,13 @@ bool ParseCommandMessage(const std::string& machine, std::string_view payload,
                           machine);
       return false;
     }
-    korvex7::Command command{machine, request.type, request.param, request.time_code,
-                             std::nullopt, request.id};
+    korvex7::Command command{machine,           request.type, request.param,
+                             request.time_code, std::nullopt, request.id};
     if (!request.time.empty()) {
       command.time = dbaccess::DateTime::Parse(request.time);
       if (!command.time) {
-        error = fmt::format("command {}: \"time\" must be YYYY-MM-DDTHH:MM:SS[.mmm], not \"{}\"",
-                            i, request.time);
+        error = fmt::format("command {}: \"time\" must be YYYY-MM-DDTHH:MM:SS[.mmm], not \"{}\"", i,
+                            request.time);
         return false;
       }
     }

@@ -75,7 +75,8 @@ bool MessageRouter::HandleSparkplug(const Message& message, int64_t received_utc
       device->second.OnMessage(topic->kind, *payload, received_utc_ms, unknown_aliases);
   if (unknown_aliases > 0) {
     Malformed(message.topic, fmt::format("{} metrics by an alias no BIRTH named (a rebirth is "
-                                         "due)", unknown_aliases));
+                                         "due)",
+                                         unknown_aliases));
   }
   const SparkplugDeviceConfig& config = device->second.config();
   const int64_t payload_ms =
@@ -83,8 +84,8 @@ bool MessageRouter::HandleSparkplug(const Message& message, int64_t received_utc
   std::vector<korvex7::Command> commands;
   for (size_t i = 0; i < mapped.size(); ++i) {
     const mtconnect::LogCommand& command = mapped[i];
-    commands.push_back({config.machine_number, command.type_code, command.param,
-                        command.time_code, mtconnect::LocalWallClock(command.utc_ms),
+    commands.push_back({config.machine_number, command.type_code, command.param, command.time_code,
+                        mtconnect::LocalWallClock(command.utc_ms),
                         SparkplugClientId(config, *payload, payload_ms, i)});
   }
   if (commands.empty()) return true;

@@ -50,7 +50,8 @@ WriteOutcome MessageWriter::Write(const std::vector<korvex7::Command>& commands,
       checked_.reset();
       as_given_.reset();
       connection_.reset();
-      const std::string text = fmt::format("Error # {}:{}", failure.number(), failure.description());
+      const std::string text =
+          fmt::format("Error # {}:{}", failure.number(), failure.description());
       if (text != reported_failure_) {
         reporter_.Report(mtconnect::Severity::kWarning,
                          "Cannot append to the log, retrying: " + text);
@@ -73,8 +74,8 @@ WriteOutcome MessageWriter::TryWrite(const std::vector<korvex7::Command>& comman
     if (result.status == korvex7::AppendStatus::kRefused) {
       connection_->RollbackTrans();
       outcome.status = WriteOutcome::Status::kRefused;
-      outcome.text = commands.size() == 1 ? result.text
-                                          : fmt::format("command {}: {}", i, result.text);
+      outcome.text =
+          commands.size() == 1 ? result.text : fmt::format("command {}: {}", i, result.text);
       return outcome;
     }
     if (result.status == korvex7::AppendStatus::kFailed) throw dbaccess::DbError(0, result.text);

@@ -49,10 +49,10 @@ std::vector<mtconnect::LogCommand> SparkplugDevice::OnMessage(SparkplugKind kind
                                                               int64_t received_utc_ms,
                                                               size_t& unknown_aliases) {
   std::vector<mtconnect::LogCommand> out;
-  const int64_t at =
-      payload.timestamp ? static_cast<int64_t>(*payload.timestamp) : received_utc_ms;
+  const int64_t at = payload.timestamp ? static_cast<int64_t>(*payload.timestamp) : received_utc_ms;
   const auto availability = [&](const char* value) {
-    for (auto& command : mapper_.Observe({at, AvailabilityItem(), value, ""})) out.push_back(command);
+    for (auto& command : mapper_.Observe({at, AvailabilityItem(), value, ""}))
+      out.push_back(command);
   };
   switch (kind) {
     case SparkplugKind::kBirth:

@@ -43,8 +43,8 @@ class SparkplugDevice {
     uint32_t datatype = 0;
   };
   void Learn(const SparkplugPayload& payload);
-  void MapMetrics(const SparkplugPayload& payload, int64_t received_utc_ms,
-                  size_t& unknown_aliases, std::vector<mtconnect::LogCommand>& out);
+  void MapMetrics(const SparkplugPayload& payload, int64_t received_utc_ms, size_t& unknown_aliases,
+                  std::vector<mtconnect::LogCommand>& out);
   std::string AvailabilityItem() const;
 
   SparkplugDeviceConfig config_;

@@ -84,7 +84,8 @@ std::optional<SparkplugPayload> DecodeSparkplugPayload(std::string_view bytes) {
   if (proto->has_timestamp) payload.timestamp = proto->timestamp;
   if (proto->has_seq) payload.seq = proto->seq;
   payload.metrics.reserve(proto->n_metrics);
-  for (size_t i = 0; i < proto->n_metrics; ++i) payload.metrics.push_back(FromProto(*proto->metrics[i]));
+  for (size_t i = 0; i < proto->n_metrics; ++i)
+    payload.metrics.push_back(FromProto(*proto->metrics[i]));
   return payload;
 }
 

@@ -100,19 +100,27 @@ class MqttBridgeTest : public testing::TestWithParam<std::string> {
   // until it is subscribed.
   void StartBridge(bool wait, const std::vector<std::string>& more = {},
                    const std::string& broker = "") {
-    std::vector<std::string> arguments = {KORVEX7_TOOL_PATH, "--connection",
-                                          database_.connection_string, "--dbtype",
-                                          database_.name, "mqtt", "--broker",
+    std::vector<std::string> arguments = {KORVEX7_TOOL_PATH,
+                                          "--connection",
+                                          database_.connection_string,
+                                          "--dbtype",
+                                          database_.name,
+                                          "mqtt",
+                                          "--broker",
                                           broker.empty() ? broker_.address() : broker,
-                                          "--client-id", "test-bridge", "--reconnect-min-ms", "50",
-                                          "--reconnect-max-ms", "400"};
+                                          "--client-id",
+                                          "test-bridge",
+                                          "--reconnect-min-ms",
+                                          "50",
+                                          "--reconnect-max-ms",
+                                          "400"};
     arguments.insert(arguments.end(), more.begin(), more.end());
     bridge_ = std::make_unique<testsupport::ChildProcess>(
         arguments, std::map<std::string, std::string>{},
         dir_ + "/bridge-" + std::to_string(++bridge_runs_) + ".log");
     if (wait) {
-      ASSERT_TRUE(WaitFor([this] { return bridge_->Output().find("Connected") != std::string::npos; },
-                          20000))
+      ASSERT_TRUE(WaitFor(
+          [this] { return bridge_->Output().find("Connected") != std::string::npos; }, 20000))
           << bridge_->Output();
     }
   }
@@ -209,8 +217,8 @@ TEST_P(MqttBridgeTest, BrokerRestartedMeanwhileLosesNothing) {
     broker_.Stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_TRUE(broker_.Start()) << broker_.Output();
-    ASSERT_TRUE(WaitFor([&] { return bridge_->Output().find("Connected again") != std::string::npos; },
-                        10000))
+    ASSERT_TRUE(WaitFor(
+        [&] { return bridge_->Output().find("Connected again") != std::string::npos; }, 10000))
         << bridge_->Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(kCommands * kPublishPaceMs / 3));
     first_run = bridge_->Output();
@@ -246,12 +254,12 @@ TEST_P(MqttBridgeTest, RefusedAndMalformedMessagesAreReportedAndPassedOver) {
   EXPECT_NE(output.find("Malformed message on voltrane/101/commands skipped: malformed JSON"),
             std::string::npos)
       << output;
-  EXPECT_NE(output.find("command 1: No command with a COMMAND_TYPE_CODE of 999"),
-            std::string::npos)
+  EXPECT_NE(output.find("command 1: No command with a COMMAND_TYPE_CODE of 999"), std::string::npos)
       << output;
   EXPECT_NE(output.find("seconds after the database's time"), std::string::npos) << output;
-  EXPECT_NE(output.find("7 messages, 2 commands written, 1 delivered again, 2 refused, 2 malformed"),
-            std::string::npos)
+  EXPECT_NE(
+      output.find("7 messages, 2 commands written, 1 delivered again, 2 refused, 2 malformed"),
+      std::string::npos)
       << output;
 }
 
@@ -268,8 +276,9 @@ TEST_P(MqttBridgeTest, TlsBrokerIsCheckedAgainstTheConfiguredCa) {
   const std::string wrong = dir_ + "/wrong.toml";
   std::ofstream(wrong) << "tls_ca_file = \"" << server_certificate << "\"\n";
   StartBridge(false, {"--config", wrong}, address);
-  EXPECT_TRUE(WaitFor([this] { return bridge_->Output().find("Cannot connect to broker") != std::string::npos; },
-                      10000));
+  EXPECT_TRUE(WaitFor(
+      [this] { return bridge_->Output().find("Cannot connect to broker") != std::string::npos; },
+      10000));
   EXPECT_NE(StopBridge().find("certificate verify failed"), std::string::npos) << bridge_->Output();
   StartBridge(true, {"--config", good}, address);
   StopBridge();
@@ -300,7 +309,8 @@ SparkplugMetric ByAlias(uint64_t alias, const std::string& text, uint64_t intege
 }
 
 SparkplugPayload Birth(uint64_t at, int64_t parts) {
-  return {at, 0,
+  return {at,
+          0,
           {Named("Execution", 1, SparkplugType::kString, "READY", 0),
            Named("PartCount", 2, SparkplugType::kInt32, "", static_cast<uint64_t>(parts)),
            Named("Program", 3, SparkplugType::kString, "SHAFT-100", 0)}};
@@ -325,7 +335,8 @@ TEST_P(MqttBridgeTest, SparkplugDeviceLifeGivesCyclesPartsAndDowntime) {
   send("DDATA", {kMorningMs + 3 * kMinute, 2, {ByAlias(1, "READY", 0), ByAlias(2, "", 12)}});
   out.Publish(topic + "DDATA/Edge1/Lathe1", "no protobuf \xff\xff");
   // Stored and forwarded: out of order within the payload, each with its own time.
-  send("DDATA", {kMorningMs + 6 * kMinute, 3,
+  send("DDATA", {kMorningMs + 6 * kMinute,
+                 3,
                  {ByAlias(1, "READY", 0, kMorningMs + 5 * kMinute),
                   ByAlias(2, "", 13, kMorningMs + 5 * kMinute),
                   ByAlias(1, "ACTIVE", 0, kMorningMs + 4 * kMinute)}});
@@ -361,6 +372,7 @@ TEST_P(MqttBridgeTest, SparkplugDeviceLifeGivesCyclesPartsAndDowntime) {
       std::vector<std::string>{"1|2026-01-05 07:06:00.000|2026-01-05 07:10:00.000"});
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, MqttBridgeTest, testing::ValuesIn(testsupport::AvailableKinds()));
+INSTANTIATE_TEST_SUITE_P(AllKinds, MqttBridgeTest,
+                         testing::ValuesIn(testsupport::AvailableKinds()));
 
 }  // namespace

@@ -30,11 +30,11 @@ TEST(MqttCommandTopics, NameTheMachineBetweenPrefixAndCommands) {
 TEST(MqttCommandTopics, BodyTakesTheTopicMachineAndTheClientFields) {
   std::vector<korvex7::Command> commands;
   std::string error;
-  ASSERT_TRUE(mqtt::ParseCommandMessage(
-      "101",
-      R"([{"type": 9, "id": "t-1", "time": "2026-01-05T07:00:00.250"},
+  ASSERT_TRUE(
+      mqtt::ParseCommandMessage("101",
+                                R"([{"type": 9, "id": "t-1", "time": "2026-01-05T07:00:00.250"},
           {"machine": "101", "type": 9, "time_code": 1}])",
-      commands, error))
+                                commands, error))
       << error;
   ASSERT_EQ(commands.size(), 2u);
   EXPECT_EQ(commands[0].machine_number, "101");
@@ -43,16 +43,16 @@ TEST(MqttCommandTopics, BodyTakesTheTopicMachineAndTheClientFields) {
   EXPECT_FALSE(commands[1].time.has_value());
   EXPECT_EQ(commands[1].time_code, 1);
 
-  EXPECT_FALSE(mqtt::ParseCommandMessage("101", R"({"type": 9, "time": "yesterday"})", commands,
-                                         error));
+  EXPECT_FALSE(
+      mqtt::ParseCommandMessage("101", R"({"type": 9, "time": "yesterday"})", commands, error));
   EXPECT_EQ(error, "command 0: \"time\" must be YYYY-MM-DDTHH:MM:SS[.mmm], not \"yesterday\"");
   EXPECT_FALSE(mqtt::ParseCommandMessage("101", R"({"type": 9, "id": 5})", commands, error));
   EXPECT_EQ(error, "field \"id\" must be a string");
 }
 
 TEST(MqttCommandTopics, HttpBodyStillRefusesTheClientFields) {
-  const web::ParsedBody parsed = web::ParseCommandBody(R"({"machine": "1", "type": 9, "id": "x"})",
-                                                       web::BodyLimits{});
+  const web::ParsedBody parsed =
+      web::ParseCommandBody(R"({"machine": "1", "type": 9, "id": "x"})", web::BodyLimits{});
   ASSERT_TRUE(parsed.error.has_value());
   EXPECT_EQ(parsed.error->message, "unknown field \"id\"");
   EXPECT_TRUE(web::ParseCommandBody(R"({"type": 9})", web::BodyLimits{}).error.has_value());
@@ -71,9 +71,9 @@ TEST(SparkplugTopics, DeviceAndNodeMessages) {
   EXPECT_EQ(node->device, "");
   EXPECT_EQ(mqtt::ParseSparkplugTopic("spBv1.0/Plant1/NCMD/Edge1")->kind,
             mqtt::SparkplugKind::kOther);
-  for (const char* topic : {"spBv1.0/Plant1/DDATA/Edge1", "spBv1.0/Plant1/NDATA/Edge1/Lathe1",
-                            "spBv1.0/STATE/host", "spAv1.0/Plant1/NDATA/Edge1",
-                            "spBv1.0//NDATA/Edge1"}) {
+  for (const char* topic :
+       {"spBv1.0/Plant1/DDATA/Edge1", "spBv1.0/Plant1/NDATA/Edge1/Lathe1", "spBv1.0/STATE/host",
+        "spAv1.0/Plant1/NDATA/Edge1", "spBv1.0//NDATA/Edge1"}) {
     EXPECT_FALSE(mqtt::ParseSparkplugTopic(topic).has_value()) << topic;
   }
 }
@@ -91,7 +91,8 @@ SparkplugMetric Metric(const std::string& name, uint64_t alias, uint32_t datatyp
 }
 
 TEST(SparkplugPayloads, RoundTripAndValuesByDatatype) {
-  SparkplugPayload payload{1767596400000, 7,
+  SparkplugPayload payload{1767596400000,
+                           7,
                            {Metric("Temp", 1, 1, ValueKind::kInt, 0xFF),
                             Metric("Count", 2, 7, ValueKind::kInt, 0xFFFFFFFF),
                             Metric("Big", 3, 4, ValueKind::kLong, ~uint64_t{0}),
@@ -173,15 +174,17 @@ TEST(MqttPackets, RemainingLengthAndPublish) {
   EXPECT_EQ(message->topic, "a/b");
   EXPECT_EQ(message->payload, "body");
   EXPECT_EQ(message->packet_id, 513);
-  EXPECT_FALSE(mqtt::DecodePublish(0x02, std::string_view("\x00\x09" "ab", 4)).has_value());
+  EXPECT_FALSE(mqtt::DecodePublish(0x02, std::string_view("\x00\x09"
+                                                          "ab",
+                                                          4))
+                   .has_value());
 }
 
 TEST(MqttConfiguration, ThePackagedExampleLoadsAndMistakesAreNamed) {
   mqtt::BridgeConfig config;
   std::string message;
-  ASSERT_TRUE(mqtt::LoadBridgeConfig(std::string(VOLTRANE_SOURCE_DIR) +
-                                         "/packaging/mqtt.toml.example",
-                                     config, message))
+  ASSERT_TRUE(mqtt::LoadBridgeConfig(
+      std::string(VOLTRANE_SOURCE_DIR) + "/packaging/mqtt.toml.example", config, message))
       << message;
   EXPECT_TRUE(mqtt::CheckBridgeConfig(config, message)) << message;
   ASSERT_EQ(config.sparkplug.size(), 2u);

@@ -53,11 +53,13 @@ CLI::App* AddMqttCommand(CLI::App& app, MqttOptions& options) {
                       "Fixed client id; the broker keeps the session under it");
   command->add_option("--prefix", options.prefix,
                       "Command topics <prefix>/<machine>/commands (voltrane)");
-  command->add_option("--reconnect-min-ms", options.reconnect_min_ms,
-                      "First wait before connecting again (1000)")
+  command
+      ->add_option("--reconnect-min-ms", options.reconnect_min_ms,
+                   "First wait before connecting again (1000)")
       ->check(CLI::PositiveNumber);
-  command->add_option("--reconnect-max-ms", options.reconnect_max_ms,
-                      "Longest wait between connection attempts (60000)")
+  command
+      ->add_option("--reconnect-max-ms", options.reconnect_max_ms,
+                   "Longest wait between connection attempts (60000)")
       ->check(CLI::PositiveNumber);
   command->footer(
       "A message is acknowledged once its rows are committed; a command's \"id\" (a Sparkplug "

@@ -48,8 +48,7 @@ void ProcessWholeLog(const TestDatabase& database) {
   ASSERT_EQ(Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw), 0);
   std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
   std::string error;
-  ASSERT_TRUE(object->ConnectToDatabase(database.connection_string, database.kind, error))
-      << error;
+  ASSERT_TRUE(object->ConnectToDatabase(database.connection_string, database.kind, error)) << error;
   object->DoNextItemFromMDCLog(error);  // announces the library
   for (int calls = 0; object->GetMDCLogCount() > 0 && calls < 100; ++calls) {
     object->DoNextItemFromMDCLog(error);

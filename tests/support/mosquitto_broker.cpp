@@ -32,13 +32,22 @@ bool Accepts(uint16_t port) {
 bool MakeCertificates(const std::string& dir) {
   const std::string quiet = " >/dev/null 2>&1";
   const std::string in = "cd '" + dir + "' && ";
-  return std::system((in + "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt "
-                           "-days 2 -subj /CN=test-ca" + quiet).c_str()) == 0 &&
-         std::system((in + "openssl req -newkey rsa:2048 -nodes -keyout server.key -out "
-                           "server.csr -subj /CN=localhost" + quiet).c_str()) == 0 &&
-         std::system((in + "printf 'subjectAltName=DNS:localhost' > ext && openssl x509 -req "
-                           "-in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out "
-                           "server.crt -days 2 -extfile ext" + quiet).c_str()) == 0;
+  return std::system((in +
+                      "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt "
+                      "-days 2 -subj /CN=test-ca" +
+                      quiet)
+                         .c_str()) == 0 &&
+         std::system((in +
+                      "openssl req -newkey rsa:2048 -nodes -keyout server.key -out "
+                      "server.csr -subj /CN=localhost" +
+                      quiet)
+                         .c_str()) == 0 &&
+         std::system((in +
+                      "printf 'subjectAltName=DNS:localhost' > ext && openssl x509 -req "
+                      "-in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out "
+                      "server.crt -days 2 -extfile ext" +
+                      quiet)
+                         .c_str()) == 0;
 }
 
 }  // namespace
