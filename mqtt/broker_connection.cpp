@@ -298,10 +298,10 @@ bool BrokerConnection::Ack(uint16_t packet_id, std::string& error) {
 namespace mqtt {
 
 bool BrokerConnection::Publish(const std::string& topic, std::string_view payload, int qos,
-                               std::string& error) {
+                               std::string& error, bool retain) {
   const uint16_t packet_id = next_packet_id_++;
   if (next_packet_id_ == 0) next_packet_id_ = 1;
-  if (!Send(EncodePublish(topic, payload, qos, packet_id), error)) return false;
+  if (!Send(EncodePublish(topic, payload, qos, packet_id, retain), error)) return false;
   if (qos == 0) return true;
   for (;;) {
     uint8_t first = 0;

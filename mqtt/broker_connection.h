@@ -45,7 +45,8 @@ class BrokerConnection {
   Next NextMessage(Message& message, std::chrono::milliseconds wait, std::string& error);
   bool Ack(uint16_t packet_id, std::string& error);
   // For publishers (tests, the benchmark, simulators): QoS 1 waits for the PUBACK.
-  bool Publish(const std::string& topic, std::string_view payload, int qos, std::string& error);
+  bool Publish(const std::string& topic, std::string_view payload, int qos, std::string& error,
+               bool retain = false);
 
   bool connected() const { return fd_ >= 0; }
   void Close();

@@ -48,6 +48,11 @@ bool MessageRouter::Handle(const Message& message, int64_t received_utc_ms) {
 }
 
 bool MessageRouter::HandleCommands(const std::string& machine, const Message& message) {
+  // The broker sends a retained message again at every subscription.
+  if (message.retained) {
+    Malformed(message.topic, "a retained command (it would run again at every connection)");
+    return true;
+  }
   std::vector<korvex7::Command> commands;
   std::string error;
   if (!ParseCommandMessage(machine, message.payload, commands, error)) {

@@ -1,8 +1,8 @@
 // MessageRouter: what the bridge does with one message from the broker. A
 // command topic's commands, or a Sparkplug device's mapped commands, are
 // committed through the message writer; Handle then says the message may be
-// acknowledged. Malformed payloads are counted and reported (the first 20
-// one by one), refused messages reported; both are acknowledged, as sending
+// acknowledged. Retained command messages are passed over. Malformed payloads are counted and
+// reported (the first 20 one by one), refused messages reported; both are acknowledged, as sending
 // them again changes nothing. Only a stop while the database fails leaves a
 // message unacknowledged. Not thread-safe: the bridge's thread.
 #ifndef VOLTRANE_MQTT_MESSAGE_ROUTER_H_

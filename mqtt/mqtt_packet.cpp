@@ -73,12 +73,13 @@ std::string EncodePingreq() { return WithFixedHeader(FirstByte(PacketType::kPing
 std::string EncodeDisconnect() { return WithFixedHeader(FirstByte(PacketType::kDisconnect), ""); }
 
 std::string EncodePublish(const std::string& topic, std::string_view payload, int qos,
-                          uint16_t packet_id) {
+                          uint16_t packet_id, bool retain) {
   std::string body;
   AppendText(body, topic);
   if (qos > 0) AppendUint16(body, packet_id);
   body.append(payload);
-  return WithFixedHeader(FirstByte(PacketType::kPublish, static_cast<uint8_t>(qos << 1)), body);
+  const auto flags = static_cast<uint8_t>((qos << 1) | (retain ? 1 : 0));
+  return WithFixedHeader(FirstByte(PacketType::kPublish, flags), body);
 }
 
 std::optional<RemainingLength> DecodeRemainingLength(std::string_view bytes) {
@@ -96,6 +97,7 @@ std::optional<Message> DecodePublish(uint8_t flags, std::string_view body) {
   Message message;
   message.qos = (flags >> 1) & 0x03;
   message.duplicate = (flags & 0x08) != 0;
+  message.retained = (flags & 0x01) != 0;
   if (message.qos > 2 || body.size() < 2) return std::nullopt;
   const size_t topic_length = ReadUint16(body, 0);
   size_t at = 2 + topic_length;

@@ -41,6 +41,7 @@ struct Message {
   std::string payload;
   int qos = 0;
   bool duplicate = false;  // the broker sends it again
+  bool retained = false;   // kept by the broker, sent because of a subscription
   uint16_t packet_id = 0;  // QoS 1 and 2 only
 };
 
@@ -51,7 +52,7 @@ std::string EncodePingreq();
 std::string EncodeDisconnect();
 // For tests and the benchmark's publisher: a PUBLISH of the given QoS.
 std::string EncodePublish(const std::string& topic, std::string_view payload, int qos,
-                          uint16_t packet_id);
+                          uint16_t packet_id, bool retain = false);
 
 // The remaining length field at the start of `bytes`: the value and the
 // bytes it took; none when incomplete, 0 bytes taken when malformed.

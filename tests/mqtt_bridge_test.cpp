@@ -52,7 +52,7 @@ constexpr uint64_t kMinute = 60000;
 class Publisher {
  public:
   explicit Publisher(uint16_t port) : port_(port) {}
-  void Publish(const std::string& topic, const std::string& payload) {
+  void Publish(const std::string& topic, const std::string& payload, bool retain = false) {
     for (int attempt = 0; attempt < 2000; ++attempt) {
       std::string error;
       if (!connection_.connected() &&
@@ -61,7 +61,7 @@ class Publisher {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         continue;
       }
-      if (connection_.Publish(topic, payload, 1, error)) return;
+      if (connection_.Publish(topic, payload, 1, error, retain)) return;
     }
     ADD_FAILURE() << "could not publish to " << topic;
   }
@@ -244,10 +244,13 @@ TEST_P(MqttBridgeTest, RefusedAndMalformedMessagesAreReportedAndPassedOver) {
   out.Publish("voltrane/101/commands", "{\"type\": 15, \"param\": \"once\", \"id\": \"a\"}");
   out.Publish("voltrane/101/commands", "{\"type\": 15, \"param\": \"twice\", \"id\": \"a\"}");
   out.Publish("voltrane/101/commands", "{\"type\": 15, \"time\": \"2099-01-01T00:00:00\"}");
+  // Retained: taken now, as a live message, but never again when the broker
+  // resends it to a new subscription.
+  out.Publish("voltrane/101/commands", "{\"type\": 15, \"param\": \"kept\"}", true);
   out.Publish("voltrane/102/commands", "{\"type\": 15, \"param\": \"last\"}");
-  ExpectLogRows(2);
+  ExpectLogRows(3);
   EXPECT_EQ(ParamsByMachine(), (std::map<std::string, std::vector<std::string>>{
-                                   {"101", {"once"}}, {"102", {"last"}}}));
+                                   {"101", {"once", "kept"}}, {"102", {"last"}}}));
   const std::string output = StopBridge();
   EXPECT_NE(output.find("command 0 names machine 102, the topic machine 101"), std::string::npos)
       << output;
@@ -258,9 +261,15 @@ TEST_P(MqttBridgeTest, RefusedAndMalformedMessagesAreReportedAndPassedOver) {
       << output;
   EXPECT_NE(output.find("seconds after the database's time"), std::string::npos) << output;
   EXPECT_NE(
-      output.find("7 messages, 2 commands written, 1 delivered again, 2 refused, 2 malformed"),
+      output.find("8 messages, 3 commands written, 1 delivered again, 2 refused, 2 malformed"),
       std::string::npos)
       << output;
+  StartBridge(true);
+  EXPECT_TRUE(WaitFor(
+      [this] { return bridge_->Output().find("a retained command") != std::string::npos; }, 5000))
+      << bridge_->Output();
+  EXPECT_EQ(LogCount(), 3);
+  StopBridge();
 }
 
 TEST_P(MqttBridgeTest, TlsBrokerIsCheckedAgainstTheConfiguredCa) {

@@ -174,6 +174,11 @@ TEST(MqttPackets, RemainingLengthAndPublish) {
   EXPECT_EQ(message->topic, "a/b");
   EXPECT_EQ(message->payload, "body");
   EXPECT_EQ(message->packet_id, 513);
+  EXPECT_FALSE(message->retained);
+  const std::string kept = mqtt::EncodePublish("a", "", 0, 0, true);
+  EXPECT_TRUE(
+      mqtt::DecodePublish(static_cast<uint8_t>(kept[0]) & 0x0F, std::string_view(kept).substr(2))
+          ->retained);
   EXPECT_FALSE(mqtt::DecodePublish(0x02, std::string_view("\x00\x09"
                                                           "ab",
                                                           4))
