@@ -17,6 +17,7 @@ packages=(
   chromium
   nodejs npm
   prometheus
+  mosquitto openssl protobuf-c-compiler libprotobuf-c-dev
 )
 
 as_root() {

@@ -20,6 +20,7 @@
 #include "dbaccess/recordset.h"
 #include "library/korvex7.h"
 #include "tests/support/child_process.h"
+#include "tests/support/log_queries.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
 
@@ -32,13 +33,6 @@ std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
-}
-
-// Date-time columns read as text on some kinds; these are shown in the stored form.
-bool IsTimeColumn(std::string name) {
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name == "TIME_STAMP" || name == "STATUS_DATE" || name == "START_TIME" ||
-         name == "STOP_TIME";
 }
 
 struct RunResult {
@@ -88,43 +82,10 @@ class MtconnectReplayTest : public testing::TestWithParam<std::string> {
     std::ofstream(path) << text;
     return path;
   }
-  // Each row of the query as its fields' texts joined by "|" ("null" for null).
   std::vector<std::string> Rows(const std::string& sql) {
-    dbaccess::Recordset rs;
-    rs.Open(sql, connection_);
-    std::vector<std::string> rows;
-    for (; !rs.Eof(); rs.MoveNext()) {
-      std::string row;
-      for (size_t i = 0; i < rs.FieldCount(); ++i) {
-        const dbaccess::Variant value = rs.Fields(i).Value();
-        const std::string name = rs.Fields(i).Name();
-        row += i == 0 ? "" : "|";
-        if (value.IsNull() || value.IsEmpty()) {
-          row += "null";
-        } else if (value.Type() == dbaccess::VariantType::kDateTime || IsTimeColumn(name)) {
-          row += value.ToDateTime().ToText();
-        } else {
-          row += value.ToText();
-        }
-      }
-      rows.push_back(row);
-    }
-    return rows;
+    return testsupport::QueryRows(connection_, sql);
   }
-  // Drains the log as the collector does, through the library's public interface.
-  void ProcessLog() {
-    _CKorvex7Obj* raw = nullptr;
-    ASSERT_EQ(Korvex7CreateObject(kKorvex7ProgId, kKorvex7InterfaceId, &raw), 0);
-    std::unique_ptr<_CKorvex7Obj, void (*)(_CKorvex7Obj*)> object(raw, Korvex7ReleaseObject);
-    std::string error;
-    ASSERT_TRUE(object->ConnectToDatabase(database_.connection_string, database_.kind, error))
-        << error;
-    object->DoNextItemFromMDCLog(error);  // announces the library
-    for (int calls = 0; object->GetMDCLogCount() > 0 && calls < 100; ++calls) {
-      object->DoNextItemFromMDCLog(error);
-    }
-    ASSERT_EQ(object->GetMDCLogCount(), 0) << error;
-  }
+  void ProcessLog() { testsupport::ProcessWholeLog(database_); }
 
   testsupport::SettingsSandbox sandbox_;
   testsupport::TestDatabase database_;

@@ -9,6 +9,7 @@
 #include "tools/append_command.h"
 #include "tools/connect_command.h"
 #include "tools/count_command.h"
+#include "tools/mqtt_command.h"
 #include "tools/mtconnect_command.h"
 #include "tools/process_command.h"
 #include "tools/report_command.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
   CLI::App* simulate = AddSimulateCommand(app, simulate_options);
   MtconnectOptions mtconnect_options;
   CLI::App* mtconnect = AddMtconnectCommand(app, mtconnect_options);
+  MqttOptions mqtt_options;
+  CLI::App* mqtt = AddMqttCommand(app, mqtt_options);
   ReportOptions report_options;
   const ReportCommands report = AddReportCommands(app, report_options);
   ServeOptions serve_options;
@@ -65,6 +68,7 @@ int main(int argc, char** argv) {
   if (count->parsed()) return RunCount(choice, count_options, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);
   if (mtconnect->parsed()) return RunMtconnect(choice, mtconnect_options, std::cerr);
+  if (mqtt->parsed()) return RunMqtt(choice, mqtt_options, std::cerr);
   if (report.oee->parsed() || report.losses->parsed() || report.downtimes->parsed() ||
       report.timeline->parsed() || report.html->parsed() || report.settings->parsed()) {
     return RunReport(choice, report, report_options, std::cout, std::cerr);

@@ -15,12 +15,10 @@
 #include "mtconnect/bridge_config.h"
 #include "mtconnect/bridge_metrics.h"
 #include "mtconnect/bridge_run.h"
-#include "dbaccess/connection.h"
-#include "dbaccess/db_error.h"
-#include "cipher/mod_crypto.h"
 #include "mtconnect/log_row_writer.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
+#include "tools/stop_signals.h"
 
 namespace {
 
@@ -126,19 +124,6 @@ std::optional<std::string> DatabaseSilence(const DatabaseChoice& choice) {
   }
 }
 
-// A database named wrongly is told at once; one lost later is waited for.
-bool CheckDatabase(const DatabaseChoice& choice, std::ostream& err) {
-  try {
-    dbaccess::Connection connection;
-    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
-    return true;
-  } catch (const dbaccess::DbError& failure) {
-    err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure.number(),
-                       failure.description());
-    return false;
-  }
-}
-
 // Waits for SIGINT or SIGTERM (blocked in every thread) until every machine
 // is done; a signal stops them all.
 void WaitForMachinesOrSignal(const sigset_t& signals, const std::atomic<size_t>& running,
@@ -207,16 +192,12 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
     err << "--metrics: \"" << options.metrics_listen << "\" is not HOST:PORT\n";
     return 1;
   }
-  if (!CheckDatabase(choice, err)) return 1;
+  if (!DatabaseReachable(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
   mtconnect::StopSignal stop;
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
   sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &signals, &previous);  // the machines' threads inherit it
+  const sigset_t signals = BlockStopSignals(previous);  // the machines' threads inherit it
 
   // Started after the mask, so that its threads never take the signals.
   metrics::Registry registry;

@@ -1,5 +1,6 @@
 #include "tools/stop_signals.h"
 
+#include <pthread.h>
 #include <signal.h>
 
 namespace {
@@ -29,3 +30,12 @@ void CatchStopSignals() {
 const std::atomic<bool>& StopRequested() { return g_stop_requested; }
 
 int StopSignalNumber() { return g_stop_signal; }
+
+sigset_t BlockStopSignals(sigset_t& previous) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, &previous);
+  return signals;
+}

@@ -7,6 +7,8 @@
 #ifndef VOLTRANE_TOOLS_STOP_SIGNALS_H_
 #define VOLTRANE_TOOLS_STOP_SIGNALS_H_
 
+#include <signal.h>
+
 #include <atomic>
 
 // Clears an earlier request and installs the handler.
@@ -17,6 +19,11 @@ const std::atomic<bool>& StopRequested();
 
 // The signal that asked to stop (SIGINT or SIGTERM), 0 when none did.
 int StopSignalNumber();
+
+// For a program that waits for SIGINT and SIGTERM itself (sigwaitinfo)
+// instead: blocks both in this thread and the threads it starts afterwards.
+// Returns the two; `previous` receives the mask to restore.
+sigset_t BlockStopSignals(sigset_t& previous);
 
 // The exit status of a program stopped by `signal_number`, as shells report it.
 inline int ExitStatusForSignal(int signal_number) { return 128 + signal_number; }

@@ -2,7 +2,10 @@
 
 #include <fmt/format.h>
 
+#include "cipher/mod_crypto.h"
+#include "dbaccess/connection.h"
 #include "dbaccess/database_configuration.h"
+#include "dbaccess/db_error.h"
 #include "settings/reg_settings.h"
 
 namespace {
@@ -53,4 +56,16 @@ bool ChooseDatabase(const ToolOptions& options, DatabaseChoice& choice, std::str
   choice.connection_string = configuration.connection_string;
   choice.database_type = configuration.database_type;
   return true;
+}
+
+bool DatabaseReachable(const DatabaseChoice& choice, std::ostream& err) {
+  try {
+    dbaccess::Connection connection;
+    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
+    return true;
+  } catch (const dbaccess::DbError& failure) {
+    err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure.number(),
+                       failure.description());
+    return false;
+  }
 }

@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 struct ToolOptions {
@@ -27,5 +28,9 @@ void AddGlobalOptions(CLI::App& app, ToolOptions& options);
 // The database named by the options, or by the settings store when the
 // options name none. False with a message for the user when there is none.
 bool ChooseDatabase(const ToolOptions& options, DatabaseChoice& choice, std::string& message);
+
+// Opens the database once, so that a bridge named a wrong one says so at
+// once (one lost later is waited for); false after writing the error to `err`.
+bool DatabaseReachable(const DatabaseChoice& choice, std::ostream& err);
 
 #endif  // VOLTRANE_TOOLS_TOOL_OPTIONS_H_

@@ -81,7 +81,7 @@ std::optional<BodyError> ReadTime(const json& object, std::optional<size_t> inde
 }
 
 std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> index,
-                                     CommandRequest& command) {
+                                     const BodyFields& fields, CommandRequest& command) {
   if (!value.is_object()) {
     return BodyError{index ? fmt::format("[{}]", *index) : std::string(),
                      fmt::format("a command must be a JSON object{}", Position(index))};
@@ -94,7 +94,9 @@ std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> in
                        fmt::format("unknown field \"{}\"{}", key, Position(index))};
     }
   }
-  if (auto error = ReadText(value, "machine", index, true, command.machine)) return error;
+  if (auto error = ReadText(value, "machine", index, !fields.machine_optional, command.machine)) {
+    return error;
+  }
   if (auto error = ReadInteger(value, "type", index, true, command.type)) return error;
   if (auto error = ReadText(value, "param", index, false, command.param)) return error;
   if (auto error = ReadText(value, "id", index, false, command.client_id)) return error;
@@ -104,7 +106,8 @@ std::optional<BodyError> ReadCommand(const json& value, std::optional<size_t> in
 
 }  // namespace
 
-ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
+ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits,
+                            const BodyFields& fields) {
   ParsedBody parsed;
   json document;
   const auto depth_guard = [&limits](int depth, json::parse_event_t event, json&) {
@@ -126,7 +129,7 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
   }
   if (!document.is_array()) {
     CommandRequest command;
-    if (auto error = ReadCommand(document, std::nullopt, command)) {
+    if (auto error = ReadCommand(document, std::nullopt, fields, command)) {
       parsed.error = std::move(error);
       return parsed;
     }
@@ -145,7 +148,7 @@ ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits) {
   parsed.commands.reserve(document.size());
   for (size_t i = 0; i < document.size(); ++i) {
     CommandRequest command;
-    if (auto error = ReadCommand(document[i], i, command)) {
+    if (auto error = ReadCommand(document[i], i, fields, command)) {
       parsed.error = std::move(error);
       parsed.commands.clear();
       return parsed;

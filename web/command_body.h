@@ -8,7 +8,9 @@
 // business. "param" may be omitted (no parameter) and "time_code" too (0,
 // start); "id" is the client's key for sending the command again, "time" the
 // local wall-clock time the command was made (YYYY-MM-DDTHH:MM:SS[.mmm]),
-// for a client that recorded it while it could not send. Pure function of its input; thread-safe.
+// for a client that recorded it while it could not send. A client that knows
+// the machine otherwise (the MQTT bridge, from the topic) may leave "machine"
+// out when BodyFields allows it. Pure function of its input; thread-safe.
 // Never throws.
 #ifndef VOLTRANE_WEB_COMMAND_BODY_H_
 #define VOLTRANE_WEB_COMMAND_BODY_H_
@@ -38,6 +40,11 @@ struct BodyLimits {
   size_t max_commands = 10000;  // per request
 };
 
+// Which fields beyond the HTTP intake's own a body may carry.
+struct BodyFields {
+  bool machine_optional = false;  // "machine" may be left out ("" then)
+};
+
 struct BodyError {
   std::string field;    // "machine", "[3].type", or "" for the body as a whole
   std::string message;  // for the client, names the field
@@ -48,7 +55,8 @@ struct ParsedBody {
   std::optional<BodyError> error;        // set when the body is refused
 };
 
-ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits);
+ParsedBody ParseCommandBody(std::string_view body, const BodyLimits& limits,
+                            const BodyFields& fields = {});
 
 }  // namespace web
 
