@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "cipher/mod_crypto.h"
+#include "dbaccess/connection.h"
+#include "dbaccess/db_error.h"
 #include "metrics/health_server.h"
 #include "metrics/listen_address.h"
 #include "mtconnect/bridge_config.h"
