@@ -1,14 +1,18 @@
 // The MQTT bridge's pure pieces: command topics and their bodies, Sparkplug
 // topics, payloads and values by datatype, a device's aliases and states,
-// the packets' length field, and the packaged configuration example.
+// the packets' length field, the packaged configuration example, and the
+// bridge's counters as metrics.
 #include <gtest/gtest.h>
 
+#include "metrics/metric_registry.h"
 #include "mqtt/bridge_config.h"
+#include "mqtt/bridge_metrics.h"
 #include "mqtt/command_message.h"
 #include "mqtt/mqtt_packet.h"
 #include "mqtt/sparkplug_device.h"
 #include "mqtt/sparkplug_payload.h"
 #include "mqtt/sparkplug_topic.h"
+#include "tests/support/promtool_check.h"
 #include "web/command_body.h"
 
 namespace {
@@ -207,3 +211,26 @@ TEST(MqttConfiguration, ThePackagedExampleLoadsAndMistakesAreNamed) {
 }
 
 }  // namespace
+
+TEST(MqttMetrics, EveryScrapeReadsTheCountersAsTheyAreNow) {
+  mqtt::BridgeCounters counters;
+  metrics::Registry registry;
+  mqtt::RegisterBridgeMetrics(registry, counters, "127.0.0.1:1883");
+  counters.messages = 7;
+  counters.malformed = 2;
+  counters.connected = 1;
+  std::string text = registry.Render();
+  EXPECT_EQ(testsupport::PromtoolProblems(text), "");
+  EXPECT_NE(text.find("voltrane_mqtt_messages_total{broker=\"127.0.0.1:1883\"} 7\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("voltrane_mqtt_connected{broker=\"127.0.0.1:1883\"} 1\n"), std::string::npos);
+  counters.connected = 0;
+  ++counters.reconnects;
+  text = registry.Render();
+  EXPECT_NE(text.find("voltrane_mqtt_connected{broker=\"127.0.0.1:1883\"} 0\n"), std::string::npos);
+  EXPECT_NE(text.find("voltrane_mqtt_reconnects_total{broker=\"127.0.0.1:1883\"} 1\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("voltrane_mqtt_malformed_payloads_total{broker=\"127.0.0.1:1883\"} 2\n"),
+            std::string::npos);
+}

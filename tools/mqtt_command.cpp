@@ -7,9 +7,13 @@
 #include <cstdlib>
 #include <thread>
 
+#include "metrics/health_server.h"
+#include "metrics/listen_address.h"
+#include "metrics/metric_registry.h"
 #include "mqtt/bridge_config.h"
 #include "mqtt/bridge_counters.h"
 #include "mqtt/bridge_loop.h"
+#include "mqtt/bridge_metrics.h"
 #include "mqtt/message_router.h"
 #include "mqtt/message_writer.h"
 #include "mtconnect/adapter_source.h"
@@ -61,6 +65,8 @@ CLI::App* AddMqttCommand(CLI::App& app, MqttOptions& options) {
       ->add_option("--reconnect-max-ms", options.reconnect_max_ms,
                    "Longest wait between connection attempts (60000)")
       ->check(CLI::PositiveNumber);
+  command->add_option("--metrics", options.metrics_listen,
+                      "Serve /metrics, /healthz and /readyz on HOST:PORT (\":PORT\": loopback)");
   command->footer(
       "A message is acknowledged once its rows are committed; a command's \"id\" (a Sparkplug "
       "message's device, seq and timestamp) is kept with them, so a message delivered again "
@@ -77,6 +83,13 @@ int RunMqtt(const DatabaseChoice& choice, const MqttOptions& options, std::ostre
     err << message << "\n";
     return 1;
   }
+  std::string metrics_host;
+  int metrics_port = 0;
+  if (!options.metrics_listen.empty() &&
+      !metrics::ParseListenAddress(options.metrics_listen, metrics_host, metrics_port)) {
+    err << "--metrics: \"" << options.metrics_listen << "\" is not HOST:PORT\n";
+    return 1;
+  }
   if (!DatabaseReachable(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
@@ -84,7 +97,22 @@ int RunMqtt(const DatabaseChoice& choice, const MqttOptions& options, std::ostre
   sigset_t previous;
   const sigset_t signals = BlockStopSignals(previous);  // the bridge's thread inherits it
 
+  // Started after the mask, so that its threads never take the signals.
   mqtt::BridgeCounters counters;
+  metrics::Registry registry;
+  mqtt::RegisterBridgeMetrics(registry, counters,
+                              fmt::format("{}:{}", config.broker.host, config.broker.port));
+  metrics::HealthServer health(registry, [&choice] { return DatabaseSilence(choice); });
+  if (!options.metrics_listen.empty()) {
+    std::string error;
+    if (!health.Start(metrics_host, metrics_port, error)) {
+      err << error << "\n";
+      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      return 1;
+    }
+    reporter.Report(mtconnect::Severity::kInfo,
+                    fmt::format("metrics on {}:{}", metrics_host, health.port()));
+  }
   mqtt::MessageWriter writer(choice.connection_string, choice.database_type, reporter, stop);
   mqtt::MessageRouter router(config, writer, reporter, counters);
   std::thread bridge([&] { mqtt::RunBridge(config, password, router, reporter, counters, stop); });

@@ -23,6 +23,7 @@ struct MqttOptions {
   std::string prefix;
   int reconnect_min_ms = 0;  // 0 keeps the default
   int reconnect_max_ms = 0;
+  std::string metrics_listen;  // "" : no /metrics
 };
 
 CLI::App* AddMqttCommand(CLI::App& app, MqttOptions& options);

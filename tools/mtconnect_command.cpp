@@ -10,9 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "cipher/mod_crypto.h"
-#include "dbaccess/connection.h"
-#include "dbaccess/db_error.h"
 #include "metrics/health_server.h"
 #include "metrics/listen_address.h"
 #include "mtconnect/bridge_config.h"
@@ -113,18 +110,6 @@ void RunMachineThread(const DatabaseChoice& choice, const MachineConfig& machine
   mtconnect::LogRowWriter writer(choice.connection_string, choice.database_type,
                                  machine.machine_number, reporter, stop);
   if (!mtconnect::RunMachine(machine, writer, reporter, stop, status)) failed = true;
-}
-
-// Why the database does not answer, or nothing; one connection per ask.
-std::optional<std::string> DatabaseSilence(const DatabaseChoice& choice) {
-  try {
-    dbaccess::Connection connection;
-    connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
-    return std::nullopt;
-  } catch (const dbaccess::DbError& failure) {
-    return fmt::format("database does not answer: Error # {}:{}", failure.number(),
-                       failure.description());
-  }
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread) until every machine

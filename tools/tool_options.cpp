@@ -58,14 +58,32 @@ bool ChooseDatabase(const ToolOptions& options, DatabaseChoice& choice, std::str
   return true;
 }
 
-bool DatabaseReachable(const DatabaseChoice& choice, std::ostream& err) {
+namespace {
+
+// The failure of one connection attempt, or nothing.
+std::optional<dbaccess::DbError> ConnectionFailure(const DatabaseChoice& choice) {
   try {
     dbaccess::Connection connection;
     connection.Open(voltrane::DecipherConnectionString(choice.connection_string));
-    return true;
+    return std::nullopt;
   } catch (const dbaccess::DbError& failure) {
-    err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure.number(),
-                       failure.description());
-    return false;
+    return failure;
   }
+}
+
+}  // namespace
+
+bool DatabaseReachable(const DatabaseChoice& choice, std::ostream& err) {
+  const std::optional<dbaccess::DbError> failure = ConnectionFailure(choice);
+  if (!failure) return true;
+  err << fmt::format("Could not connect to the database: Error # {}:{}\n", failure->number(),
+                     failure->description());
+  return false;
+}
+
+std::optional<std::string> DatabaseSilence(const DatabaseChoice& choice) {
+  const std::optional<dbaccess::DbError> failure = ConnectionFailure(choice);
+  if (!failure) return std::nullopt;
+  return fmt::format("database does not answer: Error # {}:{}", failure->number(),
+                     failure->description());
 }

@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -32,5 +33,9 @@ bool ChooseDatabase(const ToolOptions& options, DatabaseChoice& choice, std::str
 // Opens the database once, so that a bridge named a wrong one says so at
 // once (one lost later is waited for); false after writing the error to `err`.
 bool DatabaseReachable(const DatabaseChoice& choice, std::ostream& err);
+
+// Why the database does not answer, or nothing: a bridge's /readyz. One
+// connection per ask.
+std::optional<std::string> DatabaseSilence(const DatabaseChoice& choice);
 
 #endif  // VOLTRANE_TOOLS_TOOL_OPTIONS_H_
