@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "metrics/health_server.h"
-#include "metrics/listen_address.h"
 #include "metrics/metric_registry.h"
 #include "mqtt/bridge_config.h"
 #include "mqtt/bridge_counters.h"
@@ -19,6 +18,7 @@
 #include "mtconnect/adapter_source.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
+#include "tools/metrics_option.h"
 #include "tools/stop_signals.h"
 
 namespace {
@@ -83,13 +83,8 @@ int RunMqtt(const DatabaseChoice& choice, const MqttOptions& options, std::ostre
     err << message << "\n";
     return 1;
   }
-  std::string metrics_host;
-  int metrics_port = 0;
-  if (!options.metrics_listen.empty() &&
-      !metrics::ParseListenAddress(options.metrics_listen, metrics_host, metrics_port)) {
-    err << "--metrics: \"" << options.metrics_listen << "\" is not HOST:PORT\n";
-    return 1;
-  }
+  MetricsListen metrics_listen;
+  if (!ParseMetricsOption(options.metrics_listen, metrics_listen, err)) return 1;
   if (!DatabaseReachable(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
@@ -103,15 +98,9 @@ int RunMqtt(const DatabaseChoice& choice, const MqttOptions& options, std::ostre
   mqtt::RegisterBridgeMetrics(registry, counters,
                               fmt::format("{}:{}", config.broker.host, config.broker.port));
   metrics::HealthServer health(registry, [&choice] { return DatabaseSilence(choice); });
-  if (!options.metrics_listen.empty()) {
-    std::string error;
-    if (!health.Start(metrics_host, metrics_port, error)) {
-      err << error << "\n";
-      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-      return 1;
-    }
-    reporter.Report(mtconnect::Severity::kInfo,
-                    fmt::format("metrics on {}:{}", metrics_host, health.port()));
+  if (!StartMetrics(health, metrics_listen, reporter, err)) {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return 1;
   }
   mqtt::MessageWriter writer(choice.connection_string, choice.database_type, reporter, stop);
   mqtt::MessageRouter router(config, writer, reporter, counters);

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "metrics/health_server.h"
-#include "metrics/listen_address.h"
 #include "mtconnect/bridge_config.h"
 #include "mtconnect/bridge_metrics.h"
 #include "mtconnect/bridge_run.h"
 #include "mtconnect/log_row_writer.h"
 #include "mtconnect/reporter.h"
 #include "mtconnect/stop_signal.h"
+#include "tools/metrics_option.h"
 #include "tools/stop_signals.h"
 
 namespace {
@@ -173,13 +173,8 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
     err << message << "\n";
     return 1;
   }
-  std::string metrics_host;
-  int metrics_port = 0;
-  if (!options.metrics_listen.empty() &&
-      !metrics::ParseListenAddress(options.metrics_listen, metrics_host, metrics_port)) {
-    err << "--metrics: \"" << options.metrics_listen << "\" is not HOST:PORT\n";
-    return 1;
-  }
+  MetricsListen metrics_listen;
+  if (!ParseMetricsOption(options.metrics_listen, metrics_listen, err)) return 1;
   if (!DatabaseReachable(choice, err)) return 1;
 
   mtconnect::StreamReporter reporter(err, std::getenv("JOURNAL_STREAM") != nullptr);
@@ -191,15 +186,9 @@ int RunMtconnect(const DatabaseChoice& choice, const MtconnectOptions& options, 
   metrics::Registry registry;
   mtconnect::BridgeMetrics bridge_metrics(registry);
   metrics::HealthServer health(registry, [&choice] { return DatabaseSilence(choice); });
-  if (!options.metrics_listen.empty()) {
-    std::string error;
-    if (!health.Start(metrics_host, metrics_port, error)) {
-      err << error << "\n";
-      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-      return 1;
-    }
-    reporter.Report(mtconnect::Severity::kInfo,
-                    fmt::format("metrics on {}:{}", metrics_host, health.port()));
+  if (!StartMetrics(health, metrics_listen, reporter, err)) {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return 1;
   }
 
   std::atomic<bool> failed{false};
