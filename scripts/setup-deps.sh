@@ -15,7 +15,6 @@ packages=(
   systemd passwd util-linux
   tzdata
   chromium
-  nodejs npm
   prometheus
   mosquitto openssl protobuf-c-compiler libprotobuf-c-dev
 )
@@ -27,6 +26,14 @@ as_root() {
 echo "==> installing Debian packages: ${packages[*]}"
 as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${packages[@]}"
+
+# Node.js with npm for the browser test: Debian's packages, unless the machine
+# has a Node.js of its own already (NodeSource's bundles npm and conflicts with
+# Debian's npm package).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  echo "==> installing Node.js and npm"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends nodejs npm
+fi
 
 # The operator terminal's browser test drives chromium through puppeteer-core,
 # installed from the committed lock file into tests/browser/node_modules.
