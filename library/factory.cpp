@@ -46,7 +46,8 @@ bool IsOurInterface(const char* id) {
          wanted == Normalized(kKorvex7InterfaceIdV1) ||
          wanted == Normalized(kKorvex7Obj2InterfaceId) ||
          wanted == Normalized(kKorvex7Obj3InterfaceId) ||
-         wanted == Normalized(kKorvex7Obj4InterfaceId);
+         wanted == Normalized(kKorvex7Obj4InterfaceId) ||
+         wanted == Normalized(kKorvex7Obj5InterfaceId);
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 // pointer the factory hands back may be static_cast to it; a library that
 // predates it answers that id with 0x80004002 (no such interface). The same
 // holds for `_CKorvex7Obj3` and kKorvex7Obj3InterfaceId, and for
-// `_CKorvex7Obj4` and kKorvex7Obj4InterfaceId. An
+// `_CKorvex7Obj4` and kKorvex7Obj4InterfaceId, and for `_CKorvex7Obj5` and
+// kKorvex7Obj5InterfaceId. An
 // object is used by the thread that created it. Operations with a strError
 // argument report failures as text there and return false; the others let an
 // unexpected failure escape as ComError (see com_error.h).
@@ -127,6 +128,18 @@ class _CKorvex7Obj4 : public _CKorvex7Obj3 {
   virtual void TakeProcessingReport(Korvex7ProcessingReport& report) = 0;
 };
 
+// Group mode, answered for kKorvex7Obj5InterfaceId: several collectors share
+// one server database's log, each machine's rows processed by the member
+// that holds its partition's lease.
+class _CKorvex7Obj5 : public _CKorvex7Obj4 {
+ public:
+  // Takes part in the collector group `strGroup` ("" for whatever group the
+  // database names) as member `strMember`; "" as the member leaves group
+  // mode. Called before the first DoNextItemFromMDCLog; a later call takes
+  // effect at the next one. Never throws.
+  virtual void SetGroupMember(const std::string& strGroup, const std::string& strMember) = 0;
+};
+
 inline constexpr const char* kKorvex7ProgId = "Korvex7.CKorvex7Obj";
 inline constexpr const char* kKorvex7Clsid = "{A09D7A08-B28E-40B1-8E1B-01D5F54B6DBA}";
 inline constexpr const char* kKorvex7InterfaceId = "{8C2DA5BA-37FE-4C30-B6C3-4DE2978B3C82}";
@@ -135,6 +148,7 @@ inline constexpr const char* kKorvex7InterfaceIdV1 = "{799E3C02-5E1E-414F-97FE-2
 inline constexpr const char* kKorvex7Obj2InterfaceId = "{5B1F3E6A-2D47-4C8B-9A61-E0C4D8B27F15}";
 inline constexpr const char* kKorvex7Obj3InterfaceId = "{E3A7C915-6B2D-4F08-8C4E-71D9B05A3F62}";
 inline constexpr const char* kKorvex7Obj4InterfaceId = "{4D2B8E71-9C3A-4F56-B1E0-6A7F2C95D813}";
+inline constexpr const char* kKorvex7Obj5InterfaceId = "{9A61C2F4-3E7B-4D85-A0C9-5B2E8F14D736}";
 
 extern "C" {
 // 0 on success; 0x80040154 (class not registered) for an unknown ProgID or

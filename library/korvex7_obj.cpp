@@ -62,6 +62,10 @@ void CKorvex7Obj::TakeProcessingReport(Korvex7ProcessingReport& report) {
   components_->log.TakeProcessingReport(report);
 }
 
+void CKorvex7Obj::SetGroupMember(const std::string& strGroup, const std::string& strMember) {
+  components_->log.SetGroupMember(strGroup, strMember);
+}
+
 int32_t CKorvex7Obj::GetMDCLogCount() { return components_->log.GetMDCLogCount(); }
 
 void CKorvex7Obj::CompleteMachineDataRecord(int32_t lMachineDataID) {

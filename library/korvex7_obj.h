@@ -1,5 +1,5 @@
 // CKorvex7Obj: the machine data library object, the facade of the public
-// interface _CKorvex7Obj and its extensions _CKorvex7Obj2 to _CKorvex7Obj4 (korvex7.h). One instance owns one set of
+// interface _CKorvex7Obj and its extensions _CKorvex7Obj2 to _CKorvex7Obj5 (korvex7.h). One instance owns one set of
 // components (components.h) over one database session; outside clients
 // connect it and append commands, the collector service connects it and
 // drives DoNextItemFromMDCLog. Each operation delegates to the component
@@ -25,7 +25,7 @@ namespace korvex7::internal {
 struct Components;
 }  // namespace korvex7::internal
 
-class CKorvex7Obj : public _CKorvex7Obj4 {
+class CKorvex7Obj : public _CKorvex7Obj5 {
  public:
   explicit CKorvex7Obj(std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock());
   ~CKorvex7Obj() override;
@@ -70,6 +70,8 @@ class CKorvex7Obj : public _CKorvex7Obj4 {
   korvex7::ItemOutcome GetLastItemOutcome() override;
 
   void TakeProcessingReport(Korvex7ProcessingReport& report) override;
+
+  void SetGroupMember(const std::string& strGroup, const std::string& strMember) override;
 
   // The database kind given to the last ConnectToDatabase.
   int32_t DatabaseType() const;

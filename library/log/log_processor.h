@@ -90,6 +90,11 @@ class LogProcessor : public BatchClient {
 
   const std::string& DesignatedPC() const { return m_strDesignatedPC; }
   void SetComputerName(const std::string& strName) { m_strComputerName = strName; }
+  // The collector group this processor takes part in, and its member name.
+  void SetGroupMember(const std::string& strGroup, const std::string& strMember) {
+    m_strGroupName = strGroup;
+    m_strMemberName = strMember;
+  }
   const dbaccess::RecordsetPtr& BatchCache() const { return m_rsLog; }
 
  private:
@@ -134,6 +139,8 @@ class LogProcessor : public BatchClient {
   std::string m_strFailedError;                      // and the text it failed with
   std::string m_strComputerName;
   std::string m_strDesignatedPC;
+  std::string m_strGroupName;   // "" any group the database names
+  std::string m_strMemberName;  // "" not a member of a collector group
   dbaccess::DateTime m_dtLastEntry;
   dbaccess::RecordsetPtr m_rsLog;  // the batch cache
   bool m_bStartupChecksPending = true;
