@@ -1,0 +1,301 @@
+// Collector groups on PostgreSQL, with real members: several library objects
+// in the test process, each on its own connection, and the built korvex7
+// program as child processes. Leases are one second. Partitions are the demo
+// plant's machine groups (1 Turning: machines 1 and 2, 2 Milling: 3 and 4,
+// 3 Grinding: 5) and the unassigned partition -1.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dbaccess/clock.h"
+#include "dbaccess/connection.h"
+#include "dbaccess/dialect.h"
+#include "dbaccess/recordset.h"
+#include "library/group/group_tables.h"
+#include "library/korvex7_obj.h"
+#include "library/session/session.h"
+#include "tests/support/child_process.h"
+#include "tests/support/machine_mix.h"
+#include "tests/support/settings_sandbox.h"
+#include "tests/support/shop_floor_db.h"
+
+namespace {
+
+namespace group = korvex7::internal::group;
+using korvex7::ItemOutcome;
+using testsupport::TestDatabase;
+using Steady = std::chrono::steady_clock;
+
+constexpr double kLease = 1.0;
+constexpr const char* kGroupName = "line";
+
+bool HavePostgreSql() {
+  for (const std::string& kind : testsupport::AvailableKinds()) {
+    if (kind == "PostgreSQL") return true;
+  }
+  return false;
+}
+
+// One collector of the group: a library object of its own.
+class Member {
+ public:
+  Member(const TestDatabase& database, const std::string& name,
+         std::shared_ptr<dbaccess::Clock> clock = dbaccess::DefaultClock(),
+         const std::string& group_name = "")
+      : object_(std::move(clock)) {
+    std::string error;
+    EXPECT_TRUE(object_.ConnectToDatabase(database.connection_string, database.kind, error))
+        << error;
+    if (!name.empty()) object_.SetGroupMember(group_name, name);
+  }
+  ItemOutcome Step() {
+    object_.DoNextItemFromMDCLog(last_error);
+    const ItemOutcome outcome = object_.GetLastItemOutcome();
+    if (outcome == ItemOutcome::kProcessed) ++processed;
+    return outcome;
+  }
+  CKorvex7Obj& object() { return object_; }
+
+  std::string last_error;
+  int processed = 0;
+
+ private:
+  CKorvex7Obj object_;
+};
+
+class CollectorGroupTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HavePostgreSql()) GTEST_SKIP() << "no PostgreSQL test server";
+    database_ = Database();
+  }
+  void TearDown() override {
+    connection_.Close();
+    for (const TestDatabase& database : databases_) testsupport::DropTestDatabase(database);
+  }
+
+  TestDatabase Database() {
+    databases_.push_back(testsupport::CreateShopFloorDatabase("PostgreSQL", true));
+    return databases_.back();
+  }
+  void CreateGroup(const TestDatabase& database, const std::string& partition = "group") {
+    korvex7::internal::Session session(dbaccess::DefaultClock());
+    std::string error;
+    ASSERT_TRUE(session.ConnectToDatabase(database.connection_string, database.kind, error))
+        << error;
+    ASSERT_TRUE(group::CreateGroup(session, kGroupName, *group::ParsePartitionKind(partition),
+                                   kLease, error))
+        << error;
+  }
+  dbaccess::ConnectionPtr Sql() {
+    if (!connection_.IsOpen()) connection_.Open(database_.connection_string);
+    return {&connection_, [](dbaccess::Connection*) {}};
+  }
+  int64_t Scalar(const std::string& sql) {
+    dbaccess::Recordset rs;
+    rs.Open(sql, Sql());
+    const dbaccess::Variant& value = rs.Fields(size_t{0}).Value();
+    return value.IsNull() ? -1 : value.ToInt64();
+  }
+  // Cycle starts of a machine (group_id its group), a second apart.
+  void QueueCycles(int machine, int group_id, int count, int first_second = 0) {
+    for (int i = 0; i < count; ++i) {
+      Sql()->Execute(
+          "insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
+          "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (9, 1, 1, " +
+          std::to_string(group_id) + ", " + std::to_string(machine) + ", 0, " +
+          voltrane::DateTimeLiteral(4, dbaccess::DateTime::FromParts(2026, 1, 5, 8, 0, 0)
+                                           .AddSeconds(first_second + i)) +
+          ", '')");
+    }
+  }
+  // The partitions each member holds a live lease on.
+  std::map<std::string, std::set<int64_t>> Owners() {
+    dbaccess::Recordset rs;
+    rs.Open(std::string("select m.MEMBER_NAME, p.PARTITION_KEY from T_SFC_MDC_PARTITION p "
+                        "inner join T_SFC_MDC_MEMBER m on m.INCARNATION = p.OWNER_INCARNATION "
+                        "where p.") +
+                group::LeaseHeld(kLease),
+            Sql());
+    std::map<std::string, std::set<int64_t>> owners;
+    for (; !rs.Eof(); rs.MoveNext()) {
+      owners[rs.Fields(size_t{0}).Value().ToText()].insert(rs.Fields(size_t{1}).Value().ToInt64());
+    }
+    return owners;
+  }
+  size_t Held(const std::string& member) { return Owners()[member].size(); }
+  // Steps the members in turn until `done` or the timeout; whether done.
+  bool Pump(const std::vector<Member*>& members, const std::function<bool()>& done,
+            int timeout_ms = 4000, const std::function<void()>& between = nullptr) {
+    const auto deadline = Steady::now() + std::chrono::milliseconds(timeout_ms);
+    while (Steady::now() < deadline) {
+      for (Member* member : members) member->Step();
+      if (between) between();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+  }
+  // Rows applied twice would leave two cycle events with one start.
+  void ExpectCyclesOnce(int machine, int64_t count) {
+    const std::string where =
+        " from T_SFC_EVENT where COMMAND_ID = 9 and MACHINE_ID = " + std::to_string(machine);
+    EXPECT_EQ(Scalar("select count(*)" + where), count);
+    EXPECT_EQ(Scalar("select count(distinct START_TIME)" + where), count);
+  }
+
+  testsupport::SettingsSandbox sandbox_;
+  TestDatabase database_;
+  std::vector<TestDatabase> databases_;
+  dbaccess::Connection connection_;
+};
+
+TEST_F(CollectorGroupTest, MembersShareEvenlyAndRebalanceWithFewMoves) {
+  CreateGroup(database_);
+  Member a(database_, "a");
+  ASSERT_TRUE(Pump({&a}, [&] { return Held("a") == 4; }));
+  Member b(database_, "b");
+  ASSERT_TRUE(Pump({&a, &b}, [&] { return Held("a") == 2 && Held("b") == 2; }));
+  const auto before = Owners();
+
+  // A third: shares 2, 1, 1 by incarnation; one partition moves, from b.
+  auto c = std::make_unique<Member>(database_, "c");
+  ASSERT_TRUE(
+      Pump({&a, &b, c.get()}, [&] { return Held("a") == 2 && Held("b") == 1 && Held("c") == 1; }));
+  auto after = Owners();
+  EXPECT_EQ(after["a"], before.at("a"));
+  EXPECT_TRUE(before.at("b").count(*after["b"].begin()));
+
+  // c leaves: its partition is free at once and taken by b.
+  c.reset();
+  ASSERT_TRUE(Pump({&a, &b}, [&] { return Held("a") == 2 && Held("b") == 2; }));
+
+  // b falls silent without leaving: a takes its partitions within 2 x lease.
+  const auto silent = Steady::now();
+  ASSERT_TRUE(Pump({&a}, [&] { return Held("a") == 4; }));
+  EXPECT_LT(std::chrono::duration<double>(Steady::now() - silent).count(), 2 * kLease);
+}
+
+// a is paused past its lease with rows of its cache still to go; another
+// member takes the partition. a's commit is refused, the rows stay for the
+// owner, and a carries on as a member and processes them once.
+TEST_F(CollectorGroupTest, PausedMemberWhoseLeaseWasTakenCannotCommit) {
+  CreateGroup(database_);
+  QueueCycles(1, 1, 3);
+  auto clock = std::make_shared<dbaccess::ManualClock>();
+  Member a(database_, "a", clock);
+  ASSERT_TRUE(Pump({&a}, [&] { return a.processed == 1; }));
+  std::string error;
+  ASSERT_TRUE(a.object().CommitProcessedItems(error)) << error;
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  Sql()->Execute(std::string("insert into T_SFC_MDC_MEMBER (INCARNATION, MEMBER_NAME, JOINED, "
+                             "LAST_SEEN, LEFT_GROUP) values (999999, 'other', ") +
+                 group::kDbNow + ", " + group::kDbNow + ", 0)");
+  Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set OWNER_INCARNATION = 999999, "
+                             "LEASE_TIME = ") +
+                 group::kDbNow + ", FENCE = FENCE + 1 where PARTITION_KEY = 1");
+
+  // Its cache is not stale on its own clock: it works on and is refused.
+  ASSERT_TRUE(Pump({&a}, [&] { return a.object().GetLastItemOutcome() == ItemOutcome::kNoProgress; }));
+  EXPECT_NE(a.last_error.find("lease of partition(s) 1 was lost"), std::string::npos)
+      << a.last_error;
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG"), 2);
+
+  // The other owner goes silent; a takes the partition back and finishes.
+  ASSERT_TRUE(Pump(
+      {&a}, [&] { return Scalar("select count(*) from T_SFC_MDC_LOG") == 0; }, 4000,
+      [&] { clock->Advance(400); }));
+  ExpectCyclesOnce(1, 3);
+}
+
+TEST_F(CollectorGroupTest, BatchWhoseRowsWereProcessedElsewhereIsRefused) {
+  CreateGroup(database_);
+  QueueCycles(1, 1, 3);
+  auto clock = std::make_shared<dbaccess::ManualClock>();
+  Member a(database_, "a", clock);
+  ASSERT_TRUE(Pump({&a}, [&] { return a.processed == 1; }));
+  std::string error;
+  ASSERT_TRUE(a.object().CommitProcessedItems(error)) << error;
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  Member b(database_, "b");
+  ASSERT_TRUE(Pump({&b}, [&] { return Scalar("select count(*) from T_SFC_MDC_LOG") == 0; }));
+  EXPECT_EQ(b.processed, 2);
+
+  ASSERT_TRUE(Pump({&a}, [&] { return a.object().GetLastItemOutcome() == ItemOutcome::kNoProgress; }));
+  EXPECT_NE(a.last_error.find("already removed from the log by another member"),
+            std::string::npos)
+      << a.last_error;
+  ExpectCyclesOnce(1, 3);
+  // a goes on as a member: its next calls find its part of the log empty.
+  clock->Advance(400);
+  EXPECT_TRUE(Pump({&a}, [&] { return a.object().GetLastItemOutcome() == ItemOutcome::kLogEmpty; }));
+}
+
+TEST_F(CollectorGroupTest, RefusalsNameTheGroupOrTheMode) {
+  Member early(database_, "m");
+  early.Step();
+  EXPECT_EQ(early.last_error, group::kNotInGroupModeText);
+
+  CreateGroup(database_);
+  Member plain(database_, "");
+  plain.Step();
+  EXPECT_EQ(plain.last_error, group::MemberNeededText(kGroupName));
+  Member stranger(database_, "m", dbaccess::DefaultClock(), "other");
+  stranger.Step();
+  EXPECT_EQ(stranger.last_error,
+            "Error. This is not the PC designated to run the service, only 'group:line' is "
+            "allowed to run the service");
+
+  const TestDatabase sqlite = testsupport::CreateShopFloorDatabase("SQLite", true);
+  databases_.push_back(sqlite);
+  Member embedded(sqlite, "m");
+  embedded.Step();
+  EXPECT_EQ(embedded.last_error,
+            "Collector groups need a server database (PostgreSQL); an SQLite database is "
+            "processed by one collector.");
+}
+
+TEST_F(CollectorGroupTest, StartWorkRunsOncePerStartOfTheGroup) {
+  CreateGroup(database_);
+  QueueCycles(1, 1, 1);
+  Member a(database_, "a");
+  ASSERT_TRUE(Pump({&a}, [&] { return a.processed == 1; }));
+  EXPECT_EQ(Scalar("select EPOCH from T_SFC_MDC_GROUP"), 1);
+  EXPECT_EQ(Scalar("select STARTED from T_SFC_MDC_GROUP"), 1);
+  const int64_t record = Scalar("select MACHINE_DATA_ID from T_SFC_MACHINE where MACHINE_ID = 1");
+  // A pointer the machine repair would follow: machine 4 names the record
+  // machine 1 let go of.
+  Sql()->Execute("update T_SFC_MACHINE set MACHINE_DATA_ID = null where MACHINE_ID = 1");
+  Sql()->Execute("update T_SFC_MACHINE set MACHINE_DATA_ID = " + std::to_string(record) +
+                 " where MACHINE_ID = 4");
+  const std::string owner =
+      "select MACHINE_ID from T_SFC_MACHINE_DATA where MACHINE_DATA_ID = " + std::to_string(record);
+
+  {
+    Member b(database_, "b");
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return Held("b") == 2; }));
+    EXPECT_EQ(Scalar("select EPOCH from T_SFC_MDC_GROUP"), 1);
+    EXPECT_EQ(Scalar(owner), 1) << "the second member ran the start work";
+  }
+  a.object().SetGroupMember("", "");
+  a.Step();  // leaves the group
+  ASSERT_TRUE(Pump({}, [&] { return Owners().empty(); }));
+
+  Member c(database_, "c");
+  ASSERT_TRUE(Pump({&c}, [&] { return Scalar("select STARTED from T_SFC_MDC_GROUP") == 1; }))
+      << c.last_error;
+  EXPECT_EQ(Scalar("select EPOCH from T_SFC_MDC_GROUP"), 2);
+  EXPECT_EQ(Scalar(owner), 4) << "a new start of the group repairs the machines";
+}
+
+}  // namespace
