@@ -4,8 +4,11 @@
 // plant's machine groups (1 Turning: machines 1 and 2, 2 Milling: 3 and 4,
 // 3 Grinding: 5) and the unassigned partition -1.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -152,6 +155,27 @@ class CollectorGroupTest : public testing::Test {
     EXPECT_EQ(Scalar("select count(distinct START_TIME)" + where), count);
   }
 
+  // The built korvex7 program on the database: exit code and output.
+  std::pair<int, std::string> Tool(std::vector<std::string> arguments,
+                                   const TestDatabase* database = nullptr) {
+    const TestDatabase& on = database ? *database : database_;
+    std::string command = KORVEX7_TOOL_PATH;
+    arguments.insert(arguments.end(), {"--connection", on.connection_string, "--dbtype", on.name});
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    std::string output;
+    char buffer[512];
+    while (pipe && fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = pipe ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  }
+  std::vector<std::string> ToolArguments(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), KORVEX7_TOOL_PATH);
+    arguments.insert(arguments.end(),
+                     {"--connection", database_.connection_string, "--dbtype", database_.name});
+    return arguments;
+  }
+
   testsupport::SettingsSandbox sandbox_;
   TestDatabase database_;
   std::vector<TestDatabase> databases_;
@@ -296,6 +320,66 @@ TEST_F(CollectorGroupTest, StartWorkRunsOncePerStartOfTheGroup) {
       << c.last_error;
   EXPECT_EQ(Scalar("select EPOCH from T_SFC_MDC_GROUP"), 2);
   EXPECT_EQ(Scalar(owner), 4) << "a new start of the group repairs the machines";
+}
+
+TEST_F(CollectorGroupTest, ToolCreatesListsDrainsAsMembersAndDrops) {
+  ASSERT_EQ(Tool({"group", "create", kGroupName, "--lease-seconds", "1"}).first, 0);
+  const auto again = Tool({"group", "create", kGroupName});
+  EXPECT_EQ(again.first, 1);
+  EXPECT_NE(again.second.find("already in group mode"), std::string::npos) << again.second;
+  QueueCycles(1, 1, 5);
+  QueueCycles(3, 2, 4, 10);
+  QueueCycles(5, 3, 3, 20);
+  Sql()->Execute(std::string("insert into T_SFC_MDC_MEMBER (INCARNATION, MEMBER_NAME, JOINED, "
+                             "LAST_SEEN, LEFT_GROUP) values (999999, 'm2', ") +
+                 group::kDbNow + ", " + group::kDbNow + ", 0)");
+  Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set OWNER_INCARNATION = 999999, "
+                             "LEASE_TIME = ") +
+                 group::kDbNow + " where PARTITION_KEY = 2");
+  const auto status = Tool({"group", "status"});
+  ASSERT_EQ(status.first, 0) << status.second;
+  EXPECT_NE(status.second.find("member m2 incarnation 999999 live last-seen "), std::string::npos)
+      << status.second;
+  EXPECT_NE(status.second.find("\npartition Turning group 1 owner - lease-age - waiting 5\n"),
+            std::string::npos)
+      << status.second;
+  EXPECT_TRUE(std::regex_search(
+      status.second, std::regex("\npartition Milling group 2 owner m2 lease-age [0-9]+\\.[0-9] "
+                                "waiting 4\n")))
+      << status.second;
+
+  // Without a member name the program is refused; two members drain it all.
+  const auto plain = Tool({"process", "--max-idle-calls", "3"});
+  EXPECT_NE(plain.first, 0);
+  EXPECT_NE(plain.second.find(group::MemberNeededText(kGroupName)), std::string::npos)
+      << plain.second;
+  const std::string dir = testsupport::MakeTempDir();
+  testsupport::ChildProcess m1(ToolArguments({"process", "--member", "m1"}), {}, dir + "/m1");
+  testsupport::ChildProcess m3(ToolArguments({"process", "--member", "m3"}), {}, dir + "/m3");
+  EXPECT_EQ(m1.WaitForExit(15000), 0) << m1.Output();
+  EXPECT_EQ(m3.WaitForExit(15000), 0) << m3.Output();
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG"), 0);
+  ExpectCyclesOnce(1, 5);
+  ExpectCyclesOnce(3, 4);
+  ExpectCyclesOnce(5, 3);
+
+  const auto dropped = Tool({"group", "drop", "--designate", "pc1"});
+  EXPECT_EQ(dropped.first, 0) << dropped.second;
+  dbaccess::Recordset option;
+  option.Open("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14", Sql());
+  EXPECT_EQ(option.Fields(size_t{0}).Value().ToText(), "pc1");
+  EXPECT_NE(Tool({"group", "status"}).second.find(group::kNotInGroupModeText), std::string::npos);
+}
+
+TEST_F(CollectorGroupTest, ToolRefusesGroupsOnSqlite) {
+  const TestDatabase sqlite = testsupport::CreateShopFloorDatabase("SQLite", true);
+  databases_.push_back(sqlite);
+  const auto refused = Tool({"group", "create", kGroupName}, &sqlite);
+  EXPECT_EQ(refused.first, 1);
+  EXPECT_NE(refused.second.find("Collector groups need a server database (PostgreSQL)"),
+            std::string::npos)
+      << refused.second;
 }
 
 }  // namespace
