@@ -270,6 +270,9 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   m_bStartupChecksPending = true;
   monitor_.SetMachineFilter(
       [this](int32_t lMachineID) { return group_ && group_->OwnsMachine(lMachineID); });
+  session_.SetSamePartitionRule([this](int32_t lMachineA, int32_t lMachineB) {
+    return !group_ || group_->SamePartition(lMachineA, lMachineB);
+  });
   return true;
 }
 
