@@ -297,6 +297,16 @@ bool LogProcessor::RunStartupChecks(std::string& strError) {
     return false;
   }
   if (group_) {
+    // The tables made on first use are made here, once, before any member
+    // processes: members racing to create one would fail their rows.
+    int32_t lHistoryDays = 0;
+    try {
+      MDCLogHistoryEnabled(lHistoryDays);
+    } catch (...) {
+      // Tried again at the first row, as on a single collector.
+    }
+    m_lHistoryDays = -1;
+    FailedRowsTableReady();
     std::string strFillError;
     if (IsV12Database()) FillMissingStandardTimes(strFillError);
     if (!strFillError.empty()) WriteExtendedErrorLog(strFillError);
