@@ -302,22 +302,6 @@ TEST_F(WorkerTest, AGroupMemberNamesItsGroupToEveryObjectBeforeItsFirstItem) {
             "Taking part in the collector group 'press-line' as member 'press-2'");
 }
 
-TEST_F(WorkerTest, ACollectorOutsideAGroupLeavesTheGroupModeAlone) {
-  factory_.offers_obj2 = factory_.offers_obj5 = true;
-  std::vector<FakeLibrary::GroupCall> calls;
-  factory_.configure = [&](FakeLibrary& library) {
-    library.do_next = [&](std::string& error) {
-      calls = library.group_calls;
-      context_.RequestStop();
-      error = "";
-      return false;
-    };
-  };
-  MakeWorker()->ThreadProc();
-  EXPECT_EQ(factory_.creates, 1);
-  EXPECT_TRUE(calls.empty());
-}
-
 TEST_F(WorkerTest, AMemberWhoseLibraryPredatesGroupsIsRefusedAtEveryAttempt) {
   factory_.offers_obj2 = true;  // no _CKorvex7Obj5
   config_.group_name = "press-line";
