@@ -140,11 +140,10 @@ bool CAdminWizardRules::CheckDesignatedPC() {
   ReadDesignation(designated);
   if (designation.use_group) {
     // A group has no computer to take over: this computer's collector joins it.
-    prompts_.ShowMessage("This database is processed by the collector group '" +
-                         designation.group_name +
-                         "'. This computer's collector will take part in it as member '" +
-                         designation.member_name + "' (the member name can be changed on the "
-                         "last page).");
+    prompts_.ShowMessage(
+        "This database is processed by the collector group '" + designation.group_name +
+        "'. This computer's collector will take part in it as member '" + designation.member_name +
+        "' (the member name can be changed on the last page).");
     return true;
   }
   if (designated.empty() || designated == computer_name_) return true;

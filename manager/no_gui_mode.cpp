@@ -86,9 +86,9 @@ class NoGuiRun {
       return Step("Designation", "this computer (" + rules_.computer_name() + ")");
     if (!designation.group_available())
       return Step("Designation", CAdminWizardRules::kNoGroupHint, false);
-    return Step("Designation", "the collector group '" + designation.group_name +
-                                   "', this computer's collector as member '" +
-                                   designation.member_name + "'",
+    return Step("Designation",
+                "the collector group '" + designation.group_name +
+                    "', this computer's collector as member '" + designation.member_name + "'",
                 !designation.member_name.empty());
   }
   bool Step(const std::string& what, const std::string& detail, bool ok = true) {

@@ -29,8 +29,8 @@ class LibraryFactory {
  public:
   virtual ~LibraryFactory() = default;
   // Creates a library object by ProgID "Korvex7.CKorvex7Obj" for the interface
-  // _CKorvex7Obj5, or _CKorvex7Obj4, or _CKorvex7Obj2, or, when the library offers neither, for the interface
-  // {C94F4CD5-FBDF-439A-A79A-73836F5DA334}.
+  // _CKorvex7Obj5, or _CKorvex7Obj4, or _CKorvex7Obj2, or, when the library offers none of
+  // them, for the interface {C94F4CD5-FBDF-439A-A79A-73836F5DA334}.
   virtual LibraryCreation Create() = 0;
   virtual void Release(_CKorvex7Obj* object) = 0;
 };

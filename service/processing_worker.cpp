@@ -7,10 +7,10 @@
 
 #include "library/com_error.h"
 #include "library/failed_log_item_text.h"
-#include "settings/reg_settings.h"
 #include "service/exception_text.h"
 #include "service/message_catalogue.h"
 #include "service/service_identity.h"
+#include "settings/reg_settings.h"
 
 namespace voltrane {
 namespace {
@@ -93,7 +93,8 @@ bool CProcessingWorker::JoinGroup(_CKorvex7Obj5* library) {
                        "The installed library cannot take part in the collector group '" +
                            m_strGroupName +
                            "': it predates group mode. Install a newer libkorvex7, or remove "
-                           "GroupName from " + kServiceKey + " to run this collector alone.");
+                           "GroupName from " +
+                           kServiceKey + " to run this collector alone.");
     return false;
   }
   library->SetGroupMember(m_strGroupName, m_strGroupMember);

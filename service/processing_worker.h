@@ -1,8 +1,8 @@
 // CProcessingWorker: the worker thread that owns the library object for the
 // whole run, names it the collector group and member the settings give (a
 // library that cannot take part in a group is refused), connects it to the
-// configured database (retrying every 30 seconds), then calls DoNextItemFromMDCLog back to back while it reports work
-// done and rests for the idle timeout otherwise, re-connecting when the
+// configured database (retrying every 30 seconds), then calls DoNextItemFromMDCLog back to back
+// while it reports work done and rests for the idle timeout otherwise, re-connecting when the
 // library has lost its connection. A failing log row is reported once, with
 // its key, machine and command, when the library names it (_CKorvex7Obj2,
 // failing_row_reports.h); any other failure text, and every text of an older

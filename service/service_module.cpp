@@ -268,15 +268,15 @@ void CServiceModule::Run() {
   // Members of a collector group are kept apart by member name, so that several may run on one
   // computer, each with its own settings store.
   DatabaseConfiguration membership;
-  const std::string member =
-      m_services.reader(membership) == 0 && !membership.group_name.empty()
-          ? membership.group_member
-          : "";
+  const std::string member = m_services.reader(membership) == 0 && !membership.group_name.empty()
+                                 ? membership.group_member
+                                 : "";
   if (m_context.IsAnotherInstanceRunning(member)) {
     if (!member.empty()) {
-      m_context.LogStatus(EventType::kError, "Another collector on this computer already takes "
-                                             "part in a collector group as member '" +
-                                                 member + "'");
+      m_context.LogStatus(EventType::kError,
+                          "Another collector on this computer already takes "
+                          "part in a collector group as member '" +
+                              member + "'");
     }
     m_context.LogEvent(EventType::kError, MSG_ANOTHER_INSTANCE);
     if (m_bService) SetServiceStatus(SERVICE_STOPPED);

@@ -218,12 +218,15 @@ TEST_P(ManagerViewTest, TheLastPageDesignatesThisComputerOrTheCollectorGroup) {
   wizard_->cancel_button()->click();
 
   // The group made by "korvex7 group create", the database designating it.
-  Execute("create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
-          "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
-  Execute("insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) "
-          "values ('press-line', 'group', 10)");
-  Execute("insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
-          "values (2, 14, 2, 'group:press-line')");
+  Execute(
+      "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
+      "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
+  Execute(
+      "insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) "
+      "values ('press-line', 'group', 10)");
+  Execute(
+      "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+      "values (2, 14, 2, 'group:press-line')");
   wizard_ = std::make_unique<frmAdminWizard>(connection_, prompts_, service_, host_);
   wizard_->LoadWizard({});
   wizard_->show();
@@ -248,9 +251,9 @@ TEST_P(ManagerViewTest, TheLastPageDesignatesThisComputerOrTheCollectorGroup) {
 
   wizard_->finish_button()->click();
   EXPECT_EQ(wizard_->result(), QDialog::Accepted) << testing::PrintToString(prompts_.messages);
-  EXPECT_EQ(Value("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14")
-                .ToText(),
-            "group:press-line");
+  EXPECT_EQ(
+      Value("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14").ToText(),
+      "group:press-line");
   voltrane::DatabaseConfiguration config;
   ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
   EXPECT_EQ(config.group_name, "press-line");

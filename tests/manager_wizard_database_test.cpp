@@ -50,13 +50,16 @@ class ManagerDatabaseTest : public testing::TestWithParam<std::string> {
   // What `korvex7 group create` leaves behind: the group's row, and option 14 naming it
   // when `designated`.
   void CreateGroup(const std::string& name, bool designated) {
-    Exec("create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
-         "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
+    Exec(
+        "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
+        "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
     Exec("insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) values ('" +
          name + "', 'group', 10)");
     if (designated) {
-      Exec("insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
-           "values (2, 14, 2, 'group:" + name + "')");
+      Exec(
+          "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+          "values (2, 14, 2, 'group:" +
+          name + "')");
     }
   }
   dbaccess::Variant Value(const std::string& sql) {
@@ -219,8 +222,9 @@ TEST_P(ManagerDatabaseTest, TheGroupIsOfferedOnlyWhenTheDatabaseHasOne) {
 
   // A group created, the designation still this computer's: the group can be chosen.
   CreateGroup("line-4", false);
-  Exec("insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
-       "values (2, 14, 2, 'plant-pc-1')");
+  Exec(
+      "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+      "values (2, 14, 2, 'plant-pc-1')");
   ASSERT_TRUE(Connect());
   while (rules_->CurrentPage() < 7) ASSERT_TRUE(rules_->Next());
   EXPECT_FALSE(rules_->designation.use_group);

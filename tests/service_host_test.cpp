@@ -18,13 +18,13 @@
 #include <chrono>
 #include <thread>
 
-#include "settings/reg_settings.h"
 #include "service/instance_guard.h"
 #include "service/key_watcher.h"
 #include "service/message_catalogue.h"
 #include "service/service_identity.h"
 #include "service/service_module.h"
 #include "service/systemd_notifier.h"
+#include "settings/reg_settings.h"
 #include "tests/service_fakes.h"
 
 namespace voltrane {
@@ -115,8 +115,8 @@ TEST_F(HostTest, GroupMembersAreGuardedByMemberName) {
   EXPECT_FALSE(first.IsAnotherInstanceRunning());
   EXPECT_FALSE(second.IsAnotherInstanceRunning());
   EXPECT_TRUE(same_name.IsAnotherInstanceRunning());
-  EXPECT_EQ(second.LockFilePath(), root_.path() + "/run/lock/" + kInstanceMutexName +
-                                       "-member-press%202%2Fb.lock");
+  EXPECT_EQ(second.LockFilePath(),
+            root_.path() + "/run/lock/" + kInstanceMutexName + "-member-press%202%2Fb.lock");
   // A held lock keeps its name.
   first.KeyByMember("other");
   EXPECT_EQ(first.Name(), std::string(kInstanceMutexName) + "-member-press-1");
