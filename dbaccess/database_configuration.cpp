@@ -2,6 +2,7 @@
 #include "dbaccess/database_configuration.h"
 
 #include "base/ascii_case.h"
+#include "dbaccess/computer_name.h"
 #include "dbaccess/database_kind.h"
 #include "dbaccess/sql_dialect.h"
 #include "settings/reg_settings.h"
@@ -17,6 +18,12 @@ const Dialect* FindKind(const std::string& name) {
   return nullptr;
 }
 
+// A text value; "" when missing, nothing when it has another type.
+std::optional<std::string> OptionalText(const CRegKey& key, const char* name) {
+  if (!key.HasValue(name)) return std::string();
+  return key.StringValue(name);
+}
+
 }  // namespace
 
 std::optional<int32_t> DatabaseKindFromName(const std::string& name) {
@@ -26,6 +33,7 @@ std::optional<int32_t> DatabaseKindFromName(const std::string& name) {
 }
 
 int32_t ReadConfiguration(DatabaseConfiguration& config) {
+  config.problem.clear();
   CRegKey key;
   const int32_t opened = key.Open(RegHive::kLocalMachine, kServiceKey);
   if (opened != kRegSuccess) return opened;
@@ -48,6 +56,18 @@ int32_t ReadConfiguration(DatabaseConfiguration& config) {
   config.connection_string = *connection_string;
 
   if (const auto timeout = key.DWORDValue("Timeout")) config.idle_timeout_ms = *timeout;
+
+  const std::optional<std::string> group = OptionalText(key, "GroupName");
+  const std::optional<std::string> member = OptionalText(key, "GroupMember");
+  if (!group || !member) {
+    config.database_type = -1;
+    config.problem = std::string("The collector setting ") + (group ? "GroupMember" : "GroupName") +
+                     " of " + kServiceKey + " is not text.";
+    return kConfigurationInvalid;
+  }
+  config.group_name = *group;
+  config.group_member = *member;
+  if (config.group_member.empty()) config.group_member = ComputerName();
   return kRegSuccess;
 }
 

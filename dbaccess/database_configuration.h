@@ -21,6 +21,12 @@ struct DatabaseConfiguration {
   int32_t database_type = -1;  // 0 Oracle, 1 Access, 2 SQL Server, 3 SQLite, 4 PostgreSQL
   std::string connection_string;
   int32_t idle_timeout_ms = 3000;
+  // The collector group this collector takes part in ("" when it is no member) and its
+  // member name there (the computer's name unless the store names one).
+  std::string group_name;
+  std::string group_member;
+  // Why a value that is there cannot be used, for the report; "" otherwise.
+  std::string problem;
 };
 
 // The kind named "Oracle", "Access", "SQLServer", "SQLite" or "PostgreSQL", any case.
@@ -30,7 +36,9 @@ std::optional<int32_t> DatabaseKindFromName(const std::string& name);
 // key (2 when the hive or key is missing, 5 unreadable, 1009 damaged); 2 when "DatabaseType"
 // is missing; 161 when it is not a known kind or its connection string is missing or not
 // text (database_type is then -1). "Timeout" is taken only when it is a DWORD; otherwise
-// the previous idle timeout stays.
+// the previous idle timeout stays. "GroupName" and "GroupMember" are text: missing or "" means
+// no group and the computer's name; any other type is 161 (database_type -1, `problem` says
+// which value).
 int32_t ReadConfiguration(DatabaseConfiguration& config);
 
 }  // namespace voltrane

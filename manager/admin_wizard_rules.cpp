@@ -98,7 +98,7 @@ std::string CAdminWizardRules::WindowTitle() const {
 ButtonStates CAdminWizardRules::UpdateButtons() {
   buttons_.back = current_page_ != 0;
   buttons_.next = current_page_ != 7 && NextRule(current_page_);
-  buttons_.finish = current_page_ == 7 && HeartbeatRule();
+  buttons_.finish = current_page_ == 7 && HeartbeatRule() && DesignationRule();
   return buttons_;
 }
 
@@ -157,6 +157,14 @@ bool CAdminWizardRules::HeartbeatRule() const {
   return heartbeats.machine_downtime_id != -1 &&
          ParseWholeNumberInRange(heartbeats.return_timeout_text, kReturnTimeoutLow,
                                  kReturnTimeoutHigh, seconds);
+}
+
+const char* const CAdminWizardRules::kNoGroupHint =
+    "This database has no collector group; \"korvex7 group create NAME\" creates one.";
+
+bool CAdminWizardRules::DesignationRule() const {
+  return !designation.use_group ||
+         (designation.group_available() && !designation.member_name.empty());
 }
 
 bool CAdminWizardRules::Next() {

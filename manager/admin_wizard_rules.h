@@ -1,8 +1,10 @@
 // CAdminWizardRules: everything the configuration wizard decides, without a
 // widget: the page sequence and titles, the Back / Next / Finish enabling, the
 // field checks, the connection tests with the version and designation checks,
-// the page fills from the database, and the Finish order (locks, automatic
-// creation, heartbeats, settings store, option rows, service start).
+// the page fills from the database, the designation (this computer, or the
+// collector group the database has, with this computer's member name), and
+// the Finish order (locks, automatic creation, heartbeats, settings store,
+// option rows, service start).
 //
 // The view (Qt, or the terminal of the no-GUI mode) shows the state of
 // wizard_state.h, writes edits into it, calls UpdateButtons after each edit
@@ -28,6 +30,8 @@
 namespace voltrane::manager {
 
 inline constexpr int kPageCount = 8;
+// Option 14 of a database in group mode: this prefix and the collector group's name.
+inline constexpr const char* kGroupDesignationPrefix = "group:";
 inline constexpr int kHelpContext = 51000;
 
 struct ButtonStates {
@@ -66,6 +70,8 @@ class CAdminWizardRules {
   // Releases the connection; the wizard is closing.
   void Close();
   bool service_was_running() const { return was_running_; }
+  // This computer's name, as the last designation check read it.
+  const std::string& computer_name() const { return computer_name_; }
 
   // Field checks run when a field is left; on a refused text the message is
   // shown, the text returns to the last accepted value and false is returned.
@@ -108,6 +114,9 @@ class CAdminWizardRules {
   LockPage locks;
   AutoNewPage auto_new;
   HeartbeatPage heartbeats;
+  DesignationPage designation;
+  // The hint beside the disabled group choice of a database without a collector group.
+  static const char* const kNoGroupHint;
 
  private:
   void ApplyDatabaseKind();
@@ -122,6 +131,9 @@ class CAdminWizardRules {
   bool ConnectionChecksPass();
   bool CheckDatabaseVersion();
   bool CheckDesignatedPC();
+  // The collector group of the connected database, from option 14 or T_SFC_MDC_GROUP.
+  void ReadDesignation(const std::string& option14);
+  bool DesignationRule() const;
 
   void FillPage(int page);
   void FillProcessingOptions();

@@ -91,6 +91,7 @@ void CAdminWizardRules::LoadSettings(const CommandLineValues& values) {
   }
   connection.timeout_seconds = settings.GetMachineDWORDValue(kServiceKey, "Timeout", 3000) / 1000;
   for (int32_t k = 0; k < kind::kCount; ++k) ReadStoredFields(k, connection);
+  designation.member_name = settings.GetMachineStringValue(kServiceKey, "GroupMember", "");
   if (connection.sql_provider.empty()) connection.sql_provider = kDefaultSqlProvider;
 
   ApplyCommandLine(values, connection);
@@ -113,6 +114,15 @@ bool CAdminWizardRules::SaveSettings() {
   }
   if (!settings.SaveMachineDWORDValue(kServiceKey, "Timeout", connection.timeout_seconds * 1000))
     return false;
+  if (designation.use_group) {
+    if (!settings.SaveMachineStringValue(kServiceKey, "GroupName", designation.group_name) ||
+        !settings.SaveMachineStringValue(kServiceKey, "GroupMember", designation.member_name))
+      return false;
+  } else {
+    // A value that is not there fails to delete; either way it is gone.
+    settings.DeleteMachineItem(kServiceKey, "GroupName");
+    settings.DeleteMachineItem(kServiceKey, "GroupMember");
+  }
   return settings.SaveMachineDWORDValue(kServiceKey, "EnableIcon", 0);
 }
 

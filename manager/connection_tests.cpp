@@ -137,6 +137,15 @@ bool CAdminWizardRules::CheckDesignatedPC() {
     return false;
   }
   const std::string designated = db_.ReadDBOptionStr(kDesignatedPCOption).value_or("");
+  ReadDesignation(designated);
+  if (designation.use_group) {
+    // A group has no computer to take over: this computer's collector joins it.
+    prompts_.ShowMessage(
+        "This database is processed by the collector group '" + designation.group_name +
+        "'. This computer's collector will take part in it as member '" + designation.member_name +
+        "' (the member name can be changed on the last page).");
+    return true;
+  }
   if (designated.empty() || designated == computer_name_) return true;
   if (!prompts_.AskYesNo("This is not the PC designated to run the service, only '" + designated +
                          "' can run the service. Would you like to change this and deginate "
@@ -148,6 +157,19 @@ bool CAdminWizardRules::CheckDesignatedPC() {
   db_.UpdateDBOptionStr(kDesignatedPCOption, "");
   prompts_.ShowMessage("OK, the MDC service designation has been reset");
   return true;
+}
+
+void CAdminWizardRules::ReadDesignation(const std::string& option14) {
+  designation.use_group = option14.rfind(kGroupDesignationPrefix, 0) == 0;
+  if (designation.use_group) {
+    designation.group_name = option14.substr(std::string(kGroupDesignationPrefix).size());
+  } else {
+    // A database from before group mode has no such table: no group.
+    designation.group_name = db_.GetFieldText(
+        "select GROUP_NAME from T_SFC_MDC_GROUP" + db_.Builder().NoLock() + " order by GROUP_NAME",
+        0);
+  }
+  if (designation.member_name.empty()) designation.member_name = computer_name_;
 }
 
 void CAdminWizardRules::ServerFieldsChanged() {

@@ -5,8 +5,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstring>
+#include "dbaccess/computer_name.h"
 
 namespace voltrane::manager {
 namespace {
@@ -18,11 +17,7 @@ constexpr long kSmb2Magic = 0xFE534D42;
 
 }  // namespace
 
-std::string RetrieveComputerName() {
-  std::array<char, 256> buffer{};
-  if (gethostname(buffer.data(), buffer.size() - 1) != 0) return "";
-  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size() - 1));
-}
+std::string RetrieveComputerName() { return ComputerName(); }
 
 bool IsUserAnAdmin() { return geteuid() == 0; }
 

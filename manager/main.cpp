@@ -19,7 +19,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: voltrane-collector-manager [--no-gui [--no-start] [--take-over]]\n"
+    "Usage: voltrane-collector-manager [--no-gui [--no-start] [--take-over]\n"
+    "                                  [--this-computer | --group [--member NAME]]]\n"
     "                                  [-DBTYPE n] [-DATABASE value] [-DATABASEUSER value]\n"
     "                                  [-DATABASEPASSWORD value] [-DATABASESERVER value]\n"
     "\n"
@@ -36,6 +37,13 @@ constexpr const char* kUsage =
     "                     settings and options and report each step\n"
     "  --no-start         with --no-gui: leave the collector service stopped at the end\n"
     "  --take-over        with --no-gui: designate this computer even when another one is\n"
+    "  --this-computer    with --no-gui: this computer processes the log, even when the\n"
+    "                     database is processed by a collector group\n"
+    "  --group            with --no-gui: the database's collector group processes the log\n"
+    "                     and this computer's collector takes part in it (default when the\n"
+    "                     database is in group mode; \"korvex7 group create NAME\" makes one)\n"
+    "  --member NAME      with --group: this computer's member name (default: the stored\n"
+    "                     one, else the computer's name)\n"
     "  --help             this text\n"
     "\n"
     "Must run as root.\n";
@@ -45,6 +53,17 @@ bool TakeFlag(std::vector<std::string>& arguments, const char* flag) {
   const auto found = std::find(arguments.begin(), arguments.end(), flag);
   if (found == arguments.end()) return false;
   arguments.erase(found);
+  return true;
+}
+
+// Removes `flag` and the value after it; false when the flag is there without a value.
+bool TakeValue(std::vector<std::string>& arguments, const char* flag, std::string& value) {
+  const auto found = std::find(arguments.begin(), arguments.end(), flag);
+  if (found == arguments.end()) return true;
+  if (found + 1 == arguments.end() || (found + 1)->empty() || (found + 1)->front() == '-')
+    return false;
+  value = *(found + 1);
+  arguments.erase(found, found + 2);
   return true;
 }
 
@@ -61,6 +80,18 @@ int main(int argc, char** argv) {
   NoGuiOptions options;
   options.start_service = !TakeFlag(arguments, "--no-start");
   options.take_over_designation = TakeFlag(arguments, "--take-over");
+  const bool this_computer = TakeFlag(arguments, "--this-computer");
+  const bool group = TakeFlag(arguments, "--group");
+  if (!TakeValue(arguments, "--member", options.member)) {
+    std::cerr << "--member needs a name (see --help).\n";
+    return 2;
+  }
+  if (this_computer && (group || !options.member.empty())) {
+    std::cerr << "--this-computer cannot be combined with --group or --member.\n";
+    return 2;
+  }
+  if (this_computer) options.designation = NoGuiDesignation::kThisComputer;
+  if (group || !options.member.empty()) options.designation = NoGuiDesignation::kCollectorGroup;
   const CommandLineValues values = ReadCommandLineValues(JoinCommandLine(arguments));
 
   if (no_gui) {

@@ -60,6 +60,7 @@ class NoGuiRun {
       const std::string title = rules_.WindowTitle();
       if (!Step(title, "", rules_.Next())) return Fail();
     }
+    if (!ApplyDesignation()) return Fail();
     // The start is reported as a step of its own: a failed start leaves the
     // configuration written.
     rules_.heartbeats.start_service = false;
@@ -76,6 +77,20 @@ class NoGuiRun {
   }
 
  private:
+  bool ApplyDesignation() {
+    DesignationPage& designation = rules_.designation;
+    if (options_.designation != NoGuiDesignation::kAsTheDatabaseHasIt)
+      designation.use_group = options_.designation == NoGuiDesignation::kCollectorGroup;
+    if (!options_.member.empty()) designation.member_name = options_.member;
+    if (!designation.use_group)
+      return Step("Designation", "this computer (" + rules_.computer_name() + ")");
+    if (!designation.group_available())
+      return Step("Designation", CAdminWizardRules::kNoGroupHint, false);
+    return Step("Designation",
+                "the collector group '" + designation.group_name +
+                    "', this computer's collector as member '" + designation.member_name + "'",
+                !designation.member_name.empty());
+  }
   bool Step(const std::string& what, const std::string& detail, bool ok = true) {
     out_ << (ok ? "[ok]     " : "[failed] ") << what << (detail.empty() ? "" : ": " + detail)
          << "\n";

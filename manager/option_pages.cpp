@@ -238,7 +238,9 @@ bool CAdminWizardRules::UpdateHBRecord(dbaccess::Recordset& rs, int32_t machine_
 
 void CAdminWizardRules::WriteOptionRows() {
   db_.UpdateDBOptionNum(kOptionLogDays, options.log_days);
-  db_.UpdateDBOptionStr(kOptionDesignatedPC, computer_name_);
+  db_.UpdateDBOptionStr(kOptionDesignatedPC, designation.use_group
+                                                 ? kGroupDesignationPrefix + designation.group_name
+                                                 : computer_name_);
   const bool flags[] = {options.require_password, options.auto_cycle,   options.auto_finish_job,
                         options.require_released, options.auto_release, options.force_idle};
   for (int i = 0; i < 6; ++i)

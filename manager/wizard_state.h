@@ -120,6 +120,16 @@ struct HeartbeatPage {
   bool start_service = true;
 };
 
+// Page 7's designation: who processes the database's log, this computer or
+// the collector group the database has (T_SFC_MDC_GROUP, or option 14's
+// "group:NAME"), with this computer's collector taking part as a member.
+struct DesignationPage {
+  bool use_group = false;
+  std::string group_name;   // the database's collector group; "" when it has none
+  std::string member_name;  // this computer's member name in it
+  bool group_available() const { return !group_name.empty(); }
+};
+
 }  // namespace voltrane::manager
 
 #endif  // VOLTRANE_MANAGER_WIZARD_STATE_H_

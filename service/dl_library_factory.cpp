@@ -89,7 +89,18 @@ bool DlLibraryFactory::Load(LibraryCreation& creation) {
 LibraryCreation DlLibraryFactory::Create() {
   LibraryCreation creation;
   if (!handle_ && !Load(creation)) return creation;
-  int32_t status = create_(kKorvex7ProgId, kKorvex7Obj4InterfaceId, &creation.object);
+  int32_t status = create_(kKorvex7ProgId, kKorvex7Obj5InterfaceId, &creation.object);
+  if (status == 0 && creation.object) {
+    // The factory hands out a _CKorvex7Obj5 for this id (korvex7.h).
+    creation.object5 = static_cast<_CKorvex7Obj5*>(creation.object);
+    creation.object4 = creation.object5;
+    creation.object2 = creation.object5;
+    return creation;
+  }
+  // A library from before group mode answers "no such interface".
+  if (status == kNoInterface) {
+    status = create_(kKorvex7ProgId, kKorvex7Obj4InterfaceId, &creation.object);
+  }
   if (status == 0 && creation.object) {
     // The factory hands out a _CKorvex7Obj4 for this id (korvex7.h).
     creation.object4 = static_cast<_CKorvex7Obj4*>(creation.object);

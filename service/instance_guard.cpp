@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -72,6 +73,29 @@ std::string InstanceMutexName(int32_t scope) {
     default:
       return base;
   }
+}
+
+std::string MemberMutexSuffix(const std::string& member) {
+  if (member.empty()) return "";
+  // Well below the 255 bytes of a file name, with the base name and ".lock".
+  constexpr size_t kLongest = 150;
+  std::string suffix = "-member-";
+  for (const char c : member) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '.' || c == '_' || c == '-') {
+      suffix += c;
+    } else {
+      suffix += fmt::format("%{:02X}", byte);
+    }
+    if (suffix.size() >= kLongest) break;
+  }
+  return suffix;
+}
+
+void CInstanceGuard::KeyByMember(const std::string& member) {
+  if (m_fdLock >= 0) return;
+  if (!m_bInitialised) Init(kScopeSystem);
+  m_strName = InstanceMutexName(m_lScope) + MemberMutexSuffix(member);
 }
 
 CInstanceGuard::~CInstanceGuard() {

@@ -1,5 +1,8 @@
 // CInstanceGuard: keeps a second copy of the collector (service or console
-// program, any user) from running on the same computer.
+// program, any user) from running on the same computer. Collectors that take
+// part in a collector group are kept apart by member name instead: several
+// members, each with its own settings store, may run on one computer, but not
+// two under the same name.
 //
 // The guard holds an exclusive flock on "<lock folder>/<mutex name>.lock"
 // (lock folder /run/lock, or $VOLTRANE_LOCK_DIR) for the life of the process;
@@ -31,6 +34,9 @@ class CInstanceGuard {
 
   // Composes the name once; later calls only tell whether the scope is the stored one.
   bool Init(int32_t scope);
+  // Keys the guard by a collector group's member name ("": not a member, the computer-wide
+  // guard). Only before the lock is held; then it keeps its name.
+  void KeyByMember(const std::string& member);
   // True when another process holds the lock (or the lock file refuses us).
   bool IsAnotherInstanceRunning();
 
@@ -47,6 +53,9 @@ class CInstanceGuard {
 
 // The mutex name of a scope (desktop, session and user names from this process's environment).
 std::string InstanceMutexName(int32_t scope);
+// The part a member name adds to the mutex name: "" for none, else "-member-" and the name with
+// every byte other than letters, digits, '.', '_' and '-' as %XX (so it stays a file name).
+std::string MemberMutexSuffix(const std::string& member);
 
 }  // namespace voltrane
 

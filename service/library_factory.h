@@ -18,6 +18,8 @@ struct LibraryCreation {
   _CKorvex7Obj2* object2 = nullptr;
   // The same object when the library reports what it processed (_CKorvex7Obj4); else null.
   _CKorvex7Obj4* object4 = nullptr;
+  // The same object when the library can take part in a collector group (_CKorvex7Obj5).
+  _CKorvex7Obj5* object5 = nullptr;
   int32_t error_code = 0;          // the failure's system or factory code, for the report
   // Why the library was not loaded when its registration was refused as unsafe; else "".
   std::string refusal;
@@ -27,8 +29,8 @@ class LibraryFactory {
  public:
   virtual ~LibraryFactory() = default;
   // Creates a library object by ProgID "Korvex7.CKorvex7Obj" for the interface
-  // _CKorvex7Obj4, or _CKorvex7Obj2, or, when the library offers neither, for the interface
-  // {C94F4CD5-FBDF-439A-A79A-73836F5DA334}.
+  // _CKorvex7Obj5, or _CKorvex7Obj4, or _CKorvex7Obj2, or, when the library offers none of
+  // them, for the interface {C94F4CD5-FBDF-439A-A79A-73836F5DA334}.
   virtual LibraryCreation Create() = 0;
   virtual void Release(_CKorvex7Obj* object) = 0;
 };

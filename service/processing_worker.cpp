@@ -10,6 +10,7 @@
 #include "service/exception_text.h"
 #include "service/message_catalogue.h"
 #include "service/service_identity.h"
+#include "settings/reg_settings.h"
 
 namespace voltrane {
 namespace {
@@ -84,6 +85,25 @@ void CProcessingWorker::ThreadProc() {
   m_hDoneEvent->Set();
 }
 
+bool CProcessingWorker::JoinGroup(_CKorvex7Obj5* library) {
+  if (!library) {
+    // Processing as a lone collector would be refused on the group's database, or worse,
+    // take the log of a database that is not in group mode.
+    context_.LogStatus(EventType::kError,
+                       "The installed library cannot take part in the collector group '" +
+                           m_strGroupName +
+                           "': it predates group mode. Install a newer libkorvex7, or remove "
+                           "GroupName from " +
+                           kServiceKey + " to run this collector alone.");
+    return false;
+  }
+  library->SetGroupMember(m_strGroupName, m_strGroupMember);
+  context_.LogStatus(EventType::kInformation, "Taking part in the collector group '" +
+                                                  m_strGroupName + "' as member '" +
+                                                  m_strGroupMember + "'");
+  return true;
+}
+
 void CProcessingWorker::SettleForPause() {
   if (m_bSettledForPause || !m_pLibrary) return;
   m_bSettledForPause = true;
@@ -118,7 +138,10 @@ int32_t CProcessingWorker::ReleaseLibrary() {
 
 int32_t CProcessingWorker::Connect(bool first) {
   if (ReadConfiguration() != 0) {
-    if (first) context_.LogEvent(EventType::kError, MSG_NO_CONNECTION_INFO);
+    if (first) {
+      if (!m_strProblem.empty()) context_.LogStatus(EventType::kError, m_strProblem);
+      context_.LogEvent(EventType::kError, MSG_NO_CONNECTION_INFO);
+    }
     return kConnectNoConfiguration;
   }
   ReleaseLibrary();
@@ -133,6 +156,10 @@ int32_t CProcessingWorker::Connect(bool first) {
   m_pLibrary2 = creation.object2;
   m_pLibrary4 = creation.object4;
   m_bLibraryCreated = true;
+  if (!m_strGroupName.empty() && !JoinGroup(creation.object5)) {
+    ReleaseLibrary();
+    return kConnectCreateFailed;
+  }
 
   uint32_t code = kGenericFailure;
   std::string source;

@@ -1,7 +1,8 @@
 // CProcessingWorker: the worker thread that owns the library object for the
-// whole run, connects it to the configured database (retrying every 30
-// seconds), then calls DoNextItemFromMDCLog back to back while it reports work
-// done and rests for the idle timeout otherwise, re-connecting when the
+// whole run, names it the collector group and member the settings give (a
+// library that cannot take part in a group is refused), connects it to the
+// configured database (retrying every 30 seconds), then calls DoNextItemFromMDCLog back to back
+// while it reports work done and rests for the idle timeout otherwise, re-connecting when the
 // library has lost its connection. A failing log row is reported once, with
 // its key, machine and command, when the library names it (_CKorvex7Obj2,
 // failing_row_reports.h); any other failure text, and every text of an older
@@ -81,6 +82,9 @@ class CProcessingWorker : public CServiceConfig {
  private:
   int32_t Connect(bool first);
   int32_t ProcessNext(bool& more);
+  // Names the group and member to a library that can take part in a group; false (and
+  // reported) for one that cannot.
+  bool JoinGroup(_CKorvex7Obj5* library);
   // Has the library commit what it processed before a pause.
   void SettleForPause();
   // Reports a failed DoNextItemFromMDCLog call's text, once per failing row or text.

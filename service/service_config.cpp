@@ -12,6 +12,9 @@ int32_t CServiceConfig::ReadConfiguration() {
   m_lDatabaseType = config.database_type;
   m_strConnectionString = config.connection_string;
   m_dwTimeout = static_cast<uint32_t>(config.idle_timeout_ms);
+  m_strGroupName = config.group_name;
+  m_strGroupMember = config.group_member;
+  m_strProblem = config.problem;
   return result;
 }
 

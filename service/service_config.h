@@ -1,7 +1,7 @@
 // CServiceConfig: the worker's configuration record (connection string,
-// database kind, idle timeout), filled by ReadConfiguration from the settings
-// store at every connection attempt. The reader is injectable for tests.
-// Used from the worker thread only.
+// database kind, idle timeout, collector group and member), filled by ReadConfiguration from the
+// settings store at every connection attempt. The reader is injectable for tests. Used from the
+// worker thread only.
 #ifndef VOLTRANE_SERVICE_SERVICE_CONFIG_H_
 #define VOLTRANE_SERVICE_SERVICE_CONFIG_H_
 
@@ -28,6 +28,9 @@ class CServiceConfig {
   std::string m_strConnectionString;  // as stored, credentials still enciphered
   int32_t m_lDatabaseType = voltrane::dbkind::kNone;
   uint32_t m_dwTimeout = 3000;  // idle timeout, milliseconds
+  std::string m_strGroupName;   // the collector group taken part in; "" none
+  std::string m_strGroupMember;  // the member name there
+  std::string m_strProblem;      // why the last read failed on a value that is there, or ""
 
  private:
   ConfigurationReader reader_;

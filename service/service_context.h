@@ -59,7 +59,11 @@ class CServiceContext {
   // Posts WM_QUIT, WM_SERVICE_PAUSE or WM_SERVICE_CONTINUE to the run thread (nothing before Init).
   void PostToRunThread(uint32_t message);
 
-  bool IsAnotherInstanceRunning() { return m_guard.IsAnotherInstanceRunning(); }
+  // `group_member`: the member name when this collector takes part in a collector group.
+  bool IsAnotherInstanceRunning(const std::string& group_member = "") {
+    m_guard.KeyByMember(group_member);
+    return m_guard.IsAnotherInstanceRunning();
+  }
 
   bool IsRegistered() const { return m_bRegistered; }
   bool IsService() const { return m_bService; }

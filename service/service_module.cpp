@@ -265,7 +265,19 @@ void CServiceModule::Run() {
   m_context.Init(m_szServiceName, m_bService, &m_runQueue, console);
   if (!m_bService) m_context.LogStatus(EventType::kInformation, "Running as an application");
 
-  if (m_context.IsAnotherInstanceRunning()) {
+  // Members of a collector group are kept apart by member name, so that several may run on one
+  // computer, each with its own settings store.
+  DatabaseConfiguration membership;
+  const std::string member = m_services.reader(membership) == 0 && !membership.group_name.empty()
+                                 ? membership.group_member
+                                 : "";
+  if (m_context.IsAnotherInstanceRunning(member)) {
+    if (!member.empty()) {
+      m_context.LogStatus(EventType::kError,
+                          "Another collector on this computer already takes "
+                          "part in a collector group as member '" +
+                              member + "'");
+    }
     m_context.LogEvent(EventType::kError, MSG_ANOTHER_INSTANCE);
     if (m_bService) SetServiceStatus(SERVICE_STOPPED);
     return;

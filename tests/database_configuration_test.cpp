@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "dbaccess/computer_name.h"
 #include "settings/reg_settings.h"
 
 namespace voltrane {
@@ -115,6 +116,47 @@ TEST_F(DatabaseConfigurationTest, TimeoutIsTakenOnlyWhenPresentAsANumber) {
   Save("Timeout", "4000");
   EXPECT_EQ(ReadConfiguration(config_), 0);
   EXPECT_EQ(config_.idle_timeout_ms, 7000);
+}
+
+TEST_F(DatabaseConfigurationTest, GroupMembershipIsReadAtEveryReadAndDefaultsToTheComputer) {
+  Save("DatabaseType", "PostgreSQL");
+  Save("PostgreSQLConnectionString", "Provider=PostgreSQL;Data Source=db:5432;");
+  ASSERT_EQ(ReadConfiguration(config_), 0);
+  EXPECT_EQ(config_.group_name, "");
+  EXPECT_EQ(config_.group_member, ComputerName());
+  ASSERT_FALSE(ComputerName().empty());
+
+  Save("GroupName", "press-line");
+  Save("GroupMember", "press-2");
+  ASSERT_EQ(ReadConfiguration(config_), 0);
+  EXPECT_EQ(config_.group_name, "press-line");
+  EXPECT_EQ(config_.group_member, "press-2");
+
+  // Removed or emptied: the record the worker keeps does not remember the old values.
+  ASSERT_TRUE(settings_.DeleteMachineItem(kServiceKey, "GroupName"));
+  Save("GroupMember", "");
+  ASSERT_EQ(ReadConfiguration(config_), 0);
+  EXPECT_EQ(config_.group_name, "");
+  EXPECT_EQ(config_.group_member, ComputerName());
+}
+
+TEST_F(DatabaseConfigurationTest, GroupSettingsOfAnotherTypeMakeTheConfigurationUnusable) {
+  Save("DatabaseType", "PostgreSQL");
+  Save("PostgreSQLConnectionString", "Provider=PostgreSQL;Data Source=db:5432;");
+  Save("GroupName", 7);
+  EXPECT_EQ(ReadConfiguration(config_), kConfigurationInvalid);
+  EXPECT_EQ(config_.database_type, -1);
+  EXPECT_EQ(config_.problem,
+            "The collector setting GroupName of Software\\Voltrane\\MDCService is not text.");
+
+  Save("GroupName", "press-line");
+  Save("GroupMember", 2);
+  EXPECT_EQ(ReadConfiguration(config_), kConfigurationInvalid);
+  EXPECT_NE(config_.problem.find("GroupMember"), std::string::npos);
+
+  Save("GroupMember", "press-2");
+  EXPECT_EQ(ReadConfiguration(config_), 0);
+  EXPECT_EQ(config_.problem, "");
 }
 
 TEST(DatabaseKindFromNameTest, FiveNamesAnyCase) {

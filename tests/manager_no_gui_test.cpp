@@ -62,6 +62,11 @@ class ManagerNoGuiTest : public testing::Test {
     if (!path_.empty()) testsupport::DropTestDatabase(database_);
   }
 
+  void Execute(const std::string& sql) {
+    auto connection = std::make_shared<dbaccess::Connection>();
+    connection->Open(database_.connection_string);
+    connection->Execute(sql);
+  }
   std::string DesignatedPc() {
     auto connection = std::make_shared<dbaccess::Connection>();
     connection->Open(database_.connection_string);
@@ -125,6 +130,49 @@ TEST_F(ManagerNoGuiTest, AnotherDesignatedComputerIsKeptUnlessTakenOver) {
             std::string::npos);
 }
 
+TEST_F(ManagerNoGuiTest, TheCollectorGroupIsChosenFromTheCommandLineOrTheDatabase) {
+  const std::string base = "--no-gui --no-start -DBTYPE 3 -DATABASE " + path_;
+  const RunResult no_group = RunManager(base + " --group");
+  EXPECT_EQ(no_group.status, 1);
+  EXPECT_NE(no_group.output.find("[failed] Designation: This database has no collector group; "
+                                 "\"korvex7 group create NAME\" creates one."),
+            std::string::npos)
+      << no_group.output;
+
+  Execute(
+      "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
+      "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
+  Execute(
+      "insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) "
+      "values ('press-line', 'group', 10)");
+  const RunResult joined = RunManager(base + " --member press-2");
+  ASSERT_EQ(joined.status, 0) << joined.output;
+  EXPECT_EQ(DesignatedPc(), "group:press-line");
+  voltrane::DatabaseConfiguration config;
+  ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
+  EXPECT_EQ(config.group_name, "press-line");
+  EXPECT_EQ(config.group_member, "press-2");
+
+  // Again without a choice: the database's group, with the stored member name.
+  const RunResult again = RunManager(base);
+  ASSERT_EQ(again.status, 0) << again.output;
+  EXPECT_NE(again.output.find("[ok]     Designation: the collector group 'press-line', this "
+                              "computer's collector as member 'press-2'"),
+            std::string::npos)
+      << again.output;
+
+  const RunResult alone = RunManager(base + " --this-computer");
+  ASSERT_EQ(alone.status, 0) << alone.output;
+  EXPECT_EQ(DesignatedPc(), voltrane::manager::RetrieveComputerName());
+  ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
+  EXPECT_EQ(config.group_name, "");
+
+  EXPECT_EQ(RunManager(base + " --this-computer --member x").status, 2);
+  const RunResult no_name = RunManager(base + " --member");
+  EXPECT_EQ(no_name.status, 2);
+  EXPECT_EQ(no_name.output, "--member needs a name (see --help).\n");
+}
+
 TEST_F(ManagerNoGuiTest, AMissingDatabaseFileFailsWithoutWritingSettings) {
   const RunResult run = RunManager("--no-gui --no-start -DBTYPE 3 -DATABASE " + path_ + ".missing");
   EXPECT_EQ(run.status, 1);
@@ -146,7 +194,8 @@ TEST_F(ManagerNoGuiTest, AnyoneButRootIsRefused) {
 TEST_F(ManagerNoGuiTest, HelpNamesTheKeywords) {
   const RunResult run = RunManager("--help");
   EXPECT_EQ(run.status, 0);
-  for (const char* word : {"-DBTYPE", "-DATABASESERVER", "--no-gui", "3 SQLite", "4 PostgreSQL"})
+  for (const char* word : {"-DBTYPE", "-DATABASESERVER", "--no-gui", "3 SQLite", "4 PostgreSQL",
+                           "--group", "--member NAME", "--this-computer"})
     EXPECT_NE(run.output.find(word), std::string::npos) << word;
 }
 

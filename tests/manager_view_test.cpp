@@ -9,7 +9,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -60,9 +63,8 @@ class ManagerViewTest : public testing::TestWithParam<std::string> {
     sandbox_.WriteHives("DatabaseType = \"" + name + "\"\n" + name + "ConnectionString = \"" +
                             database_.connection_string + "\"\nTimeout = 3000\n",
                         "");
-    HostChecks host;
-    host.computer_name = [] { return std::string("plant-pc-1"); };
-    wizard_ = std::make_unique<frmAdminWizard>(connection_, prompts_, service_, host);
+    host_.computer_name = [] { return std::string("plant-pc-1"); };
+    wizard_ = std::make_unique<frmAdminWizard>(connection_, prompts_, service_, host_);
   }
   void TearDown() override {
     wizard_.reset();
@@ -70,11 +72,13 @@ class ManagerViewTest : public testing::TestWithParam<std::string> {
   }
 
   int Page() const { return wizard_->findChild<QStackedWidget*>()->currentIndex(); }
-  void Screenshot() {
+  void Screenshot(const QString& suffix = "") {
     const QString dir = SCREENSHOT_DIR;
     QDir().mkpath(dir);
-    const QString file =
-        QString("%1/%2-page%3.png").arg(dir, QString::fromStdString(GetParam())).arg(Page());
+    const QString file = QString("%1/%2-page%3%4.png")
+                             .arg(dir, QString::fromStdString(GetParam()))
+                             .arg(Page())
+                             .arg(suffix);
     QApplication::processEvents();
     EXPECT_TRUE(wizard_->grab().save(file)) << file.toStdString();
   }
@@ -82,6 +86,11 @@ class ManagerViewTest : public testing::TestWithParam<std::string> {
     ASSERT_TRUE(wizard_->next_button()->isEnabled()) << Page();
     wizard_->next_button()->click();
     Screenshot();
+  }
+  void Execute(const std::string& sql) {
+    auto connection = std::make_shared<dbaccess::Connection>();
+    connection->Open(database_.connection_string);
+    connection->Execute(sql);
   }
   dbaccess::Variant Value(const std::string& sql) {
     auto connection = std::make_shared<dbaccess::Connection>();
@@ -96,6 +105,7 @@ class ManagerViewTest : public testing::TestWithParam<std::string> {
   testsupport::ScriptedPrompts prompts_;
   testsupport::FakeServiceControl service_;
   voltrane::CDatabaseConnectionObj connection_;
+  HostChecks host_;
   std::unique_ptr<frmAdminWizard> wizard_;
 };
 
@@ -185,6 +195,69 @@ TEST_P(ManagerViewTest, WalksFromPageZeroToFinishAndWritesWhatWasChosen) {
   voltrane::DatabaseConfiguration config;
   ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
   EXPECT_EQ(config.database_type, database_.kind);
+}
+
+TEST_P(ManagerViewTest, TheLastPageDesignatesThisComputerOrTheCollectorGroup) {
+  wizard_->LoadWizard({});
+  wizard_->show();
+  const auto walk_to_last_page = [&] {
+    while (Page() < 7) wizard_->next_button()->click();
+  };
+  walk_to_last_page();
+  QWidget* last = wizard_->page(7);
+  QRadioButton* computer = Child<QRadioButton>(last, "This computer (plant-pc-1)");
+  QRadioButton* group = Child<QRadioButton>(last, "The collector group");
+  ASSERT_NE(computer, nullptr);
+  ASSERT_NE(group, nullptr);
+  EXPECT_TRUE(computer->isChecked());
+  EXPECT_FALSE(group->isEnabled());
+  QLabel* hint = Child<QLabel>(last, CAdminWizardRules::kNoGroupHint);
+  ASSERT_NE(hint, nullptr);
+  EXPECT_TRUE(hint->isVisible());
+  Screenshot("-no-group");
+  wizard_->cancel_button()->click();
+
+  // The group made by "korvex7 group create", the database designating it.
+  Execute(
+      "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
+      "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
+  Execute(
+      "insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) "
+      "values ('press-line', 'group', 10)");
+  Execute(
+      "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+      "values (2, 14, 2, 'group:press-line')");
+  wizard_ = std::make_unique<frmAdminWizard>(connection_, prompts_, service_, host_);
+  wizard_->LoadWizard({});
+  wizard_->show();
+  walk_to_last_page();
+  last = wizard_->page(7);
+  group = Child<QRadioButton>(last, "The collector group 'press-line'");
+  ASSERT_NE(group, nullptr);
+  EXPECT_TRUE(group->isEnabled());
+  EXPECT_TRUE(group->isChecked());
+  EXPECT_FALSE(Child<QLabel>(last, CAdminWizardRules::kNoGroupHint)->isVisible());
+  QLineEdit* member = nullptr;
+  for (QLineEdit* field : last->findChildren<QLineEdit*>()) {
+    if (field->text() == "plant-pc-1") member = field;
+  }
+  ASSERT_NE(member, nullptr);
+  EXPECT_TRUE(member->isEnabled());
+  member->clear();
+  EXPECT_FALSE(wizard_->finish_button()->isEnabled());  // a member needs a name
+  member->setText("press-2");
+  EXPECT_TRUE(wizard_->finish_button()->isEnabled());
+  Screenshot("-group");
+
+  wizard_->finish_button()->click();
+  EXPECT_EQ(wizard_->result(), QDialog::Accepted) << testing::PrintToString(prompts_.messages);
+  EXPECT_EQ(
+      Value("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14").ToText(),
+      "group:press-line");
+  voltrane::DatabaseConfiguration config;
+  ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
+  EXPECT_EQ(config.group_name, "press-line");
+  EXPECT_EQ(config.group_member, "press-2");
 }
 
 TEST_P(ManagerViewTest, CancelRestartsTheServiceAndWritesNothing) {

@@ -26,10 +26,7 @@ class ManagerDatabaseTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     database_ = testsupport::CreateShopFloorDatabase(GetParam(), true);
-    const std::string name = database_.kind == 3 ? "SQLite" : "PostgreSQL";
-    sandbox_.WriteHives("DatabaseType = \"" + name + "\"\n" + name + "ConnectionString = \"" +
-                            database_.connection_string + "\"\n",
-                        "");
+    WriteMachineHive("");
     check_ = std::make_shared<dbaccess::Connection>();
     check_->Open(database_.connection_string);
     HostChecks host;
@@ -42,7 +39,29 @@ class ManagerDatabaseTest : public testing::TestWithParam<std::string> {
     testsupport::DropTestDatabase(database_);
   }
 
+  // The collector's key for the test database, with `extra` lines.
+  void WriteMachineHive(const std::string& extra) {
+    const std::string name = database_.kind == 3 ? "SQLite" : "PostgreSQL";
+    sandbox_.WriteHives("DatabaseType = \"" + name + "\"\n" + name + "ConnectionString = \"" +
+                            database_.connection_string + "\"\n" + extra,
+                        "");
+  }
   void Exec(const std::string& sql) { check_->Execute(sql); }
+  // What `korvex7 group create` leaves behind: the group's row, and option 14 naming it
+  // when `designated`.
+  void CreateGroup(const std::string& name, bool designated) {
+    Exec(
+        "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
+        "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
+    Exec("insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) values ('" +
+         name + "', 'group', 10)");
+    if (designated) {
+      Exec(
+          "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+          "values (2, 14, 2, 'group:" +
+          name + "')");
+    }
+  }
   dbaccess::Variant Value(const std::string& sql) {
     dbaccess::Recordset rs;
     rs.Open(sql, check_);
@@ -141,6 +160,82 @@ TEST_P(ManagerDatabaseTest, TheDesignatedComputerPassesWithoutAQuestion) {
       "values (2, 14, 2, 'plant-pc-1')");
   EXPECT_TRUE(Connect());
   EXPECT_TRUE(prompts_.questions.empty());
+}
+
+TEST_P(ManagerDatabaseTest, AGroupDatabaseIsJoinedAsAMemberAndFinishNamesItInTheSettings) {
+  CreateGroup("press-line", true);
+  ASSERT_TRUE(Connect()) << testing::PrintToString(prompts_.messages);
+  EXPECT_TRUE(prompts_.questions.empty());  // nothing to take over
+  EXPECT_TRUE(prompts_.Shown(
+      "This database is processed by the collector group 'press-line'. This computer's "
+      "collector will take part in it as member 'plant-pc-1' (the member name can be changed on "
+      "the last page)."));
+  EXPECT_EQ(Option(14, "STRING_VAL"), "group:press-line");  // the check writes nothing
+  while (rules_->CurrentPage() < 7) ASSERT_TRUE(rules_->Next());
+  EXPECT_TRUE(rules_->designation.use_group);
+  EXPECT_EQ(rules_->designation.group_name, "press-line");
+
+  // A member needs a name.
+  rules_->designation.member_name = "";
+  EXPECT_FALSE(rules_->UpdateButtons().finish);
+  rules_->designation.member_name = "press-2";
+  ASSERT_EQ(rules_->Finish(), FinishResult::kDone) << testing::PrintToString(prompts_.messages);
+
+  EXPECT_EQ(Option(14, "STRING_VAL"), "group:press-line");
+  voltrane::DatabaseConfiguration config;
+  ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
+  EXPECT_EQ(config.group_name, "press-line");
+  EXPECT_EQ(config.group_member, "press-2");
+}
+
+TEST_P(ManagerDatabaseTest, ThisComputerOnAGroupDatabaseDesignatesItAndEndsTheMembership) {
+  WriteMachineHive("GroupName = \"press-line\"\nGroupMember = \"press-9\"\n");
+  CreateGroup("press-line", true);
+  ASSERT_TRUE(Connect());
+  // The stored member name is the one offered.
+  EXPECT_TRUE(prompts_.Shown(
+      "This database is processed by the collector group 'press-line'. This computer's "
+      "collector will take part in it as member 'press-9' (the member name can be changed on "
+      "the last page)."));
+  while (rules_->CurrentPage() < 7) ASSERT_TRUE(rules_->Next());
+  rules_->designation.use_group = false;
+  ASSERT_EQ(rules_->Finish(), FinishResult::kDone) << testing::PrintToString(prompts_.messages);
+
+  EXPECT_EQ(Option(14, "STRING_VAL"), kThisPc);
+  voltrane::CRegKey key;
+  ASSERT_EQ(key.Open(voltrane::RegHive::kLocalMachine, voltrane::kServiceKey), 0);
+  EXPECT_FALSE(key.HasValue("GroupName"));
+  EXPECT_FALSE(key.HasValue("GroupMember"));
+  EXPECT_TRUE(key.HasValue("DatabaseType"));
+}
+
+TEST_P(ManagerDatabaseTest, TheGroupIsOfferedOnlyWhenTheDatabaseHasOne) {
+  // A database from before group mode: no group table at all.
+  WalkTo(7);
+  EXPECT_FALSE(rules_->designation.use_group);
+  EXPECT_FALSE(rules_->designation.group_available());
+  rules_->designation.use_group = true;
+  EXPECT_FALSE(rules_->UpdateButtons().finish);
+  EXPECT_NE(std::string(CAdminWizardRules::kNoGroupHint).find("korvex7 group create NAME"),
+            std::string::npos);
+  rules_->Cancel();
+
+  // A group created, the designation still this computer's: the group can be chosen.
+  CreateGroup("line-4", false);
+  Exec(
+      "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+      "values (2, 14, 2, 'plant-pc-1')");
+  ASSERT_TRUE(Connect());
+  while (rules_->CurrentPage() < 7) ASSERT_TRUE(rules_->Next());
+  EXPECT_FALSE(rules_->designation.use_group);
+  EXPECT_EQ(rules_->designation.group_name, "line-4");
+  rules_->designation.use_group = true;
+  ASSERT_EQ(rules_->Finish(), FinishResult::kDone) << testing::PrintToString(prompts_.messages);
+  EXPECT_EQ(Option(14, "STRING_VAL"), "group:line-4");
+  voltrane::DatabaseConfiguration config;
+  ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
+  EXPECT_EQ(config.group_name, "line-4");
+  EXPECT_EQ(config.group_member, kThisPc);
 }
 
 TEST_P(ManagerDatabaseTest, ForceIdleGovernsTheIdleFieldsAndNext) {

@@ -85,8 +85,9 @@ inline voltrane::EventSinkFactory RecordingSinks(std::shared_ptr<EventRecorder> 
   };
 }
 
-// A library object whose service operations run the test's script.
-class FakeLibrary : public _CKorvex7Obj2 {
+// A library object whose service operations run the test's script. It is a
+// _CKorvex7Obj5, but the factory hands out only the interfaces it is told to.
+class FakeLibrary : public _CKorvex7Obj5 {
  public:
   std::function<bool()> is_connected = [this] { return connected; };
   std::function<bool(const std::string&, int32_t, std::string&)> connect =
@@ -102,6 +103,20 @@ class FakeLibrary : public _CKorvex7Obj2 {
   int is_connected_calls = 0;
   int connect_calls = 0;
   int do_next_calls = 0;
+  // Each SetGroupMember call: group, member, and how many DoNextItemFromMDCLog calls came before.
+  struct GroupCall {
+    std::string group;
+    std::string member;
+    int do_next_calls_before = 0;
+  };
+  std::vector<GroupCall> group_calls;
+
+  void SetGroupMember(const std::string& strGroup, const std::string& strMember) override {
+    group_calls.push_back({strGroup, strMember, do_next_calls});
+  }
+  void TakeProcessingReport(Korvex7ProcessingReport& report) override { report = {}; }
+  korvex7::AppendResult AppendCommand(const korvex7::Command&) override { return {}; }
+  korvex7::ItemOutcome GetLastItemOutcome() override { return korvex7::ItemOutcome::kNoProgress; }
 
   bool IsConnected() override {
     ++is_connected_calls;
@@ -165,6 +180,7 @@ class FakeLibraryFactory : public voltrane::LibraryFactory {
   std::function<void(FakeLibrary&)> configure = [](FakeLibrary&) {};
   int32_t fail_with = 0;  // non-zero: creation fails with this code
   bool offers_obj2 = false;  // hands out the object as a _CKorvex7Obj2 too
+  bool offers_obj5 = false;  // and as a _CKorvex7Obj5 (group mode)
   int creates = 0;
   int releases = 0;
   FakeLibrary* last = nullptr;
@@ -181,6 +197,7 @@ class FakeLibraryFactory : public voltrane::LibraryFactory {
     last = library;
     creation.object = library;
     if (offers_obj2) creation.object2 = library;
+    if (offers_obj5) creation.object5 = library;
     return creation;
   }
   void Release(_CKorvex7Obj* object) override {

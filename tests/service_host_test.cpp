@@ -13,17 +13,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "settings/reg_settings.h"
 #include "service/instance_guard.h"
 #include "service/key_watcher.h"
 #include "service/message_catalogue.h"
 #include "service/service_identity.h"
 #include "service/service_module.h"
 #include "service/systemd_notifier.h"
+#include "settings/reg_settings.h"
 #include "tests/service_fakes.h"
 
 namespace voltrane {
@@ -78,7 +79,9 @@ class HostTest : public ::testing::Test {
     services_.started_by_service_manager = [] { return false; };
     services_.console_input = -1;  // never a terminal: no key watcher
     services_.reader = [](DatabaseConfiguration& config) {
-      config = {3, "Provider=SQLite;Data Source=/plant/mdc.db;", 20};
+      config.database_type = 3;
+      config.connection_string = "Provider=SQLite;Data Source=/plant/mdc.db;";
+      config.idle_timeout_ms = 20;
       return 0;
     };
     CRegSettings().SaveMachineDWORDValue(kServiceKey, "EnableIcon", 0);
@@ -102,6 +105,65 @@ TEST_F(HostTest, SecondGuardInTheSameMachineIsRefusedUntilTheFirstEnds) {
   first.reset();
   CInstanceGuard third;
   EXPECT_FALSE(third.IsAnotherInstanceRunning());
+}
+
+TEST_F(HostTest, GroupMembersAreGuardedByMemberName) {
+  CInstanceGuard first, second, same_name;
+  first.KeyByMember("press-1");
+  second.KeyByMember("press 2/b");
+  same_name.KeyByMember("press-1");
+  EXPECT_FALSE(first.IsAnotherInstanceRunning());
+  EXPECT_FALSE(second.IsAnotherInstanceRunning());
+  EXPECT_TRUE(same_name.IsAnotherInstanceRunning());
+  EXPECT_EQ(second.LockFilePath(),
+            root_.path() + "/run/lock/" + kInstanceMutexName + "-member-press%202%2Fb.lock");
+  // A held lock keeps its name.
+  first.KeyByMember("other");
+  EXPECT_EQ(first.Name(), std::string(kInstanceMutexName) + "-member-press-1");
+  EXPECT_EQ(MemberMutexSuffix(""), "");
+}
+
+TEST_F(HostTest, ASecondMemberOnTheComputerRunsBesideTheFirst) {
+  services_.reader = [](DatabaseConfiguration& config) {
+    config.database_type = 4;
+    config.connection_string = "Provider=PostgreSQL;Data Source=db:5432;";
+    config.idle_timeout_ms = 20;
+    config.group_name = "press-line";
+    config.group_member = "press-2";
+    return 0;
+  };
+  CInstanceGuard first_member;
+  first_member.KeyByMember("press-1");
+  ASSERT_FALSE(first_member.IsAnotherInstanceRunning());
+  CInstanceGuard lone_collector;
+  ASSERT_FALSE(lone_collector.IsAnotherInstanceRunning());
+  factory_->offers_obj2 = factory_->offers_obj5 = true;
+  std::atomic<int> calls{0};
+  factory_->configure = [&](FakeLibrary& library) {
+    library.do_next = [&](std::string&) { return ++calls < 2; };
+  };
+  {
+    CServiceModule module(services_);
+    std::thread run([&] { module.Start(); });
+    ASSERT_TRUE(WaitUntil([&] { return calls >= 2; }));
+    module.RunQueue().Post(WM_QUIT);
+    run.join();
+  }
+  EXPECT_EQ(recorder_->Count(MSG_ANOTHER_INSTANCE), 0);
+
+  // The same member name twice is refused, naming it.
+  CInstanceGuard same_member;
+  same_member.KeyByMember("press-2");
+  ASSERT_FALSE(same_member.IsAnotherInstanceRunning());
+  recorder_->Clear();
+  CServiceModule second(services_);
+  second.Start();
+  EXPECT_EQ(recorder_->Count(MSG_ANOTHER_INSTANCE), 1);
+  const auto statuses = recorder_->Statuses();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                      "Another collector on this computer already takes part in a collector "
+                      "group as member 'press-2'"),
+            statuses.end());
 }
 
 TEST_F(HostTest, GuardOfAnotherAccountIsRefused) {

@@ -58,6 +58,9 @@ TEST_F(LibraryLoadingTest, TheBuiltLibraryIsCreatedForTheExtendedInterface) {
   const LibraryCreation creation = factory.Create();
   ASSERT_NE(creation.object, nullptr) << creation.error_code << " " << creation.refusal;
   ASSERT_EQ(static_cast<_CKorvex7Obj*>(creation.object2), creation.object);
+  // The built library can take part in a collector group.
+  ASSERT_EQ(static_cast<_CKorvex7Obj*>(creation.object5), creation.object);
+  ASSERT_EQ(static_cast<_CKorvex7Obj*>(creation.object4), creation.object);
   Korvex7FailedLogItem row;
   EXPECT_FALSE(creation.object2->GetLastFailedLogItem(row));
   std::string error = "stale";

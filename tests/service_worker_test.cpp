@@ -128,7 +128,12 @@ class WorkerTest : public ::testing::Test {
   ScriptedClock clock_;
   ClockEventWaiter waiter_{clock_};
   FakeLibraryFactory factory_;
-  DatabaseConfiguration config_{3, kConnection, 3000};
+  DatabaseConfiguration config_ = [] {
+    DatabaseConfiguration config;
+    config.database_type = 3;
+    config.connection_string = kConnection;
+    return config;
+  }();
   int32_t config_error_ = 0;
 };
 
@@ -265,6 +270,73 @@ TEST_F(WorkerTest, LibraryThatCannotBeCreatedIsReportedAtEveryAttempt) {
                                    MSG_COM_CREATION_ERROR}));
   EXPECT_EQ(recorder_->Records()[0].insertion, std::optional<std::string>("126"));
   EXPECT_EQ(recorder_->Records()[0].message, "COM creation error 126.");
+}
+
+TEST_F(WorkerTest, AGroupMemberNamesItsGroupToEveryObjectBeforeItsFirstItem) {
+  factory_.offers_obj2 = factory_.offers_obj5 = true;
+  config_.group_name = "press-line";
+  config_.group_member = "press-2";
+  std::vector<size_t> named_at_connect;
+  std::vector<FakeLibrary::GroupCall> named_at_item;
+  factory_.configure = [&](FakeLibrary& library) {
+    library.connect = [&](const std::string&, int32_t, std::string& error) {
+      named_at_connect.push_back(library.group_calls.size());
+      error = "";
+      return library.connected = factory_.creates == 2;  // the first object cannot connect
+    };
+    library.do_next = [&](std::string& error) {
+      named_at_item = library.group_calls;
+      context_.RequestStop();
+      error = "";
+      return false;
+    };
+  };
+  MakeWorker()->ThreadProc();
+
+  EXPECT_EQ(named_at_connect, (std::vector<size_t>{1, 1}));
+  ASSERT_EQ(named_at_item.size(), 1u);
+  EXPECT_EQ(named_at_item[0].group, "press-line");
+  EXPECT_EQ(named_at_item[0].member, "press-2");
+  EXPECT_EQ(named_at_item[0].do_next_calls_before, 0);
+  EXPECT_EQ(recorder_->Statuses().front(),
+            "Taking part in the collector group 'press-line' as member 'press-2'");
+}
+
+TEST_F(WorkerTest, AMemberWhoseLibraryPredatesGroupsIsRefusedAtEveryAttempt) {
+  factory_.offers_obj2 = true;  // no _CKorvex7Obj5
+  config_.group_name = "press-line";
+  config_.group_member = "press-2";
+  clock_.on_sleep = [&](int64_t) {
+    if (clock_.sleeps.size() == 2) context_.RequestStop();
+  };
+  MakeWorker()->ThreadProc();
+
+  EXPECT_EQ(factory_.creates, 2);
+  EXPECT_EQ(factory_.releases, 2);
+  EXPECT_EQ(recorder_->Count(MSG_CONNECTION_INITIALIZED), 0);
+  const std::string refusal =
+      "The installed library cannot take part in the collector group 'press-line': it predates "
+      "group mode. Install a newer libkorvex7, or remove GroupName from "
+      "Software\\Voltrane\\MDCService to run this collector alone.";
+  EXPECT_EQ(recorder_->Statuses(), (std::vector<std::string>{refusal, refusal}));
+  EXPECT_EQ(clock_.Count(kConnectRetryMs), 2);
+}
+
+TEST_F(WorkerTest, AGroupSettingOfAnotherTypeIsNamedInTheFirstReport) {
+  CRegSettings settings;
+  settings.SaveMachineStringValue(kServiceKey, "DatabaseType", "SQLite");
+  settings.SaveMachineStringValue(kServiceKey, "SQLiteConnectionString", kConnection);
+  settings.SaveMachineDWORDValue(kServiceKey, "GroupName", 1);
+  clock_.on_sleep = [&](int64_t) {
+    if (clock_.sleeps.size() == 2) context_.RequestStop();
+  };
+  MakeWorker(voltrane::ReadConfiguration)->ThreadProc();
+
+  EXPECT_EQ(recorder_->Statuses(),
+            std::vector<std::string>{
+                "The collector setting GroupName of Software\\Voltrane\\MDCService is not text."});
+  EXPECT_EQ(recorder_->Count(MSG_NO_CONNECTION_INFO), 1);
+  EXPECT_EQ(factory_.creates, 0);
 }
 
 TEST_F(WorkerTest, FailureEscapingConnectIsReportedAndTheObjectReplaced) {

@@ -137,6 +137,11 @@ void frmAdminWizard::RefreshEnabling() {
   for (QWidget* widget : std::initializer_list<QWidget*>{machine_downtime_, machine_downtime_label_,
                                                          return_timeout_, return_timeout_label_})
     widget->setEnabled(heartbeat);
+  const DesignationPage& designation = rules_.designation;
+  designate_group_->setEnabled(designation.group_available());
+  group_hint_->setVisible(!designation.group_available());
+  member_name_->setEnabled(designation.use_group);
+  member_name_label_->setEnabled(designation.use_group);
 }
 
 void frmAdminWizard::OnNext() {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -60,6 +61,8 @@ class frmAdminWizard : public QDialog {
   QWidget* BuildLocksPage();
   QWidget* BuildAutoNewPage();
   QWidget* BuildHeartbeatPage();
+  // Page 7's choice of who processes the log: this computer or the collector group.
+  QGroupBox* BuildDesignation();
   QLineEdit* NewField(bool password = false);
 
   void ShowCurrentPage();
@@ -68,6 +71,7 @@ class frmAdminWizard : public QDialog {
   void RenderLocks();
   void RenderAutoNew();
   void RenderHeartbeats();
+  void RenderDesignation();
   void RefreshButtons();
   void RefreshEnabling();
   void OnNext();
@@ -119,6 +123,9 @@ class frmAdminWizard : public QDialog {
   QLineEdit* return_timeout_ = nullptr;
   QLabel *machine_downtime_label_ = nullptr, *return_timeout_label_ = nullptr;
   QCheckBox* start_service_ = nullptr;
+  QRadioButton *designate_computer_ = nullptr, *designate_group_ = nullptr;
+  QLineEdit* member_name_ = nullptr;
+  QLabel *member_name_label_ = nullptr, *group_hint_ = nullptr;
 };
 
 // The program with a window: the single-instance handshake, the root check,

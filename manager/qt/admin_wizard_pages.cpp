@@ -359,6 +359,7 @@ QWidget* frmAdminWizard::BuildHeartbeatPage() {
   form->addRow(machine_downtime_label_, machine_downtime_);
   form->addRow(return_timeout_label_, return_timeout_);
   layout->addLayout(form);
+  layout->addWidget(BuildDesignation());
   start_service_ = new QCheckBox("Start MDC Service");
   layout->addWidget(start_service_);
   connect(machine_downtime_, &QComboBox::editTextChanged, this, [this](const QString& t) {
@@ -377,6 +378,49 @@ QWidget* frmAdminWizard::BuildHeartbeatPage() {
   connect(start_service_, &QCheckBox::toggled, this,
           [this](bool on) { rules_.heartbeats.start_service = on; });
   return page;
+}
+
+QGroupBox* frmAdminWizard::BuildDesignation() {
+  auto* box = new QGroupBox("Processing of the MDC log");
+  auto* layout = new QVBoxLayout(box);
+  designate_computer_ = new QRadioButton("This computer");
+  designate_group_ = new QRadioButton("The collector group");
+  auto* choice = new QButtonGroup(box);
+  choice->addButton(designate_computer_);
+  choice->addButton(designate_group_);
+  layout->addWidget(designate_computer_);
+  layout->addWidget(designate_group_);
+  auto* member = new QHBoxLayout;
+  member_name_label_ = new QLabel("Member name of this computer's collector");
+  member_name_ = NewField();
+  member->addSpacing(20);
+  member->addWidget(member_name_label_);
+  member->addWidget(member_name_);
+  layout->addLayout(member);
+  group_hint_ = new QLabel(CAdminWizardRules::kNoGroupHint);
+  group_hint_->setWordWrap(true);
+  layout->addWidget(group_hint_);
+  connect(designate_group_, &QRadioButton::toggled, this, [this](bool on) {
+    rules_.designation.use_group = on;
+    RefreshButtons();
+  });
+  connect(member_name_, &QLineEdit::textChanged, this, [this](const QString& t) {
+    rules_.designation.member_name = S(t);
+    RefreshButtons();
+  });
+  return box;
+}
+
+void frmAdminWizard::RenderDesignation() {
+  const DesignationPage& page = rules_.designation;
+  const QSignalBlocker block_computer(designate_computer_), block_group(designate_group_),
+      block_member(member_name_);
+  designate_computer_->setText(Q("This computer (" + rules_.computer_name() + ")"));
+  designate_group_->setText(page.group_available()
+                                ? Q("The collector group '" + page.group_name + "'")
+                                : QString("The collector group"));
+  (page.use_group ? designate_group_ : designate_computer_)->setChecked(true);
+  member_name_->setText(Q(page.member_name));
 }
 
 void frmAdminWizard::RenderPage(int page) {
@@ -504,6 +548,7 @@ void frmAdminWizard::RenderHeartbeats() {
   rules_.heartbeats.machine_downtime_id = downtime;
   return_timeout_->setText(Q(page.return_timeout_text));
   start_service_->setChecked(page.start_service);
+  RenderDesignation();
 }
 
 // Takes the grids' pending values into the rules (the grid's pending edit is
