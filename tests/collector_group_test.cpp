@@ -456,6 +456,9 @@ TEST_F(CollectorGroupTest, ToolCreatesListsDrainsAsMembersAndDrops) {
   QueueCycles(3, 2, 4, 10);
   QueueCycles(5, 3, 3, 20);
   TakePartition(2, "m2");
+  const auto live = Tool({"group", "drop"});
+  EXPECT_EQ(live.first, 1);
+  EXPECT_NE(live.second.find("still has 1 live member"), std::string::npos) << live.second;
   const auto status = Tool({"group", "status"});
   ASSERT_EQ(status.first, 0) << status.second;
   EXPECT_NE(status.second.find("member m2 incarnation 999999 live last-seen "), std::string::npos)
