@@ -160,7 +160,7 @@ class LogProcessor : public BatchClient {
   dbaccess::DateTime m_dtLastEntry;
   dbaccess::RecordsetPtr m_rsLog;  // the batch cache
   std::unique_ptr<GroupMember> group_;  // set while taking part in a collector group
-  std::set<int32_t> m_batchPartitions;  // the partitions of the open batch's rows
+  std::set<int32_t> m_batchPartitions;  // the partitions of the last batch's rows
   bool m_bStartupChecksPending = true;
 };
 

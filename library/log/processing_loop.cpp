@@ -124,6 +124,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
 
+    if (!session_.BatchOpen()) m_batchPartitions.clear();
     OpenRowSavepoint();
     entry = ReadLogEntry(*m_rsLog);
     if (group_) m_batchPartitions.insert(group_->PartitionOf(entry->machine));
