@@ -386,6 +386,34 @@ TEST_F(CollectorGroupTest, SerialNumberMovingToAnotherPartitionEndsThroughTheLog
   EXPECT_EQ(ended.Fields(size_t{0}).Value().ToDateTime(), At(120));
 }
 
+// Two members meet an unknown part number at once: b waits for a's commit
+// and finds the part a created instead of making a second one.
+TEST_F(CollectorGroupTest, TwoMembersCreatingOnePartMakeOneRow) {
+  CreateGroup(database_);
+  Sql()->Execute("delete from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 6");
+  Sql()->Execute("insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, BOOL_VAL) "
+                 "values (2, 6, 0, 1)");
+  Member a(database_, "a");
+  Member b(database_, "b");
+  ASSERT_TRUE(Pump({&a, &b}, [&] { return Held("a") == 2 && Held("b") == 2; }));
+  const bool a_has_turning = Owners()["a"].count(1) > 0;
+  Member& turning = a_has_turning ? a : b;
+  Member& milling = a_has_turning ? b : a;
+  QueueRow(1, 1, 6, "NEW-1", 0);
+  QueueRow(1, 1, 9, "", 1);  // keeps the first member's batch open after its part row
+  QueueRow(3, 2, 6, "NEW-1", 0);
+  ASSERT_TRUE(Pump({&turning}, [&] { return turning.processed == 1; }));
+  std::thread other([&] {
+    Pump({&milling}, [&] { return milling.processed == 1; });
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::string error;
+  EXPECT_TRUE(turning.object().CommitProcessedItems(error)) << error;
+  other.join();
+  EXPECT_EQ(milling.processed, 1) << milling.last_error;
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_PART where PART_NUMBER = 'NEW-1'"), 1);
+}
+
 // The members split the partitions first, then the rows arrive (in one
 // transaction, as they stood in the other database before its drain).
 TEST_F(CollectorGroupTest, ThreeMembersLeaveTheRecordsOneCollectorLeaves) {
