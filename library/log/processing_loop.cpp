@@ -5,7 +5,10 @@
 // from the log commits with its effects (session/batch_transaction.cpp says
 // how). The first call of a processor only announces the library version;
 // the startup checks run until they pass; an empty log runs the idle-time
-// checks.
+// checks. As a member of a collector group (group/group_member.h) the
+// processor reads only the rows of the partitions it holds, ticks between
+// batches, runs the startup checks only when it does the group's start
+// work, and fences every commit.
 //
 // Results: true when a row was processed; false with "" when the log is
 // empty; false with a text otherwise (announcement, wrong computer, startup
@@ -243,10 +246,9 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
     strError = group::MemberNeededText(*designatedGroup);
   } else if (bMember && !designatedGroup) {
     strError = group::kNotInGroupModeText;
-  } else if (bMember && !m_strGroupName.empty() && m_strGroupName != *designatedGroup) {
-    strError = "Error. This is not the PC designated to run the service, only '" +
-               m_strDesignatedPC + "' is allowed to run the service";
-  } else if (!bMember && m_strComputerName != m_strDesignatedPC) {
+  } else if (bMember ? !m_strGroupName.empty() && m_strGroupName != *designatedGroup
+                     : m_strComputerName != m_strDesignatedPC) {
+    // Another computer, or another group, is designated.
     strError = "Error. This is not the PC designated to run the service, only '" +
                m_strDesignatedPC + "' is allowed to run the service";
   }
