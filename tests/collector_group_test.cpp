@@ -414,13 +414,17 @@ TEST_F(CollectorGroupTest, TwoMembersCreatingOnePartMakeOneRow) {
   EXPECT_EQ(Scalar("select count(*) from T_SFC_PART where PART_NUMBER = 'NEW-1'"), 1);
 }
 
-// The members split the partitions first, then the rows arrive (in one
-// transaction, as they stood in the other database before its drain).
+// The members split the partitions (by machine) first, then the rows arrive
+// (in one transaction, as they stood in the other database before its drain).
 TEST_F(CollectorGroupTest, ThreeMembersLeaveTheRecordsOneCollectorLeaves) {
-  const auto append_mix = [](const TestDatabase& database) {
+  const auto add_machines = [](const TestDatabase& database) {
     dbaccess::Connection connection;
     connection.Open(database.connection_string);
     testsupport::AddMixMachines(connection);
+  };
+  const auto append_mix = [](const TestDatabase& database) {
+    dbaccess::Connection connection;
+    connection.Open(database.connection_string);
     testsupport::MixWriter writer(database.kind, {3, 3, 2, 2, 3, 2},
                                   dbaccess::DateTime::FromParts(2026, 1, 5, 13, 56, 0));
     connection.BeginTrans();
@@ -445,19 +449,27 @@ TEST_F(CollectorGroupTest, ThreeMembersLeaveTheRecordsOneCollectorLeaves) {
     *processed = member.processed;
   };
   const TestDatabase single = Database();
+  add_machines(single);
   append_mix(single);
   int rows = 0;
   appended = true;
   drain(single, "", &rows);
 
   appended = false;
-  CreateGroup(database_);
+  add_machines(database_);
+  CreateGroup(database_, "machine");
   std::vector<int> shares(3, 0);
   std::vector<std::thread> members;
   for (int i = 0; i < 3; ++i) {
     members.emplace_back(drain, database_, "m" + std::to_string(i + 1), &shares[i]);
   }
-  EXPECT_TRUE(testsupport::WaitFor([&] { return Owners().size() == 3; }, 5000));
+  // 21 partitions: the 20 machines and the unassigned one.
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] {
+        auto owners = Owners();
+        return owners["m1"].size() == 7 && owners["m2"].size() == 7 && owners["m3"].size() == 7;
+      },
+      5000));
   append_mix(database_);
   appended = true;
   for (std::thread& member : members) member.join();

@@ -117,9 +117,10 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     if (m_bStartupChecksPending && !RunStartupChecks(strError)) return false;
 
     dbaccess::DateTime dtDatabaseTime;
-    // In group mode a tick is never far: the cache lives a third of the lease.
+    // In group mode a tick is never far: the cache lives a third of the lease
+    // from its read, however busy the member is.
     const bool bStale =
-        group_ ? dbaccess::ElapsedMilliseconds(m_dtLastEntry, clock().Now()) >
+        group_ ? dbaccess::ElapsedMilliseconds(m_dtCacheRead, clock().Now()) >
                      static_cast<int64_t>(group_->LeaseSeconds() * 1000.0 / 3.0)
                : dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds;
     if (!CacheUsable(m_rsLog) || bStale) {
@@ -412,6 +413,7 @@ bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::str
   strError.clear();
   PrepareRecordset(*m_rsLog);
   OpenRecordset(*m_rsLog, BatchStatement(dialect(), group_ ? group_->BatchCondition() : ""));
+  m_dtCacheRead = clock().Now();
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();
   const dbaccess::DateTime dtLocal = clock().Now();
