@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <exception>
 
 #include "library/com_error.h"
@@ -17,6 +18,9 @@ namespace {
 
 // The generic failure stands for an exception that carries no status code.
 constexpr uint32_t kGenericFailure = 0x80004005;
+// A group member that rests longer than a third of its lease between calls
+// lets its leases lapse; leases are seconds long, so it rests briefly.
+constexpr uint32_t kGroupMemberRestMs = 250;
 
 }  // namespace
 
@@ -76,7 +80,9 @@ void CProcessingWorker::ThreadProc() {
         if (ProcessNext(more) != kProcessCompleted) more = false;
         if (more) continue;
       }
-      waiter_.Wait(context_.StopEvent(), m_dwTimeout);
+      const bool member = !m_strGroupName.empty();
+      waiter_.Wait(context_.StopEvent(),
+                   member ? std::min(m_dwTimeout, kGroupMemberRestMs) : m_dwTimeout);
     }
   }
   ReleaseLibrary();
