@@ -48,25 +48,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-tool=$build/tools/korvex7
-[ -x "$tool" ] || { echo "group-bench: no $tool (build the korvex7_tool target)" >&2; exit 2; }
-seed=20260105
-work=$(mktemp -d /tmp/group-bench.XXXXXX)
-export VOLTRANE_MACHINE_STORE="$work/machine.toml" VOLTRANE_USER_STORE="$work/user.toml"
-cluster=""
-cleanup() {
-  kill_members
-  if declare -F drop_databases >/dev/null; then drop_databases; fi
-  if [ -n "$cluster" ]; then scripts/pg-cluster.sh stop "$cluster" >/dev/null 2>&1 || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-if [ -z "${VOLTRANE_TEST_PG:-}" ]; then
-  cluster=$(mktemp -d /tmp/group-bench-pg.XXXXXX)
-  eval "$(scripts/pg-cluster.sh start "$cluster")"
-fi
-export VOLTRANE_REQUIRE_PG=1
-mix_setup postgresql "group_bench_$$"
+standalone_setup group-bench
 
 echo "==> building the mix: $rows rows on 20 machines" >&2
 build_mix "$rows"

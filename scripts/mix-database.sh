@@ -196,3 +196,30 @@ positive_number() {
     exit 2
   fi
 }
+
+# The start of a script of its own on PostgreSQL (group-failover.sh,
+# group-bench.sh): the korvex7 of folder $build, a work folder, no settings
+# of this machine, the cluster of VOLTRANE_TEST_PG or a throwaway one, and
+# everything the script made removed when it ends.
+standalone_setup() {
+  local name=$1
+  tool=$build/tools/korvex7
+  [ -x "$tool" ] || { echo "$name: no $tool (build the korvex7_tool target)" >&2; exit 2; }
+  seed=20260105
+  work=$(mktemp -d "/tmp/$name.XXXXXX")
+  export VOLTRANE_MACHINE_STORE="$work/machine.toml" VOLTRANE_USER_STORE="$work/user.toml"
+  cluster=""
+  trap standalone_cleanup EXIT
+  if [ -z "${VOLTRANE_TEST_PG:-}" ]; then
+    cluster=$(mktemp -d "/tmp/$name-pg.XXXXXX")
+    eval "$(scripts/pg-cluster.sh start "$cluster")"
+  fi
+  export VOLTRANE_REQUIRE_PG=1
+  mix_setup postgresql "${name//-/_}_$$"
+}
+standalone_cleanup() {
+  kill_members
+  if declare -F drop_databases >/dev/null; then drop_databases; fi
+  if [ -n "$cluster" ]; then scripts/pg-cluster.sh stop "$cluster" >/dev/null 2>&1 || true; fi
+  rm -rf "$work"
+}
