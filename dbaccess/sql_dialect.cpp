@@ -150,6 +150,7 @@ constexpr Dialect kPostgreSql = {
     .savepoint_set = "SAVEPOINT ",
     .savepoint_release = "RELEASE SAVEPOINT ",
     .savepoint_rollback = "ROLLBACK TO SAVEPOINT ",
+    .collector_groups = true,
     .table_exists_query = "SELECT UPPER(table_name) AS TABLE_NAME FROM information_schema.tables"
                           " WHERE table_schema = current_schema() AND table_name = LOWER({name})",
     .index_exists_query = "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = current_schema()"

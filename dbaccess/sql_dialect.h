@@ -101,6 +101,9 @@ struct Dialect {
   bool sequence_keys = false;
   // Indexes are NONCLUSTERED and carry extra columns as INCLUDE (SQL Server).
   bool index_includes = false;
+  // Several collectors may share the log as a collector group (a server
+  // database whose clock and row locks every member sees alike).
+  bool collector_groups = false;
   // Catalogue queries; {name} is the quoted object name.
   const char* table_exists_query = "";
   const char* index_exists_query = "";

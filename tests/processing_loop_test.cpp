@@ -63,6 +63,9 @@ class StandInMonitor : public LogMonitor {
   }
   void NoteLogDrained() override { real->NoteLogDrained(); }
   void ForgetCaches() override { real->ForgetCaches(); }
+  void SetMachineFilter(std::function<bool(int32_t)> filter) override {
+    real->SetMachineFilter(std::move(filter));
+  }
 };
 
 // The library's components with the two stand-ins where the log processor

@@ -9,6 +9,7 @@
 #include "tools/append_command.h"
 #include "tools/connect_command.h"
 #include "tools/count_command.h"
+#include "tools/group_command.h"
 #include "tools/mqtt_command.h"
 #include "tools/mtconnect_command.h"
 #include "tools/process_command.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
   CLI::App* serve = AddServeCommand(app, serve_options);
   TokenOptions token_options;
   CLI::App* token = AddTokenCommand(app, token_options);
+  GroupOptions group_options;
+  const GroupCommands group = AddGroupCommands(app, group_options);
   app.require_subcommand(1);
   CLI11_PARSE(app, argc, argv);
 
@@ -64,6 +67,9 @@ int main(int argc, char** argv) {
   if (append->parsed()) return RunAppend(choice, append_options, std::cout, std::cerr);
   if (process->parsed()) {
     return RunProcess(choice, process_options, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  }
+  if (group.group->parsed()) {
+    return RunGroup(choice, group, group_options, std::cout, std::cerr);
   }
   if (count->parsed()) return RunCount(choice, count_options, std::cout, std::cerr);
   if (simulate->parsed()) return RunSimulate(choice, simulate_options, std::cout, std::cerr);

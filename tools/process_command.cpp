@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "library/com_error.h"
 #include "library/failed_log_item_text.h"
@@ -19,6 +20,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+// How often a member whose partitions are empty looks at the whole log.
+constexpr auto kMemberPollInterval = std::chrono::milliseconds(50);
 
 double SecondsSince(SteadyClock::time_point start) {
   return std::chrono::duration<double>(SteadyClock::now() - start).count();
@@ -51,6 +54,17 @@ std::string Summary(const ProcessTally& tally, int stop_signal) {
                        strsignal(stop_signal));
   }
   return text + "; the log is empty.\n";
+}
+
+// Whether no row of any member waits; a failure to count is no.
+bool WholeLogEmpty(_CKorvex7Obj3& object, std::string& error) {
+  try {
+    // After an empty call the batch cache is gone, so this counts the table.
+    return object.GetMDCLogCount() == 0;
+  } catch (const ComError& failure) {
+    error = fmt::format("Error # {}:{}", failure.number(), failure.description());
+    return false;
+  }
 }
 
 // What the person at the terminal is told about failures: each failing row
@@ -94,6 +108,14 @@ void ListFailedRows(const DatabaseChoice& choice, const FailureReports& reports,
 CLI::App* AddProcessCommand(CLI::App& app, ProcessOptions& options) {
   CLI::App* process = app.add_subcommand(
       "process", "Process the MDC log until it is empty, as the collector service does");
+  process->add_option("--member", options.member,
+                      "Take part in the database's collector group as this member, until the "
+                      "whole log is empty");
+  process
+      ->add_option("--group", options.group,
+                   "The collector group the member must take part in (default: the one the "
+                   "database names)")
+      ->needs(process->get_option("--member"));
   process
       ->add_option("--max-idle-calls", options.max_idle_calls,
                    "Give up after this many calls in a row that processed no row")
@@ -108,6 +130,14 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
   CatchStopSignals();
   LibraryObject object = CreateConnectedObject(choice, err);
   if (!object) return StopSignalNumber() ? ExitStatusForSignal(StopSignalNumber()) : 1;
+  if (!options.member.empty()) {
+    auto* member = dynamic_cast<_CKorvex7Obj5*>(&*object);
+    if (member == nullptr) {
+      err << "The library predates collector groups.\n";
+      return 1;
+    }
+    member->SetGroupMember(options.group, options.member);
+  }
   const auto start = SteadyClock::now();
   auto last_progress = start;
   ProcessTally tally;
@@ -137,7 +167,13 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     // made no progress.
     const korvex7::ItemOutcome outcome =
         answered ? answered->GetLastItemOutcome() : korvex7::ItemOutcome::kNoProgress;
-    if (outcome == korvex7::ItemOutcome::kLogEmpty) break;
+    if (outcome == korvex7::ItemOutcome::kLogEmpty) {
+      if (options.member.empty() || WholeLogEmpty(*answered, error)) break;
+      // Other members' rows, or rows of partitions not yet taken: wait.
+      if (!error.empty()) reports.Report(nullptr, error, err, end_progress_line);
+      std::this_thread::sleep_for(kMemberPollInterval);
+      continue;
+    }
     if (outcome == korvex7::ItemOutcome::kProcessed) ++tally.rows;
     if (outcome == korvex7::ItemOutcome::kRemovedOutOfOrder) ++tally.removed_out_of_order;
     if (outcome == korvex7::ItemOutcome::kNoProgress) {

@@ -13,18 +13,27 @@
 // fails. SIGTERM or SIGINT stops it between two calls: the rows processed so
 // far leave the log as the object is released, it says what it did and exits
 // 143 or 130. On a terminal it shows rows done and rows per second; at the
-// end it prints what it did to `out`.
+// end it prints what it did to `out`. With --member NAME it is a member of
+// the database's collector group: it processes the rows of the partitions it
+// holds and ends (exit 0) once the whole log is empty; while other members
+// still have rows it waits, which is no call without progress.
 #ifndef VOLTRANE_TOOLS_PROCESS_COMMAND_H_
 #define VOLTRANE_TOOLS_PROCESS_COMMAND_H_
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 #include "tools/tool_options.h"
 
 struct ProcessOptions {
   int32_t max_idle_calls = 50;
+  // With a member name: takes part in the database's collector group, and
+  // runs until the whole log is empty (every member's rows), waiting while
+  // others still have rows; --group names the group it must be.
+  std::string member;
+  std::string group;
 };
 
 CLI::App* AddProcessCommand(CLI::App& app, ProcessOptions& options);

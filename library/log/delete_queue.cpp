@@ -5,11 +5,13 @@
 //
 // A failed flush keeps every key; inside a batch the batch is then rolled
 // back and its keys forgotten, so the rows are read and applied again once.
-// Processing thread only.
+// In group mode the delete must remove every row it names (see
+// group/group_member.h): a safety net beside the leases. Processing thread only.
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "library/group/group_member.h"
 #include "library/log/log_processor.h"
 #include "library/session/extended_error_log.h"
 
@@ -34,7 +36,19 @@ bool LogProcessor::FlushDeleteQueue(std::string& strError) {
     sql += std::to_string(keys[i]);
   }
   sql += ")";
-  if (!ExecuteSQL(sql, strError)) return false;
+  int32_t lDeleted = 0;
+  if (!ExecuteSQLCounted(sql, strError, lDeleted)) return false;
+  if (group_ && static_cast<size_t>(lDeleted) != keys.size()) {
+    // Rows gone before their delete were processed by another member of the
+    // group: this batch applied them again and must not commit.
+    strError = "Error. " + std::to_string(keys.size() - static_cast<size_t>(lDeleted)) + " of " +
+               std::to_string(keys.size()) +
+               " rows of the batch were already removed from the log by another member of the "
+               "collector group: the batch is not committed";
+    WriteExtendedErrorLog(strError);
+    group_->ForgetOwnership();
+    return false;
+  }
   m_dictDeleteQueue.clear();
   return true;
 }

@@ -3,6 +3,7 @@
 // left.
 #include "library/log/log_processor.h"
 
+#include "library/group/group_member.h"
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
 #include "library/session/system_names.h"
@@ -25,7 +26,7 @@ LogProcessor::LogProcessor(Session& session, SchemaMaintenance& schema, RecordRe
       m_strComputerName(GetComputerNameText()),
       m_dtLastEntry(session.clock().Now()) {
   session.SetBatchSteps([this] { return !m_dictDeleteQueue.empty(); },
-                        [this](std::string& strError) { return FlushDeleteQueue(strError); },
+                        [this](std::string& strError) { return BeforeCommit(strError); },
                         [this](bool bBatchWasOpen) { ForgetBatchCaches(bBatchWasOpen); });
 }
 
@@ -37,11 +38,13 @@ LogProcessor::~LogProcessor() {
   } catch (...) {
     // The rows stay in the log and are processed again: nothing is lost.
   }
+  LeaveGroup();
   session_.SetBatchSteps(nullptr, nullptr, nullptr);
   CloseRecordset(m_rsLog);
 }
 
 void LogProcessor::ForgetBatchCaches(bool bBatchWasOpen) {
+  m_batchPartitions.clear();
   if (!bBatchWasOpen && m_dictDeleteQueue.empty()) return;
   WriteExtendedErrorLog("batch not committed: its rows will be read again");
   m_dictDeleteQueue.clear();
@@ -49,6 +52,20 @@ void LogProcessor::ForgetBatchCaches(bool bBatchWasOpen) {
   monitor_.ForgetCaches();
   m_lHistoryDays = -1;
   m_bFailedRowsTableReady = false;
+}
+
+bool LogProcessor::BeforeCommit(std::string& strError) {
+  if (!FlushDeleteQueue(strError)) return false;
+  if (group_ && !group_->FenceBatch(m_batchPartitions, strError)) return false;
+  m_batchPartitions.clear();
+  return true;
+}
+
+void LogProcessor::LeaveGroup() {
+  if (!group_) return;
+  group_->Leave();
+  group_.reset();
+  monitor_.SetMachineFilter(nullptr);
 }
 
 bool LogProcessor::CommitProcessedItems(std::string& strError) {

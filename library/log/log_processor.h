@@ -19,7 +19,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "dbaccess/date_time.h"
@@ -36,6 +38,7 @@ struct Korvex7ProcessingReport;  // library/korvex7.h
 
 namespace korvex7::internal {
 
+class GroupMember;
 class Handlers;
 class SchemaMaintenance;
 
@@ -96,6 +99,8 @@ class LogProcessor : public BatchClient {
     m_strMemberName = strMember;
   }
   const dbaccess::RecordsetPtr& BatchCache() const { return m_rsLog; }
+  // The member's part in its collector group; null outside group mode.
+  const GroupMember* Group() const { return group_.get(); }
 
  private:
   // The body of DoNextItemFromMDCLog.
@@ -103,6 +108,17 @@ class LogProcessor : public BatchClient {
   bool AnnounceVersion(std::string& strError);
   bool DetectV12Database();
   void FillMissingStandardTimes(std::string& strError);
+  // Option 14: this computer, or this member of the group it names, may
+  // process; false with the refusal otherwise. Joins the group on the way.
+  bool CheckDesignation(bool& bFirstCall, std::string& strError);
+  // The startup checks, in group mode once per start of the group; false
+  // while they have not passed (or another member still runs them).
+  bool RunStartupChecks(std::string& strError);
+  // Inside the batch's transaction before its commit: the delete queue,
+  // then in group mode the leases of the batch's partitions.
+  bool BeforeCommit(std::string& strError);
+  // Group mode ends: the partitions are released, the member leaves.
+  void LeaveGroup();
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   // Runs one row the loop read (process_row.cpp); database errors outside
@@ -143,6 +159,8 @@ class LogProcessor : public BatchClient {
   std::string m_strMemberName;  // "" not a member of a collector group
   dbaccess::DateTime m_dtLastEntry;
   dbaccess::RecordsetPtr m_rsLog;  // the batch cache
+  std::unique_ptr<GroupMember> group_;  // set while taking part in a collector group
+  std::set<int32_t> m_batchPartitions;  // the partitions of the open batch's rows
   bool m_bStartupChecksPending = true;
 };
 

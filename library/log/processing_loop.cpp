@@ -26,6 +26,7 @@
 #include "dbaccess/elapsed_time.h"
 #include "library/com_error.h"
 #include "library/core/out_of_order.h"
+#include "library/group/group_member.h"
 #include "library/handlers/handlers.h"
 #include "library/korvex7.h"
 #include "library/intake/intake_sql.h"
@@ -50,11 +51,13 @@ constexpr const char* kBatchColumns =
     "MDC_LOG_ID, COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, COMMAND_TIME_CODE, "
     "PARAM1, ";
 
-// The (at most) 1000 rows with the lowest keys, in key order.
-std::string BatchStatement(const voltrane::Dialect& dialect) {
+// The (at most) 1000 rows with the lowest keys, in key order; in group mode
+// only those of the partitions held (condition).
+std::string BatchStatement(const voltrane::Dialect& dialect, const std::string& condition) {
   using voltrane::RowLimit;
   const std::string inner = std::string("select ") + kBatchColumns + "TIME_STAMP as TS" +
-                            " from T_SFC_MDC_LOG " + dialect.table_hint;
+                            " from T_SFC_MDC_LOG " + dialect.table_hint +
+                            (condition.empty() ? "" : " where " + condition);
   const std::string n = std::to_string(kBatchSize);
   switch (dialect.row_limit) {
     case RowLimit::kRownum:
@@ -106,43 +109,24 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
   std::optional<LogEntry> entry;  // the row being processed, once read
   try {
     bool bFirstCall = false;
-    if (m_strDesignatedPC.empty()) {
-      GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
-      if (m_strDesignatedPC.empty()) {
-        SetStringOption(kDesignatedPCOption, m_strComputerName);
-        m_strDesignatedPC = m_strComputerName;
-      }
-      bFirstCall = true;
-    }
-    if (m_strComputerName != m_strDesignatedPC) {
-      GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
-      if (m_strComputerName != m_strDesignatedPC) {
-        strError = "Error. This is not the PC designated to run the service, only '" +
-                   m_strDesignatedPC + "' is allowed to run the service";
-        WriteExtendedErrorLog(strError);
-        return false;
-      }
-    }
+    if (!CheckDesignation(bFirstCall, strError)) return false;
     if (bFirstCall) return AnnounceVersion(strError);
-
-    if (m_bStartupChecksPending) {
-      schema_.StartupDatabaseChecksAndUpdates(strError);
-      if (!strError.empty()) {
-        handlers_.activity.LoadCycleStatusLocks();
-        return false;
-      }
-      m_bStartupChecksPending = false;
-    }
+    if (m_bStartupChecksPending && !RunStartupChecks(strError)) return false;
 
     dbaccess::DateTime dtDatabaseTime;
-    if (!CacheUsable(m_rsLog) ||
-        dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds) {
+    // In group mode a tick is never far: the cache lives a third of the lease.
+    const bool bStale =
+        group_ ? dbaccess::ElapsedMilliseconds(m_dtLastEntry, clock().Now()) >
+                     static_cast<int64_t>(group_->LeaseSeconds() * 1000.0 / 3.0)
+               : dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds;
+    if (!CacheUsable(m_rsLog) || bStale) {
       if (!RefillBatchCache(dtDatabaseTime, strError)) return false;
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
 
     OpenRowSavepoint();
     entry = ReadLogEntry(*m_rsLog);
+    if (group_) m_batchPartitions.insert(group_->PartitionOf(entry->machine));
     bool bResult = false;
     const RowOutcome outcome = ProcessRow(*entry, strError);
     m_bLastRowFailed = !strError.empty();
@@ -202,6 +186,8 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
       // batch's rows are read again from what was committed.
       ForgetUncommittedBatch();
       CloseRecordset(m_rsLog);
+      // Leases may run out while away: they are read again at the next tick.
+      if (group_) group_->ForgetOwnership();
       try {
         connection()->Close();
       } catch (...) {
@@ -229,6 +215,90 @@ void LogProcessor::KeepRowInLog(const LogEntry& entry, const std::string& strErr
   WriteExtendedErrorLog("Unhandled error: " + strError);
 }
 
+bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
+  if (group_ && group_->GroupName() != m_strGroupName && !m_strGroupName.empty()) LeaveGroup();
+  if (group_ && m_strMemberName.empty()) LeaveGroup();
+  if (group_) return true;
+  const bool bMember = !m_strMemberName.empty();
+  if (bMember && !dialect().collector_groups) {
+    strError = group::ServerDatabaseNeededText(dialect().display_name);
+    WriteExtendedErrorLog(strError);
+    return false;
+  }
+  if (m_strDesignatedPC.empty() || bMember) {
+    bFirstCall = m_strDesignatedPC.empty() || bFirstCall;
+    GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
+    if (m_strDesignatedPC.empty() && !bMember) {
+      SetStringOption(kDesignatedPCOption, m_strComputerName);
+      m_strDesignatedPC = m_strComputerName;
+    }
+  }
+  std::optional<std::string> designatedGroup = group::GroupOfDesignation(m_strDesignatedPC);
+  if (!designatedGroup && m_strComputerName != m_strDesignatedPC && !bMember) {
+    GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
+    designatedGroup = group::GroupOfDesignation(m_strDesignatedPC);
+  }
+  if (designatedGroup && !bMember) {
+    strError = group::MemberNeededText(*designatedGroup);
+  } else if (bMember && !designatedGroup) {
+    strError = group::kNotInGroupModeText;
+  } else if (bMember && !m_strGroupName.empty() && m_strGroupName != *designatedGroup) {
+    strError = "Error. This is not the PC designated to run the service, only '" +
+               m_strDesignatedPC + "' is allowed to run the service";
+  } else if (!bMember && m_strComputerName != m_strDesignatedPC) {
+    strError = "Error. This is not the PC designated to run the service, only '" +
+               m_strDesignatedPC + "' is allowed to run the service";
+  }
+  if (!strError.empty()) {
+    WriteExtendedErrorLog(strError);
+    // The refusal is no first call: the announcement waits for one that passes.
+    if (bMember || designatedGroup) m_strDesignatedPC.clear();
+    bFirstCall = false;
+    return false;
+  }
+  if (!bMember) return true;
+  std::optional<group::GroupRow> row = group::ReadGroup(session_);
+  if (!row) {
+    strError = group::kNotInGroupModeText;
+    WriteExtendedErrorLog(strError);
+    m_strDesignatedPC.clear();
+    return false;
+  }
+  auto member = std::make_unique<GroupMember>(session_, std::move(*row), m_strMemberName);
+  member->Join();
+  group_ = std::move(member);
+  m_bStartupChecksPending = true;
+  monitor_.SetMachineFilter(
+      [this](int32_t lMachineID) { return group_ && group_->OwnsMachine(lMachineID); });
+  return true;
+}
+
+bool LogProcessor::RunStartupChecks(std::string& strError) {
+  if (group_ && !group_->StartWorkPending()) {
+    // The member running the start work has not finished: no partition yet.
+    if (!group_->StartWorkDone()) return false;
+    // Another member ran the checks for this start of the group.
+    if (dialect().event_steps == voltrane::EventSteps::kServerFunctions) {
+      SetServerEventFunctions(true);
+    }
+    m_bStartupChecksPending = false;
+    return true;
+  }
+  schema_.StartupDatabaseChecksAndUpdates(strError);
+  if (!strError.empty()) {
+    handlers_.activity.LoadCycleStatusLocks();
+    return false;
+  }
+  if (group_) {
+    std::string strFillError;
+    if (IsV12Database()) FillMissingStandardTimes(strFillError);
+    if (!strFillError.empty()) WriteExtendedErrorLog(strFillError);
+    group_->MarkStartWorkDone();
+  }
+  m_bStartupChecksPending = false;
+  return true;
+}
+
 bool LogProcessor::AnnounceVersion(std::string& strError) {
   std::string strPath;
   const std::string strVersion = GetLibraryVersion(strPath);
@@ -248,7 +318,8 @@ bool LogProcessor::AnnounceVersion(std::string& strError) {
     return false;
   }
   WriteExtendedErrorLog("Got a v12 Database");
-  FillMissingStandardTimes(strError);
+  // A group's start work fills them once, for every member (RunStartupChecks).
+  if (!group_) FillMissingStandardTimes(strError);
   return false;
 }
 
@@ -313,13 +384,14 @@ void LogProcessor::FillMissingStandardTimes(std::string& strError) {
 
 bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError) {
   if (!CommitBatch(strError)) return false;
+  if (group_ && group_->TickDue()) group_->Tick();
   bool bCleanStart = false;
   if (!handlers_.events.DoPreProcessCustomCommands(strError, bCleanStart)) return false;
   CloseRecordset(m_rsLog);
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();
   PrepareRecordset(*m_rsLog);
-  OpenRecordset(*m_rsLog, BatchStatement(dialect()));
+  OpenRecordset(*m_rsLog, BatchStatement(dialect(), group_ ? group_->BatchCondition() : ""));
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();
   const dbaccess::DateTime dtLocal = clock().Now();

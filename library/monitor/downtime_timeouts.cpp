@@ -97,6 +97,7 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
       }
       const int32_t lEventMachineID = rs->Fields("MACHINE_ID").Value().ToLong();
       if (lEventMachineID != lMachineID && !m_bLogDrained) continue;
+      if (m_machineFilter && !m_machineFilter(lEventMachineID)) continue;
       const int32_t lCommandID = rs->Fields("COMMAND_ID").Value().ToLong();
       if (!EndOverdueDowntime(lEventMachineID, lCommandID == lMachineDowntimeID, dtTime,
                               strError)) {

@@ -48,12 +48,23 @@ bool Monitor::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
   }
   WriteExtendedErrorLog("Checking For Late Heart Beats..." + TraceTime(dtDatabaseTime) +
                         " >=" + TraceTime(dtNext));
-  const HeartBeatTable none;
-  for (const auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
+  HeartBeatTable none;
+  for (auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
+    const std::string strMachineID = strKey.substr(1);
+    if (m_machineFilter) {
+      const int32_t lMachineID = std::stoi(strMachineID);
+      if (!m_machineFilter(lMachineID)) {
+        m_filteredMachines.erase(lMachineID);
+        continue;
+      }
+      if (m_filteredMachines.insert(lMachineID).second &&
+          dbaccess::ElapsedMilliseconds(info.LastHeartBeat, dtDatabaseTime) > 0) {
+        info.LastHeartBeat = dtDatabaseTime;
+      }
+    }
     if (!dbaccess::MoreThanElapsed(info.LastHeartBeat, dtDatabaseTime, info.Timeout * 1000LL)) {
       continue;
     }
-    const std::string strMachineID = strKey.substr(1);
     std::string strStep;
     try {
       if (!StartLateHeartBeatDowntime(strMachineID, dtDatabaseTime, strStep, strError)) {

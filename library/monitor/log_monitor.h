@@ -6,6 +6,7 @@
 #define VOLTRANE_LIBRARY_MONITOR_LOG_MONITOR_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dbaccess/date_time.h"
@@ -31,6 +32,9 @@ class LogMonitor {
   // After a batch that was not committed: whatever the monitor cached from
   // the database is read again.
   virtual void ForgetCaches() = 0;
+  // Group mode: the idle-time checks look only at the machines the filter
+  // passes (those of the partitions held); without one, at every machine.
+  virtual void SetMachineFilter(std::function<bool(int32_t)> filter) = 0;
 };
 
 }  // namespace korvex7::internal

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ class Monitor : public TransactionClient, public LogMonitor {
   void PostHeartbeatCommand(const LogEntry& command, std::string& strError);
   // The heartbeat table, the downtime-timeout count and the time of the last
   // downtime-timeout check are read again from the database.
+  void SetMachineFilter(std::function<bool(int32_t)> filter) override {
+    m_machineFilter = std::move(filter);
+  }
   void ForgetCaches() override {
     m_dictHeartBeats.reset();
     m_bFirstDowntimeTimeoutCheck = true;
@@ -119,6 +123,11 @@ class Monitor : public TransactionClient, public LogMonitor {
   dbaccess::DateTime m_dtLastHeartBeatCheck;
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
+  // Group mode: the machines supervised, and those the last late-heartbeat
+  // check saw pass (one newly passing starts a full timeout: its signs of
+  // life went to another member).
+  std::function<bool(int32_t)> m_machineFilter;
+  std::set<int32_t> m_filteredMachines;
 };
 
 }  // namespace korvex7::internal
