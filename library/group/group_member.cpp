@@ -159,7 +159,8 @@ void GroupMember::Rebalance() {
   const size_t lPartitions = m_partitionKeys.size();
   const auto me = std::find(live.begin(), live.end(), m_lIncarnation);
   size_t lShare = 0;
-  if (me != live.end()) {
+  // No partition before the group's start work is done.
+  if (me != live.end() && m_bStartWorkDone) {
     const auto lIndex = static_cast<size_t>(me - live.begin());
     lShare = lPartitions / live.size() + (lIndex < lPartitions % live.size() ? 1 : 0);
   }
@@ -199,6 +200,7 @@ bool GroupMember::StartWorkPending() {
   m_lEpoch = row->lEpoch;
   if (row->bStarted) {
     m_bStartWorkDone = true;
+    m_bTickForced = true;  // its share is due at once
     return false;
   }
   if (row->lStarter == m_lIncarnation) return true;

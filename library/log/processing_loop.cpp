@@ -275,8 +275,12 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
 
 bool LogProcessor::RunStartupChecks(std::string& strError) {
   if (group_ && !group_->StartWorkPending()) {
-    // The member running the start work has not finished: no partition yet.
-    if (!group_->StartWorkDone()) return false;
+    // The member running the start work has not finished: no partition yet,
+    // but the member stays live.
+    if (!group_->StartWorkDone()) {
+      if (group_->TickDue()) group_->Tick();
+      return false;
+    }
     // Another member ran the checks for this start of the group.
     if (dialect().event_steps == voltrane::EventSteps::kServerFunctions) {
       SetServerEventFunctions(true);
