@@ -111,17 +111,21 @@ class CollectorGroupTest : public testing::Test {
     const dbaccess::Variant& value = rs.Fields(size_t{0}).Value();
     return value.IsNull() ? -1 : value.ToInt64();
   }
-  // Cycle starts of a machine (group_id its group), a second apart.
+  // A row of a machine (group_id its group) at a second of the test's day.
+  void QueueRow(int machine, int group_id, int command, const std::string& param, int second) {
+    Sql()->Execute(
+        "insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
+        "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (" +
+        std::to_string(command) + ", 1, 1, " + std::to_string(group_id) + ", " +
+        std::to_string(machine) + ", 0, " + voltrane::DateTimeLiteral(4, At(second)) + ", '" +
+        param + "')");
+  }
+  static dbaccess::DateTime At(int second) {
+    return dbaccess::DateTime::FromParts(2026, 1, 5, 8, 0, 0).AddSeconds(second);
+  }
+  // Cycle starts of a machine, a second apart.
   void QueueCycles(int machine, int group_id, int count, int first_second = 0) {
-    for (int i = 0; i < count; ++i) {
-      Sql()->Execute(
-          "insert into T_SFC_MDC_LOG (COMMAND_ID, DEPT_ID, LOCATION_ID, GROUP_ID, MACHINE_ID, "
-          "COMMAND_TIME_CODE, TIME_STAMP, PARAM1) values (9, 1, 1, " +
-          std::to_string(group_id) + ", " + std::to_string(machine) + ", 0, " +
-          voltrane::DateTimeLiteral(4, dbaccess::DateTime::FromParts(2026, 1, 5, 8, 0, 0)
-                                           .AddSeconds(first_second + i)) +
-          ", '')");
-    }
+    for (int i = 0; i < count; ++i) QueueRow(machine, group_id, 9, "", first_second + i);
   }
   // The partitions each member holds a live lease on.
   std::map<std::string, std::set<int64_t>> Owners() {
@@ -149,6 +153,27 @@ class CollectorGroupTest : public testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return done();
+  }
+  // In a group made here, three cycles of machine 1 wait; the member
+  // processes one, commits, and then falls silent past its lease.
+  void PauseAfterOneRow(Member& member) {
+    CreateGroup(database_);
+    QueueCycles(1, 1, 3);
+    ASSERT_TRUE(Pump({&member}, [&] { return member.processed == 1; }));
+    std::string error;
+    ASSERT_TRUE(member.object().CommitProcessedItems(error)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  }
+  // Another collector (incarnation 999999) takes the partition, as a member
+  // of the group would, and then falls silent.
+  void TakePartition(int key, const std::string& name) {
+    Sql()->Execute(std::string("insert into T_SFC_MDC_MEMBER (INCARNATION, MEMBER_NAME, JOINED, "
+                               "LAST_SEEN, LEFT_GROUP) values (999999, '") +
+                   name + "', " + group::kDbNow + ", " + group::kDbNow + ", 0)");
+    Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set OWNER_INCARNATION = 999999, "
+                               "LEASE_TIME = ") +
+                   group::kDbNow + ", FENCE = FENCE + 1 where PARTITION_KEY = " +
+                   std::to_string(key));
   }
   // Rows applied twice would leave two cycle events with one start.
   void ExpectCyclesOnce(int machine, int64_t count) {
@@ -215,21 +240,10 @@ TEST_F(CollectorGroupTest, MembersShareEvenlyAndRebalanceWithFewMoves) {
 // member takes the partition. a's commit is refused, the rows stay for the
 // owner, and a carries on as a member and processes them once.
 TEST_F(CollectorGroupTest, PausedMemberWhoseLeaseWasTakenCannotCommit) {
-  CreateGroup(database_);
-  QueueCycles(1, 1, 3);
   auto clock = std::make_shared<dbaccess::ManualClock>();
   Member a(database_, "a", clock);
-  ASSERT_TRUE(Pump({&a}, [&] { return a.processed == 1; }));
-  std::string error;
-  ASSERT_TRUE(a.object().CommitProcessedItems(error)) << error;
-
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-  Sql()->Execute(std::string("insert into T_SFC_MDC_MEMBER (INCARNATION, MEMBER_NAME, JOINED, "
-                             "LAST_SEEN, LEFT_GROUP) values (999999, 'other', ") +
-                 group::kDbNow + ", " + group::kDbNow + ", 0)");
-  Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set OWNER_INCARNATION = 999999, "
-                             "LEASE_TIME = ") +
-                 group::kDbNow + ", FENCE = FENCE + 1 where PARTITION_KEY = 1");
+  ASSERT_NO_FATAL_FAILURE(PauseAfterOneRow(a));
+  TakePartition(1, "other");
 
   // Its cache is not stale on its own clock: it works on and is refused.
   ASSERT_TRUE(Pump({&a}, [&] { return a.object().GetLastItemOutcome() == ItemOutcome::kNoProgress; }));
@@ -245,15 +259,9 @@ TEST_F(CollectorGroupTest, PausedMemberWhoseLeaseWasTakenCannotCommit) {
 }
 
 TEST_F(CollectorGroupTest, BatchWhoseRowsWereProcessedElsewhereIsRefused) {
-  CreateGroup(database_);
-  QueueCycles(1, 1, 3);
   auto clock = std::make_shared<dbaccess::ManualClock>();
   Member a(database_, "a", clock);
-  ASSERT_TRUE(Pump({&a}, [&] { return a.processed == 1; }));
-  std::string error;
-  ASSERT_TRUE(a.object().CommitProcessedItems(error)) << error;
-
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  ASSERT_NO_FATAL_FAILURE(PauseAfterOneRow(a));
   Member b(database_, "b");
   ASSERT_TRUE(Pump({&b}, [&] { return Scalar("select count(*) from T_SFC_MDC_LOG") == 0; }));
   EXPECT_EQ(b.processed, 2);
@@ -359,6 +367,25 @@ std::map<std::string, std::vector<std::string>> Records(const TestDatabase& data
   return dump;
 }
 
+// A piece started on machine 1 while it runs on machine 4 (another machine
+// group, so another partition) is ended on machine 4 through the log: one
+// row more is processed, and machine 4's piece ends when machine 1's starts.
+TEST_F(CollectorGroupTest, SerialNumberMovingToAnotherPartitionEndsThroughTheLog) {
+  CreateGroup(database_);
+  QueueRow(4, 2, 6, "HOUSING-300", 0);
+  QueueRow(4, 2, 17, "SN-0001", 60);
+  QueueRow(1, 1, 6, "HOUSING-300", 0);
+  QueueRow(1, 1, 17, "SN-0001", 120);
+  Member a(database_, "a");
+  ASSERT_TRUE(Pump({&a}, [&] { return Scalar("select count(*) from T_SFC_MDC_LOG") == 0; }));
+  EXPECT_EQ(a.processed, 5) << a.last_error;
+  dbaccess::Recordset ended;
+  ended.Open("select STOP_TIME from T_SFC_EVENT where COMMAND_ID = 17 and MACHINE_ID = 4",
+             Sql());
+  ASSERT_FALSE(ended.Eof());
+  EXPECT_EQ(ended.Fields(size_t{0}).Value().ToDateTime(), At(120));
+}
+
 // The members split the partitions first, then the rows arrive (in one
 // transaction, as they stood in the other database before its drain).
 TEST_F(CollectorGroupTest, ThreeMembersLeaveTheRecordsOneCollectorLeaves) {
@@ -428,12 +455,7 @@ TEST_F(CollectorGroupTest, ToolCreatesListsDrainsAsMembersAndDrops) {
   QueueCycles(1, 1, 5);
   QueueCycles(3, 2, 4, 10);
   QueueCycles(5, 3, 3, 20);
-  Sql()->Execute(std::string("insert into T_SFC_MDC_MEMBER (INCARNATION, MEMBER_NAME, JOINED, "
-                             "LAST_SEEN, LEFT_GROUP) values (999999, 'm2', ") +
-                 group::kDbNow + ", " + group::kDbNow + ", 0)");
-  Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set OWNER_INCARNATION = 999999, "
-                             "LEASE_TIME = ") +
-                 group::kDbNow + " where PARTITION_KEY = 2");
+  TakePartition(2, "m2");
   const auto status = Tool({"group", "status"});
   ASSERT_EQ(status.first, 0) << status.second;
   EXPECT_NE(status.second.find("member m2 incarnation 999999 live last-seen "), std::string::npos)

@@ -254,11 +254,18 @@ int32_t GroupMember::PartitionOf(const MachineKeys& keys) const {
                                                                       : kUnassignedPartition;
 }
 
-bool GroupMember::OwnsMachine(int32_t lMachineID) const {
+int32_t GroupMember::MachinePartition(int32_t lMachineID) const {
   const auto found = m_machinePartition.find(lMachineID);
-  int32_t lKey = found == m_machinePartition.end() ? kUnassignedPartition : found->second;
-  if (!m_partitionKeys.count(lKey)) lKey = kUnassignedPartition;
-  return m_owned.count(lKey) > 0;
+  const int32_t lKey = found == m_machinePartition.end() ? kUnassignedPartition : found->second;
+  return m_partitionKeys.count(lKey) ? lKey : kUnassignedPartition;
+}
+
+bool GroupMember::OwnsMachine(int32_t lMachineID) const {
+  return m_owned.count(MachinePartition(lMachineID)) > 0;
+}
+
+bool GroupMember::SamePartition(int32_t lMachineA, int32_t lMachineB) const {
+  return MachinePartition(lMachineA) == MachinePartition(lMachineB);
 }
 
 bool GroupMember::FenceBatch(const std::set<int32_t>& partitions, std::string& strError) {

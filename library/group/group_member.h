@@ -67,6 +67,8 @@ class GroupMember : public SessionClient {
   int32_t PartitionOf(const MachineKeys& keys) const;
   // Whether the machine is in a partition this member holds (idle checks).
   bool OwnsMachine(int32_t lMachineID) const;
+  // Whether two machines are in one partition, as last read.
+  bool SamePartition(int32_t lMachineA, int32_t lMachineB) const;
   // Inside the batch's transaction: renews the leases of the batch's
   // partitions at the fences they were taken at; false with a text when one
   // is lost (they are then all dropped until the next tick).
@@ -81,6 +83,7 @@ class GroupMember : public SessionClient {
 
  private:
   int64_t LeaseMilliseconds() const;
+  int32_t MachinePartition(int32_t lMachineID) const;
   void ReadMachinePartitions();
   void Rebalance();
 

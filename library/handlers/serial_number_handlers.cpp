@@ -5,7 +5,9 @@
 // new one. A piece is on one machine at a time: starting it here first ends
 // it on the machine where it runs. A serial end during a cycle counts the
 // cut cycle as unfinished and restarts the cycle's event; an end that finds
-// no serial number running cuts nothing and counts nothing.
+// no serial number running cuts nothing and counts nothing. In a collector
+// group a piece running on a machine of another partition is ended there
+// through the log, never by touching that machine's records.
 //
 // A start while the record has no part cannot look the number up: the
 // record then gets the number unresolved, and the record is reported
@@ -18,6 +20,7 @@
 #include "library/handlers/event_handlers.h"
 #include "library/handlers/reference_handlers.h"
 #include "library/intake/intake.h"
+#include "library/korvex7_log_writer.h"
 #include "library/records/machine_records.h"
 #include "library/records/record_fields.h"
 #include "library/reference/reference_data.h"
@@ -52,10 +55,23 @@ bool ReferenceHandlers::DoPartSerialNoStart(const CommandContext& command, std::
                                  lOtherMachineID)) {
       int32_t lOtherDeptID = -1, lOtherLocationID = -1, lOtherGroupID = -1;
       intake_.GetMachineHierarchy(lOtherMachineID, lOtherDeptID, lOtherLocationID, lOtherGroupID);
-      CommandContext otherEnd = command.InCallersTransaction();
-      otherEnd.machine = {lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID};
-      if (!DoPartSerialNoEnd(otherEnd, strError)) {
-        return false;
+      if (!SamePartition(lMachineID, lOtherMachineID)) {
+        // Another member of the collector group owns that machine: its end
+        // goes to the log at this time, for the owner to process in order
+        // (refused as out of order once when its records moved past it),
+        // committed with this row.
+        korvex7::LogRowWriter writer(connection(), DatabaseType());
+        writer.AppendRows({{intake_.GetCommandIDForType(commandtype::kPartSerialNo),
+                            {lOtherMachineID, lOtherGroupID, lOtherLocationID, lOtherDeptID},
+                            korvex7::Code(korvex7::TimeCode::kEnd),
+                            dtCurrentTime,
+                            ""}});
+        WriteExtendedErrorLog("serial number " + strSerialNo + " ended on MACHINE_ID = " +
+                              std::to_string(lOtherMachineID) + " through the log");
+      } else {
+        CommandContext otherEnd = command.InCallersTransaction();
+        otherEnd.machine = {lOtherDeptID, lOtherLocationID, lOtherGroupID, lOtherMachineID};
+        if (!DoPartSerialNoEnd(otherEnd, strError)) return false;
       }
     }
     const int32_t lCurrentID = records_.GetCurrentMachineDataID(command.machine, dtCurrentTime);

@@ -66,6 +66,7 @@ void LogProcessor::LeaveGroup() {
   group_->Leave();
   group_.reset();
   monitor_.SetMachineFilter(nullptr);
+  session_.SetSamePartitionRule(nullptr);
 }
 
 bool LogProcessor::CommitProcessedItems(std::string& strError) {

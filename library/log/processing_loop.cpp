@@ -270,6 +270,9 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   m_bStartupChecksPending = true;
   monitor_.SetMachineFilter(
       [this](int32_t lMachineID) { return group_ && group_->OwnsMachine(lMachineID); });
+  session_.SetSamePartitionRule([this](int32_t lMachineA, int32_t lMachineB) {
+    return !group_ || group_->SamePartition(lMachineA, lMachineB);
+  });
   return true;
 }
 
@@ -294,6 +297,16 @@ bool LogProcessor::RunStartupChecks(std::string& strError) {
     return false;
   }
   if (group_) {
+    // The tables made on first use are made here, once, before any member
+    // processes: members racing to create one would fail their rows.
+    int32_t lHistoryDays = 0;
+    try {
+      MDCLogHistoryEnabled(lHistoryDays);
+    } catch (...) {
+      // Tried again at the first row, as on a single collector.
+    }
+    m_lHistoryDays = -1;
+    FailedRowsTableReady();
     std::string strFillError;
     if (IsV12Database()) FillMissingStandardTimes(strFillError);
     if (!strFillError.empty()) WriteExtendedErrorLog(strFillError);

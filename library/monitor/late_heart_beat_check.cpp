@@ -49,15 +49,17 @@ bool Monitor::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
   WriteExtendedErrorLog("Checking For Late Heart Beats..." + TraceTime(dtDatabaseTime) +
                         " >=" + TraceTime(dtNext));
   HeartBeatTable none;
+  const bool bFirstFiltered = !m_filteredMachines;
+  if (m_machineFilter && bFirstFiltered) m_filteredMachines.emplace();
   for (auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
     const std::string strMachineID = strKey.substr(1);
     if (m_machineFilter) {
       const int32_t lMachineID = std::stoi(strMachineID);
       if (!m_machineFilter(lMachineID)) {
-        m_filteredMachines.erase(lMachineID);
+        m_filteredMachines->erase(lMachineID);
         continue;
       }
-      if (m_filteredMachines.insert(lMachineID).second &&
+      if (m_filteredMachines->insert(lMachineID).second && !bFirstFiltered &&
           dbaccess::ElapsedMilliseconds(info.LastHeartBeat, dtDatabaseTime) > 0) {
         info.LastHeartBeat = dtDatabaseTime;
       }

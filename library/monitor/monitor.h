@@ -63,6 +63,7 @@ class Monitor : public TransactionClient, public LogMonitor {
   // downtime-timeout check are read again from the database.
   void SetMachineFilter(std::function<bool(int32_t)> filter) override {
     m_machineFilter = std::move(filter);
+    m_filteredMachines.reset();
   }
   void ForgetCaches() override {
     m_dictHeartBeats.reset();
@@ -124,10 +125,10 @@ class Monitor : public TransactionClient, public LogMonitor {
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
   // Group mode: the machines supervised, and those the last late-heartbeat
-  // check saw pass (one newly passing starts a full timeout: its signs of
-  // life went to another member).
+  // check saw pass, none before the first check (one newly passing later
+  // starts a full timeout: its signs of life went to another member).
   std::function<bool(int32_t)> m_machineFilter;
-  std::set<int32_t> m_filteredMachines;
+  std::optional<std::set<int32_t>> m_filteredMachines;
 };
 
 }  // namespace korvex7::internal

@@ -8,12 +8,15 @@
 // the result is false and strError gets the error's description (rows added
 // before the error stay in the caller's transaction, which the caller rolls
 // back or commits). CreateAsset and AddRowWithAsset let errors reach the
-// caller. Runs on the caller's thread, inside the caller's transaction.
+// caller. Runs on the caller's thread, inside the caller's transaction. In a
+// collector group a number is created under an advisory lock and looked for
+// again first, so two members creating it at once make one row.
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "dbaccess/date_time.h"
+#include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/variant.h"
 #include "library/reference/reference_data.h"
@@ -94,6 +97,16 @@ void ReferenceData::WriteAddedHistory(int32_t lTargetID, int32_t lTableCode,
                -1, -1, -1, -1, lUserID, lHistoryID);
 }
 
+bool ReferenceData::LockCreationInGroup(const std::string& strTable,
+                                        const std::string& strNumber) {
+  if (!InCollectorGroup()) return false;
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select 1 from (select pg_advisory_xact_lock(hashtext(" +
+                voltrane::QuotedStr(DatabaseType(), strTable + ":" + strNumber) + "))) l");
+  CloseRecordset(rs);
+  return true;
+}
+
 bool ReferenceData::AutoPartCreate(const std::string& strPartNumber, int32_t& lPartID,
                                    dbaccess::Variant& vPartTypeID, int32_t lMachineID,
                                    std::string& strError) {
@@ -115,6 +128,15 @@ bool ReferenceData::AutoPartCreate(const std::string& strPartNumber, int32_t& lP
     std::string strRev;
     GetStringOption(kOptPartRev, strRev);
     const std::string strNumber = UpperCaseText(strPartNumber);
+    if (LockCreationInGroup("T_SFC_PART", strNumber)) {
+      dbaccess::Variant vFoundType;
+      const int32_t lFound = GetPartIDByNumber(strPartNumber, vFoundType);
+      if (lFound != -1) {
+        lPartID = lFound;
+        vPartTypeID = vFoundType;
+        return true;
+      }
+    }
     lPartID = AddRowWithAsset(
         "T_SFC_PART", "PART_ID",
         {{"PART_NUMBER", strNumber}, {"PART_TYPE_ID", lPartTypeID}, {"REV", strRev}}, kTablePart);
@@ -133,6 +155,13 @@ bool ReferenceData::AutoOpCreate(const std::string& strOpNumber, int32_t& lOpID,
     std::string strRev;
     GetStringOption(kOptOpRev, strRev);
     const std::string strNumber = UpperCaseText(strOpNumber);
+    if (LockCreationInGroup("T_SFC_OP", strNumber)) {
+      const int32_t lFound = GetOpIDByNumber(strOpNumber);
+      if (lFound != -1) {
+        lOpID = lFound;
+        return true;
+      }
+    }
     lOpID =
         AddRowWithAsset("T_SFC_OP", "OP_ID", {{"OP_NUMBER", strNumber}, {"REV", strRev}}, kTableOp);
     WriteAddedHistory(lOpID, kTableOp, "Op", strNumber, lMachineID);
@@ -161,6 +190,13 @@ JobCreation ReferenceData::AutoJobCreate(const dbaccess::DateTime& dtTimeStamp,
     int32_t lStatus = 0;
     GetIntOption(kOptJobStatus, lStatus);
     const std::string strNumber = UpperCaseText(strJobNumber);
+    if (LockCreationInGroup("T_SFC_JOB", strNumber)) {
+      const int32_t lFound = GetJobIDByNumber(strJobNumber);
+      if (lFound != -1) {
+        lJobID = lFound;
+        return JobCreation::kCreated;
+      }
+    }
     lJobID = AddRowWithAsset("T_SFC_JOB", "JOB_ID",
                              {{"JOB_NUMBER", strNumber},
                               {"STATUS_CODE", lStatus},

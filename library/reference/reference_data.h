@@ -72,6 +72,11 @@ class ReferenceData : public SessionClient {
                     const std::string& strECN, int32_t lDeptID, int32_t lLocationID,
                     int32_t lGroupID, int32_t lMachineID, int32_t lUser2ID, int32_t lJobID,
                     int32_t lPartTypeID, int32_t lPartID, int32_t lUserID, int32_t& lHistoryID);
+  // In a collector group two members may create one number at once: the
+  // creation of strNumber in strTable is serialized by a transaction-level
+  // advisory lock (held to the caller's commit). True when the lock was
+  // taken, so the caller looks for the number again. Throws DbError.
+  bool LockCreationInGroup(const std::string& strTable, const std::string& strNumber);
   // Adds one row to strTable through an updatable recordset that selects no
   // row, gives it its asset row (lTableCode) and returns the new key.
   int32_t AddRowWithAsset(const std::string& strTable, const std::string& strKeyColumn,

@@ -136,6 +136,18 @@ class Session {
   void SetBatchSteps(std::function<bool()> queued, std::function<bool(std::string&)> beforeCommit,
                      std::function<void(bool)> forget);
 
+  // Group mode: whether two machines are in one partition of the collector
+  // group (and so processed by one member, in order); set by the log
+  // processor while it takes part in a group. Without it, always true.
+  void SetSamePartitionRule(std::function<bool(int32_t, int32_t)> rule) {
+    m_samePartition = std::move(rule);
+  }
+  bool SamePartition(int32_t lMachineA, int32_t lMachineB) const {
+    return !m_samePartition || m_samePartition(lMachineA, lMachineB);
+  }
+  // The rule is set exactly while the processor takes part in a group.
+  bool InCollectorGroup() const { return static_cast<bool>(m_samePartition); }
+
   // Processing options, rows of T_SFC_OPTION with application code 2
   // (options.cpp). GetBoolOption lets a database error or a value that is not
   // a number escape as DbError; the others report failure by their result.
@@ -204,6 +216,7 @@ class Session {
   std::function<bool()> m_batchWorkQueued;
   std::function<bool(std::string&)> m_beforeBatchCommit;
   std::function<void(bool)> m_forgetBatch;
+  std::function<bool(int32_t, int32_t)> m_samePartition;
 };
 
 // The session as the components see it, in three narrowing layers, each
@@ -265,6 +278,10 @@ class SessionClient {
   int32_t DatabaseType() const { return session_.DatabaseType(); }
   const voltrane::Dialect& dialect() const { return session_.dialect(); }
   bool IsV12Database() const { return session_.IsV12Database(); }
+  bool SamePartition(int32_t lMachineA, int32_t lMachineB) const {
+    return session_.SamePartition(lMachineA, lMachineB);
+  }
+  bool InCollectorGroup() const { return session_.InCollectorGroup(); }
   bool ServerEventFunctions() const { return session_.ServerEventFunctions(); }
   void SetServerEventFunctions(bool bInstalled) { session_.SetServerEventFunctions(bInstalled); }
 
