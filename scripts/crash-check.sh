@@ -267,7 +267,7 @@ drain_with_group() {
     >>"$work/killed.out" 2>&1
   : >"$member_status"
   # The events spread over about the clean drain's time, beside the pause.
-  span_ms=$((clean_ms / (kills + 3) > 100 ? clean_ms / (kills + 3) : 100))
+  span_ms=$((clean_ms / (2 * kills + 4) > 100 ? clean_ms / (2 * kills + 4) : 100))
   start_member m1 killed
   start_member m2 killed
   local event name
