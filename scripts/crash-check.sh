@@ -103,7 +103,9 @@ cleanup() {
   if [ -n "$collector_pid" ]; then kill -KILL "$collector_pid" 2>/dev/null || true; fi
   kill_members
   if declare -F drop_databases >/dev/null; then drop_databases; fi
-  if [ -n "${cluster:-}" ]; then scripts/pg-cluster.sh stop "$cluster" >/dev/null 2>&1 || true; fi
+  if [ -n "${cluster:-}" ] && [ "${CRASH_CHECK_KEEP:-0}" != 1 ]; then
+    scripts/pg-cluster.sh stop "$cluster" >/dev/null 2>&1 || true
+  fi
 }
 trap cleanup EXIT
 RANDOM=$seed
