@@ -81,7 +81,7 @@ measure() {
   kill_members
 }
 
-rate() { awk -v r="$1" -v ms="$2" -v d="${3:-1}" 'BEGIN { printf "%.1f", ms > 0 ? r * 1000 / ms / d : 0 }'; }
+rate() { awk -v r="$1" -v ms="$2" -v d="${3:-1}" 'BEGIN { printf "%.1f", (ms > 0 ? r * 1000 / ms / d : 0) }'; }
 results=()
 declare -A rates=()
 for members in 1 2 3; do
@@ -97,7 +97,7 @@ per_member=$(rate "$drained_rows" "$drained_ms" 3)
 echo "    $drained_rows rows in $drained_ms ms: $per_member rows/s per member" >&2
 results+=("GroupDrainKilled/PostgreSQL/members:3/every:$kill_every/per_member $per_member")
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 printf '| Members | Rows per second | Ratio to one member |\n|---|---|---|\n'
 for members in 1 2 3; do
   printf '| %d | %s | %s x |\n' "$members" "${rates[$members]}" "$(ratio "${rates[$members]}" "${rates[1]}")"
