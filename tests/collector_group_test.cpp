@@ -386,13 +386,45 @@ TEST_F(CollectorGroupTest, SerialNumberMovingToAnotherPartitionEndsThroughTheLog
   EXPECT_EQ(ended.Fields(size_t{0}).Value().ToDateTime(), At(120));
 }
 
-// The members split the partitions first, then the rows arrive (in one
-// transaction, as they stood in the other database before its drain).
+// Two members meet an unknown part number at once: b waits for a's commit
+// and finds the part a created instead of making a second one.
+TEST_F(CollectorGroupTest, TwoMembersCreatingOnePartMakeOneRow) {
+  CreateGroup(database_);
+  Sql()->Execute("delete from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 6");
+  Sql()->Execute("insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, BOOL_VAL) "
+                 "values (2, 6, 0, 1)");
+  Member a(database_, "a");
+  Member b(database_, "b");
+  ASSERT_TRUE(Pump({&a, &b}, [&] { return Held("a") == 2 && Held("b") == 2; }));
+  const bool a_has_turning = Owners()["a"].count(1) > 0;
+  Member& turning = a_has_turning ? a : b;
+  Member& milling = a_has_turning ? b : a;
+  QueueRow(1, 1, 6, "NEW-1", 0);
+  QueueRow(1, 1, 9, "", 1);  // keeps the first member's batch open after its part row
+  QueueRow(3, 2, 6, "NEW-1", 0);
+  ASSERT_TRUE(Pump({&turning}, [&] { return turning.processed == 1; }));
+  std::thread other([&] {
+    Pump({&milling}, [&] { return milling.processed == 1; });
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::string error;
+  EXPECT_TRUE(turning.object().CommitProcessedItems(error)) << error;
+  other.join();
+  EXPECT_EQ(milling.processed, 1) << milling.last_error;
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_PART where PART_NUMBER = 'NEW-1'"), 1);
+}
+
+// The members split the partitions (by machine) first, then the rows arrive
+// (in one transaction, as they stood in the other database before its drain).
 TEST_F(CollectorGroupTest, ThreeMembersLeaveTheRecordsOneCollectorLeaves) {
-  const auto append_mix = [](const TestDatabase& database) {
+  const auto add_machines = [](const TestDatabase& database) {
     dbaccess::Connection connection;
     connection.Open(database.connection_string);
     testsupport::AddMixMachines(connection);
+  };
+  const auto append_mix = [](const TestDatabase& database) {
+    dbaccess::Connection connection;
+    connection.Open(database.connection_string);
     testsupport::MixWriter writer(database.kind, {3, 3, 2, 2, 3, 2},
                                   dbaccess::DateTime::FromParts(2026, 1, 5, 13, 56, 0));
     connection.BeginTrans();
@@ -417,19 +449,27 @@ TEST_F(CollectorGroupTest, ThreeMembersLeaveTheRecordsOneCollectorLeaves) {
     *processed = member.processed;
   };
   const TestDatabase single = Database();
+  add_machines(single);
   append_mix(single);
   int rows = 0;
   appended = true;
   drain(single, "", &rows);
 
   appended = false;
-  CreateGroup(database_);
+  add_machines(database_);
+  CreateGroup(database_, "machine");
   std::vector<int> shares(3, 0);
   std::vector<std::thread> members;
   for (int i = 0; i < 3; ++i) {
     members.emplace_back(drain, database_, "m" + std::to_string(i + 1), &shares[i]);
   }
-  EXPECT_TRUE(testsupport::WaitFor([&] { return Owners().size() == 3; }, 5000));
+  // 21 partitions: the 20 machines and the unassigned one.
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] {
+        auto owners = Owners();
+        return owners["m1"].size() == 7 && owners["m2"].size() == 7 && owners["m3"].size() == 7;
+      },
+      5000));
   append_mix(database_);
   appended = true;
   for (std::thread& member : members) member.join();
@@ -456,6 +496,9 @@ TEST_F(CollectorGroupTest, ToolCreatesListsDrainsAsMembersAndDrops) {
   QueueCycles(3, 2, 4, 10);
   QueueCycles(5, 3, 3, 20);
   TakePartition(2, "m2");
+  const auto live = Tool({"group", "drop"});
+  EXPECT_EQ(live.first, 1);
+  EXPECT_NE(live.second.find("still has 1 live member"), std::string::npos) << live.second;
   const auto status = Tool({"group", "status"});
   ASSERT_EQ(status.first, 0) << status.second;
   EXPECT_NE(status.second.find("member m2 incarnation 999999 live last-seen "), std::string::npos)

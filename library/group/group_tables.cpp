@@ -167,8 +167,11 @@ bool CreateGroup(Session& session, const std::string& strName, PartitionKind kin
                  double dLeaseSeconds, std::string& strError) {
   if (!session.dialect().collector_groups) return Refused(strError, ServerDatabaseNeededText(session.dialect().display_name));
   if (strName.empty()) return Refused(strError, "The group needs a name.");
-  if (!(dLeaseSeconds > 0) || !std::isfinite(dLeaseSeconds)) {
-    return Refused(strError, "The lease must be a positive number of seconds.");
+  // Below half a second the members would spend their time renewing, and a
+  // transaction left idle for a quarter second would cost its session.
+  if (!(dLeaseSeconds >= kMinimumLeaseSeconds) || !std::isfinite(dLeaseSeconds)) {
+    return Refused(strError, fmt::format("The lease must be at least {} seconds.",
+                                         kMinimumLeaseSeconds));
   }
   if (const std::optional<GroupRow> existing = ReadGroup(session)) {
     return Refused(strError, "The database is already in group mode (group '" +

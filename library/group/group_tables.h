@@ -32,6 +32,7 @@ inline constexpr const char* kDbNow = "(clock_timestamp() at time zone 'UTC')";
 // The partition of log rows whose key names no partition.
 inline constexpr int32_t kUnassignedPartition = -1;
 inline constexpr double kDefaultLeaseSeconds = 10.0;
+inline constexpr double kMinimumLeaseSeconds = 0.5;
 // Option 14's value for a database in group mode is this prefix and the name.
 inline constexpr const char* kDesignationPrefix = "group:";
 

@@ -56,9 +56,10 @@ void LogProcessor::ForgetBatchCaches(bool bBatchWasOpen) {
 
 bool LogProcessor::BeforeCommit(std::string& strError) {
   if (!FlushDeleteQueue(strError)) return false;
-  if (group_ && !group_->FenceBatch(m_batchPartitions, strError)) return false;
-  m_batchPartitions.clear();
-  return true;
+  // The partitions stay with the batch until the next one begins: a long
+  // catch-up commits part way through its row (CommitProgress), whose rest
+  // is fenced again at the next commit.
+  return !group_ || !session_.BatchOpen() || group_->FenceBatch(m_batchPartitions, strError);
 }
 
 void LogProcessor::LeaveGroup() {

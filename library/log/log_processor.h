@@ -158,9 +158,10 @@ class LogProcessor : public BatchClient {
   std::string m_strGroupName;   // "" any group the database names
   std::string m_strMemberName;  // "" not a member of a collector group
   dbaccess::DateTime m_dtLastEntry;
+  dbaccess::DateTime m_dtCacheRead;  // when the batch cache was last read
   dbaccess::RecordsetPtr m_rsLog;  // the batch cache
   std::unique_ptr<GroupMember> group_;  // set while taking part in a collector group
-  std::set<int32_t> m_batchPartitions;  // the partitions of the open batch's rows
+  std::set<int32_t> m_batchPartitions;  // the partitions of the last batch's rows
   bool m_bStartupChecksPending = true;
 };
 

@@ -5,7 +5,10 @@
 // from the log commits with its effects (session/batch_transaction.cpp says
 // how). The first call of a processor only announces the library version;
 // the startup checks run until they pass; an empty log runs the idle-time
-// checks.
+// checks. As a member of a collector group (group/group_member.h) the
+// processor reads only the rows of the partitions it holds, ticks between
+// batches, runs the startup checks only when it does the group's start
+// work, and fences every commit.
 //
 // Results: true when a row was processed; false with "" when the log is
 // empty; false with a text otherwise (announcement, wrong computer, startup
@@ -114,9 +117,10 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     if (m_bStartupChecksPending && !RunStartupChecks(strError)) return false;
 
     dbaccess::DateTime dtDatabaseTime;
-    // In group mode a tick is never far: the cache lives a third of the lease.
+    // In group mode a tick is never far: the cache lives a third of the lease
+    // from its read, however busy the member is.
     const bool bStale =
-        group_ ? dbaccess::ElapsedMilliseconds(m_dtLastEntry, clock().Now()) >
+        group_ ? dbaccess::ElapsedMilliseconds(m_dtCacheRead, clock().Now()) >
                      static_cast<int64_t>(group_->LeaseSeconds() * 1000.0 / 3.0)
                : dbaccess::ElapsedSeconds(m_dtLastEntry, clock().Now()) > kStaleCacheSeconds;
     if (!CacheUsable(m_rsLog) || bStale) {
@@ -124,6 +128,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     }
     if (m_rsLog->Eof()) return ProcessEmptyLog(dtDatabaseTime, strError);
 
+    if (!session_.BatchOpen()) m_batchPartitions.clear();
     OpenRowSavepoint();
     entry = ReadLogEntry(*m_rsLog);
     if (group_) m_batchPartitions.insert(group_->PartitionOf(entry->machine));
@@ -242,10 +247,9 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
     strError = group::MemberNeededText(*designatedGroup);
   } else if (bMember && !designatedGroup) {
     strError = group::kNotInGroupModeText;
-  } else if (bMember && !m_strGroupName.empty() && m_strGroupName != *designatedGroup) {
-    strError = "Error. This is not the PC designated to run the service, only '" +
-               m_strDesignatedPC + "' is allowed to run the service";
-  } else if (!bMember && m_strComputerName != m_strDesignatedPC) {
+  } else if (bMember ? !m_strGroupName.empty() && m_strGroupName != *designatedGroup
+                     : m_strComputerName != m_strDesignatedPC) {
+    // Another computer, or another group, is designated.
     strError = "Error. This is not the PC designated to run the service, only '" +
                m_strDesignatedPC + "' is allowed to run the service";
   }
@@ -409,6 +413,7 @@ bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::str
   strError.clear();
   PrepareRecordset(*m_rsLog);
   OpenRecordset(*m_rsLog, BatchStatement(dialect(), group_ ? group_->BatchCondition() : ""));
+  m_dtCacheRead = clock().Now();
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();
   const dbaccess::DateTime dtLocal = clock().Now();

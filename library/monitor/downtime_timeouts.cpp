@@ -20,7 +20,8 @@
 // uninterrupted run. The copy held here is read again whenever the session
 // rolled anything back, because the time it holds may have gone with it.
 // Without a stored time (a database never checked) the first check runs at
-// once.
+// once. A member of a collector group keeps the time in memory only
+// (check_times.h).
 #include <cmath>
 #include <string>
 
@@ -62,7 +63,13 @@ void Monitor::CountDowntimeTimeouts() {
 
 void Monitor::LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime) {
   const std::optional<dbaccess::DateTime> stored = ReadCheckTime(checkcode::kDowntimeTimeouts);
-  m_dtLastDowntimeTimeoutCheck = stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
+  if (stored) {
+    m_dtLastDowntimeTimeoutCheck = *stored;
+  } else if (!m_machineFilter || m_lCheckTimeRollbacks == -1) {
+    m_dtLastDowntimeTimeoutCheck = dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
+  }
+  // (A collector group's member, which stores no time, keeps its schedule
+  // across a row's rollback; a batch it abandons starts it afresh.)
   m_lCheckTimeRollbacks = RollbackCount();
 }
 
