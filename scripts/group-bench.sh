@@ -14,7 +14,7 @@
 #                          [--kill-every S] [--lease-seconds S]
 #                          [--build-dir DIR] [--json FILE]
 #
-# Defaults: a mix of 60000 rows, 60 s per member count, 120 s with kills every
+# Defaults: a mix of 100000 rows, 60 s per member count, 120 s with kills every
 # 30 s, a lease of 10 s (the group's default), build folder build (its
 # tools/korvex7; scripts/run-bench.sh --group passes its Release build).
 # --json writes the rates as Google Benchmark's JSON has them (GroupDrain/...
@@ -26,7 +26,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=scripts/mix-database.sh
 . scripts/mix-database.sh
 
-rows=60000
+rows=100000
 seconds=60
 kill_seconds=120
 kill_every=30
