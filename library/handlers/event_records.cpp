@@ -213,6 +213,10 @@ bool EventHandlers::SetEventStopTime(int32_t lMachineID, int32_t lCommandID,
   } catch (...) {
     const ErrorInfo error = CurrentError();
     WriteExtendedErrorLog("SetEventStopTime: " + FormatErrorText(error.number, error.description));
+    // A lost connection does not come back by waiting: the row fails now and
+    // the loop connects again (a collector group's member whose session the
+    // server ended would otherwise stall for a minute).
+    if (error.number == dbaccess::kErrGenericFailure) return false;
   }
   if (lAttempt >= kStopTimeAttempts) return false;
   WaitMilliseconds(kStopTimeRetryMilliseconds);
