@@ -1,7 +1,8 @@
 // bench_table: prints the throughput table from the JSON results of
 // machine_state_benchmark and intake_benchmark (--benchmark_out=FILE
-// --benchmark_out_format=json), with PostgreSQL's own single-row transaction
-// rate measured beside them by pgbench.
+// --benchmark_out_format=json) and of scripts/group-bench.sh (--json FILE),
+// with PostgreSQL's own single-row transaction rate measured beside them by
+// pgbench.
 //
 //   bench_table [--pg-raw RATE] RESULT.json...
 //
@@ -10,6 +11,7 @@
 // held to. A result the run did not produce shows as "-".
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -93,6 +95,33 @@ void PrintKind(const std::map<std::string, Run>& runs, const std::string& kind,
   }
 }
 
+// The collector group's rates (scripts/group-bench.sh): each member count
+// beside one member, one member beside pgbench.
+void PrintGroup(const std::map<std::string, Run>& runs, std::optional<double> raw) {
+  const auto one = RateOf(Find(runs, "GroupDrain/PostgreSQL/members:1"));
+  const auto killed = Find(runs, "GroupDrainKilled/PostgreSQL/");
+  if (!one && !killed) return;
+  fmt::print("| PostgreSQL | group drain, 1 member (rows/s) | {} | {} | {} | |\n", Rate(one),
+             Rate(raw), Percent(one, raw));
+  for (const char* members : {"2", "3"}) {
+    const auto rate = RateOf(Find(runs, std::string("GroupDrain/PostgreSQL/members:") + members));
+    const std::string goal = std::string(members) == "3" ? "130 % of 1 member" : "";
+    fmt::print("| PostgreSQL | group drain, {} members (rows/s), beside 1 member | {} | {} | {} | {} |\n",
+               members, Rate(rate), Rate(one), Percent(rate, one), goal);
+  }
+  if (killed) {
+    const std::string every = killed->name.substr(killed->name.find("every:") + 6);
+    const auto three = RateOf(Find(runs, "GroupDrain/PostgreSQL/members:3"));
+    // 0 when the 3-member run is missing: shown as "-".
+    const std::optional<double> per_member = three.value_or(0) / 3;
+    fmt::print(
+        "| PostgreSQL | group drain, 3 members, one killed every {} s, per member (rows/s), beside "
+        "3 members' per member | {} | {} | {} | |\n",
+        every.substr(0, every.find('/')), Rate(killed->rate), Rate(per_member),
+        Percent(killed->rate, per_member));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,7 +145,12 @@ int main(int argc, char** argv) {
   }
   fmt::print("| Database | Measure | Rate | Beside (raw rate) | Ratio | Goal |\n");
   fmt::print("|---|---|---|---|---|---|\n");
-  PrintKind(runs, "SQLite", RateOf(Find(runs, "RawInsert/SQLite/")));
+  // A run of the group measures alone has no SQLite rows to show.
+  const bool any_sqlite = std::any_of(runs.begin(), runs.end(), [](const auto& run) {
+    return run.first.find("/SQLite/") != std::string::npos;
+  });
+  if (any_sqlite) PrintKind(runs, "SQLite", RateOf(Find(runs, "RawInsert/SQLite/")));
   if (Find(runs, "MachineStateMix/PostgreSQL/")) PrintKind(runs, "PostgreSQL", pg_raw);
+  PrintGroup(runs, pg_raw);
   return 0;
 }

@@ -10,12 +10,17 @@
 # included, one line per round trip). With --reports it runs the report
 # timings on 10^6 machine data records instead (bench/report_benchmark.cpp;
 # --report-filter picks them, default the whole-history OEE and losses and the
-# database's own scan beside it) and prints Google Benchmark's table.
+# database's own scan beside it) and prints Google Benchmark's table. With
+# --group the table also has the collector group's rows per second with 1, 2
+# and 3 members on the same server and with one of three killed every 30 s
+# (scripts/group-bench.sh, the Release korvex7; --group-options passes it
+# options, say "--seconds 30"); --group-only measures pgbench and the group.
 #
 #   scripts/run-bench.sh [--preload-rows N] [--long-rows N] [--profile N]
 #                        [--profile-only] [--min-time S] [--keep-logs DIR]
 #                        [--build-dir DIR] [--no-build]
 #                        [--reports] [--report-filter REGEX]
+#                        [--group] [--group-only] [--group-options "OPTIONS"]
 #
 # Defaults: 1000000 preloaded rows per table, a long drain of 10000 rows,
 # no profile, --benchmark_min_time=2; --profile-only skips the table;
@@ -32,11 +37,14 @@ profile_rows=0
 min_time=2
 keep_logs=""
 table=1
-build=build-release
+build="build-release"
 do_build=1
 reports=0
 report_filter='^(OeeByMachineAll|LossesByMachineAll|ScanAll)/'
-usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; }
+group=0
+others=1
+group_options=""
+usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --preload-rows) preload_rows=$2; shift 2 ;;
@@ -49,6 +57,9 @@ while [ $# -gt 0 ]; do
     --keep-logs) keep_logs=$2; shift 2 ;;
     --reports) reports=1; table=0; shift ;;
     --report-filter) report_filter=$2; shift 2 ;;
+    --group) group=1; shift ;;
+    --group-only) group=1; others=0; shift ;;
+    --group-options) group_options=$2; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "run-bench: unknown argument $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -62,6 +73,8 @@ if [ "$do_build" = 1 ]; then
   echo "==> building the Release configuration in $build" >&2
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
   targets=(machine_state_benchmark intake_benchmark bench_table)
+  if [ "$others" = 0 ]; then targets=(bench_table); fi
+  if [ "$group" = 1 ]; then targets+=(korvex7_tool); fi
   if [ "$reports" = 1 ]; then targets=(report_benchmark); fi
   nice cmake --build "$build" -j 2 --target "${targets[@]}" \
     >"$build/bench-build.log" 2>&1 || { tail -n 30 "$build/bench-build.log" >&2; exit 1; }
@@ -99,14 +112,17 @@ SQL
   pg_raw=$(sed -n 's/^tps = \([0-9.]*\) .*/\1/p' "$work/pgbench.log" | head -n 1)
   [ -n "$pg_raw" ] || { cat "$work/pgbench.log" >&2; exit 1; }
   psql -q -d postgres -c "DROP DATABASE bench_raw" >/dev/null
+fi
 
+results=()
+if [ "$table" = 1 ] && [ "$others" = 1 ]; then
   echo "==> machine state benchmark (preloaded tables: $preload_rows rows, long drain: $long_rows rows)" >&2
   "$build/bench/machine_state_benchmark" --preload_rows="$preload_rows" --long_rows=0 \
     --benchmark_min_time="$min_time" --benchmark_out="$work/state.json" \
     --benchmark_out_format=json >"$work/state.log" 2>&1 || { cat "$work/state.log" >&2; exit 1; }
   # The long drains each in a process of its own, so that the resident set is
   # the processor's alone (no other benchmark's memory kept by the allocator).
-  results=("$work/state.json")
+  results+=("$work/state.json")
   if [ "$long_rows" -gt 0 ]; then
     for kind in SQLite PostgreSQL; do
       # The SQLite drain without the PostgreSQL databases (and driver) beside it.
@@ -123,8 +139,19 @@ SQL
   "$build/bench/intake_benchmark" --benchmark_filter='AppendItemToMDCLog|PlainInsert' \
     --benchmark_min_time="$min_time" --benchmark_out="$work/intake.json" \
     --benchmark_out_format=json >"$work/intake.log" 2>&1 || { cat "$work/intake.log" >&2; exit 1; }
+  results+=("$work/intake.json")
+fi
 
-  "$build/bench/bench_table" --pg-raw "$pg_raw" "${results[@]}" "$work/intake.json"
+if [ "$table" = 1 ] && [ "$group" = 1 ]; then
+  echo "==> collector group: 1, 2 and 3 members, and one of three killed every 30 s" >&2
+  read -r -a extra <<<"$group_options"
+  scripts/group-bench.sh --build-dir "$build" --json "$work/group.json" ${extra[@]+"${extra[@]}"} \
+    >"$work/group.log" || { cat "$work/group.log" >&2; exit 1; }
+  results+=("$work/group.json")
+fi
+
+if [ "$table" = 1 ]; then
+  "$build/bench/bench_table" --pg-raw "$pg_raw" "${results[@]}"
 fi
 
 if [ "$reports" = 1 ]; then

@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "dbaccess/clock.h"
@@ -220,6 +221,15 @@ class StreamChecker {
           EXPECT_EQ(c.at_ms - m.break_started, profile_.rhythm.break_ms);
         }
         m.on_break = start;
+        break;
+      case commandtype::kPartSerialNo:
+        // A piece starts just before its cycle and ends after its count.
+        EXPECT_TRUE(m.logged_on);
+        EXPECT_FALSE(m.part.empty());
+        EXPECT_FALSE(m.in_cycle || m.in_setup);
+        if (!start) {
+          EXPECT_TRUE(m.counted);
+        }
         break;
       default:
         if (c.command_type_code == profile_.door_open_type_code) {
@@ -541,3 +551,60 @@ TEST_F(SimulationRunTest, AStopWhileRetryingIsNoFailure) {
 }
 
 }  // namespace
+
+// Serial-numbered pieces: every cycle is preceded by its piece's serial
+// start, the second machine of each pair works the first's pieces in the
+// first's order and ends each, and every machine stays in a state a real
+// one could be in.
+TEST(PlantSimulator, SerialNumberedPiecesMoveFromTheFirstMachineOfAPairToTheSecond) {
+  PlantProfile profile = DemoPlantProfile();  // 101 and 102, 201 and 202, 301 alone
+  profile.rhythm.serial_numbers = true;
+  PlantSimulator simulator(profile, 5);
+  const auto serial = Take(simulator, 6000);
+
+  std::map<std::string, std::vector<std::string>> begun;  // serial starts by machine
+  std::map<std::string, std::string> running;             // by machine, "" none
+  std::map<std::string, int> ends;
+  std::map<std::string, bool> piece_due;  // a serial start waits for its cycle
+  for (const SimulatedCommand& c : serial) {
+    SCOPED_TRACE(c.machine_number + " at " + std::to_string(c.at_ms));
+    if (c.command_type_code == commandtype::kHeartbeat) continue;
+    const bool due = std::exchange(piece_due[c.machine_number], false);
+    if (c.command_type_code == commandtype::kCycle && c.command_time_code == 0) {
+      EXPECT_TRUE(due) << "a cycle without its piece";
+    }
+    if (c.command_type_code == commandtype::kPartSerialNo) {
+      if (c.command_time_code == 0) {
+        begun[c.machine_number].push_back(c.param);
+        running[c.machine_number] = c.param;
+        piece_due[c.machine_number] = true;
+      } else {
+        EXPECT_EQ(c.command_time_code, 1);
+        EXPECT_FALSE(running[c.machine_number].empty());
+        running[c.machine_number].clear();
+        ++ends[c.machine_number];
+      }
+    }
+  }
+  // Each machine's first pieces; the second of a pair repeats the first's.
+  ASSERT_GE(begun["101"].size(), 3u);
+  ASSERT_GE(begun["102"].size(), 3u);
+  EXPECT_EQ(begun["101"][0], "SN-101-1");
+  EXPECT_EQ(begun["101"][2], "SN-101-3");
+  for (size_t n = 0; n < begun["102"].size() && n < begun["101"].size(); ++n) {
+    EXPECT_EQ(begun["102"][n], begun["101"][n]);
+  }
+  ASSERT_FALSE(begun["202"].empty());
+  EXPECT_EQ(begun["202"][0], "SN-201-1");
+  ASSERT_FALSE(begun["301"].empty());
+  EXPECT_EQ(begun["301"][0], "SN-301-1");
+  // Only the second of a pair, or a machine alone, finishes pieces.
+  EXPECT_EQ(ends.count("101") + ends.count("201"), 0u);
+  EXPECT_GT(ends["102"], 0);
+  EXPECT_GT(ends["301"], 0);
+
+  // Every command still one the machine could send in its state.
+  StreamChecker checker(profile);
+  for (const SimulatedCommand& c : serial) checker.Check(c);
+  EXPECT_FALSE(testing::Test::HasFailure());
+}

@@ -69,6 +69,15 @@ struct PlantRhythm {
   std::string material_wait_code = "100";
   int material_wait_percent = 12;
   TimeSpan material_wait{40 * plant_time::kMinute, 150 * plant_time::kMinute};
+
+  // Serial-numbered pieces: every cycle starts the serial number of its
+  // piece first. The machines work in pairs in profile order (first and
+  // second, third and fourth, ...): the first of a pair begins piece n as
+  // "SN-<its number>-<n>", the second starts the same serial number for its
+  // own n-th cycle, so each piece moves from one machine to the other, and
+  // ends it after the count. A machine left without a partner numbers its
+  // own pieces. Off, the stream holds no serial numbers.
+  bool serial_numbers = false;
 };
 
 // The master data the stream names; the plant must know them for the

@@ -206,6 +206,10 @@ void PlantSimulator::PlanCycle(size_t index, int64_t& at) {
   const std::string& part = profile_.jobs[machine.job].parts[machine.part];
   const auto standard_ms =
       static_cast<int64_t>(profile_.machines[index].StandardMinutes(part) * kMinute);
+  if (rhythm.serial_numbers) {
+    Queue(index, at, commandtype::kPartSerialNo, kStart, NextSerialNumber(index));
+    at += kSecond;
+  }
   Queue(index, at, commandtype::kCycle, kStart);
   at += standard_ms * Between(rhythm.min_cycle_percent, rhythm.max_cycle_percent) / 100;
   Queue(index, at, commandtype::kCycle, kEnd);
@@ -215,8 +219,19 @@ void PlantSimulator::PlanCycle(size_t index, int64_t& at) {
   } else {
     Queue(index, at, commandtype::kGoodPartCount, kBoth, "1");
   }
+  // The second of a pair (or a machine without one) finishes the piece.
+  if (rhythm.serial_numbers && (index % 2 == 1 || index + 1 == machines_.size())) {
+    at += kSecond;
+    Queue(index, at, commandtype::kPartSerialNo, kEnd);
+  }
   --machine.cycles_left;
   at += Draw(rhythm.load_unload);
+}
+
+std::string PlantSimulator::NextSerialNumber(size_t index) {
+  const int64_t piece = ++machines_[index].pieces;
+  const size_t first = index - index % 2;
+  return "SN-" + profile_.machines[first].number + "-" + std::to_string(piece);
 }
 
 void PlantSimulator::Queue(size_t index, int64_t at, int32_t type_code, int32_t time_code,

@@ -59,6 +59,7 @@ class PlantSimulator {
     int64_t next_heartbeat_at = 0;
     int64_t free_at = 0;  // plant time at which its next episode may begin
     std::deque<SimulatedCommand> queued;
+    int64_t pieces = 0;  // serial-numbered cycles begun
   };
 
   // Queues the machine's next episode: a start, an operator change, a
@@ -72,6 +73,8 @@ class PlantSimulator {
   void PlanSetup(size_t index, int64_t& at);
   void PlanStop(size_t index, int64_t& at);
   void PlanCycle(size_t index, int64_t& at);
+  // The serial number of the machine's next piece (rhythm.serial_numbers).
+  std::string NextSerialNumber(size_t index);
   void Queue(size_t index, int64_t at, int32_t type_code, int32_t time_code,
              std::string param = "");
 

@@ -63,8 +63,10 @@ std::string PlantTime(int64_t ms) {
 
 // The demo plant, or the named machines of it (another number runs the demo
 // jobs at the default standard).
-PlantProfile ProfileFor(const std::vector<std::string>& machine_numbers) {
+PlantProfile ProfileFor(const SimulateOptions& options) {
+  const std::vector<std::string>& machine_numbers = options.machines;
   PlantProfile profile = DemoPlantProfile();
+  profile.rhythm.serial_numbers = options.serial_numbers;
   if (machine_numbers.empty()) return profile;
   std::vector<SimulatedMachine> machines;
   for (const std::string& number : machine_numbers) {
@@ -103,6 +105,9 @@ CLI::App* AddSimulateCommand(CLI::App& app, SimulateOptions& options) {
   simulate->add_option("--machine", options.machines,
                        "Machine number to simulate (repeatable; default the demo plant's five)");
   simulate->add_flag("--quiet", options.quiet, "Do not print each command");
+  simulate->add_flag("--serial-numbers", options.serial_numbers,
+                     "Start a serial number before every cycle; the machines work in pairs in "
+                     "--machine order, the second of each pair taking over the first's pieces");
   CLI::Option* day =
       simulate
           ->add_option("--day", options.day,
@@ -151,7 +156,7 @@ int RunPlantDays(const DatabaseChoice& choice, const SimulateOptions& options, s
                  std::ostream& err) {
   auto connection = std::make_shared<dbaccess::Connection>();
   const uint32_t seed = options.seed ? *options.seed : std::random_device()();
-  PlantSimulator simulator(ProfileFor(options.machines), seed);
+  PlantSimulator simulator(ProfileFor(options), seed);
   try {
     connection->Open(voltrane::DecipherConnectionString(choice.connection_string));
     PlantDayWriter writer(connection, choice.database_type);
@@ -185,7 +190,7 @@ int RunSimulate(const DatabaseChoice& choice, const SimulateOptions& options, st
   LibraryObject object = CreateConnectedObject(choice, err);
   if (!object) return 1;
   const uint32_t seed = options.seed ? *options.seed : std::random_device()();
-  PlantSimulator simulator(ProfileFor(options.machines), seed);
+  PlantSimulator simulator(ProfileFor(options), seed);
   SimulationLimits limits;
   limits.speed = options.speed;
   if (options.duration_seconds) limits.duration_ms = std::llround(*options.duration_seconds * 1000);

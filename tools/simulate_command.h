@@ -38,6 +38,7 @@ struct SimulateOptions {
   std::optional<int64_t> count;
   std::vector<std::string> machines;  // empty: the demo plant's
   bool quiet = false;
+  bool serial_numbers = false;  // PlantRhythm::serial_numbers
   std::string day;  // plant-day mode from this day (YYYY-MM-DD); "" for the live stream
   int days = 1;
 };
