@@ -426,9 +426,13 @@ bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::str
 
 bool LogProcessor::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime,
                                    std::string& strError) {
+  CloseRecordset(m_rsLog);
+  // A group member that holds no partition has no machine to check; a check
+  // would only move the downtime timeouts' schedule to the present, past the
+  // rows of the partitions it takes next.
+  if (group_ && !group_->OwnsAny()) return false;
   monitor_.NoteLogDrained();
   WriteExtendedErrorLog("quitting DoNextItemFromMDCLog");
-  CloseRecordset(m_rsLog);
   if (!monitor_.DoAutoEndDowntimes(-1, dtDatabaseTime, strError)) {
     WriteExtendedErrorLog("Errored processing DoAutoEndDowntimes: " + strError);
     return false;
