@@ -25,6 +25,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "library/group/group_member.h"
 #include "library/group/group_tables.h"
 #include "library/korvex7_obj.h"
 #include "library/session/session.h"
@@ -331,6 +332,63 @@ TEST_F(CollectorGroupTest, StartWorkRunsOncePerStartOfTheGroup) {
       << c.last_error;
   EXPECT_EQ(Scalar("select EPOCH from T_SFC_MDC_GROUP"), 2);
   EXPECT_EQ(Scalar(owner), 4) << "a new start of the group repairs the machines";
+}
+
+// A member's own session, as the processing loop has it, on a new connection.
+class MemberSession {
+ public:
+  explicit MemberSession(const TestDatabase& database) : database_(database) { Connect(); }
+  void Connect() {
+    std::string error;
+    ASSERT_TRUE(session.ConnectToDatabase(database_.connection_string, database_.kind, error))
+        << error;
+  }
+  std::string IdleLimit() {
+    return session.GetScalarValue("show idle_in_transaction_session_timeout").ToText();
+  }
+
+  korvex7::internal::Session session{dbaccess::DefaultClock()};
+
+ private:
+  TestDatabase database_;
+};
+
+TEST_F(CollectorGroupTest, IdleTransactionLimitIsSetOncePerConnection) {
+  CreateGroup(database_);
+  MemberSession member_session(database_);
+  korvex7::internal::GroupMember member(member_session.session,
+                                        *group::ReadGroup(member_session.session), "a");
+  member.Join();
+  member.Tick();
+  EXPECT_EQ(member_session.IdleLimit(), "500ms");
+  // Not sent again at every tick...
+  member_session.session.ExecuteStatement("set idle_in_transaction_session_timeout = 0");
+  member.Tick();
+  EXPECT_EQ(member_session.IdleLimit(), "0");
+  // ...but again on a new connection.
+  ASSERT_NO_FATAL_FAILURE(member_session.Connect());
+  member.Tick();
+  EXPECT_EQ(member_session.IdleLimit(), "500ms");
+}
+
+// A member paused inside a transaction past half its lease: the server ends
+// its session, and what follows fails at once instead of retrying.
+TEST_F(CollectorGroupTest, SessionEndedByTheServerFailsTransactionStepsAtOnce) {
+  CreateGroup(database_);
+  MemberSession member_session(database_);
+  korvex7::internal::Session& session = member_session.session;
+  korvex7::internal::GroupMember member(session, *group::ReadGroup(session), "a");
+  member.Join();
+  ASSERT_TRUE(session.BeginTransaction());
+  session.ExecuteStatement(
+      "update T_SFC_MACHINE set STATUS_CODE = STATUS_CODE where MACHINE_ID = 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const auto woke = Steady::now();
+  EXPECT_FALSE(session.RollbackTransaction());
+  // The next handler's transaction: begun or not, nothing waits for the lost session.
+  session.BeginTransaction();
+  session.RollbackTransaction();
+  EXPECT_LT(std::chrono::duration<double>(Steady::now() - woke).count(), kLease);
 }
 
 // Every table's rows as sorted text, leaving out what a drain by several

@@ -83,6 +83,9 @@ class GroupMember : public SessionClient {
 
  private:
   int64_t LeaseMilliseconds() const;
+  // Makes the server end this member's session when a transaction of it
+  // idles for half the lease (see above); once per connection.
+  void LimitIdleTransactions();
   int32_t MachinePartition(int32_t lMachineID) const;
   void ReadMachinePartitions();
   void Rebalance();
@@ -99,6 +102,7 @@ class GroupMember : public SessionClient {
   dbaccess::DateTime m_dtLastTick;
   bool m_bTickForced = true;
   int32_t m_lTicksSinceSync = 0;
+  int64_t m_lLimitedConnection = -1;  // the connection serial the limit was set on
 };
 
 }  // namespace korvex7::internal

@@ -140,6 +140,13 @@ std::string MachineKeysQuery(PartitionKind kind) {
   return "select MACHINE_ID, GROUP_ID as KEY_ID from T_SFC_MACHINE";
 }
 
+bool LogRowsWaiting(Session& session) {
+  dbaccess::Recordset rs;
+  session.OpenRecordset(
+      rs, voltrane::GetTop(session.DatabaseType(), 1, "select MDC_LOG_ID from T_SFC_MDC_LOG"));
+  return !rs.Eof();
+}
+
 std::optional<GroupRow> ReadGroup(Session& session) {
   dbaccess::Recordset rs;
   try {

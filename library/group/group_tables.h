@@ -66,6 +66,9 @@ std::string SyncPartitionsStatement(PartitionKind kind);
 // Machines and the key of their partition kind: MACHINE_ID, KEY_ID.
 std::string MachineKeysQuery(PartitionKind kind);
 
+// Whether any row of any partition waits in the log: a look at one row, not a count.
+bool LogRowsWaiting(Session& session);
+
 // The group row as stored.
 struct GroupRow {
   std::string strName;
