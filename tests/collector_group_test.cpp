@@ -593,6 +593,41 @@ TEST_F(CollectorGroupTest, ToolCreatesListsDrainsAsMembersAndDrops) {
   EXPECT_NE(Tool({"group", "status"}).second.find(group::kNotInGroupModeText), std::string::npos);
 }
 
+// A member whose partitions are empty while another member's rows wait looks
+// at the log a few times a lease, and ends within 2 x the lease once the
+// other's rows are gone.
+TEST_F(CollectorGroupTest, WaitingMemberLooksAtTheLogAFewTimesPerLease) {
+  CreateGroup(database_);
+  QueueCycles(3, 2, 2);
+  TakePartition(2, "other");
+  const auto log_scans = [&] {
+    Sql()->Execute("select pg_stat_clear_snapshot()");
+    return Scalar(
+        "select seq_scan + coalesce(idx_scan, 0) from pg_stat_user_tables where "
+        "relname = 't_sfc_mdc_log'");
+  };
+  const std::string dir = testsupport::MakeTempDir();
+  const int64_t scans_before = log_scans();
+  testsupport::ChildProcess m1(ToolArguments({"process", "--member", "m1"}), {}, dir + "/m1");
+  // The other member stays live for two leases, then its rows are done.
+  for (int i = 0; i < 10; ++i) {
+    Sql()->Execute(std::string("update T_SFC_MDC_MEMBER set LAST_SEEN = ") + group::kDbNow +
+                   " where INCARNATION = 999999");
+    Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set LEASE_TIME = ") + group::kDbNow +
+                   " where OWNER_INCARNATION = 999999");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  Sql()->Execute("delete from T_SFC_MDC_LOG");
+  const auto emptied = Steady::now();
+  EXPECT_EQ(m1.WaitForExit(static_cast<int>(4000 * kLease)), 0) << m1.Output();
+  EXPECT_LT(std::chrono::duration<double>(Steady::now() - emptied).count(), 2 * kLease);
+  std::filesystem::remove_all(dir);
+  // The member's own statements are counted once its session has ended.
+  ASSERT_TRUE(testsupport::WaitFor([&] { return log_scans() > scans_before; }, 2000));
+  const int64_t scans = log_scans() - scans_before;
+  EXPECT_LT(scans, 45) << "log scans while waiting about two leases";
+}
+
 TEST_F(CollectorGroupTest, ToolRefusesGroupsOnSqlite) {
   const TestDatabase sqlite = testsupport::CreateShopFloorDatabase("SQLite", true);
   databases_.push_back(sqlite);
