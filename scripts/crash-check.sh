@@ -26,7 +26,11 @@
 #               new incarnation), after the first kill one is paused with
 #               SIGSTOP past its lease (2 x lease + 1 s) and continued, half
 #               way m3 joins; then every member must end by itself, without
-#               an error, once the log is empty.
+#               an error, once the log is empty. With the maximum downtime
+#               lengths on, the clean and control drains are those of a
+#               group of one member (each partition keeps its own schedule
+#               of the check that ends overlong downtimes), with them
+#               stripped those of one collector.
 # The mix (scripts/mix-database.sh): plain (the default), or serial: the 20
 # machines in five groups, every cycle's piece with a serial number that the
 # second machine of a pair inside one group takes over from the first.
@@ -124,16 +128,42 @@ echo "==> building the mix: $rows rows on 20 machines ($kind, $mix)"
 build_mix "$rows" "$mix"
 for copy in clean control killed; do copy_database base "$copy"; done
 
+# Group mode: members of one collector group on the killed copy, each a
+# `korvex7 process --member NAME` of its own with its output in NAME.out.
+# A member started again under its name is a new incarnation.
+lease=${CRASH_CHECK_LEASE:-2}
+# The plain mix by machine (20 partitions); the serial mix by its five
+# groups, inside which the pieces move.
+default_partition=machine
+if [ "$mix" = serial ]; then default_partition=group; fi
+partition=${CRASH_CHECK_PARTITION:-$default_partition}
+# With the maximum lengths on, a group ends overlong downtimes at other rows'
+# times than one collector: each partition keeps a schedule of its own for
+# that check. The group's drain is then held against clean drains by a group
+# of one member; with them stripped, against one collector's.
+group_reference=0
+if [ "$mode" = group ] && [ "${CRASH_CHECK_TIMEOUTS:-1}" != 0 ]; then group_reference=1; fi
+
 drain() {
   local database=$1
   local started
   started=$(now_ms)
-  korvex7 "$database" process >"$work/$database.out" 2>&1 || true
+  if [ "$group_reference" = 1 ]; then
+    korvex7 "$database" group create crash --partition "$partition" --lease-seconds "$lease" \
+      >/dev/null 2>&1 || true
+    korvex7 "$database" process --member solo >"$work/$database.out" 2>&1 || true
+  else
+    korvex7 "$database" process >"$work/$database.out" 2>&1 || true
+  fi
   drain_ms=$(($(now_ms) - started))
   echo "    $database: $(tail -1 "$work/$database.out") ($drain_ms ms)"
 }
 
-echo "==> draining clean"
+if [ "$group_reference" = 1 ]; then
+  echo "==> draining clean (a group of one member: the maximum downtime lengths are on)"
+else
+  echo "==> draining clean"
+fi
 drain clean
 clean_ms=$drain_ms
 if [ "${CRASH_CHECK_CONTROL:-1}" != 0 ]; then
@@ -223,15 +253,6 @@ finish_with_collector() {
   kill_collector TERM
 }
 
-# Group mode: members of one collector group on the killed copy, each a
-# `korvex7 process --member NAME` of its own with its output in NAME.out.
-# A member started again under its name is a new incarnation.
-lease=${CRASH_CHECK_LEASE:-2}
-# The plain mix by machine (20 partitions); the serial mix by its five
-# groups, inside which the pieces move.
-default_partition=machine
-if [ "$mix" = serial ]; then default_partition=group; fi
-partition=${CRASH_CHECK_PARTITION:-$default_partition}
 member_status="$work/member-status"
 # Waits for a member that was killed or ended, noting how it ended.
 reap_member() {

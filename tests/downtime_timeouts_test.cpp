@@ -3,7 +3,8 @@
 // checks run at most once a minute; until the log has been found empty only
 // the processed machine's downtimes end, afterwards every machine's; an
 // object that started without any maximum never checks; the schedule of the
-// checks is the one the committed rows left, for a new object too.
+// checks is the one the committed rows left, for a new object too; a
+// collector group's member keeps one for each partition.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -112,6 +113,47 @@ TEST_P(DowntimeTimeoutsTest, ARolledBackBatchDoesNotKeepItsCheckTime) {
   // The committed check was at 8:00: this row checks, and the downtime is overdue.
   ProcessRow(1, kHeartbeatCommand, 0, At(8, 10, 30));
   EXPECT_EQ(DowntimeStop(1), At(8, 10, 30));
+}
+
+// A collector group's member keeps one schedule per partition it holds,
+// continued from what is stored for the fence it holds it at; a row's check
+// ends its own machine's downtimes, and its partition's other machines' once
+// the partition was found drained; machines of partitions not held are left.
+TEST_P(DowntimeTimeoutsTest, AGroupMemberKeepsAScheduleForEachPartition) {
+  SetCodeLock(kToolChangeCode, 41);
+  testsupport::FakeCheckScope scope;
+  scope.partition_of = {{1, 10}, {2, 10}, {3, 20}};
+  scope.held = {{10, 1}};
+  object_->monitor.SetCheckScope(&scope);
+  for (int machine = 1; machine <= 3; ++machine) {
+    ProcessRow(machine, kMachineDowntimeCommand, 0, At(8, 0), "110");
+  }
+  ProcessRow(3, kHeartbeatCommand, 0, At(8, 11));
+  EXPECT_TRUE(DowntimeOpen(3));
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 11, 10));
+  EXPECT_EQ(DowntimeStop(1), At(8, 11, 10));
+  EXPECT_TRUE(DowntimeOpen(2));
+  EXPECT_EQ(scope.stored[10], At(8, 11, 10));
+
+  scope.held[20] = 1;  // never checked: due at once, whatever partition 10's time
+  ProcessRow(3, kHeartbeatCommand, 0, At(8, 11, 20));
+  EXPECT_EQ(DowntimeStop(3), At(8, 11, 20));
+
+  scope.drained.insert(10);
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 12, 0));
+  EXPECT_TRUE(DowntimeOpen(2));
+  ProcessRow(1, kHeartbeatCommand, 0, At(8, 12, 11));
+  EXPECT_EQ(DowntimeStop(2), At(8, 12, 11));
+
+  // Another member held partition 20 meanwhile and checked it at 8:25:50.
+  ProcessRow(3, kMachineDowntimeCommand, 0, At(8, 15), "110");
+  scope.held[20] = 2;
+  scope.stored[20] = At(8, 25, 50);
+  ProcessRow(3, kHeartbeatCommand, 0, At(8, 26, 10));
+  EXPECT_TRUE(Events(3, kMachineDowntimeCommand).back().stop.IsNull());
+  ProcessRow(3, kHeartbeatCommand, 0, At(8, 26, 51));
+  EXPECT_EQ(Events(3, kMachineDowntimeCommand).back().stop.ToDateTime(), At(8, 26, 51));
+  object_->monitor.SetCheckScope(nullptr);
 }
 
 // Keeping the time is bookkeeping: a database that refuses it fails no row,

@@ -1,7 +1,7 @@
 // The heartbeat supervision with times passed in: when a machine counts as
 // late, the 20-second rule of the late-heartbeat check, one downtime per
 // silent machine, the return to the interrupted activity within option 19
-// seconds, a missing late-heartbeat downtime code, and the machine filter of a
+// seconds, a missing late-heartbeat downtime code, and the machines of a
 // collector group's member. Signs of life come from
 // log rows through DoNextItemFromMDCLog or straight from RecordHeartBeat.
 #include <gtest/gtest.h>
@@ -94,22 +94,25 @@ TEST_P(HeartBeatMonitorTest, ASilentMachineGetsOneDowntimeHoweverManyChecksRun) 
 // A collector group's member supervises only the machines of its partitions;
 // one that comes into them gets a full timeout from then, since its signs of
 // life went to the member that held it.
-TEST_P(HeartBeatMonitorTest, AMachineFilterLimitsTheCheckAndANewcomerGetsAFullTimeout) {
+TEST_P(HeartBeatMonitorTest, AGroupMemberChecksItsMachinesAndANewcomerGetsAFullTimeout) {
   Supervise(1, "60");
   Supervise(2, "60");
   ProcessRow(1, kHeartbeatCommand, 0, At(10, 0));
   ProcessRow(2, kHeartbeatCommand, 0, At(10, 0));
-  std::set<int32_t> held = {1};
-  object_->monitor.SetMachineFilter([&held](int32_t machine) { return held.count(machine) > 0; });
+  testsupport::FakeCheckScope scope;
+  scope.partition_of = {{1, 1}, {2, 2}};
+  scope.held = {{1, 1}};
+  object_->monitor.SetCheckScope(&scope);
   EXPECT_TRUE(Check(*object_, At(10, 1, 1)));
   EXPECT_EQ(MachineStatus(1), 3);
   EXPECT_NE(MachineStatus(2), 3);
 
-  held.insert(2);
+  scope.held[2] = 1;
   EXPECT_TRUE(Check(*object_, At(10, 1, 21)));
   EXPECT_NE(MachineStatus(2), 3);
   EXPECT_TRUE(Check(*object_, At(10, 2, 22)));
   EXPECT_EQ(MachineStatus(2), 3);
+  object_->monitor.SetCheckScope(nullptr);
 }
 
 // Machines 1 to 3 run a cycle and go silent; each comes back differently.

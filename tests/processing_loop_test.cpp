@@ -63,9 +63,7 @@ class StandInMonitor : public LogMonitor {
   }
   void NoteLogDrained() override { real->NoteLogDrained(); }
   void ForgetCaches() override { real->ForgetCaches(); }
-  void SetMachineFilter(std::function<bool(int32_t)> filter) override {
-    real->SetMachineFilter(std::move(filter));
-  }
+  void SetCheckScope(CheckScope* scope) override { real->SetCheckScope(scope); }
 };
 
 // The library's components with the two stand-ins where the log processor

@@ -49,6 +49,7 @@ void GroupMember::Join() {
   const double dLease = m_group.dLeaseSeconds;
   oConnection->BeginTrans();
   try {
+    AddDowntimeCheckColumn();
     dbaccess::RecordsetPtr rs = OpenQuery(std::string("select EPOCH from ") + kGroupTable +
                                           " for update");
     const int64_t lEpoch = rs->Eof() ? 0 : Int(rs->Fields("EPOCH").Value());
@@ -87,6 +88,15 @@ void GroupMember::Join() {
                                     m_group.strName, m_strMember, m_lIncarnation, m_lEpoch));
   m_bTickForced = true;
   m_lTicksSinceSync = kTicksBetweenSyncs;
+}
+
+void GroupMember::AddDowntimeCheckColumn() {
+  // Groups made before the partitions kept the time of their downtime check.
+  const std::string table = kPartitionTable;
+  const int64_t lColumns = Int(GetScalarValue(
+      "select count(*) from information_schema.columns where table_name = 't_sfc_mdc_partition' "
+      "and column_name = 'downtime_check'"));
+  if (lColumns == 0) ExecuteStatement("alter table " + table + " add column DOWNTIME_CHECK timestamp(3)");
 }
 
 void GroupMember::Leave() {
@@ -267,8 +277,34 @@ int32_t GroupMember::MachinePartition(int32_t lMachineID) const {
   return m_partitionKeys.count(lKey) ? lKey : kUnassignedPartition;
 }
 
-bool GroupMember::OwnsMachine(int32_t lMachineID) const {
-  return m_owned.count(MachinePartition(lMachineID)) > 0;
+std::optional<int32_t> GroupMember::HeldPartition(int32_t lMachineID) const {
+  const int32_t lPartition = MachinePartition(lMachineID);
+  if (m_owned.count(lPartition) == 0) return std::nullopt;
+  return lPartition;
+}
+
+bool GroupMember::PartitionDrained(int32_t lPartition) const {
+  const auto drained = m_drained.find(lPartition);
+  const auto owned = m_owned.find(lPartition);
+  return drained != m_drained.end() && owned != m_owned.end() && drained->second == owned->second;
+}
+
+std::optional<dbaccess::DateTime> GroupMember::ReadDowntimeCheck(int32_t lPartition) {
+  const dbaccess::Variant vTime = GetScalarValue(fmt::format(
+      "select DOWNTIME_CHECK from {} where PARTITION_KEY = {}", kPartitionTable, lPartition));
+  if (vTime.IsNull() || vTime.IsEmpty()) return std::nullopt;
+  return vTime.ToDateTime();
+}
+
+void GroupMember::WriteDowntimeCheck(int32_t lPartition, const dbaccess::DateTime& dtTime) {
+  std::string strError;
+  if (!ExecuteSQL(fmt::format("update {} set DOWNTIME_CHECK = {} where PARTITION_KEY = {}",
+                              kPartitionTable, voltrane::DateTimeLiteral(DatabaseType(), dtTime),
+                              lPartition),
+                  strError)) {
+    WriteExtendedErrorLog("The time of the partition's downtime check could not be stored: " +
+                          strError);
+  }
 }
 
 bool GroupMember::SamePartition(int32_t lMachineA, int32_t lMachineB) const {

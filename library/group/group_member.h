@@ -36,11 +36,12 @@
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
 #include "library/group/group_tables.h"
+#include "library/monitor/check_scope.h"
 #include "library/session/session.h"
 
 namespace korvex7::internal {
 
-class GroupMember : public SessionClient {
+class GroupMember : public SessionClient, public CheckScope {
  public:
   GroupMember(Session& session, group::GroupRow group, std::string strMember);
 
@@ -65,8 +66,6 @@ class GroupMember : public SessionClient {
   bool OwnsAny() const { return !m_owned.empty(); }
   // The partition of a log row, as this member last read the partitions.
   int32_t PartitionOf(const MachineKeys& keys) const;
-  // Whether the machine is in a partition this member holds (idle checks).
-  bool OwnsMachine(int32_t lMachineID) const;
   // Whether two machines are in one partition, as last read.
   bool SamePartition(int32_t lMachineA, int32_t lMachineB) const;
   // Inside the batch's transaction: renews the leases of the batch's
@@ -75,6 +74,17 @@ class GroupMember : public SessionClient {
   bool FenceBatch(const std::set<int32_t>& partitions, std::string& strError);
   // Forces a tick at the next chance (a refused batch).
   void ForgetOwnership();
+  // The batch load found no row of any partition held: each is drained at
+  // the fence it is held at (a partition taken again is not, until found so).
+  void NoteDrained() { m_drained = m_owned; }
+
+  // What the idle-time checks look at (check_scope.h); the check times live
+  // in the partition table, written by the owner inside its batch.
+  std::optional<int32_t> HeldPartition(int32_t lMachineID) const override;
+  const std::map<int32_t, int64_t>& HeldPartitions() const override { return m_owned; }
+  bool PartitionDrained(int32_t lPartition) const override;
+  std::optional<dbaccess::DateTime> ReadDowntimeCheck(int32_t lPartition) override;
+  void WriteDowntimeCheck(int32_t lPartition, const dbaccess::DateTime& dtTime) override;
 
   double LeaseSeconds() const { return m_group.dLeaseSeconds; }
   int64_t Incarnation() const { return m_lIncarnation; }
@@ -86,6 +96,7 @@ class GroupMember : public SessionClient {
   // Makes the server end this member's session when a transaction of it
   // idles for half the lease (see above); once per connection.
   void LimitIdleTransactions();
+  void AddDowntimeCheckColumn();
   int32_t MachinePartition(int32_t lMachineID) const;
   void ReadMachinePartitions();
   void Rebalance();
@@ -97,6 +108,7 @@ class GroupMember : public SessionClient {
   int64_t m_lEpoch = 0;        // the epoch joined in
   bool m_bStartWorkDone = false;
   std::map<int32_t, int64_t> m_owned;   // partition key -> the fence it was taken at
+  std::map<int32_t, int64_t> m_drained;  // partitions found drained, at their fences
   std::set<int32_t> m_partitionKeys;    // every partition, -1 included
   std::map<int32_t, int32_t> m_machinePartition;  // machine -> partition key
   dbaccess::DateTime m_dtLastTick;

@@ -56,7 +56,8 @@ std::vector<std::string> CreateStatements(const std::string& strName, PartitionK
           " LEFT_GROUP integer not null default 0)",
       std::string("create table ") + kPartitionTable +
           " (PARTITION_KEY integer primary key, PARTITION_NAME varchar(255),"
-          " OWNER_INCARNATION bigint, LEASE_TIME timestamp(3), FENCE bigint not null default 0)",
+          " OWNER_INCARNATION bigint, LEASE_TIME timestamp(3), FENCE bigint not null default 0,"
+          " DOWNTIME_CHECK timestamp(3))",
       fmt::format("insert into {} (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS, EPOCH, STARTED) "
                   "values ({}, '{}', {}, 0, 0)",
                   kGroupTable, voltrane::QuotedStr(voltrane::dbkind::kPostgreSql, strName),

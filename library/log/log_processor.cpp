@@ -66,7 +66,7 @@ void LogProcessor::LeaveGroup() {
   if (!group_) return;
   group_->Leave();
   group_.reset();
-  monitor_.SetMachineFilter(nullptr);
+  monitor_.SetCheckScope(nullptr);
   session_.SetSamePartitionRule(nullptr);
 }
 

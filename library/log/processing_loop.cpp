@@ -266,8 +266,7 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   member->Join();
   group_ = std::move(member);
   m_bStartupChecksPending = true;
-  monitor_.SetMachineFilter(
-      [this](int32_t lMachineID) { return group_ && group_->OwnsMachine(lMachineID); });
+  monitor_.SetCheckScope(group_.get());
   session_.SetSamePartitionRule([this](int32_t lMachineA, int32_t lMachineB) {
     return !group_ || group_->SamePartition(lMachineA, lMachineB);
   });
@@ -426,6 +425,7 @@ bool LogProcessor::ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime,
   // rows of the partitions it takes next.
   if (group_ && !group_->OwnsAny()) return false;
   monitor_.NoteLogDrained();
+  if (group_) group_->NoteDrained();
   WriteExtendedErrorLog("quitting DoNextItemFromMDCLog");
   if (!monitor_.DoAutoEndDowntimes(-1, dtDatabaseTime, strError)) {
     WriteExtendedErrorLog("Errored processing DoAutoEndDowntimes: " + strError);

@@ -35,9 +35,9 @@ std::vector<std::string> CheckTimeCreateStatements(int32_t lDatabaseType) {
 }
 
 std::optional<dbaccess::DateTime> Monitor::ReadCheckTime(int32_t lCheckCode) {
-  // A collector group's member keeps its schedule in memory: its partitions
-  // move between members, and one shared row would serialize their batches.
-  if (m_machineFilter) return std::nullopt;
+  // A collector group's member keeps a schedule per partition instead
+  // (check_scope.h): one shared row would serialize the members' batches.
+  if (m_scope) return std::nullopt;
   m_bCheckTimeTableReady = schema_.TableExists(kCheckTimeTable);
   if (!m_bCheckTimeTableReady) return std::nullopt;
   const dbaccess::Variant vTime = GetScalarValue(std::string("select LAST_CHECK from ") +
@@ -47,7 +47,7 @@ std::optional<dbaccess::DateTime> Monitor::ReadCheckTime(int32_t lCheckCode) {
 }
 
 void Monitor::WriteCheckTime(int32_t lCheckCode, const dbaccess::DateTime& dtTime) {
-  if (m_machineFilter || !CheckTimeTableReady()) return;
+  if (m_scope || !CheckTimeTableReady()) return;
   const std::string at = voltrane::DateTimeLiteral(DatabaseType(), dtTime);
   std::string strError;
   const bool bWritten = RunOnOwnLevel(strError, [&] {

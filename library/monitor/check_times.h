@@ -6,7 +6,7 @@
 // processing ran the check and rolls back with them. `schema init` creates
 // the table; on a database without it the monitor creates it on first need,
 // on every kind, with the schema helpers. A member of a collector group
-// keeps its times in memory only (monitor.h's machine filter marks one).
+// keeps them with its partitions instead (check_scope.h).
 #ifndef VOLTRANE_LIBRARY_MONITOR_CHECK_TIMES_H_
 #define VOLTRANE_LIBRARY_MONITOR_CHECK_TIMES_H_
 

@@ -20,9 +20,14 @@
 // uninterrupted run. The copy held here is read again whenever the session
 // rolled anything back, because the time it holds may have gone with it.
 // Without a stored time (a database never checked) the first check runs at
-// once. A member of a collector group keeps the time in memory only
-// (check_times.h).
+// once. A member of a collector group keeps one schedule per partition it
+// holds instead, stored with the partition (check_scope.h): a row's check
+// then ends the downtimes of its machine, or of its partition's machines once
+// the member found that partition drained, and the idle log's check those of
+// every drained partition whose check is due.
 #include <cmath>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "dbaccess/dialect.h"
@@ -63,25 +68,82 @@ void Monitor::CountDowntimeTimeouts() {
 
 void Monitor::LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime) {
   const std::optional<dbaccess::DateTime> stored = ReadCheckTime(checkcode::kDowntimeTimeouts);
-  if (stored) {
-    m_dtLastDowntimeTimeoutCheck = *stored;
-  } else if (!m_machineFilter || m_lCheckTimeRollbacks == -1) {
-    m_dtLastDowntimeTimeoutCheck = dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
-  }
-  // (A collector group's member, which stores no time, keeps its schedule
-  // across a row's rollback; a batch it abandons starts it afresh.)
+  m_dtLastDowntimeTimeoutCheck =
+      stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
   m_lCheckTimeRollbacks = RollbackCount();
+}
+
+std::set<int32_t> Monitor::DuePartitions(int32_t lMachineID, const dbaccess::DateTime& dtTime) {
+  if (m_lCheckTimeRollbacks != RollbackCount()) {
+    m_partitionChecks.clear();
+    m_lCheckTimeRollbacks = RollbackCount();
+  }
+  const std::optional<int32_t> rowPartition =
+      lMachineID >= 0 ? m_scope->HeldPartition(lMachineID) : std::nullopt;
+  std::set<int32_t> due;
+  for (const auto& [lPartition, lFence] : m_scope->HeldPartitions()) {
+    if (lMachineID >= 0 ? rowPartition != lPartition : !m_scope->PartitionDrained(lPartition)) {
+      continue;
+    }
+    if (dbaccess::MoreThanElapsed(PartitionCheckTime(lPartition, lFence, dtTime), dtTime,
+                                  kMinutesBetweenChecks * 60000)) {
+      due.insert(lPartition);
+    }
+  }
+  return due;
+}
+
+dbaccess::DateTime Monitor::PartitionCheckTime(int32_t lPartition, int64_t lFence,
+                                               const dbaccess::DateTime& dtTime) {
+  const auto cached = m_partitionChecks.find(lPartition);
+  if (cached != m_partitionChecks.end() && cached->second.lFence == lFence) {
+    return cached->second.dtTime;
+  }
+  const std::optional<dbaccess::DateTime> stored = m_scope->ReadDowntimeCheck(lPartition);
+  const dbaccess::DateTime dtLast =
+      stored ? *stored : dtTime.AddMinutes(-kFirstCheckBackdateMinutes);
+  m_partitionChecks[lPartition] = {lFence, dtLast};
+  return dtLast;
 }
 
 bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
                                  std::string& strError) {
   if (m_bFirstDowntimeTimeoutCheck) CountDowntimeTimeouts();
   if (!m_bHasDowntimeTimeouts) return true;
+  if (m_scope) {
+    const std::set<int32_t> due = DuePartitions(lMachineID, dtTime);
+    if (due.empty()) return true;
+    if (!EndOverdueDowntimes(lMachineID, dtTime, due, strError)) return false;
+    for (const int32_t lPartition : due) {
+      m_scope->WriteDowntimeCheck(lPartition, dtTime);
+      m_partitionChecks[lPartition].dtTime = dtTime;
+    }
+    m_lCheckTimeRollbacks = RollbackCount();
+    return true;
+  }
   if (m_lCheckTimeRollbacks != RollbackCount()) LoadLastDowntimeTimeoutCheck(dtTime);
   if (!dbaccess::MoreThanElapsed(m_dtLastDowntimeTimeoutCheck, dtTime,
                                  kMinutesBetweenChecks * 60000)) {
     return true;
   }
+  if (!EndOverdueDowntimes(lMachineID, dtTime, {}, strError)) return false;
+  WriteCheckTime(checkcode::kDowntimeTimeouts, dtTime);
+  m_dtLastDowntimeTimeoutCheck = dtTime;
+  m_lCheckTimeRollbacks = RollbackCount();
+  return true;
+}
+
+bool Monitor::EndsDowntimeOf(int32_t lEventMachineID, int32_t lMachineID,
+                             const std::set<int32_t>& duePartitions) const {
+  if (!m_scope) return lEventMachineID == lMachineID || m_bLogDrained;
+  const std::optional<int32_t> partition = m_scope->HeldPartition(lEventMachineID);
+  return partition && duePartitions.count(*partition) > 0 &&
+         (lEventMachineID == lMachineID || m_scope->PartitionDrained(*partition));
+}
+
+bool Monitor::EndOverdueDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                                  const std::set<int32_t>& duePartitions,
+                                  std::string& strError) {
   const std::string hint = voltrane::NoLockHint(DatabaseType());
   const int32_t lMachineDowntimeID = intake_.GetCommandIDForType(commandtype::kMachineDowntime);
   const int32_t lUserDowntimeID = intake_.GetCommandIDForType(commandtype::kUserDowntime);
@@ -103,8 +165,7 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
         continue;
       }
       const int32_t lEventMachineID = rs->Fields("MACHINE_ID").Value().ToLong();
-      if (lEventMachineID != lMachineID && !m_bLogDrained) continue;
-      if (m_machineFilter && !m_machineFilter(lEventMachineID)) continue;
+      if (!EndsDowntimeOf(lEventMachineID, lMachineID, duePartitions)) continue;
       const int32_t lCommandID = rs->Fields("COMMAND_ID").Value().ToLong();
       if (!EndOverdueDowntime(lEventMachineID, lCommandID == lMachineDowntimeID, dtTime,
                               strError)) {
@@ -117,9 +178,6 @@ bool Monitor::DoAutoEndDowntimes(int32_t lMachineID, const dbaccess::DateTime& d
     CloseRecordset(rs);
     throw;
   }
-  WriteCheckTime(checkcode::kDowntimeTimeouts, dtTime);
-  m_dtLastDowntimeTimeoutCheck = dtTime;
-  m_lCheckTimeRollbacks = RollbackCount();
   return true;
 }
 

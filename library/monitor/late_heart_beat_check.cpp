@@ -50,12 +50,12 @@ bool Monitor::DoCheckForLateHeartBeats(const dbaccess::DateTime& dtDatabaseTime,
                         " >=" + TraceTime(dtNext));
   HeartBeatTable none;
   const bool bFirstFiltered = !m_filteredMachines;
-  if (m_machineFilter && bFirstFiltered) m_filteredMachines.emplace();
+  if (m_scope && bFirstFiltered) m_filteredMachines.emplace();
   for (auto& [strKey, info] : m_dictHeartBeats ? *m_dictHeartBeats : none) {
     const std::string strMachineID = strKey.substr(1);
-    if (m_machineFilter) {
+    if (m_scope) {
       const int32_t lMachineID = std::stoi(strMachineID);
-      if (!m_machineFilter(lMachineID)) {
+      if (!Supervises(lMachineID)) {
         m_filteredMachines->erase(lMachineID);
         continue;
       }

@@ -6,11 +6,11 @@
 #define VOLTRANE_LIBRARY_MONITOR_LOG_MONITOR_H_
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
+#include "library/monitor/check_scope.h"
 
 namespace korvex7::internal {
 
@@ -32,9 +32,10 @@ class LogMonitor {
   // After a batch that was not committed: whatever the monitor cached from
   // the database is read again.
   virtual void ForgetCaches() = 0;
-  // Group mode: the idle-time checks look only at the machines the filter
-  // passes (those of the partitions held); without one, at every machine.
-  virtual void SetMachineFilter(std::function<bool(int32_t)> filter) = 0;
+  // Group mode: the idle-time checks look only at the machines of the
+  // partitions held, on a schedule per partition (check_scope.h); without a
+  // scope, at every machine on one schedule. The scope outlives its use.
+  virtual void SetCheckScope(CheckScope* scope) = 0;
 };
 
 }  // namespace korvex7::internal

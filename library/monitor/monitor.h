@@ -61,9 +61,10 @@ class Monitor : public TransactionClient, public LogMonitor {
   void PostHeartbeatCommand(const LogEntry& command, std::string& strError);
   // The heartbeat table, the downtime-timeout count and the time of the last
   // downtime-timeout check are read again from the database.
-  void SetMachineFilter(std::function<bool(int32_t)> filter) override {
-    m_machineFilter = std::move(filter);
+  void SetCheckScope(CheckScope* scope) override {
+    m_scope = scope;
     m_filteredMachines.reset();
+    m_partitionChecks.clear();
   }
   void ForgetCaches() override {
     m_dictHeartBeats.reset();
@@ -93,6 +94,22 @@ class Monitor : public TransactionClient, public LogMonitor {
   // The time of the last downtime-timeout check as committed, or as written
   // by the open batch; without one, a time that has the check run at once.
   void LoadLastDowntimeTimeoutCheck(const dbaccess::DateTime& dtTime);
+  // Group mode: the held partitions whose check is due at dtTime (lMachineID
+  // -1: the idle log's check, of every drained partition), and the time of a
+  // partition's last check as stored for the fence it is held at.
+  std::set<int32_t> DuePartitions(int32_t lMachineID, const dbaccess::DateTime& dtTime);
+  dbaccess::DateTime PartitionCheckTime(int32_t lPartition, int64_t lFence,
+                                        const dbaccess::DateTime& dtTime);
+  // Whether the check ends the downtime of lEventMachineID (the row's
+  // machine, or every machine once the log or its partition was drained).
+  bool EndsDowntimeOf(int32_t lEventMachineID, int32_t lMachineID,
+                      const std::set<int32_t>& duePartitions) const;
+  bool EndOverdueDowntimes(int32_t lMachineID, const dbaccess::DateTime& dtTime,
+                           const std::set<int32_t>& duePartitions, std::string& strError);
+  // Whether the idle-time checks look at the machine (group mode: held).
+  bool Supervises(int32_t lMachineID) const {
+    return !m_scope || m_scope->HeldPartition(lMachineID).has_value();
+  }
   // The stored check times (check_times.cpp): the time of a check code, none
   // when the table or its row is missing; writing creates the table on first
   // need. A refused write or creation is traced, never a failure.
@@ -124,11 +141,19 @@ class Monitor : public TransactionClient, public LogMonitor {
   dbaccess::DateTime m_dtLastHeartBeatCheck;
   bool m_bLogDrained = false;
   std::optional<HeartBeatTable> m_dictHeartBeats;  // none until built
-  // Group mode: the machines supervised, and those the last late-heartbeat
-  // check saw pass, none before the first check (one newly passing later
-  // starts a full timeout: its signs of life went to another member).
-  std::function<bool(int32_t)> m_machineFilter;
+  // Group mode: the partitions held, and the machines the last
+  // late-heartbeat check supervised, none before the first check (one
+  // supervised later starts a full timeout: its signs of life went to
+  // another member).
+  CheckScope* m_scope = nullptr;
   std::optional<std::set<int32_t>> m_filteredMachines;
+  // Group mode: each partition's last downtime check, read for the fence it
+  // was held at; emptied when the session rolled anything back.
+  struct PartitionCheck {
+    int64_t lFence = 0;
+    dbaccess::DateTime dtTime;
+  };
+  std::map<int32_t, PartitionCheck> m_partitionChecks;
 };
 
 }  // namespace korvex7::internal

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -153,6 +156,33 @@ class MachineMonitorTest : public ComponentsTest {
     row.machine.lMachineID = machine;
     row.dtTime = time;
     return row;
+  }
+};
+
+// A collector group's view for the monitor without a group: which machine is
+// in which partition, the partitions held (with their fences), those found
+// drained, and the stored check times, all set by the test.
+class FakeCheckScope : public CheckScope {
+ public:
+  std::map<int32_t, int32_t> partition_of;  // machine -> partition
+  std::map<int32_t, int64_t> held;          // partition -> fence
+  std::set<int32_t> drained;
+  std::map<int32_t, dbaccess::DateTime> stored;
+
+  std::optional<int32_t> HeldPartition(int32_t machine) const override {
+    const auto found = partition_of.find(machine);
+    if (found == partition_of.end() || held.count(found->second) == 0) return std::nullopt;
+    return found->second;
+  }
+  const std::map<int32_t, int64_t>& HeldPartitions() const override { return held; }
+  bool PartitionDrained(int32_t partition) const override { return drained.count(partition) > 0; }
+  std::optional<dbaccess::DateTime> ReadDowntimeCheck(int32_t partition) override {
+    const auto found = stored.find(partition);
+    if (found == stored.end()) return std::nullopt;
+    return found->second;
+  }
+  void WriteDowntimeCheck(int32_t partition, const dbaccess::DateTime& time) override {
+    stored[partition] = time;
   }
 };
 
