@@ -209,8 +209,15 @@ void Connection::RollbackTrans() {
     if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
     // What waits would be undone anyway.
     deferred_.clear();
-    // Stays in the transaction when the rollback fails, so that a retry can roll it back.
-    backend().RollbackTransaction();
+    // Stays in the transaction when the rollback fails, so that a retry can
+    // roll it back; but a lost connection took the transaction with it, and
+    // a retry would only wait for nothing.
+    try {
+      backend().RollbackTransaction();
+    } catch (const DbError& error) {
+      if (error.number() == kErrGenericFailure) in_transaction_ = false;
+      throw;
+    }
     in_transaction_ = false;
   });
 }

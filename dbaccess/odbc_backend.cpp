@@ -295,8 +295,14 @@ void OdbcBackend::RollbackTransaction() {
   RequireOpen();
   if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
   // A failed rollback leaves the transaction open, so that it can be retried;
-  // closing the connection ends it in any case.
-  CheckOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc(), SQL_ROLLBACK), connection_, dbc());
+  // closing the connection ends it in any case. A lost connection has ended
+  // it already (the server rolled it back with the session).
+  try {
+    CheckOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc(), SQL_ROLLBACK), connection_, dbc());
+  } catch (const DbError& error) {
+    if (error.number() == kErrGenericFailure) in_transaction_ = false;
+    throw;
+  }
   in_transaction_ = false;
   SetAutocommit(true);
 }

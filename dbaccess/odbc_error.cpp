@@ -30,7 +30,9 @@ bool IsRefusedLoginText(const std::string& lower_text) {
 bool IsLostConnectionText(const std::string& lower_text) {
   return Contains(lower_text, "connection dead") ||
          Contains(lower_text, "server closed the connection unexpectedly") ||
-         Contains(lower_text, "terminating connection due to administrator command") ||
+         // The server ends a session: an administrator, or a timeout such as
+         // an idle transaction's (idle_in_transaction_session_timeout).
+         Contains(lower_text, "terminating connection due to") ||
          Contains(lower_text, "no connection to the server");
 }
 

@@ -151,6 +151,9 @@ constexpr Dialect kPostgreSql = {
     .savepoint_release = "RELEASE SAVEPOINT ",
     .savepoint_rollback = "ROLLBACK TO SAVEPOINT ",
     .collector_groups = true,
+    .transaction_lock_query = "select 1 from (select pg_advisory_xact_lock(hashtext({key}))) l",
+    .next_value_query = "select nextval('{sequence}')",
+    .idle_transaction_timeout = "set idle_in_transaction_session_timeout = {milliseconds}",
     .table_exists_query = "SELECT UPPER(table_name) AS TABLE_NAME FROM information_schema.tables"
                           " WHERE table_schema = current_schema() AND table_name = LOWER({name})",
     .index_exists_query = "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = current_schema()"
@@ -220,6 +223,18 @@ std::string Dialect::IndexExistsQuery(const std::string& quoted_name) const {
 
 std::string Dialect::FileConnectionString(const std::string& path) const {
   return Fill(file_connection_string, fmt::arg("path", path));
+}
+
+std::string Dialect::TransactionLockQuery(const std::string& quoted_key) const {
+  return Fill(transaction_lock_query, fmt::arg("key", quoted_key));
+}
+
+std::string Dialect::NextValueQuery(const std::string& sequence) const {
+  return Fill(next_value_query, fmt::arg("sequence", sequence));
+}
+
+std::string Dialect::IdleTransactionTimeout(int64_t milliseconds) const {
+  return Fill(idle_transaction_timeout, fmt::arg("milliseconds", milliseconds));
 }
 
 std::string Dialect::WallHours(const std::string& from, const std::string& to) const {

@@ -104,6 +104,14 @@ struct Dialect {
   // Several collectors may share the log as a collector group (a server
   // database whose clock and row locks every member sees alike).
   bool collector_groups = false;
+  // What a collector group needs besides (server kinds only, "" elsewhere):
+  // a query that takes a lock named by the quoted text {key}, held to the
+  // end of the transaction; a query of the next value of sequence
+  // {sequence}; the statement that ends the session of a transaction left
+  // idle for {milliseconds}.
+  const char* transaction_lock_query = "";
+  const char* next_value_query = "";
+  const char* idle_transaction_timeout = "";
   // Catalogue queries; {name} is the quoted object name.
   const char* table_exists_query = "";
   const char* index_exists_query = "";
@@ -163,6 +171,9 @@ struct Dialect {
   std::string Later(const std::string& a, const std::string& b) const;
   std::string NextMidnight(const std::string& expression) const;
   std::string FileConnectionString(const std::string& path) const;
+  std::string TransactionLockQuery(const std::string& quoted_key) const;
+  std::string NextValueQuery(const std::string& sequence) const;
+  std::string IdleTransactionTimeout(int64_t milliseconds) const;
 };
 
 // The row of `kind`; the empty row for a kind the system does not know.

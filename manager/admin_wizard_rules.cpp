@@ -218,6 +218,7 @@ void CAdminWizardRules::ApplyDatabaseKind() {
 FinishResult CAdminWizardRules::Finish() {
   if (!UpdateButtons().finish) return FinishResult::kDisabled;
   if (!CollectOptions()) return FinishResult::kStayed;
+  if (!ConfirmEndOfGroupMode()) return FinishResult::kStayed;
   std::string step = "Updating Cycle Locks";
   try {
     SaveCycleLocks();

@@ -133,6 +133,9 @@ class CAdminWizardRules {
   bool CheckDesignatedPC();
   // The collector group of the connected database, from option 14 or T_SFC_MDC_GROUP.
   void ReadDesignation(const std::string& option14);
+  // Finish on a group database with this computer chosen: asks whether to
+  // end group mode (and to affirm the members are stopped); true to go on.
+  bool ConfirmEndOfGroupMode();
   bool DesignationRule() const;
 
   void FillPage(int page);

@@ -169,7 +169,23 @@ void CAdminWizardRules::ReadDesignation(const std::string& option14) {
         "select GROUP_NAME from T_SFC_MDC_GROUP" + db_.Builder().NoLock() + " order by GROUP_NAME",
         0);
   }
+  designation.designated_group = designation.use_group ? designation.group_name : "";
   if (designation.member_name.empty()) designation.member_name = computer_name_;
+}
+
+bool CAdminWizardRules::ConfirmEndOfGroupMode() {
+  if (!designation.EndsGroupMode() || designation.end_group_confirmed) return true;
+  const std::string& group = designation.designated_group;
+  if (!prompts_.AskYesNo("This database is processed by the collector group '" + group +
+                         "'. Designating this pc to run the service ends group mode: the "
+                         "group's members are refused from then on. Would you like to end group "
+                         "mode and designate this pc to run the service?"))
+    return false;
+  if (!prompts_.AskOkCancel("Please affirm that every member of the collector group '" + group +
+                            "' is shutdown and disabled"))
+    return false;
+  designation.end_group_confirmed = true;
+  return true;
 }
 
 void CAdminWizardRules::ServerFieldsChanged() {

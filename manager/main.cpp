@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: voltrane-collector-manager [--no-gui [--no-start] [--take-over]\n"
-    "                                  [--this-computer | --group [--member NAME]]]\n"
+    "                                  [--this-computer [--end-group] | --group [--member NAME]]]\n"
     "                                  [-DBTYPE n] [-DATABASE value] [-DATABASEUSER value]\n"
     "                                  [-DATABASEPASSWORD value] [-DATABASESERVER value]\n"
     "\n"
@@ -37,8 +37,10 @@ constexpr const char* kUsage =
     "                     settings and options and report each step\n"
     "  --no-start         with --no-gui: leave the collector service stopped at the end\n"
     "  --take-over        with --no-gui: designate this computer even when another one is\n"
-    "  --this-computer    with --no-gui: this computer processes the log, even when the\n"
-    "                     database is processed by a collector group\n"
+    "  --this-computer    with --no-gui: this computer processes the log (on a database\n"
+    "                     processed by a collector group only with --end-group)\n"
+    "  --end-group        with --this-computer: end the group mode of a database processed\n"
+    "                     by a collector group (its members are refused from then on)\n"
     "  --group            with --no-gui: the database's collector group processes the log\n"
     "                     and this computer's collector takes part in it (default when the\n"
     "                     database is in group mode; \"korvex7 group create NAME\" makes one)\n"
@@ -82,12 +84,17 @@ int main(int argc, char** argv) {
   options.take_over_designation = TakeFlag(arguments, "--take-over");
   const bool this_computer = TakeFlag(arguments, "--this-computer");
   const bool group = TakeFlag(arguments, "--group");
+  options.end_group = TakeFlag(arguments, "--end-group");
   if (!TakeValue(arguments, "--member", options.member)) {
     std::cerr << "--member needs a name (see --help).\n";
     return 2;
   }
   if (this_computer && (group || !options.member.empty())) {
     std::cerr << "--this-computer cannot be combined with --group or --member.\n";
+    return 2;
+  }
+  if (options.end_group && !this_computer) {
+    std::cerr << "--end-group goes with --this-computer (see --help).\n";
     return 2;
   }
   if (this_computer) options.designation = NoGuiDesignation::kThisComputer;

@@ -82,6 +82,18 @@ class NoGuiRun {
     if (options_.designation != NoGuiDesignation::kAsTheDatabaseHasIt)
       designation.use_group = options_.designation == NoGuiDesignation::kCollectorGroup;
     if (!options_.member.empty()) designation.member_name = options_.member;
+    if (designation.EndsGroupMode()) {
+      const std::string group = "the collector group '" + designation.designated_group + "'";
+      if (!options_.end_group)
+        return Step("Designation",
+                    "this database is processed by " + group +
+                        "; --this-computer ends group mode only with --end-group (--group takes "
+                        "part in it)",
+                    false);
+      designation.end_group_confirmed = true;
+      return Step("Designation",
+                  "this computer (" + rules_.computer_name() + "), ending group mode of " + group);
+    }
     if (!designation.use_group)
       return Step("Designation", "this computer (" + rules_.computer_name() + ")");
     if (!designation.group_available())

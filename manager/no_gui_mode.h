@@ -33,6 +33,8 @@ struct NoGuiOptions {
   // This computer's member name in the collector group; "" keeps the stored one (or the
   // computer's name).
   std::string member;
+  // Designating this computer on a database in group mode ends group mode: only with this.
+  bool end_group = false;
 };
 
 // 0 when the settings were written, 1 when a step failed (the step is reported).

@@ -127,7 +127,13 @@ struct DesignationPage {
   bool use_group = false;
   std::string group_name;   // the database's collector group; "" when it has none
   std::string member_name;  // this computer's member name in it
+  // The group option 14 named at the connection check ("" when it named a
+  // computer or nothing): designating this computer then ends group mode,
+  // which Finish asks about first unless it was confirmed already.
+  std::string designated_group;
+  bool end_group_confirmed = false;
   bool group_available() const { return !group_name.empty(); }
+  bool EndsGroupMode() const { return !use_group && !designated_group.empty(); }
 };
 
 }  // namespace voltrane::manager

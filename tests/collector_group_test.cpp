@@ -25,6 +25,7 @@
 #include "dbaccess/connection.h"
 #include "dbaccess/dialect.h"
 #include "dbaccess/recordset.h"
+#include "library/group/group_member.h"
 #include "library/group/group_tables.h"
 #include "library/korvex7_obj.h"
 #include "library/session/session.h"
@@ -333,6 +334,63 @@ TEST_F(CollectorGroupTest, StartWorkRunsOncePerStartOfTheGroup) {
   EXPECT_EQ(Scalar(owner), 4) << "a new start of the group repairs the machines";
 }
 
+// A member's own session, as the processing loop has it, on a new connection.
+class MemberSession {
+ public:
+  explicit MemberSession(const TestDatabase& database) : database_(database) { Connect(); }
+  void Connect() {
+    std::string error;
+    ASSERT_TRUE(session.ConnectToDatabase(database_.connection_string, database_.kind, error))
+        << error;
+  }
+  std::string IdleLimit() {
+    return session.GetScalarValue("show idle_in_transaction_session_timeout").ToText();
+  }
+
+  korvex7::internal::Session session{dbaccess::DefaultClock()};
+
+ private:
+  TestDatabase database_;
+};
+
+TEST_F(CollectorGroupTest, IdleTransactionLimitIsSetOncePerConnection) {
+  CreateGroup(database_);
+  MemberSession member_session(database_);
+  korvex7::internal::GroupMember member(member_session.session,
+                                        *group::ReadGroup(member_session.session), "a");
+  member.Join();
+  member.Tick();
+  EXPECT_EQ(member_session.IdleLimit(), "500ms");
+  // Not sent again at every tick...
+  member_session.session.ExecuteStatement("set idle_in_transaction_session_timeout = 0");
+  member.Tick();
+  EXPECT_EQ(member_session.IdleLimit(), "0");
+  // ...but again on a new connection.
+  ASSERT_NO_FATAL_FAILURE(member_session.Connect());
+  member.Tick();
+  EXPECT_EQ(member_session.IdleLimit(), "500ms");
+}
+
+// A member paused inside a transaction past half its lease: the server ends
+// its session, and what follows fails at once instead of retrying.
+TEST_F(CollectorGroupTest, SessionEndedByTheServerFailsTransactionStepsAtOnce) {
+  CreateGroup(database_);
+  MemberSession member_session(database_);
+  korvex7::internal::Session& session = member_session.session;
+  korvex7::internal::GroupMember member(session, *group::ReadGroup(session), "a");
+  member.Join();
+  ASSERT_TRUE(session.BeginTransaction());
+  session.ExecuteStatement(
+      "update T_SFC_MACHINE set STATUS_CODE = STATUS_CODE where MACHINE_ID = 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const auto woke = Steady::now();
+  EXPECT_FALSE(session.RollbackTransaction());
+  // The next handler's transaction: begun or not, nothing waits for the lost session.
+  session.BeginTransaction();
+  session.RollbackTransaction();
+  EXPECT_LT(std::chrono::duration<double>(Steady::now() - woke).count(), kLease);
+}
+
 // Every table's rows as sorted text, leaving out what a drain by several
 // members numbers differently (generated keys: the order of inserts) and
 // what is not a record (the group's own tables, options, check times).
@@ -533,6 +591,41 @@ TEST_F(CollectorGroupTest, ToolCreatesListsDrainsAsMembersAndDrops) {
   option.Open("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14", Sql());
   EXPECT_EQ(option.Fields(size_t{0}).Value().ToText(), "pc1");
   EXPECT_NE(Tool({"group", "status"}).second.find(group::kNotInGroupModeText), std::string::npos);
+}
+
+// A member whose partitions are empty while another member's rows wait looks
+// at the log a few times a lease, and ends within 2 x the lease once the
+// other's rows are gone.
+TEST_F(CollectorGroupTest, WaitingMemberLooksAtTheLogAFewTimesPerLease) {
+  CreateGroup(database_);
+  QueueCycles(3, 2, 2);
+  TakePartition(2, "other");
+  const auto log_scans = [&] {
+    Sql()->Execute("select pg_stat_clear_snapshot()");
+    return Scalar(
+        "select seq_scan + coalesce(idx_scan, 0) from pg_stat_user_tables where "
+        "relname = 't_sfc_mdc_log'");
+  };
+  const std::string dir = testsupport::MakeTempDir();
+  const int64_t scans_before = log_scans();
+  testsupport::ChildProcess m1(ToolArguments({"process", "--member", "m1"}), {}, dir + "/m1");
+  // The other member stays live for two leases, then its rows are done.
+  for (int i = 0; i < 10; ++i) {
+    Sql()->Execute(std::string("update T_SFC_MDC_MEMBER set LAST_SEEN = ") + group::kDbNow +
+                   " where INCARNATION = 999999");
+    Sql()->Execute(std::string("update T_SFC_MDC_PARTITION set LEASE_TIME = ") + group::kDbNow +
+                   " where OWNER_INCARNATION = 999999");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  Sql()->Execute("delete from T_SFC_MDC_LOG");
+  const auto emptied = Steady::now();
+  EXPECT_EQ(m1.WaitForExit(static_cast<int>(4000 * kLease)), 0) << m1.Output();
+  EXPECT_LT(std::chrono::duration<double>(Steady::now() - emptied).count(), 2 * kLease);
+  std::filesystem::remove_all(dir);
+  // The member's own statements are counted once its session has ended.
+  ASSERT_TRUE(testsupport::WaitFor([&] { return log_scans() > scans_before; }, 2000));
+  const int64_t scans = log_scans() - scans_before;
+  EXPECT_LT(scans, 45) << "log scans while waiting about two leases";
 }
 
 TEST_F(CollectorGroupTest, ToolRefusesGroupsOnSqlite) {

@@ -17,6 +17,7 @@
 #include "dbaccess/query_dialect.h"
 #include "dbaccess/recordset.h"
 #include "dbaccess/sql_builder.h"
+#include "dbaccess/sql_dialect.h"
 #include "tests/support/test_databases.h"
 
 namespace voltrane {
@@ -177,6 +178,25 @@ TEST_P(DialectEngineTest, GetTopTakesTheFirstRowsInOrder) {
                 .ToText()
                 .substr(0, 1),
             "n");
+}
+
+// What a collector group's members ask of the server, where the kind has groups.
+TEST_P(DialectEngineTest, CollectorGroupStatementsRunWhereGroupsAre) {
+  const Dialect& dialect = DialectOf(kind_);
+  if (!dialect.collector_groups) {
+    EXPECT_EQ(dialect.NextValueQuery("T_SFC_DIALECT_SEQ") + dialect.IdleTransactionTimeout(250) +
+                  dialect.TransactionLockQuery("'x'"),
+              "");
+    return;
+  }
+  conn_->Execute("create sequence T_SFC_DIALECT_SEQ");
+  EXPECT_EQ(Scalar(dialect.NextValueQuery("T_SFC_DIALECT_SEQ")).ToInt64(), 1);
+  EXPECT_EQ(Scalar(dialect.NextValueQuery("T_SFC_DIALECT_SEQ")).ToInt64(), 2);
+  conn_->BeginTrans();
+  EXPECT_EQ(Rows(dialect.TransactionLockQuery(QuotedStr(kind_, "T_SFC_PART:P-1"))).size(), 1u);
+  conn_->RollbackTrans();
+  conn_->Execute(dialect.IdleTransactionTimeout(250));
+  EXPECT_EQ(Scalar("show idle_in_transaction_session_timeout").ToText(), "250ms");
 }
 
 TEST_P(DialectEngineTest, ConditionalsModuloAndCasts) {

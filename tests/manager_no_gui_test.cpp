@@ -161,7 +161,17 @@ TEST_F(ManagerNoGuiTest, TheCollectorGroupIsChosenFromTheCommandLineOrTheDatabas
             std::string::npos)
       << again.output;
 
-  const RunResult alone = RunManager(base + " --this-computer");
+  // This computer ends group mode only when told to.
+  const RunResult refused = RunManager(base + " --this-computer");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.output.find("[failed] Designation: this database is processed by the "
+                                "collector group 'press-line'; --this-computer ends group mode "
+                                "only with --end-group (--group takes part in it)"),
+            std::string::npos)
+      << refused.output;
+  EXPECT_EQ(DesignatedPc(), "group:press-line");
+  EXPECT_EQ(RunManager(base + " --end-group").status, 2);
+  const RunResult alone = RunManager(base + " --this-computer --end-group");
   ASSERT_EQ(alone.status, 0) << alone.output;
   EXPECT_EQ(DesignatedPc(), voltrane::manager::RetrieveComputerName());
   ASSERT_EQ(voltrane::ReadConfiguration(config), 0);

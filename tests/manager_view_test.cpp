@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -23,6 +24,7 @@
 #include "dbaccess/recordset.h"
 #include "manager/qt/admin_wizard.h"
 #include "manager/qt/single_instance.h"
+#include "manager/string_resources.h"
 #include "tests/manager_fakes.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/shop_floor_db.h"
@@ -258,6 +260,40 @@ TEST_P(ManagerViewTest, TheLastPageDesignatesThisComputerOrTheCollectorGroup) {
   ASSERT_EQ(voltrane::ReadConfiguration(config), 0);
   EXPECT_EQ(config.group_name, "press-line");
   EXPECT_EQ(config.group_member, "press-2");
+
+  // This computer instead: Finish asks before it ends group mode; No stays.
+  wizard_ = std::make_unique<frmAdminWizard>(connection_, prompts_, service_, host_);
+  wizard_->LoadWizard({});
+  wizard_->show();
+  walk_to_last_page();
+  last = wizard_->page(7);
+  Child<QRadioButton>(last, "This computer (plant-pc-1)")->click();
+  prompts_.questions.clear();
+  wizard_->finish_button()->click();
+  ASSERT_EQ(prompts_.questions.size(), 1u);
+  EXPECT_NE(prompts_.questions[0].find("ends group mode"), std::string::npos);
+  EXPECT_NE(wizard_->result(), QDialog::Accepted);
+  EXPECT_EQ(Page(), 7);
+  Screenshot("-end-group-declined");
+  // The question as its message box shows it.
+  QMessageBox question(QMessageBox::Question, kAppTitle,
+                       QString::fromStdString(prompts_.questions[0]),
+                       QMessageBox::Yes | QMessageBox::No, wizard_.get());
+  question.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(question.grab().save(QString(SCREENSHOT_DIR) + "/" +
+                                   QString::fromStdString(GetParam()) + "-end-group-question.png"));
+  question.hide();
+  EXPECT_EQ(
+      Value("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14").ToText(),
+      "group:press-line");
+  prompts_.yes_no = {true};
+  prompts_.ok_cancel = {true};
+  wizard_->finish_button()->click();
+  EXPECT_EQ(wizard_->result(), QDialog::Accepted) << testing::PrintToString(prompts_.messages);
+  EXPECT_EQ(
+      Value("select STRING_VAL from T_SFC_OPTION where APP_CODE = 2 and OPTION_CODE = 14").ToText(),
+      "plant-pc-1");
 }
 
 TEST_P(ManagerViewTest, CancelRestartsTheServiceAndWritesNothing) {

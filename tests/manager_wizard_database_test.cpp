@@ -199,6 +199,26 @@ TEST_P(ManagerDatabaseTest, ThisComputerOnAGroupDatabaseDesignatesItAndEndsTheMe
       "the last page)."));
   while (rules_->CurrentPage() < 7) ASSERT_TRUE(rules_->Next());
   rules_->designation.use_group = false;
+  // Ending group mode is asked first: No, or Yes and then Cancel, changes nothing.
+  prompts_.yes_no = {false, true};
+  prompts_.ok_cancel = {false};
+  EXPECT_EQ(rules_->Finish(), FinishResult::kStayed);
+  EXPECT_EQ(prompts_.questions.at(0),
+            "This database is processed by the collector group 'press-line'. Designating this pc "
+            "to run the service ends group mode: the group's members are refused from then on. "
+            "Would you like to end group mode and designate this pc to run the service?");
+  EXPECT_EQ(rules_->Finish(), FinishResult::kStayed);
+  EXPECT_EQ(prompts_.questions.back(),
+            "Please affirm that every member of the collector group 'press-line' is shutdown and "
+            "disabled");
+  EXPECT_EQ(Option(14, "STRING_VAL"), "group:press-line");
+  {
+    voltrane::CRegKey stored;  // nor the settings
+    ASSERT_EQ(stored.Open(voltrane::RegHive::kLocalMachine, voltrane::kServiceKey), 0);
+    EXPECT_TRUE(stored.HasValue("GroupMember"));
+  }
+  prompts_.yes_no = {true};
+  prompts_.ok_cancel = {true};
   ASSERT_EQ(rules_->Finish(), FinishResult::kDone) << testing::PrintToString(prompts_.messages);
 
   EXPECT_EQ(Option(14, "STRING_VAL"), kThisPc);

@@ -2,15 +2,22 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "dbaccess/db_error.h"
 #include "library/com_error.h"
 #include "library/failed_log_item_text.h"
+#include "library/group/group_tables.h"
+#include "library/session/session.h"
+#include "tools/connect_wait_clock.h"
 #include "tools/failing_rows.h"
 #include "tools/library_object.h"
 #include "tools/stop_signals.h"
@@ -18,10 +25,14 @@
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+namespace group = korvex7::internal::group;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
-// How often a member whose partitions are empty looks at the whole log.
-constexpr auto kMemberPollInterval = std::chrono::milliseconds(50);
+// A member whose partitions are empty looks at the whole log every this
+// part of the lease: its calls in between renew its leases and take the
+// partitions that fall free, well inside their third of the lease, and it
+// ends well inside 2 x the lease once the log is empty.
+constexpr double kMemberWaitsPerLease = 5.0;
 
 double SecondsSince(SteadyClock::time_point start) {
   return std::chrono::duration<double>(SteadyClock::now() - start).count();
@@ -56,16 +67,53 @@ std::string Summary(const ProcessTally& tally, int stop_signal) {
   return text + "; the log is empty.\n";
 }
 
-// Whether no row of any member waits; a failure to count is no.
-bool WholeLogEmpty(_CKorvex7Obj3& object, std::string& error) {
-  try {
-    // After an empty call the batch cache is gone, so this counts the table.
-    return object.GetMDCLogCount() == 0;
-  } catch (const ComError& failure) {
-    error = fmt::format("Error # {}:{}", failure.number(), failure.description());
-    return false;
+// What a member whose own partitions are empty watches: whether any row of
+// any member still waits, on a session of its own so that the library
+// object's batch and group state stay untouched.
+class GroupLogWatch {
+ public:
+  GroupLogWatch(const DatabaseChoice& choice, std::ostream& err)
+      : choice_(choice), clock_(std::make_shared<ConnectWaitClock>(err)), session_(clock_) {}
+
+  // Whether no row waits; a failure to look is no, with its text.
+  bool WholeLogEmpty(std::string& error) {
+    try {
+      if (!Connected(error)) return false;
+      return !group::LogRowsWaiting(session_);
+    } catch (const dbaccess::DbError& failure) {
+      error = fmt::format("Error # {}:{}", failure.number(), failure.description());
+      // Connected again at the next look.
+      session_.connection()->Close();
+      return false;
+    }
   }
-}
+  // The wait before the next look.
+  std::chrono::milliseconds Interval() const {
+    return std::chrono::milliseconds(
+        std::max<int64_t>(static_cast<int64_t>(lease_seconds_ * 1000.0 / kMemberWaitsPerLease), 1));
+  }
+
+ private:
+  bool Connected(std::string& error) {
+    if (session_.connection() && session_.connection()->IsOpen()) return true;
+    clock_->BeginConnect(
+        DescribeDatabase(choice_),
+        choice_.wait_as_service ? std::nullopt : std::optional<int64_t>(kInteractiveConnectWaitMs));
+    const bool connected =
+        session_.ConnectToDatabase(choice_.connection_string, choice_.database_type, error);
+    clock_->EndConnect();
+    if (!connected) return false;
+    if (const std::optional<group::GroupRow> row = group::ReadGroup(session_)) {
+      lease_seconds_ = row->dLeaseSeconds;
+    }
+    return true;
+  }
+
+  const DatabaseChoice& choice_;
+  std::shared_ptr<ConnectWaitClock> clock_;
+  korvex7::internal::Session session_;
+  double lease_seconds_ = group::kDefaultLeaseSeconds;
+};
 
 // What the person at the terminal is told about failures: each failing row
 // once, when it first fails, with its key, machine, command and text (it
@@ -130,6 +178,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
   CatchStopSignals();
   LibraryObject object = CreateConnectedObject(choice, err);
   if (!object) return StopSignalNumber() ? ExitStatusForSignal(StopSignalNumber()) : 1;
+  std::unique_ptr<GroupLogWatch> watch;  // members only
   if (!options.member.empty()) {
     auto* member = dynamic_cast<_CKorvex7Obj5*>(&*object);
     if (member == nullptr) {
@@ -137,6 +186,7 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
       return 1;
     }
     member->SetGroupMember(options.group, options.member);
+    watch = std::make_unique<GroupLogWatch>(choice, err);
   }
   const auto start = SteadyClock::now();
   auto last_progress = start;
@@ -168,10 +218,10 @@ int RunProcess(const DatabaseChoice& choice, const ProcessOptions& options, std:
     const korvex7::ItemOutcome outcome =
         answered ? answered->GetLastItemOutcome() : korvex7::ItemOutcome::kNoProgress;
     if (outcome == korvex7::ItemOutcome::kLogEmpty) {
-      if (options.member.empty() || WholeLogEmpty(*answered, error)) break;
+      if (!watch || watch->WholeLogEmpty(error)) break;
       // Other members' rows, or rows of partitions not yet taken: wait.
       if (!error.empty()) reports.Report(nullptr, error, err, end_progress_line);
-      std::this_thread::sleep_for(kMemberPollInterval);
+      std::this_thread::sleep_for(watch->Interval());
       continue;
     }
     if (outcome == korvex7::ItemOutcome::kProcessed) ++tally.rows;

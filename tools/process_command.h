@@ -16,7 +16,8 @@
 // end it prints what it did to `out`. With --member NAME it is a member of
 // the database's collector group: it processes the rows of the partitions it
 // holds and ends (exit 0) once the whole log is empty; while other members
-// still have rows it waits, which is no call without progress.
+// still have rows it waits, looking at the log every fifth of the lease on a
+// session of its own; a wait is no call without progress.
 #ifndef VOLTRANE_TOOLS_PROCESS_COMMAND_H_
 #define VOLTRANE_TOOLS_PROCESS_COMMAND_H_
 

@@ -35,7 +35,16 @@ int64_t GroupMember::LeaseMilliseconds() const {
   return static_cast<int64_t>(m_group.dLeaseSeconds * 1000.0);
 }
 
+void GroupMember::LimitIdleTransactions() {
+  // A session lasts until the connection is opened again (a reconnect): the
+  // setting is made once per connection, not at every tick.
+  if (m_lLimitedConnection == m_session.ConnectionSerial()) return;
+  ExecuteStatement(dialect().IdleTransactionTimeout(std::max<int64_t>(LeaseMilliseconds() / 2, 1)));
+  m_lLimitedConnection = m_session.ConnectionSerial();
+}
+
 void GroupMember::Join() {
+  LimitIdleTransactions();
   const dbaccess::ConnectionPtr& oConnection = connection();
   const double dLease = m_group.dLeaseSeconds;
   oConnection->BeginTrans();
@@ -46,7 +55,7 @@ void GroupMember::Join() {
     const int64_t lEpoch = rs->Eof() ? 0 : Int(rs->Fields("EPOCH").Value());
     CloseRecordset(rs);
     const int64_t lIncarnation =
-        Int(GetScalarValue(std::string("select nextval('") + kIncarnationSequence + "')"));
+        Int(GetScalarValue(dialect().NextValueQuery(kIncarnationSequence)));
     if (lIncarnation == 0) throw dbaccess::DbError(-1, "No incarnation could be drawn.");
     ExecuteStatement(fmt::format(
         "insert into {} (INCARNATION, MEMBER_NAME, JOINED, LAST_SEEN, LEFT_GROUP) values ({}, "
@@ -114,9 +123,7 @@ bool GroupMember::TickDue() {
 
 void GroupMember::Tick() {
   const double dLease = m_group.dLeaseSeconds;
-  // A session reopened after a lost connection has lost the setting.
-  ExecuteStatement(fmt::format("set idle_in_transaction_session_timeout = {}",
-                               std::max<int64_t>(LeaseMilliseconds() / 2, 1)));
+  LimitIdleTransactions();
   ExecuteStatement(fmt::format("update {} set LAST_SEEN = {} where INCARNATION = {}",
                                kMemberTable, kDbNow, m_lIncarnation));
   ExecuteStatement(fmt::format("update {} set LEASE_TIME = {} where OWNER_INCARNATION = {} and {}",

@@ -93,6 +93,9 @@ class GroupMember : public SessionClient, public CheckScope {
 
  private:
   int64_t LeaseMilliseconds() const;
+  // Makes the server end this member's session when a transaction of it
+  // idles for half the lease (see above); once per connection.
+  void LimitIdleTransactions();
   void AddDowntimeCheckColumn();
   int32_t MachinePartition(int32_t lMachineID) const;
   void ReadMachinePartitions();
@@ -111,6 +114,7 @@ class GroupMember : public SessionClient, public CheckScope {
   dbaccess::DateTime m_dtLastTick;
   bool m_bTickForced = true;
   int32_t m_lTicksSinceSync = 0;
+  int64_t m_lLimitedConnection = -1;  // the connection serial the limit was set on
 };
 
 }  // namespace korvex7::internal

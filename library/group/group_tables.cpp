@@ -80,20 +80,6 @@ std::string Text(const dbaccess::Variant& value) {
 
 }  // namespace
 
-std::string ServerDatabaseNeededText(const std::string& strKindName) {
-  const bool bVowel = !strKindName.empty() && std::string("AEIOSaeio").find(strKindName[0]) !=
-                                                  std::string::npos;
-  return "Collector groups need a server database (PostgreSQL); " +
-         std::string(bVowel ? "an " : "a ") + strKindName +
-         " database is processed by one collector.";
-}
-
-std::string MemberNeededText(const std::string& strGroup) {
-  return "Error. This database's log is processed by the collector group '" + strGroup +
-         "'; run this collector as a member of it (korvex7 process --member NAME, or the "
-         "collector's GroupMember setting)";
-}
-
 std::optional<PartitionKind> ParsePartitionKind(const std::string& text) {
   for (const KindRow& row : kKinds) {
     if (text == row.name) return row.kind;
@@ -104,12 +90,6 @@ std::optional<PartitionKind> ParsePartitionKind(const std::string& text) {
 const char* PartitionKindName(PartitionKind kind) { return Row(kind).name; }
 
 const char* PartitionColumn(PartitionKind kind) { return Row(kind).log_column; }
-
-std::optional<std::string> GroupOfDesignation(const std::string& designation) {
-  const std::string prefix = kDesignationPrefix;
-  if (designation.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  return designation.substr(prefix.size());
-}
 
 std::string LeaseHeld(double dLeaseSeconds) {
   return fmt::format("LEASE_TIME > {} - interval '1 second' * {}", kDbNow, dLeaseSeconds);
@@ -139,6 +119,13 @@ std::string MachineKeysQuery(PartitionKind kind) {
       break;
   }
   return "select MACHINE_ID, GROUP_ID as KEY_ID from T_SFC_MACHINE";
+}
+
+bool LogRowsWaiting(Session& session) {
+  dbaccess::Recordset rs;
+  session.OpenRecordset(
+      rs, voltrane::GetTop(session.DatabaseType(), 1, "select MDC_LOG_ID from T_SFC_MDC_LOG"));
+  return !rs.Eof();
 }
 
 std::optional<GroupRow> ReadGroup(Session& session) {

@@ -6,6 +6,7 @@
 // clock; now() would be the transaction's start. PostgreSQL only: group mode
 // needs a server database (Dialect::collector_groups).
 //
+// Option 14's value and the refusals: designation.h.
 // Also the administration the tool offers (create, status, drop), over the
 // library's session. Failures escape as DbError unless stated otherwise.
 // Thread rule: used by the thread that owns the session.
@@ -16,6 +17,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "library/group/designation.h"
 
 namespace korvex7::internal {
 
@@ -33,16 +36,6 @@ inline constexpr const char* kDbNow = "(clock_timestamp() at time zone 'UTC')";
 inline constexpr int32_t kUnassignedPartition = -1;
 inline constexpr double kDefaultLeaseSeconds = 10.0;
 inline constexpr double kMinimumLeaseSeconds = 0.5;
-// Option 14's value for a database in group mode is this prefix and the name.
-inline constexpr const char* kDesignationPrefix = "group:";
-
-// The refusals every way into group mode shares.
-inline constexpr const char* kNotInGroupModeText =
-    "Error. This database is not in group mode (korvex7 group create NAME turns it to one)";
-// A database kind without collector groups, named as the dialect displays it.
-std::string ServerDatabaseNeededText(const std::string& strKindName);
-// A collector without a member name on a database of group strGroup.
-std::string MemberNeededText(const std::string& strGroup);
 
 enum class PartitionKind { kGroup, kMachine, kLocation };
 
@@ -51,9 +44,6 @@ std::optional<PartitionKind> ParsePartitionKind(const std::string& text);
 const char* PartitionKindName(PartitionKind kind);
 // The log's column that names a row's partition.
 const char* PartitionColumn(PartitionKind kind);
-
-// The group name of a designation "group:NAME"; nullopt for a computer's name.
-std::optional<std::string> GroupOfDesignation(const std::string& designation);
 
 // "LEASE_TIME > <database now> - <seconds>": the lease was renewed within it.
 std::string LeaseHeld(double dLeaseSeconds);
@@ -65,6 +55,9 @@ std::string MemberLive(double dLeaseSeconds);
 std::string SyncPartitionsStatement(PartitionKind kind);
 // Machines and the key of their partition kind: MACHINE_ID, KEY_ID.
 std::string MachineKeysQuery(PartitionKind kind);
+
+// Whether any row of any partition waits in the log: a look at one row, not a count.
+bool LogRowsWaiting(Session& session);
 
 // The group row as stored.
 struct GroupRow {

@@ -230,6 +230,7 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
     WriteExtendedErrorLog(strError);
     return false;
   }
+  // A member reads the option at every try: group mode may begin or end meanwhile.
   if (m_strDesignatedPC.empty() || bMember) {
     bFirstCall = m_strDesignatedPC.empty() || bFirstCall;
     GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
@@ -238,25 +239,18 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
       m_strDesignatedPC = m_strComputerName;
     }
   }
-  std::optional<std::string> designatedGroup = group::GroupOfDesignation(m_strDesignatedPC);
-  if (!designatedGroup && m_strComputerName != m_strDesignatedPC && !bMember) {
+  using Kind = group::Designation::Kind;
+  group::Designation designation = group::Designation::Parse(m_strDesignatedPC, m_strComputerName);
+  // Another computer may have been designated since: read again before refusing.
+  if (designation.kind() == Kind::kAnotherComputer && !bMember) {
     GetStringOption(kDesignatedPCOption, m_strDesignatedPC);
-    designatedGroup = group::GroupOfDesignation(m_strDesignatedPC);
+    designation = group::Designation::Parse(m_strDesignatedPC, m_strComputerName);
   }
-  if (designatedGroup && !bMember) {
-    strError = group::MemberNeededText(*designatedGroup);
-  } else if (bMember && !designatedGroup) {
-    strError = group::kNotInGroupModeText;
-  } else if (bMember ? !m_strGroupName.empty() && m_strGroupName != *designatedGroup
-                     : m_strComputerName != m_strDesignatedPC) {
-    // Another computer, or another group, is designated.
-    strError = "Error. This is not the PC designated to run the service, only '" +
-               m_strDesignatedPC + "' is allowed to run the service";
-  }
-  if (!strError.empty()) {
+  if (const std::optional<std::string> refusal = designation.Refusal(bMember, m_strGroupName)) {
+    strError = *refusal;
     WriteExtendedErrorLog(strError);
     // The refusal is no first call: the announcement waits for one that passes.
-    if (bMember || designatedGroup) m_strDesignatedPC.clear();
+    if (bMember || designation.kind() == Kind::kGroup) m_strDesignatedPC.clear();
     bFirstCall = false;
     return false;
   }

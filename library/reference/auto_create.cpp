@@ -100,9 +100,8 @@ void ReferenceData::WriteAddedHistory(int32_t lTargetID, int32_t lTableCode,
 bool ReferenceData::LockCreationInGroup(const std::string& strTable,
                                         const std::string& strNumber) {
   if (!InCollectorGroup()) return false;
-  dbaccess::RecordsetPtr rs =
-      OpenQuery("select 1 from (select pg_advisory_xact_lock(hashtext(" +
-                voltrane::QuotedStr(DatabaseType(), strTable + ":" + strNumber) + "))) l");
+  dbaccess::RecordsetPtr rs = OpenQuery(dialect().TransactionLockQuery(
+      voltrane::QuotedStr(DatabaseType(), strTable + ":" + strNumber)));
   CloseRecordset(rs);
   return true;
 }

@@ -60,7 +60,10 @@ bool Session::ConnectToDatabase(const std::string& strConnectionString, int32_t 
           OpenConnection(strConnectionString, lDatabaseType, lErrNumber, strErrDescription);
       strError = FormatConnectErrorText(lErrNumber, strErrDescription);
       WriteExtendedErrorLog(strError);
-      if (lErrNumber == 0) break;
+      if (lErrNumber == 0) {
+        ++m_lConnectionSerial;
+        break;
+      }
       WaitMilliseconds(kConnectRetryMilliseconds);
       if (lErrNumber != dbaccess::kErrGenericFailure || m_clock->Now() > deadline) return false;
     }

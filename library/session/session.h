@@ -162,6 +162,9 @@ class Session {
 
   dbaccess::Clock& clock() { return *m_clock; }
   const dbaccess::ConnectionPtr& connection() const { return m_oConnection; }
+  // Counts the connections ConnectToDatabase opened: what a server keeps per
+  // session (its settings) is gone when this changes.
+  int64_t ConnectionSerial() const { return m_lConnectionSerial; }
   // The database kind given to the last ConnectToDatabase.
   int32_t DatabaseType() const { return m_lDatabaseType; }
   // What the kind given to ConnectToDatabase differs in.
@@ -199,6 +202,7 @@ class Session {
   std::shared_ptr<dbaccess::Clock> m_clock;
   int32_t m_lDatabaseType = 0;
   dbaccess::ConnectionPtr m_oConnection;  // never null; closed until connected
+  int64_t m_lConnectionSerial = 0;
   std::unique_ptr<voltrane::CDatabaseConnectionObj> m_oDBConnection;
   std::string m_strConnectionString;  // credentials still enciphered
   bool m_bV12Database = false;

@@ -1,12 +1,18 @@
 // Transaction control of the session on its connection. Each
 // operation makes up to 12 attempts, 999 ms apart, so that a database locked
-// by another writer for a moment does not fail a handler. False when every
-// attempt failed; never throws.
+// by another writer for a moment does not fail a handler; a lost connection
+// fails at once, since waiting does not bring it back (a collector group's
+// member whose idle session the server ended would otherwise sit out the
+// retries of every transaction step until the loop connects again). False
+// when every attempt failed; never throws.
 //
 // Inside the processing loop's batch transaction they open, release and roll
 // back savepoints instead (batch_transaction.cpp): a handler's work then
 // commits with the row's removal from the log, and still rolls back alone.
 #include "library/session/session.h"
+
+#include "dbaccess/db_error.h"
+#include "library/session/error_text.h"
 
 namespace korvex7::internal {
 
@@ -24,6 +30,7 @@ bool Session::RetryTransactionStep(int32_t lAttempt, const std::function<void()>
       return true;
     } catch (...) {
       if (attempt >= kTransactionAttempts) return false;
+      if (CurrentError().number == dbaccess::kErrGenericFailure) return false;
     }
     WaitMilliseconds(kTransactionRetryMilliseconds);
   }
