@@ -87,19 +87,31 @@ Backend& Connection::backend() {
   return *backend_;
 }
 
-void Connection::Defer(const std::string& sql) { deferred_.push_back({sql, "", {}, false}); }
+void Connection::Defer(const std::string& sql) { deferred_.push_back({sql, "", {}, false, ""}); }
 
 void Connection::DeferSavepoint(const std::string& set, const std::string& rollback) {
-  deferred_.push_back({set, rollback, {}, false});
+  deferred_.push_back({set, rollback, {}, false, ""});
 }
 
-void Connection::DeferWrite(const std::string& sql, const std::vector<Variant>& params) {
+void Connection::DeferWrite(const std::string& sql, const std::vector<Variant>& params,
+                            const std::string& unmatched) {
   // Only where what waits shares a round trip; SQLite has none to save.
-  if (backend_ && !failed_write_ && backend_->Engine() == voltrane::dbkind::kPostgreSql) {
-    deferred_.push_back({sql, "", params, true});
+  if (writes_may_wait_ && backend_ && !failed_write_ &&
+      backend_->Engine() == voltrane::dbkind::kPostgreSql) {
+    deferred_.push_back({sql, "", params, true, unmatched});
     return;
   }
-  Execute(sql, params);
+  if (Execute(sql, params) == 0 && !unmatched.empty()) {
+    const DbError error(kErrCommandFailed, unmatched);
+    errors_.push_back(error);
+    throw error;
+  }
+}
+
+std::string Connection::TravellingText(const Deferred& waiting) {
+  if (waiting.unmatched.empty()) return waiting.sql;
+  return "WITH KORVEX7_WRITE AS (" + waiting.sql +
+         " RETURNING 1) SELECT 1 / COUNT(*) FROM KORVEX7_WRITE";
 }
 
 void Connection::RollbackFailedWrite(const std::string& rollback) {
@@ -139,7 +151,10 @@ void Connection::FindFailedStatement(const std::vector<Deferred>& sent, const Db
   }
   for (size_t i = first; i < sent.size(); ++i) {
     try {
-      backend_->Execute(sent[i].sql, sent[i].params, command_timeout_);
+      if (backend_->Execute(sent[i].sql, sent[i].params, command_timeout_) == 0 &&
+          !sent[i].unmatched.empty()) {
+        throw DbError(kErrCommandFailed, sent[i].unmatched);
+      }
     } catch (const DbError& error) {
       if (sent[i].write) failed_write_ = error;
       throw;
@@ -174,7 +189,7 @@ void Connection::RunDeferredStatements() {
     std::vector<Variant> params;
     bool writes = false;
     for (const Deferred& waiting : statements) {
-      batch += (batch.empty() ? "" : ";") + waiting.sql;
+      batch += (batch.empty() ? "" : ";") + TravellingText(waiting);
       params.insert(params.end(), waiting.params.begin(), waiting.params.end());
       writes = writes || waiting.write;
     }
@@ -204,7 +219,7 @@ auto Connection::SendWithDeferred(Call&& call) -> decltype(call(std::declval<Bac
     return call(backend());
   }
   std::vector<AheadStatement> ahead;
-  for (const Deferred& waiting : deferred_) ahead.push_back({waiting.sql, waiting.params});
+  for (const Deferred& waiting : deferred_) ahead.push_back({TravellingText(waiting), waiting.params});
   if (!backend_->SendAhead(ahead)) return call(backend());
   const std::vector<Deferred> sent = std::move(deferred_);
   deferred_.clear();

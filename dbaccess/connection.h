@@ -85,7 +85,11 @@ class Connection {
   // exactly as it would have run alone, and the statements after it do not
   // run. From then on the connection refuses everything with that error
   // (FailedWrite) until RollbackFailedWrite undoes the work it belonged to.
-  void DeferWrite(const std::string& sql, const std::vector<Variant>& params);
+  // With `unmatched`, a write that changes no row fails with that text. Only
+  // while SetWritesMayWait(true) (and on PostgreSQL) does a write wait.
+  void DeferWrite(const std::string& sql, const std::vector<Variant>& params,
+                  const std::string& unmatched = "");
+  void SetWritesMayWait(bool may_wait) { writes_may_wait_ = may_wait; }
   const DbError* FailedWrite() const { return failed_write_ ? &*failed_write_ : nullptr; }
   // Runs `rollback` (to a savepoint that holds the failed write's work) and
   // forgets the failure and whatever waits.
@@ -123,7 +127,11 @@ class Connection {
     std::string rollback;  // for a savepoint: the statement that rolls back to it
     std::vector<Variant> params;
     bool write = false;
+    std::string unmatched;  // the failure of a write that changes no row
   };
+  // A write as it travels: one that must change a row fails by itself when
+  // it changes none (a division by zero, read back as `unmatched`).
+  static std::string TravellingText(const Deferred& waiting);
   void RequireNoFailedWrite() const;
   bool WritesWait() const;
   [[noreturn]] void FindFailedStatement(const std::vector<Deferred>& sent, const DbError& failure);
@@ -135,6 +143,7 @@ class Connection {
   std::vector<DbError> errors_;
   std::vector<Deferred> deferred_;
   std::optional<DbError> failed_write_;
+  bool writes_may_wait_ = false;
   bool cache_keys_ = true;  // metadata caching as it was when the connection opened
   std::map<std::string, std::vector<std::string>> primary_keys_;  // by upper-case table name
 };

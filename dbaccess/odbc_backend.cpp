@@ -271,7 +271,9 @@ ResultTable OdbcBackend::Query(const std::string& sql, const std::vector<Variant
   OdbcHandle statement = NewStatement(timeout_seconds);
   OdbcParameters bound(wide_text_);
   bound.BindInputs(statement, WithAheadParameters(params));
-  Run(statement, sql);
+  // What went ahead may return rows of its own.
+  const size_t leading = Run(statement, sql);
+  for (size_t i = 0; i < leading; ++i) CheckOdbc(SQLMoreResults(statement.get()), statement, dbc());
   ResultTable table = ReadFirstResultSet(statement);
   DrainResults(statement);
   return table;

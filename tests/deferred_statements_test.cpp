@@ -99,6 +99,7 @@ TEST_P(DeferredStatementsTest, AStatementCarryingAWaitingSavepointFailsAloneAndC
 // failure among them is traced to its statement, which alone is undone,
 // and the connection then refuses everything until the rollback.
 TEST_P(DeferredStatementsTest, AFailingWaitingWriteThrowsItsOwnErrorAndUndoesOnlyItself) {
+  connection_->SetWritesMayWait(true);
   connection_->BeginTrans();
   std::string alone;
   try {
@@ -147,6 +148,18 @@ TEST_P(DeferredStatementsTest, AFailingWaitingWriteThrowsItsOwnErrorAndUndoesOnl
     EXPECT_EQ(Marks(), 1);
     connection_->Execute("DELETE FROM T_MARK");
   }
+  // A write that must change a row and changes none fails as its own.
+  connection_->DeferSavepoint("SAVEPOINT S1", "ROLLBACK TO SAVEPOINT S1");
+  connection_->DeferWrite("UPDATE T_MARK SET MARK_ID = 9 WHERE MARK_ID = ?", {Variant(42)},
+                          "no such mark");
+  try {
+    Mark(10);
+    ADD_FAILURE() << "the unmatched write went unnoticed";
+  } catch (const DbError& error) {
+    EXPECT_EQ(error.description(), "no such mark");
+  }
+  connection_->RollbackFailedWrite("ROLLBACK TO SAVEPOINT S1");
+  EXPECT_EQ(Marks(), 0);
   // Waiting writes that succeed cost their statement nothing.
   connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(6)});
   EXPECT_EQ(connection_->Execute("UPDATE T_MARK SET MARK_ID = ? WHERE MARK_ID = 6",

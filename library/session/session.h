@@ -75,7 +75,7 @@ class Session {
   void WriteInRow(const std::string& strSQL, const std::vector<dbaccess::Variant>& params);
   // Marks the stretch of a row in which its command's handlers run: a
   // failure there fails the row.
-  void SetRowCommandRunning(bool bRunning) { m_bRowCommandRunning = bRunning; }
+  void SetRowCommandRunning(bool bRunning);
   // Whether a waiting write of the row failed; its error text, once.
   bool TakeFailedWrite(std::string& strError);
   bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
@@ -216,7 +216,6 @@ class Session {
   bool m_bV12Database = false;
   bool m_bServerEventFunctions = false;
   bool m_bOutOfOrderRefused = false;
-  bool m_bRowCommandRunning = false;
   std::string m_strFailedWrite;  // the text of a row's waiting write that failed
 
   // The batch transaction: open or not, savepoint levels open (1 is the

@@ -50,11 +50,11 @@ void Session::ExecuteStatement(const std::string& strSQL) {
 
 void Session::WriteInRow(const std::string& strSQL, const std::vector<dbaccess::Variant>& params) {
   WriteExtendedErrorLog(strSQL);
-  if (m_bRowCommandRunning && m_bBatchOpen && m_lSavepointDepth >= 1) {
-    m_oConnection->DeferWrite(strSQL, params);
-  } else {
-    m_oConnection->Execute(strSQL, params);
-  }
+  m_oConnection->DeferWrite(strSQL, params);
+}
+
+void Session::SetRowCommandRunning(bool bRunning) {
+  m_oConnection->SetWritesMayWait(bRunning && m_bBatchOpen && m_lSavepointDepth >= 1);
 }
 
 bool Session::ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
