@@ -219,7 +219,9 @@ auto Connection::SendWithDeferred(Call&& call) -> decltype(call(std::declval<Bac
     return call(backend());
   }
   std::vector<AheadStatement> ahead;
-  for (const Deferred& waiting : deferred_) ahead.push_back({TravellingText(waiting), waiting.params});
+  for (const Deferred& waiting : deferred_) {
+    ahead.push_back({TravellingText(waiting), waiting.params});
+  }
   if (!backend_->SendAhead(ahead)) return call(backend());
   const std::vector<Deferred> sent = std::move(deferred_);
   deferred_.clear();

@@ -225,7 +225,9 @@ size_t OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) con
 // The markers of what goes ahead come first in the batch's text.
 std::vector<Variant> OdbcBackend::WithAheadParameters(const std::vector<Variant>& params) const {
   std::vector<Variant> all;
-  for (const AheadStatement& ahead : ahead_) all.insert(all.end(), ahead.params.begin(), ahead.params.end());
+  for (const AheadStatement& ahead : ahead_) {
+    all.insert(all.end(), ahead.params.begin(), ahead.params.end());
+  }
   if (all.empty()) return params;
   all.insert(all.end(), params.begin(), params.end());
   return all;

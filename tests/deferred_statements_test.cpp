@@ -110,9 +110,9 @@ TEST_P(DeferredStatementsTest, AFailingWaitingWriteThrowsItsOwnErrorAndUndoesOnl
   ASSERT_FALSE(alone.empty());
   if (GetParam() != "PostgreSQL") {
     // No round trip to share: the write runs at once.
-    EXPECT_THROW(connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)",
-                                         {Variant::Null()}),
-                 DbError);
+    EXPECT_THROW(
+        connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant::Null()}),
+        DbError);
     EXPECT_EQ(connection_->FailedWrite(), nullptr);
     connection_->RollbackTrans();
     return;
@@ -162,8 +162,7 @@ TEST_P(DeferredStatementsTest, AFailingWaitingWriteThrowsItsOwnErrorAndUndoesOnl
   EXPECT_EQ(Marks(), 0);
   // Waiting writes that succeed cost their statement nothing.
   connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(6)});
-  EXPECT_EQ(connection_->Execute("UPDATE T_MARK SET MARK_ID = ? WHERE MARK_ID = 6",
-                                 {Variant(7)}),
+  EXPECT_EQ(connection_->Execute("UPDATE T_MARK SET MARK_ID = ? WHERE MARK_ID = 6", {Variant(7)}),
             1);
   connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(8)});
   connection_->CommitTrans();

@@ -475,14 +475,17 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
 TEST_P(ProcessingLoopTest, ARefusedStatusWriteUndoesItsRowAndNamesItsError) {
   const bool bPostgreSql = database_.kind == 4;
   if (bPostgreSql) {
-    Exec("create function refuse_setup_fn() returns trigger language plpgsql as $$ begin "
-         "if new.STATUS_CODE = 1 then raise exception 'setup status refused'; end if; "
-         "return new; end $$");
-    Exec("create trigger refuse_setup before update on T_SFC_MACHINE for each row execute "
-         "function refuse_setup_fn()");
+    Exec(
+        "create function refuse_setup_fn() returns trigger language plpgsql as $$ begin "
+        "if new.STATUS_CODE = 1 then raise exception 'setup status refused'; end if; "
+        "return new; end $$");
+    Exec(
+        "create trigger refuse_setup before update on T_SFC_MACHINE for each row execute "
+        "function refuse_setup_fn()");
   } else {
-    Exec("create trigger refuse_setup before update of STATUS_CODE on T_SFC_MACHINE when "
-         "new.STATUS_CODE = 1 begin select raise(abort, 'setup status refused'); end");
+    Exec(
+        "create trigger refuse_setup before update of STATUS_CODE on T_SFC_MACHINE when "
+        "new.STATUS_CODE = 1 begin select raise(abort, 'setup status refused'); end");
   }
   std::string alone;
   try {
