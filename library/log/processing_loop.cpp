@@ -211,6 +211,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
       CloseRowSavepoint();
       HandleOutOfOrderRow(*entry, strError);
     } else if (entry) {
+      session_.TakeFailedWrite(strError);  // a waiting write's failure keeps its own text
       KeepRowInLog(*entry, strError);
     } else if (session_.SavepointDepth() > 0) {
       CloseRowSavepoint();
