@@ -102,9 +102,7 @@ void Connection::DeferWrite(const std::string& sql, const std::vector<Variant>& 
     return;
   }
   if (Execute(sql, params) == 0 && !unmatched.empty()) {
-    const DbError error(kErrCommandFailed, unmatched);
-    errors_.push_back(error);
-    throw error;
+    throw DbError(kErrCommandFailed, unmatched);
   }
 }
 
