@@ -36,6 +36,11 @@ struct ResultTable {
   std::vector<std::vector<Variant>> rows;
 };
 
+struct AheadStatement {
+  std::string sql;
+  std::vector<Variant> params;
+};
+
 enum class ParamDirection { kInput, kOutput, kInputOutput, kReturnValue };
 enum class ParamType { kInteger, kText, kDateTime, kBoolean };
 
@@ -69,10 +74,11 @@ class Backend {
                             int timeout_seconds) = 0;
 
   // Statements that return no rows, to travel ahead of the next Execute,
-  // Query or InsertRow in the same round trip; the call's result is its own
-  // statement's. False when the engine cannot take them so: the caller then
-  // runs them alone. An empty list forgets what was given.
-  virtual bool SendAhead(const std::vector<std::string>& statements) {
+  // Query or InsertRow in the same round trip, each with its own positional
+  // parameters; the call's result is its own statement's. False when the
+  // engine cannot take them so: the caller then runs them alone. An empty
+  // list forgets what was given.
+  virtual bool SendAhead(const std::vector<AheadStatement>& statements) {
     (void)statements;
     return false;
   }

@@ -59,6 +59,7 @@ void Connection::Close() {
   // Another database may be opened next, or this one changed meanwhile.
   primary_keys_.clear();
   deferred_.clear();
+  failed_write_.reset();
   if (!backend_) return;
   std::unique_ptr<Backend> backend = std::move(backend_);
   if (in_transaction_) {
@@ -81,14 +82,84 @@ voltrane::dbkind::Kind Connection::Kind() const {
 Backend& Connection::backend() {
   if (!backend_)
     throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+  RequireNoFailedWrite();
   if (!deferred_.empty()) RunDeferredStatements();
   return *backend_;
 }
 
-void Connection::Defer(const std::string& sql) { deferred_.push_back({sql, ""}); }
+void Connection::Defer(const std::string& sql) { deferred_.push_back({sql, "", {}, false, ""}); }
 
 void Connection::DeferSavepoint(const std::string& set, const std::string& rollback) {
-  deferred_.push_back({set, rollback});
+  deferred_.push_back({set, rollback, {}, false, ""});
+}
+
+void Connection::DeferWrite(const std::string& sql, const std::vector<Variant>& params,
+                            const std::string& unmatched) {
+  // Only where what waits shares a round trip; SQLite has none to save.
+  if (writes_may_wait_ && backend_ && !failed_write_ &&
+      backend_->Engine() == voltrane::dbkind::kPostgreSql) {
+    deferred_.push_back({sql, "", params, true, unmatched});
+    return;
+  }
+  if (Execute(sql, params) == 0 && !unmatched.empty()) {
+    throw DbError(kErrCommandFailed, unmatched);
+  }
+}
+
+std::string Connection::TravellingText(const Deferred& waiting) {
+  if (waiting.unmatched.empty()) return waiting.sql;
+  return "WITH KORVEX7_WRITE AS (" + waiting.sql +
+         " RETURNING 1) SELECT 1 / COUNT(*) FROM KORVEX7_WRITE";
+}
+
+void Connection::RollbackFailedWrite(const std::string& rollback) {
+  Guard([&] {
+    failed_write_.reset();
+    deferred_.clear();
+    if (!backend_)
+      throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+    backend_->Execute(rollback, {}, command_timeout_);
+  });
+}
+
+void Connection::RequireNoFailedWrite() const {
+  if (failed_write_) throw *failed_write_;
+}
+
+bool Connection::WritesWait() const {
+  return std::any_of(deferred_.begin(), deferred_.end(),
+                     [](const Deferred& waiting) { return waiting.write; });
+}
+
+// A failed round trip carrying writes leaves the transaction as it was before
+// it (the driver's statement-level rollback) or, when it begins with a
+// savepoint, which turns that rollback off, as the rollback to that savepoint
+// restores it. Running what was sent one statement at a time then finds the
+// failing one and leaves exactly what running them alone would have left.
+void Connection::FindFailedStatement(const std::vector<Deferred>& sent, const DbError& failure) {
+  size_t first = 0;
+  if (!sent.front().rollback.empty()) {
+    try {
+      backend_->Execute(sent.front().rollback, {}, command_timeout_);
+    } catch (const DbError&) {
+      // The savepoint itself was refused: nothing of the round trip ran.
+      throw failure;
+    }
+    first = 1;
+  }
+  for (size_t i = first; i < sent.size(); ++i) {
+    try {
+      if (backend_->Execute(sent[i].sql, sent[i].params, command_timeout_) == 0 &&
+          !sent[i].unmatched.empty()) {
+        throw DbError(kErrCommandFailed, sent[i].unmatched);
+      }
+    } catch (const DbError& error) {
+      if (sent[i].write) failed_write_ = error;
+      throw;
+    }
+  }
+  // What waited runs: the failure was the statement's they travelled with.
+  throw failure;
 }
 
 bool Connection::CancelDeferred(const std::string& sql) {
@@ -101,6 +172,7 @@ void Connection::RunDeferred() {
   Guard([&] {
     if (!backend_)
       throw DbError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+    RequireNoFailedWrite();
     RunDeferredStatements();
   });
 }
@@ -112,29 +184,51 @@ void Connection::RunDeferredStatements() {
   if (statements.empty()) return;
   if (backend_->Engine() == voltrane::dbkind::kPostgreSql) {
     std::string batch;
-    for (const Deferred& waiting : statements) batch += (batch.empty() ? "" : ";") + waiting.sql;
-    backend_->Execute(batch, {}, command_timeout_);
+    std::vector<Variant> params;
+    bool writes = false;
+    for (const Deferred& waiting : statements) {
+      batch += (batch.empty() ? "" : ";") + TravellingText(waiting);
+      params.insert(params.end(), waiting.params.begin(), waiting.params.end());
+      writes = writes || waiting.write;
+    }
+    try {
+      backend_->Execute(batch, params, command_timeout_);
+    } catch (const DbError& failure) {
+      if (!writes) throw;
+      FindFailedStatement(statements, failure);
+    }
     return;
   }
   // Elsewhere one statement per call: SQLite compiles one at a time, and
   // there a call costs no round trip.
-  for (const Deferred& waiting : statements) backend_->Execute(waiting.sql, {}, command_timeout_);
+  for (const Deferred& waiting : statements) {
+    backend_->Execute(waiting.sql, waiting.params, command_timeout_);
+  }
 }
 
-// Only when a savepoint is the last of what waits: a failed statement can
-// then be undone alone by rolling back to it.
+// When a savepoint is the last of what waits, a failed statement can be
+// undone alone by rolling back to it; waiting writes always go ahead, and a
+// failure is then traced to its statement (FindFailedStatement).
 template <typename Call>
 auto Connection::SendWithDeferred(Call&& call) -> decltype(call(std::declval<Backend&>())) {
-  if (!backend_ || deferred_.empty() || deferred_.back().rollback.empty()) return call(backend());
-  std::vector<std::string> ahead;
-  for (const Deferred& waiting : deferred_) ahead.push_back(waiting.sql);
+  if (backend_) RequireNoFailedWrite();
+  const bool writes = WritesWait();
+  if (!backend_ || deferred_.empty() || (deferred_.back().rollback.empty() && !writes)) {
+    return call(backend());
+  }
+  std::vector<AheadStatement> ahead;
+  for (const Deferred& waiting : deferred_) {
+    ahead.push_back({TravellingText(waiting), waiting.params});
+  }
   if (!backend_->SendAhead(ahead)) return call(backend());
-  const std::string rollback = deferred_.back().rollback;
+  const std::vector<Deferred> sent = std::move(deferred_);
   deferred_.clear();
+  const std::string rollback = sent.back().rollback;
   try {
     return call(*backend_);
-  } catch (const DbError&) {
+  } catch (const DbError& failure) {
     backend_->SendAhead({});
+    if (writes) FindFailedStatement(sent, failure);
     try {
       backend_->Execute(rollback, {}, command_timeout_);
     } catch (const DbError&) {
@@ -209,6 +303,7 @@ void Connection::RollbackTrans() {
     if (!in_transaction_) throw DbError(kErrCommandFailed, "No transaction is active.");
     // What waits would be undone anyway.
     deferred_.clear();
+    failed_write_.reset();
     // Stays in the transaction when the rollback fails, so that a retry can
     // roll it back; but a lost connection took the transaction with it, and
     // a retry would only wait for nothing.

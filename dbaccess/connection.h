@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +77,24 @@ class Connection {
   void RunDeferred();
   bool HasDeferred() const { return !deferred_.empty(); }
 
+  // A write whose row count nobody reads, to wait with the savepoints and
+  // travel with the next statement (or the next run of what waits) on
+  // PostgreSQL; elsewhere it runs at once. Should a round trip carrying
+  // waiting writes fail, its statements are run again one at a time to find
+  // the one that fails alone: a failing write then throws its own error,
+  // exactly as it would have run alone, and the statements after it do not
+  // run. From then on the connection refuses everything with that error
+  // (FailedWrite) until RollbackFailedWrite undoes the work it belonged to.
+  // With `unmatched`, a write that changes no row fails with that text. Only
+  // while SetWritesMayWait(true) (and on PostgreSQL) does a write wait.
+  void DeferWrite(const std::string& sql, const std::vector<Variant>& params,
+                  const std::string& unmatched = "");
+  void SetWritesMayWait(bool may_wait) { writes_may_wait_ = may_wait; }
+  const DbError* FailedWrite() const { return failed_write_ ? &*failed_write_ : nullptr; }
+  // Runs `rollback` (to a savepoint that holds the failed write's work) and
+  // forgets the failure and whatever waits.
+  void RollbackFailedWrite(const std::string& rollback);
+
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
@@ -106,7 +125,16 @@ class Connection {
   struct Deferred {
     std::string sql;
     std::string rollback;  // for a savepoint: the statement that rolls back to it
+    std::vector<Variant> params;
+    bool write = false;
+    std::string unmatched;  // the failure of a write that changes no row
   };
+  // A write as it travels: one that must change a row fails by itself when
+  // it changes none (a division by zero, read back as `unmatched`).
+  static std::string TravellingText(const Deferred& waiting);
+  void RequireNoFailedWrite() const;
+  bool WritesWait() const;
+  [[noreturn]] void FindFailedStatement(const std::vector<Deferred>& sent, const DbError& failure);
 
   std::string connection_string_;
   int command_timeout_ = 30;
@@ -114,6 +142,8 @@ class Connection {
   bool in_transaction_ = false;
   std::vector<DbError> errors_;
   std::vector<Deferred> deferred_;
+  std::optional<DbError> failed_write_;
+  bool writes_may_wait_ = false;
   bool cache_keys_ = true;  // metadata caching as it was when the connection opened
   std::map<std::string, std::vector<std::string>> primary_keys_;  // by upper-case table name
 };

@@ -82,7 +82,7 @@ class OdbcBackend : public Backend {
                   int timeout_seconds) override;
   ResultTable Query(const std::string& sql, const std::vector<Variant>& params,
                     int timeout_seconds) override;
-  bool SendAhead(const std::vector<std::string>& statements) override;
+  bool SendAhead(const std::vector<AheadStatement>& statements) override;
 
   void BeginTransaction() override;
   void CommitTransaction() override;
@@ -103,6 +103,7 @@ class OdbcBackend : public Backend {
   bool DriverTakesWideText() const;
   OdbcHandle NewStatement(int timeout_seconds) const;
   size_t Run(const OdbcHandle& statement, const std::string& sql) const;
+  std::vector<Variant> WithAheadParameters(const std::vector<Variant>& params) const;
   ResultTable ReadFirstResultSet(const OdbcHandle& statement) const;
   void DrainResults(const OdbcHandle& statement) const;
   void SetAutocommit(bool on) const;
@@ -117,7 +118,7 @@ class OdbcBackend : public Backend {
   bool wide_text_ = true;
   voltrane::dbkind::Kind engine_ = voltrane::dbkind::kNone;
   mutable int last_timeout_seconds_ = 0;  // of the last statement; catalog calls reuse it
-  mutable std::vector<std::string> ahead_;  // sent before the next statement (SendAhead)
+  mutable std::vector<AheadStatement> ahead_;  // sent before the next statement (SendAhead)
 };
 
 void OdbcBackend::RequireOpen() const {
@@ -195,7 +196,7 @@ OdbcHandle OdbcBackend::NewStatement(int timeout_seconds) const {
 
 // Only PostgreSQL: its simple query protocol runs a batch of statements in
 // one round trip, and psqlODBC hands back one result per statement.
-bool OdbcBackend::SendAhead(const std::vector<std::string>& statements) {
+bool OdbcBackend::SendAhead(const std::vector<AheadStatement>& statements) {
   if (engine_ != voltrane::dbkind::kPostgreSql) return false;
   ahead_ = statements;
   return true;
@@ -204,7 +205,7 @@ bool OdbcBackend::SendAhead(const std::vector<std::string>& statements) {
 // Returns how many statements went ahead of `sql` (their results come first).
 size_t OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) const {
   std::string batch;
-  for (const std::string& ahead : ahead_) batch += ahead + ";";
+  for (const AheadStatement& ahead : ahead_) batch += ahead.sql + ";";
   const size_t leading = ahead_.size();
   ahead_.clear();  // sent once, whatever happens to the call
   batch += sql;
@@ -219,6 +220,17 @@ size_t OdbcBackend::Run(const OdbcHandle& statement, const std::string& sql) con
   CheckOdbc(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
             statement, dbc());
   return leading;
+}
+
+// The markers of what goes ahead come first in the batch's text.
+std::vector<Variant> OdbcBackend::WithAheadParameters(const std::vector<Variant>& params) const {
+  std::vector<Variant> all;
+  for (const AheadStatement& ahead : ahead_) {
+    all.insert(all.end(), ahead.params.begin(), ahead.params.end());
+  }
+  if (all.empty()) return params;
+  all.insert(all.end(), params.begin(), params.end());
+  return all;
 }
 
 // Skips row counts of a batch until the first result with columns; an empty
@@ -247,7 +259,7 @@ int64_t OdbcBackend::Execute(const std::string& sql, const std::vector<Variant>&
                              int timeout_seconds) {
   OdbcHandle statement = NewStatement(timeout_seconds);
   OdbcParameters bound(wide_text_);
-  bound.BindInputs(statement, params);
+  bound.BindInputs(statement, WithAheadParameters(params));
   const size_t leading = Run(statement, sql);
   for (size_t i = 0; i < leading; ++i) CheckOdbc(SQLMoreResults(statement.get()), statement, dbc());
   SQLLEN rows = 0;
@@ -260,8 +272,10 @@ ResultTable OdbcBackend::Query(const std::string& sql, const std::vector<Variant
                                int timeout_seconds) {
   OdbcHandle statement = NewStatement(timeout_seconds);
   OdbcParameters bound(wide_text_);
-  bound.BindInputs(statement, params);
-  Run(statement, sql);
+  bound.BindInputs(statement, WithAheadParameters(params));
+  // What went ahead may return rows of its own.
+  const size_t leading = Run(statement, sql);
+  for (size_t i = 0; i < leading; ++i) CheckOdbc(SQLMoreResults(statement.get()), statement, dbc());
   ResultTable table = ReadFirstResultSet(statement);
   DrainResults(statement);
   return table;

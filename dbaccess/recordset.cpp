@@ -417,6 +417,14 @@ void Recordset::InsertPendingRow() {
   bof_ = false;
 }
 
+namespace {
+
+constexpr const char* kRowNotLocatedText =
+    "Row cannot be located for updating. Some values may have been changed since it was last "
+    "read.";
+
+}  // namespace
+
 void Recordset::UpdateCurrentRow() {
   if (!unconnected_) {
     size_t key = columns_.size();
@@ -440,15 +448,13 @@ void Recordset::UpdateCurrentRow() {
     if (!params.empty()) {
       const Variant& original_key = rows_[position_][key];
       params.push_back(original_key);
-      const int64_t affected = original_key.IsNull()
-                                   ? 0
-                                   : connection_->Execute("UPDATE " + base_table_ + " SET " + sets +
-                                                              " WHERE " + key_column_ + " = ?",
-                                                          params);
-      if (affected == 0) {
-        throw DbError(kErrCommandFailed,
-                      "Row cannot be located for updating. Some values may have been changed "
-                      "since it was last read.");
+      const std::string sql =
+          "UPDATE " + base_table_ + " SET " + sets + " WHERE " + key_column_ + " = ?";
+      if (original_key.IsNull()) throw DbError(kErrCommandFailed, kRowNotLocatedText);
+      if (updates_may_wait_) {
+        connection_->DeferWrite(sql, params, kRowNotLocatedText);
+      } else if (connection_->Execute(sql, params) == 0) {
+        throw DbError(kErrCommandFailed, kRowNotLocatedText);
       }
     }
   }

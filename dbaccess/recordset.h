@@ -71,6 +71,10 @@ class Recordset {
 
   // Cursor location is recorded for callers that choose it; rows are always read at open.
   void SetCursorLocation(CursorLocation location) { cursor_location_ = location; }
+  // Updates of the current row may wait on the connection for its next
+  // statement (Connection::DeferWrite); one that finds no row then fails
+  // there with the same error.
+  void SetUpdatesMayWait(bool may_wait) { updates_may_wait_ = may_wait; }
   CursorLocation GetCursorLocation() const { return cursor_location_; }
 
   bool Eof() const;
@@ -127,6 +131,7 @@ class Recordset {
   bool bof_ = false;   // before the first row
   bool open_ = false;
   bool unconnected_ = false;
+  bool updates_may_wait_ = false;
   CursorLocation cursor_location_ = CursorLocation::kClient;
   EditMode edit_mode_ = EditMode::kNone;
   std::vector<Variant> edit_buffer_;

@@ -95,6 +95,80 @@ TEST_P(DeferredStatementsTest, AStatementCarryingAWaitingSavepointFailsAloneAndC
   EXPECT_EQ(Marks(), 1);
 }
 
+// A waiting write travels with the next statement or with what waits; a
+// failure among them is traced to its statement, which alone is undone,
+// and the connection then refuses everything until the rollback.
+TEST_P(DeferredStatementsTest, AFailingWaitingWriteThrowsItsOwnErrorAndUndoesOnlyItself) {
+  connection_->SetWritesMayWait(true);
+  connection_->BeginTrans();
+  std::string alone;
+  try {
+    connection_->Execute("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant::Null()});
+  } catch (const DbError& error) {
+    alone = error.description();
+  }
+  ASSERT_FALSE(alone.empty());
+  if (GetParam() != "PostgreSQL") {
+    // No round trip to share: the write runs at once.
+    EXPECT_THROW(
+        connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant::Null()}),
+        DbError);
+    EXPECT_EQ(connection_->FailedWrite(), nullptr);
+    connection_->RollbackTrans();
+    return;
+  }
+  // The round trip either begins with the savepoint, or the savepoint went
+  // earlier and the writes travel with the release.
+  for (const int variant : {0, 1, 2}) {
+    SCOPED_TRACE(variant);
+    connection_->DeferSavepoint("SAVEPOINT S1", "ROLLBACK TO SAVEPOINT S1");
+    if (variant == 2) {
+      EXPECT_EQ(Marks(), 0);  // sends the savepoint
+    }
+    connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(1)});
+    connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant::Null()});
+    connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(3)});
+    if (variant > 0) connection_->Defer("RELEASE SAVEPOINT S1");
+    try {
+      if (variant > 0) {
+        connection_->RunDeferred();
+      } else {
+        Mark(4);
+      }
+      ADD_FAILURE() << "the failing write went unnoticed";
+    } catch (const DbError& error) {
+      EXPECT_EQ(error.description(), alone);
+    }
+    ASSERT_NE(connection_->FailedWrite(), nullptr);
+    EXPECT_EQ(connection_->FailedWrite()->description(), alone);
+    EXPECT_THROW(Mark(5), DbError);
+    // The savepoint is there, the first write kept, the rest not run.
+    connection_->RollbackFailedWrite("RELEASE SAVEPOINT S1");
+    EXPECT_EQ(connection_->FailedWrite(), nullptr);
+    EXPECT_EQ(Marks(), 1);
+    connection_->Execute("DELETE FROM T_MARK");
+  }
+  // A write that must change a row and changes none fails as its own.
+  connection_->DeferSavepoint("SAVEPOINT S1", "ROLLBACK TO SAVEPOINT S1");
+  connection_->DeferWrite("UPDATE T_MARK SET MARK_ID = 9 WHERE MARK_ID = ?", {Variant(42)},
+                          "no such mark");
+  try {
+    Mark(10);
+    ADD_FAILURE() << "the unmatched write went unnoticed";
+  } catch (const DbError& error) {
+    EXPECT_EQ(error.description(), "no such mark");
+  }
+  connection_->RollbackFailedWrite("ROLLBACK TO SAVEPOINT S1");
+  EXPECT_EQ(Marks(), 0);
+  // Waiting writes that succeed cost their statement nothing.
+  connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(6)});
+  EXPECT_EQ(connection_->Execute("UPDATE T_MARK SET MARK_ID = ? WHERE MARK_ID = 6", {Variant(7)}),
+            1);
+  connection_->DeferWrite("INSERT INTO T_MARK (MARK_ID) VALUES (?)", {Variant(8)});
+  connection_->CommitTrans();
+  EXPECT_EQ(Marks(), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, DeferredStatementsTest,
                          ::testing::ValuesIn(testsupport::AvailableKinds()),
                          [](const auto& test_info) { return test_info.param; });

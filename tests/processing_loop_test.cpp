@@ -467,6 +467,51 @@ TEST_P(ProcessingLoopTest, AnOutOfOrderRowIsRemovedAndWrittenToTheDiagnosticLog)
   EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
 }
 
+// The machine status a setup start writes last waits for the row's release
+// on PostgreSQL; refused there, it fails exactly its row, with the text its
+// failure alone gives, and the rows behind it go on.
+TEST_P(ProcessingLoopTest, ARefusedStatusWriteUndoesItsRowAndNamesItsError) {
+  const bool bPostgreSql = database_.kind == 4;
+  if (bPostgreSql) {
+    Exec(
+        "create function refuse_setup_fn() returns trigger language plpgsql as $$ begin "
+        "if new.STATUS_CODE = 1 then raise exception 'setup status refused'; end if; "
+        "return new; end $$");
+    Exec(
+        "create trigger refuse_setup before update on T_SFC_MACHINE for each row execute "
+        "function refuse_setup_fn()");
+  } else {
+    Exec(
+        "create trigger refuse_setup before update of STATUS_CODE on T_SFC_MACHINE when "
+        "new.STATUS_CODE = 1 begin select raise(abort, 'setup status refused'); end");
+  }
+  std::string alone;
+  try {
+    Exec("update T_SFC_MACHINE set STATUS_CODE = 1 where MACHINE_ID = 1");
+  } catch (const dbaccess::DbError& error) {
+    alone = error.description();
+  }
+  ASSERT_NE(alone.find("setup status refused"), std::string::npos) << alone;
+  AppendRows(std::to_string(kCoolantAlarm), 0);
+  AppendRows(std::to_string(kSetupCommand), 0);
+  AppendRows(std::to_string(kCoolantAlarm), 0);
+  Announce();
+  std::string error;
+  ASSERT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;
+  const int64_t events = Scalar("select count(*) from T_SFC_EVENT");
+  EXPECT_FALSE(object_->log.DoNextItemFromMDCLog(error));
+  EXPECT_EQ(error, alone);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT"), events);  // its event went with it
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_MACHINE_DATA where SETUP_START_TIME is not null"),
+            0);
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_MDC_LOG_FAILURE where ERROR_TEXT like "
+                   "'%setup status refused%'"),
+            1);
+  EXPECT_TRUE(object_->log.DoNextItemFromMDCLog(error)) << error;  // the row behind it
+  EXPECT_EQ(Scalar("select count(*) from T_SFC_EVENT"), events + 1);
+  EXPECT_EQ(LogRows(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllKinds, ProcessingLoopTest,
                          testing::ValuesIn(testsupport::AvailableKinds()));
 

@@ -39,11 +39,15 @@ RowOutcome LogProcessor::ProcessRow(const LogEntry& entry, std::string& strError
     }
   } else {
     monitor_.RecordHeartBeat(entry, strError);
+    const RowCommandScope command(session_);
     handlers_.RunCommand(entry, strError);
   }
 
   if (strError.empty())
     monitor_.DoAutoEndDowntimes(entry.machine.lMachineID, entry.dtTime, strError);
+  // A waiting write of the command that failed fails the row with its text,
+  // whatever ran after it.
+  if (session_.TakeFailedWrite(strError)) return RowOutcome::kFailed;
   if (strError.empty()) return RowOutcome::kDone;
   // A handler that ran into the shift handling's refusal reports it as its
   // failure; the row then goes out of the log.

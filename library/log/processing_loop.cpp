@@ -138,6 +138,13 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
     switch (outcome) {
       case RowOutcome::kDone:
         if (!CloseRowSavepoint()) {
+          // A waiting write that failed with the release fails the row as
+          // it would have failed at once.
+          if (session_.TakeFailedWrite(strError)) {
+            m_bLastRowFailed = true;
+            KeepRowInLog(*entry, strError);
+            break;
+          }
           // The row's work could not be kept: it is read again.
           CloseRecordset(m_rsLog);
           if (strError.empty()) strError = kRowNotKeptText;
@@ -204,6 +211,7 @@ bool LogProcessor::ProcessNextItem(std::string& strError) {
       CloseRowSavepoint();
       HandleOutOfOrderRow(*entry, strError);
     } else if (entry) {
+      session_.TakeFailedWrite(strError);  // a waiting write's failure keeps its own text
       KeepRowInLog(*entry, strError);
     } else if (session_.SavepointDepth() > 0) {
       CloseRowSavepoint();

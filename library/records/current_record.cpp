@@ -49,7 +49,10 @@ dbaccess::RecordsetPtr MachineRecords::OpenCurrentMachineDataRecord(
   lMachineDataID = -1;
   dbaccess::RecordsetPtr rs;
   BringRecordsUpTo(machine, dtTime, lMachineDataID, false, &rs);
-  return rs ? rs : OpenMachineDataRecord(lMachineDataID);
+  if (!rs) rs = OpenMachineDataRecord(lMachineDataID);
+  // The handlers' edits of the current record are written and not read back.
+  rs->SetUpdatesMayWait(true);
+  return rs;
 }
 
 }  // namespace korvex7::internal

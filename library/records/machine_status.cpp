@@ -2,7 +2,9 @@
 // status code and status date, its standard cycle time for a part, and the
 // SQL Server insert that returns the new row's identity. Database errors
 // reach the caller, except InsertReturningIdentity, which reports them as a
-// false result with the error's text. Processing thread only.
+// false result with the error's text; the status, written last by the
+// handlers that set it, may wait for the row's next statement and fail the
+// row there (Session::WriteInRow). Processing thread only.
 #include <string>
 
 #include "dbaccess/dialect.h"
@@ -26,9 +28,8 @@ void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineD
 void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
                                       const dbaccess::DateTime& dtStatusDate) {
   // A machine without a row is left alone: the update changes nothing.
-  ExecuteWithParameters(
-      "update T_SFC_MACHINE set STATUS_CODE = ?, STATUS_DATE = ? where MACHINE_ID = ?",
-      {lStatusCode, dtStatusDate, lMachineID});
+  WriteInRow("update T_SFC_MACHINE set STATUS_CODE = ?, STATUS_DATE = ? where MACHINE_ID = ?",
+             {lStatusCode, dtStatusDate, lMachineID});
 }
 
 int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {

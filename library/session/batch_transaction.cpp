@@ -22,6 +22,7 @@
 // across crashes: what it commits early is state that running it again
 // continues from. Processing thread only.
 #include <string>
+#include <utility>
 
 #include "library/session/error_text.h"
 #include "library/session/extended_error_log.h"
@@ -59,6 +60,16 @@ void Session::ReleaseSavepoint() {
 
 void Session::RollbackToSavepoint(int32_t lLevel) {
   ++m_lRollbackCount;
+  if (const dbaccess::DbError* failed = m_oConnection->FailedWrite()) {
+    // The failed write belongs to the row: only the row's rollback undoes
+    // it, and a deeper level's is then part of it.
+    if (lLevel == 1) {
+      m_strFailedWrite = failed->description();
+      m_oConnection->RollbackFailedWrite(SavepointStatementsFor(m_lDatabaseType, 1).rollback);
+    }
+    m_lSavepointDepth = lLevel;
+    return;
+  }
   if (!HasSavepoints(m_lDatabaseType)) {
     // The batch holds this one row: undoing the row undoes the transaction.
     m_oConnection->RollbackTrans();
@@ -129,6 +140,7 @@ void Session::OpenRowSavepoint() {
     m_lBatchRows = 0;
     m_dtBatchStart = clock().Now();
   }
+  m_strFailedWrite.clear();
   PushSavepoint();
   ++m_lBatchRows;
 }
@@ -240,6 +252,16 @@ void Session::ForgetUncommittedBatch() {
   // The caches that may hold what the batch did belong to the log processor
   // and the monitor; the step the loop gave forgets them.
   if (m_forgetBatch) m_forgetBatch(bBatchWasOpen);
+}
+
+bool Session::TakeFailedWrite(std::string& strError) {
+  if (const dbaccess::DbError* failed = m_oConnection->FailedWrite()) {
+    strError = failed->description();
+    return true;
+  }
+  if (m_strFailedWrite.empty()) return false;
+  strError = std::exchange(m_strFailedWrite, {});
+  return true;
 }
 
 void Session::SetBatchSteps(std::function<bool()> queued,

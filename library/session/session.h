@@ -66,6 +66,18 @@ class Session {
   // Traces and executes, letting a database error reach the caller (DbError):
   // for statements inside a handler's transaction.
   void ExecuteStatement(const std::string& strSQL);
+  // A write inside a row's command whose row count is not read and whose
+  // failure fails the row: on PostgreSQL it waits on the connection and
+  // travels with the next statement or the row's release
+  // (Connection::DeferWrite). Should it fail there, the row is undone and
+  // recorded failed with the write's own error text (TakeFailedWrite), as if
+  // it had failed at once. Outside a row's command it runs at once.
+  void WriteInRow(const std::string& strSQL, const std::vector<dbaccess::Variant>& params);
+  // Marks the stretch of a row in which its command's handlers run: a
+  // failure there fails the row.
+  void SetRowCommandRunning(bool bRunning);
+  // Whether a waiting write of the row failed; its error text, once.
+  bool TakeFailedWrite(std::string& strError);
   bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
                         int32_t& lRecordsAffected);
 
@@ -208,6 +220,7 @@ class Session {
   bool m_bV12Database = false;
   bool m_bServerEventFunctions = false;
   bool m_bOutOfOrderRefused = false;
+  std::string m_strFailedWrite;  // the text of a row's waiting write that failed
 
   // The batch transaction: open or not, savepoint levels open (1 is the
   // row), rows begun in it and when it began.
@@ -221,6 +234,20 @@ class Session {
   std::function<bool(std::string&)> m_beforeBatchCommit;
   std::function<void(bool)> m_forgetBatch;
   std::function<bool(int32_t, int32_t)> m_samePartition;
+};
+
+// The stretch of a row in which its command runs (Session::WriteInRow).
+class RowCommandScope {
+ public:
+  explicit RowCommandScope(Session& session) : session_(session) {
+    session_.SetRowCommandRunning(true);
+  }
+  ~RowCommandScope() { session_.SetRowCommandRunning(false); }
+  RowCommandScope(const RowCommandScope&) = delete;
+  RowCommandScope& operator=(const RowCommandScope&) = delete;
+
+ private:
+  Session& session_;
 };
 
 // The session as the components see it, in three narrowing layers, each
@@ -245,6 +272,9 @@ class SessionClient {
     return session_.ExecuteSQLCounted(strSQL, strError, lRecordsAffected);
   }
   void ExecuteStatement(const std::string& strSQL) { session_.ExecuteStatement(strSQL); }
+  void WriteInRow(const std::string& strSQL, const std::vector<dbaccess::Variant>& params) {
+    session_.WriteInRow(strSQL, params);
+  }
   bool ExecuteWithRetry(const std::string& strSQL, std::string& strError,
                         int32_t& lRecordsAffected) {
     return session_.ExecuteWithRetry(strSQL, strError, lRecordsAffected);

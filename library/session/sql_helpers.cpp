@@ -48,6 +48,15 @@ void Session::ExecuteStatement(const std::string& strSQL) {
   m_oConnection->Execute(strSQL);
 }
 
+void Session::WriteInRow(const std::string& strSQL, const std::vector<dbaccess::Variant>& params) {
+  WriteExtendedErrorLog(strSQL);
+  m_oConnection->DeferWrite(strSQL, params);
+}
+
+void Session::SetRowCommandRunning(bool bRunning) {
+  m_oConnection->SetWritesMayWait(bRunning && m_bBatchOpen && m_lSavepointDepth >= 1);
+}
+
 bool Session::ExecuteSQLCounted(const std::string& strSQL, std::string& strError,
                                 int32_t& lRecordsAffected) {
   WriteExtendedErrorLog(strSQL);

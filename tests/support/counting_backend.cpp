@@ -45,9 +45,9 @@ class CountingBackend : public dbaccess::Backend {
     Count(StatementKind(sql));
     return inner_->Query(sql, params, timeout_seconds);
   }
-  bool SendAhead(const std::vector<std::string>& statements) override {
+  bool SendAhead(const std::vector<dbaccess::AheadStatement>& statements) override {
     if (!inner_->SendAhead(statements)) return false;
-    for (const std::string& sql : statements) Count(StatementKind(sql));
+    for (const dbaccess::AheadStatement& ahead : statements) Count(StatementKind(ahead.sql));
     return true;
   }
   void BeginTransaction() override {
