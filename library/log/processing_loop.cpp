@@ -255,12 +255,16 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   }
   if (!strError.empty()) {
     WriteExtendedErrorLog(strError);
+    SetMachineOwnership(Ownership::kNone);
     // The refusal is no first call: the announcement waits for one that passes.
     if (bMember || designatedGroup) m_strDesignatedPC.clear();
     bFirstCall = false;
     return false;
   }
-  if (!bMember) return true;
+  if (!bMember) {
+    SetMachineOwnership(Ownership::kDesignated);
+    return true;
+  }
   std::optional<group::GroupRow> row = group::ReadGroup(session_);
   if (!row) {
     strError = group::kNotInGroupModeText;
@@ -276,7 +280,31 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   session_.SetSamePartitionRule([this](int32_t lMachineA, int32_t lMachineB) {
     return !group_ || group_->SamePartition(lMachineA, lMachineB);
   });
+  SetMachineOwnership(Ownership::kPartitions);
   return true;
+}
+
+void LogProcessor::SetMachineOwnership(Ownership eOwnership) {
+  if (eOwnership == m_eOwnership) return;
+  m_eOwnership = eOwnership;
+  switch (eOwnership) {
+    case Ownership::kNone:
+      session_.SetMachineOwnerRule(nullptr);
+      break;
+    case Ownership::kDesignated:
+      // Option 14 names this computer: no other collector writes any machine.
+      session_.SetMachineOwnerRule([](int32_t) {
+        return std::optional<Session::OwnershipToken>(Session::OwnershipToken{0, 0});
+      });
+      break;
+    case Ownership::kPartitions:
+      session_.SetMachineOwnerRule(
+          [this](int32_t lMachineID) -> std::optional<Session::OwnershipToken> {
+            if (!group_) return std::nullopt;
+            return group_->MachineOwnership(lMachineID);
+          });
+      break;
+  }
 }
 
 bool LogProcessor::RunStartupChecks(std::string& strError) {
@@ -292,8 +320,11 @@ bool LogProcessor::RunStartupChecks(std::string& strError) {
       SetServerEventFunctions(true);
     }
     m_bStartupChecksPending = false;
+    session_.ForgetMachineState();
     return true;
   }
+  // The checks may change the schema and repair the machines' rows.
+  session_.ForgetMachineState();
   schema_.StartupDatabaseChecksAndUpdates(strError);
   if (!strError.empty()) {
     handlers_.activity.LoadCycleStatusLocks();

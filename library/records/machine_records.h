@@ -31,6 +31,7 @@
 #include "dbaccess/variant.h"
 #include "library/core/log_entry.h"
 #include "library/records/machine_data_kinds.h"
+#include "library/records/machine_state_cache.h"
 #include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
@@ -46,7 +47,8 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   MachineRecords(Session& session, ReferenceData& reference)
       : TransactionClient(session),
         reference_(reference),
-        commit_progress_([&session] { return session.CommitProgress(); }) {}
+        commit_progress_([&session] { return session.CommitProgress(); }),
+        state_(session) {}
 
   // Completes the record: the public operation of korvex7.h.
   void CompleteMachineDataRecord(int32_t lMachineDataID);
@@ -122,6 +124,11 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
                                        int32_t& lShiftID, bool& bIsSwing);
   std::string FilterShiftsForMachine(const std::string& strQuery, int32_t lMachineID);
 
+  // The kept current records: dropped all at once by the loop when what
+  // they came from may have changed.
+  void ForgetMachineState() { state_.ForgetAll(); }
+  const MachineStateCache& MachineState() const { return state_; }
+
  private:
   // Parts of the record operations above.
   // The close-and-roll sequence, after the closing record's STOP_TIME is
@@ -174,6 +181,8 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   // The one batch step the records take: a long catch-up commits what it has
   // done so far (Session::CommitProgress).
   std::function<bool()> commit_progress_;
+  // The machines' current records as this process last wrote them.
+  MachineStateCache state_;
 };
 
 }  // namespace korvex7::internal

@@ -19,6 +19,7 @@ bool IsNothing(const dbaccess::Variant& value) { return value.IsNull() || value.
 }  // namespace
 
 void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID) {
+  state_.ForgetMachine(lMachineID);
   ExecuteStatement("update T_SFC_MACHINE  set MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
                    " where MACHINE_ID = " + std::to_string(lMachineID));
 }

@@ -1,0 +1,229 @@
+// The kept current records (machine_state_cache.h). Processing thread only.
+#include "library/records/machine_state_cache.h"
+
+#include <atomic>
+#include <charconv>
+#include <system_error>
+#include <utility>
+
+#include "dbaccess/database_kind.h"
+
+namespace korvex7::internal {
+
+namespace {
+
+std::atomic<bool> g_bMachineStateCaching{true};
+std::atomic<int64_t> g_lMachineStateHits{0};
+
+}  // namespace
+
+void SetMachineStateCaching(bool on) { g_bMachineStateCaching = on; }
+bool MachineStateCaching() { return g_bMachineStateCaching; }
+int64_t MachineStateHits() { return g_lMachineStateHits; }
+
+MachineStateCache::MachineStateCache(Session& session) : m_session(session) {
+  m_session.SetCloseObserver([this](dbaccess::Recordset& rs) { BeforeClose(rs); });
+}
+
+MachineStateCache::~MachineStateCache() { m_session.SetCloseObserver(nullptr); }
+
+bool MachineStateCache::Usable() const {
+  // The other kinds run stored procedures that write the record themselves.
+  const int32_t lType = m_session.DatabaseType();
+  return MachineStateCaching() &&
+         (lType == voltrane::dbkind::kSqlite || lType == voltrane::dbkind::kPostgreSql);
+}
+
+bool MachineStateCache::StillValid(int32_t lMachineID, const Entry& entry) const {
+  const std::optional<Session::OwnershipToken> token = m_session.MachineOwnership(lMachineID);
+  const dbaccess::ConnectionPtr& connection = m_session.connection();
+  return token && *token == entry.token && entry.lRollbacks == m_session.RollbackCount() &&
+         entry.lEpoch == m_session.MachineStateEpoch() && connection.get() == entry.connection &&
+         connection->IsOpen();
+}
+
+bool MachineStateCache::OtherRecordsetOpen(int32_t lMachineDataID) {
+  auto [first, last] = m_others.equal_range(lMachineDataID);
+  bool bOpen = false;
+  for (auto it = first; it != last;) {
+    const dbaccess::RecordsetPtr rs = it->second.lock();
+    if (!rs || !rs->IsOpen()) {
+      it = m_others.erase(it);
+    } else {
+      bOpen = true;
+      ++it;
+    }
+  }
+  return bOpen;
+}
+
+namespace {
+
+// What the database gives back for a value the caller wrote into a column of
+// that type, or nothing when that is not certain (then the row is read
+// again). Single-precision columns keep a float's value.
+std::optional<dbaccess::Variant> AsStored(const dbaccess::ColumnInfo& column,
+                                          const dbaccess::Variant& value) {
+  using dbaccess::FieldType;
+  using dbaccess::VariantType;
+  const VariantType type = value.Type();
+  if (type == VariantType::kNull || type == VariantType::kEmpty) return dbaccess::Variant::Null();
+  switch (column.type) {
+    case FieldType::kInteger:
+      if (type == VariantType::kInteger) return value;
+      if (type == VariantType::kDouble &&
+          value.ToDouble() == static_cast<double>(static_cast<int64_t>(value.ToDouble()))) {
+        return dbaccess::Variant(static_cast<long long>(value.ToDouble()));
+      }
+      return std::nullopt;
+    case FieldType::kDouble: {
+      if (type != VariantType::kDouble && type != VariantType::kInteger) return std::nullopt;
+      const double dValue = value.ToDouble();
+      constexpr int kDoublePrecision = 15;
+      if (column.precision < kDoublePrecision) {
+        // The server sends a single-precision value as its shortest text
+        // that reads back as the same float; that text is what is read.
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, static_cast<float>(dValue));
+        double dRead = 0;
+        if (written.ec != std::errc() ||
+            std::from_chars(text, written.ptr, dRead).ec != std::errc()) {
+          return std::nullopt;
+        }
+        return dbaccess::Variant(dRead);
+      }
+      return dbaccess::Variant(dValue);
+    }
+    case FieldType::kDateTime:
+      if (type == VariantType::kDateTime) return value;
+      return std::nullopt;
+    case FieldType::kText:
+      if (type == VariantType::kText) return value;
+      return std::nullopt;
+    case FieldType::kDecimal:
+    case FieldType::kBoolean:
+    case FieldType::kBinary:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool MachineStateCache::TakeRow(dbaccess::Recordset& rs, Entry& entry) {
+  if (!rs.IsOpen() || rs.EditPending() || rs.RecordCount() != 1 || rs.Eof() || rs.Bof() ||
+      rs.FieldCount() != entry.original.size()) {
+    return false;
+  }
+  dbaccess::ResultTable table;
+  table.columns = rs.Columns();
+  std::vector<dbaccess::Variant> row;
+  row.reserve(rs.FieldCount());
+  for (size_t i = 0; i < rs.FieldCount(); ++i) {
+    const dbaccess::Variant& value = rs.Fields(i).Value();
+    // A value as read stays; one the caller wrote is taken as stored.
+    if (value == entry.original[i]) {
+      row.push_back(value);
+      continue;
+    }
+    std::optional<dbaccess::Variant> stored = AsStored(table.columns[i], value);
+    if (!stored) return false;
+    row.push_back(std::move(*stored));
+  }
+  const dbaccess::Variant vID = rs.Fields("MACHINE_DATA_ID").Value();
+  if (vID.IsNull() || vID.IsEmpty() || vID.ToLong() != entry.lRecordID) return false;
+  entry.original = row;
+  table.rows.push_back(std::move(row));
+  entry.snapshot = std::move(table);
+  entry.rsHanded.reset();
+  return true;
+}
+
+dbaccess::RecordsetPtr MachineStateCache::CurrentRecord(int32_t lMachineID,
+                                                        const std::string& strSource) {
+  auto it = m_entries.find(lMachineID);
+  if (it == m_entries.end()) {
+    ++m_lMisses;
+    return nullptr;
+  }
+  Entry& entry = it->second;
+  // A recordset its caller still holds may yet be written through: only one
+  // the caller let go of (or closed) has the row the database has.
+  const bool bTaken = !entry.rsHanded ||
+                      (entry.rsHanded.use_count() == 1 && TakeRow(*entry.rsHanded, entry));
+  if (!Usable() || !StillValid(lMachineID, entry) || !bTaken || !entry.snapshot ||
+      OtherRecordsetOpen(entry.lRecordID)) {
+    DropEntry(it);
+    ++m_lMisses;
+    return nullptr;
+  }
+  auto rs = std::make_shared<dbaccess::Recordset>();
+  rs->OpenFromResult(*entry.snapshot, m_session.connection(), strSource);
+  entry.rsHanded = rs;
+  entry.snapshot.reset();
+  ++m_lHits;
+  ++g_lMachineStateHits;
+  return rs;
+}
+
+void MachineStateCache::DropEntry(std::map<int32_t, Entry>::iterator it) {
+  const dbaccess::RecordsetPtr& rs = it->second.rsHanded;
+  if (rs && rs.use_count() > 1 && rs->IsOpen()) m_others.emplace(it->second.lRecordID, rs);
+  m_entries.erase(it);
+}
+
+void MachineStateCache::KeepCurrentRecord(int32_t lMachineID, const dbaccess::RecordsetPtr& rs) {
+  ForgetMachine(lMachineID);
+  if (!rs || !Usable() || rs->Eof()) return;
+  const std::optional<Session::OwnershipToken> token = m_session.MachineOwnership(lMachineID);
+  if (!token) return;
+  Entry entry;
+  entry.lRecordID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
+  if (OtherRecordsetOpen(entry.lRecordID)) return;
+  entry.token = *token;
+  entry.lRollbacks = m_session.RollbackCount();
+  entry.lEpoch = m_session.MachineStateEpoch();
+  entry.connection = m_session.connection().get();
+  entry.rsHanded = rs;
+  for (size_t i = 0; i < rs->FieldCount(); ++i) entry.original.push_back(rs->Fields(i).Value());
+  m_entries.emplace(lMachineID, std::move(entry));
+}
+
+void MachineStateCache::WatchOtherRecordset(int32_t lMachineDataID,
+                                            const dbaccess::RecordsetPtr& rs) {
+  if (!Usable()) return;
+  ForgetRecord(lMachineDataID);
+  OtherRecordsetOpen(lMachineDataID);  // prunes the ones gone
+  m_others.emplace(lMachineDataID, rs);
+}
+
+void MachineStateCache::ForgetMachine(int32_t lMachineID) {
+  auto it = m_entries.find(lMachineID);
+  if (it != m_entries.end()) DropEntry(it);
+}
+
+void MachineStateCache::ForgetRecord(int32_t lMachineDataID) {
+  for (auto it = m_entries.begin(); it != m_entries.end();) {
+    if (it->second.lRecordID == lMachineDataID) {
+      DropEntry(it++);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void MachineStateCache::ForgetAll() {
+  while (!m_entries.empty()) DropEntry(m_entries.begin());
+}
+
+void MachineStateCache::BeforeClose(dbaccess::Recordset& rs) {
+  for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+    Entry& entry = it->second;
+    if (entry.rsHanded.get() != &rs) continue;
+    // Its holder is done with it: closed, it is written through no more.
+    if (!TakeRow(rs, entry)) m_entries.erase(it);
+    return;
+  }
+}
+
+}  // namespace korvex7::internal
