@@ -169,6 +169,7 @@ class LogProcessor : public BatchClient {
   std::set<int32_t> m_batchPartitions;  // the partitions of the last batch's rows
   bool m_bStartupChecksPending = true;
   Ownership m_eOwnership = Ownership::kNone;
+  bool m_bLastReadFull = false;  // the last batch cache read took all the rows it may
 };
 
 }  // namespace korvex7::internal

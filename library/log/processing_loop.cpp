@@ -442,7 +442,12 @@ bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::str
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();
   PrepareRecordset(*m_rsLog);
+  // A read that found fewer rows than it may take had caught up with the
+  // log: the collector may have paused since, and its kept machine state is
+  // read again. Through a backlog, read after full read, it is kept.
+  if (!m_bLastReadFull) session_.ForgetMachineState();
   OpenRecordset(*m_rsLog, BatchStatement(dialect(), group_ ? group_->BatchCondition() : ""));
+  m_bLastReadFull = m_rsLog->RecordCount() >= kBatchSize;
   m_dtCacheRead = clock().Now();
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();
