@@ -97,6 +97,9 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   // GetMachineStatus and, from the same read, whether the current record has
   // a part (a part key or an unresolved part number's data start).
   int32_t GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart);
+  // Whether the kept current record (machine_state_cache.h) has a part;
+  // nothing when no valid one is kept. Reads nothing.
+  std::optional<bool> KeptRecordHasPart(int32_t lMachineID);
   double GetStandardCycleTime(int32_t lMachineID, int32_t lPartID);
   // SQL Server only: one batch inserting the row and reading SCOPE_IDENTITY().
   bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,

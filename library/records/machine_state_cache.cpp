@@ -34,12 +34,17 @@ bool MachineStateCache::Usable() const {
          (lType == voltrane::dbkind::kSqlite || lType == voltrane::dbkind::kPostgreSql);
 }
 
-bool MachineStateCache::StillValid(int32_t lMachineID, const Entry& entry) const {
+std::optional<MachineStateCache::Stamp> MachineStateCache::StampNow(int32_t lMachineID) const {
+  if (!Usable()) return std::nullopt;
   const std::optional<Session::OwnershipToken> token = m_session.MachineOwnership(lMachineID);
   const dbaccess::ConnectionPtr& connection = m_session.connection();
-  return token && *token == entry.token && entry.lRollbacks == m_session.RollbackCount() &&
-         entry.lEpoch == m_session.MachineStateEpoch() && connection.get() == entry.connection &&
-         connection->IsOpen();
+  if (!token || !connection->IsOpen()) return std::nullopt;
+  return Stamp{*token, m_session.RollbackCount(), m_session.MachineStateEpoch(), connection.get()};
+}
+
+bool MachineStateCache::StillValid(int32_t lMachineID, const Stamp& stamp) const {
+  const std::optional<Stamp> now = StampNow(lMachineID);
+  return now && *now == stamp;
 }
 
 bool MachineStateCache::OtherRecordsetOpen(int32_t lMachineDataID) {
@@ -151,7 +156,7 @@ dbaccess::RecordsetPtr MachineStateCache::CurrentRecord(int32_t lMachineID,
   // the caller let go of (or closed) has the row the database has.
   const bool bTaken = !entry.rsHanded ||
                       (entry.rsHanded.use_count() == 1 && TakeRow(*entry.rsHanded, entry));
-  if (!Usable() || !StillValid(lMachineID, entry) || !bTaken || !entry.snapshot ||
+  if (!StillValid(lMachineID, entry.stamp) || !bTaken || !entry.snapshot ||
       OtherRecordsetOpen(entry.lRecordID)) {
     DropEntry(it);
     ++m_lMisses;
@@ -166,6 +171,42 @@ dbaccess::RecordsetPtr MachineStateCache::CurrentRecord(int32_t lMachineID,
   return rs;
 }
 
+const dbaccess::ResultTable* MachineStateCache::PeekCurrentRecord(int32_t lMachineID) {
+  auto it = m_entries.find(lMachineID);
+  if (it == m_entries.end()) return nullptr;
+  Entry& entry = it->second;
+  if (entry.rsHanded && entry.rsHanded.use_count() > 1) return nullptr;
+  if (!StillValid(lMachineID, entry.stamp) || (entry.rsHanded && !TakeRow(*entry.rsHanded, entry)) ||
+      !entry.snapshot || OtherRecordsetOpen(entry.lRecordID)) {
+    DropEntry(it);
+    return nullptr;
+  }
+  ++m_lHits;
+  ++g_lMachineStateHits;
+  return &*entry.snapshot;
+}
+
+std::optional<int32_t> MachineStateCache::Status(int32_t lMachineID) {
+  auto it = m_statuses.find(lMachineID);
+  if (it == m_statuses.end()) return std::nullopt;
+  if (!StillValid(lMachineID, it->second.second)) {
+    m_statuses.erase(it);
+    return std::nullopt;
+  }
+  ++m_lHits;
+  ++g_lMachineStateHits;
+  return it->second.first;
+}
+
+void MachineStateCache::KeepStatus(int32_t lMachineID, int32_t lStatus) {
+  const std::optional<Stamp> stamp = StampNow(lMachineID);
+  if (!stamp) {
+    m_statuses.erase(lMachineID);
+    return;
+  }
+  m_statuses[lMachineID] = {lStatus, *stamp};
+}
+
 void MachineStateCache::DropEntry(std::map<int32_t, Entry>::iterator it) {
   const dbaccess::RecordsetPtr& rs = it->second.rsHanded;
   if (rs && rs.use_count() > 1 && rs->IsOpen()) m_others.emplace(it->second.lRecordID, rs);
@@ -174,16 +215,13 @@ void MachineStateCache::DropEntry(std::map<int32_t, Entry>::iterator it) {
 
 void MachineStateCache::KeepCurrentRecord(int32_t lMachineID, const dbaccess::RecordsetPtr& rs) {
   ForgetMachine(lMachineID);
-  if (!rs || !Usable() || rs->Eof()) return;
-  const std::optional<Session::OwnershipToken> token = m_session.MachineOwnership(lMachineID);
-  if (!token) return;
+  if (!rs || rs->Eof()) return;
+  const std::optional<Stamp> stamp = StampNow(lMachineID);
+  if (!stamp) return;
   Entry entry;
   entry.lRecordID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
   if (OtherRecordsetOpen(entry.lRecordID)) return;
-  entry.token = *token;
-  entry.lRollbacks = m_session.RollbackCount();
-  entry.lEpoch = m_session.MachineStateEpoch();
-  entry.connection = m_session.connection().get();
+  entry.stamp = *stamp;
   entry.rsHanded = rs;
   for (size_t i = 0; i < rs->FieldCount(); ++i) entry.original.push_back(rs->Fields(i).Value());
   m_entries.emplace(lMachineID, std::move(entry));
@@ -213,6 +251,7 @@ void MachineStateCache::ForgetRecord(int32_t lMachineDataID) {
 }
 
 void MachineStateCache::ForgetAll() {
+  m_statuses.clear();
   while (!m_entries.empty()) DropEntry(m_entries.begin());
 }
 

@@ -54,6 +54,15 @@ class MachineStateCache {
   // rs holds the machine's current record as just read from the database
   // (one row): kept, with what the caller will write through it.
   void KeepCurrentRecord(int32_t lMachineID, const dbaccess::RecordsetPtr& rs);
+  // The kept current record's row, without handing it out; null when
+  // nothing valid is kept or its last recordset is still held.
+  const dbaccess::ResultTable* PeekCurrentRecord(int32_t lMachineID);
+  // The machine's STATUS_CODE as last read or written (never a machine
+  // without a row).
+  std::optional<int32_t> Status(int32_t lMachineID);
+  void KeepStatus(int32_t lMachineID, int32_t lStatus);
+  void ForgetStatus(int32_t lMachineID) { m_statuses.erase(lMachineID); }
+
   // A recordset over record lMachineDataID opened outside the cache: while it
   // is open the record is neither kept nor served.
   void WatchOtherRecordset(int32_t lMachineDataID, const dbaccess::RecordsetPtr& rs);
@@ -68,18 +77,25 @@ class MachineStateCache {
   int64_t Misses() const { return m_lMisses; }
 
  private:
-  struct Entry {
-    int32_t lRecordID = -1;
+  // When and under which ownership something was kept.
+  struct Stamp {
     Session::OwnershipToken token;
     int64_t lRollbacks = 0;
     int64_t lEpoch = 0;
     const dbaccess::Connection* connection = nullptr;
+    bool operator==(const Stamp&) const = default;
+  };
+  struct Entry {
+    int32_t lRecordID = -1;
+    Stamp stamp;
     dbaccess::RecordsetPtr rsHanded;  // the recordset the last caller got
     std::optional<dbaccess::ResultTable> snapshot;  // its row, once closed
     std::vector<dbaccess::Variant> original;  // the row as the recordset was given it
   };
   bool Usable() const;
-  bool StillValid(int32_t lMachineID, const Entry& entry) const;
+  // The stamp things kept now get; nothing when the machine is not owned here.
+  std::optional<Stamp> StampNow(int32_t lMachineID) const;
+  bool StillValid(int32_t lMachineID, const Stamp& stamp) const;
   bool OtherRecordsetOpen(int32_t lMachineDataID);
   // Takes the handed recordset's row into the snapshot; false when it holds
   // none that the database has (an edit pending, no single row).
@@ -91,6 +107,7 @@ class MachineStateCache {
 
   Session& m_session;
   std::map<int32_t, Entry> m_entries;  // by MACHINE_ID
+  std::map<int32_t, std::pair<int32_t, Stamp>> m_statuses;  // by MACHINE_ID
   std::multimap<int32_t, std::weak_ptr<dbaccess::Recordset>> m_others;  // by MACHINE_DATA_ID
   int64_t m_lHits = 0;
   int64_t m_lMisses = 0;

@@ -3,8 +3,10 @@
 // SQL Server insert that returns the new row's identity. Database errors
 // reach the caller, except InsertReturningIdentity, which reports them as a
 // false result with the error's text. Processing thread only.
+#include <optional>
 #include <string>
 
+#include "base/ascii_case.h"
 #include "dbaccess/dialect.h"
 #include "library/records/machine_records.h"
 #include "library/session/error_text.h"
@@ -27,18 +29,36 @@ void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineD
 void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
                                       const dbaccess::DateTime& dtStatusDate) {
   // A machine without a row is left alone: the update changes nothing.
-  ExecuteWithParameters(
+  state_.ForgetStatus(lMachineID);
+  const int64_t lChanged = ExecuteWithParameters(
       "update T_SFC_MACHINE set STATUS_CODE = ?, STATUS_DATE = ? where MACHINE_ID = ?",
       {lStatusCode, dtStatusDate, lMachineID});
+  if (lChanged == 1) state_.KeepStatus(lMachineID, lStatusCode);
+}
+
+std::optional<bool> MachineRecords::KeptRecordHasPart(int32_t lMachineID) {
+  const dbaccess::ResultTable* record = state_.PeekCurrentRecord(lMachineID);
+  if (record == nullptr || record->rows.size() != 1) return std::nullopt;
+  bool bHasPart = false;
+  for (size_t i = 0; i < record->columns.size(); ++i) {
+    const std::string& strName = record->columns[i].name;
+    if (base::EqualsIgnoreCase(strName, "PART_DATA_START_ID") ||
+        base::EqualsIgnoreCase(strName, "PART_ID")) {
+      bHasPart = bHasPart || !IsNothing(record->rows.front()[i]);
+    }
+  }
+  return bHasPart;
 }
 
 int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {
+  if (const std::optional<int32_t> lKept = state_.Status(lMachineID)) return *lKept;
   dbaccess::RecordsetPtr rs =
       OpenQuery("select STATUS_CODE from T_SFC_MACHINE " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_ID = " + std::to_string(lMachineID));
   int32_t lStatus = -1;
   if (!rs->Eof() && !IsNothing(rs->Fields(size_t{0}).Value())) {
     lStatus = rs->Fields(size_t{0}).Value().ToLong();
+    state_.KeepStatus(lMachineID, lStatus);
   }
   CloseRecordset(rs);
   return lStatus;
@@ -63,6 +83,12 @@ int32_t MachineRecords::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t&
 }
 
 int32_t MachineRecords::GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart) {
+  if (const std::optional<int32_t> lKept = state_.Status(lMachineID)) {
+    if (const std::optional<bool> bKeptPart = KeptRecordHasPart(lMachineID)) {
+      bHasPart = *bKeptPart;
+      return *lKept;
+    }
+  }
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
   dbaccess::RecordsetPtr rs =
       OpenQuery("select m.STATUS_CODE, md.PART_DATA_START_ID, md.PART_ID from T_SFC_MACHINE m" +
@@ -73,7 +99,10 @@ int32_t MachineRecords::GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPa
   bHasPart = false;
   if (!rs->Eof()) {
     const dbaccess::Variant vStatus = rs->Fields("STATUS_CODE").Value();
-    if (!IsNothing(vStatus)) lStatus = vStatus.ToLong();
+    if (!IsNothing(vStatus)) {
+      lStatus = vStatus.ToLong();
+      state_.KeepStatus(lMachineID, lStatus);
+    }
     bHasPart = !IsNothing(rs->Fields("PART_DATA_START_ID").Value()) ||
                !IsNothing(rs->Fields("PART_ID").Value());
   }
