@@ -91,8 +91,7 @@ MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachin
       " where MACHINE_ID = " + std::to_string(lMachineID) + ")";
   dbaccess::RecordsetPtr rs = state_.CurrentRecord(lMachineID, strSQL);
   if (!rs) {
-    rs = OpenQuery(strSQL);
-    state_.KeepCurrentRecord(lMachineID, rs);
+    rs = state_.KeepCurrentRecord(lMachineID, OpenQuery(strSQL), strSQL);
   }
   ShiftPass pass;
   if (rs->Eof()) {

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "dbaccess/database_kind.h"
 
 namespace korvex7::internal {
@@ -21,7 +22,8 @@ void SetMachineStateCaching(bool on) { g_bMachineStateCaching = on; }
 bool MachineStateCaching() { return g_bMachineStateCaching; }
 int64_t MachineStateHits() { return g_lMachineStateHits; }
 
-MachineStateCache::MachineStateCache(Session& session) : m_session(session) {
+MachineStateCache::MachineStateCache(Session& session)
+    : m_session(session), m_self(std::make_shared<MachineStateCache*>(this)) {
   m_session.SetCloseObserver([this](dbaccess::Recordset& rs) { BeforeClose(rs); });
 }
 
@@ -115,75 +117,149 @@ std::optional<dbaccess::Variant> AsStored(const dbaccess::ColumnInfo& column,
 
 }  // namespace
 
+namespace {
+
+bool SameColumns(const std::vector<dbaccess::ColumnInfo>& a,
+                 const std::vector<dbaccess::ColumnInfo>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].name != b[i].name || a[i].type != b[i].type ||
+        a[i].defined_size != b[i].defined_size || a[i].precision != b[i].precision ||
+        a[i].scale != b[i].scale || a[i].nullable != b[i].nullable ||
+        a[i].base_table != b[i].base_table || a[i].base_column != b[i].base_column) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool MachineStateCache::TakeRow(dbaccess::Recordset& rs, Entry& entry) {
   if (!rs.IsOpen() || rs.EditPending() || rs.RecordCount() != 1 || rs.Eof() || rs.Bof() ||
-      rs.FieldCount() != entry.original.size()) {
+      rs.FieldCount() != entry.original.size() || !entry.columns ||
+      !SameColumns(*entry.columns, rs.Columns())) {
     return false;
   }
-  dbaccess::ResultTable table;
-  table.columns = rs.Columns();
   std::vector<dbaccess::Variant> row;
   row.reserve(rs.FieldCount());
   for (size_t i = 0; i < rs.FieldCount(); ++i) {
     const dbaccess::Variant& value = rs.Fields(i).Value();
-    // A value as read stays; one the caller wrote is taken as stored.
+    // A value as given stays; one the caller wrote is taken as stored.
     if (value == entry.original[i]) {
       row.push_back(value);
       continue;
     }
-    std::optional<dbaccess::Variant> stored = AsStored(table.columns[i], value);
+    std::optional<dbaccess::Variant> stored = AsStored((*entry.columns)[i], value);
     if (!stored) return false;
     row.push_back(std::move(*stored));
   }
   const dbaccess::Variant vID = rs.Fields("MACHINE_DATA_ID").Value();
   if (vID.IsNull() || vID.IsEmpty() || vID.ToLong() != entry.lRecordID) return false;
-  entry.original = row;
-  table.rows.push_back(std::move(row));
-  entry.snapshot = std::move(table);
-  entry.rsHanded.reset();
+  entry.row = std::move(row);
+  entry.original.clear();
+  entry.handed.reset();
   return true;
+}
+
+dbaccess::RecordsetPtr MachineStateCache::HandOut(int32_t lMachineID, Entry& entry,
+                                                  const std::string& strSource) {
+  dbaccess::ResultTable table;
+  table.columns = *entry.columns;
+  table.rows.push_back(*entry.row);
+  entry.original = std::move(*entry.row);
+  entry.row.reset();
+  entry.lHandout = ++m_lHandouts;
+  const std::weak_ptr<MachineStateCache*> self = m_self;
+  const uint64_t lHandout = entry.lHandout;
+  dbaccess::RecordsetPtr rs(new dbaccess::Recordset, [self, lMachineID,
+                                                       lHandout](dbaccess::Recordset* p) {
+    try {
+      if (const std::shared_ptr<MachineStateCache*> cache = self.lock()) {
+        (*cache)->Released(lMachineID, lHandout, *p);
+      }
+    } catch (...) {
+      // The row is read again next time; a deleter must not throw.
+    }
+    delete p;
+  });
+  rs->OpenFromResult(std::move(table), m_session.connection(), strSource);
+  entry.handed = rs;
+  return rs;
+}
+
+void MachineStateCache::Released(int32_t lMachineID, uint64_t lHandout, dbaccess::Recordset& rs) {
+  auto it = m_entries.find(lMachineID);
+  if (it == m_entries.end() || it->second.lHandout != lHandout || it->second.row) return;
+  // Its last holder let it go: it is written through no more.
+  if (!TakeRow(rs, it->second)) m_entries.erase(it);
+}
+
+void MachineStateCache::BeforeClose(dbaccess::Recordset& rs) {
+  for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+    Entry& entry = it->second;
+    if (entry.row || entry.handed.lock().get() != &rs) continue;
+    // Closed, it is written through no more.
+    if (!TakeRow(rs, entry)) m_entries.erase(it);
+    return;
+  }
+}
+
+MachineStateCache::Entries::iterator MachineStateCache::SettledEntry(int32_t lMachineID) {
+  auto it = m_entries.find(lMachineID);
+  if (it == m_entries.end()) return it;
+  Entry& entry = it->second;
+  // A recordset its caller still holds may yet be written through.
+  if (!entry.row || !entry.handed.expired() || !StillValid(lMachineID, entry.stamp) ||
+      OtherRecordsetOpen(entry.lRecordID)) {
+    DropEntry(it);
+    return m_entries.end();
+  }
+  return it;
 }
 
 dbaccess::RecordsetPtr MachineStateCache::CurrentRecord(int32_t lMachineID,
                                                         const std::string& strSource) {
-  auto it = m_entries.find(lMachineID);
-  if (it == m_entries.end()) {
-    ++m_lMisses;
-    return nullptr;
-  }
-  Entry& entry = it->second;
-  // A recordset its caller still holds may yet be written through: only one
-  // the caller let go of (or closed) has the row the database has.
-  const bool bTaken = !entry.rsHanded ||
-                      (entry.rsHanded.use_count() == 1 && TakeRow(*entry.rsHanded, entry));
-  if (!StillValid(lMachineID, entry.stamp) || !bTaken || !entry.snapshot ||
-      OtherRecordsetOpen(entry.lRecordID)) {
-    DropEntry(it);
-    ++m_lMisses;
-    return nullptr;
-  }
-  auto rs = std::make_shared<dbaccess::Recordset>();
-  rs->OpenFromResult(*entry.snapshot, m_session.connection(), strSource);
-  entry.rsHanded = rs;
-  entry.snapshot.reset();
-  ++m_lHits;
+  auto it = SettledEntry(lMachineID);
+  if (it == m_entries.end()) return nullptr;
   ++g_lMachineStateHits;
-  return rs;
+  return HandOut(lMachineID, it->second, strSource);
 }
 
-const dbaccess::ResultTable* MachineStateCache::PeekCurrentRecord(int32_t lMachineID) {
-  auto it = m_entries.find(lMachineID);
-  if (it == m_entries.end()) return nullptr;
-  Entry& entry = it->second;
-  if (entry.rsHanded && entry.rsHanded.use_count() > 1) return nullptr;
-  if (!StillValid(lMachineID, entry.stamp) || (entry.rsHanded && !TakeRow(*entry.rsHanded, entry)) ||
-      !entry.snapshot || OtherRecordsetOpen(entry.lRecordID)) {
-    DropEntry(it);
-    return nullptr;
+dbaccess::RecordsetPtr MachineStateCache::KeepCurrentRecord(int32_t lMachineID,
+                                                            const dbaccess::RecordsetPtr& rs,
+                                                            const std::string& strSource) {
+  ForgetMachine(lMachineID);
+  if (!rs || !rs->IsOpen() || rs->Eof() || rs->RecordCount() != 1) return rs;
+  const std::optional<Stamp> stamp = StampNow(lMachineID);
+  if (!stamp) return rs;
+  Entry entry;
+  entry.lRecordID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
+  if (OtherRecordsetOpen(entry.lRecordID)) return rs;
+  entry.stamp = *stamp;
+  if (!m_columns || !SameColumns(*m_columns, rs->Columns())) {
+    m_columns = std::make_shared<const std::vector<dbaccess::ColumnInfo>>(rs->Columns());
   }
-  ++m_lHits;
-  ++g_lMachineStateHits;
-  return &*entry.snapshot;
+  entry.columns = m_columns;
+  std::vector<dbaccess::Variant> row;
+  for (size_t i = 0; i < rs->FieldCount(); ++i) row.push_back(rs->Fields(i).Value());
+  entry.row = std::move(row);
+  Entry& kept = m_entries.emplace(lMachineID, std::move(entry)).first->second;
+  return HandOut(lMachineID, kept, strSource);
+}
+
+std::optional<dbaccess::Variant> MachineStateCache::PeekCurrentRecord(
+    int32_t lMachineID, const std::string& strColumn) {
+  auto it = SettledEntry(lMachineID);
+  if (it == m_entries.end()) return std::nullopt;
+  const Entry& entry = it->second;
+  for (size_t i = 0; i < entry.columns->size(); ++i) {
+    if (base::EqualsIgnoreCase((*entry.columns)[i].name, strColumn)) {
+      ++g_lMachineStateHits;
+      return (*entry.row)[i];
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<int32_t> MachineStateCache::Status(int32_t lMachineID) {
@@ -193,7 +269,6 @@ std::optional<int32_t> MachineStateCache::Status(int32_t lMachineID) {
     m_statuses.erase(it);
     return std::nullopt;
   }
-  ++m_lHits;
   ++g_lMachineStateHits;
   return it->second.first;
 }
@@ -207,24 +282,10 @@ void MachineStateCache::KeepStatus(int32_t lMachineID, int32_t lStatus) {
   m_statuses[lMachineID] = {lStatus, *stamp};
 }
 
-void MachineStateCache::DropEntry(std::map<int32_t, Entry>::iterator it) {
-  const dbaccess::RecordsetPtr& rs = it->second.rsHanded;
-  if (rs && rs.use_count() > 1 && rs->IsOpen()) m_others.emplace(it->second.lRecordID, rs);
+void MachineStateCache::DropEntry(Entries::iterator it) {
+  const dbaccess::RecordsetPtr rs = it->second.handed.lock();
+  if (rs && rs->IsOpen()) m_others.emplace(it->second.lRecordID, rs);
   m_entries.erase(it);
-}
-
-void MachineStateCache::KeepCurrentRecord(int32_t lMachineID, const dbaccess::RecordsetPtr& rs) {
-  ForgetMachine(lMachineID);
-  if (!rs || rs->Eof()) return;
-  const std::optional<Stamp> stamp = StampNow(lMachineID);
-  if (!stamp) return;
-  Entry entry;
-  entry.lRecordID = rs->Fields("MACHINE_DATA_ID").Value().ToLong();
-  if (OtherRecordsetOpen(entry.lRecordID)) return;
-  entry.stamp = *stamp;
-  entry.rsHanded = rs;
-  for (size_t i = 0; i < rs->FieldCount(); ++i) entry.original.push_back(rs->Fields(i).Value());
-  m_entries.emplace(lMachineID, std::move(entry));
 }
 
 void MachineStateCache::WatchOtherRecordset(int32_t lMachineDataID,
@@ -253,16 +314,6 @@ void MachineStateCache::ForgetRecord(int32_t lMachineDataID) {
 void MachineStateCache::ForgetAll() {
   m_statuses.clear();
   while (!m_entries.empty()) DropEntry(m_entries.begin());
-}
-
-void MachineStateCache::BeforeClose(dbaccess::Recordset& rs) {
-  for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-    Entry& entry = it->second;
-    if (entry.rsHanded.get() != &rs) continue;
-    // Its holder is done with it: closed, it is written through no more.
-    if (!TakeRow(rs, entry)) m_entries.erase(it);
-    return;
-  }
 }
 
 }  // namespace korvex7::internal

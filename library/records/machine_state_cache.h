@@ -52,11 +52,16 @@ class MachineStateCache {
   // opened as if by strSource; null when nothing valid is kept.
   dbaccess::RecordsetPtr CurrentRecord(int32_t lMachineID, const std::string& strSource);
   // rs holds the machine's current record as just read from the database
-  // (one row): kept, with what the caller will write through it.
-  void KeepCurrentRecord(int32_t lMachineID, const dbaccess::RecordsetPtr& rs);
-  // The kept current record's row, without handing it out; null when
-  // nothing valid is kept or its last recordset is still held.
-  const dbaccess::ResultTable* PeekCurrentRecord(int32_t lMachineID);
+  // by strSource. Returns the recordset the caller works with instead: one
+  // over the same row that the cache takes back when the caller is done, or
+  // rs itself when nothing may be kept.
+  dbaccess::RecordsetPtr KeepCurrentRecord(int32_t lMachineID, const dbaccess::RecordsetPtr& rs,
+                                           const std::string& strSource);
+  // The kept current record, without handing it out: the column of that
+  // name; nothing when no valid row is kept or its last recordset is still
+  // held.
+  std::optional<dbaccess::Variant> PeekCurrentRecord(int32_t lMachineID,
+                                                     const std::string& strColumn);
   // The machine's STATUS_CODE as last read or written (never a machine
   // without a row).
   std::optional<int32_t> Status(int32_t lMachineID);
@@ -72,10 +77,6 @@ class MachineStateCache {
   void ForgetRecord(int32_t lMachineDataID);
   void ForgetAll();
 
-  // Hits and misses since construction (the comparison test reads them).
-  int64_t Hits() const { return m_lHits; }
-  int64_t Misses() const { return m_lMisses; }
-
  private:
   // When and under which ownership something was kept.
   struct Stamp {
@@ -85,32 +86,47 @@ class MachineStateCache {
     const dbaccess::Connection* connection = nullptr;
     bool operator==(const Stamp&) const = default;
   };
+  using Columns = std::shared_ptr<const std::vector<dbaccess::ColumnInfo>>;
   struct Entry {
     int32_t lRecordID = -1;
     Stamp stamp;
-    dbaccess::RecordsetPtr rsHanded;  // the recordset the last caller got
-    std::optional<dbaccess::ResultTable> snapshot;  // its row, once closed
-    std::vector<dbaccess::Variant> original;  // the row as the recordset was given it
+    Columns columns;
+    // The row the last recordset was given, and that recordset while it
+    // lives; once it is let go, its row as stored (none when unsure).
+    std::vector<dbaccess::Variant> original;
+    std::weak_ptr<dbaccess::Recordset> handed;
+    uint64_t lHandout = 0;
+    std::optional<std::vector<dbaccess::Variant>> row;
   };
+  using Entries = std::map<int32_t, Entry>;
+
   bool Usable() const;
   // The stamp things kept now get; nothing when the machine is not owned here.
   std::optional<Stamp> StampNow(int32_t lMachineID) const;
   bool StillValid(int32_t lMachineID, const Stamp& stamp) const;
   bool OtherRecordsetOpen(int32_t lMachineDataID);
-  // Takes the handed recordset's row into the snapshot; false when it holds
-  // none that the database has (an edit pending, no single row).
-  static bool TakeRow(dbaccess::Recordset& rs, Entry& entry);
+  // The row the database holds after the caller's writes through rs; false
+  // when unsure (an edit pending, not the one row, a value of another type).
+  bool TakeRow(dbaccess::Recordset& rs, Entry& entry);
+  // A new recordset over the kept row; the cache takes its row back when
+  // its last holder lets it go.
+  dbaccess::RecordsetPtr HandOut(int32_t lMachineID, Entry& entry, const std::string& strSource);
+  void Released(int32_t lMachineID, uint64_t lHandout, dbaccess::Recordset& rs);
   void BeforeClose(dbaccess::Recordset& rs);
+  // The valid entry whose row is kept and not handed out, or end().
+  Entries::iterator SettledEntry(int32_t lMachineID);
   // Erases the entry; a recordset still held goes on being watched as an
   // other one.
-  void DropEntry(std::map<int32_t, Entry>::iterator it);
+  void DropEntry(Entries::iterator it);
 
   Session& m_session;
-  std::map<int32_t, Entry> m_entries;  // by MACHINE_ID
+  // Lets a handed recordset outliving the cache find it gone.
+  std::shared_ptr<MachineStateCache*> m_self;
+  Entries m_entries;  // by MACHINE_ID
+  Columns m_columns;  // the columns the entries share while they are the same
   std::map<int32_t, std::pair<int32_t, Stamp>> m_statuses;  // by MACHINE_ID
   std::multimap<int32_t, std::weak_ptr<dbaccess::Recordset>> m_others;  // by MACHINE_DATA_ID
-  int64_t m_lHits = 0;
-  int64_t m_lMisses = 0;
+  uint64_t m_lHandouts = 0;
 };
 
 }  // namespace korvex7::internal

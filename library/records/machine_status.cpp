@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "base/ascii_case.h"
 #include "dbaccess/dialect.h"
 #include "library/records/machine_records.h"
 #include "library/session/error_text.h"
@@ -37,17 +36,13 @@ void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
 }
 
 std::optional<bool> MachineRecords::KeptRecordHasPart(int32_t lMachineID) {
-  const dbaccess::ResultTable* record = state_.PeekCurrentRecord(lMachineID);
-  if (record == nullptr || record->rows.size() != 1) return std::nullopt;
-  bool bHasPart = false;
-  for (size_t i = 0; i < record->columns.size(); ++i) {
-    const std::string& strName = record->columns[i].name;
-    if (base::EqualsIgnoreCase(strName, "PART_DATA_START_ID") ||
-        base::EqualsIgnoreCase(strName, "PART_ID")) {
-      bHasPart = bHasPart || !IsNothing(record->rows.front()[i]);
-    }
-  }
-  return bHasPart;
+  const std::optional<dbaccess::Variant> vDataStart =
+      state_.PeekCurrentRecord(lMachineID, "PART_DATA_START_ID");
+  if (!vDataStart) return std::nullopt;
+  if (!IsNothing(*vDataStart)) return true;
+  const std::optional<dbaccess::Variant> vPart = state_.PeekCurrentRecord(lMachineID, "PART_ID");
+  if (!vPart) return std::nullopt;
+  return !IsNothing(*vPart);
 }
 
 int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {
