@@ -23,9 +23,11 @@
 //       program with pgbench (scripts/run-bench.sh).
 //
 // --preload_rows=N (default 1000000; 0 skips the preloaded runs), --long_rows=N
-// (default 20000; 0 skips) and --profile_rows=N (counts the statements of N
-// drained rows by kind and prints them per row instead of benchmarking) must
-// come before the benchmark library's own flags. The databases are dropped at the end.
+// (default 20000; 0 skips), --profile_rows=N (counts the statements of N
+// drained rows by kind and prints them per row instead of benchmarking) and
+// --machine_state=0 (the machines' current records read back from the
+// database at every row, as without the collector's cache) must come before
+// the benchmark library's own flags. The databases are dropped at the end.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sqlite3.h>
@@ -47,6 +49,7 @@
 #include "dbaccess/dialect.h"
 #include "dbaccess/provider_table.h"
 #include "library/korvex7_obj.h"
+#include "library/records/machine_state_cache.h"
 #include "tests/support/counting_backend.h"
 #include "tests/support/machine_mix.h"
 #include "tests/support/shop_floor_db.h"
@@ -271,6 +274,9 @@ int main(int argc, char** argv) {
   const int64_t preload_rows = TakeFlag(argc, argv, "preload_rows", 1000000);
   const int64_t long_rows = TakeFlag(argc, argv, "long_rows", 20000);
   const int64_t profile_rows = TakeFlag(argc, argv, "profile_rows", 0);
+  // --machine_state=0: the collector reads its machines' current records
+  // back as before, for the comparison.
+  korvex7::internal::SetMachineStateCaching(TakeFlag(argc, argv, "machine_state", 1) != 0);
   if (profile_rows > 0) {
     bool ok = true;
     for (const std::string& kind : testsupport::AvailableKinds()) {

@@ -18,7 +18,7 @@
 #
 #   scripts/run-bench.sh [--preload-rows N] [--long-rows N] [--profile N]
 #                        [--profile-only] [--min-time S] [--keep-logs DIR]
-#                        [--build-dir DIR] [--no-build]
+#                        [--build-dir DIR] [--no-build] [--no-machine-state]
 #                        [--reports] [--report-filter REGEX]
 #                        [--group] [--group-only] [--group-options "OPTIONS"]
 #
@@ -26,7 +26,8 @@
 # no profile, --benchmark_min_time=2; --profile-only skips the table;
 # --no-build runs the programs already in the build folder (default
 # build-release; DIR/bench/ holds them), for instance to measure an earlier
-# build beside this one. The cluster and the databases are removed at the end,
+# build beside this one; --no-machine-state has the mix drained without the
+# collector's kept current records (read back at every row). The cluster and the databases are removed at the end,
 # also on failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,6 +45,7 @@ report_filter='^(OeeByMachineAll|LossesByMachineAll|ScanAll)/'
 group=0
 others=1
 group_options=""
+machine_state=1
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -53,6 +55,7 @@ while [ $# -gt 0 ]; do
     --profile-only) table=0; shift ;;
     --build-dir) build=$2; shift 2 ;;
     --no-build) do_build=0; shift ;;
+    --no-machine-state) machine_state=0; shift ;;
     --min-time) min_time=$2; shift 2 ;;
     --keep-logs) keep_logs=$2; shift 2 ;;
     --reports) reports=1; table=0; shift ;;
@@ -117,7 +120,7 @@ fi
 results=()
 if [ "$table" = 1 ] && [ "$others" = 1 ]; then
   echo "==> machine state benchmark (preloaded tables: $preload_rows rows, long drain: $long_rows rows)" >&2
-  "$build/bench/machine_state_benchmark" --preload_rows="$preload_rows" --long_rows=0 \
+  "$build/bench/machine_state_benchmark" --machine_state="$machine_state" --preload_rows="$preload_rows" --long_rows=0 \
     --benchmark_min_time="$min_time" --benchmark_out="$work/state.json" \
     --benchmark_out_format=json >"$work/state.log" 2>&1 || { cat "$work/state.log" >&2; exit 1; }
   # The long drains each in a process of its own, so that the resident set is
@@ -128,7 +131,7 @@ if [ "$table" = 1 ] && [ "$others" = 1 ]; then
       # The SQLite drain without the PostgreSQL databases (and driver) beside it.
       only=()
       if [ "$kind" = SQLite ]; then only=(-u VOLTRANE_TEST_PG -u VOLTRANE_REQUIRE_PG); fi
-      env "${only[@]}" "$build/bench/machine_state_benchmark" --preload_rows=0 --long_rows="$long_rows" \
+      env "${only[@]}" "$build/bench/machine_state_benchmark" --machine_state="$machine_state" --preload_rows=0 --long_rows="$long_rows" \
         --benchmark_filter="^MachineStateMix/$kind/long/" --benchmark_out="$work/long-$kind.json" \
         --benchmark_out_format=json >"$work/long-$kind.log" 2>&1 \
         || { cat "$work/long-$kind.log" >&2; exit 1; }
@@ -207,7 +210,7 @@ if [ "$profile_rows" -gt 0 ]; then
   psql -q -d postgres -c "ALTER SYSTEM SET log_statement = 'all'" -c "SELECT pg_reload_conf()" >/dev/null
   sleep 1
   from=$(( $(wc -l <"$pgdir/server.log") + 1 ))
-  "$build/bench/machine_state_benchmark" --profile_rows="$profile_rows"
+  "$build/bench/machine_state_benchmark" --machine_state="$machine_state" --profile_rows="$profile_rows"
   server_profile "$from" "$profile_rows" "the mix"
   echo
   from=$(( $(wc -l <"$pgdir/server.log") + 1 ))

@@ -307,6 +307,14 @@ void GroupMember::WriteDowntimeCheck(int32_t lPartition, const dbaccess::DateTim
   }
 }
 
+std::optional<std::pair<int64_t, int64_t>> GroupMember::MachineOwnership(
+    int32_t lMachineID) const {
+  const int32_t lPartition = MachinePartition(lMachineID);
+  auto it = m_owned.find(lPartition);
+  if (it == m_owned.end()) return std::nullopt;
+  return std::make_pair(static_cast<int64_t>(lPartition), it->second);
+}
+
 bool GroupMember::SamePartition(int32_t lMachineA, int32_t lMachineB) const {
   return MachinePartition(lMachineA) == MachinePartition(lMachineB);
 }

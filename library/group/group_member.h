@@ -30,8 +30,10 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "dbaccess/date_time.h"
 #include "library/core/log_entry.h"
@@ -66,6 +68,9 @@ class GroupMember : public SessionClient, public CheckScope {
   bool OwnsAny() const { return !m_owned.empty(); }
   // The partition of a log row, as this member last read the partitions.
   int32_t PartitionOf(const MachineKeys& keys) const;
+  // The partition and the fence it was taken at, while the machine is in a
+  // partition this member holds: another take of it gives another pair.
+  std::optional<std::pair<int64_t, int64_t>> MachineOwnership(int32_t lMachineID) const;
   // Whether two machines are in one partition, as last read.
   bool SamePartition(int32_t lMachineA, int32_t lMachineB) const;
   // Inside the batch's transaction: renews the leases of the batch's

@@ -9,6 +9,7 @@
 // parts already counted good as scrap (GOOD_COUNT falls, SCRAPPED_COUNT
 // rises, the scrap row holds the positive quantity). Each handler runs in
 // its own transaction (RunHandlerTransaction). Processing thread only.
+#include <optional>
 #include <string>
 
 #include "dbaccess/dialect.h"
@@ -46,6 +47,10 @@ bool ActivityHandlers::EnsureCurrentRecordHasPart(const CommandContext& command,
                                                   std::string& strError) {
   bool bHasPart = false;
   try {
+    if (const std::optional<bool> bKept = records_.KeptRecordHasPart(command.machine.lMachineID)) {
+      if (*bKept) return true;
+      return reference_handlers_.DoPartStart(command.WithParam(""), strError);
+    }
     const std::string strHint = dialect().table_hint;
     dbaccess::RecordsetPtr rs =
         OpenQuery(std::string("select T_SFC_MACHINE_DATA.PART_DATA_START_ID, ") +

@@ -40,6 +40,7 @@ LogProcessor::~LogProcessor() {
   }
   LeaveGroup();
   session_.SetBatchSteps(nullptr, nullptr, nullptr);
+  SetMachineOwnership(Ownership::kNone);
   CloseRecordset(m_rsLog);
 }
 
@@ -68,6 +69,7 @@ void LogProcessor::LeaveGroup() {
   group_.reset();
   monitor_.SetCheckScope(nullptr);
   session_.SetSamePartitionRule(nullptr);
+  SetMachineOwnership(Ownership::kNone);
 }
 
 bool LogProcessor::CommitProcessedItems(std::string& strError) {

@@ -119,6 +119,11 @@ class LogProcessor : public BatchClient {
   bool BeforeCommit(std::string& strError);
   // Group mode ends: the partitions are released, the member leaves.
   void LeaveGroup();
+  // Which machines' rows this processor alone writes, for what the records
+  // keep of them (Session::SetMachineOwnerRule): none, every machine (the
+  // designated collector), or the machines of the partitions held.
+  enum class Ownership { kNone, kDesignated, kPartitions };
+  void SetMachineOwnership(Ownership eOwnership);
   bool RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   bool ProcessEmptyLog(const dbaccess::DateTime& dtDatabaseTime, std::string& strError);
   // Runs one row the loop read (process_row.cpp); database errors outside
@@ -163,6 +168,8 @@ class LogProcessor : public BatchClient {
   std::unique_ptr<GroupMember> group_;  // set while taking part in a collector group
   std::set<int32_t> m_batchPartitions;  // the partitions of the last batch's rows
   bool m_bStartupChecksPending = true;
+  Ownership m_eOwnership = Ownership::kNone;
+  bool m_bLastReadFull = false;  // the last batch cache read took all the rows it may
 };
 
 }  // namespace korvex7::internal

@@ -257,12 +257,16 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   if (const std::optional<std::string> refusal = designation.Refusal(bMember, m_strGroupName)) {
     strError = *refusal;
     WriteExtendedErrorLog(strError);
+    SetMachineOwnership(Ownership::kNone);
     // The refusal is no first call: the announcement waits for one that passes.
     if (bMember || designation.kind() == Kind::kGroup) m_strDesignatedPC.clear();
     bFirstCall = false;
     return false;
   }
-  if (!bMember) return true;
+  if (!bMember) {
+    SetMachineOwnership(Ownership::kDesignated);
+    return true;
+  }
   std::optional<group::GroupRow> row = group::ReadGroup(session_);
   if (!row) {
     strError = group::kNotInGroupModeText;
@@ -278,7 +282,31 @@ bool LogProcessor::CheckDesignation(bool& bFirstCall, std::string& strError) {
   session_.SetSamePartitionRule([this](int32_t lMachineA, int32_t lMachineB) {
     return !group_ || group_->SamePartition(lMachineA, lMachineB);
   });
+  SetMachineOwnership(Ownership::kPartitions);
   return true;
+}
+
+void LogProcessor::SetMachineOwnership(Ownership eOwnership) {
+  if (eOwnership == m_eOwnership) return;
+  m_eOwnership = eOwnership;
+  switch (eOwnership) {
+    case Ownership::kNone:
+      session_.SetMachineOwnerRule(nullptr);
+      break;
+    case Ownership::kDesignated:
+      // Option 14 names this computer: no other collector writes any machine.
+      session_.SetMachineOwnerRule([](int32_t) {
+        return std::optional<Session::OwnershipToken>(Session::OwnershipToken{0, 0});
+      });
+      break;
+    case Ownership::kPartitions:
+      session_.SetMachineOwnerRule(
+          [this](int32_t lMachineID) -> std::optional<Session::OwnershipToken> {
+            if (!group_) return std::nullopt;
+            return group_->MachineOwnership(lMachineID);
+          });
+      break;
+  }
 }
 
 bool LogProcessor::RunStartupChecks(std::string& strError) {
@@ -294,8 +322,11 @@ bool LogProcessor::RunStartupChecks(std::string& strError) {
       SetServerEventFunctions(true);
     }
     m_bStartupChecksPending = false;
+    session_.ForgetMachineState();
     return true;
   }
+  // The checks may change the schema and repair the machines' rows.
+  session_.ForgetMachineState();
   schema_.StartupDatabaseChecksAndUpdates(strError);
   if (!strError.empty()) {
     handlers_.activity.LoadCycleStatusLocks();
@@ -413,7 +444,12 @@ bool LogProcessor::RefillBatchCache(dbaccess::DateTime& dtDatabaseTime, std::str
   m_rsLog = std::make_shared<dbaccess::Recordset>();
   strError.clear();
   PrepareRecordset(*m_rsLog);
+  // A read that found fewer rows than it may take had caught up with the
+  // log: the collector may have paused since, and its kept machine state is
+  // read again. Through a backlog, read after full read, it is kept.
+  if (!m_bLastReadFull) session_.ForgetMachineState();
   OpenRecordset(*m_rsLog, BatchStatement(dialect(), group_ ? group_->BatchCondition() : ""));
+  m_bLastReadFull = m_rsLog->RecordCount() >= kBatchSize;
   m_dtCacheRead = clock().Now();
   WriteExtendedErrorLog("Found " + std::to_string(m_rsLog->RecordCount()) + " Entries in Log");
   dtDatabaseTime = GetDatabaseTime();

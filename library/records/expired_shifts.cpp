@@ -85,10 +85,14 @@ MachineRecords::ShiftPass MachineRecords::ReadCurrentShiftRecord(int32_t lMachin
                                                                  const DateTime& dtTime) {
   // The whole record, as one table's row: the handler that asked edits it.
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
-  dbaccess::RecordsetPtr rs =
-      OpenQuery("select * from T_SFC_MACHINE_DATA" + strHint +
-                " where MACHINE_DATA_ID = (select MACHINE_DATA_ID from T_SFC_MACHINE" + strHint +
-                " where MACHINE_ID = " + std::to_string(lMachineID) + ")");
+  const std::string strSQL =
+      "select * from T_SFC_MACHINE_DATA" + strHint +
+      " where MACHINE_DATA_ID = (select MACHINE_DATA_ID from T_SFC_MACHINE" + strHint +
+      " where MACHINE_ID = " + std::to_string(lMachineID) + ")";
+  dbaccess::RecordsetPtr rs = state_.CurrentRecord(lMachineID, strSQL);
+  if (!rs) {
+    rs = state_.KeepCurrentRecord(lMachineID, OpenQuery(strSQL), strSQL);
+  }
   ShiftPass pass;
   if (rs->Eof()) {
     // The machine's first record starts at the row's time.
@@ -186,6 +190,7 @@ int32_t MachineRecords::CloseRecordAtBoundary(const MachineKeys& machine, ShiftP
   if (lCurrentID == -1) {
     WriteExtendedErrorLog("Can this happen?");
   } else if (pass.dtRecordStart != dtBoundary) {
+    state_.ForgetRecord(lCurrentID);
     ExecuteStatement("update T_SFC_MACHINE_DATA  set STOP_TIME = " +
                      voltrane::DateTimeLiteral(DatabaseType(), dtBoundary) +
                      " where MACHINE_DATA_ID = " + std::to_string(lCurrentID));

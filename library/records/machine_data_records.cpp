@@ -76,8 +76,12 @@ void EndPeriod(dbaccess::Recordset& rs, const char* strStart, const char* strAcc
 }  // namespace
 
 dbaccess::RecordsetPtr MachineRecords::OpenMachineDataRecord(int32_t lMachineDataID) {
-  return OpenQuery("select * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
-                   " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID));
+  dbaccess::RecordsetPtr rs =
+      OpenQuery("select * from T_SFC_MACHINE_DATA " + voltrane::NoLockHint(DatabaseType()) +
+                " where MACHINE_DATA_ID = " + std::to_string(lMachineDataID));
+  // Its caller may write the record through it.
+  state_.WatchOtherRecordset(lMachineDataID, rs);
+  return rs;
 }
 
 int32_t MachineRecords::CreateNextMachineDataRecord(const MachineKeys& machine,
@@ -144,6 +148,7 @@ int32_t MachineRecords::CreateNextMachineDataRecord(const MachineKeys& machine,
   for (const char* c : kUserOp) row.emplace_back(c, carried(c));
   CloseRecordset(rsPrev);
 
+  state_.ForgetMachine(machine.lMachineID);
   const int32_t lNewID = StoreMachineDataRecord(row);
   if (bPrevious) CarryOpenDowntimes(lPrevMachineDataID, lNewID, dtTime);
   return lNewID;
@@ -226,6 +231,7 @@ int32_t MachineRecords::SplitMachineDataRecord(
     int32_t lMachineID, dbaccess::Recordset& rsCurrent, MachineDataSplitKind eKind,
     const DateTime& dtTime, const std::function<void(dbaccess::Recordset&)>& writeNew) {
   const int32_t lCurrentID = rsCurrent.Fields("MACHINE_DATA_ID").Value().ToLong();
+  state_.ForgetMachine(lMachineID);
   rsCurrent.Fields("STOP_TIME") = dtTime;
   rsCurrent.Update();
   // A split always has the current record to take the other keys from.

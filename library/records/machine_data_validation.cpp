@@ -99,6 +99,7 @@ void MachineRecords::CompleteMachineDataRecord(int32_t lMachineDataID) {
     WriteExtendedErrorLog("Error, invalid record: " + std::to_string(lMachineDataID));
     return;
   }
+  state_.ForgetRecord(lMachineDataID);
   ExecuteStatement("update T_SFC_MACHINE_DATA  set STATUS_CODE = 2 where MACHINE_DATA_ID = " +
                    std::to_string(lMachineDataID));
 }

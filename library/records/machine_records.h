@@ -31,6 +31,7 @@
 #include "dbaccess/variant.h"
 #include "library/core/log_entry.h"
 #include "library/records/machine_data_kinds.h"
+#include "library/records/machine_state_cache.h"
 #include "library/records/record_refresh.h"
 #include "library/session/session.h"
 
@@ -46,7 +47,8 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   MachineRecords(Session& session, ReferenceData& reference)
       : TransactionClient(session),
         reference_(reference),
-        commit_progress_([&session] { return session.CommitProgress(); }) {}
+        commit_progress_([&session] { return session.CommitProgress(); }),
+        state_(session) {}
 
   // Completes the record: the public operation of korvex7.h.
   void CompleteMachineDataRecord(int32_t lMachineDataID);
@@ -95,6 +97,9 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   // GetMachineStatus and, from the same read, whether the current record has
   // a part (a part key or an unresolved part number's data start).
   int32_t GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart);
+  // Whether the kept current record (machine_state_cache.h) has a part;
+  // nothing when no valid one is kept. Reads nothing.
+  std::optional<bool> KeptRecordHasPart(int32_t lMachineID);
   double GetStandardCycleTime(int32_t lMachineID, int32_t lPartID);
   // SQL Server only: one batch inserting the row and reading SCOPE_IDENTITY().
   bool InsertReturningIdentity(const std::string& strTable, const std::string& strColumns,
@@ -121,6 +126,11 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   dbaccess::DateTime GetNextShiftStart(const dbaccess::DateTime& dtTime, int32_t lMachineID,
                                        int32_t& lShiftID, bool& bIsSwing);
   std::string FilterShiftsForMachine(const std::string& strQuery, int32_t lMachineID);
+
+  // The kept current records: dropped all at once by the loop when what
+  // they came from may have changed.
+  void ForgetMachineState() { state_.ForgetAll(); }
+  const MachineStateCache& MachineState() const { return state_; }
 
  private:
   // Parts of the record operations above.
@@ -174,6 +184,8 @@ class MachineRecords : public TransactionClient, public RecordRefresh {
   // The one batch step the records take: a long catch-up commits what it has
   // done so far (Session::CommitProgress).
   std::function<bool()> commit_progress_;
+  // The machines' current records as this process last wrote them.
+  MachineStateCache state_;
 };
 
 }  // namespace korvex7::internal

@@ -5,6 +5,7 @@
 // false result with the error's text; the status, written last by the
 // handlers that set it, may wait for the row's next statement and fail the
 // row there (Session::WriteInRow). Processing thread only.
+#include <optional>
 #include <string>
 
 #include "dbaccess/dialect.h"
@@ -21,6 +22,7 @@ bool IsNothing(const dbaccess::Variant& value) { return value.IsNull() || value.
 }  // namespace
 
 void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineDataID) {
+  state_.ForgetMachine(lMachineID);
   ExecuteStatement("update T_SFC_MACHINE  set MACHINE_DATA_ID = " + std::to_string(lMachineDataID) +
                    " where MACHINE_ID = " + std::to_string(lMachineID));
 }
@@ -28,17 +30,34 @@ void MachineRecords::SetMachineDataPointer(int32_t lMachineID, int32_t lMachineD
 void MachineRecords::SetMachineStatus(int32_t lMachineID, int32_t lStatusCode,
                                       const dbaccess::DateTime& dtStatusDate) {
   // A machine without a row is left alone: the update changes nothing.
+  // The write may wait, so its count is not known: the status is kept only
+  // for a machine whose row was seen (its status kept before).
+  const bool bRowSeen = state_.HoldsStatus(lMachineID);
+  state_.ForgetStatus(lMachineID);
   WriteInRow("update T_SFC_MACHINE set STATUS_CODE = ?, STATUS_DATE = ? where MACHINE_ID = ?",
              {lStatusCode, dtStatusDate, lMachineID});
+  if (bRowSeen) state_.KeepStatus(lMachineID, lStatusCode);
+}
+
+std::optional<bool> MachineRecords::KeptRecordHasPart(int32_t lMachineID) {
+  const std::optional<dbaccess::Variant> vDataStart =
+      state_.PeekCurrentRecord(lMachineID, "PART_DATA_START_ID");
+  if (!vDataStart) return std::nullopt;
+  if (!IsNothing(*vDataStart)) return true;
+  const std::optional<dbaccess::Variant> vPart = state_.PeekCurrentRecord(lMachineID, "PART_ID");
+  if (!vPart) return std::nullopt;
+  return !IsNothing(*vPart);
 }
 
 int32_t MachineRecords::GetMachineStatus(int32_t lMachineID) {
+  if (const std::optional<int32_t> lKept = state_.Status(lMachineID)) return *lKept;
   dbaccess::RecordsetPtr rs =
       OpenQuery("select STATUS_CODE from T_SFC_MACHINE " + voltrane::NoLockHint(DatabaseType()) +
                 " where MACHINE_ID = " + std::to_string(lMachineID));
   int32_t lStatus = -1;
   if (!rs->Eof() && !IsNothing(rs->Fields(size_t{0}).Value())) {
     lStatus = rs->Fields(size_t{0}).Value().ToLong();
+    state_.KeepStatus(lMachineID, lStatus);
   }
   CloseRecordset(rs);
   return lStatus;
@@ -63,6 +82,12 @@ int32_t MachineRecords::GetMachineStatusAndDowntime(int32_t lMachineID, int32_t&
 }
 
 int32_t MachineRecords::GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPart) {
+  if (const std::optional<int32_t> lKept = state_.Status(lMachineID)) {
+    if (const std::optional<bool> bKeptPart = KeptRecordHasPart(lMachineID)) {
+      bHasPart = *bKeptPart;
+      return *lKept;
+    }
+  }
   const std::string strHint = voltrane::NoLockHint(DatabaseType());
   dbaccess::RecordsetPtr rs =
       OpenQuery("select m.STATUS_CODE, md.PART_DATA_START_ID, md.PART_ID from T_SFC_MACHINE m" +
@@ -73,7 +98,10 @@ int32_t MachineRecords::GetMachineStatusAndPart(int32_t lMachineID, bool& bHasPa
   bHasPart = false;
   if (!rs->Eof()) {
     const dbaccess::Variant vStatus = rs->Fields("STATUS_CODE").Value();
-    if (!IsNothing(vStatus)) lStatus = vStatus.ToLong();
+    if (!IsNothing(vStatus)) {
+      lStatus = vStatus.ToLong();
+      state_.KeepStatus(lMachineID, lStatus);
+    }
     bHasPart = !IsNothing(rs->Fields("PART_DATA_START_ID").Value()) ||
                !IsNothing(rs->Fields("PART_ID").Value());
   }

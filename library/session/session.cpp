@@ -53,6 +53,8 @@ bool Session::ConnectToDatabase(const std::string& strConnectionString, int32_t 
     }
     if (m_oConnection && m_oConnection->IsOpen()) m_oConnection->Close();
     m_oConnection.reset();
+    // What was kept of the machines' rows came through the old connection.
+    ForgetMachineState();
     while (true) {
       int32_t lErrNumber = 0;
       std::string strErrDescription;

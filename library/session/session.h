@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -160,6 +161,32 @@ class Session {
   // The rule is set exactly while the processor takes part in a group.
   bool InCollectorGroup() const { return static_cast<bool>(m_samePartition); }
 
+  // Whose a machine's rows are: set by the log processor while it is the
+  // only writer of some machines' rows (the designated collector, or a group
+  // member for the partitions it holds). The rule gives a token that stays
+  // the same exactly as long as the ownership lasts (a partition taken again
+  // gives another), or nothing for a machine owned by no one here. Without
+  // a rule no machine is owned.
+  using OwnershipToken = std::pair<int64_t, int64_t>;
+  void SetMachineOwnerRule(std::function<std::optional<OwnershipToken>(int32_t)> rule) {
+    m_machineOwner = std::move(rule);
+    ++m_lMachineStateEpoch;
+  }
+  std::optional<OwnershipToken> MachineOwnership(int32_t lMachineID) const {
+    if (!m_machineOwner) return std::nullopt;
+    return m_machineOwner(lMachineID);
+  }
+  // Moves whenever what is kept of the machines' rows may no longer match
+  // the database (a connection opened, the schema checked or changed, the
+  // ownership rule set); a keeper compares it with RollbackCount as well.
+  int64_t MachineStateEpoch() const { return m_lMachineStateEpoch; }
+  void ForgetMachineState() { ++m_lMachineStateEpoch; }
+  // Told about a recordset just before CloseRecordset closes it, so that a
+  // keeper of the rows it holds can take them first.
+  void SetCloseObserver(std::function<void(dbaccess::Recordset&)> observer) {
+    m_closeObserver = std::move(observer);
+  }
+
   // Processing options, rows of T_SFC_OPTION with application code 2
   // (options.cpp). GetBoolOption lets a database error or a value that is not
   // a number escape as DbError; the others report failure by their result.
@@ -228,6 +255,9 @@ class Session {
   int32_t m_lSavepointDepth = 0;
   int32_t m_lBatchRows = 0;
   int64_t m_lRollbackCount = 0;
+  int64_t m_lMachineStateEpoch = 0;
+  std::function<std::optional<OwnershipToken>(int32_t)> m_machineOwner;
+  std::function<void(dbaccess::Recordset&)> m_closeObserver;
   dbaccess::DateTime m_dtBatchStart;
   std::vector<double> m_commitSeconds;  // since the last TakeCommitSeconds
   std::function<bool()> m_batchWorkQueued;

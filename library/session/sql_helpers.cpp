@@ -107,6 +107,7 @@ void Session::CloseRecordset(dbaccess::RecordsetPtr& rs) {
   try {
     if (rs->IsOpen()) {
       if (rs->EditPending()) rs->CancelUpdate();
+      if (m_closeObserver) m_closeObserver(*rs);
       rs->Close();
     }
   } catch (...) {
