@@ -139,12 +139,9 @@ TEST_F(ManagerNoGuiTest, TheCollectorGroupIsChosenFromTheCommandLineOrTheDatabas
             std::string::npos)
       << no_group.output;
 
-  Execute(
-      "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
-      "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
-  Execute(
-      "insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) "
-      "values ('press-line', 'group', 10)");
+  for (const std::string& sql : testsupport::GroupStandInStatements("press-line", false)) {
+    Execute(sql);
+  }
   const RunResult joined = RunManager(base + " --member press-2");
   ASSERT_EQ(joined.status, 0) << joined.output;
   EXPECT_EQ(DesignatedPc(), "group:press-line");

@@ -220,15 +220,9 @@ TEST_P(ManagerViewTest, TheLastPageDesignatesThisComputerOrTheCollectorGroup) {
   wizard_->cancel_button()->click();
 
   // The group made by "korvex7 group create", the database designating it.
-  Execute(
-      "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
-      "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
-  Execute(
-      "insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) "
-      "values ('press-line', 'group', 10)");
-  Execute(
-      "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
-      "values (2, 14, 2, 'group:press-line')");
+  for (const std::string& sql : testsupport::GroupStandInStatements("press-line", true)) {
+    Execute(sql);
+  }
   wizard_ = std::make_unique<frmAdminWizard>(connection_, prompts_, service_, host_);
   wizard_->LoadWizard({});
   wizard_->show();

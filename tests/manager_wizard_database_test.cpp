@@ -47,21 +47,10 @@ class ManagerDatabaseTest : public testing::TestWithParam<std::string> {
                         "");
   }
   void Exec(const std::string& sql) { check_->Execute(sql); }
-  // What `korvex7 group create` leaves behind: the group's row, and option 14 naming it
-  // when `designated`.
   void CreateGroup(const std::string& name, bool designated) {
-    Exec(
-        "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
-        "PARTITION_KIND varchar(16), LEASE_SECONDS integer)");
-    Exec("insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) values ('" +
-         name + "', 'group', 10)");
-    if (designated) {
-      Exec(
-          "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
-          "values (2, 14, 2, 'group:" +
-          name + "')");
-    }
+    for (const std::string& sql : testsupport::GroupStandInStatements(name, designated)) Exec(sql);
   }
+
   dbaccess::Variant Value(const std::string& sql) {
     dbaccess::Recordset rs;
     rs.Open(sql, check_);

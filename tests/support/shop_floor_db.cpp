@@ -32,4 +32,19 @@ TestDatabase CreateShopFloorDatabase(const std::string& kind_name, bool demo) {
   return database;
 }
 
+std::vector<std::string> GroupStandInStatements(const std::string& name, bool designated) {
+  std::vector<std::string> statements = {
+      "create table T_SFC_MDC_GROUP (GROUP_NAME varchar(64) not null, "
+      "PARTITION_KIND varchar(16), LEASE_SECONDS integer)",
+      "insert into T_SFC_MDC_GROUP (GROUP_NAME, PARTITION_KIND, LEASE_SECONDS) values ('" + name +
+          "', 'group', 10)"};
+  if (designated) {
+    statements.push_back(
+        "insert into T_SFC_OPTION (APP_CODE, OPTION_CODE, OPTION_TYPE_CODE, STRING_VAL) "
+        "values (2, 14, 2, 'group:" +
+        name + "')");
+  }
+  return statements;
+}
+
 }  // namespace testsupport

@@ -4,6 +4,7 @@
 #define VOLTRANE_TESTS_SUPPORT_SHOP_FLOOR_DB_H_
 
 #include <string>
+#include <vector>
 
 #include "dbaccess/connection.h"
 #include "tests/support/test_databases.h"
@@ -20,6 +21,10 @@ void LoadShopFloorSchema(dbaccess::Connection& connection, int kind, bool demo);
 // Creates a fresh database of the kind, loads the schema (and demo) and
 // returns it; the caller drops it with DropTestDatabase.
 TestDatabase CreateShopFloorDatabase(const std::string& kind_name, bool demo);
+
+// What `korvex7 group create` leaves behind as far as the wizard reads it:
+// the group's row, and option 14 naming the group when `designated`.
+std::vector<std::string> GroupStandInStatements(const std::string& name, bool designated);
 
 }  // namespace testsupport
 
