@@ -39,14 +39,15 @@ as_owner() {
 }
 
 port_in_use() {
-  # A listening socket on the port, on any address.
-  ss -Hltn "sport = :$1" 2>/dev/null | grep -q . && return 0
+  # Any socket on the port, on any address: a client's connection from it
+  # (the port lies in the ephemeral range) keeps the server from binding too.
+  ss -Htan "sport = :$1" 2>/dev/null | grep -q . && return 0
   (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
   return 1
 }
 
 free_port() {
-  local port=$FIRST_PORT
+  local port=${1:-$FIRST_PORT}
   while [ "$port" -lt $((FIRST_PORT + 200)) ]; do
     if ! port_in_use "$port"; then echo "$port"; return 0; fi
     port=$((port + 1))
@@ -75,11 +76,8 @@ start() {
     || { cat "$dir/initdb.log" >&2; die "initdb failed"; }
   rm -f "$pwfile"
 
-  local port
-  port=$(free_port)
   cat >>"$data/postgresql.conf" <<CONF
 listen_addresses = '127.0.0.1'
-port = $port
 unix_socket_directories = '$sock'
 password_encryption = scram-sha-256
 fsync = off
@@ -87,12 +85,25 @@ synchronous_commit = off
 full_page_writes = off
 max_connections = 50
 CONF
-  echo "$port" >"$dir/port"
-
-  if ! as_owner "$PG_BIN/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 start >/dev/null; then
-    cat "$dir/server.log" >&2 || true
-    die "the server did not start"
-  fi
+  # A port found free may be taken before the server binds it (a client's
+  # connection may get it as its own port): then the next free one is tried.
+  local port from=$FIRST_PORT attempt
+  for attempt in 1 2 3 4 5; do
+    port=$(free_port "$from")
+    from=$((port + 1))
+    echo "port = $port" >>"$data/postgresql.conf"
+    echo "$port" >"$dir/port"
+    local seen=0
+    if [ -f "$dir/server.log" ]; then seen=$(wc -l <"$dir/server.log"); fi
+    if as_owner "$PG_BIN/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 start >/dev/null; then
+      break
+    fi
+    if [ "$attempt" -eq 5 ] ||
+      ! tail -n "+$((seen + 1))" "$dir/server.log" | grep -q "Address already in use"; then
+      cat "$dir/server.log" >&2 || true
+      die "the server did not start"
+    fi
+  done
   "$PG_BIN/pg_isready" -h 127.0.0.1 -p "$port" -q || die "the server does not answer on port $port"
 
   echo "export VOLTRANE_TEST_PG=127.0.0.1:$port"
